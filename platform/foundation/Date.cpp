@@ -1,0 +1,197 @@
+#include "platform/foundation/Date.h"
+
+#include <unicode/calendar.h>
+#include <unicode/gregocal.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <shared_mutex>
+
+namespace {
+
+std::shared_mutex gClockMutex;
+std::shared_ptr<Clock> gClock;
+
+std::mutex gZoneMutex;
+std::string gZoneOverride;
+
+double icuMillis(Date d) { return d.timeIntervalSince1970() * 1000.0; }
+Date fromIcuMillis(UDate ms) { return Date::fromTimeIntervalSince1970(ms / 1000.0); }
+
+std::unique_ptr<icu::TimeZone> makeZone(const std::string& id) {
+    if (id.empty()) return std::unique_ptr<icu::TimeZone>(icu::TimeZone::detectHostTimeZone());
+    return std::unique_ptr<icu::TimeZone>(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(id)));
+}
+
+std::unique_ptr<icu::TimeZone> currentZone() {
+    std::string id;
+    {
+        std::lock_guard lock(gZoneMutex);
+        id = gZoneOverride;
+    }
+    return makeZone(id);
+}
+
+std::unique_ptr<icu::Calendar> makeCalendar() {
+    UErrorCode status = U_ZERO_ERROR;
+    auto cal = std::make_unique<icu::GregorianCalendar>(currentZone().release(), status);
+    return cal;
+}
+
+}  // namespace
+
+Date Date::now() { return Clock::current().now(); }
+
+std::string Date::description() const {
+    // Whole seconds, rounded toward the past as the platform prints them.
+    double unix = std::floor(timeIntervalSince1970());
+    std::time_t tt = static_cast<std::time_t>(unix);
+    std::tm tm{};
+    gmtime_r(&tt, &tm);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d +0000", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return buf;
+}
+
+Clock& Clock::current() {
+    static SystemClock systemClock;
+    std::shared_lock lock(gClockMutex);
+    if (gClock) return *gClock;
+    return systemClock;
+}
+
+void Clock::setCurrent(std::shared_ptr<Clock> clock) {
+    std::unique_lock lock(gClockMutex);
+    gClock = std::move(clock);
+}
+
+Date SystemClock::now() const {
+    using namespace std::chrono;
+    double unix = duration<double>(system_clock::now().time_since_epoch()).count();
+    return Date::fromTimeIntervalSince1970(unix);
+}
+
+Date VirtualClock::now() const { return Date(now_.load()); }
+void VirtualClock::set(Date date) { now_.store(date.timeIntervalSinceReferenceDate()); }
+void VirtualClock::advance(double seconds) {
+    double cur = now_.load();
+    while (!now_.compare_exchange_weak(cur, cur + seconds)) {
+    }
+}
+
+std::string TimeZone::current() {
+    auto zone = currentZone();
+    icu::UnicodeString id;
+    zone->getID(id);
+    std::string out;
+    id.toUTF8String(out);
+    return out;
+}
+
+void TimeZone::setCurrent(const std::string& identifier) {
+    std::lock_guard lock(gZoneMutex);
+    gZoneOverride = identifier;
+}
+
+int TimeZone::secondsFromGMT(Date date) {
+    auto zone = currentZone();
+    int32_t raw = 0, dst = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    zone->getOffset(icuMillis(date), false, raw, dst, status);
+    if (U_FAILURE(status)) return 0;
+    return (raw + dst) / 1000;
+}
+
+namespace Calendar {
+
+Components components(Date date) {
+    auto cal = makeCalendar();
+    UErrorCode status = U_ZERO_ERROR;
+    cal->setTime(icuMillis(date), status);
+    Components c;
+    c.year = cal->get(UCAL_EXTENDED_YEAR, status);
+    c.month = cal->get(UCAL_MONTH, status) + 1;
+    c.day = cal->get(UCAL_DATE, status);
+    c.hour = cal->get(UCAL_HOUR_OF_DAY, status);
+    c.minute = cal->get(UCAL_MINUTE, status);
+    c.second = cal->get(UCAL_SECOND, status);
+    c.weekday = cal->get(UCAL_DAY_OF_WEEK, status);
+    return c;
+}
+
+Date dateFromComponents(int year, int month, int day, int hour, int minute, double second) {
+    auto cal = makeCalendar();
+    cal->clear();
+    cal->set(UCAL_EXTENDED_YEAR, year);
+    cal->set(UCAL_MONTH, month - 1);
+    cal->set(UCAL_DATE, day);
+    cal->set(UCAL_HOUR_OF_DAY, hour);
+    cal->set(UCAL_MINUTE, minute);
+    int whole = static_cast<int>(std::floor(second));
+    cal->set(UCAL_SECOND, whole);
+    UErrorCode status = U_ZERO_ERROR;
+    UDate ms = cal->getTime(status);
+    return fromIcuMillis(ms).byAddingTimeInterval(second - whole);
+}
+
+Date startOfDay(Date date) {
+    auto c = components(date);
+    return dateFromComponents(c.year, c.month, c.day);
+}
+
+Date byAdding(Date date, int months, int days) {
+    auto cal = makeCalendar();
+    UErrorCode status = U_ZERO_ERROR;
+    cal->setTime(icuMillis(date), status);
+    if (months) cal->add(UCAL_MONTH, months, status);
+    if (days) cal->add(UCAL_DATE, days, status);
+    return fromIcuMillis(cal->getTime(status));
+}
+
+bool isSameDay(Date a, Date b) {
+    auto ca = components(a), cb = components(b);
+    return ca.year == cb.year && ca.month == cb.month && ca.day == cb.day;
+}
+
+}  // namespace Calendar
+
+struct DateFormatter::Impl {
+    std::unique_ptr<icu::SimpleDateFormat> fmt;
+};
+
+DateFormatter::DateFormatter(std::string pattern, std::optional<std::string> timeZone)
+    : pattern_(std::move(pattern)), zone_(std::move(timeZone)), impl_(std::make_unique<Impl>()) {
+    UErrorCode status = U_ZERO_ERROR;
+    impl_->fmt = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern_),
+                                                         icu::Locale("en_US_POSIX"), status);
+    if (U_FAILURE(status)) impl_->fmt.reset();
+}
+
+DateFormatter::~DateFormatter() = default;
+
+std::string DateFormatter::stringFromDate(Date date) const {
+    if (!impl_->fmt) return {};
+    impl_->fmt->adoptTimeZone(zone_ ? makeZone(*zone_).release() : currentZone().release());
+    icu::UnicodeString out;
+    impl_->fmt->format(icuMillis(date), out);
+    std::string s;
+    out.toUTF8String(s);
+    return s;
+}
+
+std::optional<Date> DateFormatter::dateFromString(const std::string& text) const {
+    if (!impl_->fmt) return std::nullopt;
+    impl_->fmt->adoptTimeZone(zone_ ? makeZone(*zone_).release() : currentZone().release());
+    impl_->fmt->setLenient(false);
+    icu::ParsePosition pos(0);
+    icu::UnicodeString in = icu::UnicodeString::fromUTF8(text);
+    UDate ms = impl_->fmt->parse(in, pos);
+    if (pos.getIndex() == 0 || pos.getIndex() != in.length() || pos.getErrorIndex() >= 0) return std::nullopt;
+    return fromIcuMillis(ms);
+}

@@ -1,0 +1,3 @@
+#include "umbrella/MemorantUmbrellaFramework.h"
+
+const char* MemorantUmbrellaFrameworkVersionString() { return "2.0.0"; }
