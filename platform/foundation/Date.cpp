@@ -48,14 +48,21 @@ std::unique_ptr<icu::Calendar> makeCalendar() {
 Date Date::now() { return Clock::current().now(); }
 
 std::string Date::description() const {
-    // Whole seconds, rounded toward the past as the platform prints them.
-    double unix = std::floor(timeIntervalSince1970());
-    std::time_t tt = static_cast<std::time_t>(unix);
-    std::tm tm{};
-    gmtime_r(&tt, &tm);
+    // Whole seconds, rounded toward the past, in the platform's calendar: Julian
+    // before the Gregorian reform, as the far past prints "0001-01-01".
+    thread_local std::unique_ptr<icu::GregorianCalendar> cal = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        return std::make_unique<icu::GregorianCalendar>(icu::TimeZone::getGMT()->clone(), status);
+    }();
+    UErrorCode status = U_ZERO_ERROR;
+    cal->setTime(std::floor(timeIntervalSince1970()) * 1000.0, status);
+    int era = cal->get(UCAL_ERA, status);
+    int year = cal->get(UCAL_YEAR, status);
+    if (era == icu::GregorianCalendar::BC) year = 1 - year;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d +0000", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d +0000", year, cal->get(UCAL_MONTH, status) + 1,
+                  cal->get(UCAL_DATE, status), cal->get(UCAL_HOUR_OF_DAY, status), cal->get(UCAL_MINUTE, status),
+                  cal->get(UCAL_SECOND, status));
     return buf;
 }
 

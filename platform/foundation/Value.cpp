@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <ostream>
 
 #include "platform/foundation/StringUtils.h"
 
@@ -259,3 +260,5 @@ bool Value::operator==(const Value& o) const {
     }
     return v_ == o.v_;
 }
+
+std::ostream& operator<<(std::ostream& os, const Value& value) { return os << value.description(); }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <string>
@@ -104,3 +105,6 @@ private:
                  Dictionary>
         v_;
 };
+
+// Prints the description (for test failure messages).
+std::ostream& operator<<(std::ostream& os, const Value& value);

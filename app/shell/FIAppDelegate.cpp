@@ -1,0 +1,38 @@
+#include "app/shell/FIAppDelegate.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/foundation/AppContainer.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/StringUtils.h"
+#include "platform/foundation/UserDefaults.h"
+
+std::string FIAppDelegate::logFilePath() {
+    const Bundle& bundle = Bundle::main();
+    std::string folder = stringByAppendingPathComponent(
+        stringByAppendingPathComponent(AppContainer::cachesDirectory(), bundle.bundleIdentifier()), "Logs");
+    std::string name = bundle.objectForInfoDictionaryKey("CFBundleName").stringValue("Memorant");
+    return stringByAppendingPathComponent(folder, name + ".log");
+}
+
+void FIAppDelegate::initialize() {
+    std::string path = logFilePath();
+    FileManager::defaultManager().createDirectoryAtPath(stringByDeletingLastPathComponent(path), true);
+    if (!isatty(STDERR_FILENO)) {
+        if (std::freopen(path.c_str(), "a", stderr)) {
+            std::fputs("---\n", stderr);
+            std::fflush(stderr);
+        }
+    }
+}
+
+bool FIAppDelegate::recordFirstLaunchDate() {
+    UserDefaults& defaults = UserDefaults::standard();
+    if (!defaults.objectForKey("FIFirstLaunchDate").isNull()) return false;
+    defaults.setObject(Value(Date::now()), "FIFirstLaunchDate");
+    defaults.synchronize();
+    return true;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/FileHandle.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/Value.h"
+
+class Bundle;
+class UserDefaults;
+
+// The app's one logger. Every message becomes one line
+// "<LEVEL>| <message> |<file>:<line>| <function>", kept in a backlog of the
+// newest lines, echoed to the system log (standard error) up to maxLogLevel,
+// and optionally appended to a full log file and a warnings-and-errors file.
+// Any thread may log.
+class TWLogger {
+public:
+    // Levels: a smaller number is more important; comparisons are unsigned.
+    enum Level : std::uint32_t { LevelError = 0, LevelWarning = 1, LevelInfo = 2, LevelDebug = 3 };
+
+    static TWLogger& sharedInstance();
+
+    // Reads its configuration from these user defaults and bundle. The app
+    // uses only the shared instance; tests make their own.
+    TWLogger(UserDefaults& defaults, const Bundle& bundle);
+    ~TWLogger();
+    TWLogger(const TWLogger&) = delete;
+    TWLogger& operator=(const TWLogger&) = delete;
+
+    // Formats and distributes one line. `file` is the caller's source path
+    // (only its last component is printed; null prints nothing), `line` a number.
+    void log(const std::string& message, std::uint32_t level, const char* file, const char* function,
+             const Value& line);
+
+    void logToFile(const std::string& path, std::uint32_t level);
+    void writeWarningsAndErrorsToSeparateFileAtURL(const std::string& path);
+
+    std::uint32_t maxLogLevel() const { return maxLogLevel_.load(); }
+    void setMaxLogLevel(std::uint32_t level) { maxLogLevel_.store(level); }
+    std::int64_t messageBacklogSize() const { return messageBacklogSize_.load(); }
+    void setMessageBacklogSize(std::int64_t size) { messageBacklogSize_.store(size); }
+    // A snapshot of the backlog, newest line first.
+    std::vector<std::string> messageBacklog() const;
+    void setMessageBacklog(std::vector<std::string> lines);
+    std::shared_ptr<FileHandle> logFileHandle() const;
+    void setLogFileHandle(std::shared_ptr<FileHandle> handle);
+    std::shared_ptr<FileHandle> errorLogFileHandle() const;
+    void setErrorLogFileHandle(std::shared_ptr<FileHandle> handle);
+
+    // The word a level prints as: "ERROR", " WARN", " INFO", "DEBUG" or "?????".
+    static const char* levelWord(std::uint32_t level);
+    // The formatted line, as it goes into the backlog and the files.
+    static std::string formatLine(const std::string& message, std::uint32_t level, const char* file,
+                                  const char* function, const Value& line);
+
+private:
+    void echoToSystemLog(const std::string& line);
+
+    std::atomic<std::uint32_t> maxLogLevel_{LevelInfo};
+    std::atomic<std::int64_t> messageBacklogSize_{100};
+    std::atomic<std::uint32_t> logFileMaxLevel_{LevelInfo};
+    mutable std::mutex mutex_;  // the backlog, the full log file and the handles
+    std::deque<std::string> backlog_;
+    std::shared_ptr<FileHandle> logFileHandle_;
+    std::shared_ptr<FileHandle> errorLogFileHandle_;
+};
+
+#define TWLogAtLevel(level, ...)                                                                             \
+    TWLogger::sharedInstance().log(stringWithFormat(__VA_ARGS__), (level), __FILE__, __PRETTY_FUNCTION__, \
+                                   Value(__LINE__))
+#define TWLogError(...) TWLogAtLevel(0u, __VA_ARGS__)
+#define TWLogWarning(...) TWLogAtLevel(1u, __VA_ARGS__)
+#define TWLogInfo(...) TWLogAtLevel(2u, __VA_ARGS__)
+#define TWLogDebug(...) TWLogAtLevel(3u, __VA_ARGS__)

@@ -1,0 +1,275 @@
+#include "platform/foundation/FileManager.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/foundation/FileHandle.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/StringUtils.h"
+
+namespace fs = std::filesystem;
+
+Error fileError(int err, const std::string& path, bool reading) {
+    std::int64_t code;
+    switch (err) {
+        case ENOENT:
+        case ENOTDIR:
+            code = reading ? NSFileReadNoSuchFileError : NSFileNoSuchFileError;
+            break;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            code = reading ? NSFileReadNoPermissionError : NSFileWriteNoPermissionError;
+            break;
+        case EEXIST:
+        case ENOTEMPTY:
+            code = NSFileWriteFileExistsError;
+            break;
+        case ENOSPC:
+        case EDQUOT:
+            code = NSFileWriteOutOfSpaceError;
+            break;
+        default:
+            code = reading ? NSFileReadUnknownError : NSFileWriteUnknownError;
+    }
+    Value info = Value::dictionary({{NSFilePathErrorKey, path}});
+    const char* what = code == NSFileReadNoSuchFileError || code == NSFileNoSuchFileError
+                           ? "The file \u201c%@\u201d couldn\u2019t be opened because there is no such file."
+                       : code == NSFileWriteFileExistsError
+                           ? "The file \u201c%@\u201d couldn\u2019t be saved because a file with the same name already exists."
+                       : code == NSFileWriteOutOfSpaceError
+                           ? "The file \u201c%@\u201d couldn\u2019t be saved because there isn\u2019t enough space."
+                       : reading ? "The file \u201c%@\u201d couldn\u2019t be opened."
+                                 : "The file \u201c%@\u201d couldn\u2019t be saved.";
+    info.set(NSLocalizedDescriptionKey, stringWithFormat(what, lastPathComponent(path)));
+    Error e(NSCocoaErrorDomain, code, info);
+    e.setUnderlyingError(posixError(err, path));
+    return e;
+}
+
+namespace {
+int errnoOf(const std::error_code& ec) { return ec.value() ? ec.value() : EIO; }
+}  // namespace
+
+FileManager& FileManager::defaultManager() {
+    static FileManager manager;
+    return manager;
+}
+
+bool FileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) const {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        if (isDirectory) *isDirectory = false;
+        return false;
+    }
+    if (isDirectory) *isDirectory = S_ISDIR(st.st_mode);
+    return true;
+}
+
+bool FileManager::createDirectoryAtPath(const std::string& path, bool withIntermediateDirectories, Error* error) {
+    Error::clear(error);
+    std::error_code ec;
+    if (withIntermediateDirectories) {
+        fs::create_directories(path, ec);
+        if (!ec && fs::is_directory(path)) return true;
+        Error::set(error, fileError(ec ? errnoOf(ec) : EEXIST, path, false));
+        return false;
+    }
+    if (::mkdir(path.c_str(), 0755) == 0) return true;
+    Error::set(error, fileError(errno, path, false));
+    return false;
+}
+
+std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPath(const std::string& path,
+                                                                               Error* error) const {
+    Error::clear(error);
+    std::error_code ec;
+    std::vector<std::string> names;
+    fs::directory_iterator it(path, ec);
+    if (ec) {
+        Error::set(error, fileError(errnoOf(ec), path, true));
+        return std::nullopt;
+    }
+    for (const auto& entry : it) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool FileManager::moveItemAtPath(const std::string& src, const std::string& dst, Error* error) {
+    Error::clear(error);
+    struct stat st {};
+    if (::lstat(src.c_str(), &st) != 0) {
+        Error::set(error, fileError(errno, src, false));
+        return false;
+    }
+    if (::lstat(dst.c_str(), &st) == 0) {
+        Error::set(error, fileError(EEXIST, dst, false));
+        return false;
+    }
+    if (::rename(src.c_str(), dst.c_str()) == 0) return true;
+    if (errno != EXDEV) {
+        Error::set(error, fileError(errno, src, false));
+        return false;
+    }
+    // Across file systems: copy, then remove the source.
+    if (!copyItemAtPath(src, dst, error)) return false;
+    return removeItemAtPath(src, error);
+}
+
+bool FileManager::copyItemAtPath(const std::string& src, const std::string& dst, Error* error) {
+    Error::clear(error);
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(dst, ec))) {
+        Error::set(error, fileError(EEXIST, dst, false));
+        return false;
+    }
+    fs::copy(src, dst, fs::copy_options::recursive | fs::copy_options::copy_symlinks, ec);
+    if (ec) {
+        Error::set(error, fileError(errnoOf(ec), src, false));
+        return false;
+    }
+    return true;
+}
+
+bool FileManager::removeItemAtPath(const std::string& path, Error* error) {
+    Error::clear(error);
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(path, ec))) {
+        Error::set(error, fileError(ENOENT, path, false));
+        return false;
+    }
+    fs::remove_all(path, ec);
+    if (ec) {
+        Error::set(error, fileError(errnoOf(ec), path, false));
+        return false;
+    }
+    return true;
+}
+
+bool FileManager::replaceItemAtPath(const std::string& dst, const std::string& src, Error* error) {
+    Error::clear(error);
+    if (::rename(src.c_str(), dst.c_str()) == 0) return true;
+    Error::set(error, fileError(errno, dst, false));
+    return false;
+}
+
+std::optional<FileAttributes> FileManager::attributesOfItemAtPath(const std::string& path, Error* error) const {
+    Error::clear(error);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        Error::set(error, fileError(errno, path, true));
+        return std::nullopt;
+    }
+    FileAttributes a;
+    a.type = S_ISREG(st.st_mode)   ? FileAttributes::Type::Regular
+             : S_ISDIR(st.st_mode) ? FileAttributes::Type::Directory
+             : S_ISLNK(st.st_mode) ? FileAttributes::Type::SymbolicLink
+                                   : FileAttributes::Type::Other;
+    a.size = static_cast<std::uint64_t>(st.st_size);
+    a.modificationDate = Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec) + st.st_mtim.tv_nsec / 1e9);
+    a.creationDate = Date::fromTimeIntervalSince1970(static_cast<double>(st.st_ctim.tv_sec) + st.st_ctim.tv_nsec / 1e9);
+    a.posixPermissions = st.st_mode & 07777;
+    return a;
+}
+
+bool FileManager::setModificationDate(const std::string& path, Date date, Error* error) {
+    Error::clear(error);
+    double t = date.timeIntervalSince1970();
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(t);
+    times[1].tv_nsec = static_cast<long>((t - static_cast<double>(times[1].tv_sec)) * 1e9);
+    if (times[1].tv_nsec < 0) {
+        times[1].tv_sec -= 1;
+        times[1].tv_nsec += 1000000000L;
+    }
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0) return true;
+    Error::set(error, fileError(errno, path, false));
+    return false;
+}
+
+bool FileManager::createFileAtPath(const std::string& path, const Data& contents, Error* error) {
+    return writeDataAtomically(contents, path, error);
+}
+
+std::optional<Data> FileManager::contentsAtPath(const std::string& path, Error* error) const {
+    return dataWithContentsOfFile(path, error);
+}
+
+std::string FileManager::currentDirectoryPath() const {
+    std::error_code ec;
+    return fs::current_path(ec).string();
+}
+
+bool writeDataAtomically(const Data& data, const std::string& path, Error* error) {
+    Error::clear(error);
+    std::string dir = stringByDeletingLastPathComponent(path);
+    std::string tmpl = stringByAppendingPathComponent(dir.empty() ? "." : dir, "." + lastPathComponent(path) + ".XXXXXX");
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        Error::set(error, fileError(errno, path, false));
+        return false;
+    }
+    std::size_t done = 0;
+    int err = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (!err && ::fsync(fd) != 0) err = errno;
+    ::fchmod(fd, 0644);
+    if (::close(fd) != 0 && !err) err = errno;
+    if (!err && ::rename(tmpl.c_str(), path.c_str()) != 0) err = errno;
+    if (err) {
+        ::unlink(tmpl.c_str());
+        Error::set(error, fileError(err, path, false));
+        return false;
+    }
+    return true;
+}
+
+bool writeStringAtomically(const std::string& text, const std::string& path, Error* error) {
+    return writeDataAtomically(dataFromString(text), path, error);
+}
+
+std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error) {
+    Error::clear(error);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Error::set(error, fileError(errno, path, true));
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        Error::set(error, fileError(EISDIR, path, true));
+        return std::nullopt;
+    }
+    Data out;
+    std::uint8_t buf[65536];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int err = errno;
+            ::close(fd);
+            Error::set(error, fileError(err, path, true));
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        out.insert(out.end(), buf, buf + n);
+    }
+    ::close(fd);
+    return out;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Data.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/Error.h"
+
+// Cocoa error codes for file operations, as the platform reports them.
+enum : std::int64_t {
+    NSFileNoSuchFileError = 4,
+    NSFileReadUnknownError = 256,
+    NSFileReadNoPermissionError = 257,
+    NSFileReadNoSuchFileError = 260,
+    NSFileWriteUnknownError = 512,
+    NSFileWriteNoPermissionError = 513,
+    NSFileWriteFileExistsError = 516,
+    NSFileWriteOutOfSpaceError = 640,
+};
+
+struct FileAttributes {
+    enum class Type { Regular, Directory, SymbolicLink, Other };
+    Type type = Type::Other;
+    std::uint64_t size = 0;
+    Date modificationDate;
+    Date creationDate;  // the status-change time where the file system keeps no birth time
+    std::uint32_t posixPermissions = 0;
+};
+
+// File system work with the platform's error objects (NSCocoaErrorDomain codes
+// with the POSIX error underneath). Safe to use from any thread.
+class FileManager {
+public:
+    static FileManager& defaultManager();
+
+    bool fileExistsAtPath(const std::string& path, bool* isDirectory = nullptr) const;
+    bool createDirectoryAtPath(const std::string& path, bool withIntermediateDirectories, Error* error = nullptr);
+    // Names of the entries (not "." and ".."), sorted.
+    std::optional<std::vector<std::string>> contentsOfDirectoryAtPath(const std::string& path,
+                                                                      Error* error = nullptr) const;
+    // Fails with NSFileWriteFileExistsError when something is at the destination.
+    bool moveItemAtPath(const std::string& src, const std::string& dst, Error* error = nullptr);
+    bool copyItemAtPath(const std::string& src, const std::string& dst, Error* error = nullptr);
+    // Removes a file or a whole folder.
+    bool removeItemAtPath(const std::string& path, Error* error = nullptr);
+    // Replaces the destination with the source in one rename (both on one file system).
+    bool replaceItemAtPath(const std::string& dst, const std::string& src, Error* error = nullptr);
+    std::optional<FileAttributes> attributesOfItemAtPath(const std::string& path, Error* error = nullptr) const;
+    bool setModificationDate(const std::string& path, Date date, Error* error = nullptr);
+    // Writes the file atomically (beside, then renamed over).
+    bool createFileAtPath(const std::string& path, const Data& contents, Error* error = nullptr);
+    std::optional<Data> contentsAtPath(const std::string& path, Error* error = nullptr) const;
+    std::string currentDirectoryPath() const;
+};
+
+// Writes bytes to a file atomically: to a temporary file beside it, flushed,
+// then renamed over the target. A failure leaves the old file whole.
+bool writeDataAtomically(const Data& data, const std::string& path, Error* error = nullptr);
+bool writeStringAtomically(const std::string& text, const std::string& path, Error* error = nullptr);
+std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error = nullptr);
+
+// The platform's file error for an errno: reading operations report 260 for a
+// missing file, writing ones 4; the POSIX error is the underlying error.
+Error fileError(int err, const std::string& path, bool reading);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+// The process's one random source. Seeded from the system at start; tests seed
+// it to make shuffles and draws repeatable. Safe to call from any thread.
+class Random {
+public:
+    // A uniformly distributed 32-bit number.
+    static std::uint32_t next32();
+    // A uniform number in [0, upperBound), without modulo bias; 0 for a bound of 0.
+    static std::uint32_t uniform(std::uint32_t upperBound);
+    // Makes the sequence repeatable from here on.
+    static void seed(std::uint64_t seed);
+    // Back to an unpredictable sequence.
+    static void seedFromSystem();
+};

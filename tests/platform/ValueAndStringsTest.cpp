@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/Error.h"
+#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/StringUtils.h"
+#include "platform/foundation/Value.h"
+
+TEST(Value, NumbersCompareAndConvertAcrossKinds) {
+    EXPECT_EQ(Value(1), Value(1.0));
+    EXPECT_EQ(Value(true), Value(1));
+    EXPECT_EQ(Value(5u), Value(5));
+    EXPECT_NE(Value(-1), Value(static_cast<unsigned long long>(UINT64_MAX)));
+    EXPECT_NE(Value("1"), Value(1));
+    EXPECT_EQ(42, Value("  42abc").integerValue());
+    EXPECT_DOUBLE_EQ(2.5, Value("2.5").doubleValue());
+    EXPECT_EQ(3, Value(3.9).integerValue());
+    EXPECT_TRUE(Value("YES").boolValue());
+    EXPECT_FALSE(Value("NO").boolValue());
+    EXPECT_EQ(7, Value().integerValue(7));
+}
+
+TEST(Value, DictionaryAndArrayAccess) {
+    Value v = Value::dictionary({{"a", Value::array({1, "two"})}});
+    EXPECT_EQ("two", v["a"][1].stringValue());
+    EXPECT_TRUE(v["missing"][0].isNull());
+    v.at("b").append(3);
+    EXPECT_EQ(1u, v["b"].count());
+    v.remove("a");
+    EXPECT_EQ(nullptr, v.find("a"));
+}
+
+TEST(Value, PropertyListRoundTrip) {
+    Value v = Value::dictionary({{"int", -5},
+                                 {"big", 1LL << 40},
+                                 {"real", 0.25},
+                                 {"bool", true},
+                                 {"text", "h\u00e9llo"},
+                                 {"data", Data{0, 1, 255}},
+                                 {"date", Date(123456)},
+                                 {"list", Value::array({1, Value::dictionary({{"x", "y"}})})}});
+    for (auto format : {PropertyList::Format::XML, PropertyList::Format::Binary}) {
+        auto data = PropertyList::dataFromValue(v, format);
+        ASSERT_TRUE(data);
+        auto back = PropertyList::valueFromData(*data);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(v, *back) << back->description();
+    }
+    Error error;
+    EXPECT_FALSE(PropertyList::valueFromData(dataFromString("not a plist"), &error));
+    EXPECT_EQ(3840, error.code());
+}
+
+TEST(StringUtils, NumberParsingFollowsThePlatform) {
+    struct Case {
+        const char* text;
+        std::int64_t integer;
+        double real;
+    } cases[] = {
+        {"42", 42, 42}, {"  -17x", -17, -17}, {"+8", 8, 8}, {"abc", 0, 0}, {"", 0, 0},
+        {"3.75", 3, 3.75}, {"1e3", 1, 1000}, {"99999999999999999999", INT64_MAX, 1e20},
+        {"-99999999999999999999", INT64_MIN, -1e20},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.integer, stringIntegerValue(c.text)) << c.text;
+        EXPECT_DOUBLE_EQ(c.real, stringDoubleValue(c.text)) << c.text;
+    }
+}
+
+TEST(StringUtils, TrimmingUsesUnicodeWhiteSpace) {
+    EXPECT_EQ("a b", stringByTrimmingWhitespaceAndNewlines(" \t\n a b \r\n\u00a0\u2003"));
+    EXPECT_EQ("", stringByTrimmingWhitespaceAndNewlines("  \n "));
+    EXPECT_EQ("\na\n", stringByTrimmingWhitespace(" \na\n\t"));
+}
+
+TEST(StringUtils, PathOperations) {
+    struct Case {
+        const char* path;
+        const char* last;
+        const char* ext;
+        const char* deletingLast;
+        const char* deletingExt;
+    } cases[] = {
+        {"/a/b/Deck.flashcards", "Deck.flashcards", "flashcards", "/a/b", "/a/b/Deck"},
+        {"/a/b/", "b", "", "/a", "/a/b"},
+        {"/", "/", "", "/", "/"},
+        {"name", "name", "", "", "name"},
+        {"x/.hidden", ".hidden", "", "x", "x/.hidden"},
+        {"a//b.tar.gz", "b.tar.gz", "gz", "a", "a/b.tar"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.last, lastPathComponent(c.path)) << c.path;
+        EXPECT_EQ(c.ext, pathExtension(c.path)) << c.path;
+        EXPECT_EQ(c.deletingLast, stringByDeletingLastPathComponent(c.path)) << c.path;
+        EXPECT_EQ(c.deletingExt, stringByDeletingPathExtension(c.path)) << c.path;
+    }
+    EXPECT_EQ("/a/b", stringByAppendingPathComponent("/a/", "b"));
+    EXPECT_EQ("b", stringByAppendingPathComponent("", "b"));
+    EXPECT_EQ("Deck.flashcards", stringByAppendingPathExtension("Deck", "flashcards"));
+}
+
+TEST(StringUtils, UTF16AndComposedCharacters) {
+    std::string s = "a\u00e9\U0001F600e\u0301";
+    EXPECT_EQ(6u, utf16Length(s));
+    EXPECT_EQ(s, fromUTF16(toUTF16(s)));
+    auto parts = composedCharacterSequences(s);
+    ASSERT_EQ(4u, parts.size());
+    EXPECT_EQ("e\u0301", parts[3]);
+    EXPECT_EQ("a\xEF\xBF\xBD" "b", sanitizeUTF8("a\xFF" "b"));
+    EXPECT_FALSE(isValidUTF8("\xC3"));
+}
+
+TEST(Error, TextsAndDescription) {
+    Error none;
+    EXPECT_FALSE(none);
+    Error e("FCPersistenceErrorDomain", 112233,
+            Value::dictionary({{NSLocalizedDescriptionKey, "Too new"}, {NSLocalizedRecoverySuggestionErrorKey, "Update"}}));
+    EXPECT_TRUE(e);
+    EXPECT_EQ("Too new", e.localizedDescription());
+    EXPECT_EQ("Update", e.localizedRecoverySuggestion());
+    EXPECT_FALSE(e.localizedFailureReason());
+    EXPECT_EQ(0u, e.description().find("Error Domain=FCPersistenceErrorDomain Code=112233 \"Too new\""));
+    EXPECT_EQ("The operation couldn\u2019t be completed. (D error 5.)", Error("D", 5).localizedDescription());
+    Error out = e;
+    Error::clear(&out);
+    EXPECT_FALSE(out);
+}
