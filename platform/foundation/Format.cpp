@@ -88,14 +88,14 @@ std::string FormatArg::asObjectText() const {
 namespace {
 
 // snprintf in the C locale, whatever the process locale is.
-std::string cFormat(const std::string& spec, auto value) {
+std::string cFormat(const std::string& conversion, auto value) {
     static locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
     locale_t old = uselocale(c);
-    int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+    int n = std::snprintf(nullptr, 0, conversion.c_str(), value);
     std::string out;
     if (n > 0) {
         out.resize(static_cast<std::size_t>(n) + 1);
-        std::snprintf(out.data(), out.size(), spec.c_str(), value);
+        std::snprintf(out.data(), out.size(), conversion.c_str(), value);
         out.resize(static_cast<std::size_t>(n));
     }
     uselocale(old);
@@ -166,7 +166,7 @@ std::string formatString(std::string_view format, std::initializer_list<FormatAr
         }
         char conv = format[i++];
         const FormatArg* arg = take(positional ? position - 1 : nextArg++);
-        std::string spec = "%" + flags + width + (hasPrecision ? "." + precision : "");
+        std::string conversion = "%" + flags + width + (hasPrecision ? "." + precision : "");
 
         switch (conv) {
             case '@':
@@ -174,13 +174,13 @@ std::string formatString(std::string_view format, std::initializer_list<FormatAr
             case 'S': {
                 std::string text = arg ? arg->asObjectText() : "(null)";
                 if (conv == 's' && arg && arg->kind() == FormatArg::Kind::Null) text = "(null)";
-                out += cFormat(spec + "s", text.c_str());
+                out += cFormat(conversion + "s", text.c_str());
                 break;
             }
             case 'd':
             case 'i':
             case 'D':
-                out += cFormat(spec + "lld", static_cast<long long>(arg ? arg->asInt() : 0));
+                out += cFormat(conversion + "lld", static_cast<long long>(arg ? arg->asInt() : 0));
                 break;
             case 'u':
             case 'U':
@@ -188,12 +188,12 @@ std::string formatString(std::string_view format, std::initializer_list<FormatAr
             case 'X':
             case 'o':
             case 'O':
-                out += cFormat(spec + "ll" + std::string(1, conv == 'U' ? 'u' : (conv == 'O' ? 'o' : conv)),
+                out += cFormat(conversion + "ll" + std::string(1, conv == 'U' ? 'u' : (conv == 'O' ? 'o' : conv)),
                                static_cast<unsigned long long>(arg ? arg->asUInt() : 0));
                 break;
             case 'c':
             case 'C':
-                out += cFormat(spec + "c", static_cast<int>(arg ? arg->asInt() : 0));
+                out += cFormat(conversion + "c", static_cast<int>(arg ? arg->asInt() : 0));
                 break;
             case 'f':
             case 'F':
@@ -203,10 +203,10 @@ std::string formatString(std::string_view format, std::initializer_list<FormatAr
             case 'G':
             case 'a':
             case 'A':
-                out += cFormat(spec + std::string(1, conv), arg ? arg->asReal() : 0.0);
+                out += cFormat(conversion + std::string(1, conv), arg ? arg->asReal() : 0.0);
                 break;
             case 'p':
-                out += "0x" + cFormat(spec + "llx", static_cast<unsigned long long>(arg ? arg->asUInt() : 0));
+                out += "0x" + cFormat(conversion + "llx", static_cast<unsigned long long>(arg ? arg->asUInt() : 0));
                 break;
             default:
                 // Unknown conversion: copy it through.
