@@ -9,13 +9,20 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <shared_mutex>
+#include <utility>
+#include <vector>
 
 namespace {
 
 std::shared_mutex gClockMutex;
 std::shared_ptr<Clock> gClock;
+
+std::mutex gListenerMutex;
+std::uint64_t gNextListenerId = 1;
+std::map<std::uint64_t, std::shared_ptr<Clock::ChangeListener>> gListeners;
 
 std::mutex gZoneMutex;
 std::string gZoneOverride;
@@ -74,8 +81,46 @@ Clock& Clock::current() {
 }
 
 void Clock::setCurrent(std::shared_ptr<Clock> clock) {
-    std::unique_lock lock(gClockMutex);
-    gClock = std::move(clock);
+    std::shared_ptr<Clock> previous;
+    {
+        std::unique_lock lock(gClockMutex);
+        previous = std::exchange(gClock, std::move(clock));
+    }
+    notifyChanged();
+}
+
+std::shared_ptr<Clock> Clock::currentShared() {
+    // Never destroyed, so threads may still read it while the process exits.
+    static const auto* systemClock = new std::shared_ptr<Clock>(std::make_shared<SystemClock>());
+    std::shared_lock lock(gClockMutex);
+    if (gClock) return gClock;
+    return *systemClock;
+}
+
+std::uint64_t Clock::addChangeListener(ChangeListener listener) {
+    std::lock_guard lock(gListenerMutex);
+    std::uint64_t id = gNextListenerId++;
+    gListeners.emplace(id, std::make_shared<ChangeListener>(std::move(listener)));
+    return id;
+}
+
+void Clock::removeChangeListener(std::uint64_t id) {
+    std::shared_ptr<ChangeListener> removed;  // released outside the lock
+    std::lock_guard lock(gListenerMutex);
+    auto it = gListeners.find(id);
+    if (it == gListeners.end()) return;
+    removed = std::move(it->second);
+    gListeners.erase(it);
+}
+
+void Clock::notifyChanged() {
+    std::vector<std::shared_ptr<ChangeListener>> listeners;
+    {
+        std::lock_guard lock(gListenerMutex);
+        listeners.reserve(gListeners.size());
+        for (auto& [id, listener] : gListeners) listeners.push_back(listener);
+    }
+    for (auto& listener : listeners) (*listener)();
 }
 
 Date SystemClock::now() const {
@@ -85,11 +130,15 @@ Date SystemClock::now() const {
 }
 
 Date VirtualClock::now() const { return Date(now_.load()); }
-void VirtualClock::set(Date date) { now_.store(date.timeIntervalSinceReferenceDate()); }
+void VirtualClock::set(Date date) {
+    now_.store(date.timeIntervalSinceReferenceDate());
+    notifyChanged();
+}
 void VirtualClock::advance(double seconds) {
     double cur = now_.load();
     while (!now_.compare_exchange_weak(cur, cur + seconds)) {
     }
+    notifyChanged();
 }
 
 std::string TimeZone::current() {

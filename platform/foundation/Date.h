@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <compare>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +48,27 @@ public:
     static Clock& current();
     // Installs a clock for the whole process; nullptr restores the system clock.
     static void setCurrent(std::shared_ptr<Clock> clock);
+
+    // The current clock, shared: threads that keep reading it while a test
+    // swaps clocks use this so the clock they hold cannot go away under them.
+    static std::shared_ptr<Clock> currentShared();
+
+    // Whether time moves only when told to (a VirtualClock). Waits measured on
+    // such a clock have no real-time deadline; they wake on change listeners.
+    virtual bool isVirtual() const { return false; }
+
+    // Change listeners are told, on the thread that made the change, whenever
+    // the current clock is replaced or a virtual clock is set or advanced, so
+    // that run loops and timed waits look at the time again. A listener runs
+    // without locks held and may still run once while or just after it is
+    // removed on another thread: it should reach its state through shared or
+    // weak pointers it captured.
+    using ChangeListener = std::function<void()>;
+    static std::uint64_t addChangeListener(ChangeListener listener);
+    static void removeChangeListener(std::uint64_t id);
+
+protected:
+    static void notifyChanged();
 };
 
 class SystemClock : public Clock {
@@ -57,8 +80,10 @@ class VirtualClock : public Clock {
 public:
     explicit VirtualClock(Date start = Date(0)) : now_(start.timeIntervalSinceReferenceDate()) {}
     Date now() const override;
+    // Both tell the change listeners (see Clock), which wakes run loops.
     void set(Date date);
     void advance(double seconds);
+    bool isVirtual() const override { return true; }
 
 private:
     mutable std::atomic<double> now_;

@@ -50,6 +50,8 @@ std::string fromUTF16(std::u16string_view s);
 std::size_t utf16Length(std::string_view s);
 // The string cut into composed character sequences (grapheme clusters).
 std::vector<std::string> composedCharacterSequences(std::string_view s);
+// Appends one code point, encoded as UTF-8.
+void appendUTF8(std::string& out, char32_t c);
 // Decodes UTF-8, replacing each invalid byte by U+FFFD.
 std::string sanitizeUTF8(std::string_view bytes);
 bool isValidUTF8(std::string_view bytes);
