@@ -1,0 +1,159 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/Data.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/KeyValueObserving.h"
+#include "platform/foundation/Value.h"
+
+class FCStudyCard;
+class TWMutableBitVector;
+
+// The rating history of one card in one study direction, oldest first, with the
+// scores derived from it. Ratings: 1 right, 2 wrong, 3 unsure, 0 no result.
+//
+// Observable keys: "pastResults", "isUnsureAboutMostRecentResult" and
+// "lastStudied" are announced by their setters (and by addRating and
+// clearStatistics); "combinedConfidenceAndDifficulty" depends on the first two.
+class FCStudyStats : public KVOObservable {
+public:
+    // Number of recent sessions the scores weigh unless told otherwise.
+    static constexpr std::int64_t kDefaultNumberOfRecentSessionsToWeight = 8;
+
+    FCStudyStats();
+
+    // A history taken over as it is (older formats kept plain rating arrays).
+    static std::shared_ptr<FCStudyStats> statsWithLegacyPastResults(std::vector<std::int64_t> pastResults);
+    // A history from the older formats' bit ratings: 0 wrong, 1 right, 2 unsure,
+    // any other value no result. The unsure flag follows the last rating.
+    static std::shared_ptr<FCStudyStats> statsWithLegacyBitRatings(const TWMutableBitVector& bits);
+
+    // --- Stored state ---
+    const std::vector<std::int64_t>& pastResults() const { return pastResults_; }
+    void setPastResults(std::vector<std::int64_t> pastResults);
+    bool isUnsureAboutMostRecentResult() const { return isUnsureAboutMostRecentResult_; }
+    void setUnsureAboutMostRecentResult(bool unsure);
+    const std::optional<Date>& lastStudied() const { return lastStudied_; }
+    void setLastStudied(std::optional<Date> date);
+
+    // Sets the unsure flag from the history: YES exactly when the newest rating
+    // is 3. Readers of stored statistics call it after reading, so that the
+    // flag always agrees with the history it describes.
+    void updateUnsureFlagFromHistory();
+
+    // --- Queries ---
+    // The caller keeps the index below numberOfRatings().
+    std::int64_t ratingAtIndex(std::size_t index) const { return pastResults_[index]; }
+    std::int64_t numberOfRatings() const { return static_cast<std::int64_t>(pastResults_.size()); }
+    std::int64_t numberOfRightRatings() const;
+    std::int64_t numberOfWrongRatings() const;
+    // The newest rating, 0 for an empty history.
+    std::int64_t mostRecentResult() const;
+    // The newest rating that is 1 or 2, else 0.
+    std::int64_t mostRecentRightOrWrongResult() const;
+
+    // --- Changes ---
+    // Appends the rating; a rating of 1 to 3 also sets the unsure flag to (rating == 3).
+    void addRating(std::int64_t rating);
+    // Empty history, flag off, no date.
+    void clearStatistics();
+
+    // --- Scores ---
+    // Weighted share (0..100) of right (confidence) or wrong (difficulty)
+    // ratings among the recent sessions; the newest weighs most.
+    double relativeConfidence() const;
+    double relativeDifficulty() const;
+    // Signed score from -100 to 100: 0 unrated, minus the difficulty when the
+    // newest decided rating is wrong, the confidence when it is right, and 0.01
+    // when only unsure ratings exist.
+    double combinedConfidenceAndDifficulty() const;
+    double relativeConfidenceWithNumberOfRecentSessionsToWeight(std::int64_t n) const;
+    double relativeDifficultyWithNumberOfRecentSessionsToWeight(std::int64_t n) const;
+    double combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(std::int64_t n) const;
+
+    // --- Spaced repetition ---
+    // The Leitner box: the number of right ratings at the end of the history,
+    // up to 8.
+    std::int64_t leitnerBox() const;
+    // Days until a card of the box is due again: the box itself for 0 and 1;
+    // from box 2 on the interval boxIntervals[box - 2] when given, else 2^(box-1).
+    static std::int64_t daysUntilReviewForBox(std::int64_t box, const std::vector<std::int64_t>& boxIntervals);
+    // The day the history is due for review: lastStudied moved forward by the
+    // box's days on the calendar; nullopt when due at once (box 0 or never studied).
+    std::optional<Date> reviewDateWithBoxIntervals(const std::vector<std::int64_t>& boxIntervals) const;
+    // Due when the box is 0, never studied, or the review date lies today or has passed.
+    bool isDueWithBoxIntervals(const std::vector<std::int64_t>& boxIntervals) const;
+
+    // --- Comparison, merging, copies ---
+    bool hasSameRatingsAs(const FCStudyStats& other) const;
+    // A copy of this history with the other's ratings appended from the first
+    // index at which the two differ. Keeps this object's flag and date.
+    std::shared_ptr<FCStudyStats> statsByImportingDifferentRatingsFrom(const FCStudyStats& other) const;
+    // History, flag and date; no observers.
+    std::shared_ptr<FCStudyStats> copy() const;
+
+    // --- Compact form ---
+    // Ratings 1 to 3 packed two bits each, four to a byte, the oldest in the low
+    // bits; other ratings are left out. The flag and the date are stored apart.
+    Data pastResultsBinaryData() const;
+    // Replaces the history with the ratings of the data (a 00 pair ends its
+    // byte). Leaves the flag and the date alone.
+    void setPastResultsBinaryData(const Data& data);
+
+    // --- Observation ---
+    std::vector<std::string> keyPathsForValuesAffectingValueForKey(const std::string& key) const override;
+
+private:
+    double weightedScore(std::int64_t target, std::int64_t n) const;
+
+    std::vector<std::int64_t> pastResults_;
+    bool isUnsureAboutMostRecentResult_ = false;
+    std::optional<Date> lastStudied_;
+};
+
+// Orders study cards by the combined score of their forward statistics;
+// unrated cards come last in both directions. The key names the statistics
+// ("studyStats").
+class FCStatsSortDescriptor {
+public:
+    FCStatsSortDescriptor(std::string key, bool ascending);
+
+    const std::string& key() const { return key_; }
+    bool ascending() const { return ascending_; }
+
+    // -1, 0 or 1.
+    int compareObject(const FCStudyCard& first, const FCStudyCard& second) const;
+    // Sorts in place, keeping the order of cards that compare equal.
+    void sortStudyCards(std::vector<std::shared_ptr<FCStudyCard>>& cards) const;
+
+    FCStatsSortDescriptor copy() const { return *this; }
+    FCStatsSortDescriptor reversedSortDescriptor() const { return FCStatsSortDescriptor(key_, !ascending_); }
+
+private:
+    std::string key_;
+    bool ascending_;
+};
+
+// The text form of a history: one mark per rating, "✓" right, "✗" wrong,
+// "‒" unsure (or "•" with useBulletForUnsure).
+class FCStudyStatsResultsToTextTransformer {
+public:
+    bool useBulletForUnsure() const { return useBulletForUnsure_; }
+    void setUseBulletForUnsure(bool value) { useBulletForUnsure_ = value; }
+
+    // An array of rating numbers, or anything else ("n/a").
+    std::string transformedValue(const Value& value) const;
+    std::string transformedValue(const FCStudyStats& stats) const;
+    // A null pointer gives "n/a".
+    std::string transformedValue(const std::shared_ptr<FCStudyStats>& stats) const;
+
+private:
+    std::string text(const std::vector<std::int64_t>& ratings) const;
+
+    bool useBulletForUnsure_ = false;
+};

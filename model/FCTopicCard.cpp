@@ -1,0 +1,91 @@
+#include "model/FCCard.h"
+#include "model/FCDigest.h"
+
+FCTopicCard::FCTopicCard() = default;
+
+std::shared_ptr<FCTopicCard> FCTopicCard::topicCardWithTitle(std::optional<std::string> title,
+                                                             std::int64_t primaryKey) {
+    auto topic = std::make_shared<FCTopicCard>();
+    topic->setTitle(std::move(title));
+    topic->setPrimaryKey(primaryKey);
+    return topic;
+}
+
+std::optional<std::string> FCTopicCard::title() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return title_;
+}
+
+void FCTopicCard::setTitle(std::optional<std::string> title) {
+    willChangeValueForKey("title");
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        title_ = std::move(title);
+    }
+    didChangeValueForKey("title");
+}
+
+void FCTopicCard::setCards(FCCardArray cards) {
+    willChangeValueForKey("cards");
+    cards_ = std::move(cards);
+    didChangeValueForKey("cards");
+}
+
+std::optional<std::string> FCTopicCard::versionstamp() const {
+    const std::optional<std::string> text = title();
+    if (!text) return std::nullopt;
+    return fcMD5HexDigest(*text);
+}
+
+std::int64_t FCTopicCard::deepStudyCardCount() const {
+    return deepStudyCardCountFor(cards_);
+}
+
+std::int64_t FCTopicCard::deepStudyCardCountFor(const FCCardArray& cards) {
+    std::int64_t count = 0;
+    for (const auto& card : cards) {
+        if (!card) continue;
+        if (card->isStudyCard()) {
+            ++count;
+        } else if (const FCCardArray* children = card->cards()) {
+            count += deepStudyCardCountFor(*children);
+        }
+    }
+    return count;
+}
+
+void FCTopicCard::findAllStudyCardsIn(const FCCardArray& cards, FCStudyCardArray& placeIn) {
+    for (const auto& card : cards) {
+        if (!card) continue;
+        if (card->isStudyCard()) {
+            placeIn.push_back(std::static_pointer_cast<FCStudyCard>(card));
+        } else if (const FCCardArray* children = card->cards()) {
+            findAllStudyCardsIn(*children, placeIn);
+        }
+    }
+}
+
+std::shared_ptr<FCStudyCard> FCTopicCard::findFirstStudyCard() const {
+    for (const auto& card : cards_) {
+        if (!card) continue;
+        if (card->isStudyCard()) return std::static_pointer_cast<FCStudyCard>(card);
+        if (card->isTopicCard()) {
+            if (auto found = static_cast<const FCTopicCard&>(*card).findFirstStudyCard()) return found;
+        }
+    }
+    return nullptr;
+}
+
+std::shared_ptr<FCTopicCard> FCTopicCard::copy() const {
+    auto topic = std::make_shared<FCTopicCard>();
+    topic->setPrimaryKey(primaryKey());
+    topic->title_ = title();
+    topic->cards_.reserve(cards_.size());
+    for (const auto& card : cards_) topic->cards_.push_back(card ? card->copy() : nullptr);
+    topic->setLegacyIdentifier(legacyIdentifier());
+    return topic;
+}
+
+std::shared_ptr<FCCard> FCTopicCard::copyCard() const {
+    return copy();
+}
