@@ -309,10 +309,7 @@ int compareAscending(T a, T b) {
 FCStatsSortDescriptor::FCStatsSortDescriptor(std::string key, bool ascending)
     : key_(std::move(key)), ascending_(ascending) {}
 
-int FCStatsSortDescriptor::compareObject(const FCStudyCard& first, const FCStudyCard& second) const {
-    if (&first == &second) return 0;
-    const double a = forwardScore(first);
-    const double b = forwardScore(second);
+int FCStatsSortDescriptor::compareScores(double a, std::int64_t countA, double b, std::int64_t countB) const {
     // Unrated cards come last whichever the direction.
     if (a == 0.0 && b == 0.0) return 0;
     if (a == 0.0) return 1;
@@ -320,14 +317,31 @@ int FCStatsSortDescriptor::compareObject(const FCStudyCard& first, const FCStudy
 
     int result = compareAscending(a, b);
     if (result == 0 && std::fabs(a - kOnlyUnsureScore) <= std::numeric_limits<float>::epsilon()) {
-        result = compareAscending(forwardRatingCount(first), forwardRatingCount(second));
+        result = compareAscending(countA, countB);
     }
     return ascending_ ? result : -result;
 }
 
+int FCStatsSortDescriptor::compareObject(const FCStudyCard& first, const FCStudyCard& second) const {
+    if (&first == &second) return 0;
+    return compareScores(forwardScore(first), forwardRatingCount(first), forwardScore(second),
+                         forwardRatingCount(second));
+}
+
 void FCStatsSortDescriptor::sortStudyCards(std::vector<std::shared_ptr<FCStudyCard>>& cards) const {
-    std::stable_sort(cards.begin(), cards.end(),
-                     [this](const auto& a, const auto& b) { return compareObject(*a, *b) < 0; });
+    // Each score is worked out once, not in every comparison.
+    struct Keyed {
+        double score;
+        std::int64_t count;
+        std::shared_ptr<FCStudyCard> card;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(cards.size());
+    for (auto& card : cards) keyed.push_back({forwardScore(*card), forwardRatingCount(*card), std::move(card)});
+    std::stable_sort(keyed.begin(), keyed.end(), [this](const Keyed& a, const Keyed& b) {
+        return compareScores(a.score, a.count, b.score, b.count) < 0;
+    });
+    for (std::size_t i = 0; i < keyed.size(); ++i) cards[i] = std::move(keyed[i].card);
 }
 
 // --- FCStudyStatsResultsToTextTransformer ---

@@ -135,6 +135,8 @@ public:
     FCStatsSortDescriptor reversedSortDescriptor() const { return FCStatsSortDescriptor(key_, !ascending_); }
 
 private:
+    int compareScores(double a, std::int64_t countA, double b, std::int64_t countB) const;
+
     std::string key_;
     bool ascending_;
 };

@@ -26,12 +26,20 @@ std::map<std::uint64_t, std::shared_ptr<Clock::ChangeListener>> gListeners;
 
 std::mutex gZoneMutex;
 std::string gZoneOverride;
+// Bumped whenever the zone changes, so per-thread calendars know to rebuild.
+std::atomic<std::uint64_t> gZoneGeneration{1};
 
 double icuMillis(Date d) { return d.timeIntervalSince1970() * 1000.0; }
 Date fromIcuMillis(UDate ms) { return Date::fromTimeIntervalSince1970(ms / 1000.0); }
 
+// The system's zone, asked for once: detecting it reads the file system.
+const icu::TimeZone& hostZone() {
+    static const std::unique_ptr<icu::TimeZone> zone(icu::TimeZone::detectHostTimeZone());
+    return *zone;
+}
+
 std::unique_ptr<icu::TimeZone> makeZone(const std::string& id) {
-    if (id.empty()) return std::unique_ptr<icu::TimeZone>(icu::TimeZone::detectHostTimeZone());
+    if (id.empty()) return std::unique_ptr<icu::TimeZone>(hostZone().clone());
     return std::unique_ptr<icu::TimeZone>(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(id)));
 }
 
@@ -44,10 +52,18 @@ std::unique_ptr<icu::TimeZone> currentZone() {
     return makeZone(id);
 }
 
-std::unique_ptr<icu::Calendar> makeCalendar() {
-    UErrorCode status = U_ZERO_ERROR;
-    auto cal = std::make_unique<icu::GregorianCalendar>(currentZone().release(), status);
-    return cal;
+// The calling thread's calendar in the current zone, made again only when the
+// zone changes: making one is far dearer than using it.
+icu::Calendar& threadCalendar() {
+    thread_local std::unique_ptr<icu::Calendar> calendar;
+    thread_local std::uint64_t generation = 0;
+    std::uint64_t current = gZoneGeneration.load();
+    if (!calendar || generation != current) {
+        UErrorCode status = U_ZERO_ERROR;
+        calendar = std::make_unique<icu::GregorianCalendar>(currentZone().release(), status);
+        generation = current;
+    }
+    return *calendar;
 }
 
 }  // namespace
@@ -153,13 +169,14 @@ std::string TimeZone::current() {
 void TimeZone::setCurrent(const std::string& identifier) {
     std::lock_guard lock(gZoneMutex);
     gZoneOverride = identifier;
+    gZoneGeneration.fetch_add(1);
 }
 
 int TimeZone::secondsFromGMT(Date date) {
-    auto zone = currentZone();
+    const icu::TimeZone& zone = threadCalendar().getTimeZone();
     int32_t raw = 0, dst = 0;
     UErrorCode status = U_ZERO_ERROR;
-    zone->getOffset(icuMillis(date), false, raw, dst, status);
+    zone.getOffset(icuMillis(date), false, raw, dst, status);
     if (U_FAILURE(status)) return 0;
     return (raw + dst) / 1000;
 }
@@ -167,32 +184,32 @@ int TimeZone::secondsFromGMT(Date date) {
 namespace Calendar {
 
 Components components(Date date) {
-    auto cal = makeCalendar();
+    icu::Calendar& cal = threadCalendar();
     UErrorCode status = U_ZERO_ERROR;
-    cal->setTime(icuMillis(date), status);
+    cal.setTime(icuMillis(date), status);
     Components c;
-    c.year = cal->get(UCAL_EXTENDED_YEAR, status);
-    c.month = cal->get(UCAL_MONTH, status) + 1;
-    c.day = cal->get(UCAL_DATE, status);
-    c.hour = cal->get(UCAL_HOUR_OF_DAY, status);
-    c.minute = cal->get(UCAL_MINUTE, status);
-    c.second = cal->get(UCAL_SECOND, status);
-    c.weekday = cal->get(UCAL_DAY_OF_WEEK, status);
+    c.year = cal.get(UCAL_EXTENDED_YEAR, status);
+    c.month = cal.get(UCAL_MONTH, status) + 1;
+    c.day = cal.get(UCAL_DATE, status);
+    c.hour = cal.get(UCAL_HOUR_OF_DAY, status);
+    c.minute = cal.get(UCAL_MINUTE, status);
+    c.second = cal.get(UCAL_SECOND, status);
+    c.weekday = cal.get(UCAL_DAY_OF_WEEK, status);
     return c;
 }
 
 Date dateFromComponents(int year, int month, int day, int hour, int minute, double second) {
-    auto cal = makeCalendar();
-    cal->clear();
-    cal->set(UCAL_EXTENDED_YEAR, year);
-    cal->set(UCAL_MONTH, month - 1);
-    cal->set(UCAL_DATE, day);
-    cal->set(UCAL_HOUR_OF_DAY, hour);
-    cal->set(UCAL_MINUTE, minute);
+    icu::Calendar& cal = threadCalendar();
+    cal.clear();
+    cal.set(UCAL_EXTENDED_YEAR, year);
+    cal.set(UCAL_MONTH, month - 1);
+    cal.set(UCAL_DATE, day);
+    cal.set(UCAL_HOUR_OF_DAY, hour);
+    cal.set(UCAL_MINUTE, minute);
     int whole = static_cast<int>(std::floor(second));
-    cal->set(UCAL_SECOND, whole);
+    cal.set(UCAL_SECOND, whole);
     UErrorCode status = U_ZERO_ERROR;
-    UDate ms = cal->getTime(status);
+    UDate ms = cal.getTime(status);
     return fromIcuMillis(ms).byAddingTimeInterval(second - whole);
 }
 
@@ -202,12 +219,12 @@ Date startOfDay(Date date) {
 }
 
 Date byAdding(Date date, int months, int days) {
-    auto cal = makeCalendar();
+    icu::Calendar& cal = threadCalendar();
     UErrorCode status = U_ZERO_ERROR;
-    cal->setTime(icuMillis(date), status);
-    if (months) cal->add(UCAL_MONTH, months, status);
-    if (days) cal->add(UCAL_DATE, days, status);
-    return fromIcuMillis(cal->getTime(status));
+    cal.setTime(icuMillis(date), status);
+    if (months) cal.add(UCAL_MONTH, months, status);
+    if (days) cal.add(UCAL_DATE, days, status);
+    return fromIcuMillis(cal.getTime(status));
 }
 
 bool isSameDay(Date a, Date b) {
