@@ -12,6 +12,7 @@
 
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/MainThread.h"
+#include "support/Events.h"
 #include "support/MainLoop.h"
 
 using memorant_test::drainMainLoop;
@@ -22,22 +23,7 @@ namespace {
 // Guards against hangs: a wait that fails the test instead of blocking for good.
 constexpr auto kGuard = std::chrono::seconds(20);
 
-// Events recorded from several threads.
-class Events {
-public:
-    void add(std::string event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-    }
-    std::vector<std::string> get() const {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> events_;
-};
+using memorant_test::Events;
 
 TEST(Dispatch, SerialQueueRunsOneBlockAtATimeInOrder) {
     auto queue = DispatchQueue::create("com.memorant.test.serial");

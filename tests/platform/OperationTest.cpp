@@ -12,6 +12,7 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/Operation.h"
+#include "support/Events.h"
 #include "support/MainLoop.h"
 
 using memorant_test::runMainLoopUntil;
@@ -20,21 +21,7 @@ namespace {
 
 constexpr auto kGuard = std::chrono::seconds(20);
 
-class Events {
-public:
-    void add(std::string event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-    }
-    std::vector<std::string> get() const {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> events_;
-};
+using memorant_test::Events;
 
 // Records will/did of the state keys of an operation.
 std::vector<std::unique_ptr<KVOObservation>> recordState(Operation& operation, Events& events) {
