@@ -1,0 +1,109 @@
+#include "Common/BPDataAdditions.h"
+
+#include <bit>
+#include <cstring>
+
+#include "platform/foundation/Format.h"
+#include "platform/foundation/StringUtils.h"
+
+namespace {
+
+[[noreturn]] void throwRange(std::size_t location, std::size_t length, std::size_t dataLength) {
+    throw BPRangeException(stringWithFormat("range {%lu, %lu} exceeds data length %lu",
+                                            static_cast<unsigned long>(location), static_cast<unsigned long>(length),
+                                            static_cast<unsigned long>(dataLength)));
+}
+
+// Checks that `length` bytes are left at `offset`, without overflowing.
+void requireBytes(BPBytes data, std::size_t offset, std::uint64_t length) {
+    if (offset > data.size() || length > data.size() - offset)
+        throwRange(offset, static_cast<std::size_t>(length), data.size());
+}
+
+}  // namespace
+
+std::uint8_t fcReadUint8StartingAt(BPBytes data, std::size_t& offset) {
+    requireBytes(data, offset, 1);
+    return data[offset++];
+}
+
+std::uint64_t fcReadUnsignedInt64AsVarintStartingAt(BPBytes data, std::size_t& offset) {
+    std::uint64_t value = 0;
+    std::size_t at = offset;
+    for (std::size_t i = 0; i < kBPMaxVarintLength; ++i) {
+        requireBytes(data, at, 1);
+        std::uint8_t byte = data[at++];
+        value |= static_cast<std::uint64_t>(byte & 0x7F) << (7 * i);
+        if (!(byte & 0x80)) {
+            offset = at;
+            return value;
+        }
+    }
+    throw BPRangeException(stringWithFormat("varint at offset %lu is longer than %lu bytes",
+                                            static_cast<unsigned long>(offset),
+                                            static_cast<unsigned long>(kBPMaxVarintLength)));
+}
+
+std::int64_t fcReadSignedInt64AsVarintStartingAt(BPBytes data, std::size_t& offset) {
+    std::uint64_t u = fcReadUnsignedInt64AsVarintStartingAt(data, offset);
+    return static_cast<std::int64_t>((u >> 1) ^ (0 - (u & 1)));
+}
+
+double fcReadDoulbeAsFixedSizeStartingAt(BPBytes data, std::size_t& offset) {
+    requireBytes(data, offset, 8);
+    std::uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i) bits = (bits << 8) | data[offset + static_cast<std::size_t>(i)];
+    offset += 8;
+    return std::bit_cast<double>(bits);
+}
+
+Data fcReadNSDataStartingAt(BPBytes data, std::size_t& offset) {
+    std::size_t at = offset;
+    std::uint64_t count = fcReadUnsignedInt64AsVarintStartingAt(data, at);
+    requireBytes(data, at, count);
+    Data out(data.begin() + static_cast<std::ptrdiff_t>(at),
+             data.begin() + static_cast<std::ptrdiff_t>(at + static_cast<std::size_t>(count)));
+    offset = at + static_cast<std::size_t>(count);
+    return out;
+}
+
+std::optional<std::string> fcReadUTF8StringStartingAt(BPBytes data, std::size_t& offset) {
+    std::size_t at = offset;
+    std::uint64_t count = fcReadUnsignedInt64AsVarintStartingAt(data, at);
+    requireBytes(data, at, count);
+    std::string_view bytes(reinterpret_cast<const char*>(data.data()) + at, static_cast<std::size_t>(count));
+    offset = at + static_cast<std::size_t>(count);
+    if (!isValidUTF8(bytes)) return std::nullopt;
+    return std::string(bytes);
+}
+
+std::string fcHexadecimalString(BPBytes data) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(data.size() * 2);
+    for (std::uint8_t b : data) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
+    }
+    return out;
+}
+
+void fcAppendUint8(Data& data, std::uint8_t value) { data.push_back(value); }
+
+void fcAppendUnsignedInt64AsVarint(Data& data, std::uint64_t value) {
+    while (value >= 0x80) {
+        data.push_back(static_cast<std::uint8_t>(value | 0x80));
+        value >>= 7;
+    }
+    data.push_back(static_cast<std::uint8_t>(value));
+}
+
+void fcAppendSignedInt64AsVarint(Data& data, std::int64_t value) {
+    std::uint64_t zigzag = (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
+    fcAppendUnsignedInt64AsVarint(data, zigzag);
+}
+
+void fcAppendDoubleAsFixedSize(Data& data, double value) {
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    for (int i = 0; i < 8; ++i) data.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}

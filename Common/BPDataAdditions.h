@@ -1,0 +1,54 @@
+#pragma once
+
+// Byte-level reading and writing of the tagged binary records: unsigned LEB128
+// varints, zigzag-encoded signed values and little-endian doubles.
+//
+// The readers work in place on one contiguous buffer with a moving offset:
+// each takes the offset by reference, reads at it and advances it by the
+// bytes consumed. A read that would run past the end of the buffer throws
+// BPRangeException and leaves the offset where it was; the record parser
+// turns that into its error.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "platform/foundation/Data.h"
+
+using BPBytes = std::span<const std::uint8_t>;
+
+// A read past the end of the buffer (or a malformed varint).
+class BPRangeException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A varint of one 64-bit value takes at most this many bytes.
+inline constexpr std::size_t kBPMaxVarintLength = 10;
+
+std::uint8_t fcReadUint8StartingAt(BPBytes data, std::size_t& offset);
+// A varint longer than kBPMaxVarintLength bytes is refused (the format never
+// writes one).
+std::uint64_t fcReadUnsignedInt64AsVarintStartingAt(BPBytes data, std::size_t& offset);
+// A varint, then zigzag decoding.
+std::int64_t fcReadSignedInt64AsVarintStartingAt(BPBytes data, std::size_t& offset);
+// 8 bytes, IEEE 754 binary64, least significant byte first.
+double fcReadDoulbeAsFixedSizeStartingAt(BPBytes data, std::size_t& offset);
+// A varint count, then that many bytes. The count is checked against the bytes
+// left before anything is copied.
+Data fcReadNSDataStartingAt(BPBytes data, std::size_t& offset);
+// As fcReadNSDataStartingAt, decoded as UTF-8; nullopt when the bytes are not
+// valid UTF-8 (the offset still moves behind them).
+std::optional<std::string> fcReadUTF8StringStartingAt(BPBytes data, std::size_t& offset);
+
+// The bytes as lower-case hexadecimal text, two digits per byte.
+std::string fcHexadecimalString(BPBytes data);
+
+void fcAppendUint8(Data& data, std::uint8_t value);
+void fcAppendUnsignedInt64AsVarint(Data& data, std::uint64_t value);
+// Zigzag, then varint.
+void fcAppendSignedInt64AsVarint(Data& data, std::int64_t value);
+void fcAppendDoubleAsFixedSize(Data& data, double value);

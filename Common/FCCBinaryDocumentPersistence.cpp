@@ -1,0 +1,319 @@
+#include "Common/FCCBinaryDocumentPersistence.h"
+
+#include <chrono>
+#include <unordered_set>
+
+#include "Common/FCCModelEntityClasses.h"
+#include "Common/FCFileWrapperAdditions.h"
+#include "Common/FCPersistenceError.h"
+#include "model/FCCard.h"
+#include "model/FCDeck.h"
+#include "model/FCLocalization.h"
+#include "model/FCStudyStats.h"
+#include "model/TWErrorAdditions.h"
+#include "model/TWLogger.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/StringUtils.h"
+
+namespace {
+
+constexpr const char* kRecordsFileName = "All cards.memdeck";
+constexpr const char* kDataFolderName = "Data";
+constexpr const char* kVersionFileName = "Version";
+constexpr const char* kFilesFolderName = "Files";
+
+using SteadyClock = std::chrono::steady_clock;
+
+double millisecondsSince(SteadyClock::time_point start) {
+    return std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
+}
+
+std::shared_ptr<FileWrapper> emptyFolderNamed(const std::string& name) {
+    auto folder = FileWrapper::directoryWithFileWrappers();
+    folder->setPreferredFilename(name);
+    return folder;
+}
+
+// The folder under the name, added when there is none; nullptr when the
+// parent is no folder or a file has the name.
+std::shared_ptr<FileWrapper> folderNamed(FileWrapper& parent, const std::string& name) {
+    if (!parent.isDirectory()) return nullptr;
+    if (auto existing = parent.fileWrapperNamed(name)) return existing->isDirectory() ? existing : nullptr;
+    auto folder = emptyFolderNamed(name);
+    parent.addFileWrapper(folder);
+    return folder;
+}
+
+Error noDataError() { return FCPersistenceErrorWithRecoverySuggestionKey(FCPersistenceErrorGeneral, "ErrorNoDataInDocument"); }
+
+// The statistics do not store the unsure flag: it follows from the history.
+void updateUnsureFlagsFromHistory(const FCCardArray& cards) {
+    FCDeck::traverseAllCards(cards, [](const std::shared_ptr<FCCard>& card, bool isTopic, bool*) {
+        if (isTopic) return;
+        auto studyCard = std::static_pointer_cast<FCStudyCard>(card);
+        if (auto stats = studyCard->studyStats()) stats->updateUnsureFlagFromHistory();
+        if (auto stats = studyCard->reverseStudyStats()) stats->updateUnsureFlagFromHistory();
+    });
+}
+
+}  // namespace
+
+// --- Schemas ---
+
+FCCCardsDocumentSchema::FCCCardsDocumentSchema() {
+    mapNSStringProperty("top", 10, FCStudyCardEntityClass());
+    mapNSStringProperty("bottom", 11, FCStudyCardEntityClass());
+    mapObjectProperty("studyStats", 12, FCStudyCardEntityClass());
+    mapObjectProperty("reverseStudyStats", 13, FCStudyCardEntityClass());
+    mapNSStringProperty("title", 14, FCTopicCardEntityClass());
+    mapNSMutableArrayProperty("cards", 15, FCTopicCardEntityClass());
+    mapNSDateWithSecondsPrecisionProperty("lastStudied", 16, FCStudyStatsEntityClass());
+    mapNSDataProperty("pastResultsBinaryData", 17, FCStudyStatsEntityClass());
+}
+
+FCCBinaryDocumentPersistence::FCCBinaryDocumentPersistence() {
+    metadataSchema_.mapObjectProperty("coverStyle", 10, FCDeckEntityClass());
+    metadataSchema_.mapNSIntegerProperty("studyCardsCount", 11, FCDeckEntityClass());
+    metadataSchema_.mapDoubleProperty("studyProgress", 12, FCDeckEntityClass());
+    metadataSchema_.mapNSIntegerProperty("preferredStudyDirection", 13, FCDeckEntityClass());
+    metadataSchema_.mapNSStringProperty("topPreferredLocaleIdentifier", 14, FCDeckEntityClass());
+    metadataSchema_.mapNSStringProperty("bottomPreferredLocaleIdentifier", 15, FCDeckEntityClass());
+    metadataSchema_.mapNSStringProperty("startHexColor", 16, FCCoverStyleEntityClass());
+    metadataSchema_.mapNSStringProperty("endHexColor", 17, FCCoverStyleEntityClass());
+    metadataSchema_.mapNSStringProperty("iconName", 18, FCCoverStyleEntityClass());
+    metadataSchema_.mapNSStringProperty("customImageName", 19, FCCoverStyleEntityClass());
+}
+
+std::string FCCBinaryDocumentPersistence::_cardImagesFolderSubpath() {
+    return stringByAppendingPathComponent(kDataFolderName, kFilesFolderName);
+}
+
+// --- Writing ---
+
+std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperForDeck(
+    const std::shared_ptr<FCDeck>& deck, const FCCUserDocumentSettings* settings, Error* error) {
+    Error::clear(error);
+    auto start = SteadyClock::now();
+    if (!deck) {
+        Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1, "Object to serialize must not be nil."));
+        return nullptr;
+    }
+    if (!mainFileWrapper_) mainFileWrapper_ = FileWrapper::directoryWithFileWrappers();
+    FileWrapper& root = *mainFileWrapper_;
+
+    if (auto dataFolder = folderNamed(root, kDataFolderName))
+        fcAddFileIfItDoesNotExistWithText(*dataFolder, kVersionFileName,
+                                      stringWithFormat("%ld", static_cast<long>(binaryVersion())));
+
+    auto metadata = metadataSchema_.serialize(BPObject::of(deck), error);
+    if (!metadata) return nullptr;
+    auto settingsRecord = userSettingsSchema_.serializeUserDocumentSettings(settings, error);
+    if (!settingsRecord) return nullptr;
+    std::vector<BPObject> cards;
+    cards.reserve(deck->cards().size());
+    for (const auto& card : deck->cards()) cards.push_back(BPObject::of(card));
+    auto compressedCards = cardsSchema_.serializeDelimitedAndCompress(cards, error);
+    if (!compressedCards) return nullptr;
+
+    Data records;
+    records.reserve(metadata->size() + settingsRecord->size() + compressedCards->size());
+    records.insert(records.end(), metadata->begin(), metadata->end());
+    records.insert(records.end(), settingsRecord->begin(), settingsRecord->end());
+    records.insert(records.end(), compressedCards->begin(), compressedCards->end());
+    std::size_t recordsLength = records.size();
+
+    fcRemoveFileWrapperWithName(root, kRecordsFileName);
+    root.addRegularFileWithContents(std::move(records), kRecordsFileName);
+
+    bool hasTextFile = false;
+    if (const FileWrapperMap* children = root.fileWrappers())
+        for (const auto& [name, child] : *children)
+            if (pathExtension(name) == "txt") hasTextFile = true;
+    if (!hasTextFile)
+        fcAddFileIfItDoesNotExistWithText(root, FCPersistenceLocalizedString("HowToFileName"),
+                                          FCPersistenceLocalizedString("HowToFileContents"));
+
+    TWLogDebug("Preparing for save took %.2f ms for %lu bytes.", millisecondsSince(start),
+               static_cast<unsigned long>(recordsLength));
+    return mainFileWrapper_;
+}
+
+// --- Reading ---
+
+std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::readFromFileWrapper(
+    const std::shared_ptr<FileWrapper>& root, std::shared_ptr<FCCUserDocumentSettings>* outUserDocumentSettings,
+    Error* error) {
+    return _readFromFileWrapper(root, outUserDocumentSettings, false, error);
+}
+
+std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::readDeckMetadataFromFileWrapper(
+    const std::shared_ptr<FileWrapper>& root, Error* error) {
+    return _readFromFileWrapper(root, nullptr, true, error);
+}
+
+std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
+    const std::shared_ptr<FileWrapper>& root, std::shared_ptr<FCCUserDocumentSettings>* outUserDocumentSettings,
+    bool readOnlyMetadata, Error* error) {
+    Error::clear(error);
+
+    std::int64_t version = 0;
+    if (root)
+        if (auto dataFolder = root->fileWrapperNamed(kDataFolderName))
+            version = fcNSIntegerFromTextFileWrapperWithName(*dataFolder, kVersionFileName);
+    if (version == 0) {
+        Error::set(error, FCPersistenceErrorWithRecoverySuggestionKey(FCPersistenceErrorGeneral,
+                                                                      "ErrorDocumentVersionCouldNotBeDetermined"));
+        return nullptr;
+    }
+    if (version != binaryVersion()) {
+        Error::set(error, FCPersistenceErrorWithRecoverySuggestionKey(FCPersistenceErrorUnsupportedFormatVersion,
+                                                                      "ErrorUnsupportedDocumentFormatDownloadLatest"));
+        return nullptr;
+    }
+
+    mainFileWrapper_ = root;
+    auto start = SteadyClock::now();
+
+    auto recordsFile = root->fileWrapperNamed(kRecordsFileName);
+    std::optional<Data> records = recordsFile ? recordsFile->regularFileContents() : std::nullopt;
+    if (!records) {
+        Error::set(error, noDataError());
+        return nullptr;
+    }
+
+    // A records file that ends before a record it must hold (a zero-byte file
+    // above all) is a document without data, and is reported as one.
+    std::size_t offset = 0;
+    Error recordError;
+    BPObject deckObject = metadataSchema_.parseNextObjectIn(*records, offset, &recordError);
+    if (!deckObject) {
+        Error::set(error, recordError ? recordError : noDataError());
+        return nullptr;
+    }
+    auto deck = deckObject.exactly<FCDeck>();
+    if (!deck) {
+        Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1,
+                                            stringWithFormat("Expected record of class: %@, but got: %@", "FCDeck",
+                                                             metadataSchema_.classNameOfObject(deckObject))));
+        return nullptr;
+    }
+    if (readOnlyMetadata) return deck;
+
+    auto settings = userSettingsSchema_.parseSettingsAsNextObjectIn(*records, offset, &recordError);
+    if (!settings) {
+        Error::set(error, recordError ? recordError : noDataError());
+        return nullptr;
+    }
+    if (outUserDocumentSettings) *outUserDocumentSettings = settings;
+
+    auto cardRecords = BPSnappy::uncompressData(*records, offset, error);
+    if (!cardRecords) return nullptr;
+    auto cardObjects = cardsSchema_.parseDelimited(*cardRecords, error);
+    if (!cardObjects) return nullptr;
+
+    FCCardArray cards;
+    cards.reserve(cardObjects->size());
+    for (const auto& object : *cardObjects) {
+        auto card = FCCCardFromObject(object);
+        if (!card) {
+            Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1,
+                                                stringWithFormat("Expected record of class: %@, but got: %@",
+                                                                 "FCCard", cardsSchema_.classNameOfObject(object))));
+            return nullptr;
+        }
+        cards.push_back(std::move(card));
+    }
+    updateUnsureFlagsFromHistory(cards);
+    deck->setCards(std::move(cards));
+    deck->finishInitialization();
+
+    TWLogDebug("Reading deck data took %.2f ms for %lu bytes.", millisecondsSince(start),
+               static_cast<unsigned long>(records->size()));
+    return deck;
+}
+
+// --- Attachments ---
+
+std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::attachmentsFolder() const {
+    if (!mainFileWrapper_) return nullptr;
+    auto dataFolder = mainFileWrapper_->fileWrapperNamed(kDataFolderName);
+    if (!dataFolder) return nullptr;
+    auto files = dataFolder->fileWrapperNamed(kFilesFolderName);
+    return files && files->isDirectory() ? files : nullptr;
+}
+
+void FCCBinaryDocumentPersistence::addNewAttachmentWithData(const std::optional<Data>& data,
+                                                            const std::optional<std::string>& fileName) {
+    if (!data || !fileName) return;
+    if (!mainFileWrapper_) mainFileWrapper_ = FileWrapper::directoryWithFileWrappers();
+    auto dataFolder = folderNamed(*mainFileWrapper_, kDataFolderName);
+    auto files = dataFolder ? folderNamed(*dataFolder, kFilesFolderName) : nullptr;
+    if (files) fcAddRegularFileNamed(*files, *fileName, *data);
+}
+
+void FCCBinaryDocumentPersistence::removeAttachmentWithName(const std::optional<std::string>& fileName) {
+    if (!fileName) return;
+    if (auto files = attachmentsFolder()) fcRemoveFileWrapperWithName(*files, *fileName);
+}
+
+bool FCCBinaryDocumentPersistence::hasCardAttachmentWithName(const std::optional<std::string>& fileName) const {
+    if (!fileName) return false;
+    auto files = attachmentsFolder();
+    return files && fcHasFileWrapperNamed(*files, *fileName);
+}
+
+std::optional<Data> FCCBinaryDocumentPersistence::dataForAttachmentWithName(
+    const std::optional<std::string>& fileName) const {
+    if (!fileName) return std::nullopt;
+    auto files = attachmentsFolder();
+    if (!files) return std::nullopt;
+    auto file = files->fileWrapperNamed(*fileName);
+    return file ? file->regularFileContents() : std::nullopt;
+}
+
+std::vector<std::string> FCCBinaryDocumentPersistence::attachmentsNotIn(
+    const std::vector<std::string>& fileNamesToKeep, std::size_t* existingCount) const {
+    std::vector<std::string> toRemove;
+    *existingCount = 0;
+    auto files = attachmentsFolder();
+    const FileWrapperMap* children = files ? files->fileWrappers() : nullptr;
+    if (!children) return toRemove;
+    std::unordered_set<std::string> keep(fileNamesToKeep.begin(), fileNamesToKeep.end());
+    *existingCount = children->size();
+    for (const auto& [name, child] : *children)
+        if (!keep.count(name)) toRemove.push_back(name);
+    return toRemove;
+}
+
+bool FCCBinaryDocumentPersistence::hasImagesToPruneBasedOnFileNamesToKeep(
+    const std::vector<std::string>& fileNamesToKeep) const {
+    if (!attachmentsFolder()) return false;
+    std::size_t existing = 0;
+    auto toRemove = attachmentsNotIn(fileNamesToKeep, &existing);
+    TWLogInfo("Image inventory: %ld existing files, %ld files to keep, %ld files to remove.",
+              static_cast<long>(existing), static_cast<long>(fileNamesToKeep.size()), static_cast<long>(toRemove.size()));
+    return !toRemove.empty();
+}
+
+void FCCBinaryDocumentPersistence::pruneAttachmentsOnlyKeepingFilesWithNames(
+    const std::optional<std::vector<std::string>>& fileNamesToKeep) {
+    if (!fileNamesToKeep) return;
+    auto files = attachmentsFolder();
+    if (!files) return;
+    std::size_t existing = 0;
+    auto toRemove = attachmentsNotIn(*fileNamesToKeep, &existing);
+    TWLogInfo("Pruning %lu unused images (total: %lu, still used: %ld)", static_cast<unsigned long>(toRemove.size()),
+              static_cast<unsigned long>(existing), static_cast<long>(existing - toRemove.size()));
+    for (const auto& name : toRemove) {
+        TWLogDebug("Removing unused card image: %@", name);
+        fcRemoveFileWrapperWithName(*files, name);
+    }
+}
+
+std::optional<URL> FCCBinaryDocumentPersistence::fileURLforSharingAttachmentWithFileName(
+    const std::optional<std::string>& fileName, const URL& documentURL) {
+    if (!fileName) return std::nullopt;
+    return documentURL.URLByAppendingPathComponent(kDataFolderName, true)
+        .URLByAppendingPathComponent(kFilesFolderName, true)
+        .URLByAppendingPathComponent(*fileName);
+}

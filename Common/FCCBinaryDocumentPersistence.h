@@ -1,0 +1,104 @@
+#pragma once
+
+// The binary deck package: a deck with its cards and user document settings
+// as a tree of files, and back.
+//
+//   All cards.memdeck          the records file: the deck's metadata record, the
+//                              settings record, then the cards in delimited form
+//                              compressed as one raw Snappy block
+//   Data/Version               "1", the format version, no line end
+//   Data/Files/<name>          one file per card attachment
+//   How to open these cards.txt  (localized; written when the package has no .txt)
+//
+// The tree is the content of a ".flashcards" document; the zip around it and
+// the save protocol belong to the document layer.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Common/BPDocumentSchema.h"
+#include "Common/FCCUserDocumentSettings.h"
+#include "platform/foundation/Error.h"
+#include "platform/foundation/FileWrapper.h"
+#include "platform/foundation/URL.h"
+
+class FCDeck;
+
+// The cards schema: study cards with their two statistics, topic cards with
+// their nested cards, and the statistics (date of the last study and the
+// packed rating history).
+class FCCCardsDocumentSchema : public BPDocumentSchema {
+public:
+    FCCCardsDocumentSchema();
+};
+
+class FCCBinaryDocumentPersistence {
+public:
+    static std::int64_t binaryVersion() { return 1; }
+    static std::string flashcardsDocumentFileExtension() { return "flashcards"; }
+    static std::string flashcardsDocumentUTI() { return "com.memorant.uti.flashcards.comp"; }
+    // "Data/Files".
+    static std::string _cardImagesFolderSubpath();
+
+    FCCBinaryDocumentPersistence();
+
+    // The package's root folder: set by a successful read (from the version
+    // check on), created by the first write or attachment added.
+    const std::shared_ptr<FileWrapper>& mainFileWrapper() const { return mainFileWrapper_; }
+    void setMainFileWrapper(std::shared_ptr<FileWrapper> wrapper) { mainFileWrapper_ = std::move(wrapper); }
+
+    const FCCCardsDocumentSchema& cardsSchema() const { return cardsSchema_; }
+    const BPDocumentSchema& metadataSchema() const { return metadataSchema_; }
+    const FCCUserDocumentSettingsSchema& userSettingsSchema() const { return userSettingsSchema_; }
+
+    // Writes the deck and the settings (null: none) into the root folder and
+    // returns it; nullptr with the error. The previous records file stays in
+    // place unless all three records were written. Attachments are untouched.
+    std::shared_ptr<FileWrapper> updateFileWrapperForDeck(const std::shared_ptr<FCDeck>& deck,
+                                                          const FCCUserDocumentSettings* settings,
+                                                          Error* error = nullptr);
+
+    // The deck with its cards, finished and numbered; the settings through
+    // their slot when one is given. nullptr with an error of the domain
+    // "FCPersistenceErrorDomain" (-1 unreadable, 112233 newer format) or of
+    // the record layer.
+    std::shared_ptr<FCDeck> readFromFileWrapper(const std::shared_ptr<FileWrapper>& root,
+                                                std::shared_ptr<FCCUserDocumentSettings>* outUserDocumentSettings,
+                                                Error* error = nullptr);
+    // The deck without its cards (they are not even uncompressed).
+    std::shared_ptr<FCDeck> readDeckMetadataFromFileWrapper(const std::shared_ptr<FileWrapper>& root,
+                                                            Error* error = nullptr);
+
+    // --- Attachments (Data/Files of the root folder) ---
+    // Adds (or replaces) the file, making the folders as needed; nothing for
+    // null data or name.
+    void addNewAttachmentWithData(const std::optional<Data>& data, const std::optional<std::string>& fileName);
+    void removeAttachmentWithName(const std::optional<std::string>& fileName);
+    bool hasCardAttachmentWithName(const std::optional<std::string>& fileName) const;
+    std::optional<Data> dataForAttachmentWithName(const std::optional<std::string>& fileName) const;
+    // Whether the folder holds a file whose name is not in the list.
+    bool hasImagesToPruneBasedOnFileNamesToKeep(const std::vector<std::string>& fileNamesToKeep) const;
+    // Removes every file whose name is not in the list; nothing for nullopt.
+    void pruneAttachmentsOnlyKeepingFilesWithNames(const std::optional<std::vector<std::string>>& fileNamesToKeep);
+    // The document URL with Data/Files and the name appended.
+    static std::optional<URL> fileURLforSharingAttachmentWithFileName(const std::optional<std::string>& fileName,
+                                                                      const URL& documentURL);
+
+private:
+    std::shared_ptr<FCDeck> _readFromFileWrapper(const std::shared_ptr<FileWrapper>& root,
+                                                 std::shared_ptr<FCCUserDocumentSettings>* outUserDocumentSettings,
+                                                 bool readOnlyMetadata, Error* error);
+    // The Data/Files folder, or nullptr.
+    std::shared_ptr<FileWrapper> attachmentsFolder() const;
+    // Names of the files of Data/Files that are not in the list, and the count of all files.
+    std::vector<std::string> attachmentsNotIn(const std::vector<std::string>& fileNamesToKeep,
+                                              std::size_t* existingCount) const;
+
+    std::shared_ptr<FileWrapper> mainFileWrapper_;
+    FCCCardsDocumentSchema cardsSchema_;
+    BPDocumentSchema metadataSchema_;
+    FCCUserDocumentSettingsSchema userSettingsSchema_;
+};

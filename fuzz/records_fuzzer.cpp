@@ -1,0 +1,80 @@
+// Feeds arbitrary bytes to the record readers: as a records file of a deck
+// package (deck, settings and the compressed cards), as an uncompressed card
+// list and as a settings record. Whatever parses must write again and parse
+// back to the same bytes
+// (up to the nesting limit).
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "Common/FCCBinaryDocumentPersistence.h"
+#include "Common/FCCUserDocumentSettings.h"
+#include "model/TWLogger.h"
+
+namespace {
+
+std::shared_ptr<FileWrapper> packageWithRecords(Data records) {
+    auto data = FileWrapper::directoryWithFileWrappers();
+    data->setPreferredFilename("Data");
+    data->addRegularFileWithContents(dataFromString("1"), "Version");
+    auto root = FileWrapper::directoryWithFileWrappers();
+    root->addFileWrapper(data);
+    root->addRegularFileWithContents(std::move(records), "All cards.memdeck");
+    return root;
+}
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    static const bool quiet = [] {
+        TWLogger::sharedInstance().setMaxLogLevel(0);
+        return true;
+    }();
+    (void)quiet;
+    static const FCCBinaryDocumentPersistence schemas;
+    const BPBytes input(bytes, size);
+
+    // The whole package read.
+    {
+        FCCBinaryDocumentPersistence persistence;
+        Error error;
+        std::shared_ptr<FCCUserDocumentSettings> settings;
+        auto deck = persistence.readFromFileWrapper(packageWithRecords(Data(input.begin(), input.end())), &settings,
+                                                    &error);
+        require((deck != nullptr) != error.isSet());
+    }
+
+    // A card list as it is after uncompressing.
+    {
+        Error error;
+        auto cards = schemas.cardsSchema().parseDelimited(input, &error);
+        require(cards.has_value() != error.isSet());
+        if (cards) {
+            auto written = schemas.cardsSchema().serializeDelimited(*cards, &error);
+            // A study card read without statistics gets empty ones, one level
+            // deeper: at the deepest level that may be too deep to write.
+            if (!written) {
+                require(error.localizedDescription() == "Objects nested deeper than 128 levels cannot be written.");
+                return 0;
+            }
+            auto again = schemas.cardsSchema().parseDelimited(*written, &error);
+            require(again && again->size() == cards->size());
+            require(schemas.cardsSchema().serializeDelimited(*again) == written);
+        }
+    }
+
+    // A settings record.
+    {
+        std::size_t offset = 0;
+        Error error;
+        auto settings = schemas.userSettingsSchema().parseSettingsAsNextObjectIn(input, offset, &error);
+        require(!(settings && error.isSet()));
+        require(!settings || offset <= size);
+    }
+    return 0;
+}

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "Common/BPDataAdditions.h"
+
+namespace {
+
+template <class F>
+std::string written(F append) {
+    Data d;
+    append(d);
+    return fcHexadecimalString(d);
+}
+
+Data fromHex(const std::string& hex) {
+    Data d;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) d.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return d;
+}
+
+}  // namespace
+
+TEST(BPDataAdditions, SignedValuesAreZigzagVarints) {
+    struct Case {
+        std::int64_t value;
+        const char* hex;
+    } cases[] = {
+        {0, "00"},
+        {-1, "01"},
+        {1, "02"},
+        {-64, "7f"},
+        {64, "8001"},
+        {std::numeric_limits<std::int64_t>::max(), "feffffffffffffffff01"},
+        {std::numeric_limits<std::int64_t>::min(), "ffffffffffffffffff01"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(written([&](Data& d) { fcAppendSignedInt64AsVarint(d, c.value); }), c.hex) << c.value;
+        Data d = fromHex(c.hex);
+        std::size_t offset = 0;
+        EXPECT_EQ(fcReadSignedInt64AsVarintStartingAt(d, offset), c.value);
+        EXPECT_EQ(offset, d.size());
+    }
+}
+
+TEST(BPDataAdditions, UnsignedValuesAreLittleEndianBase128) {
+    struct Case {
+        std::uint64_t value;
+        const char* hex;
+    } cases[] = {
+        {0, "00"},
+        {127, "7f"},
+        {128, "8001"},
+        {300, "ac02"},
+        {std::numeric_limits<std::uint64_t>::max(), "ffffffffffffffffff01"},  // 10 bytes
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(written([&](Data& d) { fcAppendUnsignedInt64AsVarint(d, c.value); }), c.hex) << c.value;
+        Data d = fromHex(c.hex);
+        std::size_t offset = 0;
+        EXPECT_EQ(fcReadUnsignedInt64AsVarintStartingAt(d, offset), c.value);
+        EXPECT_EQ(offset, d.size());
+    }
+}
+
+TEST(BPDataAdditions, DoublesAreEightBytesLeastSignificantFirst) {
+    EXPECT_EQ(written([](Data& d) { fcAppendDoubleAsFixedSize(d, 1.0); }), "000000000000f03f");
+    EXPECT_EQ(written([](Data& d) { fcAppendDoubleAsFixedSize(d, -2.5); }), "00000000000004c0");
+    Data d = fromHex("000000000000f03f");
+    std::size_t offset = 0;
+    EXPECT_EQ(fcReadDoulbeAsFixedSizeStartingAt(d, offset), 1.0);
+    EXPECT_EQ(offset, 8u);
+}
+
+TEST(BPDataAdditions, ReadsAdvanceTheOffsetAndRefuseToRunPastTheEnd) {
+    Data d = fromHex("03616263" "02c328" "ff");
+    std::size_t offset = 0;
+    EXPECT_EQ(fcReadUTF8StringStartingAt(d, offset), "abc");
+    EXPECT_EQ(offset, 4u);
+    // Bytes that are not UTF-8 give no string, but are consumed.
+    EXPECT_EQ(fcReadUTF8StringStartingAt(d, offset), std::nullopt);
+    EXPECT_EQ(offset, 7u);
+    EXPECT_EQ(fcReadUint8StartingAt(d, offset), 0xff);
+    // At the end every read throws and leaves the offset alone.
+    EXPECT_THROW(fcReadUint8StartingAt(d, offset), BPRangeException);
+    EXPECT_THROW(fcReadDoulbeAsFixedSizeStartingAt(d, offset), BPRangeException);
+    EXPECT_EQ(offset, 8u);
+
+    Data count = fromHex("05" "0102");  // says 5, holds 2
+    offset = 0;
+    EXPECT_THROW(fcReadNSDataStartingAt(count, offset), BPRangeException);
+    EXPECT_EQ(offset, 0u);
+    offset = 1;
+    EXPECT_THROW(fcReadUTF8StringStartingAt(fromHex("00ffffffffffffffffff01"), offset), BPRangeException);
+}
+
+TEST(BPDataAdditions, HexadecimalString) {
+    EXPECT_EQ(fcHexadecimalString(fromHex("00ff0aa0")), "00ff0aa0");
+    EXPECT_EQ(fcHexadecimalString(Data()), "");
+}
