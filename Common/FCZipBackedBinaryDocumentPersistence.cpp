@@ -1,0 +1,508 @@
+#include "Common/FCZipBackedBinaryDocumentPersistence.h"
+
+#include <chrono>
+#include <map>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
+#include "Common/FCPersistenceError.h"
+#include "Common/FCZipBackedFileWrapper.h"
+#include "Common/SSZipArchive.h"
+#include "Common/ZipEntryPaths.h"
+#include "Common/ZipFile.h"
+#include "model/FCDeck.h"
+#include "model/TWLogger.h"
+#include "platform/foundation/AppContainer.h"
+#include "platform/foundation/FileCoordinator.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/FileWrapper.h"
+#include "platform/foundation/FileWrapperWriting.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/StringUtils.h"
+#include "platform/foundation/UUID.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+double millisecondsSince(SteadyClock::time_point start) {
+    return std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
+}
+
+// An error of this layer: the persistence domain, code -1, and the text as
+// the recovery suggestion (no user info without a text).
+Error persistenceError(const std::optional<std::string>& localizedRecoverySuggestion) {
+    Value userInfo = Value::dictionary();
+    if (localizedRecoverySuggestion) userInfo.set(NSLocalizedRecoverySuggestionErrorKey, *localizedRecoverySuggestion);
+    return Error(FCPersistenceErrorDomain, FCPersistenceErrorGeneral, userInfo);
+}
+
+// Canonical decomposition, so that names stored composed on one side and
+// decomposed on the other compare equal.
+std::string decomposed(const std::string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    if (U_FAILURE(status)) return text;
+    icu::UnicodeString result = nfd->normalize(icu::UnicodeString::fromUTF8(text), status);
+    if (U_FAILURE(status)) return text;
+    std::string out;
+    return result.toUTF8String(out);
+}
+
+std::string freeDiskSpaceText(const URL& url) {
+    struct statvfs vfs {};
+    std::string path = url.path();
+    if (::statvfs(path.c_str(), &vfs) != 0 &&
+        ::statvfs(stringByDeletingLastPathComponent(path).c_str(), &vfs) != 0)
+        return "n/a";
+    return stringWithFormat("%ld bytes", static_cast<long>(vfs.f_bavail * vfs.f_frsize));
+}
+
+std::string fileSizeText(const URL& url) {
+    Error error;
+    auto attributes = FileManager::defaultManager().attributesOfItemAtPath(url.path(), &error);
+    if (!attributes) return stringWithFormat("Error getting file sizes for: %@. Error: %@", url.path(), error);
+    return stringWithFormat("%ld bytes", static_cast<long>(attributes->size));
+}
+
+// A new, unused location for a cache folder: Caches/<UUID>.bundle.
+URL newCacheURL() {
+    std::string caches = AppContainer::cachesDirectory();
+    if (caches.empty()) caches = AppContainer::temporaryDirectory();
+    return URL::fileURLWithPath(stringByAppendingPathComponent(caches, UUID().UUIDString() + ".bundle"), true);
+}
+
+// Lists every folder of the tree, so that a lazily read tree is complete
+// before it is written over the place it is read from.
+void loadAllFolders(const FileWrapper& wrapper) {
+    if (!wrapper.isDirectory()) return;
+    if (const FileWrapperMap* children = wrapper.fileWrappers())
+        for (const auto& [key, child] : *children) loadAllFolders(*child);
+}
+
+}  // namespace
+
+FCZipBackedBinaryDocumentPersistence::FCZipBackedBinaryDocumentPersistence() = default;
+FCZipBackedBinaryDocumentPersistence::~FCZipBackedBinaryDocumentPersistence() = default;
+
+std::string FCZipBackedBinaryDocumentPersistence::flashcardsDocumentFileExtension() {
+    return FCCBinaryDocumentPersistence::flashcardsDocumentFileExtension();
+}
+
+std::string FCZipBackedBinaryDocumentPersistence::flashcardsDocumentUTI() {
+    return FCCBinaryDocumentPersistence::flashcardsDocumentUTI();
+}
+
+std::optional<URL> FCZipBackedBinaryDocumentPersistence::cachedFilePackageURL() const {
+    std::lock_guard guard(lock_);
+    return cachedFilePackageURL_;
+}
+
+std::shared_ptr<FCCBinaryDocumentPersistence> FCZipBackedBinaryDocumentPersistence::packageBackedPersistence() const {
+    std::lock_guard guard(lock_);
+    return packageBackedPersistence_;
+}
+
+std::shared_ptr<FCCBinaryDocumentPersistence> FCZipBackedBinaryDocumentPersistence::readOnlyPersistence() const {
+    std::lock_guard guard(lock_);
+    return readOnlyPersistence_;
+}
+
+std::optional<URL> FCZipBackedBinaryDocumentPersistence::originalContentsURL() const {
+    std::lock_guard guard(lock_);
+    return originalContentsURL_;
+}
+
+// MARK: - Reading
+
+std::shared_ptr<FCDeck> FCZipBackedBinaryDocumentPersistence::readFromURL(
+    const URL& url, std::shared_ptr<FCCUserDocumentSettings>* outUserDocumentSettings, Error* error) {
+    return readFromURL(url, outUserDocumentSettings, false, error);
+}
+
+std::shared_ptr<FCDeck> FCZipBackedBinaryDocumentPersistence::readDeckMetadataFromURL(const URL& url, Error* error) {
+    return readFromURL(url, nullptr, true, error);
+}
+
+std::shared_ptr<FCDeck> FCZipBackedBinaryDocumentPersistence::readFromURL(
+    const URL& url, std::shared_ptr<FCCUserDocumentSettings>* outSettings, bool metadataOnly, Error* error) {
+    Error::clear(error);
+    auto persistence = std::make_shared<FCCBinaryDocumentPersistence>();
+    {
+        std::lock_guard guard(lock_);
+        if (!metadataOnly && packageBackedPersistence_) {
+            _removeCachedFile();
+            cachedFilePackageURL_.reset();
+            packageBackedPersistence_.reset();
+            TWLogDebug("Re-reading document, discarding previous cache file. New URL: %@", url.path());
+        }
+        originalContentsURL_ = url;
+    }
+    auto zipFileWrapper = FCZipBackedFileWrapper::initWithZipFileURL(url, error);
+    if (!zipFileWrapper) return nullptr;
+    {
+        std::lock_guard guard(lock_);
+        readOnlyPersistence_ = persistence;
+    }
+    if (metadataOnly) return persistence->readDeckMetadataFromFileWrapper(zipFileWrapper, error);
+    return persistence->readFromFileWrapper(zipFileWrapper, outSettings, error);
+}
+
+// MARK: - The cache
+
+bool FCZipBackedBinaryDocumentPersistence::_initializeCachedUnzippedVersionOfDocumentAtURL(
+    const std::optional<URL>& url, Error* error) {
+    std::lock_guard guard(lock_);
+    Error::clear(error);
+    if (cachedFilePackageURL_) return true;
+
+    const URL cacheURL = newCacheURL();
+    auto newPersistence = std::make_shared<FCCBinaryDocumentPersistence>();
+    auto& fm = FileManager::defaultManager();
+    if (fm.fileExistsAtPath(cacheURL.path())) {
+        Error::set(error, persistenceError(stringWithFormat("Cached document already exists: %@", cacheURL.path())));
+        return false;
+    }
+    // A failed attempt leaves no half-unpacked folder behind.
+    auto fail = [&](const Error& e) {
+        if (fm.fileExistsAtPath(cacheURL.path())) fm.removeItemAtPath(cacheURL.path());
+        Error::set(error, e);
+        return false;
+    };
+
+    FileCoordinator coordinator;
+    std::shared_ptr<FileWrapper> fileWrapper;
+    Error coordinationError;
+    Error accessorError;
+    if (url && fm.fileExistsAtPath(url->path())) {
+        const URL source = *url;
+        coordinator.coordinateWritingItemAtURL(
+            cacheURL, FileCoordinator::WritingForReplacing, &coordinationError, [&](const URL& newURL) {
+                Error unzipError;
+                if (SSZipArchive::unzipFileAtPath(source.path(), newURL.path(), true, std::nullopt, &unzipError)) {
+                    if (_validateUnzippedArchiveAt(source, newURL)) {
+                        fileWrapper = FileWrapper::fileWrapperWithURL(newURL, FileWrapper::ReadingNone, &accessorError);
+                    } else {
+                        accessorError = persistenceError(
+                            stringWithFormat("Error validating document at URL: %@", source.path()));
+                    }
+                } else {
+                    accessorError = unzipError.isSet() ? unzipError
+                                                       : persistenceError(stringWithFormat(
+                                                             "Error decompressing document at URL: %@", source.path()));
+                }
+            });
+        if (coordinationError.isSet()) return fail(coordinationError);
+        if (accessorError.isSet()) return fail(accessorError);
+        if (!fileWrapper) return fail(Error());
+        Error readError;
+        if (!newPersistence->readFromFileWrapper(fileWrapper, nullptr, &readError)) return fail(readError);
+        TWLogDebug("Unzipped document: %@", source.lastPathComponent());
+    } else if (readOnlyPersistence_) {
+        if (url) {
+            TWLogWarning(
+                "Attempt to unzip document with original contents gone. Trying to restore from initial zip... "
+                "Expected contents at: %@",
+                url->path());
+        } else {
+            TWLogDebug("Unzipping new document (auto-saved), not saved by user yet.");
+        }
+        auto readOnly = readOnlyPersistence_;
+        coordinator.coordinateWritingItemAtURL(
+            cacheURL, FileCoordinator::WritingForReplacing, &coordinationError, [&](const URL& newURL) {
+                if (_unzip(readOnly, newURL, &accessorError)) {
+                    fileWrapper = FileWrapper::fileWrapperWithURL(newURL, FileWrapper::ReadingNone, &accessorError);
+                } else {
+                    TWLogWarning("Error unzipping from our read-only zip: %@", accessorError);
+                }
+            });
+        if (coordinationError.isSet()) return fail(coordinationError);
+        if (accessorError.isSet()) return fail(accessorError);
+        if (!fileWrapper) return fail(Error());
+        Error readError;
+        if (!newPersistence->readFromFileWrapper(fileWrapper, nullptr, &readError)) return fail(readError);
+        readOnlyPersistence_.reset();
+        if (url) TWLogInfo("Did unzip our read-only version and restored data.");
+    }
+    // Otherwise a brand-new document: the first save creates the folder.
+    cachedFilePackageURL_ = cacheURL;
+    packageBackedPersistence_ = newPersistence;
+    return true;
+}
+
+bool FCZipBackedBinaryDocumentPersistence::_unzip(const std::shared_ptr<FCCBinaryDocumentPersistence>& readOnly,
+                                                  const URL& destinationURL, Error* error) const {
+    auto tree = std::dynamic_pointer_cast<FCZipBackedFileWrapper>(readOnly->mainFileWrapper());
+    ZipFile* zipFile = tree ? tree->zipFile() : nullptr;
+    if (!zipFile) {
+        Error::set(error, persistenceError(stringWithFormat("Error decompressing document at URL: %@",
+                                                            originalContentsURL_ ? originalContentsURL_->path() : "")));
+        return false;
+    }
+    std::lock_guard zipGuard(tree->zipFileLock());
+    Error unzipError;
+    if (SSZipArchive::unzipZipFile(zipFile->underlying_unzFile(), destinationURL.path(), true, std::nullopt,
+                                   &unzipError))
+        return true;
+    Error::set(error, unzipError.isSet() ? unzipError
+                                         : persistenceError(stringWithFormat("Error decompressing document at URL: %@",
+                                                                             zipFile->fileName())));
+    return false;
+}
+
+bool FCZipBackedBinaryDocumentPersistence::_validateUnzippedArchiveAt(const URL& zipURL,
+                                                                      const URL& destinationURL) const {
+    auto start = SteadyClock::now();
+    try {
+        ZipFile zip(zipURL.path(), ZipFileModeUnzip);
+        std::vector<FileInZipInfo> infos = zip.listFileInZipInfos();
+        TWLogDebug("Verifying unzipping of: %@, expecing %lu files.", zipURL.path(), infos.size());
+        // Each file as unpacking places it; a later entry of one name is the one on disk.
+        std::map<std::string, std::uint64_t> expected;
+        for (const auto& info : infos) {
+            if (zipEntryIsFolder(info.name()) || info.isSymbolicLink()) continue;
+            auto components = zipEntryPathComponents(info.name());
+            if (!components || components->empty()) continue;
+            expected[componentsJoinedByString(*components, "/")] = info.length();
+        }
+        long problems = 0;
+        for (const auto& [relativePath, length] : expected) {
+            std::string path = stringByAppendingPathComponent(destinationURL.path(), relativePath);
+            struct stat st {};
+            int err = ::lstat(path.c_str(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
+            if (err != 0) {
+                TWLogWarning("Error getting file size for: %@. Error: %@", path, fileError(err, path, true));
+                ++problems;
+                continue;
+            }
+            if (static_cast<std::uint64_t>(st.st_size) != length) {
+                TWLogWarning("Unzip error %@. File size mismatch: %lu (expected) vs. %ld (actual)", path, length,
+                             static_cast<long>(st.st_size));
+                ++problems;
+            }
+        }
+        zip.close();
+        if (problems == 0) {
+            TWLogDebug("Unzip verified for: %@. Verified %ld files (%ld images). Took %f ms.", zipURL.path(),
+                       static_cast<long>(infos.size()), static_cast<long>(infos.size()) - 3, millisecondsSince(start));
+            return true;
+        }
+        TWLogWarning("Error validating unzip of: %@. Number of problematic files: %ld", zipURL.path(), problems);
+        return false;
+    } catch (const ZipException& e) {
+        TWLogWarning("Error validating unzipped archive: %@. Error: %@", zipURL.path(), e);
+        return false;
+    }
+}
+
+void FCZipBackedBinaryDocumentPersistence::_removeCachedFile() const {
+    if (!cachedFilePackageURL_) return;
+    Error error;
+    auto& fm = FileManager::defaultManager();
+    // A cache that was never written (a new document not saved yet) is not there.
+    if (!fm.fileExistsAtPath(cachedFilePackageURL_->path())) return;
+    if (!fm.removeItemAtPath(cachedFilePackageURL_->path(), &error))
+        TWLogWarning("Error removing cached document: %@. Error: %@", cachedFilePackageURL_->path(), error);
+}
+
+void FCZipBackedBinaryDocumentPersistence::closeAndRemoveCachedFile() {
+    std::lock_guard guard(lock_);
+    _removeCachedFile();
+    cachedFilePackageURL_.reset();
+    packageBackedPersistence_.reset();
+    readOnlyPersistence_.reset();
+    originalContentsURL_.reset();
+}
+
+// MARK: - Saving
+
+bool FCZipBackedBinaryDocumentPersistence::writeDeck(const std::shared_ptr<FCDeck>& deck,
+                                                     const FCCUserDocumentSettings* userDocumentSettings,
+                                                     const URL& url, const std::optional<std::string>& /*typeName*/,
+                                                     const std::optional<URL>& originalContentsURL,
+                                                     FCZipBackedBinaryDocumentPersistenceDelegate* delegate,
+                                                     Error* error) {
+    Error::clear(error);
+    std::optional<URL> cacheURL;
+    std::shared_ptr<FCCBinaryDocumentPersistence> package;
+    {
+        std::lock_guard guard(lock_);
+        originalContentsURL_ = originalContentsURL;
+        if (!cachedFilePackageURL_ && !_initializeCachedUnzippedVersionOfDocumentAtURL(originalContentsURL, error))
+            return false;
+        cacheURL = cachedFilePackageURL_;
+        package = packageBackedPersistence_;
+    }
+
+    std::shared_ptr<FileWrapper> fileWrapper = package->updateFileWrapperForDeck(deck, userDocumentSettings, error);
+    if (!fileWrapper) return false;
+    loadAllFolders(*fileWrapper);
+    if (!writeFileWrapperWithOriginalContents(*fileWrapper, *cacheURL, *cacheURL, error)) return false;
+
+    std::set<std::string> inventory;
+    _listAllRegularFilesIn(*fileWrapper, true, "", inventory);
+    if (delegate) delegate->isReadyToUnblockUserInteractionNow();
+
+    FileCoordinator coordinator;
+    Error coordinationError;
+    Error accessorError;
+    bool success = false;
+    coordinator.coordinateReadingItemAtURL(*cacheURL, FileCoordinator::ReadingNone, &coordinationError,
+                                           [&](const URL& newURL) {
+                                               Error zipError;
+                                               if (!SSZipArchive::createZipFileAtPathWithContentsOfDirectory(
+                                                       url.path(), newURL.path(), 0, &zipError)) {
+                                                   TWLogInfo("Free disk space: %@", freeDiskSpaceText(url));
+                                                   accessorError = zipError;
+                                                   return;
+                                               }
+                                               if (_verifyZipFileAt(url, inventory)) {
+                                                   success = true;
+                                               } else {
+                                                   accessorError =
+                                                       persistenceError("Error verifying files in saved document.");
+                                               }
+                                           });
+    if (coordinationError.isSet()) {
+        Error::set(error, coordinationError);
+        return false;
+    }
+    if (accessorError.isSet()) {
+        Error::set(error, accessorError);
+        return false;
+    }
+    return success;
+}
+
+void FCZipBackedBinaryDocumentPersistence::_listAllRegularFilesIn(const FileWrapper& wrapper, bool isTopLevel,
+                                                                  const std::string& currentPath,
+                                                                  std::set<std::string>& inventory) {
+    std::string path = currentPath;
+    if (!isTopLevel) {
+        if (!wrapper.preferredFilename()) return;
+        path = currentPath.empty() ? *wrapper.preferredFilename() : currentPath + "/" + *wrapper.preferredFilename();
+    }
+    if (wrapper.isRegularFile()) {
+        inventory.insert(path);
+        return;
+    }
+    if (const FileWrapperMap* children = wrapper.fileWrappers())
+        for (const auto& [key, child] : *children) _listAllRegularFilesIn(*child, false, path, inventory);
+}
+
+bool FCZipBackedBinaryDocumentPersistence::_verifyZipFileAt(const URL& zipURL,
+                                                            const std::set<std::string>& subPaths) const {
+    auto start = SteadyClock::now();
+    try {
+        ZipFile zip(zipURL.path(), ZipFileModeUnzip);
+        std::set<std::string> zipped;
+        std::vector<FileInZipInfo> infos = zip.listFileInZipInfos();
+        for (const auto& info : infos) zipped.insert(decomposed(info.name()));
+        zip.close();
+        std::vector<std::string> missing;
+        for (const auto& path : subPaths)
+            if (!zipped.count(decomposed(path))) missing.push_back(path);
+        if (missing.empty()) {
+            TWLogDebug("Verified zipped document '%@'. Found %lu zipped files, same as on disk. Took %f ms.",
+                       zipURL.lastPathComponent(), infos.size(), millisecondsSince(start));
+            return true;
+        }
+        TWLogWarning("Zipped document %@ is missing %lu files: %@", zipURL.lastPathComponent(), missing.size(),
+                     componentsJoinedByString(missing, ", "));
+        return false;
+    } catch (const ZipException& e) {
+        bool exists = FileManager::defaultManager().fileExistsAtPath(zipURL.path());
+        TWLogWarning("Error verifying output zip file: %@. Error: %@, file exists: %@, size: %@, free disk space: %@",
+                     zipURL.path(), e, exists ? "YES" : "NO", exists ? fileSizeText(zipURL) : "n/a",
+                     freeDiskSpaceText(zipURL));
+        return false;
+    }
+}
+
+// MARK: - Attachments
+
+bool FCZipBackedBinaryDocumentPersistence::hasCardAttachmentWithName(const std::optional<std::string>& fileName) const {
+    std::shared_ptr<FCCBinaryDocumentPersistence> persistence;
+    {
+        std::lock_guard guard(lock_);
+        persistence = packageBackedPersistence_ ? packageBackedPersistence_ : readOnlyPersistence_;
+    }
+    return persistence && persistence->hasCardAttachmentWithName(fileName);
+}
+
+std::optional<Data> FCZipBackedBinaryDocumentPersistence::dataForAttachmentWithName(
+    const std::optional<std::string>& fileName) const {
+    std::shared_ptr<FCCBinaryDocumentPersistence> package;
+    std::shared_ptr<FCCBinaryDocumentPersistence> readOnly;
+    {
+        std::lock_guard guard(lock_);
+        package = packageBackedPersistence_;
+        readOnly = readOnlyPersistence_;
+    }
+    if (package) return package->dataForAttachmentWithName(fileName);
+    if (!readOnly) return std::nullopt;
+    // The zip has one current entry: reads must come one at a time, from the
+    // document's file-access queue. Say so when one overlaps another.
+    if (zipReadsInProgress_.fetch_add(1) > 0) TWLogWarning("Accessing deck zip file from background thread.");
+    auto data = readOnly->dataForAttachmentWithName(fileName);
+    zipReadsInProgress_.fetch_sub(1);
+    return data;
+}
+
+bool FCZipBackedBinaryDocumentPersistence::addNewAttachmentWithData(const std::optional<Data>& data,
+                                                                    const std::optional<std::string>& fileName,
+                                                                    Error* error) {
+    std::shared_ptr<FCCBinaryDocumentPersistence> package;
+    {
+        std::lock_guard guard(lock_);
+        Error cacheError;
+        if (!_initializeCachedUnzippedVersionOfDocumentAtURL(originalContentsURL_, &cacheError)) {
+            TWLogWarning("Error storing attachment: %@. Error: %@", fileName, cacheError);
+            Error::set(error, cacheError);
+            return false;
+        }
+        package = packageBackedPersistence_;
+    }
+    Error::clear(error);
+    package->addNewAttachmentWithData(data, fileName);
+    return true;
+}
+
+void FCZipBackedBinaryDocumentPersistence::removeAttachmentWithName(const std::optional<std::string>& fileName) {
+    std::shared_ptr<FCCBinaryDocumentPersistence> package;
+    {
+        std::lock_guard guard(lock_);
+        _initializeCachedUnzippedVersionOfDocumentAtURL(originalContentsURL_, nullptr);
+        package = packageBackedPersistence_;
+    }
+    if (package) package->removeAttachmentWithName(fileName);
+}
+
+void FCZipBackedBinaryDocumentPersistence::pruneAttachmentsOnlyKeepingFilesWithNames(
+    const std::optional<std::vector<std::string>>& fileNamesToKeep) {
+    std::shared_ptr<FCCBinaryDocumentPersistence> package;
+    {
+        std::lock_guard guard(lock_);
+        if (!packageBackedPersistence_ && !readOnlyPersistence_) return;
+        // No unpacking just to prune.
+        if (readOnlyPersistence_ && fileNamesToKeep &&
+            !readOnlyPersistence_->hasImagesToPruneBasedOnFileNamesToKeep(*fileNamesToKeep))
+            return;
+        _initializeCachedUnzippedVersionOfDocumentAtURL(originalContentsURL_, nullptr);
+        package = packageBackedPersistence_;
+    }
+    if (package) package->pruneAttachmentsOnlyKeepingFilesWithNames(fileNamesToKeep);
+}
+
+std::optional<URL> FCZipBackedBinaryDocumentPersistence::fileURLforSharingAttachmentWithFileName(
+    const std::optional<std::string>& fileName, const std::optional<URL>& /*documentURL*/) {
+    std::optional<URL> cacheURL;
+    {
+        std::lock_guard guard(lock_);
+        if (!_initializeCachedUnzippedVersionOfDocumentAtURL(originalContentsURL_, nullptr)) return std::nullopt;
+        cacheURL = cachedFilePackageURL_;
+    }
+    return FCCBinaryDocumentPersistence::fileURLforSharingAttachmentWithFileName(fileName, *cacheURL);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
+
+#include "platform/foundation/Data.h"
+#include "platform/foundation/Date.h"
+#include "platform/foundation/Error.h"
+
+// Error domains of the archive utility.
+inline constexpr const char* SSZipArchiveErrorDomain = "SSZipArchiveErrorDomain";  // unpacking
+inline constexpr const char* SSZipArchiveCreationErrorDomain = "SSZipArchive";     // creating from a folder
+
+// Codes of SSZipArchiveErrorDomain besides errno values and minizip's codes.
+enum : std::int64_t {
+    SSZipArchiveErrorCodeFailedOpenZipFile = -1,
+    SSZipArchiveErrorCodeFailedOpenFileInZip = -2,
+    // An entry that would land outside the destination folder.
+    SSZipArchiveErrorCodeUnsafeEntry = -3,
+};
+
+// Told of the progress of unpacking. Every message is optional.
+class SSZipArchiveDelegate {
+public:
+    virtual ~SSZipArchiveDelegate() = default;
+    virtual void zipArchiveWillUnzipArchiveAtPath(const std::string& /*path*/, const unz_global_info64& /*zipInfo*/) {}
+    virtual void zipArchiveDidUnzipArchiveAtPath(const std::string& /*path*/, const unz_global_info64& /*zipInfo*/,
+                                                 const std::string& /*unzippedPath*/) {}
+    virtual void zipArchiveWillUnzipFileAtIndex(std::int64_t /*fileIndex*/, std::int64_t /*totalFiles*/,
+                                                const std::string& /*archivePath*/,
+                                                const unz_file_info64& /*fileInfo*/) {}
+    virtual void zipArchiveDidUnzipFileAtIndex(std::int64_t /*fileIndex*/, std::int64_t /*totalFiles*/,
+                                               const std::string& /*archivePath*/,
+                                               const unz_file_info64& /*fileInfo*/) {}
+    virtual void zipArchiveProgressEvent(std::uint64_t /*loaded*/, std::uint64_t /*total*/) {}
+};
+
+// The app's whole-archive zip tool: unpacks an archive into a folder, and
+// creates archives from files, from a folder's contents, or entry by entry.
+//
+// Unpacking never writes outside the destination: an entry whose name is
+// absolute, holds a ".." component or leads through a symbolic link out of the
+// destination stops the unpacking with SSZipArchiveErrorCodeUnsafeEntry;
+// symbolic-link entries are skipped; permissions from the archive lose their
+// set-id and sticky bits and always let the owner read and write. Every entry
+// is read to its end and its CRC-32 checked; a damaged entry is an error.
+//
+// An instance writes one new archive: open() or openForAppending(), write
+// entries, close().
+class SSZipArchive {
+public:
+    // Unpacking.
+    static bool unzipFileAtPath(const std::string& path, const std::string& destination);
+    static bool unzipFileAtPath(const std::string& path, const std::string& destination,
+                                SSZipArchiveDelegate* delegate);
+    static bool unzipFileAtPath(const std::string& path, const std::string& destination, bool overwrite,
+                                const std::optional<std::string>& password, Error* error);
+    static bool unzipFileAtPath(const std::string& path, const std::string& destination, bool overwrite,
+                                const std::optional<std::string>& password, Error* error,
+                                SSZipArchiveDelegate* delegate);
+    // Unpacks through a read handle that the caller opened and keeps open.
+    static bool unzipZipFile(unzFile zip, const std::string& destination, bool overwrite,
+                             const std::optional<std::string>& password, Error* error);
+
+    // Creating. Entries are named by the files' last path components; false
+    // when any file could not be written whole.
+    static bool createZipFileAtPathWithFilesAtPaths(const std::string& path, const std::vector<std::string>& filePaths);
+    // Every file below the folder, named by its path relative to the folder;
+    // folders (and links to folders) get no entries of their own.
+    static bool createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath,
+                                                           int compressionLevel = -1, Error* error = nullptr);
+
+    explicit SSZipArchive(std::string path);
+    ~SSZipArchive();
+    SSZipArchive(const SSZipArchive&) = delete;
+    SSZipArchive& operator=(const SSZipArchive&) = delete;
+
+    bool open();
+    bool openForAppending();
+    bool writeFile(const std::string& path);
+    bool writeFileAtPath(const std::string& path, const std::optional<std::string>& fileName,
+                         int compressionLevel = -1);
+    bool writeData(const Data& data, const std::string& filename, int compressionLevel = -1);
+    // Fills the entry record's broken-down date from the date (local time).
+    void zipInfo(zip_fileinfo* info, Date date);
+    bool close();
+    int closeReturningErrorCode();
+
+private:
+    static bool unzipZipFile(unzFile zip, std::uint64_t totalFileSize, const std::optional<std::string>& originalPath,
+                             const std::string& destination, bool overwrite,
+                             const std::optional<std::string>& password, Error* error,
+                             SSZipArchiveDelegate* delegate);
+    static Date dateWithMSDOSFormat(std::uint32_t msdosDateTime);
+
+    std::string path_;
+    zipFile zip_ = nullptr;
+};

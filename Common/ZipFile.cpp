@@ -1,0 +1,225 @@
+#include "Common/ZipFile.h"
+
+#include <algorithm>
+
+#include "Common/ZipEntryPaths.h"
+#include "platform/foundation/Format.h"
+
+namespace {
+
+// Room for the names of most entries; longer ones get a buffer of their size.
+constexpr std::size_t kNameBufferSize = 256;
+
+int levelOfEntry(const unz_file_info64& info) {
+    if (info.compression_method == 0) return 0;
+    switch ((info.flag >> 1) & 3) {
+        case 0: return -1;
+        case 1: return 9;
+        default: return 1;
+    }
+}
+
+}  // namespace
+
+ZipFile::ZipFile(const std::string& fileName, std::int32_t mode) : fileName_(fileName), mode_(mode) {
+    switch (mode) {
+        case ZipFileModeUnzip:
+            unzFile_ = unzOpen64(fileName_.c_str());
+            if (!unzFile_) throw ZipException(stringWithFormat("Can't open '%@'", fileName_));
+            break;
+        case ZipFileModeCreate:
+            zipFile_ = zipOpen64(fileName_.c_str(), APPEND_STATUS_CREATE);
+            if (!zipFile_) throw ZipException(stringWithFormat("Can't open '%@'", fileName_));
+            break;
+        case ZipFileModeAppend:
+            zipFile_ = zipOpen64(fileName_.c_str(), APPEND_STATUS_ADDINZIP);
+            if (!zipFile_) throw ZipException(stringWithFormat("Can't open '%@'", fileName_));
+            break;
+        default:
+            throw ZipException(stringWithFormat("Unknown mode %d", mode));
+    }
+}
+
+ZipFile::~ZipFile() {
+    // An archive left open by its owner is closed quietly rather than leaked.
+    if (unzFile_) unzClose(unzFile_);
+    if (zipFile_) zipClose(zipFile_, nullptr);
+}
+
+void ZipFile::requireUnzipMode() const {
+    if (mode_ != ZipFileModeUnzip) throw ZipException("Operation not permitted without Unzip mode");
+}
+
+void ZipFile::requireWritingMode() const {
+    if (mode_ == ZipFileModeUnzip) throw ZipException("Operation not permitted with Unzip mode");
+}
+
+std::uint64_t ZipFile::numFilesInZip() {
+    requireUnzipMode();
+    unz_global_info64 global{};
+    int err = unzGetGlobalInfo64(unzFile_, &global);
+    if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error getting global info in '%@'", fileName_));
+    return global.number_entry;
+}
+
+std::vector<FileInZipInfo> ZipFile::listFileInZipInfos() {
+    auto count = static_cast<std::int32_t>(numFilesInZip());
+    std::vector<FileInZipInfo> infos;
+    if (count < 1) return infos;
+    // The count comes from the archive: reserve no more than a small archive needs.
+    infos.reserve(std::min<std::int32_t>(count, 1024));
+    goToFirstFileInZip();
+    for (std::int32_t i = 1; i <= count; ++i) {
+        infos.push_back(getCurrentFileInZipInfo());
+        if (i < count) goToNextFileInZip();
+    }
+    return infos;
+}
+
+void ZipFile::goToFirstFileInZip() {
+    requireUnzipMode();
+    int err = unzGoToFirstFile(unzFile_);
+    if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error going to first file in zip in '%@'", fileName_));
+}
+
+bool ZipFile::goToNextFileInZip() {
+    requireUnzipMode();
+    int err = unzGoToNextFile(unzFile_);
+    if (err == UNZ_END_OF_LIST_OF_FILE) return false;
+    if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error going to next file in zip in '%@'", fileName_));
+    return true;
+}
+
+bool ZipFile::locateFileInZip(const std::string& fileNameInZip) {
+    requireUnzipMode();
+    // minizip's own search compares at most 255 bytes of each name; this walk
+    // compares whole names, so long names are found too.
+    auto fail = [&](int err) {
+        return ZipException(err, stringWithFormat("Error localting file in zip in '%@'", fileName_));
+    };
+    unz64_file_pos saved{};
+    bool hadCurrent = unzGetFilePos64(unzFile_, &saved) == UNZ_OK;
+    int err = unzGoToFirstFile(unzFile_);
+    while (err == UNZ_OK) {
+        unz_file_info64 info{};
+        std::string name;
+        err = currentFileInfo(info, name);
+        if (err != UNZ_OK) throw fail(err);
+        if (name == fileNameInZip) return true;
+        err = unzGoToNextFile(unzFile_);
+    }
+    if (err != UNZ_END_OF_LIST_OF_FILE) throw fail(err);
+    if (hadCurrent) unzGoToFilePos64(unzFile_, &saved);
+    return false;
+}
+
+bool ZipFile::goToFileInZip(const FileInZipInfo& info) {
+    requireUnzipMode();
+    unz64_file_pos pos{info.positionInZipDirectory_, info.numberOfFileInZip_};
+    return unzGoToFilePos64(unzFile_, &pos) == UNZ_OK;
+}
+
+int ZipFile::currentFileInfo(unz_file_info64& info, std::string& name) {
+    if (nameBuffer_.size() < kNameBufferSize) nameBuffer_.resize(kNameBufferSize);
+    int err = unzGetCurrentFileInfo64(unzFile_, &info, nameBuffer_.data(), nameBuffer_.size(), nullptr, 0, nullptr, 0);
+    if (err != UNZ_OK) return err;
+    if (info.size_filename > nameBuffer_.size()) {
+        // The stored length is at most 65535 bytes, read from the archive's own record.
+        nameBuffer_.resize(info.size_filename);
+        err = unzGetCurrentFileInfo64(unzFile_, &info, nameBuffer_.data(), nameBuffer_.size(), nullptr, 0, nullptr,
+                                      0);
+        if (err != UNZ_OK) return err;
+    }
+    name.assign(nameBuffer_.data(), info.size_filename);
+    return UNZ_OK;
+}
+
+FileInZipInfo ZipFile::getCurrentFileInZipInfo() {
+    requireUnzipMode();
+    unz_file_info64 info{};
+    std::string name;
+    int err = currentFileInfo(info, name);
+    if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error getting current file info in '%@'", fileName_));
+
+    const tm_unz& t = info.tmu_date;
+    Date date = Calendar::dateFromComponents(static_cast<int>(t.tm_year), static_cast<int>(t.tm_mon) + 1,
+                                             static_cast<int>(t.tm_mday), static_cast<int>(t.tm_hour),
+                                             static_cast<int>(t.tm_min), static_cast<double>(t.tm_sec));
+    FileInZipInfo result(std::move(name), info.uncompressed_size, levelOfEntry(info), (info.flag & 1) != 0,
+                         info.compressed_size, date, static_cast<std::uint32_t>(info.crc));
+    result.isSymbolicLink_ = zipEntryIsSymbolicLink(info.version, info.external_fa);
+    unz64_file_pos pos{};
+    if (unzGetFilePos64(unzFile_, &pos) == UNZ_OK) {
+        result.positionInZipDirectory_ = pos.pos_in_zip_directory;
+        result.numberOfFileInZip_ = pos.num_of_file;
+    }
+    return result;
+}
+
+std::unique_ptr<ZipReadStream> ZipFile::readCurrentFileInZip() { return openCurrentFile(nullptr); }
+
+std::unique_ptr<ZipReadStream> ZipFile::readCurrentFileInZipWithPassword(const std::string& password) {
+    return openCurrentFile(password.c_str());
+}
+
+std::unique_ptr<ZipReadStream> ZipFile::openCurrentFile(const char* password) {
+    requireUnzipMode();
+    FileInZipInfo info = getCurrentFileInZipInfo();
+    int err = password ? unzOpenCurrentFilePassword(unzFile_, password) : unzOpenCurrentFile(unzFile_);
+    if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error opening current file in '%@'", fileName_));
+    return std::make_unique<ZipReadStream>(unzFile_, info.name());
+}
+
+std::unique_ptr<ZipWriteStream> ZipFile::writeFileInZipWithName(const std::string& fileNameInZip,
+                                                                int compressionLevel) {
+    return openNewFile(fileNameInZip, Date::now(), compressionLevel, nullptr, 0);
+}
+
+std::unique_ptr<ZipWriteStream> ZipFile::writeFileInZipWithName(const std::string& fileNameInZip, Date fileDate,
+                                                                int compressionLevel) {
+    return openNewFile(fileNameInZip, fileDate, compressionLevel, nullptr, 0);
+}
+
+std::unique_ptr<ZipWriteStream> ZipFile::writeFileInZipWithName(const std::string& fileNameInZip, Date fileDate,
+                                                                int compressionLevel, const std::string& password,
+                                                                std::uint32_t crc32) {
+    return openNewFile(fileNameInZip, fileDate, compressionLevel, password.c_str(), crc32);
+}
+
+std::unique_ptr<ZipWriteStream> ZipFile::openNewFile(const std::string& fileNameInZip, Date fileDate,
+                                                     int compressionLevel, const char* password,
+                                                     std::uint32_t crc32) {
+    requireWritingMode();
+    Calendar::Components c = Calendar::components(fileDate);
+    zip_fileinfo zi{};
+    zi.tmz_date.tm_sec = static_cast<uInt>(c.second);
+    zi.tmz_date.tm_min = static_cast<uInt>(c.minute);
+    zi.tmz_date.tm_hour = static_cast<uInt>(c.hour);
+    zi.tmz_date.tm_mday = static_cast<uInt>(c.day);
+    zi.tmz_date.tm_mon = static_cast<uInt>(c.month - 1);
+    zi.tmz_date.tm_year = static_cast<uInt>(c.year);
+    int method = compressionLevel != 0 ? Z_DEFLATED : 0;
+    int err = zipOpenNewFileInZip4_64(zipFile_, fileNameInZip.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, method,
+                                      compressionLevel, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, password, crc32,
+                                      0 /* minizip's default "made by" */, zipGeneralPurposeFlagForName(fileNameInZip), 1);
+    if (err != ZIP_OK) throw ZipException(err, stringWithFormat("Error opening '%@' in zipfile", fileNameInZip));
+    return std::make_unique<ZipWriteStream>(zipFile_, fileNameInZip);
+}
+
+void ZipFile::close() {
+    int err = UNZ_OK;
+    switch (mode_) {
+        case ZipFileModeUnzip:
+            err = unzClose(unzFile_);
+            unzFile_ = nullptr;
+            break;
+        case ZipFileModeCreate:
+        case ZipFileModeAppend:
+            err = zipClose(zipFile_, nullptr);
+            zipFile_ = nullptr;
+            break;
+        default:
+            throw ZipException(stringWithFormat("Unknown mode %d", mode_));
+    }
+    if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error closing '%@'", fileName_));
+}

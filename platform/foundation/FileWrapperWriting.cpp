@@ -1,0 +1,108 @@
+#include "platform/foundation/FileWrapperWriting.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/UUID.h"
+
+namespace {
+
+std::string normalized(const std::string& path) {
+    std::string p = std::filesystem::path(path).lexically_normal().string();
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+std::string temporaryPathBeside(const std::string& path) {
+    std::filesystem::path p(path);
+    std::string name = ".";
+    name.append(p.filename().string()).append(".").append(UUID().UUIDString()).append(".tmp");
+    return (p.parent_path() / name).string();
+}
+
+// Whether the node is the unchanged regular file at `originalPath`.
+bool isUnchangedOriginal(const FileWrapper& node, const std::optional<std::string>& originalPath) {
+    if (!originalPath || !node.fileURL()) return false;
+    if (normalized(node.fileURL()->path()) != *originalPath) return false;
+    struct stat st {};
+    return ::lstat(originalPath->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool writeNode(FileWrapper& node, const std::string& path, const std::optional<std::string>& originalPath,
+               Error* error) {
+    auto& fm = FileManager::defaultManager();
+    if (node.isDirectory()) {
+        const FileWrapperMap* children = node.fileWrappers();
+        if (!children) {
+            Error::set(error, fileError(EIO, node.fileURL() ? node.fileURL()->path() : path, true));
+            return false;
+        }
+        if (!fm.createDirectoryAtPath(path, false, error)) return false;
+        for (const auto& [key, child] : *children) {
+            std::optional<std::string> childOriginal;
+            if (originalPath) childOriginal = *originalPath + "/" + key;
+            if (!writeNode(*child, path + "/" + key, childOriginal, error)) return false;
+        }
+        return true;
+    }
+    if (isUnchangedOriginal(node, originalPath)) {
+        if (::link(originalPath->c_str(), path.c_str()) == 0) return true;
+        return fm.copyItemAtPath(*originalPath, path, error);
+    }
+    auto contents = node.regularFileContents();
+    if (!contents) {
+        Error::set(error, fileError(EIO, node.fileURL() ? node.fileURL()->path() : path, true));
+        return false;
+    }
+    return fm.createFileAtPath(path, *contents, error);
+}
+
+// Puts the item written at `temp` in place of whatever is at `target` in one
+// step: a rename when the target is free, else an exchange of the two names,
+// after which the old item is removed.
+bool replaceWithWrittenItem(const std::string& target, const std::string& temp, Error* error) {
+    auto& fm = FileManager::defaultManager();
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+    int err = errno;
+    if (err == EEXIST) {
+        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+            fm.removeItemAtPath(temp);
+            return true;
+        }
+        err = errno;
+    }
+    if (err == EINVAL || err == ENOSYS) {
+        std::string aside = temporaryPathBeside(target);
+        bool hadOld = ::rename(target.c_str(), aside.c_str()) == 0;
+        if (::rename(temp.c_str(), target.c_str()) == 0) {
+            if (hadOld) fm.removeItemAtPath(aside);
+            return true;
+        }
+        err = errno;
+        if (hadOld) ::rename(aside.c_str(), target.c_str());
+    }
+    fm.removeItemAtPath(temp);
+    Error::set(error, fileError(err, target, false));
+    return false;
+}
+
+}  // namespace
+
+bool writeFileWrapperWithOriginalContents(FileWrapper& wrapper, const URL& url,
+                                          const std::optional<URL>& originalContentsURL, Error* error) {
+    Error::clear(error);
+    const std::string target = normalized(url.path());
+    std::optional<std::string> original;
+    if (originalContentsURL) original = normalized(originalContentsURL->path());
+    const std::string temp = temporaryPathBeside(target);
+    if (!writeNode(wrapper, temp, original, error)) {
+        FileManager::defaultManager().removeItemAtPath(temp);
+        return false;
+    }
+    return replaceWithWrittenItem(target, temp, error);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <optional>
+
+#include "platform/foundation/Error.h"
+#include "platform/foundation/FileWrapper.h"
+#include "platform/foundation/URL.h"
+
+// Writes a file-wrapper tree to the URL the way the platform does when given
+// the tree's original contents: the tree is written beside the target and then
+// put in its place in one step (a failure leaves the old item whole), and a
+// regular file that is still the file read from the same place below
+// `originalContentsURL` is hard-linked from there instead of being written
+// again (copied where links cannot be made). The original contents may be the
+// target itself. Every folder of the tree is listed, so a lazily read tree is
+// written whole.
+//
+// Unlike FileWrapper::writeToURL, the nodes do not learn the new location.
+bool writeFileWrapperWithOriginalContents(FileWrapper& wrapper, const URL& url,
+                                          const std::optional<URL>& originalContentsURL, Error* error = nullptr);

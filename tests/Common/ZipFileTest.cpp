@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include "Common/ZipFile.h"
+#include "Common/ZipTestSupport.h"
+#include "support/TestEnvironment.h"
+
+using namespace memorant_test;
+
+namespace {
+
+Data bytes(const std::string& s) { return Data(s.begin(), s.end()); }
+
+std::string readWhole(ZipFile& zip) {
+    auto stream = zip.readCurrentFileInZip();
+    Data buffer(1000);
+    std::string out;
+    while (std::size_t n = stream->readDataWithBuffer(buffer)) out.append(buffer.begin(), buffer.begin() + n);
+    stream->finishedReading();
+    return out;
+}
+
+template <class F>
+std::string reasonOf(F&& f, int* code = nullptr) {
+    try {
+        f();
+    } catch (const ZipException& e) {
+        EXPECT_EQ(e.name(), "ZipException");
+        if (code) *code = e.error();
+        return e.reason();
+    }
+    return "(nothing thrown)";
+}
+
+}  // namespace
+
+TEST(ZipFile, WritesAndListsEntriesInOrderWithTheirDescriptions) {
+    TempDir dir;
+    std::string path = dir.file("a.zip");
+    Date date = Calendar::dateFromComponents(2021, 3, 4, 5, 6, 8);
+    {
+        ZipFile zip(path, ZipFileModeCreate);
+        struct {
+            std::string name;
+            int level;
+        } written[] = {{"stored.txt", 0}, {"default.txt", -1}, {"best.txt", 9}, {"fast.txt", 1}, {"two.txt", 2}};
+        for (const auto& w : written) {
+            auto stream = zip.writeFileInZipWithName(w.name, date, w.level);
+            stream->writeData(bytes("contents of " + w.name));
+            stream->finishedWriting();
+        }
+        zip.close();
+    }
+    ZipFile zip(path, ZipFileModeUnzip);
+    EXPECT_EQ(zip.numFilesInZip(), 5u);
+    auto infos = zip.listFileInZipInfos();
+    ASSERT_EQ(infos.size(), 5u);
+    // The level is read back from the method and the flag bits minizip sets.
+    int expectedLevels[] = {0, -1, 9, 1, 1};
+    const char* names[] = {"stored.txt", "default.txt", "best.txt", "fast.txt", "two.txt"};
+    for (std::size_t i = 0; i < infos.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(infos[i].name(), names[i]);
+        EXPECT_EQ(infos[i].level(), expectedLevels[i]);
+        EXPECT_EQ(infos[i].length(), 12 + infos[i].name().size());
+        EXPECT_EQ(infos[i].crc32(), crcOf("contents of " + infos[i].name()));
+        EXPECT_FALSE(infos[i].crypted());
+        EXPECT_EQ(infos[i].date(), date);
+    }
+    EXPECT_EQ(infos[0].size(), infos[0].length());  // stored
+    zip.close();
+}
+
+TEST(ZipFile, LocatesAndReadsEntriesByExactName) {
+    TempDir dir;
+    std::string path = dir.file("a.zip");
+    std::string longName = std::string(300, 'x') + "/" + std::string(200, 'y') + ".txt";
+    writeTestZip(path, {{"Data/Version", "1"}, {"Readme.TXT", "hello"}, {longName, "long"}, {"empty", ""}});
+    ZipFile zip(path, ZipFileModeUnzip);
+
+    ASSERT_TRUE(zip.locateFileInZip("Readme.TXT"));
+    EXPECT_EQ(readWhole(zip), "hello");
+    EXPECT_FALSE(zip.locateFileInZip("readme.txt"));
+    // A failed search leaves the current entry where it was.
+    EXPECT_EQ(zip.getCurrentFileInZipInfo().name(), "Readme.TXT");
+
+    // Names far beyond 256 bytes are described and found whole.
+    ASSERT_TRUE(zip.locateFileInZip(longName));
+    EXPECT_EQ(zip.getCurrentFileInZipInfo().name(), longName);
+    EXPECT_EQ(readWhole(zip), "long");
+    EXPECT_FALSE(zip.locateFileInZip(longName.substr(0, 255)));
+
+    ASSERT_TRUE(zip.locateFileInZip("empty"));
+    EXPECT_EQ(readWhole(zip), "");
+
+    // Walking: next is false on the last entry and raises nothing.
+    zip.goToFirstFileInZip();
+    int steps = 0;
+    while (zip.goToNextFileInZip()) ++steps;
+    EXPECT_EQ(steps, 3);
+    EXPECT_FALSE(zip.goToNextFileInZip());
+    zip.close();
+}
+
+TEST(ZipFile, ReadsIntoTheCallersBufferInPieces) {
+    TempDir dir;
+    std::string path = dir.file("a.zip");
+    writeTestZip(path, {{"ten", "0123456789"}});
+    ZipFile zip(path, ZipFileModeUnzip);
+    zip.goToFirstFileInZip();
+    auto stream = zip.readCurrentFileInZip();
+    Data buffer(4);
+    std::vector<std::size_t> counts;
+    std::size_t n;
+    do {
+        n = stream->readDataWithBuffer(buffer);
+        counts.push_back(n);
+    } while (n > 0);
+    EXPECT_EQ(counts, (std::vector<std::size_t>{4, 4, 2, 0}));
+    EXPECT_EQ(buffer.size(), 4u);
+    stream->finishedReading();
+    zip.close();
+}
+
+TEST(ZipFile, EmptyArchiveListsNothing) {
+    TempDir dir;
+    std::string path = dir.file("empty.zip");
+    // An end record with no entries; minizip finds it only when something
+    // precedes it, as in a self-extracting archive.
+    std::string endRecord("PK\x05\x06", 4);
+    endRecord += std::string(18, '\0');
+    writeFileText(path, "#" + endRecord);
+    ZipFile zip(path, ZipFileModeUnzip);
+    EXPECT_TRUE(zip.listFileInZipInfos().empty());
+    zip.close();
+}
+
+TEST(ZipFile, AppendsToAnExistingArchive) {
+    TempDir dir;
+    std::string path = dir.file("a.zip");
+    writeTestZip(path, {{"one", "1"}});
+    {
+        ZipFile zip(path, ZipFileModeAppend);
+        auto stream = zip.writeFileInZipWithName("two", 0);
+        stream->writeData(bytes("2"));
+        stream->finishedWriting();
+        zip.close();
+    }
+    ZipFile zip(path, ZipFileModeUnzip);
+    auto infos = zip.listFileInZipInfos();
+    ASSERT_EQ(infos.size(), 2u);
+    EXPECT_EQ(infos[1].name(), "two");
+    zip.close();
+}
+
+TEST(ZipFile, WritesEncryptedEntries) {
+    TempDir dir;
+    std::string path = dir.file("a.zip");
+    {
+        ZipFile zip(path, ZipFileModeCreate);
+        auto stream = zip.writeFileInZipWithName("secret", Date::now(), 0, "pw", crcOf("hidden"));
+        stream->writeData(bytes("hidden"));
+        stream->finishedWriting();
+        zip.close();
+    }
+    ZipFile zip(path, ZipFileModeUnzip);
+    zip.goToFirstFileInZip();
+    FileInZipInfo info = zip.getCurrentFileInZipInfo();
+    EXPECT_TRUE(info.crypted());
+    EXPECT_EQ(info.size(), info.length() + 12);  // the encryption header
+    zip.close();
+}
+
+TEST(ZipFile, FailuresRaiseWithTheirReasonsAndCodes) {
+    TempDir dir;
+    std::string missing = dir.file("missing.zip");
+    std::string path = dir.file("a.zip");
+    writeTestZip(path, {{"bad", "some bytes", 0, 0, 0, crcOf("other bytes")}});
+
+    int code = -1;
+    EXPECT_EQ(reasonOf([&] { ZipFile z(missing, ZipFileModeUnzip); }, &code), "Can't open '" + missing + "'");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(reasonOf([&] { ZipFile z(path, 7); }), "Unknown mode 7");
+
+    ZipFile writing(dir.file("w.zip"), ZipFileModeCreate);
+    EXPECT_EQ(reasonOf([&] { writing.numFilesInZip(); }), "Operation not permitted without Unzip mode");
+    EXPECT_EQ(reasonOf([&] { writing.locateFileInZip("x"); }), "Operation not permitted without Unzip mode");
+    writing.close();
+
+    ZipFile zip(path, ZipFileModeUnzip);
+    EXPECT_EQ(reasonOf([&] { zip.writeFileInZipWithName("x", 0); }), "Operation not permitted with Unzip mode");
+
+    // A fully read entry whose bytes do not match its CRC fails on closing.
+    zip.goToFirstFileInZip();
+    auto stream = zip.readCurrentFileInZip();
+    Data buffer(100);
+    while (stream->readDataWithBuffer(buffer) > 0) {
+    }
+    EXPECT_EQ(reasonOf([&] { stream->finishedReading(); }, &code), "Error closing 'bad' in the zipfile");
+    EXPECT_EQ(code, UNZ_CRCERROR);
+
+    // The archive stays usable after an exception.
+    EXPECT_EQ(zip.listFileInZipInfos().size(), 1u);
+    zip.close();
+    EXPECT_EQ(reasonOf([&] { zip.close(); }, &code), "Error closing '" + path + "'");
+    EXPECT_EQ(code, UNZ_PARAMERROR);
+}

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <latch>
+#include <thread>
+
+#include "platform/foundation/FileCoordinator.h"
+
+namespace {
+
+enum class Kind { Read, Write };
+
+void coordinate(Kind kind, const std::string& path, const std::function<void()>& body) {
+    FileCoordinator coordinator;
+    Error error;
+    auto accessor = [&](const URL&) { body(); };
+    if (kind == Kind::Read)
+        coordinator.coordinateReadingItemAtURL(URL::fileURLWithPath(path), FileCoordinator::ReadingNone, &error,
+                                               accessor);
+    else
+        coordinator.coordinateWritingItemAtURL(URL::fileURLWithPath(path), FileCoordinator::WritingForReplacing,
+                                               &error, accessor);
+    EXPECT_FALSE(error.isSet());
+}
+
+void waitUntilWaiting(std::size_t count) {
+    while (FileCoordinator::numberOfWaitingCoordinations() < count) std::this_thread::yield();
+}
+
+}  // namespace
+
+TEST(FileCoordinator, RunsTheAccessorOnTheCallingThreadWithTheURL) {
+    FileCoordinator coordinator;
+    URL url = URL::fileURLWithPath("/tmp/some/file");
+    std::optional<URL> seen;
+    std::thread::id thread;
+    Error error;
+    coordinator.coordinateReadingItemAtURL(url, FileCoordinator::ReadingNone, &error, [&](const URL& newURL) {
+        seen = newURL;
+        thread = std::this_thread::get_id();
+        // Coordinating again on the same thread does not wait for itself.
+        coordinate(Kind::Write, "/tmp/some/file", [] {});
+    });
+    EXPECT_EQ(seen, url);
+    EXPECT_EQ(thread, std::this_thread::get_id());
+
+    bool ran = false;
+    coordinator.coordinateWritingItemAtURL(*URL::URLWithString("https://example.com/x"), FileCoordinator::WritingNone,
+                                           &error, [&](const URL&) { ran = true; });
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(error.isSet());
+}
+
+// One thread holds an item; another asks for a related or unrelated one.
+TEST(FileCoordinator, ClashingCoordinationsWaitOthersRunAlongside) {
+    struct Case {
+        Kind held;
+        const char* heldPath;
+        Kind asked;
+        const char* askedPath;
+        bool waits;
+    };
+    const Case cases[] = {
+        {Kind::Read, "/c/doc", Kind::Read, "/c/doc", false},
+        {Kind::Read, "/c/doc", Kind::Write, "/c/doc", true},
+        {Kind::Write, "/c/doc", Kind::Read, "/c/doc", true},
+        {Kind::Write, "/c/doc", Kind::Write, "/c/doc", true},
+        {Kind::Read, "/c/doc/Data/Files/a.png", Kind::Write, "/c/doc", true},
+        {Kind::Write, "/c/doc", Kind::Read, "/c/doc/Data/Version", true},
+        {Kind::Write, "/c/doc", Kind::Write, "/c/document", false},
+        {Kind::Write, "/c/doc", Kind::Write, "/c/other", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.heldPath) + " / " + c.askedPath);
+        std::atomic<bool> holderDone{false};
+        std::atomic<bool> askerSawHolderDone{false};
+        std::latch askerFinished(1);
+        std::thread asker;
+        std::thread holder([&] {
+            coordinate(c.held, c.heldPath, [&] {
+                asker = std::thread([&] {
+                    coordinate(c.asked, c.askedPath, [&] { askerSawHolderDone = holderDone.load(); });
+                    askerFinished.count_down();
+                });
+                if (c.waits)
+                    waitUntilWaiting(1);  // the asker is blocked on this item
+                else
+                    askerFinished.wait();  // the asker got through while this item is held
+                holderDone = true;
+            });
+        });
+        holder.join();
+        asker.join();
+        EXPECT_EQ(askerSawHolderDone.load(), c.waits);
+    }
+}
