@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/ui/Color.h"
+
+// The platform's semantic colours, for callers that name them through one class.
+class CompatibleColor {
+public:
+    // The background of a plain view in the current interface style.
+    static Color systemBackground() { return Color::systemBackgroundColor(); }
+};

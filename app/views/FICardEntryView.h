@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/ui/Label.h"
+#include "platform/ui/View.h"
+
+// A card's row content: the question in bold over the answer, and the card
+// number. Its constraints refer to the view itself, so it is set up after it
+// is made: by make() (initWithFrame:) or, from an interface file, awakeFromNib.
+class FICardEntryView : public View {
+public:
+    static std::shared_ptr<FICardEntryView> make(const Rect& frame);
+    // Only for make() and interface files.
+    explicit FICardEntryView(const Rect& frame) : View(frame) {}
+    explicit FICardEntryView(const Coder& coder) : View(coder) {}
+
+    void awakeFromNib() override;
+
+    const std::shared_ptr<Label>& questionLabel() const { return questionLabel_; }
+    const std::shared_ptr<Label>& answerLabel() const { return answerLabel_; }
+    const std::shared_ptr<Label>& cardNumberLabel() const { return cardNumberLabel_; }
+
+private:
+    void _initialize();
+
+    std::shared_ptr<Label> questionLabel_;
+    std::shared_ptr<Label> answerLabel_;
+    std::shared_ptr<Label> cardNumberLabel_;
+};

@@ -1,0 +1,22 @@
+#include "platform/ui/AttributedString.h"
+
+AttributedString::AttributedString(std::string string, Attributes attributes) : string_(std::move(string)) {
+    if (attributes != Attributes{}) runs_.push_back({Range{0, string_.size()}, std::move(attributes)});
+}
+
+void AttributedString::addAttributes(const Attributes& attributes, Range range) {
+    if (range.location > string_.size()) return;
+    range.length = std::min(range.length, string_.size() - range.location);
+    runs_.push_back({range, attributes});
+}
+
+AttributedString::Attributes AttributedString::attributesAtIndex(std::size_t index) const {
+    Attributes result;
+    for (const auto& run : runs_) {
+        if (index < run.range.location || index >= run.range.location + run.range.length) continue;
+        if (run.attributes.font) result.font = run.attributes.font;
+        if (run.attributes.foregroundColor) result.foregroundColor = run.attributes.foregroundColor;
+        if (run.attributes.backgroundColor) result.backgroundColor = run.attributes.backgroundColor;
+    }
+    return result;
+}

@@ -1,0 +1,135 @@
+#include "platform/ui/Button.h"
+
+#include <algorithm>
+
+Button::Button(ButtonType type) : Control(Rect()), type_(type) {
+    setUp();
+}
+
+Button::Button(const Rect& frame) : Control(frame) {
+    setUp();
+}
+
+Button::Button(const Coder& coder) : Control(coder.frame) {
+    setUp();
+}
+
+void Button::setUp() {
+    setOpaque(false);
+    titleLabel_ = std::make_shared<Label>();
+    titleLabel_->setFont(Font::systemFont(15));
+    titleLabel_->setTextAlignment(TextAlignment::Center);
+    titleLabel_->setHidden(true);
+    imageView_ = std::make_shared<ImageView>();
+    imageView_->setContentMode(ContentMode::Center);
+    imageView_->setHidden(true);
+    addSubview(imageView_);
+    addSubview(titleLabel_);
+    updateContent();
+}
+
+template <class T>
+std::optional<T> Button::lookUp(const std::map<unsigned, T>& values, unsigned state) {
+    auto it = values.find(state);
+    if (it == values.end() && (state & ControlStateSelected)) it = values.find(ControlStateSelected);
+    if (it == values.end()) it = values.find(ControlStateNormal);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+}
+
+void Button::setTitle(std::optional<std::string> title, unsigned state) {
+    if (title)
+        titles_[state] = *title;
+    else
+        titles_.erase(state);
+    updateContent();
+}
+
+std::optional<std::string> Button::titleForState(unsigned state) const {
+    return lookUp(titles_, state);
+}
+
+void Button::setTitleColor(std::optional<Color> color, unsigned state) {
+    if (color)
+        titleColors_[state] = *color;
+    else
+        titleColors_.erase(state);
+    updateContent();
+}
+
+std::optional<Color> Button::titleColorForState(unsigned state) const {
+    return lookUp(titleColors_, state);
+}
+
+void Button::setImage(std::shared_ptr<Image> image, unsigned state) {
+    if (image)
+        images_[state] = std::move(image);
+    else
+        images_.erase(state);
+    updateContent();
+}
+
+std::shared_ptr<Image> Button::imageForState(unsigned state) const {
+    return lookUp(images_, state).value_or(nullptr);
+}
+
+Color Button::currentTitleColor() const {
+    if (auto color = titleColorForState(state())) return *color;
+    if (type_ == ButtonType::System) return isEnabled() ? tintColor() : Color::grayColor();
+    return Color::whiteColor();
+}
+
+void Button::setContentEdgeInsets(const EdgeInsets& insets) {
+    contentEdgeInsets_ = insets;
+    invalidateIntrinsicContentSize();
+}
+
+void Button::setEnabled(bool enabled) {
+    Control::setEnabled(enabled);
+    updateContent();
+}
+
+void Button::setSelected(bool selected) {
+    Control::setSelected(selected);
+    updateContent();
+}
+
+void Button::setHighlighted(bool highlighted) {
+    Control::setHighlighted(highlighted);
+    updateContent();
+}
+
+void Button::tintColorDidChange() {
+    updateContent();
+}
+
+void Button::updateContent() {
+    if (!titleLabel_) return;
+    auto title = currentTitle();
+    titleLabel_->setText(title);
+    titleLabel_->setHidden(!title);
+    titleLabel_->setTextColor(currentTitleColor());
+    auto image = currentImage();
+    imageView_->setImage(image);
+    imageView_->setHidden(!image);
+    setNeedsLayout();
+}
+
+void Button::layoutSubviews() {
+    const Rect content = insetRect(bounds(), contentEdgeInsets_);
+    Size imageSize = imageView_->isHidden() ? Size{} : imageView_->intrinsicContentSize();
+    Size titleSize =
+        titleLabel_->isHidden() ? Size{} : titleLabel_->sizeThatFits({content.size.width - imageSize.width, 0});
+    titleSize.width = std::min(titleSize.width, std::max(0.0, content.size.width - imageSize.width));
+    double x = content.midX() - (imageSize.width + titleSize.width) / 2;
+    imageView_->setFrame(Rect(x, content.midY() - imageSize.height / 2, imageSize.width, imageSize.height));
+    titleLabel_->setFrame(
+        Rect(x + imageSize.width, content.midY() - titleSize.height / 2, titleSize.width, titleSize.height));
+}
+
+Size Button::intrinsicContentSize() const {
+    Size imageSize = imageView_->isHidden() ? Size{} : imageView_->intrinsicContentSize();
+    Size titleSize = titleLabel_->isHidden() ? Size{} : titleLabel_->intrinsicContentSize();
+    return {imageSize.width + titleSize.width + contentEdgeInsets_.left + contentEdgeInsets_.right,
+            std::max(imageSize.height, titleSize.height) + contentEdgeInsets_.top + contentEdgeInsets_.bottom};
+}

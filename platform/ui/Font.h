@@ -1,0 +1,54 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/ui/Geometry.h"
+
+struct _cairo;
+
+enum class FontWeight { Regular, Medium, Semibold, Bold };
+
+// A font: a name and a size in points. Text is measured and drawn with the
+// closest family cairo finds (sans-serif for the system and Helvetica faces,
+// serif and monospace for those kinds).
+class Font {
+public:
+    static Font systemFont(double size, FontWeight weight = FontWeight::Regular);
+    static Font boldSystemFont(double size);
+    // A font by its name, or nothing when no font of that name is installed.
+    static std::optional<Font> named(const std::string& name, double size);
+    // The platform's standard sizes.
+    static double systemFontSize() { return 14; }
+    static double labelFontSize() { return 17; }
+
+    // The installed font names can be changed, as by a font manager; tests use
+    // this to take a font away.
+    static void registerFontName(const std::string& name);
+    static void unregisterFontName(const std::string& name);
+    static bool isFontNameRegistered(const std::string& name);
+
+    const std::string& fontName() const { return name_; }
+    double pointSize() const { return size_; }
+    bool isBold() const { return bold_; }
+    bool isSystemFont() const;
+    Font withSize(double size) const { return Font(name_, size, bold_); }
+
+    // The cairo family this font is drawn with.
+    std::string cairoFamily() const;
+    // Makes this font the cairo context's font.
+    void selectInto(_cairo* cr) const;
+
+    // One line of text, measured.
+    Size sizeOfText(const std::string& text) const;
+    double lineHeight() const;
+    double ascender() const;
+
+    bool operator==(const Font&) const = default;
+
+private:
+    Font(std::string name, double size, bool bold) : name_(std::move(name)), size_(size), bold_(bold) {}
+    std::string name_;
+    double size_ = 17;
+    bool bold_ = false;
+};

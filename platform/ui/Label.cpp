@@ -1,0 +1,104 @@
+#include "platform/ui/Label.h"
+
+#include <cmath>
+
+Label::Label() : Label(Rect()) {}
+
+Label::Label(const Rect& frame) : View(frame) {
+    setUserInteractionEnabled(false);
+    setOpaque(false);
+}
+
+Label::Label(const Coder& coder) : Label(coder.frame) {}
+
+void Label::setText(std::optional<std::string> text) {
+    text_ = std::move(text);
+    attributedText_.reset();
+    invalidateIntrinsicContentSize();
+    setNeedsDisplay();
+}
+
+void Label::setAttributedText(std::optional<AttributedString> text) {
+    attributedText_ = std::move(text);
+    if (attributedText_)
+        text_ = attributedText_->string();
+    else
+        text_.reset();
+    invalidateIntrinsicContentSize();
+    setNeedsDisplay();
+}
+
+void Label::setFont(const Font& font) {
+    font_ = font;
+    invalidateIntrinsicContentSize();
+    setNeedsDisplay();
+}
+
+void Label::setTextColor(const Color& color) {
+    textColor_ = color;
+    setNeedsDisplay();
+}
+
+void Label::setTextAlignment(TextAlignment alignment) {
+    textAlignment_ = alignment;
+    setNeedsDisplay();
+}
+
+void Label::setNumberOfLines(std::int64_t lines) {
+    numberOfLines_ = lines;
+    invalidateIntrinsicContentSize();
+    setNeedsDisplay();
+}
+
+void Label::setPreferredMaxLayoutWidth(double width) {
+    preferredMaxLayoutWidth_ = width;
+    invalidateIntrinsicContentSize();
+}
+
+std::string Label::displayedText() const {
+    return text_.value_or("");
+}
+
+Color Label::displayedColor() const {
+    if (!enabled_) return Color::lightGrayColor();
+    if (attributedText_ && !attributedText_->string().empty()) {
+        const auto attributes = attributedText_->attributesAtIndex(0);
+        if (attributes.foregroundColor.has_value()) return attributes.foregroundColor.value();
+    }
+    return textColor_;
+}
+
+Rect Label::textRectForBounds(const Rect& bounds, std::int64_t numberOfLines) const {
+    const bool wraps = numberOfLines != 1;
+    Size size = measureText(displayedText(), font_, bounds.size.width, wraps);
+    if (numberOfLines > 0) size.height = std::min(size.height, std::ceil(font_.lineHeight() * numberOfLines));
+    size.height = std::min(size.height, bounds.size.height);
+    return Rect(bounds.origin.x, bounds.origin.y + (bounds.size.height - size.height) / 2, bounds.size.width,
+                size.height);
+}
+
+void Label::drawTextInRect(const Rect& rect) {
+    auto* context = GraphicsContext::current();
+    if (!context || displayedText().empty()) return;
+    Font font = font_;
+    if (attributedText_ && !attributedText_->string().empty()) {
+        if (auto f = attributedText_->attributesAtIndex(0).font) font = *f;
+    }
+    context->setFillColor(displayedColor());
+    context->drawText(displayedText(), rect, font, textAlignment_, numberOfLines_ != 1);
+}
+
+void Label::drawRect(const Rect&) {
+    drawTextInRect(textRectForBounds(bounds(), numberOfLines_));
+}
+
+Size Label::intrinsicContentSize() const {
+    double maxWidth = numberOfLines_ != 1 ? preferredMaxLayoutWidth_ : 0;
+    if (displayedText().empty()) return {0, 0};
+    return measureText(displayedText(), font_, maxWidth, numberOfLines_ != 1);
+}
+
+Size Label::sizeThatFits(Size size) const {
+    if (displayedText().empty()) return {0, 0};
+    return measureText(displayedText(), font_, numberOfLines_ != 1 ? size.width : 0, numberOfLines_ != 1);
+}

@@ -1,0 +1,114 @@
+#include "platform/ui/PickerView.h"
+
+#include <algorithm>
+
+#include "platform/ui/Label.h"
+
+PickerView::PickerView() : PickerView(Rect(0, 0, 320, 216)) {}
+
+PickerView::PickerView(const Rect& frame) : View(frame) {}
+
+PickerView::PickerView(const Coder& coder) : View(coder.frame) {}
+
+std::int64_t PickerView::numberOfComponents() const {
+    auto dataSource = dataSource_.lock();
+    return dataSource ? dataSource->numberOfComponentsInPickerView(const_cast<PickerView&>(*this)) : 0;
+}
+
+std::int64_t PickerView::numberOfRowsInComponent(std::int64_t component) const {
+    auto dataSource = dataSource_.lock();
+    if (!dataSource || component < 0 || component >= numberOfComponents()) return 0;
+    return dataSource->numberOfRowsInComponent(const_cast<PickerView&>(*this), component);
+}
+
+Size PickerView::rowSizeForComponent(std::int64_t component) const {
+    auto& self = const_cast<PickerView&>(*this);
+    auto delegate = delegate_.lock();
+    const std::int64_t components = std::max<std::int64_t>(1, numberOfComponents());
+    double width = bounds().size.width / static_cast<double>(components);
+    double height = kDefaultRowHeight;
+    if (delegate) {
+        if (auto w = delegate->widthForComponent(self, component)) width = *w;
+        if (auto h = delegate->rowHeightForComponent(self, component)) height = *h;
+    }
+    return {width, height};
+}
+
+std::optional<std::string> PickerView::titleForRow(std::int64_t row, std::int64_t component) const {
+    auto delegate = delegate_.lock();
+    if (!delegate) return std::nullopt;
+    return delegate->titleForRow(const_cast<PickerView&>(*this), row, component);
+}
+
+std::shared_ptr<View> PickerView::viewForRow(std::int64_t row, std::int64_t component) {
+    if (row < 0 || row >= numberOfRowsInComponent(component)) return nullptr;
+    auto key = std::make_pair(component, row);
+    std::shared_ptr<View> previous = rowViews_.count(key) ? rowViews_[key] : nullptr;
+    std::shared_ptr<View> view;
+    if (auto delegate = delegate_.lock()) view = delegate->viewForRow(*this, row, component, previous);
+    if (!view) {
+        auto label = std::dynamic_pointer_cast<Label>(previous);
+        if (!label) label = std::make_shared<Label>();
+        label->setText(titleForRow(row, component));
+        label->setTextAlignment(TextAlignment::Center);
+        const Size size = rowSizeForComponent(component);
+        label->setFrame(Rect(0, 0, size.width, size.height));
+        view = label;
+    }
+    rowViews_[key] = view;
+    return view;
+}
+
+void PickerView::selectRow(std::int64_t row, std::int64_t component, bool) {
+    const std::int64_t rows = numberOfRowsInComponent(component);
+    selected_[component] = rows > 0 ? std::clamp<std::int64_t>(row, 0, rows - 1) : 0;
+    setNeedsLayout();
+}
+
+std::int64_t PickerView::selectedRowInComponent(std::int64_t component) const {
+    const std::int64_t rows = numberOfRowsInComponent(component);
+    if (rows <= 0) return -1;
+    auto it = selected_.find(component);
+    return std::clamp<std::int64_t>(it == selected_.end() ? 0 : it->second, 0, rows - 1);
+}
+
+void PickerView::reloadAllComponents() {
+    const std::int64_t components = numberOfComponents();
+    for (auto it = rowViews_.begin(); it != rowViews_.end();)
+        it = it->first.first >= components ? rowViews_.erase(it) : std::next(it);
+    for (std::int64_t c = 0; c < components; ++c) reloadComponent(c);
+}
+
+void PickerView::reloadComponent(std::int64_t component) {
+    const std::int64_t rows = numberOfRowsInComponent(component);
+    std::vector<std::int64_t> shown;
+    for (auto it = rowViews_.begin(); it != rowViews_.end();) {
+        if (it->first.first != component) {
+            ++it;
+        } else if (it->first.second >= rows) {
+            it = rowViews_.erase(it);
+        } else {
+            shown.push_back(it->first.second);
+            ++it;
+        }
+    }
+    // Rows on show are asked for again, handing their views back for reuse.
+    for (auto row : shown) viewForRow(row, component);
+    setNeedsLayout();
+}
+
+void PickerView::layoutSubviews() {
+    // The selected row of each component sits in the band across the middle.
+    const std::int64_t components = numberOfComponents();
+    double x = 0;
+    for (std::int64_t c = 0; c < components; ++c) {
+        const Size size = rowSizeForComponent(c);
+        const std::int64_t row = selectedRowInComponent(c);
+        if (row >= 0) {
+            auto view = viewForRow(row, c);
+            if (view && view->superview() != this) addSubview(view);
+            if (view) view->setFrame(Rect(x, (bounds().size.height - size.height) / 2, size.width, size.height));
+        }
+        x += size.width;
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/ui/Geometry.h"
+#include "platform/ui/TraitCollection.h"
+
+// The device the app runs on, as far as the interface asks: phone or pad.
+// Tests switch the idiom.
+class Device {
+public:
+    static Device& current();
+    UserInterfaceIdiom userInterfaceIdiom() const { return idiom_; }
+    void setUserInterfaceIdiom(UserInterfaceIdiom idiom);
+
+private:
+    UserInterfaceIdiom idiom_ = UserInterfaceIdiom::Phone;
+};
+
+// The main screen: its size in points, its scale and the interface style the
+// system shows. A phone is compact in width, a pad regular. Tests change the
+// style and the size.
+class Screen {
+public:
+    static Screen& main();
+
+    Rect bounds() const;
+    // Overrides the size of the current idiom's screen; an empty rectangle
+    // goes back to the idiom's default (390 x 844 on a phone, 820 x 1180 on a pad).
+    void setBounds(const Rect& bounds) { bounds_ = bounds; }
+    double scale() const { return scale_; }
+    void setScale(double scale) { scale_ = scale; }
+    UserInterfaceStyle userInterfaceStyle() const { return style_; }
+    void setUserInterfaceStyle(UserInterfaceStyle style) { style_ = style; }
+
+    TraitCollection traitCollection() const;
+
+private:
+    Rect bounds_;
+    double scale_ = 2;
+    UserInterfaceStyle style_ = UserInterfaceStyle::Light;
+};

@@ -1,0 +1,107 @@
+#include "platform/ui/ScrollView.h"
+
+#include <algorithm>
+
+ScrollView::ScrollView() : ScrollView(Rect()) {}
+
+ScrollView::ScrollView(const Rect& frame) : View(frame) {
+    setUp();
+}
+
+ScrollView::ScrollView(const Coder& coder) : View(coder.frame) {
+    setUp();
+}
+
+ScrollView::~ScrollView() {
+    pan_->removeTarget(panTarget_);
+}
+
+void ScrollView::setUp() {
+    setClipsToBounds(true);
+    pan_ = std::make_shared<PanGestureRecognizer>();
+    // The recogniser may outlive this view (when another view holds it); the
+    // destructor removes this target.
+    panTarget_ = pan_->addTarget([this](GestureRecognizer& recognizer) { handlePan(recognizer); });
+    addGestureRecognizer(pan_);
+}
+
+void ScrollView::setContentOffset(Point offset) {
+    Rect b = bounds();
+    b.origin = offset;
+    setBounds(b);
+}
+
+void ScrollView::setContentOffset(Point offset, bool animated) {
+    if (!animated) {
+        setContentOffset(offset);
+        return;
+    }
+    std::weak_ptr<View> weak = weak_from_this();
+    View::animate(
+        kScrollAnimationDuration, [&] { setContentOffset(offset); },
+        [weak](bool) {
+            auto self = std::static_pointer_cast<ScrollView>(weak.lock());
+            if (!self) return;
+            if (auto delegate = self->delegate_.lock()) delegate->scrollViewDidEndScrollingAnimation(*self);
+        });
+}
+
+void ScrollView::setBounds(const Rect& bounds) {
+    const Point old = contentOffset();
+    View::setBounds(bounds);
+    if (old == bounds.origin) return;
+    auto keep = weak_from_this().lock();
+    if (auto delegate = delegate_.lock()) delegate->scrollViewDidScroll(*this);
+}
+
+void ScrollView::setScrollEnabled(bool enabled) {
+    scrollEnabled_ = enabled;
+    pan_->setEnabled(enabled);
+}
+
+Point ScrollView::clampedOffset(Point offset) const {
+    const Size size = bounds().size;
+    double minX = -contentInset_.left, minY = -contentInset_.top;
+    double maxX = std::max(minX, contentSize_.width - size.width + contentInset_.right);
+    double maxY = std::max(minY, contentSize_.height - size.height + contentInset_.bottom);
+    return {std::clamp(offset.x, minX, maxX), std::clamp(offset.y, minY, maxY)};
+}
+
+void ScrollView::handlePan(GestureRecognizer& recognizer) {
+    auto& pan = static_cast<PanGestureRecognizer&>(recognizer);
+    auto keep = weak_from_this().lock();
+    auto delegate = delegate_.lock();
+    switch (pan.state()) {
+        case GestureRecognizerState::Began:
+            if (!scrollEnabled_) return;
+            dragging_ = true;
+            dragStartOffset_ = contentOffset();
+            if (delegate) delegate->scrollViewWillBeginDragging(*this);
+            break;
+        case GestureRecognizerState::Changed: {
+            if (!dragging_) return;
+            const Point t = pan.translationInView(this);
+            const Size size = bounds().size;
+            Point offset = dragStartOffset_;
+            if (contentSize_.width + contentInset_.left + contentInset_.right > size.width) offset.x -= t.x;
+            if (contentSize_.height + contentInset_.top + contentInset_.bottom > size.height) offset.y -= t.y;
+            if (!bounces_) offset = clampedOffset(offset);
+            setContentOffset(offset);
+            break;
+        }
+        case GestureRecognizerState::Ended:
+        case GestureRecognizerState::Cancelled: {
+            if (!dragging_) return;
+            const Point v = pan.velocityInView(this);
+            Point target = clampedOffset(contentOffset());
+            if (delegate) delegate->scrollViewWillEndDragging(*this, Point{-v.x / 1000, -v.y / 1000}, &target);
+            dragging_ = false;
+            const bool moves = target != contentOffset();
+            if (delegate) delegate->scrollViewDidEndDragging(*this, moves);
+            if (moves) setContentOffset(target, true);
+            break;
+        }
+        default:
+            break;
+    }
+}

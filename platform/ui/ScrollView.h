@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/View.h"
+
+class ScrollView;
+
+class ScrollViewDelegate {
+public:
+    virtual ~ScrollViewDelegate() = default;
+    // After every change of the content offset.
+    virtual void scrollViewDidScroll(ScrollView& /*scrollView*/) {}
+    virtual void scrollViewWillBeginDragging(ScrollView& /*scrollView*/) {}
+    // When the finger lifts; the delegate may change where the content comes
+    // to rest. The velocity is in points per millisecond along the offset.
+    virtual void scrollViewWillEndDragging(ScrollView& /*scrollView*/, Point /*velocity*/,
+                                           Point* /*targetContentOffset*/) {}
+    virtual void scrollViewDidEndDragging(ScrollView& /*scrollView*/, bool /*willDecelerate*/) {}
+    virtual void scrollViewDidEndScrollingAnimation(ScrollView& /*scrollView*/) {}
+};
+
+// A view that shows a part of larger content: the content offset is the
+// origin of its bounds. The user drags it through its pan recogniser (driven
+// with UIDriver::pan); the offset follows the finger along each axis in which
+// the content is larger than the view (beyond the edges too while it
+// bounces), and when the finger lifts the content comes to rest at the
+// nearest valid offset unless the delegate picks another target.
+class ScrollView : public View {
+public:
+    static constexpr double kScrollAnimationDuration = 0.3;
+
+    ScrollView();
+    explicit ScrollView(const Rect& frame);
+    explicit ScrollView(const Coder& coder);
+    ~ScrollView() override;
+
+    Point contentOffset() const { return bounds().origin; }
+    void setContentOffset(Point offset);
+    void setContentOffset(Point offset, bool animated);
+    Size contentSize() const { return contentSize_; }
+    void setContentSize(Size size) { contentSize_ = size; }
+    EdgeInsets contentInset() const { return contentInset_; }
+    void setContentInset(const EdgeInsets& insets) { contentInset_ = insets; }
+
+    const std::weak_ptr<ScrollViewDelegate>& delegate() const { return delegate_; }
+    void setDelegate(std::weak_ptr<ScrollViewDelegate> delegate) { delegate_ = std::move(delegate); }
+
+    bool showsHorizontalScrollIndicator() const { return showsHorizontalIndicator_; }
+    void setShowsHorizontalScrollIndicator(bool shows) { showsHorizontalIndicator_ = shows; }
+    bool showsVerticalScrollIndicator() const { return showsVerticalIndicator_; }
+    void setShowsVerticalScrollIndicator(bool shows) { showsVerticalIndicator_ = shows; }
+    bool isScrollEnabled() const { return scrollEnabled_; }
+    void setScrollEnabled(bool enabled);
+    bool bounces() const { return bounces_; }
+    void setBounces(bool bounces) { bounces_ = bounces; }
+    bool isDragging() const { return dragging_; }
+
+    // Its own recogniser; it may be attached to another view, and still
+    // scrolls this one.
+    const std::shared_ptr<PanGestureRecognizer>& panGestureRecognizer() const { return pan_; }
+
+    void setBounds(const Rect& bounds) override;
+
+private:
+    void setUp();
+    void handlePan(GestureRecognizer& recognizer);
+    Point clampedOffset(Point offset) const;
+
+    Size contentSize_;
+    EdgeInsets contentInset_;
+    std::weak_ptr<ScrollViewDelegate> delegate_;
+    bool showsHorizontalIndicator_ = true;
+    bool showsVerticalIndicator_ = true;
+    bool scrollEnabled_ = true;
+    bool bounces_ = true;
+    bool dragging_ = false;
+    Point dragStartOffset_;
+    std::shared_ptr<PanGestureRecognizer> pan_;
+    std::uint64_t panTarget_ = 0;
+};

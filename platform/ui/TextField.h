@@ -1,0 +1,100 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/Data.h"
+#include "platform/ui/AttributedString.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/GraphicsContext.h"
+
+class TextField;
+
+// Every method is optional; the defaults are the platform's answers.
+class TextFieldDelegate {
+public:
+    virtual ~TextFieldDelegate() = default;
+    virtual bool textFieldShouldBeginEditing(TextField& /*textField*/) { return true; }
+    virtual void textFieldDidBeginEditing(TextField& /*textField*/) {}
+    virtual bool textFieldShouldEndEditing(TextField& /*textField*/) { return true; }
+    virtual void textFieldDidEndEditing(TextField& /*textField*/) {}
+    // The range counts UTF-16 code units of the current text.
+    virtual bool textFieldShouldChangeCharactersInRange(TextField& /*textField*/, Range /*range*/,
+                                                        const std::string& /*replacement*/) {
+        return true;
+    }
+    virtual bool textFieldShouldClear(TextField& /*textField*/) { return true; }
+    virtual bool textFieldShouldReturn(TextField& /*textField*/) { return true; }
+};
+
+// A position in a text field's text, in UTF-16 code units.
+struct TextPosition {
+    std::size_t offset = 0;
+};
+
+enum class TextBorderStyle { None, Line, Bezel, RoundedRect };
+
+// A one-line editable text. Editing begins when it becomes first responder
+// (in a window) and ends when it resigns; while editing, the input view (a
+// keyboard unless one is set) is what the user types with. Typing and the
+// return key come from UIDriver (typeText, pressReturn).
+class TextField : public Control {
+public:
+    TextField();
+    explicit TextField(const Rect& frame);
+    explicit TextField(const Coder& coder);
+
+    // Setting the text drops an attributed text, and the other way round;
+    // both read back the plain text.
+    std::optional<std::string> text() const;
+    void setText(std::optional<std::string> text);
+    const std::optional<AttributedString>& attributedText() const { return attributedText_; }
+    void setAttributedText(std::optional<AttributedString> text);
+    const std::optional<std::string>& placeholder() const { return placeholder_; }
+    void setPlaceholder(std::optional<std::string> placeholder) { placeholder_ = std::move(placeholder); }
+    const Font& font() const { return font_; }
+    void setFont(const Font& font) { font_ = font; }
+    const Color& textColor() const { return textColor_; }
+    void setTextColor(const Color& color) { textColor_ = color; }
+    TextAlignment textAlignment() const { return textAlignment_; }
+    void setTextAlignment(TextAlignment alignment) { textAlignment_ = alignment; }
+    TextBorderStyle borderStyle() const { return borderStyle_; }
+    void setBorderStyle(TextBorderStyle style) { borderStyle_ = style; }
+
+    const std::weak_ptr<TextFieldDelegate>& delegate() const { return delegate_; }
+    void setDelegate(std::weak_ptr<TextFieldDelegate> delegate) { delegate_ = std::move(delegate); }
+    // Shown instead of the keyboard while editing.
+    const std::shared_ptr<View>& inputView() const { return inputView_; }
+    void setInputView(std::shared_ptr<View> view) { inputView_ = std::move(view); }
+
+    bool isEditing() const { return editing_; }
+    // Where the caret is drawn for a position.
+    virtual Rect caretRectForPosition(TextPosition position) const;
+
+    bool canBecomeFirstResponder() const override { return isEnabled(); }
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+
+    // What the keyboard does: replaces a range (UTF-16) when the delegate
+    // agrees, then sends "editing changed". False when refused.
+    bool replaceCharacters(Range range, const std::string& replacement);
+    // The return key: asks the delegate; true when it agreed.
+    bool returnKeyPressed();
+
+    void drawRect(const Rect& rect) override;
+    Size intrinsicContentSize() const override;
+
+private:
+    std::optional<std::string> text_;
+    std::optional<AttributedString> attributedText_;
+    std::optional<std::string> placeholder_;
+    Font font_ = Font::systemFont(17);
+    Color textColor_ = Color::labelColor();
+    TextAlignment textAlignment_ = TextAlignment::Natural;
+    TextBorderStyle borderStyle_ = TextBorderStyle::None;
+    std::weak_ptr<TextFieldDelegate> delegate_;
+    std::shared_ptr<View> inputView_;
+    bool editing_ = false;
+};

@@ -1,0 +1,165 @@
+#include "platform/ui/UIDriver.h"
+
+#include "platform/foundation/StringUtils.h"
+#include "platform/ui/AlertController.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Control.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/PickerView.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/ViewController.h"
+#include "platform/ui/Window.h"
+
+namespace UIDriver {
+
+namespace {
+
+// The touched view and its ancestors up to the root, kept alive meanwhile.
+std::vector<std::shared_ptr<View>> touchChain(View& root, Point point) {
+    std::vector<std::shared_ptr<View>> chain;
+    View* hit = root.hitTest(point);
+    for (View* v = hit; v; v = v->superview()) {
+        chain.push_back(v->shared_from_this());
+        if (v == &root) break;
+    }
+    return chain;
+}
+
+bool mayBegin(GestureRecognizer& recognizer) {
+    if (!recognizer.isEnabled()) return false;
+    auto delegate = recognizer.delegate().lock();
+    return !delegate || delegate->gestureRecognizerShouldBegin(recognizer);
+}
+
+bool simultaneous(GestureRecognizer& a, GestureRecognizer& b) {
+    auto da = a.delegate().lock();
+    auto db = b.delegate().lock();
+    return (da && da->shouldRecognizeSimultaneouslyWithGestureRecognizer(a, b)) ||
+           (db && db->shouldRecognizeSimultaneouslyWithGestureRecognizer(b, a));
+}
+
+}  // namespace
+
+bool tap(View& root, Point point) {
+    auto chain = touchChain(root, point);
+    if (chain.empty()) return false;
+    std::vector<std::shared_ptr<GestureRecognizer>> fired;
+    bool cancelsTouches = false;
+    for (const auto& view : chain) {
+        auto recognizers = view->gestureRecognizers();
+        for (const auto& recognizer : recognizers) {
+            auto tapRecognizer = std::dynamic_pointer_cast<TapGestureRecognizer>(recognizer);
+            if (!tapRecognizer || tapRecognizer->numberOfTapsRequired() != 1 ||
+                tapRecognizer->numberOfTouchesRequired() != 1)
+                continue;
+            bool allowed = true;
+            for (const auto& other : fired) allowed = allowed && simultaneous(*other, *tapRecognizer);
+            if (!allowed || !mayBegin(*tapRecognizer)) continue;
+            tapRecognizer->setLocation(view->convertPointFromView(point, &root));
+            tapRecognizer->setState(kGestureRecognizerStateRecognized);
+            tapRecognizer->setState(GestureRecognizerState::Possible);
+            cancelsTouches = cancelsTouches || tapRecognizer->cancelsTouchesInView();
+            fired.push_back(tapRecognizer);
+        }
+    }
+    if (cancelsTouches) return true;
+    for (const auto& view : chain) {
+        if (auto* control = dynamic_cast<Control*>(view.get())) {
+            if (!control->isEnabled()) break;
+            control->performTap();
+            return true;
+        }
+    }
+    return !fired.empty();
+}
+
+bool tap(View& view) {
+    View* root = &view;
+    while (root->superview()) root = root->superview();
+    const Rect b = view.bounds();
+    return tap(*root, view.convertPointToView(b.center(), nullptr));
+}
+
+bool pan(View& root, Point start, Point translation, Point velocity, int steps) {
+    auto chain = touchChain(root, start);
+    for (const auto& view : chain) {
+        auto recognizers = view->gestureRecognizers();
+        for (const auto& recognizer : recognizers) {
+            auto panRecognizer = std::dynamic_pointer_cast<PanGestureRecognizer>(recognizer);
+            if (!panRecognizer || !mayBegin(*panRecognizer)) continue;
+            const Point startInView = view->convertPointFromView(start, &root);
+            panRecognizer->setTranslation({0, 0}, nullptr);
+            panRecognizer->setVelocity({0, 0});
+            panRecognizer->setLocation(startInView);
+            panRecognizer->setState(GestureRecognizerState::Began);
+            steps = std::max(1, steps);
+            for (int i = 1; i <= steps; ++i) {
+                const double f = static_cast<double>(i) / steps;
+                const Point t{translation.x * f, translation.y * f};
+                panRecognizer->setTranslation(t, nullptr);
+                panRecognizer->setLocation({startInView.x + t.x, startInView.y + t.y});
+                panRecognizer->setState(GestureRecognizerState::Changed);
+            }
+            panRecognizer->setVelocity(velocity);
+            panRecognizer->setState(GestureRecognizerState::Ended);
+            panRecognizer->setState(GestureRecognizerState::Possible);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::shared_ptr<ViewController> topViewController(Window& window) {
+    auto controller = window.rootViewController();
+    while (controller && controller->presentedViewController()) controller = controller->presentedViewController();
+    return controller;
+}
+
+std::shared_ptr<AlertController> presentedAlert() {
+    auto windows = Application::shared().windows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if (auto alert = std::dynamic_pointer_cast<AlertController>(topViewController(**it))) return alert;
+    }
+    return nullptr;
+}
+
+bool tapAlertAction(AlertController& alert, const std::string& title) {
+    for (const auto& action : alert.actions()) {
+        if (action->title() != title || !action->isEnabled()) continue;
+        auto button = alert.buttonForAction(*action);
+        if (!button) return false;
+        button->performTap();
+        return true;
+    }
+    return false;
+}
+
+bool tapAlertViewButton(AlertView& alertView, const std::string& title) {
+    for (std::int64_t i = 0; i < alertView.numberOfButtons(); ++i) {
+        if (alertView.buttonTitleAtIndex(i) == title) {
+            alertView.clickButtonAtIndex(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void pickRow(PickerView& picker, std::int64_t row, std::int64_t component) {
+    auto keep = picker.shared_from_this();
+    picker.selectRow(row, component, true);
+    if (auto delegate = picker.delegate().lock())
+        delegate->didSelectRow(picker, picker.selectedRowInComponent(component), component);
+}
+
+bool typeText(TextField& field, const std::string& text) {
+    if (!field.isEditing()) return false;
+    return field.replaceCharacters(Range{utf16Length(field.text().value_or("")), 0}, text);
+}
+
+bool pressReturn(TextField& field) {
+    if (!field.isEditing()) return false;
+    return field.returnKeyPressed();
+}
+
+}  // namespace UIDriver
