@@ -1,3 +1,5 @@
 #include "umbrella/MemorantUmbrellaFramework.h"
 
-const char* MemorantUmbrellaFrameworkVersionString() { return "2.0.0"; }
+const char* MemorantUmbrellaFrameworkVersionString() {
+    return "2.0.0";
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/Error.h"
+#include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
+#include "platform/ui/Geometry.h"
+#include "platform/web/WebViewConfiguration.h"
+
+class ScriptedPage;
+class View;
+
+// The completion of evaluateJavaScript: the script's value (absent when the
+// script gave none, such as undefined) or the error that stopped it.
+using JavaScriptCompletion = std::function<void(const std::optional<Value>& result, const std::optional<Error>& error)>;
+
+// A web view (WKWebView). It has no screen and no script engine of its own:
+// what a real engine would do is played by its page, a ScriptedPage
+// ("platform/web/ScriptedPage.h"), which records what native code evaluated
+// and loaded and lets a test act as the page's script. Used on the main
+// thread; completions and script messages arrive on the main queue, never
+// inside the call that caused them.
+//
+// Web views are shared objects (weak references to them are common), so they
+// are made through create().
+class WebView : public std::enable_shared_from_this<WebView> {
+public:
+    static std::shared_ptr<WebView> create(const WebViewConfiguration& configuration = {});
+    static std::shared_ptr<WebView> create(const Rect& frame, const WebViewConfiguration& configuration);
+    virtual ~WebView();
+    WebView(const WebView&) = delete;
+    WebView& operator=(const WebView&) = delete;
+
+    const WebViewConfiguration& configuration() const { return configuration_; }
+    Rect frame() const { return frame_; }
+    void setFrame(const Rect& frame) { frame_ = frame; }
+
+    // Runs the script in the page; the completion, if any, gets its value or
+    // error on the main queue.
+    void evaluateJavaScript(const std::string& script, JavaScriptCompletion completion = nullptr);
+    // Starts a new document from HTML text; relative URLs resolve against the base URL.
+    void loadHTMLString(const std::string& html, const std::optional<URL>& baseURL);
+    // Starts a new document from a file, allowing the page to read below readAccessURL.
+    void loadFileURL(const URL& url, const URL& readAccessURL);
+    // The URL of the current document: the file URL, or the base URL of HTML text.
+    std::optional<URL> url() const;
+
+    // The view shown above the keyboard while an element of the page is edited.
+    virtual std::shared_ptr<View> inputAccessoryView() const { return nullptr; }
+
+    ScriptedPage& page() { return *page_; }
+    const ScriptedPage& page() const { return *page_; }
+
+protected:
+    WebView(const Rect& frame, const WebViewConfiguration& configuration);
+
+private:
+    WebViewConfiguration configuration_;
+    Rect frame_;
+    std::unique_ptr<ScriptedPage> page_;
+};
