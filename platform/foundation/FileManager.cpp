@@ -1,6 +1,7 @@
 #include "platform/foundation/FileManager.h"
 
 #include <fcntl.h>
+#include <stdio.h>  // renameat2
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -154,7 +155,18 @@ bool FileManager::removeItemAtPath(const std::string& path, Error* error) {
 bool FileManager::replaceItemAtPath(const std::string& dst, const std::string& src, Error* error) {
     Error::clear(error);
     if (::rename(src.c_str(), dst.c_str()) == 0) return true;
-    Error::set(error, fileError(errno, dst, false));
+    int err = errno;
+    if (err == ENOTEMPTY || err == EEXIST) {
+        // A folder over a folder that is not empty: swap the two in one step,
+        // so the path never goes missing, then remove the old one.
+        if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_EXCHANGE) == 0) {
+            std::error_code ec;
+            fs::remove_all(src, ec);
+            return true;
+        }
+        err = errno;
+    }
+    Error::set(error, fileError(err, dst, false));
     return false;
 }
 

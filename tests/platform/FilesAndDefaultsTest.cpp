@@ -46,6 +46,18 @@ TEST(FileManager, MoveCopyRemoveAndAttributes) {
     EXPECT_FALSE(fm.removeItemAtPath(dir.file("moved"), &error));
 }
 
+TEST(FileManager, ReplaceSwapsAFolderOverAFullFolder) {
+    TempDir dir;
+    auto& fm = FileManager::defaultManager();
+    ASSERT_TRUE(fm.createDirectoryAtPath(dir.file("old"), true));
+    ASSERT_TRUE(writeStringAtomically("old", dir.file("old/a")));
+    ASSERT_TRUE(fm.createDirectoryAtPath(dir.file("new"), true));
+    ASSERT_TRUE(writeStringAtomically("new", dir.file("new/b")));
+    ASSERT_TRUE(fm.replaceItemAtPath(dir.file("old"), dir.file("new")));
+    EXPECT_EQ(std::vector<std::string>{"b"}, *fm.contentsOfDirectoryAtPath(dir.file("old")));
+    EXPECT_FALSE(fm.fileExistsAtPath(dir.file("new")));
+}
+
 TEST(UserDefaults, RegisteredDefaultsStoredValuesAndPersistence) {
     TempDir dir;
     std::string path = dir.file("prefs.plist");
