@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev libsnappy-dev
   nlohmann-json3-dev libssl-dev uuid-dev libicu-dev libplist-dev
-  libcairo2-dev libpng-dev libjpeg-dev
+  libcairo2-dev libpng-dev libjpeg-dev libpoppler-glib-dev
   zip unzip
   chromium
 )
