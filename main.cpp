@@ -1,6 +1,7 @@
 #include <sys/utsname.h>
 
 #include "app/shell/DiagnosticsController.h"
+#include "app/shell/FIAppDelegateDocuments.h"
 #include "app/shell/FIAppDelegate.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
@@ -9,6 +10,7 @@
 // launch line, the diagnostics switch and the first-launch date.
 int main() {
     FIAppDelegate::initialize();
+    FIAppDelegateDocuments::installDocumentHooks();
 
     struct utsname sys {};
     uname(&sys);

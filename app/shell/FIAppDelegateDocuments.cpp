@@ -1,0 +1,61 @@
+#include "app/shell/FIAppDelegateDocuments.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "Common/FIFlashcardsDocument.h"
+#include "app/views/StandaloneAlertController.h"
+#include "app/views/UIImagePDF.h"
+#include "platform/foundation/Bundle.h"
+#include "umbrella/ErrorChain.h"
+
+namespace {
+
+std::shared_ptr<FIDeckDocument>& currentDocumentSlot() {
+    static std::shared_ptr<FIDeckDocument> document;
+    return document;
+}
+
+std::atomic<std::int64_t> gFeedbackEmailRequests{0};
+
+}  // namespace
+
+std::shared_ptr<FIDeckDocument> FIAppDelegateDocuments::currentDocument() {
+    return currentDocumentSlot();
+}
+
+void FIAppDelegateDocuments::setCurrentDocument(std::shared_ptr<FIDeckDocument> document) {
+    currentDocumentSlot() = std::move(document);
+}
+
+void FIAppDelegateDocuments::sendFeedbackEmailIncludingDiagnosticsData() {
+    ++gFeedbackEmailRequests;
+}
+
+std::int64_t FIAppDelegateDocuments::feedbackEmailRequestCount() {
+    return gFeedbackEmailRequests.load();
+}
+
+void FIAppDelegateDocuments::installDocumentHooks() {
+    FIFlashcardsDocument::setErrorAlertPresenter(
+        [](const std::shared_ptr<FIFlashcardsDocument>& document) { showErrorSavingDeckAlert(document); });
+    FIFlashcardsDocument::setCoverIconImageProvider(
+        [](const std::string& pdfName, Size fitSize) { return imageWithPDFNamedFitSize(pdfName, fitSize); });
+}
+
+std::shared_ptr<StandaloneAlertController> FIAppDelegateDocuments::showErrorSavingDeckAlert(
+    const std::shared_ptr<FIFlashcardsDocument>& document) {
+    std::optional<std::string> message;
+    if (auto error = document ? document->lastError() : std::nullopt) {
+        message = joinedLocalizedDescriptions(*error, " - ");
+    }
+    auto alert = StandaloneAlertController::alertControllerWithTitle(
+        Bundle::main().localizedString("ErrorSavingDeckTitle", "", "Localizable"), message,
+        AlertControllerStyle::Alert);
+    alert->addAction(AlertAction::actionWithTitle(Bundle::main().localizedString("Contact Support", {}, "Localizable"),
+                                                  AlertActionStyle::Default,
+                                                  [](AlertAction&) { sendFeedbackEmailIncludingDiagnosticsData(); }));
+    alert->addAction(AlertAction::actionWithTitle("OK", AlertActionStyle::Default));
+    alert->showInSeparateWindow();
+    return alert;
+}

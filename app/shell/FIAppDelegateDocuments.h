@@ -1,0 +1,36 @@
+#pragma once
+
+// What the application delegate keeps for deck documents: the document that is
+// open at the moment, the feedback mail the save-error alert asks for, and the
+// hooks through which documents show their alert and draw their cover icons.
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/foundation/Error.h"
+
+class FIDeckDocument;
+class FIFlashcardsDocument;
+class StandaloneAlertController;
+
+class FIAppDelegateDocuments {
+public:
+    // The deck document open at the moment, or nullptr. Main thread.
+    static std::shared_ptr<FIDeckDocument> currentDocument();
+    static void setCurrentDocument(std::shared_ptr<FIDeckDocument> document);
+
+    // Starts the feedback e-mail with the diagnostics data. The mail screen
+    // is not part of the app yet: the request is counted.
+    static void sendFeedbackEmailIncludingDiagnosticsData();
+    static std::int64_t feedbackEmailRequestCount();
+
+    // Installs the save-error alert and the cover icons (PDF resources) into
+    // the document classes. Called once at start-up.
+    static void installDocumentHooks();
+
+    // The save-error alert for the document's last error, shown in a window of
+    // its own: "ErrorSavingDeckTitle", the error's descriptions joined by
+    // " - ", and the buttons "Contact Support" and "OK".
+    static std::shared_ptr<StandaloneAlertController> showErrorSavingDeckAlert(
+        const std::shared_ptr<FIFlashcardsDocument>& document);
+};

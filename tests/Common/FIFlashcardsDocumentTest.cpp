@@ -1,0 +1,421 @@
+#include "Common/FIFlashcardsDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "Common/FCCUserDocumentSettings.h"
+#include "Common/FCPersistenceError.h"
+#include "Common/FCZipBackedBinaryDocumentPersistence.h"
+#include "Common/ZipTestSupport.h"
+#include "model/FCCard.h"
+#include "model/FCCoverStyle.h"
+#include "model/FCDeck.h"
+#include "model/FCStudyStats.h"
+#include "platform/foundation/AppContainer.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Image.h"
+#include "support/MainLoop.h"
+#include "support/TestEnvironment.h"
+
+using namespace memorant_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> cacheFolders() {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(AppContainer::cachesDirectory()))
+        if (e.path().extension() == ".bundle") out.push_back(e.path().string());
+    return out;
+}
+
+std::shared_ptr<FCStudyCard> firstCard(const FIDeckDocument& document) {
+    return std::static_pointer_cast<FCStudyCard>(document.deck()->cards().at(0));
+}
+
+// A solid image, as a cover icon or a custom cover image.
+std::shared_ptr<Image> solidImage(Size size, const Color& color) {
+    return Image::render(size, 1, [&](GraphicsContext& context) {
+        context.setFillColor(color);
+        context.fillRect(Rect{{0, 0}, size});
+    });
+}
+
+class RecordingDelegate : public FIDeckDocumentDelegate {
+public:
+    int loaded = 0;
+    bool loadedOnMain = false;
+    std::function<void()> pendingDeletion;
+    void deckDocumentLoadedFromDisk(const std::shared_ptr<FIDeckDocument>&) override {
+        ++loaded;
+        loadedOnMain = DispatchQueue::main().isCurrent();
+    }
+    void deckDocumentDeletedOnAnotherDevice(const std::shared_ptr<FIDeckDocument>&,
+                                            std::function<void()> completion) override {
+        pendingDeletion = std::move(completion);
+    }
+};
+
+// A document whose writing of the package fails after leaving junk behind.
+class FailingWriteDocument : public FIFlashcardsDocument {
+public:
+    using FIFlashcardsDocument::FIFlashcardsDocument;
+    bool fail = true;
+    bool writeContents(const std::any& contents, const URL& url, DocumentSaveOperation op,
+                       const std::optional<URL>& original, Error* error) override {
+        if (!fail) return FIFlashcardsDocument::writeContents(contents, url, op, original, error);
+        std::ofstream(url.path()) << "junk";
+        Error::set(error, Error(FCPersistenceErrorDomain, -1));
+        return false;
+    }
+};
+
+class FIFlashcardsDocumentTest : public VirtualClockTest {
+protected:
+    TempDir dir;
+    URL url = URL::fileURLWithPath(dir.file("Spanish.flashcards"));
+    int alerts = 0;
+    int iconDraws = 0;
+
+    void SetUp() override {
+        FIFlashcardsDocument::setErrorAlertPresenter([this](const auto& document) {
+            EXPECT_TRUE(DispatchQueue::main().isCurrent());
+            EXPECT_TRUE(document->lastError());
+            ++alerts;
+        });
+        FIFlashcardsDocument::setCoverIconImageProvider([this](const std::string& name, Size fit) {
+            EXPECT_EQ(name, FCCoverStyle::fileNameForIconName(*FCCoverStyle::defaultStyle()->iconName()) + ".pdf");
+            ++iconDraws;
+            return solidImage(Size{fit.height, fit.height}, Color::rgb(0x00ff00));
+        });
+    }
+    void TearDown() override {
+        FIFlashcardsDocument::setErrorAlertPresenter(nullptr);
+        FIFlashcardsDocument::setCoverIconImageProvider(nullptr);
+    }
+
+    bool call(const std::function<void(Document::Completion)>& start) {
+        std::optional<bool> result;
+        start([&](bool ok) { result = ok; });
+        EXPECT_TRUE(runMainLoopUntil([&] { return result.has_value(); }));
+        return result.value_or(false);
+    }
+
+    void createDocument() {
+        auto document = FIFlashcardsDocument::initNewDocumentWithFileURL(url);
+        ASSERT_TRUE(call([&](auto done) { document->saveToURL(url, DocumentSaveOperation::ForCreating, done); }));
+        ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+    }
+
+    std::shared_ptr<FIFlashcardsDocument> open(bool expectSuccess = true) {
+        auto document = FIFlashcardsDocument::initWithFileURL(url);
+        EXPECT_EQ(call([&](auto done) { document->openWithCompletionHandler(done); }), expectSuccess);
+        return document;
+    }
+
+    void waitForFileQueue(const std::shared_ptr<FIFlashcardsDocument>& document) {
+        EXPECT_TRUE(
+            call([&](auto done) { document->performAsynchronousFileAccessUsingBlock([done] { done(true); }); }));
+    }
+};
+
+TEST_F(FIFlashcardsDocumentTest, NewDocumentHoldsOneEmptyCardNumberedLikeEveryDeck) {
+    auto cover = FCCoverStyle::defaultStyle();
+    cover->setIconName("star");
+    auto document = FIFlashcardsDocument::initNewDocumentWithFileURL(url, cover);
+    ASSERT_EQ(document->deck()->cards().size(), 1u);
+    EXPECT_EQ(firstCard(*document)->top(), "");
+    EXPECT_EQ(firstCard(*document)->bottom(), "");
+    EXPECT_EQ(firstCard(*document)->primaryKey(), 1);
+    EXPECT_EQ(document->deck()->coverStyle()->iconName(), "star");
+    EXPECT_TRUE(document->userDocumentSettings());
+    EXPECT_FALSE(document->needsThumbnailUpdate());
+    EXPECT_FALSE(document->isLegacyFormat());
+
+    struct TitleCase {
+        std::string file, title;
+    };
+    for (const auto& c : std::vector<TitleCase>{{"Spanish.flashcards", "Spanish"},
+                                                {"Spanish.studydeck", "Spanish.studydeck"},
+                                                {"My.deck.flashcards", "My.deck"}}) {
+        EXPECT_EQ(FIFlashcardsDocument::initWithFileURL(URL::fileURLWithPath(dir.file(c.file)))->deckTitle(), c.title);
+    }
+}
+
+TEST_F(FIFlashcardsDocumentTest, ChangesReportedAutosaveAndAreThereAfterReopening) {
+    createDocument();
+    auto delegate = std::make_shared<RecordingDelegate>();
+    auto document = FIFlashcardsDocument::initWithFileURL(url);
+    document->setDelegate(delegate);
+    ASSERT_TRUE(call([&](auto done) { document->openWithCompletionHandler(done); }));
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->loaded == 1; }));
+    EXPECT_TRUE(delegate->loadedOnMain);
+
+    // A rating, a new card and a cover, each through its change report.
+    firstCard(*document)->updateLeitnerRating(2);
+    document->didUpdateStudyStatsForCardWithIdentifier(std::nullopt);
+    auto added = FCStudyCard::studyCardWithTop("gato", "cat", document->deck()->nextAvailableCardPrimaryKey());
+    document->deck()->cards().push_back(added);
+    document->didAddOrRemoveCards();
+    document->deck()->coverStyle()->setStartHexColor("#3996f9");
+    document->didChangeCoverStyle();
+    document->updatePreferredStudyDirection(2);
+    EXPECT_TRUE(document->hasUnsavedChanges());
+    EXPECT_EQ(document->deck()->studyCardsCount(), 2);
+
+    advance(Document::autosaveDelay());
+    ASSERT_TRUE(runMainLoopUntil([&] { return !document->hasUnsavedChanges(); }));
+    EXPECT_EQ(document->lastAvailableFileSize(), static_cast<std::int64_t>(fs::file_size(url.path())));
+    EXPECT_FALSE(cacheFolders().empty());
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+    EXPECT_TRUE(cacheFolders().empty());
+
+    auto reopened = open();
+    ASSERT_EQ(reopened->deck()->cards().size(), 2u);
+    EXPECT_EQ(firstCard(*reopened)->studyStats()->pastResults(), std::vector<std::int64_t>{2});
+    EXPECT_EQ(std::static_pointer_cast<FCStudyCard>(reopened->deck()->cards()[1])->top(), "gato");
+    EXPECT_EQ(reopened->deck()->coverStyle()->startHexColor(), "#3996f9");
+    EXPECT_EQ(reopened->deck()->preferredStudyDirection(), 2);
+    ASSERT_TRUE(call([&](auto done) { reopened->closeWithCompletionHandler(done); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, RevertDropsTheCacheAndTheChangesButNotForAClosedDocument) {
+    createDocument();
+    auto document = open();
+    document->addNewAttachmentWithData(Data{1, 2, 3}, std::string("pic.png"));
+    waitForFileQueue(document);
+    EXPECT_EQ(cacheFolders().size(), 1u);
+    EXPECT_TRUE(document->hasUnsavedChanges());
+
+    EXPECT_TRUE(call([&](auto done) { document->revertToContentsOfURL(url, done); }));
+    EXPECT_TRUE(cacheFolders().empty());
+    EXPECT_FALSE(document->hasUnsavedChanges());
+    EXPECT_FALSE(document->zipBackedPersistence()->hasCardAttachmentWithName(std::string("pic.png")));
+
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+    EXPECT_FALSE(call([&](auto done) { document->revertToContentsOfURL(url, done); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, UnreadableFilesFailToOpenWithOrWithoutAnAlert) {
+    struct Case {
+        std::string label;
+        std::vector<TestZipEntry> entries;
+        std::string domain;
+        std::int64_t code;
+        int alerts;
+    };
+    const std::vector<Case> cases = {
+        {"newer format",
+         {{"Data/Version", "2"}, {"All cards.memdeck", "records"}},
+         "FCPersistenceErrorDomain",
+         112233,
+         0},
+        {"no version", {{"All cards.memdeck", "records"}}, "FCPersistenceErrorDomain", -1, 1},
+        {"corrupt records", {{"Data/Version", "1"}, {"All cards.memdeck", "not records"}}, "BPBinaryProtocol", 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        alerts = 0;
+        fs::remove(url.path());
+        writeTestZip(url.path(), c.entries);
+        std::string before = readText(url.path());
+        auto delegate = std::make_shared<RecordingDelegate>();
+        auto document = FIFlashcardsDocument::initWithFileURL(url);
+        document->setDelegate(delegate);
+        EXPECT_FALSE(call([&](auto done) { document->openWithCompletionHandler(done); }));
+        ASSERT_TRUE(runMainLoopUntil([&] { return delegate->loaded == 1; }));
+        EXPECT_EQ(document->deck(), nullptr);
+        ASSERT_TRUE(document->lastError());
+        EXPECT_EQ(document->lastError()->domain(), c.domain);
+        if (c.code) {
+            EXPECT_EQ(document->lastError()->code(), c.code);
+        }
+        drainMainLoop();
+        EXPECT_EQ(alerts, c.alerts);
+        EXPECT_EQ(readText(url.path()), before);
+        EXPECT_TRUE(cacheFolders().empty());
+    }
+}
+
+TEST_F(FIFlashcardsDocumentTest, FailedSaveLeavesThePreviousFileWholeAndShowsTheAlert) {
+    createDocument();
+    std::string before = readText(url.path());
+    auto document = std::make_shared<FailingWriteDocument>(url);
+    ASSERT_TRUE(call([&](auto done) { document->openWithCompletionHandler(done); }));
+    document->didChangeCoverStyle();
+    EXPECT_FALSE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(readText(url.path()), before);
+    EXPECT_EQ(document->lastAvailableFileSize(), -1);
+    EXPECT_TRUE(document->hasUnsavedChanges());
+    EXPECT_TRUE(document->needsThumbnailUpdate());  // the thumbnail never reached the file
+    EXPECT_EQ(alerts, 1);
+    EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(dir.path()), {}).size(), 1u);
+
+    document->fail = false;
+    EXPECT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(document->lastAvailableFileSize(), static_cast<std::int64_t>(fs::file_size(url.path())));
+    EXPECT_FALSE(document->lastError());
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, ThumbnailIsDrawnOncePerCoverChange) {
+    createDocument();
+    auto document = open();
+    document->deck()->coverStyle()->setStartHexColor("#ff0000");
+    document->deck()->coverStyle()->setEndHexColor("0000ff");
+    document->didChangeCoverStyle();
+    ASSERT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(iconDraws, 1);
+    EXPECT_FALSE(document->needsThumbnailUpdate());
+    auto png = Document::thumbnailDataForFileAtURL(url);
+    ASSERT_TRUE(png);
+    auto thumbnail = Image::imageWithData(*png);
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->pixelWidth(), 1024);
+    EXPECT_EQ(thumbnail->pixelHeight(), 720);
+    EXPECT_GT(thumbnail->colorAtPixel(2, 1).red(), 0.95);        // gradient starts red at the top
+    EXPECT_GT(thumbnail->colorAtPixel(2, 718).blue(), 0.95);     // and ends blue at the bottom
+    EXPECT_GT(thumbnail->colorAtPixel(512, 360).green(), 0.95);  // the icon, centred
+
+    document->didChangeCardContents();
+    ASSERT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(iconDraws, 1);
+    document->didChangeCoverStyle();
+    ASSERT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(iconDraws, 2);
+
+    // Without a cover icon resource the gradient alone is drawn.
+    FIFlashcardsDocument::setCoverIconImageProvider(nullptr);
+    auto plain = document->_makeThumbnailImageOfMaximumSize(Size{455.9, 10}, document->deck()->coverStyle());
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->pixelWidth(), 455);
+    EXPECT_EQ(plain->pixelHeight(), 320);
+    EXPECT_LT(plain->colorAtPixel(227, 160).green(), 0.05);
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, CustomCoverImageIsReadDuringTheSaveWithoutDeadlock) {
+    createDocument();
+    auto document = open();
+    auto png = solidImage(Size{455, 320}, Color::rgb(0xff00ff))->pngData();
+    document->addNewAttachmentWithData(*png, std::string("cover.png"));
+    document->deck()->coverStyle()->setCustomImageName(std::string("cover.png"));
+    document->didChangeCoverStyle();
+    ASSERT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(iconDraws, 0);
+    auto thumbnail = Image::imageWithData(*Document::thumbnailDataForFileAtURL(url));
+    ASSERT_TRUE(thumbnail);
+    Color c = thumbnail->colorAtPixel(512, 360);
+    EXPECT_GT(c.red(), 0.95);
+    EXPECT_GT(c.blue(), 0.95);
+    EXPECT_LT(c.green(), 0.05);
+
+    // Pruning keeps the cover image even when no card names it.
+    document->pruneAttachmentsOnlyKeepingFilesWithNames({});
+    waitForFileQueue(document);
+    EXPECT_TRUE(document->zipBackedPersistence()->hasCardAttachmentWithName(std::string("cover.png")));
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, AttachmentsAreReadAndSharedOffTheMainThread) {
+    createDocument();
+    auto document = open();
+    document->addNewAttachmentWithData(Data{7, 8, 9}, std::string("pic.png"));
+    // The package folder holds the attachment's file once a save wrote it.
+    waitForFileQueue(document);
+    EXPECT_TRUE(document->hasUnsavedChanges());
+    ASSERT_TRUE(call([&](auto d) { document->autosaveWithCompletionHandler(d); }));
+    std::optional<Data> data;
+    std::optional<URL> shared;
+    bool done = false;
+    std::thread reader([&] {
+        data = document->dataForAttachmentWithName(std::string("pic.png"));
+        shared = document->fileURLforSharingAttachmentWithFileName(std::string("pic.png"));
+        DispatchQueue::main().async([&] { done = true; });
+    });
+    ASSERT_TRUE(runMainLoopUntil([&] { return done; }));
+    reader.join();
+    EXPECT_EQ(data, (Data{7, 8, 9}));
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(readText(shared->path()), std::string("\x07\x08\x09"));
+    EXPECT_EQ(shared->path().rfind(AppContainer::cachesDirectory(), 0), 0u);
+    ASSERT_TRUE(call([&](auto d) { document->closeWithCompletionHandler(d); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, SynchronousSaveFromABackgroundThreadReturnsTheOutcome) {
+    createDocument();
+    auto document = std::make_shared<FailingWriteDocument>(url);
+    ASSERT_TRUE(call([&](auto done) { document->openWithCompletionHandler(done); }));
+    document->didChangeCardContents();
+    std::vector<bool> outcomes;
+    bool done = false;
+    std::thread saver([&] {
+        outcomes.push_back(document->fiSynchronouslySaveToURL(url, DocumentSaveOperation::ForOverwriting));
+        document->fail = false;
+        outcomes.push_back(document->fiSynchronouslySaveToURL(url, DocumentSaveOperation::ForOverwriting));
+        DispatchQueue::main().async([&] { done = true; });
+    });
+    ASSERT_TRUE(runMainLoopUntil([&] { return done; }));
+    saver.join();
+    EXPECT_EQ(outcomes, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(document->hasUnsavedChanges());
+    ASSERT_TRUE(call([&](auto d) { document->closeWithCompletionHandler(d); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, DeletionElsewhereWaitsForTheDelegate) {
+    createDocument();
+    auto document = open();
+    std::optional<bool> completedWithoutError;
+    auto completion = [&](const Error* error) { completedWithoutError = error == nullptr; };
+
+    document->accommodatePresentedItemDeletionWithCompletionHandler(completion);
+    ASSERT_TRUE(completedWithoutError);  // no delegate: at once
+    EXPECT_TRUE(*completedWithoutError);
+
+    completedWithoutError.reset();
+    auto delegate = std::make_shared<RecordingDelegate>();
+    document->setDelegate(delegate);
+    document->accommodatePresentedItemDeletionWithCompletionHandler(completion);
+    ASSERT_TRUE(runMainLoopUntil([&] { return bool(delegate->pendingDeletion); }));
+    EXPECT_FALSE(completedWithoutError);
+    delegate->pendingDeletion();
+    ASSERT_TRUE(completedWithoutError);
+    EXPECT_TRUE(*completedWithoutError);
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, ErrorsAreStoredAndAlertedOnlyWhenTheUserMayBeAsked) {
+    auto document = FIFlashcardsDocument::initNewDocumentWithFileURL(url);
+    struct Case {
+        Error error;
+        bool interaction;
+        int alerts;
+    };
+    for (const auto& c : std::vector<Case>{{Error(FCPersistenceErrorDomain, 112233), true, 0},
+                                           {Error(FCPersistenceErrorDomain, -1), false, 0},
+                                           {Error(FCPersistenceErrorDomain, -1), true, 1},
+                                           {Error(NSCocoaErrorDomain, 112233), true, 1}}) {
+        SCOPED_TRACE(c.error.description());
+        alerts = 0;
+        document->handleError(c.error, c.interaction);
+        EXPECT_EQ(document->lastError(), c.error);
+        drainMainLoop();
+        EXPECT_EQ(alerts, c.alerts);
+    }
+    document->clearLastError();
+    EXPECT_FALSE(document->lastError());
+}
+
+}  // namespace

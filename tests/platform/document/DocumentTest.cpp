@@ -1,0 +1,211 @@
+#include "platform/document/Document.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/foundation/FileManager.h"
+#include "support/MainLoop.h"
+#include "support/TestEnvironment.h"
+
+using namespace memorant_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A document of one text, with a switch that makes writing fail half-way.
+class TextDocument : public Document {
+public:
+    using Document::Document;
+    std::string text;
+    bool failWrites = false;
+    std::function<void()> duringWrite;
+
+    bool loadFromContents(const std::any& contents, const std::optional<std::string>&, Error* error) override {
+        Error::clear(error);
+        const Data& data = std::any_cast<const Data&>(contents);
+        text.assign(data.begin(), data.end());
+        return true;
+    }
+    std::any contentsForType(const std::optional<std::string>&, Error* error) override {
+        Error::clear(error);
+        return std::any(Data(text.begin(), text.end()));
+    }
+    bool writeContents(const std::any& contents, const URL& url, DocumentSaveOperation op,
+                       const std::optional<URL>& original, Error* error) override {
+        if (duringWrite) duringWrite();
+        if (failWrites) {
+            writeText(url.path(), "half");
+            Error::set(error, Error(NSCocoaErrorDomain, NSFileWriteOutOfSpaceError));
+            return false;
+        }
+        return Document::writeContents(contents, url, op, original, error);
+    }
+};
+
+class DocumentTest : public VirtualClockTest {
+protected:
+    TempDir dir;
+    std::string path = dir.file("Notes.txt");
+
+    std::shared_ptr<TextDocument> openDocument() {
+        auto document = std::make_shared<TextDocument>(URL::fileURLWithPath(path));
+        EXPECT_TRUE(call([&](auto done) { document->openWithCompletionHandler(done); }));
+        return document;
+    }
+
+    // Starts an operation and runs the main loop until its completion came.
+    bool call(const std::function<void(Document::Completion)>& start) {
+        std::optional<bool> result;
+        start([&](bool ok) { result = ok; });
+        EXPECT_TRUE(runMainLoopUntil([&] { return result.has_value(); }));
+        return result.value_or(false);
+    }
+
+    std::vector<std::string> filesInDir() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+        return names;
+    }
+};
+
+TEST_F(DocumentTest, ChangesAutosaveAfterTheDelayAndCloseSavesTheRest) {
+    writeText(path, "one");
+    auto document = openDocument();
+    EXPECT_EQ(document->text, "one");
+    EXPECT_EQ(document->documentState(), DocumentStateNormal);
+
+    document->text = "two";
+    document->updateChangeCount(DocumentChangeKind::Done);
+    EXPECT_TRUE(document->hasUnsavedChanges());
+    advance(Document::autosaveDelay() - 1);
+    drainMainLoop();
+    EXPECT_EQ(readText(path), "one");
+    advance(1);
+    ASSERT_TRUE(runMainLoopUntil([&] { return !document->hasUnsavedChanges(); }));
+    EXPECT_EQ(readText(path), "two");
+
+    document->text = "three";
+    document->updateChangeCount(DocumentChangeKind::Done);
+    EXPECT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+    EXPECT_EQ(readText(path), "three");
+    EXPECT_TRUE(document->documentState() & DocumentStateClosed);
+    EXPECT_EQ(filesInDir(), std::vector<std::string>{"Notes.txt"});
+}
+
+TEST_F(DocumentTest, FailedSaveLeavesTheOldFileWholeAndKeepsTheChanges) {
+    writeText(path, "one");
+    auto document = openDocument();
+    document->text = "two";
+    document->failWrites = true;
+    document->updateChangeCount(DocumentChangeKind::Done);
+    EXPECT_FALSE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(readText(path), "one");
+    EXPECT_EQ(filesInDir(), std::vector<std::string>{"Notes.txt"});  // nothing left beside it
+    EXPECT_TRUE(document->hasUnsavedChanges());
+    EXPECT_TRUE(document->documentState() & DocumentStateSavingError);
+    ASSERT_TRUE(document->lastHandledError());
+    EXPECT_EQ(document->lastHandledError()->code(), NSFileWriteOutOfSpaceError);
+
+    document->failWrites = false;
+    EXPECT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(readText(path), "two");
+    EXPECT_FALSE(document->hasUnsavedChanges());
+    EXPECT_EQ(document->documentState(), DocumentStateNormal);
+}
+
+TEST_F(DocumentTest, ChangeMadeWhileSavingStaysUnsaved) {
+    writeText(path, "one");
+    auto document = openDocument();
+    document->text = "two";
+    document->updateChangeCount(DocumentChangeKind::Done);
+    document->duringWrite = [&] {
+        document->duringWrite = nullptr;
+        document->updateChangeCount(DocumentChangeKind::Done);
+    };
+    EXPECT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_TRUE(document->hasUnsavedChanges());
+    advance(Document::autosaveDelay());
+    ASSERT_TRUE(runMainLoopUntil([&] { return !document->hasUnsavedChanges(); }));
+}
+
+TEST_F(DocumentTest, ChangedElsewhereRevertsOnlyWithoutUnsavedChanges) {
+    writeText(path, "one");
+    auto document = openDocument();
+    writeText(path, "from elsewhere");
+    document->presentedItemDidChange();
+    ASSERT_TRUE(runMainLoopUntil([&] { return document->text == "from elsewhere"; }));
+
+    document->text = "mine";
+    document->updateChangeCount(DocumentChangeKind::Done);
+    writeText(path, "again elsewhere");
+    document->presentedItemDidChange();
+    EXPECT_TRUE(call([&](auto done) { document->performAsynchronousFileAccessUsingBlock([done] { done(true); }); }));
+    EXPECT_EQ(document->text, "mine");
+
+    EXPECT_TRUE(call([&](auto done) { document->revertToContentsOfURL(document->fileURL(), done); }));
+    EXPECT_EQ(document->text, "again elsewhere");
+    EXPECT_FALSE(document->hasUnsavedChanges());
+}
+
+TEST_F(DocumentTest, OpeningAMissingFileFailsAndStaysClosed) {
+    auto document = std::make_shared<TextDocument>(URL::fileURLWithPath(dir.file("missing.txt")));
+    EXPECT_FALSE(call([&](auto done) { document->openWithCompletionHandler(done); }));
+    EXPECT_TRUE(document->documentState() & DocumentStateClosed);
+    ASSERT_TRUE(document->lastHandledError());
+    EXPECT_EQ(document->lastHandledError()->code(), NSFileReadNoSuchFileError);
+}
+
+TEST_F(DocumentTest, SynchronousFileAccessFromTheFileQueueRunsInline) {
+    writeText(path, "one");
+    auto document = openDocument();
+    bool inner = false;
+    EXPECT_TRUE(call([&](auto done) {
+        document->performAsynchronousFileAccessUsingBlock([&, done] {
+            document->performSynchronousFileAccessUsingBlock([&] { inner = document->isOnFileAccessQueue(); });
+            done(true);
+        });
+    }));
+    EXPECT_TRUE(inner);
+}
+
+TEST_F(DocumentTest, ThumbnailFromTheAttributesIsKeptBySavesWithoutOne) {
+    writeText(path, "one");
+    auto document = openDocument();
+    document->updateChangeCount(DocumentChangeKind::Done);
+    Error error;
+    EXPECT_TRUE(static_cast<Document&>(*document).writeContents(
+        std::any(Data{'x'}),
+        Value::dictionary({{DocumentThumbnailDictionaryKey,
+                            Value::dictionary({{DocumentThumbnail1024x1024SizeKey, Value(Data{1, 2, 3})}})}}),
+        document->fileURL(), DocumentSaveOperation::ForOverwriting, &error));
+    EXPECT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
+    EXPECT_EQ(Document::thumbnailDataForFileAtURL(document->fileURL()), (Data{1, 2, 3}));
+    EXPECT_EQ(Document::thumbnailDataForFileAtURL(URL::fileURLWithPath(dir.file("other.txt"))), std::nullopt);
+}
+
+TEST_F(DocumentTest, DeletionElsewhereClosesAndCompletesWithoutError) {
+    writeText(path, "one");
+    auto document = openDocument();
+    std::optional<bool> completedWithoutError;
+    document->accommodatePresentedItemDeletionWithCompletionHandler(
+        [&](const Error* error) { completedWithoutError = error == nullptr; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return completedWithoutError.has_value(); }));
+    EXPECT_TRUE(*completedWithoutError);
+    EXPECT_TRUE(document->documentState() & DocumentStateClosed);
+}
+
+}  // namespace
