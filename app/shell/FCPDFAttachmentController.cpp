@@ -23,13 +23,6 @@ bool hasPrefix(const std::string& s, std::string_view prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
 }
 
-// A name beside the target for writing it before it is moved into place.
-std::string temporaryPathBeside(const std::string& path) {
-    std::string dir = stringByDeletingLastPathComponent(path);
-    return stringByAppendingPathComponent(dir.empty() ? "." : dir,
-                                          "." + lastPathComponent(path) + "." + UUID().UUIDString() + ".tmp");
-}
-
 std::optional<std::uint64_t> fileSizeAtPath(const std::string& path) {
     auto attributes = FileManager::defaultManager().attributesOfItemAtPath(path);
     if (!attributes) return std::nullopt;

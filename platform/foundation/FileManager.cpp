@@ -12,6 +12,7 @@
 #include "platform/foundation/FileHandle.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/StringUtils.h"
+#include "platform/foundation/UUID.h"
 
 namespace fs = std::filesystem;
 
@@ -156,15 +157,28 @@ bool FileManager::replaceItemAtPath(const std::string& dst, const std::string& s
     Error::clear(error);
     if (::rename(src.c_str(), dst.c_str()) == 0) return true;
     int err = errno;
-    if (err == ENOTEMPTY || err == EEXIST) {
-        // A folder over a folder that is not empty: swap the two in one step,
-        // so the path never goes missing, then remove the old one.
+    if (err == ENOTEMPTY || err == EEXIST || err == EISDIR || err == ENOTDIR) {
+        // A folder over a folder that holds files, or a file and a folder:
+        // swap the two in one step, so the path never goes missing, then
+        // remove the old item.
         if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_EXCHANGE) == 0) {
             std::error_code ec;
             fs::remove_all(src, ec);
             return true;
         }
         err = errno;
+        if (err == EINVAL || err == ENOSYS) {
+            // A file system without the exchange: move the old item aside first.
+            std::string aside = temporaryPathBeside(dst);
+            bool hadOld = ::rename(dst.c_str(), aside.c_str()) == 0;
+            if (::rename(src.c_str(), dst.c_str()) == 0) {
+                std::error_code ec;
+                if (hadOld) fs::remove_all(aside, ec);
+                return true;
+            }
+            err = errno;
+            if (hadOld) ::rename(aside.c_str(), dst.c_str());
+        }
     }
     Error::set(error, fileError(err, dst, false));
     return false;
@@ -217,6 +231,12 @@ std::optional<Data> FileManager::contentsAtPath(const std::string& path, Error* 
 std::string FileManager::currentDirectoryPath() const {
     std::error_code ec;
     return fs::current_path(ec).string();
+}
+
+std::string temporaryPathBeside(const std::string& path) {
+    std::string dir = stringByDeletingLastPathComponent(path);
+    std::string name = "." + lastPathComponent(path) + "." + UUID().UUIDString() + ".tmp";
+    return stringByAppendingPathComponent(dir.empty() ? "." : dir, name);
 }
 
 bool writeDataAtomically(const Data& data, const std::string& path, Error* error) {

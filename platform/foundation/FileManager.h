@@ -46,7 +46,10 @@ public:
     bool copyItemAtPath(const std::string& src, const std::string& dst, Error* error = nullptr);
     // Removes a file or a whole folder.
     bool removeItemAtPath(const std::string& path, Error* error = nullptr);
-    // Replaces the destination with the source in one rename (both on one file system).
+    // Puts the source in place of the destination (both on one file system):
+    // one rename, or an exchange of the two names when a folder or a file of
+    // the other kind is in the way, after which the old item is removed. The
+    // destination path never goes missing. On failure the source stays.
     bool replaceItemAtPath(const std::string& dst, const std::string& src, Error* error = nullptr);
     std::optional<FileAttributes> attributesOfItemAtPath(const std::string& path, Error* error = nullptr) const;
     bool setModificationDate(const std::string& path, Date date, Error* error = nullptr);
@@ -55,6 +58,9 @@ public:
     std::optional<Data> contentsAtPath(const std::string& path, Error* error = nullptr) const;
     std::string currentDirectoryPath() const;
 };
+
+// A free name beside the path (".<name>.<UUID>.tmp") for writing before a rename.
+std::string temporaryPathBeside(const std::string& path);
 
 // Writes bytes to a file atomically: to a temporary file beside it, flushed,
 // then renamed over the target. A failure leaves the old file whole.

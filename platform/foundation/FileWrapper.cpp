@@ -14,42 +14,13 @@ std::string joinPath(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
-// A name beside the target that nothing uses yet.
-std::string temporaryPathBeside(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (dir.empty()) dir = "/";
-    return joinPath(dir, "." + name + "." + UUID().UUIDString() + ".tmp");
-}
 
-// Puts the freshly written item at `temp` in place of whatever is at `target`
-// in one step: a plain rename when the target is free, else an exchange of the
-// two names, after which the old item (now at `temp`) is removed.
+// Puts the item written at `temp` in place of whatever is at `target`; on
+// failure the written item is removed.
 bool replaceWithWrittenItem(const std::string& target, const std::string& temp, Error* error) {
     auto& fm = FileManager::defaultManager();
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
-    int err = errno;
-    if (err == EEXIST) {
-        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-            fm.removeItemAtPath(temp);
-            return true;
-        }
-        err = errno;
-    }
-    if (err == EINVAL || err == ENOSYS) {
-        // A file system without the exchange: move the old item aside first.
-        std::string aside = temporaryPathBeside(target);
-        bool hadOld = ::rename(target.c_str(), aside.c_str()) == 0;
-        if (::rename(temp.c_str(), target.c_str()) == 0) {
-            if (hadOld) fm.removeItemAtPath(aside);
-            return true;
-        }
-        err = errno;
-        if (hadOld) ::rename(aside.c_str(), target.c_str());
-    }
+    if (fm.replaceItemAtPath(target, temp, error)) return true;
     fm.removeItemAtPath(temp);
-    Error::set(error, fileError(err, target, false));
     return false;
 }
 

@@ -18,12 +18,6 @@ std::string normalized(const std::string& path) {
     return p;
 }
 
-std::string temporaryPathBeside(const std::string& path) {
-    std::filesystem::path p(path);
-    std::string name = ".";
-    name.append(p.filename().string()).append(".").append(UUID().UUIDString()).append(".tmp");
-    return (p.parent_path() / name).string();
-}
 
 // Whether the node is the unchanged regular file at `originalPath`.
 bool isUnchangedOriginal(const FileWrapper& node, const std::optional<std::string>& originalPath) {
@@ -62,32 +56,12 @@ bool writeNode(FileWrapper& node, const std::string& path, const std::optional<s
     return fm.createFileAtPath(path, *contents, error);
 }
 
-// Puts the item written at `temp` in place of whatever is at `target` in one
-// step: a rename when the target is free, else an exchange of the two names,
-// after which the old item is removed.
+// Puts the item written at `temp` in place of whatever is at `target`; on
+// failure the written item is removed.
 bool replaceWithWrittenItem(const std::string& target, const std::string& temp, Error* error) {
     auto& fm = FileManager::defaultManager();
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
-    int err = errno;
-    if (err == EEXIST) {
-        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-            fm.removeItemAtPath(temp);
-            return true;
-        }
-        err = errno;
-    }
-    if (err == EINVAL || err == ENOSYS) {
-        std::string aside = temporaryPathBeside(target);
-        bool hadOld = ::rename(target.c_str(), aside.c_str()) == 0;
-        if (::rename(temp.c_str(), target.c_str()) == 0) {
-            if (hadOld) fm.removeItemAtPath(aside);
-            return true;
-        }
-        err = errno;
-        if (hadOld) ::rename(aside.c_str(), target.c_str());
-    }
+    if (fm.replaceItemAtPath(target, temp, error)) return true;
     fm.removeItemAtPath(temp);
-    Error::set(error, fileError(err, target, false));
     return false;
 }
 
