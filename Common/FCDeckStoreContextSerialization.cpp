@@ -27,33 +27,11 @@ const char* const kAuthorKey = "author";
 const char* const kMissingTitle = "n/a";
 constexpr std::size_t kFirstCardsCount = 7;
 
-const char* kindName(const Value& value) {
-    switch (value.type()) {
-        case Value::Type::Null:
-            return "null";
-        case Value::Type::Bool:
-        case Value::Type::Int:
-        case Value::Type::UInt:
-        case Value::Type::Real:
-            return "number";
-        case Value::Type::String:
-            return "string";
-        case Value::Type::Data:
-            return "data";
-        case Value::Type::Date:
-            return "date";
-        case Value::Type::Array:
-            return "array";
-        case Value::Type::Dictionary:
-            return "dictionary";
-    }
-    return "unknown";
-}
 
 // Serialized decks come from files and downloads: a value of the wrong kind
 // is skipped with this warning rather than trusted.
 void warnWrongKind(const char* key, const Value& value) {
-    TWLogWarning("Ignoring serialized deck value of the wrong type for \"%@\": %@", key, kindName(value));
+    TWLogWarning("Ignoring serialized deck value of the wrong type for \"%@\": %@", key, value.kindName());
 }
 
 // The string under the key; nullopt when it is missing, null or of another kind.
@@ -147,7 +125,7 @@ std::shared_ptr<FCDeck> FCDeckStoreContext::makeNewDeckFromDownloadData(const Va
 
 std::shared_ptr<FCDeck> FCDeckStoreContext::_deckFromSerializedDeck(const Value& serializedDeck) {
     if (!serializedDeck.isDictionary()) {
-        TWLogWarning("Serialized deck is no dictionary: %@", kindName(serializedDeck));
+        TWLogWarning("Serialized deck is no dictionary: %@", serializedDeck.kindName());
         return nullptr;
     }
     auto deck = std::make_shared<FCDeck>();

@@ -15,34 +15,11 @@ namespace {
 const char* const kDateFormatterKey = "FCJSONDateFormatter";
 const char* const kDatePattern = "yyyy-MM-dd'T'HH:mm:ss.SSSZZZ";
 
-const char* kindName(const Value& value) {
-    switch (value.type()) {
-        case Value::Type::Null:
-            return "null";
-        case Value::Type::Bool:
-            return "boolean";
-        case Value::Type::Int:
-        case Value::Type::UInt:
-        case Value::Type::Real:
-            return "number";
-        case Value::Type::String:
-            return "string";
-        case Value::Type::Data:
-            return "data";
-        case Value::Type::Date:
-            return "date";
-        case Value::Type::Array:
-            return "array";
-        case Value::Type::Dictionary:
-            return "dictionary";
-    }
-    return "unknown";
-}
 
 // Stored JSON may hold anything under a key; a value of the wrong kind is
 // dropped with this warning rather than trusted.
 void warnWrongKind(const std::string& key, const Value& value) {
-    TWLogWarning("Ignoring JSON value of the wrong type for \"%@\": %@", key, kindName(value));
+    TWLogWarning("Ignoring JSON value of the wrong type for \"%@\": %@", key, value.kindName());
 }
 
 // The string under the key: nullopt when the key is missing or null, and with
@@ -121,7 +98,7 @@ std::optional<Value> FCCardJSONSerialization::JSONDictionaryWithoutStudyStats(co
 
 std::shared_ptr<FCCard> FCCardJSONSerialization::cardForJSONDictionary(const Value& dictionary) {
     if (!dictionary.isDictionary()) {
-        TWLogWarning("Ignoring card that is no dictionary: %@", kindName(dictionary));
+        TWLogWarning("Ignoring card that is no dictionary: %@", dictionary.kindName());
         return nullptr;
     }
     const Value& type = dictionary["type"];
@@ -177,7 +154,7 @@ FCCardArray FCCardJSONSerialization::_cardsArrayFromPrimitiveArray(const Value& 
 std::shared_ptr<FCStudyStats> studyStatsForJSONDictionary(const Value& dictionary) {
     if (dictionary.isNull()) return nullptr;
     if (!dictionary.isDictionary()) {
-        TWLogWarning("Ignoring study statistics that are no dictionary: %@", kindName(dictionary));
+        TWLogWarning("Ignoring study statistics that are no dictionary: %@", dictionary.kindName());
         return nullptr;
     }
     const auto bits = TWMutableBitVector::mutableBitVectorFromString(stringForKey(dictionary, "pastresults").value_or(""));
@@ -200,7 +177,7 @@ Value JSONDictionary(const FCCoverStyle& style) {
 
 std::shared_ptr<FCCoverStyle> coverStyleForJSONDictionary(const Value& object) {
     if (!object.isDictionary()) {
-        if (!object.isNull()) TWLogWarning("Ignoring cover style that is no dictionary: %@", kindName(object));
+        if (!object.isNull()) TWLogWarning("Ignoring cover style that is no dictionary: %@", object.kindName());
         return FCCoverStyle::defaultStyle();
     }
     auto nonEmpty = [&](const char* key, const std::string& fallback) {
@@ -223,7 +200,7 @@ Value JSONDictionary(const FCAuthor& author) {
 
 std::shared_ptr<FCAuthor> authorForJSONDictionary(const Value& dictionary) {
     if (!dictionary.isDictionary()) {
-        if (!dictionary.isNull()) TWLogWarning("Ignoring author that is no dictionary: %@", kindName(dictionary));
+        if (!dictionary.isNull()) TWLogWarning("Ignoring author that is no dictionary: %@", dictionary.kindName());
         return nullptr;
     }
     auto name = stringForKey(dictionary, "name");

@@ -87,6 +87,30 @@ double Value::doubleValue(double fallback) const {
     }
 }
 
+const char* Value::kindName() const {
+    switch (type()) {
+        case Type::Null:
+            return "null";
+        case Type::Bool:
+            return "boolean";
+        case Type::Int:
+        case Type::UInt:
+        case Type::Real:
+            return "number";
+        case Type::String:
+            return "string";
+        case Type::Data:
+            return "data";
+        case Type::Date:
+            return "date";
+        case Type::Array:
+            return "array";
+        case Type::Dictionary:
+            return "dictionary";
+    }
+    return "unknown";
+}
+
 std::string Value::stringValue(const std::string& fallback) const {
     if (auto s = asString()) return *s;
     return fallback;

@@ -92,6 +92,10 @@ public:
     void append(Value value);
     std::size_t count() const;  // elements of an array or dictionary, else 0
 
+    // The kind's name for messages: "null", "boolean", "number", "string",
+    // "data", "date", "array" or "dictionary".
+    const char* kindName() const;
+
     // The platform's description of the value (property-list style), used by "%@".
     std::string description() const;
 
