@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "bench/BenchDeck.h"
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FIFlashcardsDocument.h"
 #include "model/FCCard.h"
@@ -19,30 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTopics = 500;
-constexpr int kCardsPerTopic = 100;
-
-std::shared_ptr<FCDeck> makeDeck() {
-    auto deck = std::make_shared<FCDeck>();
-    FCCardArray topics;
-    int n = 0;
-    for (int t = 0; t < kTopics; ++t) {
-        FCCardArray cards;
-        for (int c = 0; c < kCardsPerTopic; ++c, ++n) {
-            auto card = FCStudyCard::studyCardWithTop("Question " + std::to_string(n) + ": what is <b>this</b>?",
-                                                      "Answer " + std::to_string(n) + " with a few more words", 0);
-            auto stats = std::make_shared<FCStudyStats>();
-            for (int r = 0; r < 8; ++r) stats->addRating(1 + (n + r) % 3);
-            card->setStudyStats(stats);
-            cards.push_back(card);
-        }
-        topics.push_back(FCTopicCard::topicCardWithTitle("Topic " + std::to_string(t), 0));
-        std::static_pointer_cast<FCTopicCard>(topics.back())->setCards(std::move(cards));
-    }
-    deck->setCards(std::move(topics));
-    deck->finishInitialization();
-    return deck;
-}
 
 // Runs the main loop until the operation's completion arrived.
 bool await(const std::function<void(Document::Completion)>& start) {
@@ -61,7 +38,7 @@ struct Fixture {
         fs::create_directories(dir);
         url = URL::fileURLWithPath((dir / "Big.flashcards").string());
         auto document = FIFlashcardsDocument::initWithFileURL(url);
-        document->setDeck(makeDeck());
+        document->setDeck(makeBenchDeck(false));
         document->setUserDocumentSettings(std::make_shared<FCCUserDocumentSettings>());
         await([&](auto done) { document->saveToURL(url, DocumentSaveOperation::ForCreating, done); });
         await([&](auto done) { document->closeWithCompletionHandler(done); });

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "bench/BenchDeck.h"
 #include "Common/BPDocumentSchema.h"
 #include "Common/FCCBinaryDocumentPersistence.h"
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
@@ -23,32 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTopics = 500;
-constexpr int kCardsPerTopic = 100;
 constexpr int kAttachments = 20;
-
-std::shared_ptr<FCDeck> makeDeck() {
-    auto deck = std::make_shared<FCDeck>();
-    FCCardArray topics;
-    int n = 0;
-    for (int t = 0; t < kTopics; ++t) {
-        FCCardArray cards;
-        for (int c = 0; c < kCardsPerTopic; ++c, ++n) {
-            auto card = FCStudyCard::studyCardWithTop("Question " + std::to_string(n) + ": what is <b>this</b>?",
-                                                      "Answer " + std::to_string(n) + " with a few more words", 0);
-            auto stats = std::make_shared<FCStudyStats>();
-            for (int r = 0; r < 8; ++r) stats->addRating(1 + (n + r) % 3);
-            stats->setLastStudied(Date::fromTimeIntervalSince1970(1.7e9 + n));
-            card->setStudyStats(stats);
-            cards.push_back(card);
-        }
-        topics.push_back(FCTopicCard::topicCardWithTitle("Topic " + std::to_string(t), 0));
-        std::static_pointer_cast<FCTopicCard>(topics.back())->setCards(std::move(cards));
-    }
-    deck->setCards(std::move(topics));
-    deck->finishInitialization();
-    return deck;
-}
 
 using SteadyClock = std::chrono::steady_clock;
 double secondsSince(SteadyClock::time_point t) {
@@ -59,7 +35,7 @@ struct Fixture {
     fs::path dir = fs::temp_directory_path() / ("zip_bench." + UUID().UUIDString());
     URL documentURL = URL::fileURLWithPath((dir / "Deck.flashcards").string());
     URL savedURL = URL::fileURLWithPath((dir / "Saved.flashcards").string());
-    std::shared_ptr<FCDeck> deck = makeDeck();
+    std::shared_ptr<FCDeck> deck = makeBenchDeck();
     std::size_t cardsOffset = 0;  // where the Snappy block starts in the records file
     std::uint64_t documentBytes = 0;
     double openSeconds = 0;
