@@ -196,6 +196,7 @@ private:
     void writeToOutputStream();
     void failWhileLoading(const Error& error);
     void setReceivingPaused(bool paused);
+    bool isCurrentConnection(const URLConnection& connection) const;
     Error cancelledError() const;
     void postOnMain(const char* name);
 
