@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "DeckListTestClock.h"
 #include "app/storage/DocumentItem.h"
 #include "app/storage/DocumentItemOrderedSet.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
-#include "platform/foundation/Locale.h"
 #include "platform/foundation/MetadataItem.h"
 #include "platform/ui/Image.h"
 #include "support/MainLoop.h"
@@ -19,21 +19,10 @@ using memorant_test::TempDir;
 
 namespace {
 
-// 2025-03-10 00:00 in Berlin.
-const Date kMidnight = Date::fromTimeIntervalSince1970(1741561200);
+const Date kMidnight = memorant_test::kBerlinMidnight;
 
-// The clock at noon of 2025-03-10 in Berlin, British English.
-class DocumentItemTest : public memorant_test::VirtualClockTest {
+class DocumentItemTest : public memorant_test::DeckListClockTest {
 protected:
-    DocumentItemTest() {
-        Locale::setCurrent("en_GB");
-        TimeZone::setCurrent("Europe/Berlin");
-        virtualClock.clock().set(kMidnight.byAddingTimeInterval(12 * 3600));
-    }
-    ~DocumentItemTest() override {
-        Locale::setCurrent("");
-        TimeZone::setCurrent("");
-    }
     TempDir dir;
 };
 
