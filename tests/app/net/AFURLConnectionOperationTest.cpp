@@ -9,6 +9,7 @@
 #include "app/net/AFHTTPRequestOperation.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/URLError.h"
+#include "platform/ui/Application.h"
 #include "support/MainLoop.h"
 
 namespace {
@@ -161,6 +162,25 @@ TEST(AFURLConnectionOperation, CopyTakesRequestCallbacksAndTrustFlagOnly) {
     auto connection = URLConnection::create(copy->request(), nullptr);
     copy->connectionWillSendRequest(*connection, copy->request(), nullptr);
     EXPECT_EQ(redirects, 1);
+}
+
+TEST(AFURLConnectionOperation, BackgroundTaskExpiryCancelsAndReleaseEndsTheTask) {
+    auto operation = AFURLConnectionOperation::create(requestFor("http://127.0.0.1/x"));
+    bool handled = false;
+    operation->setShouldExecuteAsBackgroundTaskWithExpirationHandler([&] { handled = true; });
+    const auto identifier = operation->backgroundTaskIdentifier();
+    EXPECT_NE(identifier, 0u);
+    operation->setShouldExecuteAsBackgroundTaskWithExpirationHandler(nullptr);  // one task per operation
+    EXPECT_EQ(operation->backgroundTaskIdentifier(), identifier);
+    Application::shared().expireBackgroundTasks();
+    EXPECT_TRUE(handled);
+    EXPECT_TRUE(operation->isCancelled());
+    EXPECT_EQ(operation->backgroundTaskIdentifier(), 0u);
+
+    auto released = AFURLConnectionOperation::create(requestFor("http://127.0.0.1/y"));
+    released->setShouldExecuteAsBackgroundTaskWithExpirationHandler(nullptr);
+    released.reset();
+    EXPECT_TRUE(Application::shared().openBackgroundTasks().empty());
 }
 
 TEST(AFHTTPRequestOperation, StatusListsAreWrittenRangeByRange) {
