@@ -668,7 +668,7 @@ void AFURLConnectionOperation::setReceivingPaused(bool paused) {
     connection->setReceivingPaused(paused);
 }
 
-void AFURLConnectionOperation::streamHandleEvent(Stream& stream, StreamEvent event) {
+void AFURLConnectionOperation::streamHandleEvent(ByteStream& stream, StreamEvent event) {
     if (&stream != outputStream().get()) return;
     if (event == StreamEventHasSpaceAvailable) {
         writeToOutputStream();

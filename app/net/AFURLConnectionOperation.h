@@ -172,7 +172,7 @@ public:
     void connectionDidFailWithError(URLConnection&, const Error&) override;
     std::shared_ptr<URLResponse> connectionWillCacheResponse(URLConnection&,
                                                              const std::shared_ptr<URLResponse>&) override;
-    void streamHandleEvent(Stream& stream, StreamEvent event) override;
+    void streamHandleEvent(ByteStream& stream, StreamEvent event) override;
 
     std::optional<Value> valueForKey(const std::string& key) const override;
 
