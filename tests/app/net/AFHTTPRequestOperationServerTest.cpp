@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "app/net/AFHTTPRequestOperation.h"
+#include "app/net/JSONOnlyOperation.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -27,17 +28,6 @@ std::string pattern(std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) s[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
     return s;
 }
-
-class JSONOnlyOperation : public AFHTTPRequestOperation {
-public:
-    using AFHTTPRequestOperation::AFHTTPRequestOperation;
-    static AFHTTPOperationClass& classObject() {
-        static AFHTTPOperationClass cls("JSONOnlyOperation", &AFHTTPRequestOperation::classObject(), std::nullopt,
-                                        std::optional<std::set<std::string>>({"application/json"}));
-        return cls;
-    }
-    const AFHTTPOperationClass& operationClass() const override { return classObject(); }
-};
 
 // A body stream that cannot be copied, so it cannot be sent twice.
 class OneShotStream : public InputStream {

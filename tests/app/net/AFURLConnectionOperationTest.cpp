@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/net/AFHTTPRequestOperation.h"
+#include "app/net/JSONOnlyOperation.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/URLError.h"
 #include "platform/ui/Application.h"
@@ -32,18 +33,6 @@ std::shared_ptr<StateProbe> probeIn(int state, bool cancelled) {
     coder.set("isCancelled", cancelled);
     return AFURLConnectionOperation::decodeWithCoder<StateProbe>(coder);
 }
-
-// A class that accepts JSON only, as the decoding operations do.
-class JSONOnlyOperation : public AFHTTPRequestOperation {
-public:
-    using AFHTTPRequestOperation::AFHTTPRequestOperation;
-    static AFHTTPOperationClass& classObject() {
-        static AFHTTPOperationClass cls("JSONOnlyOperation", &AFHTTPRequestOperation::classObject(), std::nullopt,
-                                        std::optional<std::set<std::string>>({"application/json"}));
-        return cls;
-    }
-    const AFHTTPOperationClass& operationClass() const override { return classObject(); }
-};
 
 // An operation of class T that holds a response as if it had run.
 template <class T>
