@@ -126,6 +126,13 @@ protected:
                                          return false;
                                      });
         });
+        s.Get("/private", [](const httplib::Request& req, httplib::Response& res) {
+            if (req.get_header_value("Authorization") == "Basic dXNlcjpwdw==")  // user:pw
+                return res.set_content("secret", "text/plain");
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"deck\"");
+            res.set_content("who?", "text/plain");
+        });
         server.start();
         startToken = NotificationCenter::defaultCenter().addObserverForName(
             AFNetworkingOperationDidStartNotification, {}, nullptr,
@@ -292,6 +299,27 @@ TEST_F(OperationAgainstServer, TemporaryRedirectOfAStreamedPostSendsTheBodyAgain
     EXPECT_EQ(oneShot->error().code(), -999);
     std::lock_guard lock(mutex);
     EXPECT_EQ(echoed, std::vector<std::string>{body});
+}
+
+TEST_F(OperationAgainstServer, BasicChallengesUseTheCredentialOnce) {
+    const struct {
+        const char* what;
+        std::shared_ptr<URLCredential> credential;
+        int status;
+    } cases[] = {
+        {"right credential", URLCredential::credentialWithUser("user", "pw"), 200},
+        {"wrong credential", URLCredential::credentialWithUser("user", "nope"), 401},
+        {"no credential", nullptr, 401},
+    };
+    for (const auto& c : cases) {
+        auto operation = AFHTTPRequestOperation::create(request("/private"));
+        operation->setCredential(c.credential);
+        ASSERT_TRUE(run(operation)) << c.what;
+        auto* http = dynamic_cast<HTTPURLResponse*>(operation->response().get());
+        ASSERT_NE(http, nullptr) << c.what;
+        EXPECT_EQ(http->statusCode(), c.status) << c.what;
+        EXPECT_EQ(operation->error().code(), c.status == 200 ? 0 : -1011) << c.what;
+    }
 }
 
 TEST_F(OperationAgainstServer, ProgressCallbacksCountEveryByte) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/net/AFNetworkActivityIndicatorManager.h"
+#include "app/net/AFURLConnectionOperation.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
 #include "support/MainLoop.h"
 
@@ -64,4 +66,18 @@ TEST_F(ActivityIndicator, ShowsAtOnceAndHidesAfterTheDelayUnlessWorkResumes) {
     EXPECT_TRUE(visible());
     advance(0.02);
     EXPECT_FALSE(visible());
+}
+
+TEST_F(ActivityIndicator, CountsTheNotificationsOfOperationsWithAURL) {
+    auto withURL = AFURLConnectionOperation::create(URLRequest(URL::URLWithString("http://127.0.0.1/x")));
+    auto withoutURL = AFURLConnectionOperation::create(URLRequest(std::nullopt));
+    auto& center = NotificationCenter::defaultCenter();
+    center.postNotificationName(AFNetworkingOperationDidStartNotification, AnyObject(withURL));
+    center.postNotificationName(AFNetworkingOperationDidStartNotification, AnyObject(withoutURL));
+    EXPECT_EQ(manager.activityCount(), 1);
+    center.postNotificationName(AFNetworkingOperationDidFinishNotification, AnyObject(withoutURL));
+    EXPECT_EQ(manager.activityCount(), 1);
+    center.postNotificationName(AFNetworkingOperationDidFinishNotification, AnyObject(withURL));
+    EXPECT_EQ(manager.activityCount(), 0);
+    drainMainLoop();
 }
