@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <pthread.h>
+
 #include <atomic>
 #include <mutex>
 
@@ -264,7 +266,11 @@ TEST_F(OperationAgainstServer, ContentTypeAndTextRules) {
 TEST_F(OperationAgainstServer, RedirectCallbackDecides) {
     auto operation = AFHTTPRequestOperation::create(request("/redirect"));
     std::vector<std::pair<std::string, int>> seen;
+    std::string thread;
     operation->setRedirectResponseBlock([&](URLConnection&, const URLRequest& next, const std::shared_ptr<URLResponse>& r) {
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        thread = name;
         auto* http = dynamic_cast<HTTPURLResponse*>(r.get());
         seen.emplace_back(next.url()->absoluteString(), http ? http->statusCode() : 0);
         return std::optional<URLRequest>(next);
@@ -272,6 +278,7 @@ TEST_F(OperationAgainstServer, RedirectCallbackDecides) {
     ASSERT_TRUE(run(operation));
     EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{server.url("/redirect"), 0}, {server.url("/hello"), 302}}));
     EXPECT_EQ(operation->responseString(), "hello");
+    EXPECT_EQ(thread, "Corvex");  // connections run on the network thread
 
     auto stopped = AFHTTPRequestOperation::create(request("/redirect"));
     stopped->setRedirectResponseBlock([](URLConnection&, const URLRequest& next, const std::shared_ptr<URLResponse>& r) {
