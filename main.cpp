@@ -3,7 +3,9 @@
 #include "app/shell/DiagnosticsController.h"
 #include "app/shell/FIAppDelegateDocuments.h"
 #include "app/shell/FIAppDelegate.h"
+#include "Common/FCZipBackedBinaryDocumentPersistence.h"
 #include "model/TWLogger.h"
+#include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 
 // Start-up as far as the application shell exists so far: the log file, the
@@ -18,5 +20,7 @@ int main() {
     TWLogInfo("Launched app version: %@. System: %@", version, std::string(sys.sysname) + " " + sys.release);
     DiagnosticsController::shared().startCollectingDebugMessagesIfNeeded();
     FIAppDelegate::recordFirstLaunchDate();
+    // Nothing is open yet: whatever a stopped run left behind can go.
+    FCZipBackedBinaryDocumentPersistence::removeLeftoversOfEarlierRuns({AppContainer::documentsDirectory()});
     return 0;
 }
