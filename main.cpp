@@ -9,7 +9,8 @@
 #include "platform/foundation/Bundle.h"
 
 // Start-up as far as the application shell exists so far: the log file, the
-// launch line, the diagnostics switch and the first-launch date.
+// launch line, the diagnostics switch, the first-launch date, the analytics
+// and crash-reporting service, and the removal of what stopped runs left.
 int main() {
     FIAppDelegate::initialize();
     FIAppDelegateDocuments::installDocumentHooks();
@@ -20,6 +21,7 @@ int main() {
     TWLogInfo("Launched app version: %@. System: %@", version, std::string(sys.sysname) + " " + sys.release);
     DiagnosticsController::shared().startCollectingDebugMessagesIfNeeded();
     FIAppDelegate::recordFirstLaunchDate();
+    FIAppDelegate::shared()->startAnalyticsAndCrashReporting();
     // Nothing is open yet: whatever a stopped run left behind can go.
     FCZipBackedBinaryDocumentPersistence::removeLeftoversOfEarlierRuns({AppContainer::documentsDirectory()});
     return 0;
