@@ -12,7 +12,6 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
-#include "platform/foundation/UUID.h"
 
 namespace {
 
