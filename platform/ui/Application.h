@@ -1,8 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "platform/ui/TraitCollection.h"
+
+class ViewController;
 class Window;
 
 // The application object, as far as the interface needs it: the visible
@@ -17,6 +21,16 @@ public:
     std::vector<std::shared_ptr<Window>> windows() const;
     std::shared_ptr<Window> keyWindow() const;
 
+    // Tells every controller of the visible windows (each root, its
+    // children and what it presents, parents before children) that memory
+    // runs low: their didReceiveMemoryWarning. Posts
+    // "UIApplicationDidReceiveMemoryWarningNotification" first.
+    void didReceiveMemoryWarning();
+    // Tells the same controllers that the screen's traits changed
+    // (traitCollectionDidChange with the previous ones); Screen and Device
+    // call it.
+    void traitCollectionDidChange(const TraitCollection& previous);
+
     // Called by windows.
     void windowDidShow(Window& window);
     void windowDidHide(Window& window);
@@ -24,6 +38,8 @@ public:
     void windowDidGoAway(Window& window);
 
 private:
+    void forEachController(const std::function<void(ViewController&)>& block) const;
+
     struct Entry {
         Window* window;
         std::weak_ptr<Window> weak;

@@ -5,6 +5,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/MainLoopDelay.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
@@ -37,17 +38,11 @@ std::optional<MediaTimingFunction> curveFor(unsigned options) {
 // main run loop in any case).
 void scheduleCompletion(double seconds, std::function<void(bool)> completion) {
     if (!completion) return;
-    if (seconds <= 0) {
-        RunLoop::main().perform(std::vector<std::string>{RunLoop::kCommonModes},
-                                [completion = std::move(completion)] { completion(true); });
-        return;
-    }
-    auto timer = std::make_shared<Timer>(Date::now().byAddingTimeInterval(seconds), 0, false,
-                                         [completion = std::move(completion)](Timer&) { completion(true); });
-    RunLoop::main().addTimer(timer, RunLoop::kCommonModes);
+    performOnMainLoopAfter(seconds, [completion = std::move(completion)] { completion(true); });
 }
 
 void propagateWillMoveToWindow(View& view, Window* window) {
+    if (ViewController* controller = view.viewController()) controller->rootViewWillMoveToWindow(window != nullptr);
     view.willMoveToWindow(window);
     auto children = view.subviews();
     for (auto& child : children) propagateWillMoveToWindow(*child, window);
@@ -55,6 +50,7 @@ void propagateWillMoveToWindow(View& view, Window* window) {
 
 void propagateDidMoveToWindow(View& view) {
     view.didMoveToWindow();
+    if (ViewController* controller = view.viewController()) controller->rootViewDidMoveToWindow();
     auto children = view.subviews();
     for (auto& child : children) propagateDidMoveToWindow(*child);
 }
