@@ -436,29 +436,57 @@ void TableView::tileRows() {
     auto inView = [&](double y, double height) {
         return height > 0 && y < visible.maxY() && y + height > visible.minY();
     };
-    // Cells leaving the view go to the reuse pool first, so that the rows
-    // coming in can reuse them.
-    for (auto it = cells_.begin(); it != cells_.end();) {
-        const IndexPath& p = it->first;
-        const bool stays =
-            p.section < numberOfSections() && p.row < numberOfRowsInSection(p.section) &&
-            inView(layout_[static_cast<std::size_t>(p.section)].rowY[static_cast<std::size_t>(p.row)],
-                   layout_[static_cast<std::size_t>(p.section)].rowHeight[static_cast<std::size_t>(p.row)]);
-        if (stays) {
-            ++it;
-        } else {
+    auto rowRect = [&](const IndexPath& p) -> std::optional<Rect> {
+        if (p.section < 0 || p.section >= static_cast<std::int64_t>(layout_.size())) return std::nullopt;
+        const auto& l = layout_[static_cast<std::size_t>(p.section)];
+        if (p.row < 0 || p.row >= static_cast<std::int64_t>(l.rowY.size())) return std::nullopt;
+        const auto r = static_cast<std::size_t>(p.row);
+        return Rect(0, l.rowY[r], width, l.rowHeight[r]);
+    };
+    // Cells of rows out of view go to the reuse pool (first before new rows
+    // come, so that those can reuse them; again at the end, once the
+    // measured heights of new cells have moved the rows below them).
+    auto dropRowsOutOfView = [&] {
+        for (auto it = cells_.begin(); it != cells_.end();) {
+            auto rect = rowRect(it->first);
+            if (rect && inView(rect->minY(), rect->size.height)) {
+                it->second->setFrame(*rect);
+                ++it;
+                continue;
+            }
             recycle(it->second);
-            if (swipedRow_ == p) {
+            if (swipedRow_ == it->first) {
                 swipedRow_.reset();
                 swipeConfiguration_.reset();
             }
             it = cells_.erase(it);
         }
+    };
+    dropRowsOutOfView();
+    // New rows top to bottom; a cell whose height differs from its estimate
+    // moves the rows below it before they are looked at.
+    if (dataSource) {
+        for (std::size_t s = 0; s < layout_.size(); ++s) {
+            const auto section = static_cast<std::int64_t>(s);
+            for (std::size_t r = 0; r < layout_[s].rowY.size(); ++r) {
+                IndexPath indexPath{section, static_cast<std::int64_t>(r)};
+                if (!inView(layout_[s].rowY[r], layout_[s].rowHeight[r]) || cells_.count(indexPath)) continue;
+                auto cell = dataSource->cellForRowAtIndexPath(*this, indexPath);
+                if (!cell) raiseInconsistency("the data source returned no cell");
+                cells_[indexPath] = cell;
+                if (rowHeightFor(indexPath, cell.get()) != layout_[s].rowHeight[r]) computeLayout();
+                cell->setFrame(Rect(0, layout_[s].rowY[r], width, layout_[s].rowHeight[r]));
+                cell->setEditing(editing_, false);
+                cell->setSelected(std::find(selected_.begin(), selected_.end(), indexPath) != selected_.end());
+                if (delegate) delegate->willDisplayCell(*this, *cell, indexPath);
+                addSubview(cell);
+            }
+        }
     }
-    bool heightsChanged = false;
+    dropRowsOutOfView();
     for (std::size_t s = 0; s < layout_.size(); ++s) {
         const auto section = static_cast<std::int64_t>(s);
-        SectionLayout& l = layout_[s];
+        const SectionLayout& l = layout_[s];
         for (auto [views, isHeader] : {std::pair{&headers_, true}, std::pair{&footers_, false}}) {
             const double y = isHeader ? l.headerY : l.footerY;
             const double height = isHeader ? l.headerHeight : l.footerHeight;
@@ -471,47 +499,18 @@ void TableView::tileRows() {
                 continue;
             }
             if (it == views->end()) {
-                auto& made = isHeader ? madeHeaders_ : madeFooters_;
-                auto view = made.count(section) ? made[section] : nullptr;
-                if (!view) continue;
-                it = views->emplace(section, view).first;
-                addSubview(view);
+                const auto& made = isHeader ? madeHeaders_ : madeFooters_;
+                auto found = made.find(section);
+                if (found == made.end()) continue;
+                it = views->emplace(section, found->second).first;
+                addSubview(found->second);
             }
             it->second->setFrame(Rect(0, y, width, height));
-        }
-        if (!dataSource) continue;
-        for (std::size_t r = 0; r < l.rowY.size(); ++r) {
-            IndexPath indexPath{section, static_cast<std::int64_t>(r)};
-            if (!inView(l.rowY[r], l.rowHeight[r])) continue;
-            auto existing = cells_.find(indexPath);
-            if (existing != cells_.end()) {
-                existing->second->setFrame(Rect(0, l.rowY[r], width, l.rowHeight[r]));
-                continue;
-            }
-            auto cell = dataSource->cellForRowAtIndexPath(*this, indexPath);
-            if (!cell) raiseInconsistency("the data source returned no cell");
-            const double height = rowHeightFor(indexPath, cell.get());
-            heightsChanged = heightsChanged || height != l.rowHeight[r];
-            cell->setFrame(Rect(0, l.rowY[r], width, height));
-            cell->setEditing(editing_, false);
-            cell->setSelected(std::find(selected_.begin(), selected_.end(), indexPath) != selected_.end());
-            if (delegate) delegate->willDisplayCell(*this, *cell, indexPath);
-            addSubview(cell);
-            cells_[indexPath] = cell;
         }
     }
     if (backgroundView_) {
         backgroundView_->setFrame(visible);
         sendSubviewToBack(backgroundView_.get());
-    }
-    if (heightsChanged) {
-        // Measured cells differ from their estimates: place everything again.
-        computeLayout();
-        for (auto& [indexPath, cell] : cells_) {
-            const auto& l = layout_[static_cast<std::size_t>(indexPath.section)];
-            const auto r = static_cast<std::size_t>(indexPath.row);
-            cell->setFrame(Rect(0, l.rowY[r], width, l.rowHeight[r]));
-        }
     }
 }
 
