@@ -51,6 +51,7 @@ void NavigationController::loadView() {
         }
     auto container = std::make_shared<NavigationContainerView>(Screen::main().bounds(), *this);
     setView(container);
+    interactivePopGestureRecognizer();
     container->addSubview(navigationBar());
     container->addSubview(toolbar());
     toolbar_->setHidden(toolbarHidden_);

@@ -93,7 +93,7 @@ std::shared_ptr<ViewController> Storyboard::instantiateViewControllerWithIdentif
         throw NamedException(
             "NSInvalidArgumentException",
             "Storyboard (" + name_ + ") doesn't contain a view controller with identifier '" + identifier + "'");
-    auto controller = it->second.factory();
+    auto controller = it->second.factory(*this);
     if (controller) controller->setStoryboardScene(shared_from_this(), identifier, it->second.loader);
     return controller;
 }

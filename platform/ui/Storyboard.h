@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
 
 class BarButtonItem;
@@ -73,7 +74,7 @@ private:
 class Storyboard : public std::enable_shared_from_this<Storyboard> {
 public:
     using Definition = std::function<void(Storyboard&)>;
-    using Factory = std::function<std::shared_ptr<ViewController>()>;
+    using Factory = std::function<std::shared_ptr<ViewController>(Storyboard& storyboard)>;
     using ViewLoader = std::function<void(ViewController&)>;
 
     // Defines (or redefines) the storyboard of that name.
@@ -87,14 +88,25 @@ public:
     explicit Storyboard(std::string name) : name_(std::move(name)) {}
     const std::string& name() const { return name_; }
 
-    // A scene made by the factory; the loader (may be empty: loadView as
+    // A scene made by the factory (given this storyboard, to make the scenes
+    // it contains); the loader (may be empty: loadView as
     // the class defines it) makes its view and outlets.
     void addScene(const std::string& identifier, Factory factory, ViewLoader loader = {});
     template <class T>
     void addScene(const std::string& identifier, std::function<void(T&)> loader = {}) {
         addScene(
-            identifier, [] { return std::make_shared<T>(); },
+            identifier, [](Storyboard&) { return std::make_shared<T>(); },
             loader ? ViewLoader([loader](ViewController& c) { loader(static_cast<T&>(c)); }) : ViewLoader());
+    }
+    // A navigation controller scene (of class T) whose stack starts with a
+    // new controller of another scene, as a storyboard's root relationship
+    // makes it. A segue to it gets the navigation controller as destination;
+    // prepareForSegue finds the root as its topViewController.
+    template <class T = NavigationController>
+    void addNavigationScene(const std::string& identifier, std::string rootScene) {
+        addScene(identifier, [rootScene](Storyboard& storyboard) -> std::shared_ptr<ViewController> {
+            return std::make_shared<T>(storyboard.instantiateViewControllerWithIdentifier(rootScene));
+        });
     }
     // A segue from a scene to another scene, by identifier.
     void addSegue(const std::string& sourceScene, const std::string& identifier, const std::string& destinationScene,

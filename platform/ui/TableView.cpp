@@ -228,6 +228,15 @@ void TableView::recountRows(const std::vector<IndexPath>& changed, std::int64_t 
     rowCounts_ = expected;
 }
 
+void TableView::relayOutAfterUpdate() {
+    for (auto& [indexPath, cell] : cells_) recycle(cell);
+    cells_.clear();
+    measuredHeights_.clear();
+    swipedRow_.reset();
+    swipeConfiguration_.reset();
+    tileRows();
+}
+
 void TableView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation) {
     auto keep = weak_from_this().lock();
     recountRows(indexPaths, -1);
@@ -246,12 +255,7 @@ void TableView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths,
     for (const auto& p : selected_)
         if (auto moved = shifted(p)) selected.push_back(*moved);
     selected_ = std::move(selected);
-    for (auto& [indexPath, cell] : cells_) recycle(cell);
-    cells_.clear();
-    measuredHeights_.clear();
-    swipedRow_.reset();
-    swipeConfiguration_.reset();
-    tileRows();
+    relayOutAfterUpdate();
 }
 
 void TableView::insertRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation) {
@@ -265,12 +269,7 @@ void TableView::insertRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths,
             if (i.section == p.section && i.row <= row) ++row;
         p.row = row;
     }
-    for (auto& [indexPath, cell] : cells_) recycle(cell);
-    cells_.clear();
-    measuredHeights_.clear();
-    swipedRow_.reset();
-    swipeConfiguration_.reset();
-    tileRows();
+    relayOutAfterUpdate();
 }
 
 std::int64_t TableView::numberOfRowsInSection(std::int64_t section) const {

@@ -316,6 +316,8 @@ private:
     void tileRows();
     void recycle(const std::shared_ptr<TableViewCell>& cell);
     void recountRows(const std::vector<IndexPath>& changed, std::int64_t sign);
+    // After rows were deleted or inserted: every cell is asked for again.
+    void relayOutAfterUpdate();
     void setRowSelected(const IndexPath& indexPath, bool selected, bool animated);
     bool multipleSelectionActive() const;
     bool mayEdit(const IndexPath& indexPath);

@@ -187,6 +187,9 @@ public:
         return true;
     }
     // Told before a segue is shown; the destination's view is not loaded yet.
+    // The sender is what triggered the segue: the TableViewCell of a tapped
+    // row (sender.as<TableViewCell>()), the BarButtonItem, the Control (as a
+    // View), or whatever code passed to performSegueWithIdentifier.
     virtual void prepareForSegue(StoryboardSegue& /*segue*/, const AnyObject& /*sender*/) {}
     // What a trigger (bar button item, control, cell) does: performs the
     // segue when shouldPerformSegueWithIdentifier allows it. Returns whether

@@ -63,7 +63,7 @@ public:
 };
 
 void defineMain(Storyboard& s) {
-    s.addScene<NavigationController>("Root", [](NavigationController&) {});
+    s.addNavigationScene("Root", "List");
     s.addScene<ListController>("List", [](ListController& c) {
         c.setView(std::make_shared<TableView>(Rect(0, 0, 390, 844)));
         c.shuffleSwitch = std::make_shared<Switch>();
@@ -87,7 +87,7 @@ void defineMain(Storyboard& s) {
     s.addSegue("List", "ShowOptions", "Options", StoryboardSegueKind::Popover);
     s.addSegue("List", "ShowSettings", "Settings", StoryboardSegueKind::FormSheet);
     s.addSegue("Settings", "ShowDiagnostics", "Detail", StoryboardSegueKind::Push);
-    s.setInitialScene("List");
+    s.setInitialScene("Root");
 }
 
 }  // namespace
@@ -101,11 +101,13 @@ protected:
         UITest::TearDown();
     }
 
-    // The list inside a navigation controller, on screen.
+    // The initial scene, the list inside a navigation controller, on screen.
     std::shared_ptr<ListController> showList() {
         storyboard = Storyboard::storyboardWithName("TestMain");
-        auto list = std::static_pointer_cast<ListController>(storyboard->instantiateInitialViewController());
-        navigation = std::make_shared<NavigationController>(list);
+        navigation = std::dynamic_pointer_cast<NavigationController>(storyboard->instantiateInitialViewController());
+        EXPECT_NE(nullptr, navigation);
+        auto list = std::dynamic_pointer_cast<ListController>(navigation->topViewController());
+        EXPECT_EQ(storyboard, list->storyboard());
         window->setRootViewController(navigation);
         window->makeKeyAndVisible();
         drainMainLoop();
