@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/foundation/URL.h"
 #include "platform/ui/TraitCollection.h"
 
 class ViewController;
@@ -31,6 +32,12 @@ public:
     // call it.
     void traitCollectionDidChange(const TraitCollection& previous);
 
+    // Hands a URL to the app that opens its scheme. No other app is reached
+    // from here: the URLs are kept in order, for tests to read.
+    void openURL(const URL& url) { openedURLs_.push_back(url); }
+    const std::vector<URL>& openedURLs() const { return openedURLs_; }
+    void clearOpenedURLs() { openedURLs_.clear(); }
+
     // Called by windows.
     void windowDidShow(Window& window);
     void windowDidHide(Window& window);
@@ -46,4 +53,5 @@ private:
     };
     std::vector<Entry> visible_;  // in the order shown
     Window* key_ = nullptr;
+    std::vector<URL> openedURLs_;
 };
