@@ -34,7 +34,9 @@ struct NavigationController::Transition {
 NavigationController::NavigationController() = default;
 
 NavigationController::NavigationController(std::shared_ptr<ViewController> rootViewController) {
-    if (rootViewController) stack_.push_back(std::move(rootViewController));
+    if (!rootViewController || rootViewController->parentViewController()) return;
+    adoptChildAtConstruction(rootViewController);
+    stack_.push_back(std::move(rootViewController));
 }
 
 NavigationController::~NavigationController() {
@@ -42,13 +44,6 @@ NavigationController::~NavigationController() {
 }
 
 void NavigationController::loadView() {
-    // Controllers passed to the constructor become children now that the
-    // controller is shared.
-    for (const auto& controller : stack_)
-        if (controller->parentViewController().get() != this) {
-            addChildViewController(controller);
-            controller->didMoveToParentViewController(this);
-        }
     auto container = std::make_shared<NavigationContainerView>(Screen::main().bounds(), *this);
     setView(container);
     interactivePopGestureRecognizer();

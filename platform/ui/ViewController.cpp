@@ -16,6 +16,8 @@ ViewController::ViewController() = default;
 
 ViewController::~ViewController() {
     if (view_ && view_->viewController() == this) view_->setViewController(nullptr);
+    for (const auto& child : children_)
+        if (child->constructingParent_ == this) child->constructingParent_ = nullptr;
 }
 
 const std::shared_ptr<View>& ViewController::view() {
@@ -100,25 +102,42 @@ const std::shared_ptr<BarButtonItem>& ViewController::editButtonItem() {
 
 // --- Child controllers ---
 
+std::shared_ptr<ViewController> ViewController::parentViewController() const {
+    if (auto parent = parent_.lock()) return parent;
+    // A container's constructor adopts its first children before it is
+    // shared; they find it once it is.
+    return constructingParent_ ? constructingParent_->weak_from_this().lock() : nullptr;
+}
+
+void ViewController::adoptChildAtConstruction(const std::shared_ptr<ViewController>& child) {
+    if (!child || child->parentViewController() || child->constructingParent_) return;
+    child->willMoveToParentViewController(this);
+    child->constructingParent_ = this;
+    children_.push_back(child);
+    child->didMoveToParentViewController(this);
+}
+
 void ViewController::addChildViewController(const std::shared_ptr<ViewController>& child) {
     if (!child || child.get() == this) return;
-    if (child->parent_.lock().get() == this) return;
+    if (child->parentViewController().get() == this) return;
     child->willMoveToParentViewController(this);
-    if (auto old = child->parent_.lock()) {
+    if (auto old = child->parentViewController()) {
         auto& siblings = old->children_;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), child), siblings.end());
     }
     child->parent_ = weak_from_this();
+    child->constructingParent_ = nullptr;
     children_.push_back(child);
 }
 
 void ViewController::removeFromParentViewController() {
-    auto parent = parent_.lock();
+    auto parent = parentViewController();
     if (!parent) return;
     auto keep = shared_from_this();
     auto& siblings = parent->children_;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), keep), siblings.end());
     parent_.reset();
+    constructingParent_ = nullptr;
     didMoveToParentViewController(nullptr);
 }
 
@@ -131,7 +150,7 @@ std::vector<std::shared_ptr<ViewController>> ViewController::appearanceChildren(
 }
 
 void ViewController::rootViewWillMoveToWindow(bool toWindow) {
-    auto parent = parent_.lock();
+    auto parent = parentViewController();
     if (!parent || !parent->shouldAutomaticallyForwardAppearanceMethods() || !parent->isVisible()) return;
     if (toWindow == (appearance_ == Appearance::Appeared || appearance_ == Appearance::Appearing)) return;
     windowMoveTransition_ = true;
@@ -187,7 +206,7 @@ void ViewController::setModalPresentationStyle(ModalPresentationStyle style) {
 }
 
 std::shared_ptr<PresentationController> ViewController::presentationController() {
-    if (parent_.lock()) return nullptr;
+    if (parentViewController()) return nullptr;
     if (!presentationController_) {
         if (modalPresentationStyle_ == ModalPresentationStyle::Popover)
             presentationController_ = std::make_shared<PopoverPresentationController>(*this);
@@ -208,14 +227,14 @@ bool ViewController::coversPresenter() const {
 
 ViewController* ViewController::rootAncestor() {
     ViewController* c = this;
-    while (auto parent = c->parent_.lock()) c = parent.get();
+    while (auto parent = c->parentViewController()) c = parent.get();
     return c;
 }
 
 std::shared_ptr<ViewController> ViewController::presentedViewController() const {
     const ViewController* c = this;
     while (!c->presented_) {
-        auto parent = c->parent_.lock();
+        auto parent = c->parentViewController();
         if (!parent) return nullptr;
         c = parent.get();
     }
@@ -225,7 +244,7 @@ std::shared_ptr<ViewController> ViewController::presentedViewController() const 
 std::shared_ptr<ViewController> ViewController::presentingViewController() const {
     const ViewController* c = this;
     while (c->presenting_.expired()) {
-        auto parent = c->parent_.lock();
+        auto parent = c->parentViewController();
         if (!parent) return nullptr;
         c = parent.get();
     }
@@ -239,7 +258,7 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
         return;
     }
     if (!controller || controller.get() == this || presented_ || controller->presenting_.lock() ||
-        controller->parent_.lock() || !view_)
+        controller->parentViewController() || !view_)
         return;
     Window* window = view_->window();
     if (!window) return;

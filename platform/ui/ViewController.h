@@ -121,7 +121,7 @@ public:
     const std::shared_ptr<BarButtonItem>& editButtonItem();
 
     // --- Child controllers ---
-    std::shared_ptr<ViewController> parentViewController() const { return parent_.lock(); }
+    std::shared_ptr<ViewController> parentViewController() const;
     const std::vector<std::shared_ptr<ViewController>>& childViewControllers() const { return children_; }
     // Adds a child (taking it from a former parent); calls the child's
     // willMoveToParentViewController(this). The caller adds the child's view
@@ -210,6 +210,10 @@ public:
                             std::function<void(ViewController&)> viewLoader);
 
 protected:
+    // For a container's constructor: adds a child (with its will- and
+    // did-move calls) before the container is held by a shared pointer; the
+    // child finds its parent once it is.
+    void adoptChildAtConstruction(const std::shared_ptr<ViewController>& child);
     // The children whose appearance follows this controller's: by default
     // those whose views lie in this view (none when appearance is not
     // forwarded automatically). Containers return the children they show.
@@ -231,6 +235,7 @@ private:
     bool editing_ = false;
     std::shared_ptr<BarButtonItem> editButtonItem_;
     std::weak_ptr<ViewController> parent_;
+    ViewController* constructingParent_ = nullptr;
     std::vector<std::shared_ptr<ViewController>> children_;
     ModalPresentationStyle modalPresentationStyle_ = ModalPresentationStyle::Automatic;
     Size preferredContentSize_;

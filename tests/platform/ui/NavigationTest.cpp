@@ -91,6 +91,8 @@ TEST_F(NavigationTest, APushDuringATransitionFinishesItFirst) {
 
 TEST_F(NavigationTest, OffScreenTheStackChangesAndTheTopAppearsWithTheController) {
     navigation = std::make_shared<NavigationController>(a);
+    EXPECT_EQ(navigation, a->navigationController());  // a child from the start
+    EXPECT_EQ((Lines{"A.willMove", "A.didMove"}), log->take());
     navigation->pushViewController(b, false);
     EXPECT_EQ((Lines{"B.willMove", "B.didMove"}), log->take());
     window->setRootViewController(navigation);
