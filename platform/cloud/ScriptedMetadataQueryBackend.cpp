@@ -1,5 +1,6 @@
 #include "platform/cloud/ScriptedMetadataQueryBackend.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -64,12 +65,16 @@ void ScriptedMetadataQueryBackend::postUpdate(MetadataItemArray added, MetadataI
     MetadataItemArray results;
     {
         std::lock_guard lock(mutex_);
-        std::unordered_set<std::string> gone;
-        for (const auto& item : removed) gone.insert(pathOf(item));
-        std::erase_if(results_, [&](const MetadataItemPtr& item) { return gone.count(pathOf(item)) > 0; });
-        for (const auto& item : changed) {
+        if (!removed.empty()) {
+            std::unordered_set<std::string> gone;
+            for (const auto& item : removed) gone.insert(pathOf(item));
+            std::erase_if(results_, [&](const MetadataItemPtr& item) { return gone.count(pathOf(item)) > 0; });
+        }
+        if (!changed.empty()) {
+            std::unordered_map<std::string, MetadataItemPtr> replacements;
+            for (const auto& item : changed) replacements[pathOf(item)] = item;
             for (auto& present : results_) {
-                if (pathOf(present) == pathOf(item)) present = item;
+                if (auto it = replacements.find(pathOf(present)); it != replacements.end()) present = it->second;
             }
         }
         results_.insert(results_.end(), added.begin(), added.end());
