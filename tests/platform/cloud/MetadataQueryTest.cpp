@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/cloud/FolderMetadataQueryBackend.h"
@@ -11,6 +12,7 @@
 #include "platform/cloud/ScriptedMetadataQueryBackend.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
 #include "support/MainLoop.h"
 #include "support/TestEnvironment.h"
@@ -194,4 +196,30 @@ TEST(FolderMetadataQueryBackend, ScansAndWatchesTheContainer) {
         return std::find(r.begin(), r.end(), "N.flashcards") != r.end();
     }));
     query->stopQuery();
+}
+
+TEST(MetadataQuery, NotificationsComeOnTheThreadThatStartedTheQuery) {
+    auto backend = std::make_shared<ScriptedMetadataQueryBackend>();
+    auto query = MetadataQuery::create(backend);
+    backend->setResults({item("A.flashcards")});
+    int startingThread = 0, postingThread = -1;
+    std::thread worker([&] {
+        startingThread = currentThreadId();
+        bool finished = false;
+        NotificationCenter::defaultCenter().addObserver(&finished,
+                                                        std::string(NSMetadataQueryDidFinishGatheringNotification),
+                                                        AnyObject(query), [&](const Notification&) {
+                                                            postingThread = currentThreadId();
+                                                            finished = true;
+                                                        });
+        query->startQuery();
+        for (int pass = 0; !finished && pass < 1000; ++pass) {
+            RunLoop::current().runMode(RunLoop::kDefaultMode, Date::distantFuture(), std::chrono::milliseconds(10));
+        }
+        NotificationCenter::defaultCenter().removeObserver(&finished);
+        query->stopQuery();
+    });
+    worker.join();
+    EXPECT_EQ(startingThread, postingThread);
+    EXPECT_NE(currentThreadId(), postingThread);
 }
