@@ -22,15 +22,6 @@ Error protocolError(const std::string& message) { return twErrorWithDomain(BPBin
 
 const char* nameOf(const BPEntityClass* c) { return c ? c->name().c_str() : nullptr; }
 
-// Whole seconds since 1970, rounded toward minus infinity, saturated to the
-// unsigned 64-bit range (NaN and times before 1970 give 0).
-std::uint64_t secondsSince1970(Date date) {
-    double t = std::floor(date.timeIntervalSince1970());
-    if (!(t > 0)) return 0;
-    if (t >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
-    return static_cast<std::uint64_t>(t);
-}
-
 }  // namespace
 
 // --- Tag definitions ---
@@ -262,7 +253,7 @@ bool BPDocumentSchema::_serialize(const BPObject& object, Data& into, int depth,
                 break;
             case BPTagTypeDateWithSecondsPrecision:
                 if (auto d = std::get_if<Date>(&value))
-                    fcAppendUnsignedInt64AsVarint(into, secondsSince1970(*d));
+                    fcAppendUnsignedInt64AsVarint(into, fcWholeSecondsSince1970(*d));
                 else
                     ok = false;
                 break;

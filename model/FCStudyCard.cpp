@@ -31,34 +31,45 @@ std::optional<std::string> plainText(const std::optional<std::string>& html) {
 FCStudyCard::FCStudyCard()
     : studyStats_(std::make_shared<FCStudyStats>()), reverseStudyStats_(std::make_shared<FCStudyStats>()) {}
 
+FCStudyCard::FCStudyCard(FCCompactText top, FCCompactText bottom, std::shared_ptr<FCStudyStats> stats,
+                         std::shared_ptr<FCStudyStats> reverseStats, std::int64_t primaryKey,
+                         std::int64_t sequenceNumber)
+    : top_(std::move(top)),
+      bottom_(std::move(bottom)),
+      studyStats_(std::move(stats)),
+      reverseStudyStats_(std::move(reverseStats)),
+      sequenceNumber_(sequenceNumber) {
+    setPrimaryKey(primaryKey);
+}
+
 FCStudyCard::~FCStudyCard() = default;
 
 std::shared_ptr<FCStudyCard> FCStudyCard::studyCardWithTop(std::optional<std::string> top,
                                                            std::optional<std::string> bottom, std::int64_t primaryKey) {
     auto card = std::make_shared<FCStudyCard>();
-    card->top_ = std::move(top);
-    card->bottom_ = std::move(bottom);
+    card->top_.set(top);
+    card->bottom_.set(bottom);
     card->setPrimaryKey(primaryKey);
     return card;
 }
 
 std::optional<std::string> FCStudyCard::top() const {
-    return top_;
+    return top_.value();
 }
 
 void FCStudyCard::setTop(std::optional<std::string> top) {
     willChangeValueForKey("top");
-    top_ = std::move(top);
+    top_.set(top);
     didChangeValueForKey("top");
 }
 
 std::optional<std::string> FCStudyCard::bottom() const {
-    return bottom_;
+    return bottom_.value();
 }
 
 void FCStudyCard::setBottom(std::optional<std::string> bottom) {
     willChangeValueForKey("bottom");
-    bottom_ = std::move(bottom);
+    bottom_.set(bottom);
     didChangeValueForKey("bottom");
 }
 
@@ -180,8 +191,8 @@ std::shared_ptr<FCStudyCard> FCStudyCard::copy() const {
     auto card = std::make_shared<FCStudyCard>();
     card->setLegacyIdentifier(legacyIdentifier());
     card->setPrimaryKey(primaryKey());
-    card->top_ = top();
-    card->bottom_ = bottom();
+    card->top_.set(top());
+    card->bottom_.set(bottom());
     card->sequenceNumber_ = sequenceNumber();
     const auto forward = studyStats();
     const auto reverse = reverseStudyStats();

@@ -1,0 +1,332 @@
+#include "Common/FCCCardRecords.h"
+
+#include <cstring>
+#include <string_view>
+#include <typeindex>
+#include <typeinfo>
+
+#include "Common/BPDocumentSchema.h"
+#include "model/FCCard.h"
+#include "model/FCStudyStats.h"
+#include "platform/foundation/StringUtils.h"
+
+namespace {
+
+// The class's tags in write order, when the schema maps exactly these
+// properties with these types, in this order.
+bool classTags(const BPDocumentSchema& schema, const std::type_info& type,
+               std::initializer_list<std::pair<const char*, std::uint64_t>> expected,
+               std::initializer_list<std::uint8_t*> out) {
+    const auto* defs = schema.tagDefinitionsForClass(std::type_index(type));
+    if (!defs || defs->size() != expected.size()) return false;
+    auto tag = out.begin();
+    std::size_t i = 0;
+    for (const auto& [name, kind] : expected) {
+        const BPDocumentTagDefinition* def = (*defs)[i++];
+        if (!def->propertyName() || *def->propertyName() != name || def->type() != kind) return false;
+        **tag++ = def->tag();
+    }
+    return true;
+}
+
+// --- Reading ---
+
+class Reader {
+public:
+    Reader(const std::uint8_t* begin, const std::uint8_t* end, FCCCardRecordCodec::ReadCards& result,
+           std::uint8_t top, std::uint8_t bottom, std::uint8_t stats, std::uint8_t reverse, std::uint8_t title,
+           std::uint8_t cards, std::uint8_t lastStudied, std::uint8_t pastResults)
+        : p_(begin),
+          end_(end),
+          result_(result),
+          top_(top),
+          bottom_(bottom),
+          stats_(stats),
+          reverse_(reverse),
+          title_(title),
+          cards_(cards),
+          lastStudied_(lastStudied),
+          pastResults_(pastResults) {}
+
+    bool readAll() {
+        while (p_ < end_) {
+            const std::uint8_t tag = *p_++;
+            if (tag == BPTagEndOfRecord) break;  // the generic reader stops here too
+            std::shared_ptr<FCCard> card = readCard(tag, 0);
+            if (!card) return false;
+            result_.cards.push_back(std::move(card));
+        }
+        return true;
+    }
+
+private:
+    std::size_t left() const { return static_cast<std::size_t>(end_ - p_); }
+
+    // Only varints of up to nine bytes: longer ones (never written for the
+    // values stored here) are left to the generic reader's rules.
+    bool varint(std::uint64_t& value) {
+        value = 0;
+        for (int i = 0; i < 9; ++i) {
+            if (p_ == end_) return false;
+            const std::uint8_t byte = *p_++;
+            value |= static_cast<std::uint64_t>(byte & 0x7F) << (7 * i);
+            if (!(byte & 0x80)) return true;
+        }
+        return false;
+    }
+
+    // A length and that many bytes, checked against the bytes left.
+    bool bytes(const std::uint8_t*& at, std::size_t& length) {
+        std::uint64_t count;
+        if (!varint(count) || count > left()) return false;
+        at = p_;
+        length = static_cast<std::size_t>(count);
+        p_ += length;
+        return true;
+    }
+
+    bool text(FCCompactText& into) {
+        const std::uint8_t* at;
+        std::size_t length;
+        if (!bytes(at, length)) return false;
+        std::string_view view(reinterpret_cast<const char*>(at), length);
+        if (!isValidUTF8(view)) return false;
+        into.assign(view);
+        return true;
+    }
+
+    // The next tag of a record; false at the end of the data (a record cut
+    // short).
+    bool nextTag(std::uint8_t& tag) {
+        if (p_ == end_) return false;
+        tag = *p_++;
+        return true;
+    }
+
+    std::shared_ptr<FCStudyStats> readStats(int depth) {
+        if (depth > kBPMaxNestingDepth) return nullptr;
+        std::uint8_t tag;
+        if (!nextTag(tag) || tag == BPTagEndOfRecord) return nullptr;
+        const std::uint8_t* packed = nullptr;
+        std::size_t packedLength = 0;
+        std::optional<Date> lastStudied;
+        do {
+            if (tag == lastStudied_) {
+                std::uint64_t seconds;
+                if (!varint(seconds)) return nullptr;
+                lastStudied = Date::fromTimeIntervalSince1970(static_cast<double>(seconds));
+            } else if (tag == pastResults_) {
+                if (!bytes(packed, packedLength)) return nullptr;
+            } else {
+                return nullptr;
+            }
+            if (!nextTag(tag)) return nullptr;
+        } while (tag != BPTagEndOfRecord);
+        auto stats = std::make_shared<FCStudyStats>();
+        stats->initializeFromStoredForm(packed, packedLength, lastStudied);
+        return stats;
+    }
+
+    std::shared_ptr<FCCard> readCard(std::uint8_t tag, int depth) {
+        if (depth > kBPMaxNestingDepth) return nullptr;
+        if (tag == top_ || tag == bottom_ || tag == stats_ || tag == reverse_) return readStudyCard(tag, depth);
+        if (tag == title_ || tag == cards_) return readTopic(tag, depth);
+        return nullptr;
+    }
+
+    std::shared_ptr<FCCard> readStudyCard(std::uint8_t tag, int depth) {
+        const std::int64_t key = ++result_.lastPrimaryKey;
+        const std::int64_t sequenceNumber = ++result_.studyCardsCount;
+        FCCompactText top;
+        FCCompactText bottom;
+        std::shared_ptr<FCStudyStats> stats;
+        std::shared_ptr<FCStudyStats> reverse;
+        do {
+            if (tag == top_) {
+                if (!text(top)) return nullptr;
+            } else if (tag == bottom_) {
+                if (!text(bottom)) return nullptr;
+            } else if (tag == stats_) {
+                if (!(stats = readStats(depth + 1))) return nullptr;
+            } else if (tag == reverse_) {
+                if (!(reverse = readStats(depth + 1))) return nullptr;
+            } else {
+                return nullptr;
+            }
+            if (!nextTag(tag)) return nullptr;
+        } while (tag != BPTagEndOfRecord);
+        // A statistics property the record leaves out keeps a new card's empty one.
+        if (!stats) stats = std::make_shared<FCStudyStats>();
+        if (!reverse) reverse = std::make_shared<FCStudyStats>();
+        auto card = std::make_shared<FCStudyCard>(std::move(top), std::move(bottom), std::move(stats),
+                                                  std::move(reverse), key, sequenceNumber);
+        if (card->isUnstudied()) ++result_.unstudiedStudyCardsCount;
+        return card;
+    }
+
+    std::shared_ptr<FCCard> readTopic(std::uint8_t tag, int depth) {
+        auto topic = std::make_shared<FCTopicCard>();
+        topic->setPrimaryKey(++result_.lastPrimaryKey);  // before its children, as the numbering walk does
+        bool sawCards = false;
+        do {
+            if (tag == title_) {
+                FCCompactText title;
+                if (!text(title)) return nullptr;
+                topic->setTitle(title.value());
+            } else if (tag == cards_) {
+                // A second array would have numbered cards the generic reader drops.
+                if (sawCards) return nullptr;
+                sawCards = true;
+                std::uint64_t count;
+                if (!varint(count) || count > left()) return nullptr;
+                FCCardArray children;
+                // Every element takes at least two bytes (a tag and the end byte).
+                children.reserve(static_cast<std::size_t>(count) < left() / 2 ? static_cast<std::size_t>(count)
+                                                                              : left() / 2);
+                for (std::uint64_t i = 0; i < count; ++i) {
+                    std::uint8_t childTag;
+                    if (!nextTag(childTag) || childTag == BPTagEndOfRecord) return nullptr;
+                    std::shared_ptr<FCCard> child = readCard(childTag, depth + 1);
+                    if (!child) return nullptr;
+                    children.push_back(std::move(child));
+                }
+                topic->setCards(std::move(children));
+            } else {
+                return nullptr;
+            }
+            if (!nextTag(tag)) return nullptr;
+        } while (tag != BPTagEndOfRecord);
+        return topic;
+    }
+
+    const std::uint8_t* p_;
+    const std::uint8_t* end_;
+    FCCCardRecordCodec::ReadCards& result_;
+    const std::uint8_t top_, bottom_, stats_, reverse_, title_, cards_, lastStudied_, pastResults_;
+};
+
+// --- Writing ---
+
+class Writer {
+public:
+    Writer(Data& out, std::uint8_t top, std::uint8_t bottom, std::uint8_t stats, std::uint8_t reverse,
+           std::uint8_t title, std::uint8_t cards, std::uint8_t lastStudied, std::uint8_t pastResults)
+        : out_(out),
+          top_(top),
+          bottom_(bottom),
+          stats_(stats),
+          reverse_(reverse),
+          title_(title),
+          cards_(cards),
+          lastStudied_(lastStudied),
+          pastResults_(pastResults) {}
+
+    bool writeCard(const FCCard* card, int depth) {
+        if (!card || depth > kBPMaxNestingDepth) return false;
+        const std::type_info& type = typeid(*card);
+        if (type == typeid(FCStudyCard)) return writeStudyCard(static_cast<const FCStudyCard&>(*card), depth);
+        if (type == typeid(FCTopicCard)) return writeTopic(static_cast<const FCTopicCard&>(*card), depth);
+        return false;
+    }
+
+private:
+    void text(std::uint8_t tag, std::string_view value) {
+        out_.push_back(tag);
+        fcAppendUnsignedInt64AsVarint(out_, value.size());
+        out_.insert(out_.end(), value.begin(), value.end());
+    }
+
+    bool writeStats(std::uint8_t tag, const std::shared_ptr<FCStudyStats>& stats, int depth) {
+        if (typeid(*stats) != typeid(FCStudyStats) || depth > kBPMaxNestingDepth) return false;
+        out_.push_back(tag);
+        if (auto lastStudied = stats->lastStudied()) {
+            out_.push_back(lastStudied_);
+            fcAppendUnsignedInt64AsVarint(out_, fcWholeSecondsSince1970(*lastStudied));
+        }
+        out_.push_back(pastResults_);
+        fcAppendUnsignedInt64AsVarint(out_, stats->pastResultsBinaryDataLength());
+        stats->appendPastResultsBinaryData(out_);
+        out_.push_back(BPTagEndOfRecord);
+        return true;
+    }
+
+    bool writeStudyCard(const FCStudyCard& card, int depth) {
+        bool wroteValue = false;
+        if (card.storedTop().hasValue()) {
+            text(top_, card.storedTop().view());
+            wroteValue = true;
+        }
+        if (card.storedBottom().hasValue()) {
+            text(bottom_, card.storedBottom().view());
+            wroteValue = true;
+        }
+        if (auto stats = card.studyStats()) {
+            if (!writeStats(stats_, stats, depth + 1)) return false;
+            wroteValue = true;
+        }
+        if (auto reverse = card.reverseStudyStats()) {
+            if (!writeStats(reverse_, reverse, depth + 1)) return false;
+            wroteValue = true;
+        }
+        if (wroteValue) {
+            out_.push_back(BPTagEndOfRecord);
+        } else {
+            out_.insert(out_.end(), {BPTagAllNilPropertiesRecord, top_, BPTagEndOfRecord});
+        }
+        return true;
+    }
+
+    bool writeTopic(const FCTopicCard& topic, int depth) {
+        if (auto title = topic.title()) text(title_, *title);
+        const FCCardArray& children = *topic.cards();
+        out_.push_back(cards_);
+        fcAppendUnsignedInt64AsVarint(out_, children.size());
+        for (const auto& child : children)
+            if (!writeCard(child.get(), depth + 1)) return false;
+        out_.push_back(BPTagEndOfRecord);
+        return true;
+    }
+
+    Data& out_;
+    const std::uint8_t top_, bottom_, stats_, reverse_, title_, cards_, lastStudied_, pastResults_;
+};
+
+}  // namespace
+
+FCCCardRecordCodec::FCCCardRecordCodec(const BPDocumentSchema& schema) {
+    enabled_ = classTags(schema, typeid(FCStudyCard),
+                         {{"top", BPTagTypeString},
+                          {"bottom", BPTagTypeString},
+                          {"studyStats", BPTagTypeObject},
+                          {"reverseStudyStats", BPTagTypeObject}},
+                         {&tags_.top, &tags_.bottom, &tags_.studyStats, &tags_.reverseStudyStats}) &&
+               classTags(schema, typeid(FCTopicCard), {{"title", BPTagTypeString}, {"cards", BPTagTypeMutableArray}},
+                         {&tags_.title, &tags_.cards}) &&
+               classTags(schema, typeid(FCStudyStats),
+                         {{"lastStudied", BPTagTypeDateWithSecondsPrecision}, {"pastResultsBinaryData", BPTagTypeData}},
+                         {&tags_.lastStudied, &tags_.pastResults});
+}
+
+std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::read(BPBytes records) const {
+    if (!enabled_) return std::nullopt;
+    ReadCards result;
+    Reader reader(records.data(), records.data() + records.size(), result, tags_.top, tags_.bottom,
+                  tags_.studyStats, tags_.reverseStudyStats, tags_.title, tags_.cards, tags_.lastStudied,
+                  tags_.pastResults);
+    if (!reader.readAll()) return std::nullopt;
+    return result;
+}
+
+bool FCCCardRecordCodec::write(const FCCardArray& cards, Data& out) const {
+    if (!enabled_) return false;
+    const std::size_t start = out.size();
+    Writer writer(out, tags_.top, tags_.bottom, tags_.studyStats, tags_.reverseStudyStats, tags_.title, tags_.cards,
+                  tags_.lastStudied, tags_.pastResults);
+    for (const auto& card : cards) {
+        if (!writer.writeCard(card.get(), 0)) {
+            out.resize(start);
+            return false;
+        }
+    }
+    return true;
+}
