@@ -37,6 +37,16 @@ protected:
     // unrated cards last.
     static FCStudyCardArray sortedStudyCards(const FCStudyCardArray& cards, bool ascending);
 
+    // One card of a grouping pass: the card in the caller's array and its
+    // forward statistics (see forwardStats), which the card keeps alive.
+    struct RankedCard {
+        const std::shared_ptr<FCStudyCard>* card;
+        const FCStudyStats* stats;
+    };
+    // The cards in the order of sortedStudyCards, each score worked out once;
+    // nothing is copied but pointers.
+    static std::vector<RankedCard> rankedStudyCards(const FCStudyCardArray& cards, bool ascending);
+
     // The localized count when the builder wants counts in titles, else "".
     static std::string countOrEmpty(const FCGroupBuilder& groupBuilder, std::size_t count);
 

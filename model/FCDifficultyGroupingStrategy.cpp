@@ -14,19 +14,21 @@ constexpr double kMemorizedFrom = 80.0;
 
 FCCardGroupArray FCDifficultyGroupingStrategy::groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                                                FCGroupBuilder& groupBuilder) {
+    const TWDaysAroundNow days;
     FCStudyCardArray difficult, somewhatDifficult, somewhatDifficultForTomorrow, memorized, notStudied;
-    for (const auto& card : sortedStudyCards(cards, ascending)) {
-        const auto stats = forwardStats(*card);
-        if (stats->mostRecentResult() == 0) {
+    for (const RankedCard& ranked : rankedStudyCards(cards, ascending)) {
+        const FCStudyStats& stats = *ranked.stats;
+        const std::shared_ptr<FCStudyCard>& card = *ranked.card;
+        if (stats.mostRecentResult() == 0) {
             notStudied.push_back(card);
             continue;
         }
-        const double score = stats->combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions);
+        const double score = stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions);
         if (score < kDifficultBelow) {
             difficult.push_back(card);
         } else if (score < kMemorizedFrom) {
-            const bool ratedRightToday =
-                stats->lastStudied() && twIsToday(*stats->lastStudied()) && stats->mostRecentResult() == 1;
+            const std::optional<Date> lastStudied = stats.lastStudied();
+            const bool ratedRightToday = lastStudied && days.isToday(*lastStudied) && stats.mostRecentResult() == 1;
             (ratedRightToday ? somewhatDifficultForTomorrow : somewhatDifficult).push_back(card);
         } else {
             memorized.push_back(card);

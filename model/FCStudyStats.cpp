@@ -458,18 +458,28 @@ int FCStatsSortDescriptor::compareObject(const FCStudyCard& first, const FCStudy
 
 void FCStatsSortDescriptor::sortStudyCards(std::vector<std::shared_ptr<FCStudyCard>>& cards) const {
     // Each score is worked out once, not in every comparison.
-    struct Keyed {
-        double score;
-        std::int64_t count;
-        std::shared_ptr<FCStudyCard> card;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(cards.size());
-    for (auto& card : cards) keyed.push_back({forwardScore(*card), forwardRatingCount(*card), std::move(card)});
-    std::stable_sort(keyed.begin(), keyed.end(), [this](const Keyed& a, const Keyed& b) {
-        return compareScores(a.score, a.count, b.score, b.count) < 0;
+    std::vector<double> scores;
+    std::vector<std::int64_t> counts;
+    scores.reserve(cards.size());
+    counts.reserve(cards.size());
+    for (const auto& card : cards) {
+        scores.push_back(forwardScore(*card));
+        counts.push_back(forwardRatingCount(*card));
+    }
+    std::vector<std::shared_ptr<FCStudyCard>> sorted;
+    sorted.reserve(cards.size());
+    for (std::uint32_t position : sortedPositions(scores, counts)) sorted.push_back(std::move(cards[position]));
+    cards = std::move(sorted);
+}
+
+std::vector<std::uint32_t> FCStatsSortDescriptor::sortedPositions(const std::vector<double>& scores,
+                                                                  const std::vector<std::int64_t>& ratingCounts) const {
+    std::vector<std::uint32_t> positions(scores.size());
+    for (std::uint32_t i = 0; i < positions.size(); ++i) positions[i] = i;
+    std::stable_sort(positions.begin(), positions.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return compareScores(scores[a], ratingCounts[a], scores[b], ratingCounts[b]) < 0;
     });
-    for (std::size_t i = 0; i < keyed.size(); ++i) cards[i] = std::move(keyed[i].card);
+    return positions;
 }
 
 // --- FCStudyStatsResultsToTextTransformer ---

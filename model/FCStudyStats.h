@@ -169,6 +169,10 @@ public:
     int compareObject(const FCStudyCard& first, const FCStudyCard& second) const;
     // Sorts in place, keeping the order of cards that compare equal.
     void sortStudyCards(std::vector<std::shared_ptr<FCStudyCard>>& cards) const;
+    // The same order for cards whose scores and forward rating counts are
+    // already known: the positions of the cards, sorted.
+    std::vector<std::uint32_t> sortedPositions(const std::vector<double>& scores,
+                                               const std::vector<std::int64_t>& ratingCounts) const;
 
     FCStatsSortDescriptor copy() const { return *this; }
     FCStatsSortDescriptor reversedSortDescriptor() const { return FCStatsSortDescriptor(key_, !ascending_); }
