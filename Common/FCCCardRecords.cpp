@@ -85,13 +85,14 @@ private:
         return true;
     }
 
-    bool text(FCCompactText& into) {
+    // Valid UTF-8 only: the generic reader refuses anything else.
+    bool text(std::optional<std::string_view>& into) {
         const std::uint8_t* at;
         std::size_t length;
         if (!bytes(at, length)) return false;
         std::string_view view(reinterpret_cast<const char*>(at), length);
         if (!isValidUTF8(view)) return false;
-        into.assign(view);
+        into = view;
         return true;
     }
 
@@ -103,28 +104,28 @@ private:
         return true;
     }
 
-    std::shared_ptr<FCStudyStats> readStats(int depth) {
-        if (depth > kBPMaxNestingDepth) return nullptr;
+    // Fills statistics that nobody observes yet, as a new object would be filled.
+    bool readStats(FCStudyStats& into, int depth) {
+        if (depth > kBPMaxNestingDepth) return false;
         std::uint8_t tag;
-        if (!nextTag(tag) || tag == BPTagEndOfRecord) return nullptr;
+        if (!nextTag(tag) || tag == BPTagEndOfRecord) return false;
         const std::uint8_t* packed = nullptr;
         std::size_t packedLength = 0;
         std::optional<Date> lastStudied;
         do {
             if (tag == lastStudied_) {
                 std::uint64_t seconds;
-                if (!varint(seconds)) return nullptr;
+                if (!varint(seconds)) return false;
                 lastStudied = Date::fromTimeIntervalSince1970(static_cast<double>(seconds));
             } else if (tag == pastResults_) {
-                if (!bytes(packed, packedLength)) return nullptr;
+                if (!bytes(packed, packedLength)) return false;
             } else {
-                return nullptr;
+                return false;
             }
-            if (!nextTag(tag)) return nullptr;
+            if (!nextTag(tag)) return false;
         } while (tag != BPTagEndOfRecord);
-        auto stats = std::make_shared<FCStudyStats>();
-        stats->initializeFromStoredForm(packed, packedLength, lastStudied);
-        return stats;
+        into.initializeFromStoredForm(packed, packedLength, lastStudied);
+        return true;
     }
 
     std::shared_ptr<FCCard> readCard(std::uint8_t tag, int depth) {
@@ -134,32 +135,38 @@ private:
         return nullptr;
     }
 
+    // Both statistics of a card in one allocation: most cards have both, and
+    // a deck has tens of thousands of cards.
+    struct StatisticsPair {
+        FCStudyStats forward;
+        FCStudyStats reverse;
+    };
+
     std::shared_ptr<FCCard> readStudyCard(std::uint8_t tag, int depth) {
         const std::int64_t key = ++result_.lastPrimaryKey;
         const std::int64_t sequenceNumber = ++result_.studyCardsCount;
-        FCCompactText top;
-        FCCompactText bottom;
-        std::shared_ptr<FCStudyStats> stats;
-        std::shared_ptr<FCStudyStats> reverse;
+        std::optional<std::string_view> top;
+        std::optional<std::string_view> bottom;
+        // A statistics property the record leaves out keeps a new card's empty one.
+        auto statistics = std::make_shared<StatisticsPair>();
         do {
             if (tag == top_) {
                 if (!text(top)) return nullptr;
             } else if (tag == bottom_) {
                 if (!text(bottom)) return nullptr;
             } else if (tag == stats_) {
-                if (!(stats = readStats(depth + 1))) return nullptr;
+                if (!readStats(statistics->forward, depth + 1)) return nullptr;
             } else if (tag == reverse_) {
-                if (!(reverse = readStats(depth + 1))) return nullptr;
+                if (!readStats(statistics->reverse, depth + 1)) return nullptr;
             } else {
                 return nullptr;
             }
             if (!nextTag(tag)) return nullptr;
         } while (tag != BPTagEndOfRecord);
-        // A statistics property the record leaves out keeps a new card's empty one.
-        if (!stats) stats = std::make_shared<FCStudyStats>();
-        if (!reverse) reverse = std::make_shared<FCStudyStats>();
-        auto card = std::make_shared<FCStudyCard>(std::move(top), std::move(bottom), std::move(stats),
-                                                  std::move(reverse), key, sequenceNumber);
+        auto card = std::make_shared<FCStudyCard>(FCCardSides(top, bottom),
+                                                  std::shared_ptr<FCStudyStats>(statistics, &statistics->forward),
+                                                  std::shared_ptr<FCStudyStats>(statistics, &statistics->reverse),
+                                                  key, sequenceNumber);
         if (card->isUnstudied()) ++result_.unstudiedStudyCardsCount;
         return card;
     }
@@ -170,9 +177,9 @@ private:
         bool sawCards = false;
         do {
             if (tag == title_) {
-                FCCompactText title;
+                std::optional<std::string_view> title;
                 if (!text(title)) return nullptr;
-                topic->setTitle(title.value());
+                topic->setTitle(FCCardSides::toString(title));
             } else if (tag == cards_) {
                 // A second array would have numbered cards the generic reader drops.
                 if (sawCards) return nullptr;
@@ -252,12 +259,12 @@ private:
 
     bool writeStudyCard(const FCStudyCard& card, int depth) {
         bool wroteValue = false;
-        if (card.storedTop().hasValue()) {
-            text(top_, card.storedTop().view());
+        if (auto top = card.storedSides().top()) {
+            text(top_, *top);
             wroteValue = true;
         }
-        if (card.storedBottom().hasValue()) {
-            text(bottom_, card.storedBottom().view());
+        if (auto bottom = card.storedSides().bottom()) {
+            text(bottom_, *bottom);
             wroteValue = true;
         }
         if (auto stats = card.studyStats()) {

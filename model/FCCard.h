@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/FCCompactText.h"
+#include "model/FCCardSides.h"
 #include "platform/foundation/KeyValueObserving.h"
 
 class FCCard;
@@ -152,16 +152,15 @@ public:
     FCStudyCard();
     // A card as a reader builds it, before anyone can observe it: every value
     // set directly, nothing announced.
-    FCStudyCard(FCCompactText top, FCCompactText bottom, std::shared_ptr<FCStudyStats> stats,
-                std::shared_ptr<FCStudyStats> reverseStats, std::int64_t primaryKey, std::int64_t sequenceNumber);
+    FCStudyCard(FCCardSides sides, std::shared_ptr<FCStudyStats> stats, std::shared_ptr<FCStudyStats> reverseStats,
+                std::int64_t primaryKey, std::int64_t sequenceNumber);
     ~FCStudyCard() override;
     static std::shared_ptr<FCStudyCard> studyCardWithTop(std::optional<std::string> top,
                                                          std::optional<std::string> bottom, std::int64_t primaryKey);
 
     // The stored sides of this card itself (never those of a wrapped card),
     // for writers that copy them out without a temporary string.
-    const FCCompactText& storedTop() const { return top_; }
-    const FCCompactText& storedBottom() const { return bottom_; }
+    const FCCardSides& storedSides() const { return sides_; }
 
     virtual std::optional<std::string> top() const;
     virtual void setTop(std::optional<std::string> top);
@@ -231,8 +230,7 @@ protected:
 private:
     static void recordRating(FCStudyStats* stats, std::int64_t rating, bool sameDayRule);
 
-    FCCompactText top_;
-    FCCompactText bottom_;
+    FCCardSides sides_;
     std::shared_ptr<FCStudyStats> studyStats_;
     std::shared_ptr<FCStudyStats> reverseStudyStats_;
     std::int64_t sequenceNumber_ = 0;
