@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 
 #include <snappy.h>
 
@@ -476,17 +477,17 @@ std::optional<std::vector<BPObject>> BPDocumentSchema::parseDelimited(BPBytes da
 std::optional<Data> BPSnappy::compressData(BPBytes data, Error* error) {
     Error::clear(error);
     if (data.empty()) return Data();
-    Data out(snappy::MaxCompressedLength(data.size()));
+    // Compressed into a scratch block of the worst-case size, left
+    // uninitialised, then copied out at its real size.
+    std::unique_ptr<char[]> scratch(new char[snappy::MaxCompressedLength(data.size())]);
     std::size_t length = 0;
-    snappy::RawCompress(reinterpret_cast<const char*>(data.data()), data.size(), reinterpret_cast<char*>(out.data()),
-                        &length);
+    snappy::RawCompress(reinterpret_cast<const char*>(data.data()), data.size(), scratch.get(), &length);
     if (length == 0) {
         Error::set(error, protocolError(stringWithFormat("Got 0 bytes after compressing %lu bytes.",
                                                          static_cast<unsigned long>(data.size()))));
         return std::nullopt;
     }
-    out.resize(length);
-    return out;
+    return Data(scratch.get(), scratch.get() + length);
 }
 
 std::optional<Data> BPSnappy::uncompressData(BPBytes data, std::size_t skip, Error* error) {

@@ -1,5 +1,6 @@
 #include "Common/FCCCardRecords.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <typeindex>
@@ -214,11 +215,14 @@ private:
 
 // --- Writing ---
 
+// Writes at a cursor into the buffer, which grows (doubling) as needed and is
+// cut to what was written at the end.
 class Writer {
 public:
     Writer(Data& out, std::uint8_t top, std::uint8_t bottom, std::uint8_t stats, std::uint8_t reverse,
            std::uint8_t title, std::uint8_t cards, std::uint8_t lastStudied, std::uint8_t pastResults)
         : out_(out),
+          at_(out.size()),
           top_(top),
           bottom_(bottom),
           stats_(stats),
@@ -226,7 +230,9 @@ public:
           title_(title),
           cards_(cards),
           lastStudied_(lastStudied),
-          pastResults_(pastResults) {}
+          pastResults_(pastResults) {
+        out_.resize(std::max(out_.capacity(), at_ + 64));
+    }
 
     bool writeCard(const FCCard* card, int depth) {
         if (!card || depth > kBPMaxNestingDepth) return false;
@@ -236,24 +242,42 @@ public:
         return false;
     }
 
+    // The buffer cut to what was written; `out` as it was when `ok` is false.
+    void finish(bool ok, std::size_t start) { out_.resize(ok ? at_ : start); }
+
 private:
+    void room(std::size_t bytes) {
+        if (out_.size() - at_ < bytes) out_.resize(std::max(out_.size() * 2, at_ + bytes));
+    }
+    void byte(std::uint8_t value) { out_[at_++] = value; }
+    void varint(std::uint64_t value) {
+        while (value >= 0x80) {
+            out_[at_++] = static_cast<std::uint8_t>(value | 0x80);
+            value >>= 7;
+        }
+        out_[at_++] = static_cast<std::uint8_t>(value);
+    }
     void text(std::uint8_t tag, std::string_view value) {
-        out_.push_back(tag);
-        fcAppendUnsignedInt64AsVarint(out_, value.size());
-        out_.insert(out_.end(), value.begin(), value.end());
+        room(1 + kBPMaxVarintLength + value.size());
+        byte(tag);
+        varint(value.size());
+        std::memcpy(out_.data() + at_, value.data(), value.size());
+        at_ += value.size();
     }
 
-    bool writeStats(std::uint8_t tag, const std::shared_ptr<FCStudyStats>& stats, int depth) {
-        if (typeid(*stats) != typeid(FCStudyStats) || depth > kBPMaxNestingDepth) return false;
-        out_.push_back(tag);
-        if (auto lastStudied = stats->lastStudied()) {
-            out_.push_back(lastStudied_);
-            fcAppendUnsignedInt64AsVarint(out_, fcWholeSecondsSince1970(*lastStudied));
+    bool writeStats(std::uint8_t tag, const FCStudyStats& stats, int depth) {
+        if (typeid(stats) != typeid(FCStudyStats) || depth > kBPMaxNestingDepth) return false;
+        const std::size_t packedLength = stats.pastResultsBinaryDataLength();
+        room(4 + 2 * kBPMaxVarintLength + packedLength);
+        byte(tag);
+        if (auto lastStudied = stats.lastStudied()) {
+            byte(lastStudied_);
+            varint(fcWholeSecondsSince1970(*lastStudied));
         }
-        out_.push_back(pastResults_);
-        fcAppendUnsignedInt64AsVarint(out_, stats->pastResultsBinaryDataLength());
-        stats->appendPastResultsBinaryData(out_);
-        out_.push_back(BPTagEndOfRecord);
+        byte(pastResults_);
+        varint(packedLength);
+        at_ += stats.writePastResultsBinaryData(out_.data() + at_);
+        byte(BPTagEndOfRecord);
         return true;
     }
 
@@ -267,18 +291,21 @@ private:
             text(bottom_, *bottom);
             wroteValue = true;
         }
-        if (auto stats = card.studyStats()) {
-            if (!writeStats(stats_, stats, depth + 1)) return false;
+        if (const auto& stats = card.storedStudyStats()) {
+            if (!writeStats(stats_, *stats, depth + 1)) return false;
             wroteValue = true;
         }
-        if (auto reverse = card.reverseStudyStats()) {
-            if (!writeStats(reverse_, reverse, depth + 1)) return false;
+        if (const auto& reverse = card.storedReverseStudyStats()) {
+            if (!writeStats(reverse_, *reverse, depth + 1)) return false;
             wroteValue = true;
         }
+        room(3);
         if (wroteValue) {
-            out_.push_back(BPTagEndOfRecord);
+            byte(BPTagEndOfRecord);
         } else {
-            out_.insert(out_.end(), {BPTagAllNilPropertiesRecord, top_, BPTagEndOfRecord});
+            byte(BPTagAllNilPropertiesRecord);
+            byte(top_);
+            byte(BPTagEndOfRecord);
         }
         return true;
     }
@@ -286,15 +313,18 @@ private:
     bool writeTopic(const FCTopicCard& topic, int depth) {
         if (auto title = topic.title()) text(title_, *title);
         const FCCardArray& children = *topic.cards();
-        out_.push_back(cards_);
-        fcAppendUnsignedInt64AsVarint(out_, children.size());
+        room(1 + kBPMaxVarintLength);
+        byte(cards_);
+        varint(children.size());
         for (const auto& child : children)
             if (!writeCard(child.get(), depth + 1)) return false;
-        out_.push_back(BPTagEndOfRecord);
+        room(1);
+        byte(BPTagEndOfRecord);
         return true;
     }
 
     Data& out_;
+    std::size_t at_;
     const std::uint8_t top_, bottom_, stats_, reverse_, title_, cards_, lastStudied_, pastResults_;
 };
 
@@ -329,11 +359,9 @@ bool FCCCardRecordCodec::write(const FCCardArray& cards, Data& out) const {
     const std::size_t start = out.size();
     Writer writer(out, tags_.top, tags_.bottom, tags_.studyStats, tags_.reverseStudyStats, tags_.title, tags_.cards,
                   tags_.lastStudied, tags_.pastResults);
-    for (const auto& card : cards) {
-        if (!writer.writeCard(card.get(), 0)) {
-            out.resize(start);
-            return false;
-        }
-    }
-    return true;
+    bool ok = true;
+    for (const auto& card : cards)
+        if (!(ok = writer.writeCard(card.get(), 0))) break;
+    writer.finish(ok, start);
+    return ok;
 }

@@ -158,9 +158,11 @@ public:
     static std::shared_ptr<FCStudyCard> studyCardWithTop(std::optional<std::string> top,
                                                          std::optional<std::string> bottom, std::int64_t primaryKey);
 
-    // The stored sides of this card itself (never those of a wrapped card),
-    // for writers that copy them out without a temporary string.
+    // The stored sides and statistics of this card itself (never those of a
+    // wrapped card), for writers that copy them out without temporaries.
     const FCCardSides& storedSides() const { return sides_; }
+    const std::shared_ptr<FCStudyStats>& storedStudyStats() const { return studyStats_; }
+    const std::shared_ptr<FCStudyStats>& storedReverseStudyStats() const { return reverseStudyStats_; }
 
     virtual std::optional<std::string> top() const;
     virtual void setTop(std::optional<std::string> top);

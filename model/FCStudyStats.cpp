@@ -379,20 +379,33 @@ std::size_t FCStudyStats::pastResultsBinaryDataLength() const {
     return (packable + 3) / 4;
 }
 
-void FCStudyStats::appendPastResultsBinaryData(Data& out) const {
+std::size_t FCStudyStats::writePastResultsBinaryData(std::uint8_t* out) const {
+    std::size_t written = 0;
     std::uint8_t byte = 0;
     int pairs = 0;
-    for (std::size_t i = 0; i < count_; ++i) {
-        const std::int64_t rating = ratingAt(i);
-        if (rating < kRight || rating > kUnsure) continue;
+    auto pack = [&](std::int64_t rating) {
+        if (rating < kRight || rating > kUnsure) return;
         byte |= static_cast<std::uint8_t>(rating << (2 * pairs));
         if (++pairs == 4) {
-            out.push_back(byte);
+            out[written++] = byte;
             byte = 0;
             pairs = 0;
         }
+    };
+    if (wide_) {
+        for (std::int64_t rating : *ratings_.wide) pack(rating);
+    } else {
+        const std::int8_t* bytes = ratingBytes();
+        for (std::size_t i = 0; i < count_; ++i) pack(bytes[i]);
     }
-    if (pairs > 0) out.push_back(byte);
+    if (pairs > 0) out[written++] = byte;
+    return written;
+}
+
+void FCStudyStats::appendPastResultsBinaryData(Data& out) const {
+    const std::size_t at = out.size();
+    out.resize(at + pastResultsBinaryDataLength());
+    out.resize(at + writePastResultsBinaryData(out.data() + at));
 }
 
 Data FCStudyStats::pastResultsBinaryData() const {

@@ -108,8 +108,10 @@ public:
     // Ratings 1 to 3 packed two bits each, four to a byte, the oldest in the low
     // bits; other ratings are left out. The flag and the date are stored apart.
     Data pastResultsBinaryData() const;
-    // Appends the same bytes to the buffer, and their count alone.
+    // Appends the same bytes to the buffer; writes them at `out` (room for
+    // pastResultsBinaryDataLength() bytes) and gives their count; their count alone.
     void appendPastResultsBinaryData(Data& out) const;
+    std::size_t writePastResultsBinaryData(std::uint8_t* out) const;
     std::size_t pastResultsBinaryDataLength() const;
     // Replaces the history with the ratings of the data (a 00 pair ends its
     // byte). Leaves the flag and the date alone.
