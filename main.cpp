@@ -7,7 +7,8 @@
 #include "platform/foundation/Bundle.h"
 
 // Start-up as far as the application shell exists so far: the log file, the
-// launch line, the diagnostics switch and the first-launch date.
+// launch line, the diagnostics switch, the first-launch date and the analytics
+// and crash-reporting service.
 int main() {
     FIAppDelegate::initialize();
     FIAppDelegateDocuments::installDocumentHooks();
@@ -18,5 +19,6 @@ int main() {
     TWLogInfo("Launched app version: %@. System: %@", version, std::string(sys.sysname) + " " + sys.release);
     DiagnosticsController::shared().startCollectingDebugMessagesIfNeeded();
     FIAppDelegate::recordFirstLaunchDate();
+    FIAppDelegate::shared()->startAnalyticsAndCrashReporting();
     return 0;
 }

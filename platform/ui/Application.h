@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/foundation/URL.h"
+
 class Window;
 
 // The application object, as far as the interface needs it: the visible
@@ -17,6 +19,12 @@ public:
     std::vector<std::shared_ptr<Window>> windows() const;
     std::shared_ptr<Window> keyWindow() const;
 
+    // Hands a URL to the app that opens its scheme. No other app is reached
+    // from here: the URLs are kept in order, for tests to read.
+    void openURL(const URL& url) { openedURLs_.push_back(url); }
+    const std::vector<URL>& openedURLs() const { return openedURLs_; }
+    void clearOpenedURLs() { openedURLs_.clear(); }
+
     // Called by windows.
     void windowDidShow(Window& window);
     void windowDidHide(Window& window);
@@ -30,4 +38,5 @@ private:
     };
     std::vector<Entry> visible_;  // in the order shown
     Window* key_ = nullptr;
+    std::vector<URL> openedURLs_;
 };
