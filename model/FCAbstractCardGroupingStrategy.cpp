@@ -27,27 +27,6 @@ FCStudyCardArray FCAbstractCardGroupingStrategy::sortedStudyCards(const FCStudyC
     return sorted;
 }
 
-std::vector<FCAbstractCardGroupingStrategy::RankedCard> FCAbstractCardGroupingStrategy::rankedStudyCards(
-    const FCStudyCardArray& cards, bool ascending) {
-    std::vector<RankedCard> unsorted;
-    std::vector<double> scores;
-    std::vector<std::int64_t> counts;
-    unsorted.reserve(cards.size());
-    scores.reserve(cards.size());
-    counts.reserve(cards.size());
-    for (const auto& card : cards) {
-        const FCStudyStats* stats = forwardStats(*card).get();
-        unsorted.push_back({&card, stats});
-        scores.push_back(stats->combinedConfidenceAndDifficulty());
-        counts.push_back(stats->numberOfRatings());
-    }
-    std::vector<RankedCard> ranked;
-    ranked.reserve(cards.size());
-    for (std::uint32_t position : FCStatsSortDescriptor("studyStats", ascending).sortedPositions(scores, counts))
-        ranked.push_back(unsorted[position]);
-    return ranked;
-}
-
 std::string FCAbstractCardGroupingStrategy::countOrEmpty(const FCGroupBuilder& groupBuilder, std::size_t count) {
     if (!groupBuilder.includeCardCountsInTitles()) return {};
     return localizedCardCount(static_cast<std::int64_t>(count));

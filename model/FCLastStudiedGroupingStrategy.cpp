@@ -52,21 +52,24 @@ private:
 FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                                                 FCGroupBuilder& groupBuilder) {
     const WeekBuckets weeks;
+    constexpr int kNotStudied = -1;
+    auto bucketOf = [&](const FCStudyStats& stats, bool& needsWork) {
+        if (stats.mostRecentResult() == 0) return kNotStudied;
+        needsWork = stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions) <
+                    kNeedsWorkBelow;
+        return static_cast<int>(weeks.bucket(stats));
+    };
     std::array<FCStudyCardArray, kBucketCount> buckets;
     std::array<bool, kBucketCount> needsWork{};
     FCStudyCardArray notStudied;
-    for (const RankedCard& ranked : rankedStudyCards(cards, ascending)) {
-        const FCStudyStats& stats = *ranked.stats;
-        if (stats.mostRecentResult() == 0) {
+    for (const RankedCard& ranked : rankedStudyCards(cards, ascending, bucketOf)) {
+        if (ranked.group == kNotStudied) {
             notStudied.push_back(*ranked.card);
             continue;
         }
-        const auto bucket = static_cast<std::size_t>(weeks.bucket(stats));
+        const auto bucket = static_cast<std::size_t>(ranked.group);
         buckets[bucket].push_back(*ranked.card);
-        if (!needsWork[bucket])
-            needsWork[bucket] =
-                stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions) <
-                kNeedsWorkBelow;
+        needsWork[bucket] = needsWork[bucket] || ranked.flag;
     }
 
     FCCardGroupArray groups;

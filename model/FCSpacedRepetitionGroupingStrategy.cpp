@@ -57,16 +57,15 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStu
     const std::vector<std::int64_t> intervals = boxIntervals_.value_or(std::vector<std::int64_t>{});
 
     DueDates due(intervals);
+    auto bucketOf = [&](const FCStudyStats& stats, bool&) {
+        if (stats.mostRecentResult() == 0) return static_cast<int>(kNewBucket);
+        // Box 0 is always due, so a card that is not due sits in box 1 to 8.
+        return static_cast<int>(due.isDue(stats) ? kDueBucket
+                                                 : kDueBucket + static_cast<std::size_t>(stats.leitnerBox()));
+    };
     std::array<FCStudyCardArray, kBucketCount> buckets;
-    for (const RankedCard& ranked : rankedStudyCards(cards, ascending)) {
-        const FCStudyStats& stats = *ranked.stats;
-        std::size_t bucket = kNewBucket;
-        if (stats.mostRecentResult() != 0) {
-            // Box 0 is always due, so a card that is not due sits in box 1 to 8.
-            bucket = due.isDue(stats) ? kDueBucket : kDueBucket + static_cast<std::size_t>(stats.leitnerBox());
-        }
-        buckets[bucket].push_back(*ranked.card);
-    }
+    for (const RankedCard& ranked : rankedStudyCards(cards, ascending, bucketOf))
+        buckets[static_cast<std::size_t>(ranked.group)].push_back(*ranked.card);
 
     FCCardGroupArray groups;
     groups.reserve(kBucketCount);

@@ -270,26 +270,33 @@ double FCStudyStats::combinedConfidenceAndDifficultyWithNumberOfRecentSessionsTo
     }
 }
 
-// The share of the target rating among the newest sessions, weighted so that
-// the weights rise linearly towards the newest rating and add up to 100. An
-// unsure rating takes part only as the newest one, where it takes back a part
-// of its weight; unsure ratings further back are skipped.
-double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) const {
-    if (count_ == 0) return 0.0;
+namespace {
 
-    const std::int64_t decided = numberOfRightRatings() + numberOfWrongRatings();
-    const bool newestIsUnsure = ratingAt(count_ - 1) == kUnsure;
+// The weighted score over a history held as bytes or as 64-bit numbers.
+template <typename Rating>
+double weightedScoreOf(const Rating* ratings, std::size_t count, std::int64_t target, std::int64_t sessions) {
+    if (count == 0) return 0.0;
+
+    std::int64_t decided = 0;
+    std::int64_t newestDecided = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ratings[i] == kRight || ratings[i] == kWrong) {
+            ++decided;
+            newestDecided = ratings[i];
+        }
+    }
+    const std::size_t newest = count - 1;
+    const bool newestIsUnsure = ratings[newest] == kUnsure;
     const std::int64_t n = std::min(decided + (newestIsUnsure ? 1 : 0), sessions);
     if (n <= 0) return 0.0;
-    if (n == 1) return mostRecentRightOrWrongResult() == target ? 100.0 : 0.0;
+    if (n == 1) return newestDecided == target ? 100.0 : 0.0;
 
-    const std::size_t newest = count_ - 1;
-    auto counts = [&](std::size_t i) { return ratingAt(i) != kUnsure || i == newest; };
+    auto counts = [&](std::size_t i) { return ratings[i] != kUnsure || i == newest; };
 
     // Walk back to the start of the window: `sessions` counted positions.
     std::size_t start = 0;
     std::int64_t counted = 0;
-    for (std::size_t i = count_; i-- > 0;) {
+    for (std::size_t i = count; i-- > 0;) {
         if (!counts(i)) continue;
         if (++counted == sessions) {
             start = i;
@@ -307,9 +314,9 @@ double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) c
     for (std::size_t i = start; i <= newest; ++i) {
         if (!counts(i)) continue;
         const double weight = first + static_cast<double>(k) * step;
-        if (ratingAt(i) == target) {
+        if (ratings[i] == target) {
             score += weight;
-        } else if (ratingAt(i) == kUnsure) {
+        } else if (ratings[i] == kUnsure) {
             score -= kUnsurePenalty * weight;
         }
         totalWeight += weight;
@@ -319,6 +326,17 @@ double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) c
     // weights no longer add up.
     if (std::lround(totalWeight) != 100) TWLogWarning("Weighted calculation error. Sum not 100%%: %f", totalWeight);
     return score;
+}
+
+}  // namespace
+
+// The share of the target rating among the newest sessions, weighted so that
+// the weights rise linearly towards the newest rating and add up to 100. An
+// unsure rating takes part only as the newest one, where it takes back a part
+// of its weight; unsure ratings further back are skipped.
+double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) const {
+    if (wide_) return weightedScoreOf(ratings_.wide->data(), count_, target, sessions);
+    return weightedScoreOf(ratingBytes(), count_, target, sessions);
 }
 
 std::int64_t FCStudyStats::leitnerBox() const {
@@ -471,28 +489,31 @@ int FCStatsSortDescriptor::compareObject(const FCStudyCard& first, const FCStudy
 
 void FCStatsSortDescriptor::sortStudyCards(std::vector<std::shared_ptr<FCStudyCard>>& cards) const {
     // Each score is worked out once, not in every comparison.
-    std::vector<double> scores;
-    std::vector<std::int64_t> counts;
-    scores.reserve(cards.size());
-    counts.reserve(cards.size());
-    for (const auto& card : cards) {
-        scores.push_back(forwardScore(*card));
-        counts.push_back(forwardRatingCount(*card));
-    }
+    std::vector<Key> keys;
+    keys.reserve(cards.size());
+    for (const auto& card : cards)
+        keys.push_back(keyOf(forwardScore(*card), forwardRatingCount(*card), static_cast<std::uint32_t>(keys.size())));
+    sortKeys(keys);
     std::vector<std::shared_ptr<FCStudyCard>> sorted;
     sorted.reserve(cards.size());
-    for (std::uint32_t position : sortedPositions(scores, counts)) sorted.push_back(std::move(cards[position]));
+    for (const Key& key : keys) sorted.push_back(std::move(cards[key.position]));
     cards = std::move(sorted);
 }
 
-std::vector<std::uint32_t> FCStatsSortDescriptor::sortedPositions(const std::vector<double>& scores,
-                                                                  const std::vector<std::int64_t>& ratingCounts) const {
-    std::vector<std::uint32_t> positions(scores.size());
-    for (std::uint32_t i = 0; i < positions.size(); ++i) positions[i] = i;
-    std::stable_sort(positions.begin(), positions.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return compareScores(scores[a], ratingCounts[a], scores[b], ratingCounts[b]) < 0;
+FCStatsSortDescriptor::Key FCStatsSortDescriptor::keyOf(double score, std::int64_t ratingCount,
+                                                         std::uint32_t position) const {
+    // As compareScores: unrated last in both directions; equal scores equal,
+    // unless they are the score of only unsure ratings, then the counts decide.
+    if (score == 0.0) return {std::numeric_limits<double>::infinity(), 0, position};
+    const bool onlyUnsure = std::fabs(score - kOnlyUnsureScore) <= std::numeric_limits<float>::epsilon();
+    const std::int64_t secondary = onlyUnsure ? ratingCount : 0;
+    return ascending_ ? Key{score, secondary, position} : Key{-score, -secondary, position};
+}
+
+void FCStatsSortDescriptor::sortKeys(std::vector<Key>& keys) const {
+    std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        return a.primary < b.primary || (a.primary == b.primary && a.secondary < b.secondary);
     });
-    return positions;
 }
 
 // --- FCStudyStatsResultsToTextTransformer ---

@@ -171,10 +171,22 @@ public:
     int compareObject(const FCStudyCard& first, const FCStudyCard& second) const;
     // Sorts in place, keeping the order of cards that compare equal.
     void sortStudyCards(std::vector<std::shared_ptr<FCStudyCard>>& cards) const;
-    // The same order for cards whose scores and forward rating counts are
-    // already known: the positions of the cards, sorted.
-    std::vector<std::uint32_t> sortedPositions(const std::vector<double>& scores,
-                                               const std::vector<std::int64_t>& ratingCounts) const;
+    // The same order for cards whose scores are worked out beforehand: each
+    // key holds a card's score, its forward rating count and its position.
+    // The order of compareObject folded into two numbers compared in turn:
+    // the score (negated when descending, infinite when unrated) and, for
+    // scores of only unsure ratings, the rating count (negated likewise).
+    struct Key {
+        double primary;
+        std::int64_t secondary;
+        std::uint32_t position;
+    };
+    Key keyOf(const FCStudyStats& forwardStats, std::uint32_t position) const {
+        return keyOf(forwardStats.combinedConfidenceAndDifficulty(), forwardStats.numberOfRatings(), position);
+    }
+    Key keyOf(double score, std::int64_t ratingCount, std::uint32_t position) const;
+    // Sorts the keys, keeping the order of keys that compare equal.
+    void sortKeys(std::vector<Key>& keys) const;
 
     FCStatsSortDescriptor copy() const { return *this; }
     FCStatsSortDescriptor reversedSortDescriptor() const { return FCStatsSortDescriptor(key_, !ascending_); }
