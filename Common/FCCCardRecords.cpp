@@ -35,19 +35,8 @@ bool classTags(const BPDocumentSchema& schema, const std::type_info& type,
 class Reader {
 public:
     Reader(const std::uint8_t* begin, const std::uint8_t* end, FCCCardRecordCodec::ReadCards& result,
-           std::uint8_t top, std::uint8_t bottom, std::uint8_t stats, std::uint8_t reverse, std::uint8_t title,
-           std::uint8_t cards, std::uint8_t lastStudied, std::uint8_t pastResults)
-        : p_(begin),
-          end_(end),
-          result_(result),
-          top_(top),
-          bottom_(bottom),
-          stats_(stats),
-          reverse_(reverse),
-          title_(title),
-          cards_(cards),
-          lastStudied_(lastStudied),
-          pastResults_(pastResults) {}
+           const FCCCardRecordCodec::Tags& tags)
+        : p_(begin), end_(end), result_(result), tags_(tags) {}
 
     bool readAll() {
         while (p_ < end_) {
@@ -114,11 +103,11 @@ private:
         std::size_t packedLength = 0;
         std::optional<Date> lastStudied;
         do {
-            if (tag == lastStudied_) {
+            if (tag == tags_.lastStudied) {
                 std::uint64_t seconds;
                 if (!varint(seconds)) return false;
                 lastStudied = Date::fromTimeIntervalSince1970(static_cast<double>(seconds));
-            } else if (tag == pastResults_) {
+            } else if (tag == tags_.pastResults) {
                 if (!bytes(packed, packedLength)) return false;
             } else {
                 return false;
@@ -131,8 +120,9 @@ private:
 
     std::shared_ptr<FCCard> readCard(std::uint8_t tag, int depth) {
         if (depth > kBPMaxNestingDepth) return nullptr;
-        if (tag == top_ || tag == bottom_ || tag == stats_ || tag == reverse_) return readStudyCard(tag, depth);
-        if (tag == title_ || tag == cards_) return readTopic(tag, depth);
+        if (tag == tags_.top || tag == tags_.bottom || tag == tags_.studyStats || tag == tags_.reverseStudyStats)
+            return readStudyCard(tag, depth);
+        if (tag == tags_.title || tag == tags_.cards) return readTopic(tag, depth);
         return nullptr;
     }
 
@@ -151,23 +141,22 @@ private:
         // A statistics property the record leaves out keeps a new card's empty one.
         auto statistics = std::make_shared<StatisticsPair>();
         do {
-            if (tag == top_) {
+            if (tag == tags_.top) {
                 if (!text(top)) return nullptr;
-            } else if (tag == bottom_) {
+            } else if (tag == tags_.bottom) {
                 if (!text(bottom)) return nullptr;
-            } else if (tag == stats_) {
+            } else if (tag == tags_.studyStats) {
                 if (!readStats(statistics->forward, depth + 1)) return nullptr;
-            } else if (tag == reverse_) {
+            } else if (tag == tags_.reverseStudyStats) {
                 if (!readStats(statistics->reverse, depth + 1)) return nullptr;
             } else {
                 return nullptr;
             }
             if (!nextTag(tag)) return nullptr;
         } while (tag != BPTagEndOfRecord);
-        auto card = std::make_shared<FCStudyCard>(FCCardSides(top, bottom),
-                                                  std::shared_ptr<FCStudyStats>(statistics, &statistics->forward),
-                                                  std::shared_ptr<FCStudyStats>(statistics, &statistics->reverse),
-                                                  key, sequenceNumber);
+        auto card = std::make_shared<FCStudyCard>(
+            FCCardSides(top, bottom), std::shared_ptr<FCStudyStats>(statistics, &statistics->forward),
+            std::shared_ptr<FCStudyStats>(statistics, &statistics->reverse), key, sequenceNumber);
         if (card->isUnstudied()) ++result_.unstudiedStudyCardsCount;
         return card;
     }
@@ -177,11 +166,11 @@ private:
         topic->setPrimaryKey(++result_.lastPrimaryKey);  // before its children, as the numbering walk does
         bool sawCards = false;
         do {
-            if (tag == title_) {
+            if (tag == tags_.title) {
                 std::optional<std::string_view> title;
                 if (!text(title)) return nullptr;
                 topic->setTitle(FCCardSides::toString(title));
-            } else if (tag == cards_) {
+            } else if (tag == tags_.cards) {
                 // A second array would have numbered cards the generic reader drops.
                 if (sawCards) return nullptr;
                 sawCards = true;
@@ -210,7 +199,7 @@ private:
     const std::uint8_t* p_;
     const std::uint8_t* end_;
     FCCCardRecordCodec::ReadCards& result_;
-    const std::uint8_t top_, bottom_, stats_, reverse_, title_, cards_, lastStudied_, pastResults_;
+    const FCCCardRecordCodec::Tags& tags_;
 };
 
 // --- Writing ---
@@ -219,18 +208,7 @@ private:
 // cut to what was written at the end.
 class Writer {
 public:
-    Writer(Data& out, std::uint8_t top, std::uint8_t bottom, std::uint8_t stats, std::uint8_t reverse,
-           std::uint8_t title, std::uint8_t cards, std::uint8_t lastStudied, std::uint8_t pastResults)
-        : out_(out),
-          at_(out.size()),
-          top_(top),
-          bottom_(bottom),
-          stats_(stats),
-          reverse_(reverse),
-          title_(title),
-          cards_(cards),
-          lastStudied_(lastStudied),
-          pastResults_(pastResults) {
+    Writer(Data& out, const FCCCardRecordCodec::Tags& tags) : out_(out), at_(out.size()), tags_(tags) {
         out_.resize(std::max(out_.capacity(), at_ + 64));
     }
 
@@ -271,10 +249,10 @@ private:
         room(4 + 2 * kBPMaxVarintLength + packedLength);
         byte(tag);
         if (auto lastStudied = stats.lastStudied()) {
-            byte(lastStudied_);
+            byte(tags_.lastStudied);
             varint(fcWholeSecondsSince1970(*lastStudied));
         }
-        byte(pastResults_);
+        byte(tags_.pastResults);
         varint(packedLength);
         at_ += stats.writePastResultsBinaryData(out_.data() + at_);
         byte(BPTagEndOfRecord);
@@ -284,19 +262,19 @@ private:
     bool writeStudyCard(const FCStudyCard& card, int depth) {
         bool wroteValue = false;
         if (auto top = card.storedSides().top()) {
-            text(top_, *top);
+            text(tags_.top, *top);
             wroteValue = true;
         }
         if (auto bottom = card.storedSides().bottom()) {
-            text(bottom_, *bottom);
+            text(tags_.bottom, *bottom);
             wroteValue = true;
         }
         if (const auto& stats = card.storedStudyStats()) {
-            if (!writeStats(stats_, *stats, depth + 1)) return false;
+            if (!writeStats(tags_.studyStats, *stats, depth + 1)) return false;
             wroteValue = true;
         }
         if (const auto& reverse = card.storedReverseStudyStats()) {
-            if (!writeStats(reverse_, *reverse, depth + 1)) return false;
+            if (!writeStats(tags_.reverseStudyStats, *reverse, depth + 1)) return false;
             wroteValue = true;
         }
         room(3);
@@ -304,17 +282,17 @@ private:
             byte(BPTagEndOfRecord);
         } else {
             byte(BPTagAllNilPropertiesRecord);
-            byte(top_);
+            byte(tags_.top);
             byte(BPTagEndOfRecord);
         }
         return true;
     }
 
     bool writeTopic(const FCTopicCard& topic, int depth) {
-        if (auto title = topic.title()) text(title_, *title);
+        if (auto title = topic.title()) text(tags_.title, *title);
         const FCCardArray& children = *topic.cards();
         room(1 + kBPMaxVarintLength);
-        byte(cards_);
+        byte(tags_.cards);
         varint(children.size());
         for (const auto& child : children)
             if (!writeCard(child.get(), depth + 1)) return false;
@@ -325,7 +303,7 @@ private:
 
     Data& out_;
     std::size_t at_;
-    const std::uint8_t top_, bottom_, stats_, reverse_, title_, cards_, lastStudied_, pastResults_;
+    const FCCCardRecordCodec::Tags& tags_;
 };
 
 }  // namespace
@@ -347,9 +325,7 @@ FCCCardRecordCodec::FCCCardRecordCodec(const BPDocumentSchema& schema) {
 std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::read(BPBytes records) const {
     if (!enabled_) return std::nullopt;
     ReadCards result;
-    Reader reader(records.data(), records.data() + records.size(), result, tags_.top, tags_.bottom,
-                  tags_.studyStats, tags_.reverseStudyStats, tags_.title, tags_.cards, tags_.lastStudied,
-                  tags_.pastResults);
+    Reader reader(records.data(), records.data() + records.size(), result, tags_);
     if (!reader.readAll()) return std::nullopt;
     return result;
 }
@@ -357,8 +333,7 @@ std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::read(BPBytes re
 bool FCCCardRecordCodec::write(const FCCardArray& cards, Data& out) const {
     if (!enabled_) return false;
     const std::size_t start = out.size();
-    Writer writer(out, tags_.top, tags_.bottom, tags_.studyStats, tags_.reverseStudyStats, tags_.title, tags_.cards,
-                  tags_.lastStudied, tags_.pastResults);
+    Writer writer(out, tags_);
     bool ok = true;
     for (const auto& card : cards)
         if (!(ok = writer.writeCard(card.get(), 0))) break;

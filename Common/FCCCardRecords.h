@@ -54,12 +54,14 @@ public:
     // plain form.
     bool write(const FCCardArray& cards, Data& out) const;
 
-private:
+    // The tags of the card properties, as the schema maps them.
     struct Tags {
         std::uint8_t top, bottom, studyStats, reverseStudyStats;
         std::uint8_t title, cards;
         std::uint8_t lastStudied, pastResults;
     };
+
+private:
     Tags tags_{};
     bool enabled_ = false;
 };

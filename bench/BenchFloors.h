@@ -14,6 +14,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,7 +25,10 @@
 #include "Common/ZipFile.h"
 #include "Common/ZipReadStream.h"
 #include "Common/ZipWriteStream.h"
+#include "model/TWLogger.h"
+#include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Data.h"
+#include "platform/foundation/UUID.h"
 
 namespace bench {
 
@@ -134,5 +140,31 @@ inline bool writeFloor(const Data& head, const Data& uncompressedCards, const st
 inline std::size_t allocatedBytes() {
     return mallinfo2().uordblks;
 }
+
+// The fixtures of one benchmark program, one per deck size, made on first
+// use, with the app's folders in a temporary container of their own.
+template <class Fixture>
+class FixturesBySize {
+public:
+    explicit FixturesBySize(const std::string& name)
+        : root_(std::filesystem::temp_directory_path() / (name + "_container." + UUID().UUIDString())) {
+        TWLogger::sharedInstance().setMaxLogLevel(0);
+        AppContainer::setRoot(root_.string());
+    }
+    ~FixturesBySize() {
+        fixtures_.clear();
+        AppContainer::setRoot("");
+        std::filesystem::remove_all(root_);
+    }
+    Fixture& fixture(int cards) {
+        auto& f = fixtures_[cards];
+        if (!f) f = std::make_unique<Fixture>(cards);
+        return *f;
+    }
+
+private:
+    std::filesystem::path root_;
+    std::map<int, std::unique_ptr<Fixture>> fixtures_;
+};
 
 }  // namespace bench

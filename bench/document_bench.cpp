@@ -21,10 +21,10 @@
 #include <map>
 #include <memory>
 
-#include "bench/BenchDeck.h"
-#include "bench/BenchFloors.h"
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FIFlashcardsDocument.h"
+#include "bench/BenchDeck.h"
+#include "bench/BenchFloors.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/RunLoop.h"
@@ -70,28 +70,9 @@ struct Fixture {
     bool writeFloor() const { return bench::writeFloor(recordsHead, uncompressedCards, floorPath); }
 };
 
-struct Environment {
-    fs::path root = fs::temp_directory_path() / ("document_bench_container." + UUID().UUIDString());
-    std::map<int, std::unique_ptr<Fixture>> fixtures;
-    Environment() {
-        TWLogger::sharedInstance().setMaxLogLevel(0);
-        AppContainer::setRoot(root.string());
-    }
-    ~Environment() {
-        fixtures.clear();
-        AppContainer::setRoot("");
-        fs::remove_all(root);
-    }
-    Fixture& fixture(int cards) {
-        auto& f = fixtures[cards];
-        if (!f) f = std::make_unique<Fixture>(cards);
-        return *f;
-    }
-};
-
-Environment& environment() {
-    static Environment e;
-    return e;
+bench::FixturesBySize<Fixture>& environment() {
+    static bench::FixturesBySize<Fixture> fixtures("document_bench");
+    return fixtures;
 }
 
 std::shared_ptr<FCStudyCard> someCard(FCDeck& deck) {

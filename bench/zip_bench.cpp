@@ -24,9 +24,9 @@
 #include <map>
 #include <memory>
 
+#include "Common/FCZipBackedBinaryDocumentPersistence.h"
 #include "bench/BenchDeck.h"
 #include "bench/BenchFloors.h"
-#include "Common/FCZipBackedBinaryDocumentPersistence.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/UUID.h"
@@ -70,28 +70,9 @@ struct Fixture {
     ~Fixture() { fs::remove_all(dir); }
 };
 
-struct Environment {
-    fs::path root = fs::temp_directory_path() / ("zip_bench_container." + UUID().UUIDString());
-    std::map<int, std::unique_ptr<Fixture>> fixtures;
-    Environment() {
-        TWLogger::sharedInstance().setMaxLogLevel(0);
-        AppContainer::setRoot(root.string());
-    }
-    ~Environment() {
-        fixtures.clear();
-        AppContainer::setRoot("");
-        fs::remove_all(root);
-    }
-    Fixture& fixture(int cards) {
-        auto& f = fixtures[cards];
-        if (!f) f = std::make_unique<Fixture>(cards);
-        return *f;
-    }
-};
-
-Environment& environment() {
-    static Environment e;
-    return e;
+bench::FixturesBySize<Fixture>& environment() {
+    static bench::FixturesBySize<Fixture> fixtures("zip_bench");
+    return fixtures;
 }
 
 void BM_Open(benchmark::State& state) {
@@ -169,7 +150,8 @@ void BM_OpenDeckMemory(benchmark::State& state) {
         deck.reset();
     }
     state.counters["bytes_per_card"] = perCard;
-    state.counters["record_bytes_per_card"] = static_cast<double>(f.recordsHead.size() + f.uncompressedCards.size()) / f.cards;
+    state.counters["record_bytes_per_card"] =
+        static_cast<double>(f.recordsHead.size() + f.uncompressedCards.size()) / f.cards;
 }
 
 void sizes(benchmark::internal::Benchmark* b) {

@@ -14,9 +14,7 @@
 class FCCardSides {
 public:
     FCCardSides() = default;
-    FCCardSides(std::optional<std::string_view> top, std::optional<std::string_view> bottom) {
-        assign(top, bottom);
-    }
+    FCCardSides(std::optional<std::string_view> top, std::optional<std::string_view> bottom) { assign(top, bottom); }
     FCCardSides(const FCCardSides& other) { assign(other.top(), other.bottom()); }
     FCCardSides(FCCardSides&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
     FCCardSides& operator=(const FCCardSides& other) {

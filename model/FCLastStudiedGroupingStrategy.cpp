@@ -28,8 +28,7 @@ constexpr double kNeedsWorkBelow = 80.0;
 class WeekBuckets {
 public:
     WeekBuckets() {
-        for (std::size_t k = 0; k < kWeekStarts; ++k)
-            starts_[k] = days_.startOfDayFromToday(-7 * static_cast<int>(k));
+        for (std::size_t k = 0; k < kWeekStarts; ++k) starts_[k] = days_.startOfDayFromToday(-7 * static_cast<int>(k));
     }
 
     std::int64_t bucket(const FCStudyStats& stats) const {
@@ -55,8 +54,8 @@ FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCar
     constexpr int kNotStudied = -1;
     auto bucketOf = [&](const FCStudyStats& stats, bool& needsWork) {
         if (stats.mostRecentResult() == 0) return kNotStudied;
-        needsWork = stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions) <
-                    kNeedsWorkBelow;
+        needsWork =
+            stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions) < kNeedsWorkBelow;
         return static_cast<int>(weeks.bucket(stats));
     };
     std::array<FCStudyCardArray, kBucketCount> buckets;

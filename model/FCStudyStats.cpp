@@ -501,7 +501,7 @@ void FCStatsSortDescriptor::sortStudyCards(std::vector<std::shared_ptr<FCStudyCa
 }
 
 FCStatsSortDescriptor::Key FCStatsSortDescriptor::keyOf(double score, std::int64_t ratingCount,
-                                                         std::uint32_t position) const {
+                                                        std::uint32_t position) const {
     // As compareScores: unrated last in both directions; equal scores equal,
     // unless they are the score of only unsure ratings, then the counts decide.
     if (score == 0.0) return {std::numeric_limits<double>::infinity(), 0, position};

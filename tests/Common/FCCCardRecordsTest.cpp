@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Common/BPDocumentSchema.h"
+#include "Common/CardTreeTestSupport.h"
 #include "Common/FCCBinaryDocumentPersistence.h"
 #include "Common/FCCCardRecords.h"
 #include "Common/FCCModelEntityClasses.h"
@@ -22,19 +23,8 @@ std::shared_ptr<FCStudyStats> stats(std::vector<std::int64_t> ratings, std::opti
     return s;
 }
 
-std::shared_ptr<FCStudyCard> card(std::optional<std::string> top, std::optional<std::string> bottom,
-                                  std::shared_ptr<FCStudyStats> forward, std::shared_ptr<FCStudyStats> reverse) {
-    auto c = FCStudyCard::studyCardWithTop(std::move(top), std::move(bottom), 0);
-    c->setStudyStats(std::move(forward));
-    c->setReverseStudyStats(std::move(reverse));
-    return c;
-}
-
-std::shared_ptr<FCTopicCard> topic(std::optional<std::string> title, FCCardArray cards) {
-    auto t = FCTopicCard::topicCardWithTitle(std::move(title), 0);
-    t->setCards(std::move(cards));
-    return t;
-}
+using card_tree_test::card;
+using card_tree_test::topic;
 
 // Every form the plain records take: nil and empty sides, non-ASCII text,
 // histories short, long and with ratings the packed form leaves out, dates
@@ -47,8 +37,7 @@ FCCardArray variedCards() {
         card("Q1", "A1", stats({1, 2, 3}, 1.7e9), stats({}, std::nullopt)),
         card(std::nullopt, "", stats({}, std::nullopt), stats({1}, 12.75)),
         topic("Tópico <b>1</b>",
-              {card("Grüße ✓", std::nullopt, stats(long_, -5.0), stats({3}, 0.0)),
-               topic(std::nullopt, {}),
+              {card("Grüße ✓", std::nullopt, stats(long_, -5.0), stats({3}, 0.0)), topic(std::nullopt, {}),
                topic("inner", {card("x", "y", stats({0, 1, 0, 2}, 1e12), nullptr)})}),
         card("last", "card", stats({1, 1, 1, 1, 1, 1, 1, 1, 1}, 3.0), stats({2, 3, 3}, 4.0)),
     };
@@ -199,7 +188,8 @@ TEST_F(FCCCardRecords, DamagedStreamsReadAsTheGenericReaderReadsThemOrAreDecline
         check(Data(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(length)),
               "cut at " + std::to_string(length));
     for (std::size_t i = 0; i < records.size(); ++i)
-        for (std::uint8_t value : {0x00, 0x01, 0x02, 0x0A, 0x0B, 0x0C, 0x0E, 0x0F, 0x10, 0x11, 0x7F, 0x80, 0xC3, 0xFF}) {
+        for (std::uint8_t value :
+             {0x00, 0x01, 0x02, 0x0A, 0x0B, 0x0C, 0x0E, 0x0F, 0x10, 0x11, 0x7F, 0x80, 0xC3, 0xFF}) {
             Data damaged = records;
             damaged[i] = value;
             check(damaged, "byte " + std::to_string(i) + " = " + std::to_string(value));

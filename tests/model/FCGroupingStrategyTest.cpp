@@ -431,9 +431,10 @@ TEST_F(FCGroupingStrategyTest, LastStudiedTitlesCountsColoursAndTrailingEmptyGro
 // "now" on either side of both daylight-saving changes, in every box, with
 // the built-in intervals and with own ones (none, negative, zero).
 TEST_F(FCGroupingStrategyTest, DayBoundariesReadOncePlaceCardsAsTheCalendarRulesDo) {
-    const Date nows[] = {Calendar::dateFromComponents(2024, 3, 31, 1, 30), Calendar::dateFromComponents(2024, 3, 31, 23, 59),
-                         Calendar::dateFromComponents(2024, 4, 1, 0, 0), Calendar::dateFromComponents(2024, 10, 27, 2, 30),
-                         Calendar::dateFromComponents(2024, 11, 3, 0, 1)};
+    const Date nows[] = {
+        Calendar::dateFromComponents(2024, 3, 31, 1, 30), Calendar::dateFromComponents(2024, 3, 31, 23, 59),
+        Calendar::dateFromComponents(2024, 4, 1, 0, 0), Calendar::dateFromComponents(2024, 10, 27, 2, 30),
+        Calendar::dateFromComponents(2024, 11, 3, 0, 1)};
     const Intervals intervalSets[] = {std::nullopt, std::vector<std::int64_t>{0, -3, 5, 1, 40, 2, 9}};
     for (Date now : nows) {
         clock_->set(now);

@@ -170,7 +170,8 @@ TEST(FCStudyStats, CompactHistoriesKeepEveryRatingOfEveryLength) {
         history.push_back(-7);
         EXPECT_EQ(wide->pastResults(), history) << length;
         EXPECT_EQ(wide->mostRecentResult(), -7) << length;
-        EXPECT_EQ(wide->pastResultsBinaryData(), FCStudyStats::statsWithLegacyPastResults(packable)->pastResultsBinaryData())
+        EXPECT_EQ(wide->pastResultsBinaryData(),
+                  FCStudyStats::statsWithLegacyPastResults(packable)->pastResultsBinaryData())
             << length;
     }
 }
