@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/foundation/URL.h"
+#include "platform/ui/TraitCollection.h"
 
+class ViewController;
 class Window;
 
 // The application object, as far as the interface needs it: the visible
@@ -19,6 +22,33 @@ public:
     std::vector<std::shared_ptr<Window>> windows() const;
     std::shared_ptr<Window> keyWindow() const;
 
+    // Tells every controller of the visible windows (each root, its
+    // children and what it presents, parents before children) that memory
+    // runs low: their didReceiveMemoryWarning. Posts
+    // "UIApplicationDidReceiveMemoryWarningNotification" first.
+    void didReceiveMemoryWarning();
+    // Tells the same controllers that the screen's traits changed
+    // (traitCollectionDidChange with the previous ones); Screen and Device
+    // call it.
+    void traitCollectionDidChange(const TraitCollection& previous);
+
+    // Background tasks (beginBackgroundTaskWithExpirationHandler:), from any
+    // thread. Nothing suspends this process, so they are only recorded; they
+    // expire when expireBackgroundTasks() says so (the handlers of the open
+    // tasks run on the calling thread). Identifiers start at 1.
+    using BackgroundTaskIdentifier = unsigned long;
+    static constexpr BackgroundTaskIdentifier kInvalidBackgroundTask = 0;
+    BackgroundTaskIdentifier beginBackgroundTask(std::function<void()> expirationHandler);
+    void endBackgroundTask(BackgroundTaskIdentifier identifier);
+    std::vector<BackgroundTaskIdentifier> openBackgroundTasks() const;
+    void expireBackgroundTasks();
+
+    // The status bar's network-activity indicator (recorded; main thread).
+    // networkActivityIndicatorSetCount() counts the calls of the setter.
+    bool isNetworkActivityIndicatorVisible() const;
+    void setNetworkActivityIndicatorVisible(bool visible);
+    int networkActivityIndicatorSetCount() const;
+
     // Hands a URL to the app that opens its scheme. No other app is reached
     // from here: the URLs are kept in order, for tests to read.
     void openURL(const URL& url) { openedURLs_.push_back(url); }
@@ -32,6 +62,8 @@ public:
     void windowDidGoAway(Window& window);
 
 private:
+    void forEachController(const std::function<void(ViewController&)>& block) const;
+
     struct Entry {
         Window* window;
         std::weak_ptr<Window> weak;
