@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/study/StudyPageShadow.h"
 #include "app/views/CardAttachmentURLSchemeHandler.h"
 #include "model/FCCMultipleChoiceQuestion.h"
 #include "model/TWLogger.h"
@@ -127,9 +128,7 @@ void MultipleChoiceQuestionViewController::viewDidLoad() {
     // The bridge holds its handlers weakly; this controller owns the bridge.
     bridge_->addHandler(std::shared_ptr<JavaScriptHandler>(shared_from_this(), static_cast<JavaScriptHandler*>(this)),
                         "studyViewController");
-    web->layer().setShadowColor(Color::blackColor());
-    web->layer().setShadowRadius(4);
-    web->layer().setShadowOpacity(0.8);
+    addStudyPageShadow(*web);
 }
 
 void MultipleChoiceQuestionViewController::viewWillAppear(bool animated) {

@@ -1,4 +1,5 @@
 #include "app/study/MultipleChoiceStartPageViewController.h"
+#include "app/study/StudyPageShadow.h"
 
 #include <algorithm>
 #include <cctype>
@@ -44,6 +45,15 @@ void changeSettings(const std::shared_ptr<FIDeckDocument>& document, Block block
     }
 }
 
+// Gives the field its choices with the one selected shown.
+void offerChoices(ChoicesTextField& field, std::vector<std::string> choices, std::int64_t selected) {
+    field.setChoices(std::move(choices));
+    field.setSelectedChoiceIndex(0);
+    field.pickerView()->reloadAllComponents();
+    field.setSelectedChoiceIndex(selected);
+    field.updateText();
+}
+
 }  // namespace
 
 MultipleChoiceStartPageViewController::MultipleChoiceStartPageViewController() = default;
@@ -75,9 +85,7 @@ void MultipleChoiceStartPageViewController::viewDidLoad() {
             page->tappedOnBackground();
         }
     }));
-    view()->layer().setShadowColor(Color::blackColor());
-    view()->layer().setShadowRadius(4);
-    view()->layer().setShadowOpacity(0.8);
+    addStudyPageShadow(*view());
     numberOfQuestionsTextField_->setTextFormatter(&questionCountTitle);
     studyDirectionTextField_->setTextFormatter(&studyDirectionTitle);
     shuffleAnswerChoicesTextField_->setTextFormatter(&shuffleTitle);
@@ -128,44 +136,33 @@ void MultipleChoiceStartPageViewController::updateQuestionSteps() {
             static_cast<int>(step)));
         actualQuestionSteps_.push_back(step);
     }
-    auto& field = *numberOfQuestionsTextField_;
-    field.setChoices(std::move(titles));
-    field.setSelectedChoiceIndex(0);
-    field.pickerView()->reloadAllComponents();
-    field.setSelectedChoiceIndex(selected);
-    field.updateText();
+    offerChoices(*numberOfQuestionsTextField_, std::move(titles), selected);
 }
 
 void MultipleChoiceStartPageViewController::updateStudyDirectionChoices() {
-    auto& field = *studyDirectionTextField_;
-    field.setChoices(localizedChoices("MultipleChoiceStartPageStudyDirectionChoices",
-                                      "Using Top Part as Question|Flipping Question & Answer|Using Both Combinations"));
-    field.setSelectedChoiceIndex(0);
-    field.pickerView()->reloadAllComponents();
     std::int64_t direction = 0;
     if (auto d = delegate()) {
         auto document = d->document();
         if (document && document->deck())
             direction = std::max<std::int64_t>(0, document->deck()->preferredStudyDirection());
     }
-    field.setSelectedChoiceIndex(direction);
-    field.updateText();
+    offerChoices(*studyDirectionTextField_,
+                 localizedChoices("MultipleChoiceStartPageStudyDirectionChoices",
+                                  "Using Top Part as Question|Flipping Question & Answer|Using Both Combinations"),
+                 direction);
 }
 
 void MultipleChoiceStartPageViewController::updateShuffleChoices() {
-    auto& field = *shuffleAnswerChoicesTextField_;
-    field.setChoices(localizedChoices("MultipleChoiceStartPageShuffleAnswerChoicesChoices",
-                                      "Shuffling Answer Choices|Keeping Original Answer Order"));
-    field.setSelectedChoiceIndex(0);
-    field.pickerView()->reloadAllComponents();
     bool keep = false;
     if (auto d = delegate()) {
         auto flashcards = std::dynamic_pointer_cast<FIFlashcardsDocument>(d->document());
         auto settings = flashcards ? flashcards->userDocumentSettings() : nullptr;
         keep = settings && settings->keepOriginalMultipleChoiceAnswerOrder();
     }
-    field.setSelectedChoiceIndex(keep ? 1 : 0);
-    field.updateText();
+    offerChoices(*shuffleAnswerChoicesTextField_,
+                 localizedChoices("MultipleChoiceStartPageShuffleAnswerChoicesChoices",
+                                  "Shuffling Answer Choices|Keeping Original Answer Order"),
+                 keep ? 1 : 0);
 }
 
 void MultipleChoiceStartPageViewController::choicesTextFieldDidChange(ChoicesTextField& field) {

@@ -1,4 +1,5 @@
 #include "app/study/MultipleChoiceTestSummaryViewController.h"
+#include "app/study/StudyPageShadow.h"
 
 #include "app/study/StatsButton.h"
 #include "app/views/ColorAdditions.h"
@@ -71,9 +72,7 @@ void MultipleChoiceTestSummaryViewController::viewDidLoad() {
     }
     rightAnswersButton_->setLabel(Bundle::main().localizedString("MultipleChoiceSummaryCorrectLabel", "Correct"));
     wrongAnswersButton_->setLabel(Bundle::main().localizedString("MultipleChoiceSummaryWrongLabel", "Wrong"));
-    view()->layer().setShadowColor(Color::blackColor());
-    view()->layer().setShadowRadius(4);
-    view()->layer().setShadowOpacity(0.8);
+    addStudyPageShadow(*view());
     updateScore();
 }
 
