@@ -14,6 +14,7 @@
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/Storyboard.h"
 
 namespace {
@@ -47,6 +48,25 @@ std::int64_t MultipleChoicePageViewController::initialNumberOfQuestions(const FI
     if (auto settings = settingsOf(document)) stored = settings->questionsPerMultipleChoiceTest();
     const std::int64_t wanted = stored > 0 ? stored : DEFAULT_NUMBER_OF_QUESTIONS;
     return std::min(wanted, static_cast<std::int64_t>(cardCount));
+}
+
+std::shared_ptr<MultipleChoicePageViewController> MultipleChoicePageViewController::presentTest(
+    ViewController& presenter, const std::shared_ptr<FIDeckDocument>& document, std::string headline,
+    const std::shared_ptr<DeckChangeDelegate>& deckChangeDelegate, const FCCardArray& chosenCards) {
+    registerStoryboard();
+    auto test = Storyboard::storyboardWithName(kStoryboardName)
+                    ->instantiate<MultipleChoicePageViewController>("MultipleChoicePageViewController");
+    FCStudyCardArray found;
+    FCTopicCard::findAllStudyCardsIn(chosenCards, found);
+    FCStudyCardArray cards = FCStudyCard::buildStudyCardListFrom(found, 0);
+    test->setDocument(document);
+    test->setHeadline(std::move(headline));
+    test->setDeckChangeDelegate(deckChangeDelegate);
+    test->setUserDesiredNumberOfQuestions(initialNumberOfQuestions(document.get(), cards.size()));
+    test->setNormalizedStudyCardsForQuestions(cards);
+    test->setNormalizedStudyCardsForAnswers(std::move(cards));
+    presenter.presentViewController(std::make_shared<NavigationController>(test), true);
+    return test;
 }
 
 MultipleChoicePageViewController::MultipleChoicePageViewController()

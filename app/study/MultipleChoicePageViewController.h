@@ -42,6 +42,14 @@ public:
     // no settings, at most the number of cards.
     static std::int64_t initialNumberOfQuestions(const FIDeckDocument* document, std::size_t cardCount);
 
+    // What the card list does to start a test on the chosen cards: every
+    // study card under them, question side first, a headline, the deck's
+    // question count; the test is presented modally in a navigation
+    // controller over `presenter`.
+    static std::shared_ptr<MultipleChoicePageViewController> presentTest(
+        ViewController& presenter, const std::shared_ptr<FIDeckDocument>& document, std::string headline,
+        const std::shared_ptr<DeckChangeDelegate>& deckChangeDelegate, const FCCardArray& chosenCards);
+
     MultipleChoicePageViewController();
 
     // --- Set by the card list before the controller appears ---

@@ -4,6 +4,9 @@
 #include "model/FCStudyStats.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/UIDriver.h"
+#include "platform/ui/Window.h"
 
 using mc_test::MultipleChoiceTest;
 using Direction = PageViewControllerNavigationDirection;
@@ -149,4 +152,36 @@ TEST_F(MultipleChoiceTest, StartingOverWithRightOrWrongAnswers) {
     EXPECT_LE(test->questions().size(), 4u);
     EXPECT_EQ(test->userDesiredNumberOfQuestions(), 4);
     EXPECT_EQ(test->viewControllers().back(), test->startPageViewController());
+}
+
+TEST_F(MultipleChoiceTest, TheCardListPresentsTheTestOverItself) {
+    memorant_test::ScopedVirtualClock clock;
+    auto window = std::make_shared<Window>();
+    auto cardList = std::make_shared<ViewController>();
+    window->setRootViewController(cardList);
+    window->makeKeyAndVisible();
+    auto topic = FCTopicCard::topicCardWithTitle("Europe", 100);
+    FCCardArray inTopic;
+    for (const auto& card : makeCards(30)) inTopic.push_back(card);
+    topic->setCards(inTopic);
+    FCCardArray chosen{topic};
+    for (int i = 0; i < 10; ++i) {
+        chosen.push_back(
+            FCStudyCard::studyCardWithTop("Loose " + std::to_string(i), "B" + std::to_string(i), 1000 + i));
+    }
+
+    auto started = MultipleChoicePageViewController::presentTest(*cardList, document, "Europe", changes, chosen);
+    clock.advanceAndRun(1);
+    auto navigation = std::dynamic_pointer_cast<NavigationController>(cardList->presentedViewController());
+    ASSERT_TRUE(navigation);
+    EXPECT_EQ(navigation->topViewController(), started);
+    EXPECT_EQ(started->normalizedStudyCardsForQuestions().size(), 40u);
+    EXPECT_EQ(started->questions().size(), 15u);
+    EXPECT_EQ(started->headline(), "Europe");
+
+    // Done closes it.
+    ASSERT_TRUE(started->navigationItem().leftBarButtonItem());
+    UIDriver::tap(*started->navigationItem().leftBarButtonItem());
+    clock.advanceAndRun(1);
+    EXPECT_FALSE(cardList->presentedViewController());
 }
