@@ -1,0 +1,74 @@
+#include "app/net/AFXMLRequestOperation.h"
+
+#include "app/net/AFResponseDecoding.h"
+
+AFHTTPOperationClass& AFXMLRequestOperation::classObject() {
+    static AFHTTPOperationClass cls =
+        AFResponseDecoding::makeClass("AFXMLRequestOperation", {"application/xml", "text/xml"}, {"xml"});
+    return cls;
+}
+
+std::shared_ptr<DispatchQueue> AFXMLRequestOperation::processingQueue() {
+    return AFResponseDecoding::processingQueue("com.velotide.networking.xml-request.processing");
+}
+
+std::shared_ptr<AFXMLRequestOperation> AFXMLRequestOperation::create(URLRequest request) {
+    return std::make_shared<AFXMLRequestOperation>(std::move(request));
+}
+
+std::shared_ptr<AFURLConnectionOperation> AFXMLRequestOperation::makeWithRequest(const URLRequest& request) const {
+    return create(request);
+}
+
+std::shared_ptr<AFXMLRequestOperation> AFXMLRequestOperation::XMLParserRequestOperationWithRequest(URLRequest request,
+                                                                                                  Success success,
+                                                                                                  Failure failure) {
+    auto operation = create(std::move(request));
+    operation->setCompletionBlockWithSuccess(
+        [success](std::shared_ptr<AFHTTPRequestOperation> op, std::shared_ptr<XMLParser> parser) {
+            if (success) success(op->request(), op->response(), std::move(parser));
+        },
+        [failure](std::shared_ptr<AFHTTPRequestOperation> op, const Error& error) {
+            if (failure)
+                failure(op->request(), op->response(), error,
+                        std::static_pointer_cast<AFXMLRequestOperation>(op)->responseXMLParser());
+        });
+    return operation;
+}
+
+std::shared_ptr<XMLParser> AFXMLRequestOperation::responseXMLParser() const {
+    std::lock_guard lock(lock_);
+    const auto data = responseData();
+    if (!responseXMLParser_ && data && !data->empty() && isFinished())
+        responseXMLParser_ = std::make_shared<XMLParser>(*data);
+    return responseXMLParser_;
+}
+
+void AFXMLRequestOperation::cancel() {
+    AFHTTPRequestOperation::cancel();
+    std::shared_ptr<XMLParser> parser;
+    {
+        std::lock_guard lock(lock_);
+        parser = responseXMLParser_;
+    }
+    if (parser) parser->setDelegate({});
+}
+
+void AFXMLRequestOperation::setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure) {
+    ResponseObjectSuccessBlock onSuccess;
+    if (success)
+        onSuccess = [success](std::shared_ptr<AFHTTPRequestOperation> op, const std::any& object) {
+            success(std::move(op), AFResponseDecoding::objectAs<std::shared_ptr<XMLParser>>(object));
+        };
+    setCompletionBlockWithResponseObject(std::move(onSuccess), std::move(failure));
+}
+
+void AFXMLRequestOperation::setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success,
+                                                                 FailureBlock failure) {
+    AFResponseDecoding::installCompletion(
+        *this, processingQueue(), true,
+        [](AFHTTPRequestOperation& op) {
+            return std::any(static_cast<AFXMLRequestOperation&>(op).responseXMLParser());
+        },
+        std::move(success), std::move(failure));
+}
