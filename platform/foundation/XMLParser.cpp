@@ -21,10 +21,10 @@ std::string qualified(const xmlChar* prefix, const xmlChar* localName) {
 }  // namespace
 
 struct XMLParser::Callbacks {
-    static XMLParser& parser(void* context) {
-        auto* ctxt = static_cast<xmlParserCtxtPtr>(context);
-        return *static_cast<XMLParser*>(ctxt->_private);
-    }
+    // The callbacks get the parser object as their user data. (With the
+    // context as user data libxml2 would record declared entities in a
+    // document of its own and expand them.)
+    static XMLParser& parser(void* context) { return *static_cast<XMLParser*>(context); }
     static std::shared_ptr<XMLParserDelegate> delegateOf(void* context) { return parser(context).delegate(); }
 
     static void startDocument(void* context) {
@@ -119,13 +119,12 @@ bool XMLParser::parse() {
     sax.resolveEntity = &Callbacks::resolveEntity;
     sax.serror = &Callbacks::structuredError;
 
-    xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&sax, nullptr, nullptr, 0, nullptr);
+    xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
     if (!ctxt) {
         std::lock_guard lock(mutex_);
         error_ = Error(XMLParserErrorDomain, 1, Value::dictionary({{NSLocalizedDescriptionKey, "Out of memory."}}));
         return false;
     }
-    ctxt->_private = this;
     xmlCtxtUseOptions(ctxt, XML_PARSE_NONET | XML_PARSE_NOWARNING);
     ctxt->replaceEntities = 0;
     ctxt->loadsubset = 0;

@@ -97,6 +97,8 @@ TestHTTPServer::TestHTTPServer(const TestIdentity& identity, const std::vector<T
 
 void TestHTTPServer::start() {
     thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // A server stopped before it runs would never stop: wait until it listens.
+    while (!server_->is_running()) std::this_thread::yield();
 }
 
 TestHTTPServer::~TestHTTPServer() {
