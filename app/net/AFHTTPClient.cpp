@@ -15,7 +15,7 @@
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/JSON.h"
-#include "platform/foundation/Locale.h"
+#include "platform/foundation/Languages.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/ui/Screen.h"
 
@@ -73,7 +73,7 @@ URL withTrailingSlash(const URL& url) {
 std::string acceptLanguage() {
     std::string out;
     int index = 0;
-    for (const auto& language : Locale::preferredLanguages()) {
+    for (const auto& language : Languages::preferredLanguages()) {
         const float q = 1.0f - static_cast<float>(index) * 0.1f;
         char item[64];
         std::snprintf(item, sizeof item, ";q=%0.1g", static_cast<double>(q));
@@ -96,8 +96,8 @@ std::optional<std::string> userAgent() {
     std::string text = stringWithFormat("%@/%@ (%@; iOS %@; Scale/%@)", name,
                                         bundle.objectForInfoDictionaryKey("CFBundleVersion").description(),
                                         DeviceInfo::model(), DeviceInfo::systemVersion(), std::string(scaleText));
-    if (!Locale::isASCII(text))
-        if (auto latin = Locale::stringByApplyingTransform(text, "Any-Latin; Latin-ASCII")) text = *latin;
+    if (!Languages::isASCII(text))
+        if (auto latin = Languages::stringByApplyingTransform(text, "Any-Latin; Latin-ASCII")) text = *latin;
     return text;
 }
 

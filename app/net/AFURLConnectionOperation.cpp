@@ -252,11 +252,13 @@ void AFURLConnectionOperation::pause() {
     if (isPaused() || isFinished() || isCancelled()) return;
     std::lock_guard lock(lock_);
     if (isExecuting()) {
+        // The connection stops being the operation's at once: whatever it
+        // still reports before its cancel reaches it is ignored.
         auto self = selfPointer();
-        networkRequestThread().perform(runLoopModes_, [self] {
+        std::shared_ptr<URLConnection> connection = std::move(connection_);
+        networkRequestThread().perform(runLoopModes_, [self, connection] {
+            if (connection) connection->cancel();
             std::lock_guard lock(self->lock_);
-            if (self->connection_) self->connection_->cancel();
-            self->connection_ = nullptr;
             // What the stream did not take yet is not part of what a resumed
             // request asks for: it starts at what was written.
             self->pendingBody_.clear();
@@ -562,9 +564,10 @@ std::optional<URLRequest> AFURLConnectionOperation::connectionWillSendRequest(
     return request;
 }
 
-void AFURLConnectionOperation::connectionDidSendBodyData(URLConnection&, std::int64_t bytesWritten,
+void AFURLConnectionOperation::connectionDidSendBodyData(URLConnection& connection, std::int64_t bytesWritten,
                                                          std::int64_t totalBytesWritten,
                                                          std::int64_t totalBytesExpectedToWrite) {
+    if (!isCurrentConnection(connection)) return;
     UploadProgressBlock block;
     {
         std::lock_guard lock(lock_);
@@ -576,10 +579,16 @@ void AFURLConnectionOperation::connectionDidSendBodyData(URLConnection&, std::in
     });
 }
 
-void AFURLConnectionOperation::connectionDidReceiveResponse(URLConnection&, const std::shared_ptr<URLResponse>& response) {
-    std::shared_ptr<OutputStream> stream;
+bool AFURLConnectionOperation::isCurrentConnection(const URLConnection& connection) const {
+    std::lock_guard lock(lock_);
+    return connection_.get() == &connection;
+}
+
+void AFURLConnectionOperation::connectionDidReceiveResponse(URLConnection& connection,
+                                                            const std::shared_ptr<URLResponse>& response) {
     {
         std::lock_guard lock(lock_);
+        if (connection_.get() != &connection) return;
         response_ = response;
         responseStringEncoding_.reset();
         responseString_.reset();
@@ -591,6 +600,7 @@ void AFURLConnectionOperation::connectionDidReceiveData(URLConnection& connectio
     bool waiting;
     {
         std::lock_guard lock(lock_);
+        if (connection_.get() != &connection) return;
         waiting = !pendingBody_.empty();
         pendingBody_.insert(pendingBody_.end(), data.begin(), data.end());
     }
@@ -658,7 +668,7 @@ void AFURLConnectionOperation::setReceivingPaused(bool paused) {
     connection->setReceivingPaused(paused);
 }
 
-void AFURLConnectionOperation::streamHandleEvent(Stream& stream, StreamEvent event) {
+void AFURLConnectionOperation::streamHandleEvent(ByteStream& stream, StreamEvent event) {
     if (&stream != outputStream().get()) return;
     if (event == StreamEventHasSpaceAvailable) {
         writeToOutputStream();
@@ -681,9 +691,10 @@ void AFURLConnectionOperation::failWhileLoading(const Error& error) {
     connectionDidFailWithError(*connection, error);
 }
 
-void AFURLConnectionOperation::connectionDidFinishLoading(URLConnection&) {
+void AFURLConnectionOperation::connectionDidFinishLoading(URLConnection& connection) {
     {
         std::lock_guard lock(lock_);
+        if (connection_.get() != &connection) return;
         if (!pendingBody_.empty()) {
             finishWhenWritten_ = true;
             return;
@@ -710,9 +721,10 @@ void AFURLConnectionOperation::completeLoading() {
     connection_ = nullptr;
 }
 
-void AFURLConnectionOperation::connectionDidFailWithError(URLConnection&, const Error& error) {
+void AFURLConnectionOperation::connectionDidFailWithError(URLConnection& connection, const Error& error) {
     {
         std::lock_guard lock(lock_);
+        if (connection_.get() != &connection) return;
         error_ = error;
         pendingBody_.clear();
         finishWhenWritten_ = false;

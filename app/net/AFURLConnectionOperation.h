@@ -54,7 +54,9 @@ enum AFURLConnectionOperationSSLPinningMode { AFSSLPinningModeNone = 0, AFSSLPin
 //
 // Body bytes are never dropped: what the output stream cannot take at once is
 // kept, receiving pauses, and the rest is written as the stream reports space;
-// a stream that fails a write fails the operation with the stream's error.
+// a stream that fails a write fails the operation with the stream's error. A
+// stream that takes nothing must report space again (a space-available event
+// on the network thread's loop); until it does, the operation waits.
 //
 // Operations are made with create() (or the subclasses' own) and held by
 // std::shared_ptr.
@@ -172,7 +174,7 @@ public:
     void connectionDidFailWithError(URLConnection&, const Error&) override;
     std::shared_ptr<URLResponse> connectionWillCacheResponse(URLConnection&,
                                                              const std::shared_ptr<URLResponse>&) override;
-    void streamHandleEvent(Stream& stream, StreamEvent event) override;
+    void streamHandleEvent(ByteStream& stream, StreamEvent event) override;
 
     std::optional<Value> valueForKey(const std::string& key) const override;
 
@@ -196,6 +198,7 @@ private:
     void writeToOutputStream();
     void failWhileLoading(const Error& error);
     void setReceivingPaused(bool paused);
+    bool isCurrentConnection(const URLConnection& connection) const;
     Error cancelledError() const;
     void postOnMain(const char* name);
 

@@ -36,3 +36,9 @@ bool FIAppDelegate::recordFirstLaunchDate() {
     defaults.synchronize();
     return true;
 }
+
+std::shared_ptr<FIAppDelegate> FIAppDelegate::shared() {
+    static std::shared_ptr<FIAppDelegate>* instance =
+        new std::shared_ptr<FIAppDelegate>(std::make_shared<FIAppDelegate>());
+    return *instance;
+}

@@ -1,9 +1,7 @@
 #include "app/shell/FIAppDelegateDocuments.h"
 
-#include <atomic>
-#include <mutex>
-
 #include "Common/FIFlashcardsDocument.h"
+#include "app/shell/FIAppDelegate.h"
 #include "app/views/StandaloneAlertController.h"
 #include "app/views/UIImagePDF.h"
 #include "platform/foundation/Bundle.h"
@@ -16,8 +14,6 @@ std::shared_ptr<FIDeckDocument>& currentDocumentSlot() {
     return document;
 }
 
-std::atomic<std::int64_t> gFeedbackEmailRequests{0};
-
 }  // namespace
 
 std::shared_ptr<FIDeckDocument> FIAppDelegateDocuments::currentDocument() {
@@ -29,11 +25,7 @@ void FIAppDelegateDocuments::setCurrentDocument(std::shared_ptr<FIDeckDocument> 
 }
 
 void FIAppDelegateDocuments::sendFeedbackEmailIncludingDiagnosticsData() {
-    ++gFeedbackEmailRequests;
-}
-
-std::int64_t FIAppDelegateDocuments::feedbackEmailRequestCount() {
-    return gFeedbackEmailRequests.load();
+    FIAppDelegate::shared()->sendFeedbackEmailIncludingDiagnosticsData();
 }
 
 void FIAppDelegateDocuments::installDocumentHooks() {

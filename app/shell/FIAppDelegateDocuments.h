@@ -19,10 +19,8 @@ public:
     static std::shared_ptr<FIDeckDocument> currentDocument();
     static void setCurrentDocument(std::shared_ptr<FIDeckDocument> document);
 
-    // Starts the feedback e-mail with the diagnostics data. The mail screen
-    // is not part of the app yet: the request is counted.
+    // Starts the feedback e-mail with the diagnostics data (FIAppDelegate).
     static void sendFeedbackEmailIncludingDiagnosticsData();
-    static std::int64_t feedbackEmailRequestCount();
 
     // Installs the save-error alert and the cover icons (PDF resources) into
     // the document classes. Called once at start-up.

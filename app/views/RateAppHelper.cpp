@@ -27,5 +27,5 @@ void RateAppHelper::askToRateAppIfPossibleWithScene(Window* scene) {
     defaults.setObject(Value(Date::now()), "FILastDateAskedForReview");
     defaults.synchronize();
     StoreReviewController::requestReviewInScene(scene);
-    FIAnalytics::sharedInstance().trackEventWithName("SKStoreReviewRequest");
+    FIAnalytics::shared().trackEventWithName("SKStoreReviewRequest");
 }

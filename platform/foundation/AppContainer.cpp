@@ -39,6 +39,7 @@ void setRoot(const std::string& path) {
 std::string documentsDirectory() { return ensure(root() + "/Documents"); }
 std::string libraryDirectory() { return ensure(root() + "/Library"); }
 std::string cachesDirectory() { return ensure(root() + "/Library/Caches"); }
+std::string applicationSupportDirectory() { return ensure(root() + "/Library/Application Support"); }
 std::string temporaryDirectory() { return ensure(root() + "/tmp"); }
 
 }  // namespace AppContainer

@@ -172,6 +172,8 @@ void TimeZone::setCurrent(const std::string& identifier) {
     gZoneGeneration.fetch_add(1);
 }
 
+std::uint64_t TimeZone::generation() { return gZoneGeneration.load(); }
+
 int TimeZone::secondsFromGMT(Date date) {
     const icu::TimeZone& zone = threadCalendar().getTimeZone();
     int32_t raw = 0, dst = 0;

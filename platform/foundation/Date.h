@@ -98,6 +98,8 @@ public:
     static void setCurrent(const std::string& identifier);
     // Seconds the current zone is ahead of GMT at the given date.
     static int secondsFromGMT(Date date);
+    // Changes with every setCurrent: formatters that cache the zone compare it.
+    static std::uint64_t generation();
 };
 
 // Calendar work in the Gregorian calendar and the current time zone.

@@ -267,6 +267,34 @@ std::size_t utf16Length(std::string_view s) {
     return n;
 }
 
+std::string prefixWithinUTF16Length(std::string_view s, std::size_t maxUnits) {
+    std::size_t units = 0, i = 0;
+    while (i < s.size()) {
+        std::size_t next = i;
+        const std::size_t width = nextCodePoint(s, next) > 0xFFFF ? 2 : 1;
+        if (units + width > maxUnits) break;
+        units += width;
+        i = next;
+    }
+    return std::string(s.substr(0, i));
+}
+
+std::string suffixWithinUTF16Length(std::string_view s, std::size_t maxUnits) {
+    // Code point starts, walked from the end: a start is any byte that is not
+    // a UTF-8 continuation byte (the text is expected to be valid UTF-8).
+    std::size_t units = 0, start = s.size();
+    while (start > 0) {
+        std::size_t lead = start - 1;
+        while (lead > 0 && start - lead < 4 && (static_cast<unsigned char>(s[lead]) & 0xC0) == 0x80) --lead;
+        std::size_t next = lead;
+        const std::size_t width = nextCodePoint(s, next) > 0xFFFF ? 2 : 1;
+        if (units + width > maxUnits) break;
+        units += width;
+        start = lead;
+    }
+    return std::string(s.substr(start));
+}
+
 std::vector<std::string> composedCharacterSequences(std::string_view s) {
     std::vector<std::string> out;
     auto u = icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));

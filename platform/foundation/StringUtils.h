@@ -48,6 +48,11 @@ std::u16string toUTF16(std::string_view s);
 std::string fromUTF16(std::u16string_view s);
 // Number of UTF-16 code units (the platform's string length).
 std::size_t utf16Length(std::string_view s);
+// The first / last code points of the string that together take at most
+// maxUnits UTF-16 code units: a cut that would split a surrogate pair keeps
+// one unit fewer, so no character is ever torn.
+std::string prefixWithinUTF16Length(std::string_view s, std::size_t maxUnits);
+std::string suffixWithinUTF16Length(std::string_view s, std::size_t maxUnits);
 // The string cut into composed character sequences (grapheme clusters).
 std::vector<std::string> composedCharacterSequences(std::string_view s);
 // Appends one code point, encoded as UTF-8.

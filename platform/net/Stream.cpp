@@ -10,11 +10,11 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 
-// ---- Stream ----
+// ---- ByteStream ----
 
-Stream::~Stream() = default;
+ByteStream::~ByteStream() = default;
 
-void Stream::open() {
+void ByteStream::open() {
     {
         std::lock_guard lock(streamMutex_);
         if (status_ != StreamStatus::NotOpen) return;
@@ -25,27 +25,27 @@ void Stream::open() {
         if (events & bit) postEvent(static_cast<StreamEvent>(bit));
 }
 
-void Stream::close() {
+void ByteStream::close() {
     std::lock_guard lock(streamMutex_);
     if (status_ != StreamStatus::Error) status_ = StreamStatus::Closed;
 }
 
-StreamStatus Stream::streamStatus() const {
+StreamStatus ByteStream::streamStatus() const {
     std::lock_guard lock(streamMutex_);
     return status_;
 }
 
-Error Stream::streamError() const {
+Error ByteStream::streamError() const {
     std::lock_guard lock(streamMutex_);
     return error_;
 }
 
-void Stream::setStatus(StreamStatus status) {
+void ByteStream::setStatus(StreamStatus status) {
     std::lock_guard lock(streamMutex_);
     status_ = status;
 }
 
-void Stream::failWithError(const Error& error) {
+void ByteStream::failWithError(const Error& error) {
     {
         std::lock_guard lock(streamMutex_);
         status_ = StreamStatus::Error;
@@ -54,17 +54,17 @@ void Stream::failWithError(const Error& error) {
     postEvent(StreamEventErrorOccurred);
 }
 
-void Stream::setDelegate(std::weak_ptr<StreamDelegate> delegate) {
+void ByteStream::setDelegate(std::weak_ptr<StreamDelegate> delegate) {
     std::lock_guard lock(streamMutex_);
     delegate_ = std::move(delegate);
 }
 
-std::shared_ptr<StreamDelegate> Stream::delegate() const {
+std::shared_ptr<StreamDelegate> ByteStream::delegate() const {
     std::lock_guard lock(streamMutex_);
     return delegate_.lock();
 }
 
-void Stream::scheduleInRunLoop(RunLoop& loop, const std::string& mode) {
+void ByteStream::scheduleInRunLoop(RunLoop& loop, const std::string& mode) {
     std::lock_guard lock(streamMutex_);
     for (auto& schedule : schedules_) {
         if (schedule.loop.lock().get() != &loop) continue;
@@ -75,7 +75,7 @@ void Stream::scheduleInRunLoop(RunLoop& loop, const std::string& mode) {
     schedules_.push_back({loop.shared_from_this(), {mode}});
 }
 
-void Stream::removeFromRunLoop(RunLoop& loop, const std::string& mode) {
+void ByteStream::removeFromRunLoop(RunLoop& loop, const std::string& mode) {
     std::lock_guard lock(streamMutex_);
     for (auto it = schedules_.begin(); it != schedules_.end(); ++it) {
         if (it->loop.lock().get() != &loop) continue;
@@ -85,7 +85,7 @@ void Stream::removeFromRunLoop(RunLoop& loop, const std::string& mode) {
     }
 }
 
-void Stream::postEvent(StreamEvent event) {
+void ByteStream::postEvent(StreamEvent event) {
     std::shared_ptr<RunLoop> loop;
     std::vector<std::string> modes;
     {
@@ -98,7 +98,7 @@ void Stream::postEvent(StreamEvent event) {
         }
     }
     if (!loop) return;
-    std::weak_ptr<Stream> weak = weak_from_this();
+    std::weak_ptr<ByteStream> weak = weak_from_this();
     loop->perform(modes, [weak, event] {
         auto self = weak.lock();
         if (!self) return;
@@ -106,7 +106,7 @@ void Stream::postEvent(StreamEvent event) {
     });
 }
 
-Value Stream::propertyForKey(const std::string&) const {
+Value ByteStream::propertyForKey(const std::string&) const {
     return Value();
 }
 

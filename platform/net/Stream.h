@@ -13,10 +13,12 @@
 #include "platform/foundation/Value.h"
 
 class RunLoop;
-class Stream;
+class ByteStream;
 
 // Streams (NSStream, NSInputStream, NSOutputStream): byte sources and sinks
-// over data, memory and files, with a status, an error and properties.
+// over data, memory and files, with a status, an error and properties. The
+// base is named ByteStream: a class named Stream would clash with the PDF
+// library's own in the one process.
 //
 // A stream scheduled in a run loop tells its delegate of events there: when
 // it opens (open completed, then bytes or space available) and whenever a
@@ -46,14 +48,14 @@ inline constexpr const char* NSStreamFileCurrentOffsetKey = "NSStreamFileCurrent
 class StreamDelegate {
 public:
     virtual ~StreamDelegate() = default;
-    virtual void streamHandleEvent(Stream& stream, StreamEvent event) = 0;
+    virtual void streamHandleEvent(ByteStream& stream, StreamEvent event) = 0;
 };
 
-class Stream : public std::enable_shared_from_this<Stream> {
+class ByteStream : public std::enable_shared_from_this<ByteStream> {
 public:
-    virtual ~Stream();
-    Stream(const Stream&) = delete;
-    Stream& operator=(const Stream&) = delete;
+    virtual ~ByteStream();
+    ByteStream(const ByteStream&) = delete;
+    ByteStream& operator=(const ByteStream&) = delete;
 
     virtual void open();
     virtual void close();
@@ -71,7 +73,7 @@ public:
     virtual Value propertyForKey(const std::string& key) const;
 
 protected:
-    Stream() = default;
+    ByteStream() = default;
     // Tells the delegate of the event on the run loop the stream is scheduled
     // in (from any thread); nothing when it is not scheduled.
     void postEvent(StreamEvent event);
@@ -93,7 +95,7 @@ private:
     std::vector<Schedule> schedules_;
 };
 
-class InputStream : public Stream {
+class InputStream : public ByteStream {
 public:
     static std::shared_ptr<InputStream> inputStreamWithData(Data data);
     static std::shared_ptr<InputStream> inputStreamWithFileAtPath(const std::string& path);
@@ -110,7 +112,7 @@ protected:
     StreamEvent eventsAfterOpen() const override;
 };
 
-class OutputStream : public Stream {
+class OutputStream : public ByteStream {
 public:
     // Collects what is written in memory (NSStreamDataWrittenToMemoryStreamKey).
     static std::shared_ptr<OutputStream> outputStreamToMemory();

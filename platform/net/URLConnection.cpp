@@ -455,6 +455,22 @@ std::size_t URLConnection::onHeader(const char* data, std::size_t size) {
     return size;
 }
 
+namespace {
+
+// The URL a "Location" value names, relative to the request's URL.
+std::optional<URL> resolveLocation(const URL& base, const std::string& location) {
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
+    if (curl_url_set(url.get(), CURLUPART_URL, base.absoluteString().c_str(), 0) != CURLUE_OK) return std::nullopt;
+    if (curl_url_set(url.get(), CURLUPART_URL, location.c_str(), CURLU_ALLOW_SPACE) != CURLUE_OK) return std::nullopt;
+    char* text = nullptr;
+    if (curl_url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK) return std::nullopt;
+    std::optional<URL> resolved = URL::URLWithString(text);
+    curl_free(text);
+    return resolved;
+}
+
+}  // namespace
+
 void URLConnection::headersComplete() {
     auto& t = *transfer_;
     auto response = std::make_shared<HTTPURLResponse>(t.request.url(), t.status, t.httpVersion, t.headers);
@@ -465,9 +481,7 @@ void URLConnection::headersComplete() {
     const int status = t.status;
     const bool isRedirect = status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
     if (isRedirect && t.headers.value("Location")) {
-        char* target = nullptr;
-        curl_easy_getinfo(t.easy, CURLINFO_REDIRECT_URL, &target);
-        std::optional<URL> location = target ? URL::URLWithString(target) : URL::URLWithString(*t.headers.value("Location"));
+        std::optional<URL> location = resolveLocation(*t.request.url(), *t.headers.value("Location"));
         if (location) {
             URLRequest next = t.request;
             next.setURL(location);

@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/foundation/URL.h"
+
 class Window;
 
 // The application object, as far as the interface needs it: the visible
@@ -35,6 +37,12 @@ public:
     void setNetworkActivityIndicatorVisible(bool visible);
     int networkActivityIndicatorSetCount() const;
 
+    // Hands a URL to the app that opens its scheme. No other app is reached
+    // from here: the URLs are kept in order, for tests to read.
+    void openURL(const URL& url) { openedURLs_.push_back(url); }
+    const std::vector<URL>& openedURLs() const { return openedURLs_; }
+    void clearOpenedURLs() { openedURLs_.clear(); }
+
     // Called by windows.
     void windowDidShow(Window& window);
     void windowDidHide(Window& window);
@@ -48,4 +56,5 @@ private:
     };
     std::vector<Entry> visible_;  // in the order shown
     Window* key_ = nullptr;
+    std::vector<URL> openedURLs_;
 };

@@ -44,7 +44,7 @@ TEST(DiagnosticsController, SwitchRaisesAndRestoresTheLogLevel) {
     UserDefaults::standard().setBool(true, "FICollectDebugMessages");
     testing::internal::CaptureStderr();
     diagnostics.startCollectingDebugMessagesIfNeeded();
-    EXPECT_TRUE(diagnostics.isCollecting());
+    EXPECT_TRUE(diagnostics.isCollectingDebugMessages());
     diagnostics.stopCollectingDebugMessages();
     testing::internal::GetCapturedStderr();
     logger.setMaxLogLevel(2);

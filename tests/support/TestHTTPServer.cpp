@@ -97,8 +97,10 @@ TestHTTPServer::TestHTTPServer(const TestIdentity& identity, const std::vector<T
 
 void TestHTTPServer::start() {
     thread_ = std::thread([this] { server_->listen_after_bind(); });
-    // A server stopped before it runs would never stop: wait until it listens.
-    while (!server_->is_running()) std::this_thread::yield();
+    // stop() only reaches a server whose accept loop runs: wait for it (the
+    // listening socket already takes connections meanwhile).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
 }
 
 TestHTTPServer::~TestHTTPServer() {

@@ -56,6 +56,7 @@ public:
     int port() const { return port_; }
     // "http://127.0.0.1:<port><path>" (https for a TLS server).
     std::string url(const std::string& path) const;
+    // Runs the accept loop on a thread of its own; returns once it runs.
     void start();
 
     void stallUntilReleased(std::chrono::seconds bound = std::chrono::seconds(10));

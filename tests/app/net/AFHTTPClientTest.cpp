@@ -9,7 +9,7 @@
 #include "app/net/AFXMLRequestOperation.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/JSON.h"
-#include "platform/foundation/Locale.h"
+#include "platform/foundation/Languages.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/PropertyList.h"
 #include "support/MainLoop.h"

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/foundation/FileManager.h"
+#include "platform/net/ServiceHost.h"
 #include "platform/net/Stream.h"
 #include "platform/net/StringEncoding.h"
 #include "platform/net/URLRequest.h"
@@ -99,4 +102,15 @@ TEST(Streams, MemoryAndFileStreamsReportWhatTheyHold) {
     std::uint8_t all[8];
     EXPECT_EQ(again->read(all, 8), 5);
     EXPECT_EQ(input->read(all, 8), 2);
+}
+
+TEST(ServiceHost, EnvironmentOverridesTheInfoDictionary) {
+    unsetenv(kServiceHostEnvironmentVariable);
+    EXPECT_EQ(serviceHost(), "share.memorant.org");
+    setenv(kServiceHostEnvironmentVariable, " 127.0.0.1:8080\n", 1);
+    EXPECT_EQ(serviceHost(), "127.0.0.1:8080");
+    EXPECT_EQ(serviceDomainName(), "127.0.0.1");
+    setenv(kServiceHostEnvironmentVariable, "[::1]:9000", 1);
+    EXPECT_EQ(serviceDomainName(), "[::1]");
+    unsetenv(kServiceHostEnvironmentVariable);
 }
