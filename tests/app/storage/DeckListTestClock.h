@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Date.h"
-#include "platform/foundation/Languages.h"
+#include "platform/foundation/Locale.h"
 #include "support/MainLoop.h"
 
 namespace memorant_test {
