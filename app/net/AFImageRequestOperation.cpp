@@ -21,15 +21,7 @@ std::shared_ptr<DispatchQueue> AFImageRequestOperation::processingQueue() {
 }
 
 AFImageRequestOperation::AFImageRequestOperation(URLRequest request)
-    : AFHTTPRequestOperation(std::move(request)), imageScale_(Screen::main().scale()) {}
-
-std::shared_ptr<AFImageRequestOperation> AFImageRequestOperation::create(URLRequest request) {
-    return std::make_shared<AFImageRequestOperation>(std::move(request));
-}
-
-std::shared_ptr<AFURLConnectionOperation> AFImageRequestOperation::makeWithRequest(const URLRequest& request) const {
-    return create(request);
-}
+    : AFDecodingRequestOperation(std::move(request)), imageScale_(Screen::main().scale()) {}
 
 std::shared_ptr<AFImageRequestOperation> AFImageRequestOperation::imageRequestOperationWithRequest(
     URLRequest request, ImageSuccess success) {
@@ -106,23 +98,4 @@ Error AFImageRequestOperation::error() const {
         if (imageError_) return imageError_;
     }
     return AFHTTPRequestOperation::error();
-}
-
-void AFImageRequestOperation::setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure) {
-    ResponseObjectSuccessBlock onSuccess;
-    if (success)
-        onSuccess = [success](std::shared_ptr<AFHTTPRequestOperation> op, const std::any& object) {
-            success(std::move(op), AFResponseDecoding::objectAs<std::shared_ptr<Image>>(object));
-        };
-    setCompletionBlockWithResponseObject(std::move(onSuccess), std::move(failure));
-}
-
-void AFImageRequestOperation::setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success,
-                                                                   FailureBlock failure) {
-    AFResponseDecoding::installCompletion(
-        *this, processingQueue(), false,
-        [](AFHTTPRequestOperation& op) {
-            return std::any(static_cast<AFImageRequestOperation&>(op).responseImage());
-        },
-        std::move(success), std::move(failure));
 }

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/net/AFHTTPRequestOperation.h"
+#include "app/net/AFResponseDecoding.h"
 
 class Image;
 
@@ -17,16 +17,15 @@ class Image;
 // A non-empty body that no decoder takes (damaged, truncated, or an image
 // larger than the fixed pixel bound of the decoders) fails with
 // "CorvexErrorDomain" -1016 rather than succeeding without an image.
-class AFImageRequestOperation : public AFHTTPRequestOperation {
+class AFImageRequestOperation : public AFDecodingRequestOperation<AFImageRequestOperation, std::shared_ptr<Image>> {
 public:
     using ImageSuccess = std::function<void(std::shared_ptr<Image>)>;
     using Success = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, std::shared_ptr<Image>)>;
     using Failure = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&)>;
     using ProcessingBlock = std::function<std::shared_ptr<Image>(std::shared_ptr<Image>)>;
-    using OperationSuccess = std::function<void(std::shared_ptr<AFHTTPRequestOperation>, std::shared_ptr<Image>)>;
 
+    static constexpr bool kChecksErrorFirst = false;
     explicit AFImageRequestOperation(URLRequest request);
-    static std::shared_ptr<AFImageRequestOperation> create(URLRequest request);
     static std::shared_ptr<AFImageRequestOperation> imageRequestOperationWithRequest(URLRequest request,
                                                                                      ImageSuccess success);
     static std::shared_ptr<AFImageRequestOperation> imageRequestOperationWithRequest(URLRequest request,
@@ -34,9 +33,6 @@ public:
                                                                                      Success success, Failure failure);
 
     static AFHTTPOperationClass& classObject();
-    const AFHTTPOperationClass& operationClass() const override { return classObject(); }
-    static std::optional<std::set<std::string>> acceptableContentTypes() { return classObject().acceptableContentTypes(); }
-    static bool canProcessRequest(const URLRequest& request) { return classObject().canProcessRequest(request); }
     static std::shared_ptr<DispatchQueue> processingQueue();
 
     std::shared_ptr<Image> responseImage() const;
@@ -48,11 +44,7 @@ public:
     void setAutomaticallyInflatesResponseImage(bool value) { inflates_ = value; }
     Error error() const override;
 
-    void setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure);
-    void setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success, FailureBlock failure) override;
-
-protected:
-    std::shared_ptr<AFURLConnectionOperation> makeWithRequest(const URLRequest& request) const override;
+    std::shared_ptr<Image> decodedObject() const { return responseImage(); }
 
 private:
     std::atomic<bool> inflates_{true};

@@ -15,14 +15,6 @@ std::shared_ptr<DispatchQueue> AFJSONRequestOperation::processingQueue() {
     return AFResponseDecoding::processingQueue("com.velotide.networking.json-request.processing");
 }
 
-std::shared_ptr<AFJSONRequestOperation> AFJSONRequestOperation::create(URLRequest request) {
-    return std::make_shared<AFJSONRequestOperation>(std::move(request));
-}
-
-std::shared_ptr<AFURLConnectionOperation> AFJSONRequestOperation::makeWithRequest(const URLRequest& request) const {
-    return create(request);
-}
-
 std::shared_ptr<AFJSONRequestOperation> AFJSONRequestOperation::JSONRequestOperationWithRequest(URLRequest request,
                                                                                                 Success success,
                                                                                                 Failure failure) {
@@ -68,21 +60,4 @@ Error AFJSONRequestOperation::JSONError() const {
 Error AFJSONRequestOperation::error() const {
     if (Error error = JSONError()) return error;
     return AFHTTPRequestOperation::error();
-}
-
-void AFJSONRequestOperation::setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure) {
-    ResponseObjectSuccessBlock onSuccess;
-    if (success)
-        onSuccess = [success](std::shared_ptr<AFHTTPRequestOperation> op, const std::any& object) {
-            success(std::move(op), AFResponseDecoding::objectAs<std::optional<Value>>(object));
-        };
-    setCompletionBlockWithResponseObject(std::move(onSuccess), std::move(failure));
-}
-
-void AFJSONRequestOperation::setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success,
-                                                                  FailureBlock failure) {
-    AFResponseDecoding::installCompletion(
-        *this, processingQueue(), true,
-        [](AFHTTPRequestOperation& op) { return std::any(static_cast<AFJSONRequestOperation&>(op).responseJSON()); },
-        std::move(success), std::move(failure));
 }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/net/AFHTTPRequestOperation.h"
+#include "app/net/AFResponseDecoding.h"
 #include "platform/foundation/Value.h"
 
 // An HTTP operation whose body is JSON ("application/json", "text/json",
@@ -14,22 +14,18 @@
 // one space decodes to nothing (nullopt) without error; invalid JSON (nesting
 // deeper than the reader's limit included) fails with the reader's error
 // (NSCocoaErrorDomain 3840).
-class AFJSONRequestOperation : public AFHTTPRequestOperation {
+class AFJSONRequestOperation : public AFDecodingRequestOperation<AFJSONRequestOperation, std::optional<Value>> {
 public:
     using Success = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const std::optional<Value>&)>;
     using Failure = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&,
                                        const std::optional<Value>&)>;
-    using OperationSuccess = std::function<void(std::shared_ptr<AFHTTPRequestOperation>, const std::optional<Value>&)>;
 
-    explicit AFJSONRequestOperation(URLRequest request) : AFHTTPRequestOperation(std::move(request)) {}
-    static std::shared_ptr<AFJSONRequestOperation> create(URLRequest request);
+    static constexpr bool kChecksErrorFirst = true;
+    using AFDecodingRequestOperation::AFDecodingRequestOperation;
     static std::shared_ptr<AFJSONRequestOperation> JSONRequestOperationWithRequest(URLRequest request, Success success,
                                                                                    Failure failure);
 
     static AFHTTPOperationClass& classObject();
-    const AFHTTPOperationClass& operationClass() const override { return classObject(); }
-    static std::optional<std::set<std::string>> acceptableContentTypes() { return classObject().acceptableContentTypes(); }
-    static bool canProcessRequest(const URLRequest& request) { return classObject().canProcessRequest(request); }
     static std::shared_ptr<DispatchQueue> processingQueue();
 
     std::optional<Value> responseJSON() const;
@@ -38,11 +34,7 @@ public:
     Error JSONError() const;
     Error error() const override;
 
-    void setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure);
-    void setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success, FailureBlock failure) override;
-
-protected:
-    std::shared_ptr<AFURLConnectionOperation> makeWithRequest(const URLRequest& request) const override;
+    std::optional<Value> decodedObject() const { return responseJSON(); }
 
 private:
     std::atomic<unsigned> readingOptions_{0};

@@ -12,15 +12,6 @@ std::shared_ptr<DispatchQueue> AFPropertyListRequestOperation::processingQueue()
     return AFResponseDecoding::processingQueue("com.velotide.networking.property-list-request.processing");
 }
 
-std::shared_ptr<AFPropertyListRequestOperation> AFPropertyListRequestOperation::create(URLRequest request) {
-    return std::make_shared<AFPropertyListRequestOperation>(std::move(request));
-}
-
-std::shared_ptr<AFURLConnectionOperation> AFPropertyListRequestOperation::makeWithRequest(
-    const URLRequest& request) const {
-    return create(request);
-}
-
 std::shared_ptr<AFPropertyListRequestOperation> AFPropertyListRequestOperation::propertyListRequestOperationWithRequest(
     URLRequest request, Success success, Failure failure) {
     auto operation = create(std::move(request));
@@ -63,23 +54,4 @@ Error AFPropertyListRequestOperation::propertyListError() const {
 Error AFPropertyListRequestOperation::error() const {
     if (Error error = propertyListError()) return error;
     return AFHTTPRequestOperation::error();
-}
-
-void AFPropertyListRequestOperation::setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure) {
-    ResponseObjectSuccessBlock onSuccess;
-    if (success)
-        onSuccess = [success](std::shared_ptr<AFHTTPRequestOperation> op, const std::any& object) {
-            success(std::move(op), AFResponseDecoding::objectAs<std::optional<Value>>(object));
-        };
-    setCompletionBlockWithResponseObject(std::move(onSuccess), std::move(failure));
-}
-
-void AFPropertyListRequestOperation::setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success,
-                                                                          FailureBlock failure) {
-    AFResponseDecoding::installCompletion(
-        *this, processingQueue(), true,
-        [](AFHTTPRequestOperation& op) {
-            return std::any(static_cast<AFPropertyListRequestOperation&>(op).responsePropertyList());
-        },
-        std::move(success), std::move(failure));
 }

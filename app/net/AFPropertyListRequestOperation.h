@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/net/AFHTTPRequestOperation.h"
+#include "app/net/AFResponseDecoding.h"
 #include "platform/foundation/PropertyList.h"
 #include "platform/foundation/Value.h"
 
@@ -14,23 +14,19 @@
 // decoding holds the operation's lock, as the JSON operation's does, so that
 // concurrent readers decode once. Bytes that are no property list (nesting
 // deeper than the reader's limit included) fail with the reader's error.
-class AFPropertyListRequestOperation : public AFHTTPRequestOperation {
+class AFPropertyListRequestOperation : public AFDecodingRequestOperation<AFPropertyListRequestOperation, std::optional<Value>> {
 public:
     using Success = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const std::optional<Value>&)>;
     using Failure = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&,
                                        const std::optional<Value>&)>;
-    using OperationSuccess = std::function<void(std::shared_ptr<AFHTTPRequestOperation>, const std::optional<Value>&)>;
 
-    explicit AFPropertyListRequestOperation(URLRequest request) : AFHTTPRequestOperation(std::move(request)) {}
-    static std::shared_ptr<AFPropertyListRequestOperation> create(URLRequest request);
+    static constexpr bool kChecksErrorFirst = true;
+    using AFDecodingRequestOperation::AFDecodingRequestOperation;
     static std::shared_ptr<AFPropertyListRequestOperation> propertyListRequestOperationWithRequest(URLRequest request,
                                                                                                    Success success,
                                                                                                    Failure failure);
 
     static AFHTTPOperationClass& classObject();
-    const AFHTTPOperationClass& operationClass() const override { return classObject(); }
-    static std::optional<std::set<std::string>> acceptableContentTypes() { return classObject().acceptableContentTypes(); }
-    static bool canProcessRequest(const URLRequest& request) { return classObject().canProcessRequest(request); }
     static std::shared_ptr<DispatchQueue> processingQueue();
 
     std::optional<Value> responsePropertyList() const;
@@ -40,11 +36,7 @@ public:
     Error propertyListError() const;
     Error error() const override;
 
-    void setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure);
-    void setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success, FailureBlock failure) override;
-
-protected:
-    std::shared_ptr<AFURLConnectionOperation> makeWithRequest(const URLRequest& request) const override;
+    std::optional<Value> decodedObject() const { return responsePropertyList(); }
 
 private:
     std::atomic<unsigned> readOptions_{0};

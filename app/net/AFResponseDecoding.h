@@ -39,3 +39,44 @@ T objectAs(const std::any& object) {
 }
 
 }  // namespace AFResponseDecoding
+
+// The base of the four decoding operations: their class-level answers, the
+// typed completion callbacks and how copies are made. Derived gives
+// classObject(), processingQueue(), decodedObject() (the decoded object, made
+// once) and kChecksErrorFirst (whether the request's error is checked when
+// the operation finishes rather than on the processing queue).
+template <class Derived, class Object>
+class AFDecodingRequestOperation : public AFHTTPRequestOperation {
+public:
+    using OperationSuccess = std::function<void(std::shared_ptr<AFHTTPRequestOperation>, Object)>;
+
+    explicit AFDecodingRequestOperation(URLRequest request) : AFHTTPRequestOperation(std::move(request)) {}
+    static std::shared_ptr<Derived> create(URLRequest request) { return std::make_shared<Derived>(std::move(request)); }
+
+    const AFHTTPOperationClass& operationClass() const override { return Derived::classObject(); }
+    static std::optional<std::set<std::string>> acceptableContentTypes() {
+        return Derived::classObject().acceptableContentTypes();
+    }
+    static bool canProcessRequest(const URLRequest& request) { return Derived::classObject().canProcessRequest(request); }
+
+    // success (operation, decoded object), failure (operation, error).
+    void setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure) {
+        ResponseObjectSuccessBlock onSuccess;
+        if (success)
+            onSuccess = [success](std::shared_ptr<AFHTTPRequestOperation> operation, const std::any& object) {
+                success(std::move(operation), AFResponseDecoding::objectAs<Object>(object));
+            };
+        setCompletionBlockWithResponseObject(std::move(onSuccess), std::move(failure));
+    }
+    void setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success, FailureBlock failure) override {
+        AFResponseDecoding::installCompletion(
+            *this, Derived::processingQueue(), Derived::kChecksErrorFirst,
+            [](AFHTTPRequestOperation& operation) { return std::any(static_cast<Derived&>(operation).decodedObject()); },
+            std::move(success), std::move(failure));
+    }
+
+protected:
+    std::shared_ptr<AFURLConnectionOperation> makeWithRequest(const URLRequest& request) const override {
+        return create(request);
+    }
+};

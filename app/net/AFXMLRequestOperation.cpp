@@ -12,14 +12,6 @@ std::shared_ptr<DispatchQueue> AFXMLRequestOperation::processingQueue() {
     return AFResponseDecoding::processingQueue("com.velotide.networking.xml-request.processing");
 }
 
-std::shared_ptr<AFXMLRequestOperation> AFXMLRequestOperation::create(URLRequest request) {
-    return std::make_shared<AFXMLRequestOperation>(std::move(request));
-}
-
-std::shared_ptr<AFURLConnectionOperation> AFXMLRequestOperation::makeWithRequest(const URLRequest& request) const {
-    return create(request);
-}
-
 std::shared_ptr<AFXMLRequestOperation> AFXMLRequestOperation::XMLParserRequestOperationWithRequest(URLRequest request,
                                                                                                   Success success,
                                                                                                   Failure failure) {
@@ -52,23 +44,4 @@ void AFXMLRequestOperation::cancel() {
         parser = responseXMLParser_;
     }
     if (parser) parser->setDelegate({});
-}
-
-void AFXMLRequestOperation::setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure) {
-    ResponseObjectSuccessBlock onSuccess;
-    if (success)
-        onSuccess = [success](std::shared_ptr<AFHTTPRequestOperation> op, const std::any& object) {
-            success(std::move(op), AFResponseDecoding::objectAs<std::shared_ptr<XMLParser>>(object));
-        };
-    setCompletionBlockWithResponseObject(std::move(onSuccess), std::move(failure));
-}
-
-void AFXMLRequestOperation::setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success,
-                                                                 FailureBlock failure) {
-    AFResponseDecoding::installCompletion(
-        *this, processingQueue(), true,
-        [](AFHTTPRequestOperation& op) {
-            return std::any(static_cast<AFXMLRequestOperation&>(op).responseXMLParser());
-        },
-        std::move(success), std::move(failure));
 }
