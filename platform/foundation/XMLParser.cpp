@@ -148,6 +148,11 @@ bool XMLParser::parse() {
         std::lock_guard lock(mutex_);
         context_ = nullptr;
     }
+    // A document type declaration leaves a document holding it, which is the caller's to free.
+    if (ctxt->myDoc) {
+        xmlFreeDoc(ctxt->myDoc);
+        ctxt->myDoc = nullptr;
+    }
     xmlFreeParserCtxt(ctxt);
     std::lock_guard lock(mutex_);
     if (!error_ && (!wellFormed || aborted_))
