@@ -9,7 +9,7 @@
 // ---- class objects ----
 
 AFHTTPOperationClass::AFHTTPOperationClass(std::string name, const AFHTTPOperationClass* superclass,
-                                           std::optional<std::optional<AFIndexSet>> statusCodes,
+                                           std::optional<std::optional<StatusCodeSet>> statusCodes,
                                            std::optional<std::optional<std::set<std::string>>> contentTypes, Rule rule)
     : name_(std::move(name)),
       superclass_(superclass),
@@ -17,7 +17,7 @@ AFHTTPOperationClass::AFHTTPOperationClass(std::string name, const AFHTTPOperati
       contentTypes_(std::move(contentTypes)),
       rule_(std::move(rule)) {}
 
-std::optional<AFIndexSet> AFHTTPOperationClass::acceptableStatusCodes() const {
+std::optional<StatusCodeSet> AFHTTPOperationClass::acceptableStatusCodes() const {
     {
         std::lock_guard lock(mutex_);
         if (statusCodes_) return *statusCodes_;
@@ -33,11 +33,11 @@ std::optional<std::set<std::string>> AFHTTPOperationClass::acceptableContentType
     return superclass_ ? superclass_->acceptableContentTypes() : std::nullopt;
 }
 
-void AFHTTPOperationClass::addAcceptableStatusCodes(const AFIndexSet& codes) {
-    AFIndexSet all = acceptableStatusCodes().value_or(AFIndexSet());
+void AFHTTPOperationClass::addAcceptableStatusCodes(const StatusCodeSet& codes) {
+    StatusCodeSet all = acceptableStatusCodes().value_or(StatusCodeSet());
     all.insert(codes.begin(), codes.end());
     std::lock_guard lock(mutex_);
-    statusCodes_ = std::optional<AFIndexSet>(std::move(all));
+    statusCodes_ = std::optional<StatusCodeSet>(std::move(all));
 }
 
 void AFHTTPOperationClass::addAcceptableContentTypes(const std::set<std::string>& types) {
@@ -54,12 +54,12 @@ bool AFHTTPOperationClass::canProcessRequest(const URLRequest& request) const {
     if (!accept) return false;
     auto types = acceptableContentTypes();
     if (!types) return false;
-    for (const auto& type : AFContentTypesFromHTTPHeader(*accept))
+    for (const auto& type : contentTypesFromAcceptHeader(*accept))
         if (types->count(type)) return true;
     return false;
 }
 
-std::set<std::string> AFContentTypesFromHTTPHeader(const std::string& header) {
+std::set<std::string> contentTypesFromAcceptHeader(const std::string& header) {
     std::set<std::string> types;
     for (const auto& item : componentsSeparatedByString(header, ",")) {
         std::string type = item.substr(0, item.find(';'));
@@ -69,7 +69,7 @@ std::set<std::string> AFContentTypesFromHTTPHeader(const std::string& header) {
     return types;
 }
 
-std::string AFStringFromIndexSet(const AFIndexSet& codes) {
+std::string statusCodeListString(const StatusCodeSet& codes) {
     std::string out;
     for (auto it = codes.begin(); it != codes.end();) {
         const long first = *it;
@@ -96,8 +96,8 @@ std::string setDescription(const std::set<std::string>& items) {
     return out + "\n)}";
 }
 
-AFIndexSet defaultStatusCodes() {
-    AFIndexSet codes;
+StatusCodeSet defaultStatusCodes() {
+    StatusCodeSet codes;
     for (long code = 200; code < 300; ++code) codes.insert(code);
     return codes;
 }
@@ -105,7 +105,8 @@ AFIndexSet defaultStatusCodes() {
 }  // namespace
 
 AFHTTPOperationClass& AFHTTPRequestOperation::classObject() {
-    static AFHTTPOperationClass cls("AFHTTPRequestOperation", nullptr, std::optional<AFIndexSet>(defaultStatusCodes()),
+    static AFHTTPOperationClass cls("AFHTTPRequestOperation", nullptr,
+                                    std::optional<StatusCodeSet>(defaultStatusCodes()),
                                     std::optional<std::set<std::string>>(std::nullopt));
     return cls;
 }
@@ -151,25 +152,27 @@ Error AFHTTPRequestOperation::error() const {
             Value info = Value::dictionary();
             if (auto text = responseString()) info.set(NSLocalizedRecoverySuggestionErrorKey, *text);
             if (request.url()) info.set(NSURLErrorFailingURLErrorKey, request.url()->absoluteString());
-            info.set(AFNetworkingOperationFailingURLRequestErrorKey, request.toValue());
-            info.set(AFNetworkingOperationFailingURLResponseErrorKey, response->toValue());
+            info.set(kCorvexOperationFailingURLRequestErrorKey, request.toValue());
+            info.set(kCorvexOperationFailingURLResponseErrorKey, response->toValue());
             const Bundle& bundle = Bundle::main();
             if (!statusOK) {
                 auto* http = dynamic_cast<const HTTPURLResponse*>(response.get());
                 const std::string format = "Expected status code in (%@), got %d";
                 info.set(NSLocalizedDescriptionKey,
-                         stringWithFormat(bundle.localizedString(format, format, "Corvex"),
-                                          AFStringFromIndexSet(operationClass().acceptableStatusCodes().value_or(AFIndexSet())),
-                                          http ? http->statusCode() : 200));
-                HTTPError_ = Error(AFNetworkingErrorDomain, URLErrorBadServerResponse, std::move(info));
+                         stringWithFormat(
+                             bundle.localizedString(format, format, "Corvex"),
+                             statusCodeListString(operationClass().acceptableStatusCodes().value_or(StatusCodeSet())),
+                             http ? http->statusCode() : 200));
+                HTTPError_ = Error(kCorvexErrorDomain, URLErrorBadServerResponse, std::move(info));
             } else {
                 const std::string format = "Expected content type %@, got %@";
-                info.set(NSLocalizedDescriptionKey,
-                         stringWithFormat(bundle.localizedString(format, format, "Corvex"),
-                                          setDescription(operationClass().acceptableContentTypes().value_or(
-                                              std::set<std::string>())),
-                                          response->MIMEType().value_or("application/octet-stream")));
-                HTTPError_ = Error(AFNetworkingErrorDomain, URLErrorCannotDecodeContentData, std::move(info));
+                info.set(
+                    NSLocalizedDescriptionKey,
+                    stringWithFormat(
+                        bundle.localizedString(format, format, "Corvex"),
+                        setDescription(operationClass().acceptableContentTypes().value_or(std::set<std::string>())),
+                        response->MIMEType().value_or("application/octet-stream")));
+                HTTPError_ = Error(kCorvexErrorDomain, URLErrorCannotDecodeContentData, std::move(info));
             }
         }
     }
@@ -206,7 +209,8 @@ void AFHTTPRequestOperation::pause() {
     auto* http = dynamic_cast<const HTTPURLResponse*>(response().get());
     if (http)
         if (auto etag = http->valueForHTTPHeaderField("ETag")) request.setValueForHTTPHeaderField(*etag, "If-Range");
-    request.setValueForHTTPHeaderField(stringWithFormat("bytes=%llu-", static_cast<unsigned long long>(offset)), "Range");
+    request.setValueForHTTPHeaderField(stringWithFormat("bytes=%llu-", static_cast<unsigned long long>(offset)),
+                                       "Range");
     setRequest(std::move(request));
     AFURLConnectionOperation::pause();
 }

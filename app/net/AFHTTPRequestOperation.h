@@ -12,12 +12,11 @@
 
 class DispatchQueue;
 
-inline constexpr const char* AFNetworkingErrorDomain = "CorvexErrorDomain";
-inline constexpr const char* AFNetworkingOperationFailingURLRequestErrorKey = "CorvexOperationFailingURLRequestErrorKey";
-inline constexpr const char* AFNetworkingOperationFailingURLResponseErrorKey =
-    "CorvexOperationFailingURLResponseErrorKey";
+inline constexpr const char* kCorvexErrorDomain = "CorvexErrorDomain";
+inline constexpr const char* kCorvexOperationFailingURLRequestErrorKey = "CorvexOperationFailingURLRequestErrorKey";
+inline constexpr const char* kCorvexOperationFailingURLResponseErrorKey = "CorvexOperationFailingURLResponseErrorKey";
 
-using AFIndexSet = std::set<long>;
+using StatusCodeSet = std::set<long>;
 
 // The class-level answers of an HTTP operation class, standing in for class
 // methods that can be replaced at run time: the acceptable status codes and
@@ -36,16 +35,16 @@ public:
     using Rule = std::function<bool(const AFHTTPOperationClass& cls, const URLRequest& request)>;
 
     AFHTTPOperationClass(std::string name, const AFHTTPOperationClass* superclass,
-                         std::optional<std::optional<AFIndexSet>> statusCodes = std::nullopt,
+                         std::optional<std::optional<StatusCodeSet>> statusCodes = std::nullopt,
                          std::optional<std::optional<std::set<std::string>>> contentTypes = std::nullopt,
                          Rule rule = nullptr);
 
     const std::string& name() const { return name_; }
     const AFHTTPOperationClass* superclass() const { return superclass_; }
 
-    std::optional<AFIndexSet> acceptableStatusCodes() const;
+    std::optional<StatusCodeSet> acceptableStatusCodes() const;
     std::optional<std::set<std::string>> acceptableContentTypes() const;
-    void addAcceptableStatusCodes(const AFIndexSet& codes);
+    void addAcceptableStatusCodes(const StatusCodeSet& codes);
     void addAcceptableContentTypes(const std::set<std::string>& types);
     bool canProcessRequest(const URLRequest& request) const;
 
@@ -53,15 +52,15 @@ private:
     std::string name_;
     const AFHTTPOperationClass* superclass_;
     mutable std::mutex mutex_;
-    std::optional<std::optional<AFIndexSet>> statusCodes_;  // outer nullopt: ask the superclass
+    std::optional<std::optional<StatusCodeSet>> statusCodes_;  // outer nullopt: ask the superclass
     std::optional<std::optional<std::set<std::string>>> contentTypes_;
     Rule rule_;
 };
 
 // The items of an "Accept" header: split at ",", each cut before ";", trimmed, empty ones dropped.
-std::set<std::string> AFContentTypesFromHTTPHeader(const std::string& header);
+std::set<std::string> contentTypesFromAcceptHeader(const std::string& header);
 // "200-299", "200-202,204": runs of consecutive codes as "first-last", single codes alone.
-std::string AFStringFromIndexSet(const AFIndexSet& codes);
+std::string statusCodeListString(const StatusCodeSet& codes);
 
 // The connection operation with HTTP semantics: judges the status code and
 // content type against its class's acceptable sets, turns an unacceptable
@@ -85,11 +84,11 @@ public:
     std::string className() const override { return operationClass().name(); }
 
     // This class's answers (the class methods of the class itself).
-    static std::optional<AFIndexSet> acceptableStatusCodes() { return classObject().acceptableStatusCodes(); }
+    static std::optional<StatusCodeSet> acceptableStatusCodes() { return classObject().acceptableStatusCodes(); }
     static std::optional<std::set<std::string>> acceptableContentTypes() {
         return classObject().acceptableContentTypes();
     }
-    static void addAcceptableStatusCodes(const AFIndexSet& codes) { classObject().addAcceptableStatusCodes(codes); }
+    static void addAcceptableStatusCodes(const StatusCodeSet& codes) { classObject().addAcceptableStatusCodes(codes); }
     static void addAcceptableContentTypes(const std::set<std::string>& types) {
         classObject().addAcceptableContentTypes(types);
     }

@@ -25,8 +25,7 @@ AFNetworkActivityIndicatorManager& AFNetworkActivityIndicatorManager::sharedMana
     return *manager;
 }
 
-AFNetworkActivityIndicatorManager::AFNetworkActivityIndicatorManager()
-    : shared_(std::make_shared<Shared>()) {
+AFNetworkActivityIndicatorManager::AFNetworkActivityIndicatorManager() : shared_(std::make_shared<Shared>()) {
     shared_->manager = this;
     auto& center = NotificationCenter::defaultCenter();
     std::weak_ptr<Shared> weak = shared_;
@@ -39,9 +38,9 @@ AFNetworkActivityIndicatorManager::AFNetworkActivityIndicatorManager()
             if (shared->manager) (shared->manager->*change)();
         };
     };
-    startObserver_ = center.addObserverForName(AFNetworkingOperationDidStartNotification, {}, nullptr,
+    startObserver_ = center.addObserverForName(kCorvexOperationDidStartNotification, {}, nullptr,
                                                on(&AFNetworkActivityIndicatorManager::incrementActivityCount));
-    finishObserver_ = center.addObserverForName(AFNetworkingOperationDidFinishNotification, {}, nullptr,
+    finishObserver_ = center.addObserverForName(kCorvexOperationDidFinishNotification, {}, nullptr,
                                                 on(&AFNetworkActivityIndicatorManager::decrementActivityCount));
 }
 
@@ -93,7 +92,7 @@ void AFNetworkActivityIndicatorManager::setActivityCount(long count) {
         activityCount_ = count;
     }
     didChangeValueForKey("activityCount");
-    updateNetworkActivityIndicatorVisibilityDelayed();
+    scheduleIndicatorUpdate();
 }
 
 void AFNetworkActivityIndicatorManager::incrementActivityCount() {
@@ -103,7 +102,7 @@ void AFNetworkActivityIndicatorManager::incrementActivityCount() {
         ++activityCount_;
     }
     didChangeValueForKey("activityCount");
-    updateNetworkActivityIndicatorVisibilityDelayed();
+    scheduleIndicatorUpdate();
 }
 
 void AFNetworkActivityIndicatorManager::decrementActivityCount() {
@@ -113,10 +112,10 @@ void AFNetworkActivityIndicatorManager::decrementActivityCount() {
         activityCount_ = std::max(activityCount_ - 1, 0L);
     }
     didChangeValueForKey("activityCount");
-    updateNetworkActivityIndicatorVisibilityDelayed();
+    scheduleIndicatorUpdate();
 }
 
-void AFNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibilityDelayed() {
+void AFNetworkActivityIndicatorManager::scheduleIndicatorUpdate() {
     std::weak_ptr<Shared> weak = shared_;
     DispatchQueue::main().async([weak] {
         auto shared = weak.lock();
@@ -129,7 +128,7 @@ void AFNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibility
                 auto shared = weak.lock();
                 if (!shared) return;
                 std::lock_guard lock(shared->mutex);
-                if (shared->manager) shared->manager->updateNetworkActivityIndicatorVisibility();
+                if (shared->manager) shared->manager->updateIndicator();
             });
             return;
         }
@@ -141,13 +140,13 @@ void AFNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibility
                 auto shared = weak.lock();
                 if (!shared) return;
                 std::lock_guard lock(shared->mutex);
-                if (shared->manager) shared->manager->updateNetworkActivityIndicatorVisibility();
+                if (shared->manager) shared->manager->updateIndicator();
             });
         }
         RunLoop::main().addTimer(timer, RunLoop::kCommonModes);
     });
 }
 
-void AFNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibility() {
+void AFNetworkActivityIndicatorManager::updateIndicator() {
     Application::shared().setNetworkActivityIndicatorVisible(isNetworkActivityIndicatorVisible());
 }

@@ -35,8 +35,8 @@ public:
     std::optional<Value> valueForKey(const std::string& key) const override;
 
 private:
-    void updateNetworkActivityIndicatorVisibilityDelayed();
-    void updateNetworkActivityIndicatorVisibility();
+    void scheduleIndicatorUpdate();
+    void updateIndicator();
 
     // Reached by the blocks that outlive a call; cleared when the manager goes.
     struct Shared;

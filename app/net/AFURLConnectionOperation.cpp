@@ -38,12 +38,16 @@ std::vector<Data> bundleCertificates() {
 bool validTransition(int from, int to, bool cancelled) {
     using S = AFURLConnectionOperation;
     switch (from) {
-    case S::Ready:
-        return to == S::Paused || to == S::Executing || (to == S::Finished && cancelled);
-    case S::Executing: return to == S::Paused || to == S::Finished;
-    case S::Finished: return false;
-    case S::Paused: return to == S::Ready;
-    default: return true;
+        case S::Ready:
+            return to == S::Paused || to == S::Executing || (to == S::Finished && cancelled);
+        case S::Executing:
+            return to == S::Paused || to == S::Finished;
+        case S::Finished:
+            return false;
+        case S::Paused:
+            return to == S::Ready;
+        default:
+            return true;
     }
 }
 
@@ -96,13 +100,18 @@ void AFURLConnectionOperation::setPinnedCertificates(std::vector<Data> certifica
     gPinnedPublicKeys.reset();
 }
 
-std::string AFURLConnectionOperation::keyPathFromOperationState(int state) {
+std::string AFURLConnectionOperation::keyPathForState(int state) {
     switch (state) {
-    case Paused: return "isPaused";
-    case Ready: return "isReady";
-    case Executing: return "isExecuting";
-    case Finished: return "isFinished";
-    default: return "state";
+        case Paused:
+            return "isPaused";
+        case Ready:
+            return "isReady";
+        case Executing:
+            return "isExecuting";
+        case Finished:
+            return "isFinished";
+        default:
+            return "state";
     }
 }
 
@@ -140,8 +149,8 @@ AFURLConnectionOperation::State AFURLConnectionOperation::state() const {
 void AFURLConnectionOperation::setState(State state) {
     std::lock_guard lock(lock_);
     if (!validTransition(state_, state, isCancelled())) return;
-    const std::string oldKey = keyPathFromOperationState(state_);
-    const std::string newKey = keyPathFromOperationState(state);
+    const std::string oldKey = keyPathForState(state_);
+    const std::string newKey = keyPathForState(state);
     willChangeValueForKey(newKey);
     willChangeValueForKey(oldKey);
     state_ = state;
@@ -206,7 +215,7 @@ void AFURLConnectionOperation::operationDidStart() {
             connection_->start();
         }
     }
-    postOnMain(AFNetworkingOperationDidStartNotification);
+    postOnMain(kCorvexOperationDidStartNotification);
     if (isCancelled()) {
         {
             std::lock_guard lock(lock_);
@@ -223,7 +232,7 @@ void AFURLConnectionOperation::finish() {
         setState(Finished);
         if (state_ != Finished) return;
     }
-    postOnMain(AFNetworkingOperationDidFinishNotification);
+    postOnMain(kCorvexOperationDidFinishNotification);
 }
 
 void AFURLConnectionOperation::cancel() {
@@ -264,7 +273,7 @@ void AFURLConnectionOperation::pause() {
             self->pendingBody_.clear();
             self->finishWhenWritten_ = false;
         });
-        postOnMain(AFNetworkingOperationDidFinishNotification);
+        postOnMain(kCorvexOperationDidFinishNotification);
     }
     setState(Paused);
 }
@@ -367,7 +376,8 @@ void AFURLConnectionOperation::setInputStream(std::shared_ptr<InputStream> strea
 
 std::shared_ptr<OutputStream> AFURLConnectionOperation::outputStream() const {
     std::lock_guard lock(lock_);
-    if (!outputStream_) const_cast<AFURLConnectionOperation*>(this)->outputStream_ = OutputStream::outputStreamToMemory();
+    if (!outputStream_)
+        const_cast<AFURLConnectionOperation*>(this)->outputStream_ = OutputStream::outputStreamToMemory();
     return outputStream_;
 }
 
@@ -431,9 +441,8 @@ void AFURLConnectionOperation::setRedirectResponseBlock(RedirectResponseBlock bl
 std::string AFURLConnectionOperation::description() const {
     std::lock_guard lock(lock_);
     return stringWithFormat("<%@: %p, state: %@, cancelled: %@ request: %@, response: %@>", className(),
-                            static_cast<const void*>(this), keyPathFromOperationState(state_),
-                            isCancelled() ? "YES" : "NO", request_.description(),
-                            response_ ? response_->description() : std::string("(null)"));
+                            static_cast<const void*>(this), keyPathForState(state_), isCancelled() ? "YES" : "NO",
+                            request_.description(), response_ ? response_->description() : std::string("(null)"));
 }
 
 namespace {
@@ -490,8 +499,8 @@ std::shared_ptr<AFURLConnectionOperation> AFURLConnectionOperation::copy() const
 
 // ---- connection delegate (network thread) ----
 
-void AFURLConnectionOperation::connectionWillSendRequestForAuthenticationChallenge(URLConnection& connection,
-                                                                                   URLAuthenticationChallenge& challenge) {
+void AFURLConnectionOperation::connectionWillSendRequestForAuthenticationChallenge(
+    URLConnection& connection, URLAuthenticationChallenge& challenge) {
     AuthenticationChallengeBlock block;
     {
         std::lock_guard lock(lock_);
@@ -512,7 +521,7 @@ void AFURLConnectionOperation::connectionWillSendRequestForAuthenticationChallen
     const auto& trust = space.serverTrust;
     auto accept = [&] { challenge.useCredential(URLCredential::credentialForTrust(trust)); };
     const auto mode = SSLPinningMode();
-    if (mode == AFSSLPinningModeNone) {
+    if (mode == PinningModeNone) {
         if (allowsInvalidSSLCertificate()) return accept();
         ServerTrust::Result result = ServerTrust::Invalid;
         if (trust->evaluate(&result) && (result == ServerTrust::Proceed || result == ServerTrust::Unspecified))
@@ -527,9 +536,10 @@ void AFURLConnectionOperation::connectionWillSendRequestForAuthenticationChallen
     ServerTrust::Result result = ServerTrust::Invalid;
     if (!trust->evaluate(&result) || (result != ServerTrust::Proceed && result != ServerTrust::Unspecified))
         return challenge.cancel();
-    if (mode == AFSSLPinningModeCertificate) {
+    if (mode == PinningModeCertificate) {
         for (const auto& certificate : trust->verifiedChain())
-            if (std::find(pinnedCertificates.begin(), pinnedCertificates.end(), certificate) != pinnedCertificates.end())
+            if (std::find(pinnedCertificates.begin(), pinnedCertificates.end(), certificate) !=
+                pinnedCertificates.end())
                 return accept();
     } else {
         const auto pinnedKeys = pinnedPublicKeys();
@@ -546,7 +556,7 @@ bool AFURLConnectionOperation::connectionShouldUseCredentialStorage(URLConnectio
 }
 
 std::shared_ptr<InputStream> AFURLConnectionOperation::connectionNeedNewBodyStream(URLConnection&,
-                                                                                  const URLRequest& request) {
+                                                                                   const URLRequest& request) {
     if (auto stream = request.HTTPBodyStream())
         if (auto copy = stream->copy()) return copy;
     cancelConnection();
@@ -646,7 +656,8 @@ void AFURLConnectionOperation::writeToOutputStream() {
         }
         if (written == 0) return;
         std::lock_guard lock(lock_);
-        pendingBody_.erase(pendingBody_.begin(), pendingBody_.begin() + std::min<std::size_t>(written, pendingBody_.size()));
+        pendingBody_.erase(pendingBody_.begin(),
+                           pendingBody_.begin() + std::min<std::size_t>(written, pendingBody_.size()));
     }
     bool complete;
     {

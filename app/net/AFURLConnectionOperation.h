@@ -23,11 +23,11 @@ class RunLoop;
 // Posted on the main queue, with the operation as object, when a run begins
 // on the network thread, and when the operation finishes or is paused while
 // it executes.
-inline constexpr const char* AFNetworkingOperationDidStartNotification = "com.velotide.networking.operation.start";
-inline constexpr const char* AFNetworkingOperationDidFinishNotification = "com.velotide.networking.operation.finish";
+inline constexpr const char* kCorvexOperationDidStartNotification = "com.velotide.networking.operation.start";
+inline constexpr const char* kCorvexOperationDidFinishNotification = "com.velotide.networking.operation.finish";
 
-enum AFURLConnectionOperationSSLPinningMode { AFSSLPinningModeNone = 0, AFSSLPinningModePublicKey = 1,
-                                              AFSSLPinningModeCertificate = 2 };
+// The server-trust modes of a connection operation.
+enum PinningMode { PinningModeNone = 0, PinningModePublicKey = 1, PinningModeCertificate = 2 };
 
 // The base of every HTTP request of the app: an asynchronous operation that
 // runs one URL connection for one request on the network thread "Corvex"
@@ -66,8 +66,8 @@ public:
 
     using UploadProgressBlock = std::function<void(std::int64_t bytesWritten, std::int64_t totalBytesWritten,
                                                    std::int64_t totalBytesExpectedToWrite)>;
-    using DownloadProgressBlock = std::function<void(std::int64_t bytesRead, std::int64_t totalBytesRead,
-                                                     std::int64_t totalBytesExpectedToRead)>;
+    using DownloadProgressBlock =
+        std::function<void(std::int64_t bytesRead, std::int64_t totalBytesRead, std::int64_t totalBytesExpectedToRead)>;
     using AuthenticationChallengeBlock = std::function<void(URLConnection&, URLAuthenticationChallenge&)>;
     using CacheResponseBlock =
         std::function<std::shared_ptr<URLResponse>(URLConnection&, const std::shared_ptr<URLResponse>&)>;
@@ -125,8 +125,8 @@ public:
     void setCredential(std::shared_ptr<URLCredential> credential);
     bool shouldUseCredentialStorage() const { return shouldUseCredentialStorage_; }
     void setShouldUseCredentialStorage(bool value) { shouldUseCredentialStorage_ = value; }
-    AFURLConnectionOperationSSLPinningMode SSLPinningMode() const { return pinningMode_; }
-    void setSSLPinningMode(AFURLConnectionOperationSSLPinningMode mode) { pinningMode_ = mode; }
+    PinningMode SSLPinningMode() const { return pinningMode_; }
+    void setSSLPinningMode(PinningMode mode) { pinningMode_ = mode; }
     bool allowsInvalidSSLCertificate() const { return allowsInvalidSSLCertificate_; }
     void setAllowsInvalidSSLCertificate(bool value) { allowsInvalidSSLCertificate_ = value; }
     Value userInfo() const;
@@ -159,7 +159,7 @@ public:
     std::shared_ptr<AFURLConnectionOperation> copy() const;
 
     // Key path of a state for notifications and description.
-    static std::string keyPathFromOperationState(int state);
+    static std::string keyPathForState(int state);
 
     // The URL connection's delegate calls (network thread).
     void connectionWillSendRequestForAuthenticationChallenge(URLConnection&, URLAuthenticationChallenge&) override;
@@ -215,7 +215,7 @@ private:
     std::atomic<std::int64_t> totalBytesRead_{0};
     std::shared_ptr<URLCredential> credential_;
     std::atomic<bool> shouldUseCredentialStorage_{true};
-    std::atomic<AFURLConnectionOperationSSLPinningMode> pinningMode_{AFSSLPinningModeNone};
+    std::atomic<PinningMode> pinningMode_{PinningModeNone};
     std::atomic<bool> allowsInvalidSSLCertificate_{false};
     Value userInfo_;
     unsigned long backgroundTaskIdentifier_ = 0;

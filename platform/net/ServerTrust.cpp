@@ -59,7 +59,7 @@ bool ServerTrust::evaluate(Result* result) {
     X509Ptr leaf = parse(chain_[0]);
     if (!leaf) return false;
     std::unique_ptr<STACK_OF(X509), void (*)(STACK_OF(X509)*)> untrusted(
-        sk_X509_new_null(), [](STACK_OF(X509)* s) { sk_X509_pop_free(s, X509_free); });
+        sk_X509_new_null(), [](STACK_OF(X509) * s) { sk_X509_pop_free(s, X509_free); });
     for (std::size_t i = 1; i < chain_.size(); ++i)
         if (X509* x = parse(chain_[i]).release()) sk_X509_push(untrusted.get(), x);
 

@@ -22,8 +22,15 @@
 class ServerTrust {
 public:
     // The platform's trust results.
-    enum Result { Invalid = 0, Proceed = 1, Deny = 3, Unspecified = 4, RecoverableTrustFailure = 5,
-                  FatalTrustFailure = 6, OtherError = 7 };
+    enum Result {
+        Invalid = 0,
+        Proceed = 1,
+        Deny = 3,
+        Unspecified = 4,
+        RecoverableTrustFailure = 5,
+        FatalTrustFailure = 6,
+        OtherError = 7
+    };
 
     ServerTrust(std::vector<Data> certificateChain, std::optional<std::string> host);
 

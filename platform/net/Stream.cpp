@@ -164,9 +164,12 @@ public:
         ssize_t n;
         do n = ::read(fd_, buffer, length);
         while (n < 0 && errno == EINTR);
-        if (n < 0) failWithError(fileError(errno, path_, true));
-        else if (n == 0) setStatus(StreamStatus::AtEnd);
-        else offset_ += n;
+        if (n < 0)
+            failWithError(fileError(errno, path_, true));
+        else if (n == 0)
+            setStatus(StreamStatus::AtEnd);
+        else
+            offset_ += n;
         return n;
     }
     bool hasBytesAvailable() const override { return streamStatus() == StreamStatus::Open; }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 #include "platform/foundation/Data.h"
@@ -29,7 +29,16 @@ class ByteStream;
 // than offered, 0 when it has no space now, -1 on an error (streamError()).
 // Streams are held by std::shared_ptr.
 
-enum class StreamStatus { NotOpen = 0, Opening = 1, Open = 2, Reading = 3, Writing = 4, AtEnd = 5, Closed = 6, Error = 7 };
+enum class StreamStatus {
+    NotOpen = 0,
+    Opening = 1,
+    Open = 2,
+    Reading = 3,
+    Writing = 4,
+    AtEnd = 5,
+    Closed = 6,
+    Error = 7
+};
 
 enum StreamEvent : unsigned {
     StreamEventNone = 0,

@@ -98,8 +98,8 @@ std::optional<std::string> decodeString(const Data& bytes, StringEncoding encodi
     ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
     if (U_FAILURE(status)) return std::nullopt;
     std::u16string units(bytes.size() * 2 + 4, u'\0');
-    const int32_t length = ucnv_toUChars(converter.get(), units.data(), static_cast<int32_t>(units.size()),
-                                         view.data(), static_cast<int32_t>(view.size()), &status);
+    const int32_t length = ucnv_toUChars(converter.get(), units.data(), static_cast<int32_t>(units.size()), view.data(),
+                                         static_cast<int32_t>(view.size()), &status);
     if (U_FAILURE(status)) return std::nullopt;
     units.resize(static_cast<std::size_t>(length));
     return fromUTF16(units);

@@ -209,7 +209,8 @@ URLConnection::URLConnection(URLRequest request, std::shared_ptr<URLConnectionDe
 // transfer in curl's hands.
 URLConnection::~URLConnection() = default;
 
-std::shared_ptr<URLConnection> URLConnection::create(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate) {
+std::shared_ptr<URLConnection> URLConnection::create(URLRequest request,
+                                                     std::shared_ptr<URLConnectionDelegate> delegate) {
     return std::shared_ptr<URLConnection>(new URLConnection(std::move(request), std::move(delegate)));
 }
 
@@ -378,7 +379,8 @@ void URLConnection::begin(URLRequest request, bool bodyAgain) {
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);  // the trust checks the host
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CurlCallbacks::sslContext);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
-    const double timeout = request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
+    const double timeout =
+        request.timeoutInterval() > 0 ? request.timeoutInterval() : URLRequest::kDefaultTimeoutInterval;
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout * 1000));
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::max(1.0, std::ceil(timeout))));
@@ -418,7 +420,6 @@ void URLConnection::begin(URLRequest request, bool bodyAgain) {
     transfer_ = std::move(transfer);
     CurlDriver::current().add(easy);
 }
-
 
 std::size_t URLConnection::onHeader(const char* data, std::size_t size) {
     if (cancelled_ || !transfer_) return 0;
@@ -582,22 +583,23 @@ int URLConnection::onVerify(void* storeContext) {
     auto trust = std::make_shared<ServerTrust>(std::move(chain), url.host());
     URLAuthenticationChallenge challenge(
         {*url.host(), url.port().value_or(443), "https", NSURLAuthenticationMethodServerTrust, trust}, 0);
-    if (auto delegate = delegateIfRunning()) delegate->connectionWillSendRequestForAuthenticationChallenge(*this, challenge);
+    if (auto delegate = delegateIfRunning())
+        delegate->connectionWillSendRequestForAuthenticationChallenge(*this, challenge);
     bool accepted = false;
     switch (challenge.disposition()) {
-    case URLAuthenticationChallenge::Disposition::UseCredential:
-        accepted = challenge.credential() && challenge.credential()->serverTrust() == trust;
-        if (!accepted) transfer_->trustRefused = true;
-        break;
-    case URLAuthenticationChallenge::Disposition::Cancel:
-        transfer_->trustCancelled = true;
-        break;
-    default: {
-        ServerTrust::Result result = ServerTrust::Invalid;
-        accepted = trust->evaluate(&result) &&
-                   (result == ServerTrust::Proceed || result == ServerTrust::Unspecified);
-        if (!accepted) transfer_->trustRefused = true;
-    }
+        case URLAuthenticationChallenge::Disposition::UseCredential:
+            accepted = challenge.credential() && challenge.credential()->serverTrust() == trust;
+            if (!accepted) transfer_->trustRefused = true;
+            break;
+        case URLAuthenticationChallenge::Disposition::Cancel:
+            transfer_->trustCancelled = true;
+            break;
+        default: {
+            ServerTrust::Result result = ServerTrust::Invalid;
+            accepted =
+                trust->evaluate(&result) && (result == ServerTrust::Proceed || result == ServerTrust::Unspecified);
+            if (!accepted) transfer_->trustRefused = true;
+        }
     }
     if (!accepted) X509_STORE_CTX_set_error(ctx, X509_V_ERR_APPLICATION_VERIFICATION);
     return accepted ? 1 : 0;
@@ -618,8 +620,10 @@ void URLConnection::transferDone(int curlCode) {
     const auto& url = t->request.url();
     if (curlCode != CURLE_OK) {
         std::int64_t code = urlErrorCodeForCurlCode(curlCode);
-        if (t->trustCancelled) code = URLErrorUserCancelledAuthentication;
-        else if (t->trustRefused) code = URLErrorServerCertificateUntrusted;
+        if (t->trustCancelled)
+            code = URLErrorUserCancelledAuthentication;
+        else if (t->trustRefused)
+            code = URLErrorServerCertificateUntrusted;
         return finishWithError(makeURLError(code, url));
     }
     auto delegate = delegateIfRunning();

@@ -120,8 +120,10 @@ std::optional<Data> readContentsOfURL(const URL& url, const URLContentReadOption
     if (httpStatus) *httpStatus = static_cast<int>(status);
     if (code != CURLE_OK) {
         std::int64_t urlCode = urlErrorCodeForCurlCode(code);
-        if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED) urlCode = URLErrorDataLengthExceedsMaximum;
-        else if (state.cancelled) urlCode = URLErrorCancelled;
+        if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+            urlCode = URLErrorDataLengthExceedsMaximum;
+        else if (state.cancelled)
+            urlCode = URLErrorCancelled;
         Error::set(error, makeURLError(urlCode, url));
         return std::nullopt;
     }

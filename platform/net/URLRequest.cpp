@@ -104,8 +104,8 @@ std::pair<std::optional<std::string>, std::optional<std::string>> parseContentTy
     return {mime, charset};
 }
 
-URLResponse::URLResponse(std::optional<URL> url, std::optional<std::string> mimeType, std::int64_t expectedContentLength,
-                         std::optional<std::string> textEncodingName)
+URLResponse::URLResponse(std::optional<URL> url, std::optional<std::string> mimeType,
+                         std::int64_t expectedContentLength, std::optional<std::string> textEncodingName)
     : url_(std::move(url)),
       mimeType_(std::move(mimeType)),
       expectedContentLength_(expectedContentLength),
@@ -148,7 +148,8 @@ std::int64_t contentLengthOf(const HTTPHeaderFields& headers) {
 }
 }  // namespace
 
-HTTPURLResponse::HTTPURLResponse(std::optional<URL> url, int statusCode, std::string httpVersion, HTTPHeaderFields headers)
+HTTPURLResponse::HTTPURLResponse(std::optional<URL> url, int statusCode, std::string httpVersion,
+                                 HTTPHeaderFields headers)
     : URLResponse(url, parseContentType(headers.value("Content-Type").value_or("")).first, contentLengthOf(headers),
                   parseContentType(headers.value("Content-Type").value_or("")).second),
       statusCode_(statusCode),

@@ -42,8 +42,8 @@ TestIdentity makeIdentity(const std::string& commonName, const char* altName, bo
     X509_gmtime_adj(X509_getm_notAfter(x), 3600L * 24 * 30);
     X509_set_pubkey(x, identity.key.get());
     X509_NAME* name = X509_get_subject_name(x);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()),
-                               -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()), -1,
+                               -1, 0);
     X509* issuerCertificate = issuer ? issuer->certificate.get() : x;
     X509_set_issuer_name(x, X509_get_subject_name(issuerCertificate));
     addExtension(x, issuerCertificate, NID_basic_constraints, isAuthority ? "critical,CA:TRUE" : "CA:FALSE");

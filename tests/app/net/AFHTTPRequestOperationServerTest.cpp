@@ -94,9 +94,11 @@ protected:
             res.status = 404;
             res.set_content("not here", "text/plain");
         });
-        s.Get("/html", [](const httplib::Request&, httplib::Response& res) { res.set_content("<p>x</p>", "text/html"); });
+        s.Get("/html",
+              [](const httplib::Request&, httplib::Response& res) { res.set_content("<p>x</p>", "text/html"); });
         s.Get("/html-empty", [](const httplib::Request&, httplib::Response& res) { res.set_content("", "text/html"); });
-        s.Get("/latin1", [](const httplib::Request&, httplib::Response& res) { res.set_content("caf\xE9", "text/plain"); });
+        s.Get("/latin1",
+              [](const httplib::Request&, httplib::Response& res) { res.set_content("caf\xE9", "text/plain"); });
         s.Get("/redirect", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello", 302); });
         s.Post("/post307", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/echo", 307); });
         s.Post("/echo", [this](const httplib::Request& req, httplib::Response& res) {
@@ -137,11 +139,13 @@ protected:
         });
         server.start();
         startToken = NotificationCenter::defaultCenter().addObserverForName(
-            AFNetworkingOperationDidStartNotification, {}, nullptr,
-            [this](const Notification& n) { notes.push_back({"start", n.object().identity()}); });
+            kCorvexOperationDidStartNotification, {}, nullptr, [this](const Notification& n) {
+                notes.push_back({"start", n.object().identity()});
+            });
         finishToken = NotificationCenter::defaultCenter().addObserverForName(
-            AFNetworkingOperationDidFinishNotification, {}, nullptr,
-            [this](const Notification& n) { notes.push_back({"finish", n.object().identity()}); });
+            kCorvexOperationDidFinishNotification, {}, nullptr, [this](const Notification& n) {
+                notes.push_back({"finish", n.object().identity()});
+            });
     }
 
     void TearDown() override {
@@ -267,23 +271,26 @@ TEST_F(OperationAgainstServer, RedirectCallbackDecides) {
     auto operation = AFHTTPRequestOperation::create(request("/redirect"));
     std::vector<std::pair<std::string, int>> seen;
     std::string thread;
-    operation->setRedirectResponseBlock([&](URLConnection&, const URLRequest& next, const std::shared_ptr<URLResponse>& r) {
-        char name[16] = {};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        thread = name;
-        auto* http = dynamic_cast<HTTPURLResponse*>(r.get());
-        seen.emplace_back(next.url()->absoluteString(), http ? http->statusCode() : 0);
-        return std::optional<URLRequest>(next);
-    });
+    operation->setRedirectResponseBlock(
+        [&](URLConnection&, const URLRequest& next, const std::shared_ptr<URLResponse>& r) {
+            char name[16] = {};
+            pthread_getname_np(pthread_self(), name, sizeof name);
+            thread = name;
+            auto* http = dynamic_cast<HTTPURLResponse*>(r.get());
+            seen.emplace_back(next.url()->absoluteString(), http ? http->statusCode() : 0);
+            return std::optional<URLRequest>(next);
+        });
     ASSERT_TRUE(run(operation));
-    EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{server.url("/redirect"), 0}, {server.url("/hello"), 302}}));
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<std::string, int>>{{server.url("/redirect"), 0}, {server.url("/hello"), 302}}));
     EXPECT_EQ(operation->responseString(), "hello");
     EXPECT_EQ(thread, "Corvex");  // connections run on the network thread
 
     auto stopped = AFHTTPRequestOperation::create(request("/redirect"));
-    stopped->setRedirectResponseBlock([](URLConnection&, const URLRequest& next, const std::shared_ptr<URLResponse>& r) {
-        return r ? std::nullopt : std::optional<URLRequest>(next);
-    });
+    stopped->setRedirectResponseBlock(
+        [](URLConnection&, const URLRequest& next, const std::shared_ptr<URLResponse>& r) {
+            return r ? std::nullopt : std::optional<URLRequest>(next);
+        });
     ASSERT_TRUE(run(stopped));
     EXPECT_EQ(dynamic_cast<HTTPURLResponse*>(stopped->response().get())->statusCode(), 302);
     EXPECT_EQ(hits, 1);
@@ -385,7 +392,8 @@ protected:
         ServerTrust::setAdditionalSystemAnchors({c.authority.der()});
         AFURLConnectionOperation::setPinnedCertificates({c.selfSigned.der()});
         for (auto* s : {&trusted, &selfSigned, &wrongHost, &forged}) {
-            s->server().Get("/x", [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
+            s->server().Get(
+                "/x", [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
             s->start();
         }
     }
@@ -407,20 +415,20 @@ TEST_F(OperationOverTLS, TrustAndPinning) {
     const struct {
         const char* what;
         TestHTTPServer* server;
-        AFURLConnectionOperationSSLPinningMode mode;
+        PinningMode mode;
         bool allowInvalid;
         bool accepted;
     } cases[] = {
-        {"valid chain", &trusted, AFSSLPinningModeNone, false, true},
-        {"self-signed", &selfSigned, AFSSLPinningModeNone, false, false},
-        {"self-signed allowed", &selfSigned, AFSSLPinningModeNone, true, true},
-        {"wrong host", &wrongHost, AFSSLPinningModeNone, false, false},
-        {"wrong host allowed", &wrongHost, AFSSLPinningModeNone, true, true},
-        {"pinned certificate", &selfSigned, AFSSLPinningModeCertificate, false, true},
-        {"pinned key", &selfSigned, AFSSLPinningModePublicKey, false, true},
-        {"forged leaf, certificate pin", &forged, AFSSLPinningModeCertificate, false, false},
-        {"forged leaf, key pin", &forged, AFSSLPinningModePublicKey, false, false},
-        {"valid chain without the pin", &trusted, AFSSLPinningModeCertificate, false, false},
+        {"valid chain", &trusted, PinningModeNone, false, true},
+        {"self-signed", &selfSigned, PinningModeNone, false, false},
+        {"self-signed allowed", &selfSigned, PinningModeNone, true, true},
+        {"wrong host", &wrongHost, PinningModeNone, false, false},
+        {"wrong host allowed", &wrongHost, PinningModeNone, true, true},
+        {"pinned certificate", &selfSigned, PinningModeCertificate, false, true},
+        {"pinned key", &selfSigned, PinningModePublicKey, false, true},
+        {"forged leaf, certificate pin", &forged, PinningModeCertificate, false, false},
+        {"forged leaf, key pin", &forged, PinningModePublicKey, false, false},
+        {"valid chain without the pin", &trusted, PinningModeCertificate, false, false},
     };
     for (const auto& test : cases) {
         auto operation = AFHTTPRequestOperation::create(URLRequest(URL::URLWithString(test.server->url("/x")), 10));

@@ -72,12 +72,12 @@ TEST_F(ActivityIndicator, CountsTheNotificationsOfOperationsWithAURL) {
     auto withURL = AFURLConnectionOperation::create(URLRequest(URL::URLWithString("http://127.0.0.1/x")));
     auto withoutURL = AFURLConnectionOperation::create(URLRequest(std::nullopt));
     auto& center = NotificationCenter::defaultCenter();
-    center.postNotificationName(AFNetworkingOperationDidStartNotification, AnyObject(withURL));
-    center.postNotificationName(AFNetworkingOperationDidStartNotification, AnyObject(withoutURL));
+    center.postNotificationName(kCorvexOperationDidStartNotification, AnyObject(withURL));
+    center.postNotificationName(kCorvexOperationDidStartNotification, AnyObject(withoutURL));
     EXPECT_EQ(manager.activityCount(), 1);
-    center.postNotificationName(AFNetworkingOperationDidFinishNotification, AnyObject(withoutURL));
+    center.postNotificationName(kCorvexOperationDidFinishNotification, AnyObject(withoutURL));
     EXPECT_EQ(manager.activityCount(), 1);
-    center.postNotificationName(AFNetworkingOperationDidFinishNotification, AnyObject(withURL));
+    center.postNotificationName(kCorvexOperationDidFinishNotification, AnyObject(withURL));
     EXPECT_EQ(manager.activityCount(), 0);
     drainMainLoop();
 }

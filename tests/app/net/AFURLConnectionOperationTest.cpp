@@ -57,12 +57,12 @@ TEST(AFURLConnectionOperation, StateTransitionTable) {
         bool cancelled;
         int expected;
     } cases[] = {
-        {S::Ready, S::Paused, false, S::Paused},         {S::Ready, S::Executing, false, S::Executing},
-        {S::Ready, S::Finished, false, S::Ready},        {S::Ready, S::Finished, true, S::Finished},
-        {S::Executing, S::Paused, false, S::Paused},     {S::Executing, S::Finished, false, S::Finished},
-        {S::Executing, S::Ready, false, S::Executing},   {S::Finished, S::Ready, false, S::Finished},
-        {S::Finished, S::Executing, true, S::Finished},  {S::Paused, S::Ready, false, S::Ready},
-        {S::Paused, S::Executing, false, S::Paused},     {S::Paused, S::Finished, true, S::Paused},
+        {S::Ready, S::Paused, false, S::Paused},           {S::Ready, S::Executing, false, S::Executing},
+        {S::Ready, S::Finished, false, S::Ready},          {S::Ready, S::Finished, true, S::Finished},
+        {S::Executing, S::Paused, false, S::Paused},       {S::Executing, S::Finished, false, S::Finished},
+        {S::Executing, S::Ready, false, S::Executing},     {S::Finished, S::Ready, false, S::Finished},
+        {S::Finished, S::Executing, true, S::Finished},    {S::Paused, S::Ready, false, S::Ready},
+        {S::Paused, S::Executing, false, S::Paused},       {S::Paused, S::Finished, true, S::Paused},
         {S::Initialized, S::Finished, false, S::Finished},
     };
     for (const auto& c : cases) {
@@ -77,9 +77,10 @@ TEST(AFURLConnectionOperation, StateChangesAnnounceNewThenOldAndFinishInReverse)
     std::vector<std::string> events;
     std::vector<std::unique_ptr<KVOObservation>> observations;
     for (const std::string key : {"isReady", "isPaused", "isExecuting"})
-        observations.push_back(operation->observe(key, KVOOptionPrior, [&events, key](KVOObservable&, const KVOChange& change) {
-            events.push_back((change.isPrior ? "will " : "did ") + key);
-        }));
+        observations.push_back(
+            operation->observe(key, KVOOptionPrior, [&events, key](KVOObservable&, const KVOChange& change) {
+                events.push_back((change.isPrior ? "will " : "did ") + key);
+            }));
     operation->pause();
     EXPECT_EQ(events, (std::vector<std::string>{"will isPaused", "will isReady", "did isReady", "did isPaused"}));
     EXPECT_TRUE(operation->isPaused());
@@ -173,10 +174,10 @@ TEST(AFURLConnectionOperation, BackgroundTaskExpiryCancelsAndReleaseEndsTheTask)
 }
 
 TEST(AFHTTPRequestOperation, StatusListsAreWrittenRangeByRange) {
-    EXPECT_EQ(AFStringFromIndexSet(*AFHTTPRequestOperation::acceptableStatusCodes()), "200-299");
-    EXPECT_EQ(AFStringFromIndexSet({200, 201, 202, 204}), "200-202,204");
-    EXPECT_EQ(AFStringFromIndexSet({304}), "304");
-    EXPECT_EQ(AFStringFromIndexSet({}), "");
+    EXPECT_EQ(statusCodeListString(*AFHTTPRequestOperation::acceptableStatusCodes()), "200-299");
+    EXPECT_EQ(statusCodeListString({200, 201, 202, 204}), "200-202,204");
+    EXPECT_EQ(statusCodeListString({304}), "304");
+    EXPECT_EQ(statusCodeListString({}), "");
 }
 
 TEST(AFHTTPRequestOperation, StatusAndContentTypeErrors) {
@@ -193,7 +194,8 @@ TEST(AFHTTPRequestOperation, StatusAndContentTypeErrors) {
     auto html = finishedWith<JSONOnlyOperation>(200, "text/html", "<p>");
     EXPECT_FALSE(html->hasAcceptableContentType());
     EXPECT_EQ(html->error().code(), -1016);
-    EXPECT_EQ(html->error().localizedDescription(), "Expected content type {(\n    \"application/json\"\n)}, got text/html");
+    EXPECT_EQ(html->error().localizedDescription(),
+              "Expected content type {(\n    \"application/json\"\n)}, got text/html");
     EXPECT_FALSE(finishedWith<JSONOnlyOperation>(200, "text/html", "")->error());
     EXPECT_FALSE(finishedWith<JSONOnlyOperation>(200, "application/json", "{}")->error());
     // No type at all counts as "application/octet-stream".
@@ -237,16 +239,16 @@ TEST(AFHTTPRequestOperation, TextWithoutCharsetIsLatin1AndTheRestUTF8) {
 
 TEST(AFHTTPRequestOperation, AcceptableSetsInheritAndAddUnions) {
     AFHTTPOperationClass base("Base", &AFHTTPRequestOperation::classObject(), std::nullopt,
-                                     std::optional<std::set<std::string>>({"application/json"}));
+                              std::optional<std::set<std::string>>({"application/json"}));
     AFHTTPOperationClass child("Child", &base);
     AFHTTPOperationClass own("Own", &base, std::nullopt, std::optional<std::set<std::string>>({"text/xml"}));
     EXPECT_EQ(child.acceptableStatusCodes(), AFHTTPRequestOperation::acceptableStatusCodes());
     base.addAcceptableContentTypes({"text/json"});
     base.addAcceptableStatusCodes({304});
     EXPECT_EQ(child.acceptableContentTypes(), (std::set<std::string>{"application/json", "text/json"}));
-    EXPECT_EQ(AFStringFromIndexSet(*child.acceptableStatusCodes()), "200-299,304");
+    EXPECT_EQ(statusCodeListString(*child.acceptableStatusCodes()), "200-299,304");
     EXPECT_EQ(own.acceptableContentTypes(), (std::set<std::string>{"text/xml"}));
-    EXPECT_EQ(AFStringFromIndexSet(*AFHTTPRequestOperation::acceptableStatusCodes()), "200-299");
+    EXPECT_EQ(statusCodeListString(*AFHTTPRequestOperation::acceptableStatusCodes()), "200-299");
     // The union is fixed when made: a later change of the superclass does not reach it.
     child.addAcceptableContentTypes({"a/b"});
     base.addAcceptableContentTypes({"c/d"});
@@ -272,5 +274,5 @@ TEST(AFHTTPRequestOperation, CanProcessRequestByAcceptHeader) {
         request.setValueForHTTPHeaderField(c.accept, "Accept");
         EXPECT_EQ(JSONOnlyOperation::classObject().canProcessRequest(request), c.suitable) << c.accept;
     }
-    EXPECT_EQ(AFContentTypesFromHTTPHeader("a/b;q=1, ,c/d"), (std::set<std::string>{"a/b", "c/d"}));
+    EXPECT_EQ(contentTypesFromAcceptHeader("a/b;q=1, ,c/d"), (std::set<std::string>{"a/b", "c/d"}));
 }

@@ -14,11 +14,16 @@ TEST(StringEncoding, IANANamesMapThroughICUAliases) {
         const char* name;
         StringEncoding encoding;
     } cases[] = {
-        {"utf-8", NSUTF8StringEncoding},         {"UTF8", NSUTF8StringEncoding},
-        {"\"utf-8\"", NSUTF8StringEncoding},     {"ISO-8859-1", NSISOLatin1StringEncoding},
-        {"latin1", NSISOLatin1StringEncoding},   {"windows-1252", NSWindowsCP1252StringEncoding},
-        {"us-ascii", NSASCIIStringEncoding},     {"Shift_JIS", NSShiftJISStringEncoding},
-        {"UTF-16LE", NSUTF16LittleEndianStringEncoding}, {"no-such-charset", 0},
+        {"utf-8", NSUTF8StringEncoding},
+        {"UTF8", NSUTF8StringEncoding},
+        {"\"utf-8\"", NSUTF8StringEncoding},
+        {"ISO-8859-1", NSISOLatin1StringEncoding},
+        {"latin1", NSISOLatin1StringEncoding},
+        {"windows-1252", NSWindowsCP1252StringEncoding},
+        {"us-ascii", NSASCIIStringEncoding},
+        {"Shift_JIS", NSShiftJISStringEncoding},
+        {"UTF-16LE", NSUTF16LittleEndianStringEncoding},
+        {"no-such-charset", 0},
         {"", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(encodingFromIANACharsetName(c.name), c.encoding) << c.name;

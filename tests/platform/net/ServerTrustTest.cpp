@@ -23,8 +23,11 @@ TEST(ServerTrust, EvaluatesChainAnchorsAndHost) {
         {"wrong host", {c.wrongHost.der()}, "127.0.0.1", {c.authority.der()}, false},
         {"wrong host, basic policy", {c.wrongHost.der()}, std::nullopt, {c.authority.der()}, true},
         {"other address", {c.server.der()}, "127.0.0.2", {c.authority.der()}, false},
-        {"forged leaf with the anchor appended", {c.forged.der(), c.selfSigned.der()}, "127.0.0.1",
-         {c.selfSigned.der()}, false},
+        {"forged leaf with the anchor appended",
+         {c.forged.der(), c.selfSigned.der()},
+         "127.0.0.1",
+         {c.selfSigned.der()},
+         false},
     };
     for (const auto& test : cases) {
         ServerTrust trust(test.chain, test.host);

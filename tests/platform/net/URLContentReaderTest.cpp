@@ -103,7 +103,8 @@ TEST(URLContentReaderTLS, VerifiesTheServer) {
     const auto& c = TestCertificates::shared();
     TestHTTPServer trusted(c.server), selfSigned(c.selfSigned);
     for (auto* s : {&trusted, &selfSigned}) {
-        s->server().Get("/x", [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
+        s->server().Get("/x",
+                        [](const httplib::Request&, httplib::Response& res) { res.set_content("ok", "text/plain"); });
         s->start();
     }
     ServerTrust::setAdditionalSystemAnchors({c.authority.der()});
