@@ -1,5 +1,6 @@
 #include "platform/ui/Animation.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/foundation/Date.h"
@@ -137,6 +138,35 @@ void BasicAnimation::applyActive(const std::string&, double t, const std::option
     std::optional<AnimationValue> to = toValue_ ? toValue_ : model;
     if (!from || !to) return;
     value = interpolate(*from, *to, progressAt(t));
+}
+
+// --- KeyframeAnimation ---
+
+std::shared_ptr<KeyframeAnimation> KeyframeAnimation::animationWithKeyPath(std::string keyPath) {
+    return std::make_shared<KeyframeAnimation>(std::move(keyPath));
+}
+
+std::optional<AnimationValue> KeyframeAnimation::valueAtFraction(double fraction) const {
+    if (values_.empty()) return std::nullopt;
+    if (values_.size() == 1) return values_.front();
+    const std::size_t n = values_.size();
+    auto timeOf = [&](std::size_t i) {
+        return keyTimes_.size() == n ? keyTimes_[i] : static_cast<double>(i) / static_cast<double>(n - 1);
+    };
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    if (fraction <= timeOf(0)) return values_.front();
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const double start = timeOf(i), end = timeOf(i + 1);
+        if (fraction > end) continue;
+        if (end <= start) return values_[i + 1];
+        return interpolate(values_[i], values_[i + 1], (fraction - start) / (end - start));
+    }
+    return values_.back();
+}
+
+void KeyframeAnimation::applyActive(const std::string&, double t, const std::optional<AnimationValue>&,
+                                    std::optional<AnimationValue>& value) const {
+    if (auto v = valueAtFraction(easedFraction(t))) value = *v;
 }
 
 // --- SpringAnimation ---

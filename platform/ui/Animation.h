@@ -140,6 +140,34 @@ private:
     std::optional<AnimationValue> toValue_;
 };
 
+// A property moved through a list of values: value i is reached at key time
+// i (a fraction 0..1 of the duration; evenly spaced when no key times are
+// given), and between two key times the value moves linearly. The timing
+// function, if any, eases the whole time line.
+class KeyframeAnimation : public PropertyAnimation {
+public:
+    static std::shared_ptr<KeyframeAnimation> animationWithKeyPath(std::string keyPath);
+    explicit KeyframeAnimation(std::string keyPath) : PropertyAnimation(std::move(keyPath)) {}
+    std::shared_ptr<Animation> copy() const override { return std::make_shared<KeyframeAnimation>(*this); }
+
+    const std::vector<AnimationValue>& values() const { return values_; }
+    void setValues(std::vector<AnimationValue> values) { values_ = std::move(values); }
+    // As many as the values, rising from 0 to 1; otherwise ignored.
+    const std::vector<double>& keyTimes() const { return keyTimes_; }
+    void setKeyTimes(std::vector<double> keyTimes) { keyTimes_ = std::move(keyTimes); }
+
+    // The value at a fraction 0..1 of the time line (after easing).
+    std::optional<AnimationValue> valueAtFraction(double fraction) const;
+
+protected:
+    void applyActive(const std::string& keyPath, double t, const std::optional<AnimationValue>& model,
+                     std::optional<AnimationValue>& value) const override;
+
+private:
+    std::vector<AnimationValue> values_;
+    std::vector<double> keyTimes_;
+};
+
 // A damped spring from one value to the other. Its progress follows the
 // motion of a mass on a spring released at the start value (overshooting
 // when the damping is low); from its settling duration on it rests at the end

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 Application& Application::shared() {
@@ -57,4 +59,24 @@ void Application::windowDidGoAway(Window& window) {
         std::remove_if(visible_.begin(), visible_.end(), [&](const Entry& e) { return e.window == &window; }),
         visible_.end());
     if (key_ == &window) key_ = nullptr;
+}
+
+void Application::forEachController(const std::function<void(ViewController&)>& block) const {
+    std::function<void(const std::shared_ptr<ViewController>&)> visit = [&](const std::shared_ptr<ViewController>& c) {
+        if (!c) return;
+        block(*c);
+        auto children = c->childViewControllers();
+        for (const auto& child : children) visit(child);
+        if (!c->parentViewController()) visit(c->presentedViewController());
+    };
+    for (const auto& window : windows()) visit(window->rootViewController());
+}
+
+void Application::didReceiveMemoryWarning() {
+    NotificationCenter::defaultCenter().post(Notification("UIApplicationDidReceiveMemoryWarningNotification"));
+    forEachController([](ViewController& c) { c.didReceiveMemoryWarning(); });
+}
+
+void Application::traitCollectionDidChange(const TraitCollection& previous) {
+    forEachController([&](ViewController& c) { c.traitCollectionDidChange(previous); });
 }

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "platform/foundation/URL.h"
+#include "platform/ui/TraitCollection.h"
 
+class ViewController;
 class Window;
 
 // The application object, as far as the interface needs it: the visible
@@ -19,6 +21,16 @@ public:
     // they were shown within a level).
     std::vector<std::shared_ptr<Window>> windows() const;
     std::shared_ptr<Window> keyWindow() const;
+
+    // Tells every controller of the visible windows (each root, its
+    // children and what it presents, parents before children) that memory
+    // runs low: their didReceiveMemoryWarning. Posts
+    // "UIApplicationDidReceiveMemoryWarningNotification" first.
+    void didReceiveMemoryWarning();
+    // Tells the same controllers that the screen's traits changed
+    // (traitCollectionDidChange with the previous ones); Screen and Device
+    // call it.
+    void traitCollectionDidChange(const TraitCollection& previous);
 
     // Background tasks (beginBackgroundTaskWithExpirationHandler:), from any
     // thread. Nothing suspends this process, so they are only recorded; they
@@ -50,6 +62,8 @@ public:
     void windowDidGoAway(Window& window);
 
 private:
+    void forEachController(const std::function<void(ViewController&)>& block) const;
+
     struct Entry {
         Window* window;
         std::weak_ptr<Window> weak;

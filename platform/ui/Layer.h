@@ -77,6 +77,16 @@ public:
     void setBorderColor(std::optional<Color> color) { borderColor_ = std::move(color); }
     bool masksToBounds() const { return masksToBounds_; }
     void setMasksToBounds(bool masks) { masksToBounds_ = masks; }
+    // The shadow, kept as state (the rendering draws none): opaque black,
+    // transparent (opacity 0), offset (0, -3) and radius 3 by default.
+    const std::optional<Color>& shadowColor() const { return shadowColor_; }
+    void setShadowColor(std::optional<Color> color) { shadowColor_ = std::move(color); }
+    double shadowOpacity() const { return shadowOpacity_; }
+    void setShadowOpacity(double opacity) { shadowOpacity_ = opacity; }
+    Size shadowOffset() const { return shadowOffset_; }
+    void setShadowOffset(Size offset) { shadowOffset_ = offset; }
+    double shadowRadius() const { return shadowRadius_; }
+    void setShadowRadius(double radius) { shadowRadius_ = radius; }
     double contentsScale() const { return contentsScale_; }
     void setContentsScale(double scale) { contentsScale_ = scale; }
     const std::string& name() const { return name_; }
@@ -158,6 +168,10 @@ private:
     double borderWidth_ = 0;
     std::optional<Color> borderColor_ = Color::blackColor();
     bool masksToBounds_ = false;
+    std::optional<Color> shadowColor_ = Color::blackColor();
+    double shadowOpacity_ = 0;
+    Size shadowOffset_{0, -3};
+    double shadowRadius_ = 3;
     double contentsScale_ = 1;
     std::string name_;
 

@@ -2,18 +2,28 @@
 
 #include <optional>
 
+#include "platform/ui/Application.h"
+
 Device& Device::current() {
     static Device device;
     return device;
 }
 
 void Device::setUserInterfaceIdiom(UserInterfaceIdiom idiom) {
+    const TraitCollection previous = Screen::main().traitCollection();
     idiom_ = idiom;
+    if (!(previous == Screen::main().traitCollection())) Application::shared().traitCollectionDidChange(previous);
 }
 
 Screen& Screen::main() {
     static Screen screen;
     return screen;
+}
+
+void Screen::setUserInterfaceStyle(UserInterfaceStyle style) {
+    const TraitCollection previous = traitCollection();
+    style_ = style;
+    if (!(previous == traitCollection())) Application::shared().traitCollectionDidChange(previous);
 }
 
 Rect Screen::bounds() const {

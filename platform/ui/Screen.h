@@ -29,7 +29,9 @@ public:
     double scale() const { return scale_; }
     void setScale(double scale) { scale_ = scale; }
     UserInterfaceStyle userInterfaceStyle() const { return style_; }
-    void setUserInterfaceStyle(UserInterfaceStyle style) { style_ = style; }
+    // A change of the traits is told to the controllers on screen
+    // (Application::traitCollectionDidChange); so is a change of the idiom.
+    void setUserInterfaceStyle(UserInterfaceStyle style);
 
     TraitCollection traitCollection() const;
 

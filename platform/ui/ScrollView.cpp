@@ -54,6 +54,17 @@ void ScrollView::setBounds(const Rect& bounds) {
     if (auto delegate = delegate_.lock()) delegate->scrollViewDidScroll(*this);
 }
 
+EdgeInsets ScrollView::adjustedContentInset() const {
+    EdgeInsets insets = contentInset_;
+    if (insetAdjustment_ == ScrollViewContentInsetAdjustmentBehavior::Never) return insets;
+    const EdgeInsets safe = safeAreaInsets();
+    insets.top += safe.top;
+    insets.left += safe.left;
+    insets.bottom += safe.bottom;
+    insets.right += safe.right;
+    return insets;
+}
+
 void ScrollView::setScrollEnabled(bool enabled) {
     scrollEnabled_ = enabled;
     pan_->setEnabled(enabled);

@@ -8,6 +8,9 @@
 
 class ScrollView;
 
+// How the safe area adds to the content inset (adjustedContentInset).
+enum class ScrollViewContentInsetAdjustmentBehavior { Automatic, ScrollableAxes, Never, Always };
+
 class ScrollViewDelegate {
 public:
     virtual ~ScrollViewDelegate() = default;
@@ -44,6 +47,13 @@ public:
     void setContentSize(Size size) { contentSize_ = size; }
     EdgeInsets contentInset() const { return contentInset_; }
     void setContentInset(const EdgeInsets& insets) { contentInset_ = insets; }
+    ScrollViewContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const { return insetAdjustment_; }
+    void setContentInsetAdjustmentBehavior(ScrollViewContentInsetAdjustmentBehavior behavior) {
+        insetAdjustment_ = behavior;
+    }
+    // The content inset plus, unless the behaviour is Never, the view's
+    // safe-area insets.
+    EdgeInsets adjustedContentInset() const;
 
     const std::weak_ptr<ScrollViewDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<ScrollViewDelegate> delegate) { delegate_ = std::move(delegate); }
@@ -71,6 +81,7 @@ private:
 
     Size contentSize_;
     EdgeInsets contentInset_;
+    ScrollViewContentInsetAdjustmentBehavior insetAdjustment_ = ScrollViewContentInsetAdjustmentBehavior::Automatic;
     std::weak_ptr<ScrollViewDelegate> delegate_;
     bool showsHorizontalIndicator_ = true;
     bool showsVerticalIndicator_ = true;

@@ -1,11 +1,111 @@
 #include "platform/ui/TableView.h"
 
+#include <algorithm>
+
 #include "platform/foundation/Error.h"
+#include "platform/ui/ViewController.h"
+
+namespace {
+
+[[noreturn]] void raiseInconsistency(const std::string& reason) {
+    throw NamedException("NSInternalInconsistencyException", reason);
+}
+
+// The controller whose view holds the view (a segue's source for a cell).
+std::shared_ptr<ViewController> owningController(View& view) {
+    for (View* v = &view; v; v = v->superview())
+        if (ViewController* controller = v->viewController()) return controller->shared_from_this();
+    return nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<ContextualAction> ContextualAction::contextualActionWithStyle(Style style,
+                                                                              std::optional<std::string> title,
+                                                                              Handler handler) {
+    return std::make_shared<ContextualAction>(style, std::move(title), std::move(handler));
+}
+
+// --- TableViewHeaderFooterView ---
+
+TableViewHeaderFooterView::TableViewHeaderFooterView(std::optional<std::string> reuseIdentifier)
+    : View(Rect(0, 0, 320, 28)), reuseIdentifier_(std::move(reuseIdentifier)) {
+    contentView_ = std::make_shared<View>(bounds());
+    addSubview(contentView_);
+}
+
+const std::shared_ptr<Label>& TableViewHeaderFooterView::textLabel() {
+    if (!textLabel_) {
+        textLabel_ = std::make_shared<Label>();
+        textLabel_->setFont(Font::systemFont(13));
+        textLabel_->setTextColor(Color::secondaryLabelColor());
+        contentView_->addSubview(textLabel_);
+        setNeedsLayout();
+    }
+    return textLabel_;
+}
+
+void TableViewHeaderFooterView::layoutSubviews() {
+    contentView_->setFrame(bounds());
+    if (textLabel_) textLabel_->setFrame(Rect(16, 0, std::max(0.0, bounds().size.width - 32), bounds().size.height));
+}
+
+// --- TableViewDelegate defaults ---
+
+double TableViewDelegate::heightForRowAtIndexPath(TableView& tableView, const IndexPath&) {
+    return tableView.rowHeight();
+}
+
+double TableViewDelegate::estimatedHeightForRowAtIndexPath(TableView& tableView, const IndexPath&) {
+    return tableView.estimatedRowHeight();
+}
+
+double TableViewDelegate::heightForHeaderInSection(TableView& tableView, std::int64_t) {
+    return tableView.sectionHeaderHeight();
+}
+
+double TableViewDelegate::heightForFooterInSection(TableView& tableView, std::int64_t) {
+    return tableView.sectionFooterHeight();
+}
+
+// --- TableView ---
 
 TableView::TableView(const Rect& frame, TableViewStyle style) : ScrollView(frame), style_(style) {}
 
+void TableView::setDelegate(std::weak_ptr<TableViewDelegate> delegate) {
+    tableDelegate_ = delegate;
+    ScrollView::setDelegate(std::weak_ptr<ScrollViewDelegate>(delegate.lock()));
+}
+
+void TableView::setBackgroundView(std::shared_ptr<View> view) {
+    if (backgroundView_) backgroundView_->removeFromSuperview();
+    backgroundView_ = std::move(view);
+    if (backgroundView_) {
+        insertSubview(backgroundView_, 0);
+        backgroundView_->setFrame(bounds());
+    }
+}
+
+void TableView::setTableHeaderView(std::shared_ptr<View> view) {
+    if (tableHeaderView_) tableHeaderView_->removeFromSuperview();
+    tableHeaderView_ = std::move(view);
+    if (tableHeaderView_) addSubview(tableHeaderView_);
+    tileRows();
+}
+
+void TableView::setTableFooterView(std::shared_ptr<View> view) {
+    if (tableFooterView_) tableFooterView_->removeFromSuperview();
+    tableFooterView_ = std::move(view);
+    if (tableFooterView_) addSubview(tableFooterView_);
+    tileRows();
+}
+
 void TableView::registerCellFactory(const std::string& reuseIdentifier, CellFactory factory) {
     factories_[reuseIdentifier] = std::move(factory);
+}
+
+void TableView::setSelectionSegue(const std::string& reuseIdentifier, std::string segueIdentifier) {
+    selectionSegues_[reuseIdentifier] = std::move(segueIdentifier);
 }
 
 std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string& reuseIdentifier) {
@@ -18,41 +118,158 @@ std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string&
 }
 
 std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string& reuseIdentifier, const IndexPath&) {
-    if (auto cell = dequeueReusableCell(reuseIdentifier)) return cell;
-    auto it = factories_.find(reuseIdentifier);
-    if (it == factories_.end())
-        throw NamedException("NSInternalInconsistencyException",
-                             "unable to dequeue a cell with identifier " + reuseIdentifier +
-                                 " - must register a nib or a class for the identifier");
-    return it->second(reuseIdentifier);
+    auto cell = dequeueReusableCell(reuseIdentifier);
+    if (!cell) {
+        auto it = factories_.find(reuseIdentifier);
+        if (it == factories_.end())
+            raiseInconsistency("unable to dequeue a cell with identifier " + reuseIdentifier +
+                               " - must register a nib or a class for the identifier");
+        cell = it->second(reuseIdentifier);
+    }
+    if (auto segue = selectionSegues_.find(reuseIdentifier); segue != selectionSegues_.end())
+        cell->setSelectionSegueIdentifier(segue->second);
+    return cell;
+}
+
+void TableView::registerHeaderFooterFactory(const std::string& reuseIdentifier, HeaderFooterFactory factory) {
+    headerFooterFactories_[reuseIdentifier] = std::move(factory);
+}
+
+std::shared_ptr<TableViewHeaderFooterView> TableView::dequeueReusableHeaderFooterView(
+    const std::string& reuseIdentifier) {
+    auto& pool = headerFooterPool_[reuseIdentifier];
+    if (!pool.empty()) {
+        auto view = pool.back();
+        pool.pop_back();
+        view->prepareForReuse();
+        return view;
+    }
+    auto it = headerFooterFactories_.find(reuseIdentifier);
+    return it == headerFooterFactories_.end() ? nullptr : it->second(reuseIdentifier);
+}
+
+// --- Data ---
+
+void TableView::recycle(const std::shared_ptr<TableViewCell>& cell) {
+    cell->removeFromSuperview();
+    cell->setSelected(false);
+    cell->setHighlighted(false);
+    if (cell->reuseIdentifier()) reusePool_[*cell->reuseIdentifier()].push_back(cell);
+}
+
+void TableView::makeHeadersAndFooters() {
+    for (auto& [section, view] : headers_) view->removeFromSuperview();
+    for (auto& [section, view] : footers_) view->removeFromSuperview();
+    headers_.clear();
+    footers_.clear();
+    for (auto* made : {&madeHeaders_, &madeFooters_})
+        for (auto& [section, view] : *made)
+            if (auto reusable = std::dynamic_pointer_cast<TableViewHeaderFooterView>(view);
+                reusable && reusable->reuseIdentifier())
+                headerFooterPool_[*reusable->reuseIdentifier()].push_back(reusable);
+    madeHeaders_.clear();
+    madeFooters_.clear();
+    for (std::int64_t section = 0; section < numberOfSections(); ++section) {
+        if (auto header = makeHeaderFooter(section, true)) madeHeaders_[section] = header;
+        if (auto footer = makeHeaderFooter(section, false)) madeFooters_[section] = footer;
+    }
 }
 
 void TableView::reloadData() {
-    for (auto& [indexPath, cell] : cells_) {
-        cell->removeFromSuperview();
-        if (cell->reuseIdentifier()) reusePool_[*cell->reuseIdentifier()].push_back(cell);
-    }
+    auto keep = weak_from_this().lock();
+    for (auto& [indexPath, cell] : cells_) recycle(cell);
     cells_.clear();
+    measuredHeights_.clear();
+    selected_.clear();
+    swipedRow_.reset();
+    swipeConfiguration_.reset();
     rowCounts_.clear();
+    if (auto dataSource = dataSource_.lock()) {
+        const std::int64_t sections = dataSource->numberOfSectionsInTableView(*this);
+        for (std::int64_t section = 0; section < sections; ++section)
+            rowCounts_.push_back(std::max<std::int64_t>(0, dataSource->numberOfRowsInSection(*this, section)));
+    }
+    makeHeadersAndFooters();
+    tileRows();
+}
+
+void TableView::reloadRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation) {
+    auto keep = weak_from_this().lock();
+    for (const auto& indexPath : indexPaths) {
+        measuredHeights_.erase(indexPath);
+        auto it = cells_.find(indexPath);
+        if (it == cells_.end()) continue;
+        recycle(it->second);
+        cells_.erase(it);
+    }
+    tileRows();
+}
+
+void TableView::recountRows(const std::vector<IndexPath>& changed, std::int64_t sign) {
     auto dataSource = dataSource_.lock();
     if (!dataSource) return;
-    const std::int64_t sections = dataSource->numberOfSectionsInTableView(*this);
-    double y = 0;
-    const double width = bounds().size.width;
-    for (std::int64_t section = 0; section < sections; ++section) {
-        const std::int64_t rows = dataSource->numberOfRowsInSection(*this, section);
-        rowCounts_.push_back(rows);
-        for (std::int64_t row = 0; row < rows; ++row) {
-            IndexPath indexPath{section, row};
-            auto cell = dataSource->cellForRowAtIndexPath(*this, indexPath);
-            if (!cell) continue;
-            cell->setFrame(Rect(0, y, width, rowHeight_));
-            addSubview(cell);
-            cells_[indexPath] = cell;
-            y += rowHeight_;
-        }
+    std::vector<std::int64_t> expected = rowCounts_;
+    for (const auto& indexPath : changed) {
+        if (indexPath.section < 0 || indexPath.section >= numberOfSections())
+            raiseInconsistency("attempt to change a row in section " + std::to_string(indexPath.section) +
+                               ", but there are only " + std::to_string(numberOfSections()) + " sections");
+        expected[static_cast<std::size_t>(indexPath.section)] += sign;
     }
-    setContentSize({width, y});
+    for (std::size_t section = 0; section < expected.size(); ++section) {
+        const std::int64_t now = dataSource->numberOfRowsInSection(*this, static_cast<std::int64_t>(section));
+        if (now != expected[section])
+            raiseInconsistency(
+                "Invalid update: invalid number of rows in section " + std::to_string(section) +
+                ". The number of rows contained in an existing section after the update (" + std::to_string(now) +
+                ") must be equal to the number of rows contained in that "
+                "section before the update (" +
+                std::to_string(rowCounts_[section]) + "), plus or minus the number of rows inserted or deleted");
+    }
+    rowCounts_ = expected;
+}
+
+void TableView::relayOutAfterUpdate() {
+    for (auto& [indexPath, cell] : cells_) recycle(cell);
+    cells_.clear();
+    measuredHeights_.clear();
+    swipedRow_.reset();
+    swipeConfiguration_.reset();
+    tileRows();
+}
+
+void TableView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation) {
+    auto keep = weak_from_this().lock();
+    recountRows(indexPaths, -1);
+    // Selected rows below a deleted one move up; deleted ones go.
+    std::vector<IndexPath> sorted = indexPaths;
+    std::sort(sorted.begin(), sorted.end());
+    auto shifted = [&](IndexPath p) -> std::optional<IndexPath> {
+        std::int64_t above = 0;
+        for (const auto& d : sorted) {
+            if (d == p) return std::nullopt;
+            if (d.section == p.section && d.row < p.row) ++above;
+        }
+        return IndexPath{p.section, p.row - above};
+    };
+    std::vector<IndexPath> selected;
+    for (const auto& p : selected_)
+        if (auto moved = shifted(p)) selected.push_back(*moved);
+    selected_ = std::move(selected);
+    relayOutAfterUpdate();
+}
+
+void TableView::insertRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation) {
+    auto keep = weak_from_this().lock();
+    recountRows(indexPaths, +1);
+    std::vector<IndexPath> sorted = indexPaths;
+    std::sort(sorted.begin(), sorted.end());
+    for (auto& p : selected_) {
+        std::int64_t row = p.row;
+        for (const auto& i : sorted)
+            if (i.section == p.section && i.row <= row) ++row;
+        p.row = row;
+    }
+    relayOutAfterUpdate();
 }
 
 std::int64_t TableView::numberOfRowsInSection(std::int64_t section) const {
@@ -69,4 +286,420 @@ std::vector<std::shared_ptr<TableViewCell>> TableView::visibleCells() const {
     std::vector<std::shared_ptr<TableViewCell>> cells;
     for (const auto& [indexPath, cell] : cells_) cells.push_back(cell);
     return cells;
+}
+
+std::vector<IndexPath> TableView::indexPathsForVisibleRows() const {
+    std::vector<IndexPath> rows;
+    for (const auto& [indexPath, cell] : cells_) rows.push_back(indexPath);
+    return rows;
+}
+
+std::optional<IndexPath> TableView::indexPathForCell(const TableViewCell& cell) const {
+    for (const auto& [indexPath, c] : cells_)
+        if (c.get() == &cell) return indexPath;
+    return std::nullopt;
+}
+
+std::shared_ptr<View> TableView::headerViewForSection(std::int64_t section) const {
+    auto it = headers_.find(section);
+    return it == headers_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<View> TableView::footerViewForSection(std::int64_t section) const {
+    auto it = footers_.find(section);
+    return it == footers_.end() ? nullptr : it->second;
+}
+
+Rect TableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
+    if (indexPath.section < 0 || indexPath.section >= static_cast<std::int64_t>(layout_.size())) return Rect();
+    const auto& section = layout_[static_cast<std::size_t>(indexPath.section)];
+    if (indexPath.row < 0 || indexPath.row >= static_cast<std::int64_t>(section.rowY.size())) return Rect();
+    const auto row = static_cast<std::size_t>(indexPath.row);
+    return Rect(0, section.rowY[row], bounds().size.width, section.rowHeight[row]);
+}
+
+void TableView::scrollToRowAtIndexPath(const IndexPath& indexPath, TableViewScrollPosition position, bool animated) {
+    const Rect row = rectForRowAtIndexPath(indexPath);
+    const Rect b = bounds();
+    double y = b.origin.y;
+    switch (position) {
+        case TableViewScrollPosition::Top:
+            y = row.minY();
+            break;
+        case TableViewScrollPosition::Middle:
+            y = row.midY() - b.size.height / 2;
+            break;
+        case TableViewScrollPosition::Bottom:
+            y = row.maxY() - b.size.height;
+            break;
+        case TableViewScrollPosition::None:
+            if (row.minY() < b.minY())
+                y = row.minY();
+            else if (row.maxY() > b.maxY())
+                y = row.maxY() - b.size.height;
+            break;
+    }
+    const double maxY = std::max(0.0, contentSize().height - b.size.height);
+    setContentOffset({b.origin.x, std::clamp(y, 0.0, maxY)}, animated);
+}
+
+// --- Layout ---
+
+double TableView::rowHeightFor(const IndexPath& indexPath, TableViewCell* cell) {
+    auto delegate = tableDelegate_.lock();
+    double height = delegate ? delegate->heightForRowAtIndexPath(*this, indexPath) : rowHeight_;
+    if (height != kTableViewAutomaticDimension) return height;
+    if (cell) {
+        const double fitted = cell->sizeThatFits({bounds().size.width, 0}).height;
+        if (fitted > 0) {
+            measuredHeights_[indexPath] = fitted;
+            return fitted;
+        }
+    }
+    if (auto it = measuredHeights_.find(indexPath); it != measuredHeights_.end()) return it->second;
+    const double estimate =
+        delegate ? delegate->estimatedHeightForRowAtIndexPath(*this, indexPath) : estimatedRowHeight_;
+    return estimate > 0 ? estimate : 44;
+}
+
+std::shared_ptr<View> TableView::makeHeaderFooter(std::int64_t section, bool header) {
+    auto delegate = tableDelegate_.lock();
+    std::shared_ptr<View> view;
+    if (delegate)
+        view = header ? delegate->viewForHeaderInSection(*this, section)
+                      : delegate->viewForFooterInSection(*this, section);
+    if (view) return view;
+    auto dataSource = dataSource_.lock();
+    if (!dataSource) return nullptr;
+    auto title = header ? dataSource->titleForHeaderInSection(*this, section)
+                        : dataSource->titleForFooterInSection(*this, section);
+    if (!title) return nullptr;
+    auto plain = std::make_shared<TableViewHeaderFooterView>(std::nullopt);
+    plain->textLabel()->setText(*title);
+    return plain;
+}
+
+void TableView::computeLayout() {
+    auto delegate = tableDelegate_.lock();
+    layout_.assign(rowCounts_.size(), SectionLayout{});
+    double y = tableHeaderView_ ? tableHeaderView_->frame().size.height : 0;
+    for (std::size_t s = 0; s < rowCounts_.size(); ++s) {
+        const auto section = static_cast<std::int64_t>(s);
+        SectionLayout& l = layout_[s];
+        const bool hasHeader = madeHeaders_.count(section) != 0;
+        l.headerY = y;
+        l.headerHeight =
+            hasHeader ? (delegate ? delegate->heightForHeaderInSection(*this, section) : sectionHeaderHeight_) : 0;
+        if (l.headerHeight < 0) l.headerHeight = sectionHeaderHeight_;
+        y += l.headerHeight;
+        for (std::int64_t row = 0; row < rowCounts_[s]; ++row) {
+            IndexPath indexPath{section, row};
+            auto cell = cells_.find(indexPath);
+            const double height = rowHeightFor(indexPath, cell == cells_.end() ? nullptr : cell->second.get());
+            l.rowY.push_back(y);
+            l.rowHeight.push_back(height);
+            y += height;
+        }
+        const bool hasFooter = madeFooters_.count(section) != 0;
+        l.footerY = y;
+        l.footerHeight =
+            hasFooter ? (delegate ? delegate->heightForFooterInSection(*this, section) : sectionFooterHeight_) : 0;
+        if (l.footerHeight < 0) l.footerHeight = sectionFooterHeight_;
+        y += l.footerHeight;
+    }
+    if (tableFooterView_) {
+        Rect f = tableFooterView_->frame();
+        tableFooterView_->setFrame(Rect(0, y, bounds().size.width, f.size.height));
+        y += f.size.height;
+    }
+    if (tableHeaderView_) {
+        Rect f = tableHeaderView_->frame();
+        tableHeaderView_->setFrame(Rect(0, 0, bounds().size.width, f.size.height));
+    }
+    setContentSize({bounds().size.width, y});
+}
+
+void TableView::tileRows() {
+    if (tiling_) return;
+    tiling_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{tiling_};
+    auto keep = weak_from_this().lock();
+    auto dataSource = dataSource_.lock();
+    auto delegate = tableDelegate_.lock();
+    computeLayout();
+    const Rect visible = bounds();
+    const double width = visible.size.width;
+    auto inView = [&](double y, double height) {
+        return height > 0 && y < visible.maxY() && y + height > visible.minY();
+    };
+    auto rowRect = [&](const IndexPath& p) -> std::optional<Rect> {
+        if (p.section < 0 || p.section >= static_cast<std::int64_t>(layout_.size())) return std::nullopt;
+        const auto& l = layout_[static_cast<std::size_t>(p.section)];
+        if (p.row < 0 || p.row >= static_cast<std::int64_t>(l.rowY.size())) return std::nullopt;
+        const auto r = static_cast<std::size_t>(p.row);
+        return Rect(0, l.rowY[r], width, l.rowHeight[r]);
+    };
+    // Cells of rows out of view go to the reuse pool (first before new rows
+    // come, so that those can reuse them; again at the end, once the
+    // measured heights of new cells have moved the rows below them).
+    auto dropRowsOutOfView = [&] {
+        for (auto it = cells_.begin(); it != cells_.end();) {
+            auto rect = rowRect(it->first);
+            if (rect && inView(rect->minY(), rect->size.height)) {
+                it->second->setFrame(*rect);
+                ++it;
+                continue;
+            }
+            recycle(it->second);
+            if (swipedRow_ == it->first) {
+                swipedRow_.reset();
+                swipeConfiguration_.reset();
+            }
+            it = cells_.erase(it);
+        }
+    };
+    dropRowsOutOfView();
+    // New rows top to bottom; a cell whose height differs from its estimate
+    // moves the rows below it before they are looked at.
+    if (dataSource) {
+        for (std::size_t s = 0; s < layout_.size(); ++s) {
+            const auto section = static_cast<std::int64_t>(s);
+            for (std::size_t r = 0; r < layout_[s].rowY.size(); ++r) {
+                IndexPath indexPath{section, static_cast<std::int64_t>(r)};
+                if (!inView(layout_[s].rowY[r], layout_[s].rowHeight[r]) || cells_.count(indexPath)) continue;
+                auto cell = dataSource->cellForRowAtIndexPath(*this, indexPath);
+                if (!cell) raiseInconsistency("the data source returned no cell");
+                cells_[indexPath] = cell;
+                if (rowHeightFor(indexPath, cell.get()) != layout_[s].rowHeight[r]) computeLayout();
+                cell->setFrame(Rect(0, layout_[s].rowY[r], width, layout_[s].rowHeight[r]));
+                cell->setEditing(editing_, false);
+                cell->setSelected(std::find(selected_.begin(), selected_.end(), indexPath) != selected_.end());
+                if (delegate) delegate->willDisplayCell(*this, *cell, indexPath);
+                addSubview(cell);
+            }
+        }
+    }
+    dropRowsOutOfView();
+    for (std::size_t s = 0; s < layout_.size(); ++s) {
+        const auto section = static_cast<std::int64_t>(s);
+        const SectionLayout& l = layout_[s];
+        for (auto [views, isHeader] : {std::pair{&headers_, true}, std::pair{&footers_, false}}) {
+            const double y = isHeader ? l.headerY : l.footerY;
+            const double height = isHeader ? l.headerHeight : l.footerHeight;
+            auto it = views->find(section);
+            if (!inView(y, height)) {
+                if (it != views->end()) {
+                    it->second->removeFromSuperview();
+                    views->erase(it);
+                }
+                continue;
+            }
+            if (it == views->end()) {
+                const auto& made = isHeader ? madeHeaders_ : madeFooters_;
+                auto found = made.find(section);
+                if (found == made.end()) continue;
+                it = views->emplace(section, found->second).first;
+                addSubview(found->second);
+            }
+            it->second->setFrame(Rect(0, y, width, height));
+        }
+    }
+    if (backgroundView_) {
+        backgroundView_->setFrame(visible);
+        sendSubviewToBack(backgroundView_.get());
+    }
+}
+
+void TableView::setBounds(const Rect& bounds) {
+    const Rect old = this->bounds();
+    ScrollView::setBounds(bounds);
+    if (old != bounds) tileRows();
+}
+
+void TableView::setFrame(const Rect& frame) {
+    const Rect old = bounds();
+    ScrollView::setFrame(frame);
+    if (old.size != bounds().size) tileRows();
+}
+
+void TableView::layoutSubviews() {
+    ScrollView::layoutSubviews();
+    tileRows();
+}
+
+// --- Selection ---
+
+std::optional<IndexPath> TableView::indexPathForSelectedRow() const {
+    if (selected_.empty()) return std::nullopt;
+    return *std::min_element(selected_.begin(), selected_.end());
+}
+
+bool TableView::multipleSelectionActive() const {
+    return editing_ ? allowsMultipleSelectionDuringEditing_ : allowsMultipleSelection_;
+}
+
+void TableView::setRowSelected(const IndexPath& indexPath, bool selected, bool animated) {
+    auto it = std::find(selected_.begin(), selected_.end(), indexPath);
+    if (selected && it == selected_.end()) selected_.push_back(indexPath);
+    if (!selected && it != selected_.end()) selected_.erase(it);
+    if (auto cell = cellForRowAtIndexPath(indexPath)) cell->setSelected(selected, animated);
+}
+
+void TableView::selectRowAtIndexPath(const std::optional<IndexPath>& indexPath, bool animated,
+                                     TableViewScrollPosition position) {
+    if (!indexPath || !multipleSelectionActive()) {
+        auto old = selected_;
+        for (const auto& p : old)
+            if (p != indexPath) setRowSelected(p, false, animated);
+    }
+    if (!indexPath) return;
+    if (indexPath->section < 0 || indexPath->section >= numberOfSections() || indexPath->row < 0 ||
+        indexPath->row >= numberOfRowsInSection(indexPath->section))
+        return;
+    setRowSelected(*indexPath, true, animated);
+    if (position != TableViewScrollPosition::None) scrollToRowAtIndexPath(*indexPath, position, animated);
+}
+
+void TableView::deselectRowAtIndexPath(const IndexPath& indexPath, bool animated) {
+    setRowSelected(indexPath, false, animated);
+}
+
+// --- Editing ---
+
+void TableView::setEditing(bool editing, bool animated) {
+    if (editing == editing_) return;
+    const bool multipleBefore = multipleSelectionActive();
+    editing_ = editing;
+    swipedRow_.reset();
+    swipeConfiguration_.reset();
+    if (multipleBefore != multipleSelectionActive() || !editing) {
+        auto old = selected_;
+        for (const auto& p : old) setRowSelected(p, false, animated);
+    }
+    for (auto& [indexPath, cell] : cells_) cell->setEditing(editing, animated);
+}
+
+bool TableView::mayEdit(const IndexPath& indexPath) {
+    auto dataSource = dataSource_.lock();
+    return dataSource && dataSource->canEditRowAtIndexPath(*this, indexPath);
+}
+
+// --- What the user does ---
+
+bool TableView::userTapRow(const IndexPath& tapped) {
+    auto keep = weak_from_this().lock();
+    auto cell = cellForRowAtIndexPath(tapped);
+    if (!cell || !cell->isUserInteractionEnabled()) return false;
+    if (swipedRow_) {
+        // A tap while actions are revealed only closes them.
+        swipedRow_.reset();
+        swipeConfiguration_.reset();
+        return true;
+    }
+    const bool mayTapSelect =
+        editing_ ? (allowsSelectionDuringEditing_ || allowsMultipleSelectionDuringEditing_) : allowsSelection_;
+    if (!mayTapSelect) return false;
+    auto delegate = tableDelegate_.lock();
+    if (delegate && !delegate->shouldHighlightRowAtIndexPath(*this, tapped)) return false;
+    cell->setHighlighted(true, false);
+    cell->setHighlighted(false, false);
+    const bool multiple = multipleSelectionActive();
+    const bool alreadySelected = std::find(selected_.begin(), selected_.end(), tapped) != selected_.end();
+    if (multiple && alreadySelected) {
+        setRowSelected(tapped, false, false);
+        if (delegate) delegate->didDeselectRowAtIndexPath(*this, tapped);
+        return true;
+    }
+    std::optional<IndexPath> target = delegate ? delegate->willSelectRowAtIndexPath(*this, tapped) : tapped;
+    if (!target) return false;
+    if (!multiple) {
+        auto old = selected_;
+        for (const auto& p : old) {
+            if (p == *target) continue;
+            setRowSelected(p, false, false);
+            if (delegate) delegate->didDeselectRowAtIndexPath(*this, p);
+        }
+    }
+    setRowSelected(*target, true, false);
+    auto targetCell = cellForRowAtIndexPath(*target);
+    if (targetCell && targetCell->selectionSegueIdentifier() && !editing_) {
+        if (auto source = owningController(*this))
+            source->triggerSegueWithIdentifier(*targetCell->selectionSegueIdentifier(), targetCell);
+    }
+    if (auto d = tableDelegate_.lock()) d->didSelectRowAtIndexPath(*this, *target);
+    return true;
+}
+
+std::shared_ptr<SwipeActionsConfiguration> TableView::userSwipeRow(const IndexPath& indexPath) {
+    auto keep = weak_from_this().lock();
+    swipedRow_.reset();
+    swipeConfiguration_.reset();
+    if (editing_ || !cellForRowAtIndexPath(indexPath)) return nullptr;
+    auto delegate = tableDelegate_.lock();
+    std::shared_ptr<SwipeActionsConfiguration> configuration;
+    if (delegate) configuration = delegate->trailingSwipeActionsConfigurationForRowAtIndexPath(*this, indexPath);
+    if (!configuration && mayEdit(indexPath) &&
+        (delegate ? delegate->editingStyleForRowAtIndexPath(*this, indexPath) : TableViewCellEditingStyle::Delete) ==
+            TableViewCellEditingStyle::Delete) {
+        std::weak_ptr<TableView> weak = std::static_pointer_cast<TableView>(shared_from_this());
+        auto deleteAction = ContextualAction::contextualActionWithStyle(
+            ContextualAction::Style::Destructive, std::string("Delete"),
+            [weak, indexPath](ContextualAction&, View&, ContextualAction::Completion completion) {
+                auto self = weak.lock();
+                if (self) {
+                    if (auto dataSource = self->dataSource_.lock())
+                        dataSource->commitEditingStyle(*self, TableViewCellEditingStyle::Delete, indexPath);
+                }
+                completion(true);
+            });
+        configuration = SwipeActionsConfiguration::configurationWithActions({deleteAction});
+    }
+    if (!configuration || configuration->actions().empty()) return nullptr;
+    swipedRow_ = indexPath;
+    swipeConfiguration_ = configuration;
+    return configuration;
+}
+
+bool TableView::userTapSwipeAction(const std::string& title) {
+    if (!swipedRow_ || !swipeConfiguration_) return false;
+    auto keep = weak_from_this().lock();
+    auto configuration = swipeConfiguration_;
+    for (const auto& action : configuration->actions()) {
+        if (action->title() != title) continue;
+        auto cell = cellForRowAtIndexPath(*swipedRow_);
+        std::shared_ptr<View> source = cell ? std::static_pointer_cast<View>(cell) : shared_from_this();
+        std::weak_ptr<TableView> weak = std::static_pointer_cast<TableView>(shared_from_this());
+        const IndexPath row = *swipedRow_;
+        if (action->handler())
+            action->handler()(*action, *source, [weak, row, configuration](bool) {
+                auto self = weak.lock();
+                if (self && self->swipedRow_ == row && self->swipeConfiguration_ == configuration) {
+                    self->swipedRow_.reset();
+                    self->swipeConfiguration_.reset();
+                }
+            });
+        return true;
+    }
+    return false;
+}
+
+bool TableView::userFullSwipeRow(const IndexPath& indexPath) {
+    auto configuration = userSwipeRow(indexPath);
+    if (!configuration || !configuration->performsFirstActionWithFullSwipe()) return false;
+    const auto& first = configuration->actions().front();
+    return userTapSwipeAction(first->title().value_or(""));
+}
+
+bool TableView::userDeleteRow(const IndexPath& indexPath) {
+    if (!editing_ || !cellForRowAtIndexPath(indexPath) || !mayEdit(indexPath)) return false;
+    auto keep = weak_from_this().lock();
+    auto delegate = tableDelegate_.lock();
+    if (delegate && delegate->editingStyleForRowAtIndexPath(*this, indexPath) != TableViewCellEditingStyle::Delete)
+        return false;
+    auto dataSource = dataSource_.lock();
+    dataSource->commitEditingStyle(*this, TableViewCellEditingStyle::Delete, indexPath);
+    return true;
 }

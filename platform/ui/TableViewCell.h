@@ -11,11 +11,19 @@
 
 enum class TableViewCellStyle { Default, Value1, Value2, Subtitle };
 enum class TableViewCellSelectionStyle { None, Blue, Gray, Default };
+enum class TableViewCellAccessoryType { None, DisclosureIndicator, DetailDisclosureButton, Checkmark, DetailButton };
+
+class ImageView;
 
 // A row of a table. Its content goes into contentView. While a cell with a
 // selection style is highlighted or selected, the background colours of the
 // content's subviews turn clear (so that the selection shows through) and
 // come back afterwards, as the platform does.
+//
+// Accessories sit at the trailing edge: an accessory view when set, else the
+// accessory type's mark (the editing ones while editing). A background view
+// lies under everything, the selected background view over it while
+// selected or highlighted.
 class TableViewCell : public View {
 public:
     TableViewCell(TableViewCellStyle style, std::optional<std::string> reuseIdentifier);
@@ -24,8 +32,25 @@ public:
     TableViewCellStyle style() const { return style_; }
     const std::optional<std::string>& reuseIdentifier() const { return reuseIdentifier_; }
     const std::shared_ptr<View>& contentView() const { return contentView_; }
-    // The built-in text label, made on first use.
+    // The built-in labels and image view, made on first use.
     const std::shared_ptr<Label>& textLabel();
+    const std::shared_ptr<Label>& detailTextLabel();
+    const std::shared_ptr<ImageView>& imageView();
+
+    TableViewCellAccessoryType accessoryType() const { return accessoryType_; }
+    void setAccessoryType(TableViewCellAccessoryType type);
+    const std::shared_ptr<View>& accessoryView() const { return accessoryView_; }
+    void setAccessoryView(std::shared_ptr<View> view);
+    TableViewCellAccessoryType editingAccessoryType() const { return editingAccessoryType_; }
+    void setEditingAccessoryType(TableViewCellAccessoryType type);
+    const std::shared_ptr<View>& backgroundView() const { return backgroundView_; }
+    void setBackgroundView(std::shared_ptr<View> view);
+    const std::shared_ptr<View>& selectedBackgroundView() const { return selectedBackgroundView_; }
+    void setSelectedBackgroundView(std::shared_ptr<View> view);
+
+    // The storyboard segue a tap on this cell triggers (TableView.h).
+    const std::optional<std::string>& selectionSegueIdentifier() const { return selectionSegue_; }
+    void setSelectionSegueIdentifier(std::optional<std::string> identifier) { selectionSegue_ = std::move(identifier); }
 
     TableViewCellSelectionStyle selectionStyle() const { return selectionStyle_; }
     void setSelectionStyle(TableViewCellSelectionStyle style) { selectionStyle_ = style; }
@@ -46,11 +71,21 @@ public:
 private:
     void setUp();
     void updateSelectionBackgrounds();
+    void updateAccessory();
 
     TableViewCellStyle style_ = TableViewCellStyle::Default;
     std::optional<std::string> reuseIdentifier_;
     std::shared_ptr<View> contentView_;
     std::shared_ptr<Label> textLabel_;
+    std::shared_ptr<Label> detailTextLabel_;
+    std::shared_ptr<ImageView> imageView_;
+    TableViewCellAccessoryType accessoryType_ = TableViewCellAccessoryType::None;
+    TableViewCellAccessoryType editingAccessoryType_ = TableViewCellAccessoryType::None;
+    std::shared_ptr<View> accessoryView_;
+    std::shared_ptr<View> shownAccessory_;
+    std::shared_ptr<View> backgroundView_;
+    std::shared_ptr<View> selectedBackgroundView_;
+    std::optional<std::string> selectionSegue_;
     TableViewCellSelectionStyle selectionStyle_ = TableViewCellSelectionStyle::Default;
     bool selected_ = false;
     bool highlighted_ = false;

@@ -4,9 +4,13 @@
 #include "platform/ui/AlertController.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/PickerView.h"
+#include "platform/ui/PresentationController.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
@@ -64,11 +68,17 @@ bool tap(View& root, Point point) {
         }
     }
     if (cancelsTouches) return true;
-    for (const auto& view : chain) {
-        if (auto* control = dynamic_cast<Control*>(view.get())) {
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        if (auto* control = dynamic_cast<Control*>(chain[i].get())) {
             if (!control->isEnabled()) break;
             control->performTap();
             return true;
+        }
+        if (auto* cell = dynamic_cast<TableViewCell*>(chain[i].get())) {
+            auto* table = i + 1 < chain.size() ? dynamic_cast<TableView*>(chain[i + 1].get()) : nullptr;
+            if (!table) continue;
+            auto indexPath = table->indexPathForCell(*cell);
+            return (indexPath && table->userTapRow(*indexPath)) || !fired.empty();
         }
     }
     return !fired.empty();
@@ -114,6 +124,85 @@ std::shared_ptr<ViewController> topViewController(Window& window) {
     auto controller = window.rootViewController();
     while (controller && controller->presentedViewController()) controller = controller->presentedViewController();
     return controller;
+}
+
+std::shared_ptr<ViewController> visibleViewController(Window& window) {
+    auto controller = topViewController(window);
+    while (auto navigation = std::dynamic_pointer_cast<NavigationController>(controller)) {
+        auto top = navigation->topViewController();
+        if (!top) break;
+        controller = top;
+    }
+    return controller;
+}
+
+bool tap(BarButtonItem& item) {
+    auto view = item.view();
+    if (!view || !view->window() || !item.isEnabled()) return false;
+    for (View* v = view.get(); v; v = v->superview())
+        if (v->isHidden()) return false;
+    auto keep = item.shared_from_this();
+    if (view == item.customView()) return tap(*view);
+    auto* control = dynamic_cast<Control*>(view.get());
+    if (!control) return false;
+    control->performTap();
+    return true;
+}
+
+bool tapBackButton(NavigationController& navigationController) {
+    auto back = navigationController.navigationBar()->backButtonItem();
+    return back && tap(*back);
+}
+
+bool swipeBack(NavigationController& navigationController) {
+    auto keep = navigationController.shared_from_this();
+    const auto& recognizer = navigationController.interactivePopGestureRecognizer();
+    if (!recognizer->isEnabled()) return false;
+    const Rect bounds = navigationController.view()->bounds();
+    const Point start{2, bounds.midY()};
+    recognizer->setTranslation({0, 0}, nullptr);
+    recognizer->setVelocity({0, 0});
+    recognizer->setLocation(start);
+    recognizer->setState(GestureRecognizerState::Began);
+    recognizer->setTranslation({bounds.size.width * 0.75, 0}, nullptr);
+    recognizer->setLocation({start.x + bounds.size.width * 0.75, start.y});
+    recognizer->setState(GestureRecognizerState::Changed);
+    recognizer->setVelocity({1000, 0});
+    recognizer->setState(GestureRecognizerState::Ended);
+    recognizer->setState(GestureRecognizerState::Possible);
+    return true;
+}
+
+bool tapOutsidePresentation(ViewController& presented) {
+    auto presentation = presented.presentationController();
+    return presentation && presentation->dismissByUser(false);
+}
+
+bool swipeDownPresentation(ViewController& presented) {
+    auto presentation = presented.presentationController();
+    return presentation && presentation->dismissByUser(true);
+}
+
+bool tapRow(TableView& table, const IndexPath& indexPath) {
+    auto cell = table.cellForRowAtIndexPath(indexPath);
+    if (!cell) return false;
+    return tap(*cell);
+}
+
+std::shared_ptr<SwipeActionsConfiguration> swipeRow(TableView& table, const IndexPath& indexPath) {
+    return table.userSwipeRow(indexPath);
+}
+
+bool tapSwipeAction(TableView& table, const std::string& title) {
+    return table.userTapSwipeAction(title);
+}
+
+bool fullSwipeRow(TableView& table, const IndexPath& indexPath) {
+    return table.userFullSwipeRow(indexPath);
+}
+
+bool deleteRow(TableView& table, const IndexPath& indexPath) {
+    return table.userDeleteRow(indexPath);
 }
 
 std::shared_ptr<AlertController> presentedAlert() {

@@ -7,6 +7,11 @@
 #include "platform/ui/Geometry.h"
 
 class AlertController;
+class BarButtonItem;
+class NavigationController;
+class SwipeActionsConfiguration;
+class TableView;
+struct IndexPath;
 class AlertView;
 class PickerView;
 class TextField;
@@ -23,7 +28,9 @@ namespace UIDriver {
 // touched view is found by hit-testing; the first enabled tap recogniser on
 // it or its ancestors whose delegate lets it begin recognises (others too
 // when the delegates allow simultaneous recognition); without one, the
-// nearest enabled control gets the tap. Returns whether anything took it.
+// nearest enabled control gets the tap; a tap inside a table cell with no
+// control under it taps the row (TableView::userTapRow). Returns whether
+// anything took it.
 bool tap(View& root, Point point);
 // A tap at the middle of a view, through the root of its tree.
 bool tap(View& view);
@@ -36,6 +43,34 @@ bool pan(View& root, Point start, Point translation, Point velocity = {}, int st
 
 // The controller shown on top of a window (what its root presents, and so on).
 std::shared_ptr<ViewController> topViewController(Window& window);
+// The controller the user sees: the top one as above, and within it the top
+// of a navigation stack, down through nested navigation controllers.
+std::shared_ptr<ViewController> visibleViewController(Window& window);
+
+// --- Bars and navigation ---
+// Taps a bar button item where its bar shows it (false when it is not shown
+// in a window, hidden or disabled).
+bool tap(BarButtonItem& item);
+// Taps the back button of a navigation controller's bar.
+bool tapBackButton(NavigationController& navigationController);
+// Swipes from the left edge of the navigation controller's view across it:
+// pops when the interactive pop gesture is enabled and a controller lies below.
+bool swipeBack(NavigationController& navigationController);
+
+// --- Presentations ---
+// A tap outside a presented popover, or a swipe down of a presented sheet
+// (PresentationController::dismissByUser). Returns whether it started a dismissal.
+bool tapOutsidePresentation(ViewController& presented);
+bool swipeDownPresentation(ViewController& presented);
+
+// --- Tables (the row must be in view) ---
+bool tapRow(TableView& table, const IndexPath& indexPath);
+// Swipes the row to the left; the actions it reveals (null: none).
+std::shared_ptr<SwipeActionsConfiguration> swipeRow(TableView& table, const IndexPath& indexPath);
+bool tapSwipeAction(TableView& table, const std::string& title);
+bool fullSwipeRow(TableView& table, const IndexPath& indexPath);
+// In editing mode: the row's delete control, then its Delete button.
+bool deleteRow(TableView& table, const IndexPath& indexPath);
 // The alert shown on top of the highest visible window that shows one.
 std::shared_ptr<AlertController> presentedAlert();
 // Taps the button of the alert's first enabled action with that title;

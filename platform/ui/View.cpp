@@ -5,17 +5,34 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/MainLoopDelay.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 namespace {
 
+// What a keyframe animation block collects: per layer and key, the value
+// before the block and the changes of each keyframe.
+struct KeyframeTrack {
+    std::weak_ptr<Layer> layer;
+    std::string key;
+    AnimationValue start;
+    struct Change {
+        double start, duration;
+        AnimationValue to;
+    };
+    std::vector<Change> changes;
+};
+
 // The animation block being run (View::animate), innermost last.
 struct AnimationScope {
     double duration = 0;
     double delay = 0;
     unsigned options = 0;
+    std::vector<KeyframeTrack>* keyframes = nullptr;  // inside animateKeyframes
+    double relativeStart = 0;
+    double relativeDuration = 1;
 };
 thread_local std::vector<AnimationScope> animationScopes;
 thread_local bool animationsEnabled = true;
@@ -37,17 +54,11 @@ std::optional<MediaTimingFunction> curveFor(unsigned options) {
 // main run loop in any case).
 void scheduleCompletion(double seconds, std::function<void(bool)> completion) {
     if (!completion) return;
-    if (seconds <= 0) {
-        RunLoop::main().perform(std::vector<std::string>{RunLoop::kCommonModes},
-                                [completion = std::move(completion)] { completion(true); });
-        return;
-    }
-    auto timer = std::make_shared<Timer>(Date::now().byAddingTimeInterval(seconds), 0, false,
-                                         [completion = std::move(completion)](Timer&) { completion(true); });
-    RunLoop::main().addTimer(timer, RunLoop::kCommonModes);
+    performOnMainLoopAfter(seconds, [completion = std::move(completion)] { completion(true); });
 }
 
 void propagateWillMoveToWindow(View& view, Window* window) {
+    if (ViewController* controller = view.viewController()) controller->rootViewWillMoveToWindow(window != nullptr);
     view.willMoveToWindow(window);
     auto children = view.subviews();
     for (auto& child : children) propagateWillMoveToWindow(*child, window);
@@ -55,6 +66,7 @@ void propagateWillMoveToWindow(View& view, Window* window) {
 
 void propagateDidMoveToWindow(View& view) {
     view.didMoveToWindow();
+    if (ViewController* controller = view.viewController()) controller->rootViewDidMoveToWindow();
     auto children = view.subviews();
     for (auto& child : children) propagateDidMoveToWindow(*child);
 }
@@ -498,6 +510,20 @@ void View::animateLayerKey(const std::string& key, const AnimationValue& from, c
     if (animationScopes.empty() || !animationsEnabled) return;
     const AnimationScope& scope = animationScopes.back();
     if (scope.duration <= 0) return;
+    if (scope.keyframes) {
+        auto& tracks = *scope.keyframes;
+        auto track = std::find_if(tracks.begin(), tracks.end(),
+                                  [&](const KeyframeTrack& t) { return t.layer.lock() == layer_ && t.key == key; });
+        if (track == tracks.end()) {
+            AnimationValue start = from;
+            if (scope.options & ViewAnimationOptionBeginFromCurrentState)
+                if (auto shown = layer_->presentationValueForKey(key)) start = *shown;
+            tracks.push_back({layer_, key, start, {}});
+            track = tracks.end() - 1;
+        }
+        track->changes.push_back({scope.relativeStart, scope.relativeDuration, to});
+        return;
+    }
     auto animation = BasicAnimation::animationWithKeyPath(key);
     animation->setFromValue(from);
     animation->setToValue(to);
@@ -545,6 +571,63 @@ void View::transition(View& view, double duration, unsigned options, const std::
     }
     performWithoutAnimation(animations);
     scheduleCompletion(animationsEnabled ? std::max(0.0, duration) : 0, std::move(completion));
+}
+
+void View::animateKeyframes(double duration, double delay, unsigned options, const std::function<void()>& animations,
+                            std::function<void(bool)> completion) {
+    std::vector<KeyframeTrack> tracks;
+    {
+        animationScopes.push_back({duration, delay, options, &tracks, 0, 1});
+        struct Pop {
+            ~Pop() { animationScopes.pop_back(); }
+        } pop;
+        if (animations) animations();
+    }
+    for (auto& track : tracks) {
+        auto layer = track.layer.lock();
+        if (!layer) continue;
+        std::stable_sort(track.changes.begin(), track.changes.end(),
+                         [](const auto& a, const auto& b) { return a.start < b.start; });
+        std::vector<AnimationValue> values{track.start};
+        std::vector<double> keyTimes{0};
+        AnimationValue current = track.start;
+        for (const auto& change : track.changes) {
+            const double start = std::clamp(change.start, keyTimes.back(), 1.0);
+            const double end = std::clamp(change.start + change.duration, start, 1.0);
+            values.push_back(current);
+            keyTimes.push_back(start);
+            values.push_back(change.to);
+            keyTimes.push_back(end);
+            current = change.to;
+        }
+        values.push_back(current);
+        keyTimes.push_back(1);
+        auto animation = KeyframeAnimation::animationWithKeyPath(track.key);
+        animation->setValues(std::move(values));
+        animation->setKeyTimes(std::move(keyTimes));
+        animation->setDuration(duration);
+        if (delay > 0) {
+            animation->setBeginTime(currentMediaTime() + delay);
+            animation->setFillMode(FillMode::Backwards);
+        }
+        layer->addAnimation(animation, track.key);
+    }
+    scheduleCompletion(animationsEnabled ? std::max(0.0, delay) + std::max(0.0, duration) : 0, std::move(completion));
+}
+
+void View::addKeyframe(double relativeStartTime, double relativeDuration, const std::function<void()>& animations) {
+    if (animationScopes.empty() || !animationScopes.back().keyframes) {
+        if (animations) animations();
+        return;
+    }
+    AnimationScope scope = animationScopes.back();
+    scope.relativeStart = relativeStartTime;
+    scope.relativeDuration = relativeDuration;
+    animationScopes.push_back(scope);
+    struct Pop {
+        ~Pop() { animationScopes.pop_back(); }
+    } pop;
+    if (animations) animations();
 }
 
 void View::performWithoutAnimation(const std::function<void()>& actions) {

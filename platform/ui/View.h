@@ -239,6 +239,19 @@ public:
     // by the block are not animated one by one.
     static void transition(View& view, double duration, unsigned options, const std::function<void()>& animations,
                            std::function<void(bool finished)> completion = {});
+    // Keyframe animations: inside the block, addKeyframe runs blocks of
+    // changes over parts of the whole duration (relative start and duration,
+    // fractions 0..1); changes made outside any keyframe span the whole
+    // duration. Each animated property of each view gets one
+    // KeyframeAnimation (under its key) through the values it is given, in
+    // the order of the keyframes' starts, moving linearly between them. With
+    // ViewAnimationOptionBeginFromCurrentState a property starts from what is
+    // shown now (an animation in flight), else from its value before the
+    // block. The completion comes after delay + duration on the clock.
+    static void animateKeyframes(double duration, double delay, unsigned options,
+                                 const std::function<void()>& animations,
+                                 std::function<void(bool finished)> completion = {});
+    static void addKeyframe(double relativeStartTime, double relativeDuration, const std::function<void()>& animations);
     static void performWithoutAnimation(const std::function<void()>& actions);
     static bool areAnimationsEnabled();
     static void setAnimationsEnabled(bool enabled);

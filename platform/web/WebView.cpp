@@ -11,7 +11,15 @@ std::shared_ptr<WebView> WebView::create(const Rect& frame, const WebViewConfigu
 }
 
 WebView::WebView(const Rect& frame, const WebViewConfiguration& configuration)
-    : configuration_(configuration), frame_(frame), page_(std::make_unique<ScriptedPage>(*this)) {}
+    : View(frame), configuration_(configuration), page_(std::make_unique<ScriptedPage>(*this)) {
+    scrollView_ = std::make_shared<ScrollView>(bounds());
+    addSubview(scrollView_);
+}
+
+void WebView::layoutSubviews() {
+    const Size size = bounds().size;
+    scrollView_->setFrame(Rect(0, 0, size.width, size.height));
+}
 
 WebView::~WebView() = default;
 

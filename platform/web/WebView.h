@@ -8,17 +8,21 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
-#include "platform/ui/Geometry.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/View.h"
 #include "platform/web/WebViewConfiguration.h"
 
 class ScriptedPage;
-class View;
 
 // The completion of evaluateJavaScript: the script's value (absent when the
 // script gave none, such as undefined) or the error that stopped it.
 using JavaScriptCompletion = std::function<void(const std::optional<Value>& result, const std::optional<Error>& error)>;
 
-// A web view (WKWebView). It has no screen and no script engine of its own:
+// A web view (WKWebView): a View like any other (frame, hidden, alpha,
+// opacity and background, layer corner radius and shadow, gesture
+// recognisers, constraints), with a scroll view filling it whose content
+// inset and inset adjustment the page is laid out with. It has no screen and
+// no script engine of its own:
 // what a real engine would do is played by its page, a ScriptedPage
 // ("platform/web/ScriptedPage.h"), which records what native code evaluated
 // and loaded and lets a test act as the page's script. Used on the main
@@ -27,17 +31,23 @@ using JavaScriptCompletion = std::function<void(const std::optional<Value>& resu
 //
 // Web views are shared objects (weak references to them are common), so they
 // are made through create().
-class WebView : public std::enable_shared_from_this<WebView> {
+class WebView : public View {
 public:
     static std::shared_ptr<WebView> create(const WebViewConfiguration& configuration = {});
     static std::shared_ptr<WebView> create(const Rect& frame, const WebViewConfiguration& configuration);
-    virtual ~WebView();
-    WebView(const WebView&) = delete;
-    WebView& operator=(const WebView&) = delete;
+    ~WebView() override;
+
+    // As the view's, typed as a web view.
+    std::shared_ptr<WebView> shared_from_this() { return std::static_pointer_cast<WebView>(View::shared_from_this()); }
+    std::weak_ptr<WebView> weak_from_this() { return std::static_pointer_cast<WebView>(View::weak_from_this().lock()); }
+    std::weak_ptr<const WebView> weak_from_this() const {
+        return std::static_pointer_cast<const WebView>(View::weak_from_this().lock());
+    }
 
     const WebViewConfiguration& configuration() const { return configuration_; }
-    Rect frame() const { return frame_; }
-    void setFrame(const Rect& frame) { frame_ = frame; }
+    // The scroll view of the page; it fills the web view.
+    const std::shared_ptr<ScrollView>& scrollView() const { return scrollView_; }
+    void layoutSubviews() override;
 
     // Runs the script in the page; the completion, if any, gets its value or
     // error on the main queue.
@@ -60,6 +70,6 @@ protected:
 
 private:
     WebViewConfiguration configuration_;
-    Rect frame_;
+    std::shared_ptr<ScrollView> scrollView_;
     std::unique_ptr<ScriptedPage> page_;
 };

@@ -153,3 +153,61 @@ TEST_F(LayerAnimationTest, InterpolationOfValueKinds) {
     // Values of different kinds do not mix: the end value wins.
     EXPECT_EQ(AnimationValue(Point{1, 1}), interpolate(1.0, Point{1, 1}, 0.1));
 }
+
+// A shake: the view moves right, left and back in three keyframes while it
+// fades out over the second half; read at chosen times on the clock.
+TEST_F(LayerAnimationTest, KeyframesMoveThroughTheirValuesAtTheirTimes) {
+    auto view = std::make_shared<View>(Rect(0, 0, 100, 100));  // centre (50, 50)
+    int completed = 0;
+    View::animateKeyframes(
+        1.0, 0, ViewAnimationOptionNone,
+        [&] {
+            View::addKeyframe(0, 0.25, [&] { view->setCenter({70, 50}); });
+            View::addKeyframe(0.25, 0.5, [&] { view->setCenter({30, 50}); });
+            View::addKeyframe(0.75, 0.25, [&] { view->setCenter({50, 50}); });
+            View::addKeyframe(0.5, 0.5, [&] { view->setAlpha(0); });
+        },
+        [&](bool finished) { completed += finished; });
+    // The model values are the final ones at once.
+    EXPECT_EQ(Point(50, 50), view->center());
+    EXPECT_DOUBLE_EQ(0, view->alpha());
+    auto x = [&] { return std::get<Point>(*view->layer().presentationValueForKey("position")).x; };
+    auto alpha = [&] { return *animationDouble(view->layer().presentationValueForKey("opacity")); };
+    const std::vector<std::tuple<double, double, double>> samples{
+        // time, x, alpha
+        {0.0, 50, 1},      {0.125, 60, 1},  {0.25, 70, 1},     {0.5, 50, 1},
+        {0.625, 40, 0.75}, {0.75, 30, 0.5}, {0.875, 40, 0.25},
+    };
+    double now = 0;
+    for (const auto& [time, expectedX, expectedAlpha] : samples) {
+        advance(time - now);
+        now = time;
+        SCOPED_TRACE(time);
+        EXPECT_NEAR(expectedX, x(), 1e-9);
+        EXPECT_NEAR(expectedAlpha, alpha(), 1e-9);
+    }
+    EXPECT_EQ(0, completed);
+    advance(1.0 - now);
+    EXPECT_EQ(1, completed);
+    EXPECT_NEAR(0, alpha(), 1e-9);
+}
+
+TEST_F(LayerAnimationTest, KeyframesCanBeginFromWhatIsShown) {
+    // Two views half way through fading out (shown at 0.5, model 0) fade in again.
+    auto plain = std::make_shared<View>(Rect(0, 0, 100, 100));
+    auto current = std::make_shared<View>(Rect(0, 0, 100, 100));
+    View::animate(1.0, 0, ViewAnimationOptionCurveLinear, [&] {
+        plain->setAlpha(0);
+        current->setAlpha(0);
+    });
+    advance(0.5);
+    for (auto [view, options] :
+         {std::pair{plain, ViewAnimationOptionNone}, std::pair{current, ViewAnimationOptionBeginFromCurrentState}})
+        View::animateKeyframes(1.0, 0, options, [&] { View::addKeyframe(0, 1, [&] { view->setAlpha(1); }); });
+    auto shown = [](View& v) { return *animationDouble(v.layer().presentationValueForKey("opacity")); };
+    EXPECT_NEAR(0.0, shown(*plain), 1e-9);
+    EXPECT_NEAR(0.5, shown(*current), 1e-9);
+    advance(0.5);
+    EXPECT_NEAR(0.5, shown(*plain), 1e-9);
+    EXPECT_NEAR(0.75, shown(*current), 1e-9);
+}

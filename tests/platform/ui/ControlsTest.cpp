@@ -5,6 +5,7 @@
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/Switch.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/UIDriver.h"
@@ -262,4 +263,37 @@ TEST_F(ControlsTest, AlertViewReportsClicksAndCancellation) {
     alert->show();
     alert->dismissWithClickedButtonIndex(1, false);  // the program's dismissal is no click
     EXPECT_EQ(2u, log->clicks.size());
+}
+
+TEST_F(ControlsTest, SwitchFlipsOnATapAndEndEditingForcesTheKeyboardAway) {
+    auto window = std::make_shared<Window>();
+    window->makeKeyAndVisible();
+    auto form = std::make_shared<View>(Rect(0, 0, 390, 400));
+    window->addSubview(form);
+    auto shuffle = std::make_shared<Switch>();
+    shuffle->setFrame(Rect(300, 10, 51, 31));
+    form->addSubview(shuffle);
+    std::vector<bool> changes;
+    shuffle->addTarget([&](Control& c) { changes.push_back(static_cast<Switch&>(c).isOn()); },
+                       ControlEventValueChanged);
+    shuffle->setOn(true, true);  // from code: no event
+    EXPECT_TRUE(UIDriver::tap(*shuffle));
+    EXPECT_TRUE(UIDriver::tap(*shuffle));
+    EXPECT_EQ((std::vector<bool>{false, true}), changes);
+    shuffle->setEnabled(false);
+    UIDriver::tap(*shuffle);
+    EXPECT_EQ(2u, changes.size());
+
+    // A field that refuses to end editing gives way only to a forced end.
+    auto field = std::make_shared<TextField>(Rect(0, 100, 200, 30));
+    form->addSubview(field);
+    auto log = std::make_shared<FieldLog>();
+    field->setDelegate(log);
+    ASSERT_TRUE(field->becomeFirstResponder());
+    log->allowEnd = false;
+    EXPECT_FALSE(form->endEditing(false));
+    EXPECT_TRUE(field->isFirstResponder());
+    EXPECT_TRUE(form->endEditing(true));
+    EXPECT_FALSE(field->isFirstResponder());
+    window->setHidden(true);
 }

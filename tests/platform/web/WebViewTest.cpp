@@ -5,6 +5,10 @@
 #include <vector>
 
 #include "platform/foundation/Error.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/UIDriver.h"
+#include "platform/ui/Window.h"
 #include "platform/web/ScriptedPage.h"
 #include "platform/web/WebView.h"
 #include "support/MainLoop.h"
@@ -209,3 +213,56 @@ TEST(WebView, PreferencesAreSetByKey) {
 }
 
 }  // namespace
+
+// A card page lays its web view out like any view: hidden until loaded,
+// pinned above a bar by a constraint, tapped through its recogniser.
+TEST(WebView, IsAViewLaidOutHiddenAndTappedLikeAnyOther) {
+    auto container = std::make_shared<Window>(Rect(0, 0, 390, 844));
+    container->setSafeAreaInsets({47, 0, 34, 0});
+    container->makeKeyAndVisible();
+    auto webView = WebView::create(Rect(0, 0, 390, 700), WebViewConfiguration());
+    container->addSubview(webView);
+    webView->setHidden(true);
+    webView->setOpaque(false);
+    webView->setBackgroundColor(Color::clearColor());
+    webView->setAlpha(0.5);
+    webView->layer().setCornerRadius(12);
+    webView->layer().setShadowOpacity(0.3);
+    webView->layer().setShadowOffset({0, 2});
+    EXPECT_TRUE(webView->isHidden());
+    EXPECT_FALSE(webView->isOpaque());
+    EXPECT_DOUBLE_EQ(0.5, webView->alpha());
+    EXPECT_DOUBLE_EQ(12, webView->layer().cornerRadius());
+    EXPECT_EQ((Size{0, 2}), webView->layer().shadowOffset());
+
+    auto bar = std::make_shared<View>(Rect(0, 744, 390, 100));
+    container->addSubview(bar);
+    auto above = LayoutConstraint::constraintWithItem(webView, LayoutAttribute::Bottom, LayoutRelation::Equal, bar,
+                                                      LayoutAttribute::Top, 1, 0);
+    above->setActive(true);
+    EXPECT_EQ(container.get(), above->installedOn());
+    webView->removeFromSuperview();  // its constraints with the bar go with it
+    EXPECT_FALSE(above->isActive());
+    container->insertSubviewBelow(webView, bar.get());
+
+    // The scroll view fills the web view and keeps its own insets.
+    webView->setFrame(Rect(0, 0, 390, 744));
+    webView->layoutIfNeeded();
+    EXPECT_EQ(Rect(0, 0, 390, 744), webView->scrollView()->frame());
+    webView->scrollView()->setContentInset({0, 0, 20, 0});
+    EXPECT_EQ((EdgeInsets{47, 0, 20, 0}), webView->scrollView()->adjustedContentInset());
+    webView->scrollView()->setContentInsetAdjustmentBehavior(ScrollViewContentInsetAdjustmentBehavior::Never);
+    EXPECT_EQ((EdgeInsets{0, 0, 20, 0}), webView->scrollView()->adjustedContentInset());
+
+    int taps = 0;
+    webView->addGestureRecognizer(std::make_shared<TapGestureRecognizer>([&](GestureRecognizer&) { ++taps; }));
+    EXPECT_FALSE(UIDriver::tap(*container, {100, 100}));  // hidden views take no taps
+    webView->setHidden(false);
+    EXPECT_TRUE(UIDriver::tap(*container, {100, 100}));
+    EXPECT_EQ(1, taps);
+
+    // Still the same page: native code evaluates in it.
+    webView->evaluateJavaScript("1");
+    EXPECT_EQ((std::vector<std::string>{"1"}), webView->page().evaluatedScripts());
+    container->setHidden(true);
+}
