@@ -23,7 +23,7 @@ namespace {
 
 struct ClassEntry {
     const AFHTTPOperationClass* cls;
-    AFHTTPOperationFactory factory;
+    HTTPOperationFactory factory;
 };
 
 std::mutex& classTableMutex() {
@@ -107,7 +107,7 @@ void logSerialisationFailure(const char* method, const Error& error) {
 
 }  // namespace
 
-void AFRegisterHTTPOperationClassFactory(const AFHTTPOperationClass& cls, AFHTTPOperationFactory factory) {
+void registerHTTPOperationClassFactory(const AFHTTPOperationClass& cls, HTTPOperationFactory factory) {
     std::lock_guard lock(classTableMutex());
     classTable()[cls.name()] = {&cls, std::move(factory)};
 }
@@ -183,7 +183,7 @@ URLRequest AFHTTPClient::requestWithMethod(const std::string& method, const std:
 
     if (method == "GET" || method == "HEAD" || method == "DELETE") {
         if (request.url()) {
-            const std::string query = AFQueryStringFromParametersWithEncoding(parameters, stringEncoding_);
+            const std::string query = queryStringFromParameters(parameters, stringEncoding_);
             const std::string absolute = request.url()->absoluteString() +
                                          (relative.find('?') == std::string::npos ? "?" : "&") + query;
             request.setURL(URL::URLWithString(absolute));
@@ -192,14 +192,14 @@ URLRequest AFHTTPClient::requestWithMethod(const std::string& method, const std:
     }
     const std::string charset = IANACharsetNameFromEncoding(stringEncoding_);
     switch (parameterEncoding_) {
-        case AFFormURLParameterEncoding:
+        case FormURLParameterEncoding:
             request.setValueForHTTPHeaderField(
                 stringWithFormat("application/x-www-form-urlencoded; charset=%@", charset), "Content-Type");
             request.setHTTPBody(
-                encodeString(AFQueryStringFromParametersWithEncoding(parameters, stringEncoding_), stringEncoding_)
+                encodeString(queryStringFromParameters(parameters, stringEncoding_), stringEncoding_)
                     .value_or(Data()));
             break;
-        case AFJSONParameterEncoding: {
+        case JSONParameterEncoding: {
             request.setValueForHTTPHeaderField(stringWithFormat("application/json; charset=%@", charset),
                                                "Content-Type");
             Error error;
@@ -208,7 +208,7 @@ URLRequest AFHTTPClient::requestWithMethod(const std::string& method, const std:
             request.setHTTPBody(body.value_or(Data()));
             break;
         }
-        case AFPropertyListParameterEncoding: {
+        case PropertyListParameterEncoding: {
             request.setValueForHTTPHeaderField(stringWithFormat("application/x-plist; charset=%@", charset),
                                                "Content-Type");
             Error error;
@@ -228,7 +228,7 @@ URLRequest AFHTTPClient::multipartFormRequestWithMethod(const std::string& metho
                                                         const Value& parameters, const MultipartBlock& block) {
     AFStreamingMultipartFormData formData(requestWithMethod(method, path), stringEncoding_);
     if (!parameters.isNull()) {
-        for (const auto& pair : AFQueryStringPairsFromDictionary(parameters)) {
+        for (const auto& pair : queryStringPairsFromDictionary(parameters)) {
             std::optional<Data> data;
             if (const Data* bytes = pair.value.asData())
                 data = *bytes;

@@ -14,15 +14,15 @@
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 
-enum AFHTTPClientParameterEncoding { AFFormURLParameterEncoding = 0, AFJSONParameterEncoding = 1,
-                                     AFPropertyListParameterEncoding = 2 };
+enum ParameterEncoding { FormURLParameterEncoding = 0, JSONParameterEncoding = 1,
+                                     PropertyListParameterEncoding = 2 };
 
 // How an operation class named in the client's list is made (the name
 // resolving to a class). The HTTP operation and the four decoding operations
 // are known; other classes make themselves known here before they are
 // registered with a client.
-using AFHTTPOperationFactory = std::function<std::shared_ptr<AFHTTPRequestOperation>(const URLRequest&)>;
-void AFRegisterHTTPOperationClassFactory(const AFHTTPOperationClass& cls, AFHTTPOperationFactory factory);
+using HTTPOperationFactory = std::function<std::shared_ptr<AFHTTPRequestOperation>(const URLRequest&)>;
+void registerHTTPOperationClassFactory(const AFHTTPOperationClass& cls, HTTPOperationFactory factory);
 
 // The entry point for talking to a web service: a base URL (a "/" is added to
 // one with a path, so that relative paths resolve below it), default headers
@@ -59,8 +59,8 @@ public:
     std::shared_ptr<URLCredential> defaultCredential() const { return defaultCredential_; }
     void setDefaultCredential(std::shared_ptr<URLCredential> credential) { defaultCredential_ = std::move(credential); }
     const std::shared_ptr<OperationQueue>& operationQueue() const { return operationQueue_; }
-    AFURLConnectionOperationSSLPinningMode defaultSSLPinningMode() const { return pinningMode_; }
-    void setDefaultSSLPinningMode(AFURLConnectionOperationSSLPinningMode mode) { pinningMode_ = mode; }
+    PinningMode defaultSSLPinningMode() const { return pinningMode_; }
+    void setDefaultSSLPinningMode(PinningMode mode) { pinningMode_ = mode; }
     bool allowsInvalidSSLCertificate() const { return allowsInvalidSSLCertificate_; }
     void setAllowsInvalidSSLCertificate(bool value) { allowsInvalidSSLCertificate_ = value; }
 
@@ -113,11 +113,11 @@ private:
 
     URL baseURL_;
     StringEncoding stringEncoding_ = NSUTF8StringEncoding;
-    int parameterEncoding_ = AFFormURLParameterEncoding;
+    int parameterEncoding_ = FormURLParameterEncoding;
     std::vector<std::string> classNames_;
     std::map<std::string, std::string> defaultHeaders_;
     std::shared_ptr<URLCredential> defaultCredential_;
     std::shared_ptr<OperationQueue> operationQueue_;
-    AFURLConnectionOperationSSLPinningMode pinningMode_ = AFSSLPinningModeNone;
+    PinningMode pinningMode_ = PinningModeNone;
     bool allowsInvalidSSLCertificate_ = false;
 };

@@ -1,6 +1,6 @@
 #include "app/net/AFImageRequestOperation.h"
 
-#include "app/net/AFResponseDecoding.h"
+#include "app/net/ResponseDecoding.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/media/ImageDecoding.h"
 #include "platform/net/URLError.h"
@@ -8,7 +8,7 @@
 #include "platform/ui/Screen.h"
 
 AFHTTPOperationClass& AFImageRequestOperation::classObject() {
-    static AFHTTPOperationClass cls = AFResponseDecoding::makeClass(
+    static AFHTTPOperationClass cls = ResponseDecoding::makeClass(
         "AFImageRequestOperation",
         {"image/tiff", "image/jpeg", "image/gif", "image/png", "image/ico", "image/x-icon", "image/bmp", "image/x-bmp",
          "image/x-xbitmap", "image/x-win-bitmap"},
@@ -17,11 +17,11 @@ AFHTTPOperationClass& AFImageRequestOperation::classObject() {
 }
 
 std::shared_ptr<DispatchQueue> AFImageRequestOperation::processingQueue() {
-    return AFResponseDecoding::processingQueue("com.velotide.networking.image-request.processing");
+    return ResponseDecoding::processingQueue("com.velotide.networking.image-request.processing");
 }
 
 AFImageRequestOperation::AFImageRequestOperation(URLRequest request)
-    : AFDecodingRequestOperation(std::move(request)), imageScale_(Screen::main().scale()) {}
+    : DecodingRequestOperation(std::move(request)), imageScale_(Screen::main().scale()) {}
 
 std::shared_ptr<AFImageRequestOperation> AFImageRequestOperation::imageRequestOperationWithRequest(
     URLRequest request, ImageSuccess success) {
@@ -68,7 +68,7 @@ std::shared_ptr<Image> AFImageRequestOperation::responseImage() const {
             Value info = Value::dictionary({{NSLocalizedDescriptionKey,
                                              Bundle::main().localizedString(text, text, "Corvex")}});
             if (request().url()) info.set(NSURLErrorFailingURLErrorKey, request().url()->absoluteString());
-            imageError_ = Error(AFNetworkingErrorDomain, URLErrorCannotDecodeContentData, std::move(info));
+            imageError_ = Error(kCorvexErrorDomain, URLErrorCannotDecodeContentData, std::move(info));
         }
     }
     return responseImage_;

@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/net/AFResponseDecoding.h"
+#include "app/net/ResponseDecoding.h"
 
 class Image;
 
@@ -17,7 +17,7 @@ class Image;
 // A non-empty body that no decoder takes (damaged, truncated, or an image
 // larger than the fixed pixel bound of the decoders) fails with
 // "CorvexErrorDomain" -1016 rather than succeeding without an image.
-class AFImageRequestOperation : public AFDecodingRequestOperation<AFImageRequestOperation, std::shared_ptr<Image>> {
+class AFImageRequestOperation : public DecodingRequestOperation<AFImageRequestOperation, std::shared_ptr<Image>> {
 public:
     using ImageSuccess = std::function<void(std::shared_ptr<Image>)>;
     using Success = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, std::shared_ptr<Image>)>;

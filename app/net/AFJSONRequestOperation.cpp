@@ -1,18 +1,18 @@
 #include "app/net/AFJSONRequestOperation.h"
 
-#include "app/net/AFResponseDecoding.h"
+#include "app/net/ResponseDecoding.h"
 #include "platform/foundation/JSON.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/net/URLError.h"
 
 AFHTTPOperationClass& AFJSONRequestOperation::classObject() {
-    static AFHTTPOperationClass cls = AFResponseDecoding::makeClass(
+    static AFHTTPOperationClass cls = ResponseDecoding::makeClass(
         "AFJSONRequestOperation", {"application/json", "text/json", "text/javascript"}, {"json"});
     return cls;
 }
 
 std::shared_ptr<DispatchQueue> AFJSONRequestOperation::processingQueue() {
-    return AFResponseDecoding::processingQueue("com.velotide.networking.json-request.processing");
+    return ResponseDecoding::processingQueue("com.velotide.networking.json-request.processing");
 }
 
 std::shared_ptr<AFJSONRequestOperation> AFJSONRequestOperation::JSONRequestOperationWithRequest(URLRequest request,
@@ -38,7 +38,7 @@ std::optional<Value> AFJSONRequestOperation::responseJSON() const {
         const auto text = responseString();
         if (!text || *text == " ") return responseJSON_;
         if (!isValidUTF8(*text)) {
-            JSONError_ = Error(AFNetworkingErrorDomain, URLErrorCannotDecodeContentData,
+            JSONError_ = Error(kCorvexErrorDomain, URLErrorCannotDecodeContentData,
                                Value::dictionary({{NSLocalizedDescriptionKey,
                                                    "Operation responseData failed decoding as a UTF-8 string"},
                                                   {NSLocalizedFailureReasonErrorKey,

@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/net/AFResponseDecoding.h"
+#include "app/net/ResponseDecoding.h"
 #include "platform/foundation/Value.h"
 
 // An HTTP operation whose body is JSON ("application/json", "text/json",
@@ -14,14 +14,14 @@
 // one space decodes to nothing (nullopt) without error; invalid JSON (nesting
 // deeper than the reader's limit included) fails with the reader's error
 // (NSCocoaErrorDomain 3840).
-class AFJSONRequestOperation : public AFDecodingRequestOperation<AFJSONRequestOperation, std::optional<Value>> {
+class AFJSONRequestOperation : public DecodingRequestOperation<AFJSONRequestOperation, std::optional<Value>> {
 public:
     using Success = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const std::optional<Value>&)>;
     using Failure = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&,
                                        const std::optional<Value>&)>;
 
     static constexpr bool kChecksErrorFirst = true;
-    using AFDecodingRequestOperation::AFDecodingRequestOperation;
+    using DecodingRequestOperation::DecodingRequestOperation;
     static std::shared_ptr<AFJSONRequestOperation> JSONRequestOperationWithRequest(URLRequest request, Success success,
                                                                                    Failure failure);
 

@@ -1,15 +1,15 @@
 #include "app/net/AFPropertyListRequestOperation.h"
 
-#include "app/net/AFResponseDecoding.h"
+#include "app/net/ResponseDecoding.h"
 
 AFHTTPOperationClass& AFPropertyListRequestOperation::classObject() {
     static AFHTTPOperationClass cls =
-        AFResponseDecoding::makeClass("AFPropertyListRequestOperation", {"application/x-plist"}, {"plist"});
+        ResponseDecoding::makeClass("AFPropertyListRequestOperation", {"application/x-plist"}, {"plist"});
     return cls;
 }
 
 std::shared_ptr<DispatchQueue> AFPropertyListRequestOperation::processingQueue() {
-    return AFResponseDecoding::processingQueue("com.velotide.networking.property-list-request.processing");
+    return ResponseDecoding::processingQueue("com.velotide.networking.property-list-request.processing");
 }
 
 std::shared_ptr<AFPropertyListRequestOperation> AFPropertyListRequestOperation::propertyListRequestOperationWithRequest(

@@ -5,7 +5,7 @@
 #include "platform/foundation/Format.h"
 #include "platform/foundation/StringUtils.h"
 
-std::string AFPercentEscapedQueryStringPairMemberFromStringWithEncoding(const std::string& text,
+std::string percentEscapedQueryStringMember(const std::string& text,
                                                                        StringEncoding encoding) {
     static const char* hex = "0123456789ABCDEF";
     const Data bytes = encodeString(text, encoding).value_or(Data(text.begin(), text.end()));
@@ -26,16 +26,16 @@ std::string AFPercentEscapedQueryStringPairMemberFromStringWithEncoding(const st
 }
 
 std::string AFQueryStringPair::URLEncodedStringValueWithEncoding(StringEncoding encoding) const {
-    const std::string escapedField = AFPercentEscapedQueryStringPairMemberFromStringWithEncoding(field.description(), encoding);
+    const std::string escapedField = percentEscapedQueryStringMember(field.description(), encoding);
     if (value.isNull()) return escapedField;
-    return escapedField + "=" + AFPercentEscapedQueryStringPairMemberFromStringWithEncoding(value.description(), encoding);
+    return escapedField + "=" + percentEscapedQueryStringMember(value.description(), encoding);
 }
 
-std::vector<AFQueryStringPair> AFQueryStringPairsFromDictionary(const Value& dictionary) {
-    return AFQueryStringPairsFromKeyAndValue(Value(), dictionary);
+std::vector<AFQueryStringPair> queryStringPairsFromDictionary(const Value& dictionary) {
+    return queryStringPairsFromKeyAndValue(Value(), dictionary);
 }
 
-std::vector<AFQueryStringPair> AFQueryStringPairsFromKeyAndValue(const Value& key, const Value& value) {
+std::vector<AFQueryStringPair> queryStringPairsFromKeyAndValue(const Value& key, const Value& value) {
     std::vector<AFQueryStringPair> pairs;
     if (const auto* dictionary = value.asDictionary()) {
         std::vector<std::string> keys;
@@ -45,13 +45,13 @@ std::vector<AFQueryStringPair> AFQueryStringPairsFromKeyAndValue(const Value& ke
         for (const auto& inner : keys) {
             const Value& item = dictionary->at(inner);
             const Value nestedKey = key.isNull() ? Value(inner) : Value(stringWithFormat("%@[%@]", key.description(), inner));
-            auto nested = AFQueryStringPairsFromKeyAndValue(nestedKey, item);
+            auto nested = queryStringPairsFromKeyAndValue(nestedKey, item);
             pairs.insert(pairs.end(), nested.begin(), nested.end());
         }
     } else if (const auto* array = value.asArray()) {
         const Value nestedKey(stringWithFormat("%@[]", key.description()));
         for (const auto& item : *array) {
-            auto nested = AFQueryStringPairsFromKeyAndValue(nestedKey, item);
+            auto nested = queryStringPairsFromKeyAndValue(nestedKey, item);
             pairs.insert(pairs.end(), nested.begin(), nested.end());
         }
     } else {
@@ -60,9 +60,9 @@ std::vector<AFQueryStringPair> AFQueryStringPairsFromKeyAndValue(const Value& ke
     return pairs;
 }
 
-std::string AFQueryStringFromParametersWithEncoding(const Value& parameters, StringEncoding encoding) {
+std::string queryStringFromParameters(const Value& parameters, StringEncoding encoding) {
     std::string out;
-    for (const auto& pair : AFQueryStringPairsFromDictionary(parameters)) {
+    for (const auto& pair : queryStringPairsFromDictionary(parameters)) {
         if (!out.empty()) out += "&";
         out += pair.URLEncodedStringValueWithEncoding(encoding);
     }

@@ -20,13 +20,13 @@ public:
 
 // Escapes the text's bytes in the encoding: ASCII letters, digits and
 // "-_.~[]" stay, every other byte becomes "%XX" (upper-case hex).
-std::string AFPercentEscapedQueryStringPairMemberFromStringWithEncoding(const std::string& text,
+std::string percentEscapedQueryStringMember(const std::string& text,
                                                                        StringEncoding encoding);
 
 // Flattens parameters into pairs: a dictionary's keys sorted without regard
 // to case, nested keys as "outer[inner]", array elements as "key[]".
-std::vector<AFQueryStringPair> AFQueryStringPairsFromDictionary(const Value& dictionary);
-std::vector<AFQueryStringPair> AFQueryStringPairsFromKeyAndValue(const Value& key, const Value& value);
+std::vector<AFQueryStringPair> queryStringPairsFromDictionary(const Value& dictionary);
+std::vector<AFQueryStringPair> queryStringPairsFromKeyAndValue(const Value& key, const Value& value);
 
 // The pairs joined with "&".
-std::string AFQueryStringFromParametersWithEncoding(const Value& parameters, StringEncoding encoding);
+std::string queryStringFromParameters(const Value& parameters, StringEncoding encoding);

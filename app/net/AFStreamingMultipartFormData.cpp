@@ -18,9 +18,9 @@ namespace {
 
 constexpr const char* kCRLF = "\r\n";
 
-std::string initialBoundary() { return stringWithFormat("--%@%@", AFMultipartFormBoundary, kCRLF); }
-std::string encapsulationBoundary() { return stringWithFormat("%@--%@%@", kCRLF, AFMultipartFormBoundary, kCRLF); }
-std::string finalBoundary() { return stringWithFormat("%@--%@--%@", kCRLF, AFMultipartFormBoundary, kCRLF); }
+std::string initialBoundary() { return stringWithFormat("--%@%@", kMultipartFormBoundary, kCRLF); }
+std::string encapsulationBoundary() { return stringWithFormat("%@--%@%@", kCRLF, kMultipartFormBoundary, kCRLF); }
+std::string finalBoundary() { return stringWithFormat("%@--%@--%@", kCRLF, kMultipartFormBoundary, kCRLF); }
 
 bool isFinished(StreamStatus status) {
     return status == StreamStatus::AtEnd || status == StreamStatus::Closed || status == StreamStatus::Error;
@@ -36,7 +36,7 @@ Error shortBodyError(std::uint64_t read, std::uint64_t expected) {
 
 Error fileURLError(const std::string& reason) {
     const std::string text = Bundle::main().localizedString(reason, reason, "Corvex");
-    return Error(AFNetworkingErrorDomain, URLErrorBadURL, Value::dictionary({{NSLocalizedFailureReasonErrorKey, text}}));
+    return Error(kCorvexErrorDomain, URLErrorBadURL, Value::dictionary({{NSLocalizedFailureReasonErrorKey, text}}));
 }
 
 }  // namespace
@@ -332,7 +332,7 @@ void AFStreamingMultipartFormData::throttleBandwidthWithPacketSize(std::uint64_t
 URLRequest AFStreamingMultipartFormData::requestByFinalizingMultipartFormData() {
     if (bodyStream_->isEmpty()) return request_;
     bodyStream_->setInitialAndFinalBoundaries();
-    request_.setValueForHTTPHeaderField(stringWithFormat("multipart/form-data; boundary=%@", AFMultipartFormBoundary),
+    request_.setValueForHTTPHeaderField(stringWithFormat("multipart/form-data; boundary=%@", kMultipartFormBoundary),
                                         "Content-Type");
     request_.setValueForHTTPHeaderField(
         stringWithFormat("%llu", static_cast<unsigned long long>(bodyStream_->contentLength())), "Content-Length");

@@ -24,13 +24,13 @@
 // Every part is framed as: boundary ("--B\r\n" for the first part, "\r\n--B\r\n"
 // for the others), its header lines ("Name: value\r\n" each, in name order,
 // then "\r\n"), its body, and for the last part the final boundary
-// ("\r\n--B--\r\n"), with B = AFMultipartFormBoundary.
+// ("\r\n--B--\r\n"), with B = kMultipartFormBoundary.
 //
 // The body always agrees with the Content-Length computed when the request
 // was finalised: a part's body is read up to its length and no further, and a
 // part whose stream fails or ends early (a file that shrank since it was
 // added) stops the body stream with that error (read() returns -1).
-inline constexpr const char* AFMultipartFormBoundary = "Boundary+0xAbCdEfGbOuNdArY";
+inline constexpr const char* kMultipartFormBoundary = "Boundary+0xAbCdEfGbOuNdArY";
 
 // One part and its reading position. The phase changes (which open and close
 // the part's input stream) run on the main thread: called elsewhere, the call

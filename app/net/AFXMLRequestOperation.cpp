@@ -1,15 +1,15 @@
 #include "app/net/AFXMLRequestOperation.h"
 
-#include "app/net/AFResponseDecoding.h"
+#include "app/net/ResponseDecoding.h"
 
 AFHTTPOperationClass& AFXMLRequestOperation::classObject() {
     static AFHTTPOperationClass cls =
-        AFResponseDecoding::makeClass("AFXMLRequestOperation", {"application/xml", "text/xml"}, {"xml"});
+        ResponseDecoding::makeClass("AFXMLRequestOperation", {"application/xml", "text/xml"}, {"xml"});
     return cls;
 }
 
 std::shared_ptr<DispatchQueue> AFXMLRequestOperation::processingQueue() {
-    return AFResponseDecoding::processingQueue("com.velotide.networking.xml-request.processing");
+    return ResponseDecoding::processingQueue("com.velotide.networking.xml-request.processing");
 }
 
 std::shared_ptr<AFXMLRequestOperation> AFXMLRequestOperation::XMLParserRequestOperationWithRequest(URLRequest request,

@@ -94,18 +94,18 @@ TEST(AFHTTPClientTest, BuildsRequestsRelativeToTheBaseURL) {
 TEST(AFHTTPClientTest, EncodesJSONAndPropertyListBodies) {
     auto c = client();
     const Value parameters = Value::dictionary({{"name", "deck"}, {"count", 3}});
-    c->setParameterEncoding(AFJSONParameterEncoding);
+    c->setParameterEncoding(JSONParameterEncoding);
     auto json = c->requestWithMethod("POST", "up", parameters);
     EXPECT_EQ(json.valueForHTTPHeaderField("Content-Type"), "application/json; charset=utf-8");
     EXPECT_EQ(JSONSerialization::JSONObjectWithData(*json.HTTPBody()), parameters);
 
-    c->setParameterEncoding(AFPropertyListParameterEncoding);
+    c->setParameterEncoding(PropertyListParameterEncoding);
     auto plist = c->requestWithMethod("PUT", "up", parameters);
     EXPECT_EQ(plist.valueForHTTPHeaderField("Content-Type"), "application/x-plist; charset=utf-8");
     EXPECT_EQ(PropertyList::valueFromData(*plist.HTTPBody()), parameters);
 
     // What cannot be serialised leaves the body empty; the request still comes.
-    c->setParameterEncoding(AFJSONParameterEncoding);
+    c->setParameterEncoding(JSONParameterEncoding);
     ::testing::internal::CaptureStderr();
     auto bad = c->requestWithMethod("POST", "up", Value::dictionary({{"when", Date(5)}}));
     const std::string log = ::testing::internal::GetCapturedStderr();
@@ -180,14 +180,14 @@ TEST(AFHTTPClientTest, RegistersClassesLatestFirstAndChoosesByRequest) {
     EXPECT_EQ(c->HTTPRequestOperationWithRequest(accepted, nullptr, nullptr)->className(), "AFHTTPRequestOperation");
 
     // A copy and an archived client keep what was set.
-    c->setParameterEncoding(AFJSONParameterEncoding);
+    c->setParameterEncoding(JSONParameterEncoding);
     c->setDefaultHeader("X-A", "1");
     Value coder = Value::dictionary();
     c->encodeWithCoder(coder);
     for (const auto& other : {c->copy(), AFHTTPClient::decodeWithCoder(coder)}) {
         ASSERT_TRUE(other);
         EXPECT_EQ(other->baseURL(), c->baseURL());
-        EXPECT_EQ(other->parameterEncoding(), AFJSONParameterEncoding);
+        EXPECT_EQ(other->parameterEncoding(), JSONParameterEncoding);
         EXPECT_EQ(other->registeredHTTPOperationClassNames(), c->registeredHTTPOperationClassNames());
         EXPECT_EQ(other->defaultValueForHeader("X-A"), "1");
     }

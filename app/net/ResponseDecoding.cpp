@@ -1,9 +1,9 @@
-#include "app/net/AFResponseDecoding.h"
+#include "app/net/ResponseDecoding.h"
 
 #include <map>
 #include <mutex>
 
-namespace AFResponseDecoding {
+namespace ResponseDecoding {
 
 AFHTTPOperationClass makeClass(std::string name, std::set<std::string> contentTypes, std::set<std::string> extensions) {
     return AFHTTPOperationClass(
@@ -53,4 +53,4 @@ void installCompletion(AFHTTPRequestOperation& operation, std::shared_ptr<Dispat
     });
 }
 
-}  // namespace AFResponseDecoding
+}  // namespace ResponseDecoding

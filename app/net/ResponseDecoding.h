@@ -11,7 +11,7 @@
 // What the four decoding operations share: their class objects (content
 // types and the path extensions that make +canProcessRequest: answer yes at
 // once) and how they deliver the decoded object.
-namespace AFResponseDecoding {
+namespace ResponseDecoding {
 
 // A class object below the HTTP operation's, with its own content types and
 // the extensions it accepts (exact match, case as written).
@@ -38,7 +38,7 @@ T objectAs(const std::any& object) {
     return T();
 }
 
-}  // namespace AFResponseDecoding
+}  // namespace ResponseDecoding
 
 // The base of the four decoding operations: their class-level answers, the
 // typed completion callbacks and how copies are made. Derived gives
@@ -46,11 +46,11 @@ T objectAs(const std::any& object) {
 // once) and kChecksErrorFirst (whether the request's error is checked when
 // the operation finishes rather than on the processing queue).
 template <class Derived, class Object>
-class AFDecodingRequestOperation : public AFHTTPRequestOperation {
+class DecodingRequestOperation : public AFHTTPRequestOperation {
 public:
     using OperationSuccess = std::function<void(std::shared_ptr<AFHTTPRequestOperation>, Object)>;
 
-    explicit AFDecodingRequestOperation(URLRequest request) : AFHTTPRequestOperation(std::move(request)) {}
+    explicit DecodingRequestOperation(URLRequest request) : AFHTTPRequestOperation(std::move(request)) {}
     static std::shared_ptr<Derived> create(URLRequest request) { return std::make_shared<Derived>(std::move(request)); }
 
     const AFHTTPOperationClass& operationClass() const override { return Derived::classObject(); }
@@ -64,12 +64,12 @@ public:
         ResponseObjectSuccessBlock onSuccess;
         if (success)
             onSuccess = [success](std::shared_ptr<AFHTTPRequestOperation> operation, const std::any& object) {
-                success(std::move(operation), AFResponseDecoding::objectAs<Object>(object));
+                success(std::move(operation), ResponseDecoding::objectAs<Object>(object));
             };
         setCompletionBlockWithResponseObject(std::move(onSuccess), std::move(failure));
     }
     void setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success, FailureBlock failure) override {
-        AFResponseDecoding::installCompletion(
+        ResponseDecoding::installCompletion(
             *this, Derived::processingQueue(), Derived::kChecksErrorFirst,
             [](AFHTTPRequestOperation& operation) { return std::any(static_cast<Derived&>(operation).decodedObject()); },
             std::move(success), std::move(failure));
