@@ -35,9 +35,11 @@ std::mutex& classTableMutex() {
 std::map<std::string, ClassEntry>& classTable() {
     static auto* table = new std::map<std::string, ClassEntry>{
         {"AFHTTPRequestOperation",
-         {&AFHTTPRequestOperation::classObject(), [](const URLRequest& r) { return AFHTTPRequestOperation::create(r); }}},
+         {&AFHTTPRequestOperation::classObject(),
+          [](const URLRequest& r) { return AFHTTPRequestOperation::create(r); }}},
         {"AFJSONRequestOperation",
-         {&AFJSONRequestOperation::classObject(), [](const URLRequest& r) { return AFJSONRequestOperation::create(r); }}},
+         {&AFJSONRequestOperation::classObject(),
+          [](const URLRequest& r) { return AFJSONRequestOperation::create(r); }}},
         {"AFPropertyListRequestOperation",
          {&AFPropertyListRequestOperation::classObject(),
           [](const URLRequest& r) { return AFPropertyListRequestOperation::create(r); }}},
@@ -115,9 +117,10 @@ void registerHTTPOperationClassFactory(const AFHTTPOperationClass& cls, HTTPOper
 // ---- making a client ----
 
 AFHTTPClient::AFHTTPClient() {
-    throw NamedException("NSInternalInconsistencyException",
-                         stringWithFormat("%@ Failed to call designated initializer. Invoke `initWithBaseURL:` instead.",
-                                          "AFHTTPClient"));
+    throw NamedException(
+        "NSInternalInconsistencyException",
+        stringWithFormat("%@ Failed to call designated initializer. Invoke `initWithBaseURL:` instead.",
+                         "AFHTTPClient"));
 }
 
 AFHTTPClient::AFHTTPClient(const URL& baseURL) : baseURL_(withTrailingSlash(baseURL)) {
@@ -184,8 +187,8 @@ URLRequest AFHTTPClient::requestWithMethod(const std::string& method, const std:
     if (method == "GET" || method == "HEAD" || method == "DELETE") {
         if (request.url()) {
             const std::string query = queryStringFromParameters(parameters, stringEncoding_);
-            const std::string absolute = request.url()->absoluteString() +
-                                         (relative.find('?') == std::string::npos ? "?" : "&") + query;
+            const std::string absolute =
+                request.url()->absoluteString() + (relative.find('?') == std::string::npos ? "?" : "&") + query;
             request.setURL(URL::URLWithString(absolute));
         }
         return request;
@@ -196,8 +199,7 @@ URLRequest AFHTTPClient::requestWithMethod(const std::string& method, const std:
             request.setValueForHTTPHeaderField(
                 stringWithFormat("application/x-www-form-urlencoded; charset=%@", charset), "Content-Type");
             request.setHTTPBody(
-                encodeString(queryStringFromParameters(parameters, stringEncoding_), stringEncoding_)
-                    .value_or(Data()));
+                encodeString(queryStringFromParameters(parameters, stringEncoding_), stringEncoding_).value_or(Data()));
             break;
         case JSONParameterEncoding: {
             request.setValueForHTTPHeaderField(stringWithFormat("application/json; charset=%@", charset),
@@ -224,8 +226,8 @@ URLRequest AFHTTPClient::requestWithMethod(const std::string& method, const std:
 }
 
 URLRequest AFHTTPClient::multipartFormRequestWithMethod(const std::string& method,
-                                                        const std::optional<std::string>& path,
-                                                        const Value& parameters, const MultipartBlock& block) {
+                                                        const std::optional<std::string>& path, const Value& parameters,
+                                                        const MultipartBlock& block) {
     AFStreamingMultipartFormData formData(requestWithMethod(method, path), stringEncoding_);
     if (!parameters.isNull()) {
         for (const auto& pair : queryStringPairsFromDictionary(parameters)) {
@@ -285,7 +287,8 @@ void AFHTTPClient::enqueueBatchOfHTTPRequestOperationsWithRequests(const std::ve
                                                                    ProgressBlock progress,
                                                                    BatchCompletionBlock completion) {
     std::vector<std::shared_ptr<AFHTTPRequestOperation>> operations;
-    for (const auto& request : requests) operations.push_back(HTTPRequestOperationWithRequest(request, nullptr, nullptr));
+    for (const auto& request : requests)
+        operations.push_back(HTTPRequestOperationWithRequest(request, nullptr, nullptr));
     enqueueBatchOfHTTPRequestOperations(operations, std::move(progress), std::move(completion));
 }
 
@@ -326,18 +329,20 @@ void AFHTTPClient::enqueueBatchOfHTTPRequestOperations(
 
 void AFHTTPClient::enqueue(const std::string& method, const std::string& path, const Value& parameters,
                            SuccessBlock success, FailureBlock failure) {
-    enqueueHTTPRequestOperation(
-        HTTPRequestOperationWithRequest(requestWithMethod(method, path, parameters), std::move(success), std::move(failure)));
+    enqueueHTTPRequestOperation(HTTPRequestOperationWithRequest(requestWithMethod(method, path, parameters),
+                                                                std::move(success), std::move(failure)));
 }
 
-void AFHTTPClient::getPath(const std::string& path, const Value& parameters, SuccessBlock success, FailureBlock failure) {
+void AFHTTPClient::getPath(const std::string& path, const Value& parameters, SuccessBlock success,
+                           FailureBlock failure) {
     enqueue("GET", path, parameters, std::move(success), std::move(failure));
 }
 void AFHTTPClient::postPath(const std::string& path, const Value& parameters, SuccessBlock success,
                             FailureBlock failure) {
     enqueue("POST", path, parameters, std::move(success), std::move(failure));
 }
-void AFHTTPClient::putPath(const std::string& path, const Value& parameters, SuccessBlock success, FailureBlock failure) {
+void AFHTTPClient::putPath(const std::string& path, const Value& parameters, SuccessBlock success,
+                           FailureBlock failure) {
     enqueue("PUT", path, parameters, std::move(success), std::move(failure));
 }
 void AFHTTPClient::deletePath(const std::string& path, const Value& parameters, SuccessBlock success,
@@ -360,9 +365,10 @@ std::string AFHTTPClient::description() const {
     std::snprintf(address, sizeof address, "%p", static_cast<const void*>(this));
     char queue[32];
     std::snprintf(queue, sizeof queue, "%p", static_cast<const void*>(operationQueue_.get()));
-    return stringWithFormat("<%@: %@, baseURL: %@, defaultHeaders: %@, registeredOperationClasses: %@, operationQueue: %@>",
-                            "AFHTTPClient", std::string(address), baseURL_.absoluteString(), headers.description(),
-                            names.description(), stringWithFormat("<OperationQueue: %@>", std::string(queue)));
+    return stringWithFormat(
+        "<%@: %@, baseURL: %@, defaultHeaders: %@, registeredOperationClasses: %@, operationQueue: %@>", "AFHTTPClient",
+        std::string(address), baseURL_.absoluteString(), headers.description(), names.description(),
+        stringWithFormat("<OperationQueue: %@>", std::string(queue)));
 }
 
 void AFHTTPClient::encodeWithCoder(Value& coder) const {

@@ -14,8 +14,7 @@
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 
-enum ParameterEncoding { FormURLParameterEncoding = 0, JSONParameterEncoding = 1,
-                                     PropertyListParameterEncoding = 2 };
+enum ParameterEncoding { FormURLParameterEncoding = 0, JSONParameterEncoding = 1, PropertyListParameterEncoding = 2 };
 
 // How an operation class named in the client's list is made (the name
 // resolving to a class). The HTTP operation and the four decoding operations
@@ -40,7 +39,8 @@ class AFHTTPClient : public std::enable_shared_from_this<AFHTTPClient> {
 public:
     using SuccessBlock = AFHTTPRequestOperation::ResponseObjectSuccessBlock;
     using FailureBlock = AFHTTPRequestOperation::FailureBlock;
-    using ProgressBlock = std::function<void(std::size_t numberOfFinishedOperations, std::size_t totalNumberOfOperations)>;
+    using ProgressBlock =
+        std::function<void(std::size_t numberOfFinishedOperations, std::size_t totalNumberOfOperations)>;
     using BatchCompletionBlock = std::function<void(const std::vector<std::shared_ptr<AFHTTPRequestOperation>>&)>;
     using MultipartBlock = std::function<void(AFStreamingMultipartFormData&)>;
 

@@ -8,11 +8,11 @@
 #include "platform/ui/Screen.h"
 
 AFHTTPOperationClass& AFImageRequestOperation::classObject() {
-    static AFHTTPOperationClass cls = ResponseDecoding::makeClass(
-        "AFImageRequestOperation",
-        {"image/tiff", "image/jpeg", "image/gif", "image/png", "image/ico", "image/x-icon", "image/bmp", "image/x-bmp",
-         "image/x-xbitmap", "image/x-win-bitmap"},
-        {"tif", "tiff", "jpg", "jpeg", "gif", "png", "ico", "bmp", "cur"});
+    static AFHTTPOperationClass cls =
+        ResponseDecoding::makeClass("AFImageRequestOperation",
+                                    {"image/tiff", "image/jpeg", "image/gif", "image/png", "image/ico", "image/x-icon",
+                                     "image/bmp", "image/x-bmp", "image/x-xbitmap", "image/x-win-bitmap"},
+                                    {"tif", "tiff", "jpg", "jpeg", "gif", "png", "ico", "bmp", "cur"});
     return cls;
 }
 
@@ -65,8 +65,8 @@ std::shared_ptr<Image> AFImageRequestOperation::responseImage() const {
             frameCount_ = decoded->frameCount;
         } else {
             const std::string text = "The response body is not an image that can be decoded.";
-            Value info = Value::dictionary({{NSLocalizedDescriptionKey,
-                                             Bundle::main().localizedString(text, text, "Corvex")}});
+            Value info =
+                Value::dictionary({{NSLocalizedDescriptionKey, Bundle::main().localizedString(text, text, "Corvex")}});
             if (request().url()) info.set(NSURLErrorFailingURLErrorKey, request().url()->absoluteString());
             imageError_ = Error(kCorvexErrorDomain, URLErrorCannotDecodeContentData, std::move(info));
         }

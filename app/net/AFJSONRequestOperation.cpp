@@ -38,11 +38,11 @@ std::optional<Value> AFJSONRequestOperation::responseJSON() const {
         const auto text = responseString();
         if (!text || *text == " ") return responseJSON_;
         if (!isValidUTF8(*text)) {
-            JSONError_ = Error(kCorvexErrorDomain, URLErrorCannotDecodeContentData,
-                               Value::dictionary({{NSLocalizedDescriptionKey,
-                                                   "Operation responseData failed decoding as a UTF-8 string"},
-                                                  {NSLocalizedFailureReasonErrorKey,
-                                                   "Could not decode string: " + *text}}));
+            JSONError_ =
+                Error(kCorvexErrorDomain, URLErrorCannotDecodeContentData,
+                      Value::dictionary(
+                          {{NSLocalizedDescriptionKey, "Operation responseData failed decoding as a UTF-8 string"},
+                           {NSLocalizedFailureReasonErrorKey, "Could not decode string: " + *text}}));
             return responseJSON_;
         }
         Error error;

@@ -17,8 +17,8 @@
 class AFJSONRequestOperation : public DecodingRequestOperation<AFJSONRequestOperation, std::optional<Value>> {
 public:
     using Success = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const std::optional<Value>&)>;
-    using Failure = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&,
-                                       const std::optional<Value>&)>;
+    using Failure =
+        std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&, const std::optional<Value>&)>;
 
     static constexpr bool kChecksErrorFirst = true;
     using DecodingRequestOperation::DecodingRequestOperation;

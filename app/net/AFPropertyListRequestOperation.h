@@ -14,11 +14,12 @@
 // decoding holds the operation's lock, as the JSON operation's does, so that
 // concurrent readers decode once. Bytes that are no property list (nesting
 // deeper than the reader's limit included) fail with the reader's error.
-class AFPropertyListRequestOperation : public DecodingRequestOperation<AFPropertyListRequestOperation, std::optional<Value>> {
+class AFPropertyListRequestOperation
+    : public DecodingRequestOperation<AFPropertyListRequestOperation, std::optional<Value>> {
 public:
     using Success = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const std::optional<Value>&)>;
-    using Failure = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&,
-                                       const std::optional<Value>&)>;
+    using Failure =
+        std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&, const std::optional<Value>&)>;
 
     static constexpr bool kChecksErrorFirst = true;
     using DecodingRequestOperation::DecodingRequestOperation;

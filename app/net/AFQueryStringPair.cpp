@@ -5,8 +5,7 @@
 #include "platform/foundation/Format.h"
 #include "platform/foundation/StringUtils.h"
 
-std::string percentEscapedQueryStringMember(const std::string& text,
-                                                                       StringEncoding encoding) {
+std::string percentEscapedQueryStringMember(const std::string& text, StringEncoding encoding) {
     static const char* hex = "0123456789ABCDEF";
     const Data bytes = encodeString(text, encoding).value_or(Data(text.begin(), text.end()));
     std::string out;
@@ -44,7 +43,8 @@ std::vector<AFQueryStringPair> queryStringPairsFromKeyAndValue(const Value& key,
                          [](const std::string& a, const std::string& b) { return caseInsensitiveCompare(a, b) < 0; });
         for (const auto& inner : keys) {
             const Value& item = dictionary->at(inner);
-            const Value nestedKey = key.isNull() ? Value(inner) : Value(stringWithFormat("%@[%@]", key.description(), inner));
+            const Value nestedKey =
+                key.isNull() ? Value(inner) : Value(stringWithFormat("%@[%@]", key.description(), inner));
             auto nested = queryStringPairsFromKeyAndValue(nestedKey, item);
             pairs.insert(pairs.end(), nested.begin(), nested.end());
         }

@@ -20,8 +20,7 @@ public:
 
 // Escapes the text's bytes in the encoding: ASCII letters, digits and
 // "-_.~[]" stay, every other byte becomes "%XX" (upper-case hex).
-std::string percentEscapedQueryStringMember(const std::string& text,
-                                                                       StringEncoding encoding);
+std::string percentEscapedQueryStringMember(const std::string& text, StringEncoding encoding);
 
 // Flattens parameters into pairs: a dictionary's keys sorted without regard
 // to case, nested keys as "outer[inner]", array elements as "key[]".

@@ -18,9 +18,15 @@ namespace {
 
 constexpr const char* kCRLF = "\r\n";
 
-std::string initialBoundary() { return stringWithFormat("--%@%@", kMultipartFormBoundary, kCRLF); }
-std::string encapsulationBoundary() { return stringWithFormat("%@--%@%@", kCRLF, kMultipartFormBoundary, kCRLF); }
-std::string finalBoundary() { return stringWithFormat("%@--%@--%@", kCRLF, kMultipartFormBoundary, kCRLF); }
+std::string initialBoundary() {
+    return stringWithFormat("--%@%@", kMultipartFormBoundary, kCRLF);
+}
+std::string encapsulationBoundary() {
+    return stringWithFormat("%@--%@%@", kCRLF, kMultipartFormBoundary, kCRLF);
+}
+std::string finalBoundary() {
+    return stringWithFormat("%@--%@--%@", kCRLF, kMultipartFormBoundary, kCRLF);
+}
 
 bool isFinished(StreamStatus status) {
     return status == StreamStatus::AtEnd || status == StreamStatus::Closed || status == StreamStatus::Error;
@@ -120,7 +126,8 @@ ssize_t AFHTTPBodyPart::read(std::uint8_t* buffer, std::size_t length) {
                                    static_cast<std::size_t>(std::min<std::uint64_t>(length - total, remaining)));
             }
             if (got < 0 || (got == 0 && stream->streamStatus() == StreamStatus::Error)) {
-                error_ = stream->streamError() ? stream->streamError() : shortBodyError(bodyBytesRead_, bodyContentLength_);
+                error_ =
+                    stream->streamError() ? stream->streamError() : shortBodyError(bodyBytesRead_, bodyContentLength_);
                 return -1;
             }
             if (got == 0) {

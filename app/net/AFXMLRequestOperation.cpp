@@ -13,8 +13,8 @@ std::shared_ptr<DispatchQueue> AFXMLRequestOperation::processingQueue() {
 }
 
 std::shared_ptr<AFXMLRequestOperation> AFXMLRequestOperation::XMLParserRequestOperationWithRequest(URLRequest request,
-                                                                                                  Success success,
-                                                                                                  Failure failure) {
+                                                                                                   Success success,
+                                                                                                   Failure failure) {
     auto operation = create(std::move(request));
     operation->setCompletionBlockWithSuccess(
         [success](std::shared_ptr<AFHTTPRequestOperation> op, std::shared_ptr<XMLParser> parser) {

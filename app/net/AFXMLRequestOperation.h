@@ -14,8 +14,8 @@
 class AFXMLRequestOperation : public DecodingRequestOperation<AFXMLRequestOperation, std::shared_ptr<XMLParser>> {
 public:
     using Success = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, std::shared_ptr<XMLParser>)>;
-    using Failure = std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&,
-                                       std::shared_ptr<XMLParser>)>;
+    using Failure =
+        std::function<void(const URLRequest&, std::shared_ptr<URLResponse>, const Error&, std::shared_ptr<XMLParser>)>;
 
     static constexpr bool kChecksErrorFirst = true;
     using DecodingRequestOperation::DecodingRequestOperation;

@@ -47,8 +47,7 @@ void installCompletion(AFHTTPRequestOperation& operation, std::shared_ptr<Dispat
                 if (Error error = self->error()) return fail(self, error);
             std::any object = decode(*self);
             if (Error error = self->error()) return fail(self, error);
-            if (success)
-                deliver(self->successCallbackQueue(), [self, success, object] { success(self, object); });
+            if (success) deliver(self->successCallbackQueue(), [self, success, object] { success(self, object); });
         });
     });
 }

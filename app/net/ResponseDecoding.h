@@ -57,7 +57,9 @@ public:
     static std::optional<std::set<std::string>> acceptableContentTypes() {
         return Derived::classObject().acceptableContentTypes();
     }
-    static bool canProcessRequest(const URLRequest& request) { return Derived::classObject().canProcessRequest(request); }
+    static bool canProcessRequest(const URLRequest& request) {
+        return Derived::classObject().canProcessRequest(request);
+    }
 
     // success (operation, decoded object), failure (operation, error).
     void setCompletionBlockWithSuccess(OperationSuccess success, FailureBlock failure) {
@@ -71,7 +73,9 @@ public:
     void setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success, FailureBlock failure) override {
         ResponseDecoding::installCompletion(
             *this, Derived::processingQueue(), Derived::kChecksErrorFirst,
-            [](AFHTTPRequestOperation& operation) { return std::any(static_cast<Derived&>(operation).decodedObject()); },
+            [](AFHTTPRequestOperation& operation) {
+                return std::any(static_cast<Derived&>(operation).decodedObject());
+            },
             std::move(success), std::move(failure));
     }
 

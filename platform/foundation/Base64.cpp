@@ -19,7 +19,8 @@ std::string encode(const std::uint8_t* bytes, std::size_t length) {
     std::string out;
     out.reserve((length + 2) / 3 * 4);
     for (std::size_t i = 0; i < length; i += 3) {
-        const std::uint32_t n = (std::uint32_t(bytes[i]) << 16) | (i + 1 < length ? std::uint32_t(bytes[i + 1]) << 8 : 0) |
+        const std::uint32_t n = (std::uint32_t(bytes[i]) << 16) |
+                                (i + 1 < length ? std::uint32_t(bytes[i + 1]) << 8 : 0) |
                                 (i + 2 < length ? bytes[i + 2] : 0);
         out += kAlphabet[(n >> 18) & 63];
         out += kAlphabet[(n >> 12) & 63];

@@ -12,7 +12,9 @@ std::string encode(const std::uint8_t* bytes, std::size_t length);
 inline std::string encode(std::string_view text) {
     return encode(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
-inline std::string encode(const Data& data) { return encode(data.data(), data.size()); }
+inline std::string encode(const Data& data) {
+    return encode(data.data(), data.size());
+}
 // nullopt for text that is not Base64 (a character outside the alphabet,
 // a length that is not a multiple of four, misplaced padding).
 std::optional<Data> decode(std::string_view text);

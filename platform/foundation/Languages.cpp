@@ -35,8 +35,8 @@ bool isASCII(const std::string& text) {
 
 std::optional<std::string> stringByApplyingTransform(const std::string& text, const std::string& transform) {
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Transliterator> transliterator(icu::Transliterator::createInstance(
-        icu::UnicodeString::fromUTF8(transform), UTRANS_FORWARD, status));
+    std::unique_ptr<icu::Transliterator> transliterator(
+        icu::Transliterator::createInstance(icu::UnicodeString::fromUTF8(transform), UTRANS_FORWARD, status));
     if (U_FAILURE(status) || !transliterator) return std::nullopt;
     icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
     if (unicode.isBogus()) return std::nullopt;

@@ -64,7 +64,8 @@ bool binaryNestingWithinLimit(const Data& d) {
     // The references of a container object; false when it does not fit in the bytes.
     auto children = [&](std::uint64_t object, std::vector<std::uint64_t>& out) {
         out.clear();
-        const std::uint64_t offset = readBigEndian(d, static_cast<std::size_t>(table + object * offsetSize), offsetSize);
+        const std::uint64_t offset =
+            readBigEndian(d, static_cast<std::size_t>(table + object * offsetSize), offsetSize);
         if (offset >= table) return false;
         const std::uint8_t marker = d[offset];
         const std::uint8_t kind = marker >> 4;
@@ -121,8 +122,7 @@ bool binaryNestingWithinLimit(const Data& d) {
         const std::uint64_t object = frame.object;
         state[object] = Done;
         stack.pop_back();
-        if (!stack.empty())
-            height[stack.back().object] = std::max(height[stack.back().object], height[object] + 1);
+        if (!stack.empty()) height[stack.back().object] = std::max(height[stack.back().object], height[object] + 1);
     }
     return height[top] <= PropertyList::kMaxNestingDepth;
 }

@@ -33,24 +33,26 @@ struct XMLParser::Callbacks {
     static void endDocument(void* context) {
         if (auto d = delegateOf(context)) d->parserDidEndDocument(parser(context));
     }
-    static void startElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
-                             int, const xmlChar**, int attributeCount, int, const xmlChar** attributes) {
+    static void startElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri, int,
+                             const xmlChar**, int attributeCount, int, const xmlChar** attributes) {
         auto d = delegateOf(context);
         if (!d) return;
         std::map<std::string, std::string> values;
         for (int i = 0; i < attributeCount; ++i) {
             const xmlChar** a = attributes + i * 5;  // local name, prefix, URI, value start, value end
-            values[qualified(a[1], a[0])] = std::string(reinterpret_cast<const char*>(a[3]),
-                                                        reinterpret_cast<const char*>(a[4]));
+            values[qualified(a[1], a[0])] =
+                std::string(reinterpret_cast<const char*>(a[3]), reinterpret_cast<const char*>(a[4]));
         }
         d->didStartElement(parser(context), text(localName), text(uri), qualified(prefix, localName), values);
     }
     static void endElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri) {
-        if (auto d = delegateOf(context)) d->didEndElement(parser(context), text(localName), text(uri), qualified(prefix, localName));
+        if (auto d = delegateOf(context))
+            d->didEndElement(parser(context), text(localName), text(uri), qualified(prefix, localName));
     }
     static void characters(void* context, const xmlChar* chars, int length) {
         if (auto d = delegateOf(context))
-            d->foundCharacters(parser(context), std::string(reinterpret_cast<const char*>(chars), static_cast<std::size_t>(length)));
+            d->foundCharacters(parser(context),
+                               std::string(reinterpret_cast<const char*>(chars), static_cast<std::size_t>(length)));
     }
     // Only the predefined entities exist: declared ones are never recorded,
     // so they can be neither expanded nor fetched.
@@ -63,10 +65,12 @@ struct XMLParser::Callbacks {
         {
             std::lock_guard lock(self.mutex_);
             if (self.error_) return;
-            std::string message = stringByTrimmingWhitespaceAndNewlines(text(reinterpret_cast<const xmlChar*>(error->message)));
-            self.error_ = Error(XMLParserErrorDomain, error->code,
-                                Value::dictionary({{NSLocalizedDescriptionKey, message},
-                                                   {"NSXMLParserErrorLineNumber", static_cast<long long>(error->line)}}));
+            std::string message =
+                stringByTrimmingWhitespaceAndNewlines(text(reinterpret_cast<const xmlChar*>(error->message)));
+            self.error_ =
+                Error(XMLParserErrorDomain, error->code,
+                      Value::dictionary({{NSLocalizedDescriptionKey, message},
+                                         {"NSXMLParserErrorLineNumber", static_cast<long long>(error->line)}}));
             e = self.error_;
         }
         if (auto d = delegateOf(context)) d->parseErrorOccurred(self, e);
@@ -96,7 +100,8 @@ void XMLParser::abortParsing() {
     aborted_ = true;
     if (context_) xmlStopParser(static_cast<xmlParserCtxtPtr>(context_));
     if (!error_)
-        error_ = Error(XMLParserErrorDomain, 512, Value::dictionary({{NSLocalizedDescriptionKey, "The parser was aborted."}}));
+        error_ = Error(XMLParserErrorDomain, 512,
+                       Value::dictionary({{NSLocalizedDescriptionKey, "The parser was aborted."}}));
 }
 
 bool XMLParser::parse() {

@@ -20,7 +20,8 @@ public:
     virtual void parserDidEndDocument(XMLParser&) {}
     // Local name, namespace URI (empty without one), qualified name, attributes by qualified name.
     virtual void didStartElement(XMLParser&, const std::string& elementName, const std::string& namespaceURI,
-                                 const std::string& qualifiedName, const std::map<std::string, std::string>& attributes) {
+                                 const std::string& qualifiedName,
+                                 const std::map<std::string, std::string>& attributes) {
         (void)elementName, (void)namespaceURI, (void)qualifiedName, (void)attributes;
     }
     virtual void didEndElement(XMLParser&, const std::string& elementName, const std::string& namespaceURI,

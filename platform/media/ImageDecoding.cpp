@@ -17,10 +17,15 @@ bool startsWith(const Data& data, std::initializer_list<std::uint8_t> prefix) {
 }
 
 std::uint32_t bigEndian32(const Data& d, std::size_t at) {
-    return (std::uint32_t(d[at]) << 24) | (std::uint32_t(d[at + 1]) << 16) | (std::uint32_t(d[at + 2]) << 8) | d[at + 3];
+    return (std::uint32_t(d[at]) << 24) | (std::uint32_t(d[at + 1]) << 16) | (std::uint32_t(d[at + 2]) << 8) |
+           d[at + 3];
 }
-std::uint16_t bigEndian16(const Data& d, std::size_t at) { return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]); }
-std::uint16_t littleEndian16(const Data& d, std::size_t at) { return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8)); }
+std::uint16_t bigEndian16(const Data& d, std::size_t at) {
+    return static_cast<std::uint16_t>((d[at] << 8) | d[at + 1]);
+}
+std::uint16_t littleEndian16(const Data& d, std::size_t at) {
+    return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
+}
 
 bool withinBound(std::uint64_t width, std::uint64_t height) {
     return width > 0 && height > 0 && width <= kMaxDecodedImagePixels && height <= kMaxDecodedImagePixels &&
@@ -48,7 +53,8 @@ bool jpegWithinBound(const Data& d) {
             continue;
         }
         const std::size_t length = bigEndian16(d, at + 2);
-        const bool startOfFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        const bool startOfFrame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (startOfFrame) {
             if (at + 9 > d.size()) return false;
             return withinBound(bigEndian16(d, at + 7), bigEndian16(d, at + 5));
@@ -130,7 +136,8 @@ std::shared_ptr<Image> imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
             const guchar* p = row + static_cast<std::size_t>(x) * channels;
             const std::uint32_t a = alpha ? p[3] : 255;
             auto premultiply = [a](std::uint32_t c) { return (c * a + 127) / 255; };
-            const std::uint32_t px = (a << 24) | (premultiply(p[0]) << 16) | (premultiply(p[1]) << 8) | premultiply(p[2]);
+            const std::uint32_t px =
+                (a << 24) | (premultiply(p[0]) << 16) | (premultiply(p[1]) << 8) | premultiply(p[2]);
             std::memcpy(pixels + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 4, &px, 4);
         }
     }

@@ -9,13 +9,26 @@ TEST(URLResolutionTest, ResolvesReferencesAgainstABase) {
     // RFC 3986, 5.4, with the base "http://a/b/c/d;p?q".
     const URL base = *URL::URLWithString("http://a/b/c/d;p?q");
     const std::pair<const char*, const char*> cases[] = {
-        {"g", "http://a/b/c/g"},           {"./g", "http://a/b/c/g"},       {"g/", "http://a/b/c/g/"},
-        {"/g", "http://a/g"},              {"//g", "http://g"},             {"?y", "http://a/b/c/d;p?y"},
-        {"g?y", "http://a/b/c/g?y"},       {"#s", "http://a/b/c/d;p?q#s"},  {"g#s", "http://a/b/c/g#s"},
-        {";x", "http://a/b/c/;x"},         {"", "http://a/b/c/d;p?q"},      {".", "http://a/b/c/"},
-        {"..", "http://a/b/"},             {"../g", "http://a/b/g"},        {"../..", "http://a/"},
-        {"../../../g", "http://a/g"},      {"/./g", "http://a/g"},          {"g/../h", "http://a/b/c/h"},
-        {"g;x=1/../y", "http://a/b/c/y"}, {"https://x/y", "https://x/y"},
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"},
+        {"g#s", "http://a/b/c/g#s"},
+        {";x", "http://a/b/c/;x"},
+        {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},
+        {"..", "http://a/b/"},
+        {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},
+        {"../../../g", "http://a/g"},
+        {"/./g", "http://a/g"},
+        {"g/../h", "http://a/b/c/h"},
+        {"g;x=1/../y", "http://a/b/c/y"},
+        {"https://x/y", "https://x/y"},
     };
     for (const auto& [reference, expected] : cases) {
         auto url = URL::URLWithString(reference, base);
@@ -29,8 +42,14 @@ TEST(URLResolutionTest, ResolvesReferencesAgainstABase) {
 
 TEST(Base64Test, EncodesWithPaddingAndRejectsWhatIsNotBase64) {
     const std::pair<const char*, const char*> cases[] = {
-        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"}, {"\xFF\xFE", "//4="},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xFF\xFE", "//4="},
     };
     for (const auto& [text, encoded] : cases) {
         EXPECT_EQ(Base64::encode(std::string_view(text)), encoded);
@@ -100,18 +119,21 @@ struct Recorder : XMLParserDelegate {
         events.push_back("</" + qname + ">");
     }
     void foundCharacters(XMLParser&, const std::string& text) override { events.push_back(text); }
-    void parseErrorOccurred(XMLParser&, const Error& error) override { events.push_back("error " + std::to_string(error.code())); }
+    void parseErrorOccurred(XMLParser&, const Error& error) override {
+        events.push_back("error " + std::to_string(error.code()));
+    }
 };
 
 }  // namespace
 
 TEST(XMLParserTest, ReportsElementsTextAndErrors) {
     auto recorder = std::make_shared<Recorder>();
-    XMLParser parser(dataFromString("<d:deck xmlns:d=\"urn:d\" n=\"1\"><card>a &amp; b<![CDATA[<c>]]></card></d:deck>"));
+    XMLParser parser(
+        dataFromString("<d:deck xmlns:d=\"urn:d\" n=\"1\"><card>a &amp; b<![CDATA[<c>]]></card></d:deck>"));
     parser.setDelegate(recorder);
     EXPECT_TRUE(parser.parse());
-    EXPECT_EQ(recorder->events, (std::vector<std::string>{"start", "<d:deck {urn:d}deck n=1>", "<card>", "a ", "&", " b",
-                                                         "<c>", "</card>", "</d:deck>", "end"}));
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"start", "<d:deck {urn:d}deck n=1>", "<card>", "a ", "&",
+                                                          " b", "<c>", "</card>", "</d:deck>", "end"}));
 
     auto broken = std::make_shared<Recorder>();
     XMLParser bad(dataFromString("<deck><card></deck>"));

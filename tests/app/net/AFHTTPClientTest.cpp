@@ -60,8 +60,8 @@ TEST(AFHTTPClientTest, BuildsRequestsRelativeToTheBaseURL) {
         Value parameters;
         std::string url, body;
     };
-    const Value nested = Value::dictionary(
-        {{"b", Value::array({"x y", "z"})}, {"a", Value::dictionary({{"k", "1&2"}})}});
+    const Value nested =
+        Value::dictionary({{"b", Value::array({"x y", "z"})}, {"a", Value::dictionary({{"k", "1&2"}})}});
     const std::vector<Case> cases = {
         {"http://h/api", "GET", "list", Value(), "http://h/api/list", "(none)"},
         {"http://h", "GET", "list", Value(), "http://h/list", "(none)"},
@@ -71,7 +71,8 @@ TEST(AFHTTPClientTest, BuildsRequestsRelativeToTheBaseURL) {
         {"http://h/api", "GET", "list", Value::dictionary({{"y", 2}}), "http://h/api/list?y=2", "(none)"},
         {"http://h/api", "DELETE", "list", Value::dictionary({{"a", Value()}, {"b", 2}}), "http://h/api/list?a&b=2",
          "(none)"},
-        {"http://h/api", "HEAD", "list", Value::dictionary({{"B", 1}, {"a", 2}}), "http://h/api/list?a=2&B=1", "(none)"},
+        {"http://h/api", "HEAD", "list", Value::dictionary({{"B", 1}, {"a", 2}}), "http://h/api/list?a=2&B=1",
+         "(none)"},
         {"http://h/api", "GET", "q", nested, "http://h/api/q?a[k]=1%262&b[]=x%20y&b[]=z", "(none)"},
         {"http://h/api", "POST", "q", nested, "http://h/api/q", "a[k]=1%262&b[]=x%20y&b[]=z"},
         {"http://h/api", "PUT", "q", Value::dictionary({{"s", ":/?&=;+!@#$()',* %\xC3\xA9"}}), "http://h/api/q",
@@ -230,7 +231,10 @@ TEST(AFHTTPClientTest, BatchesCountFinishedOperationsAndCancelByMethodAndPath) {
     std::vector<std::shared_ptr<AFHTTPRequestOperation>> finished;
     bool done = false;
     c->enqueueBatchOfHTTPRequestOperationsWithRequests(
-        requests, [&](std::size_t n, std::size_t total) { progress.push_back({n, total}); },
+        requests,
+        [&](std::size_t n, std::size_t total) {
+            progress.push_back({n, total});
+        },
         [&](const std::vector<std::shared_ptr<AFHTTPRequestOperation>>& operations) {
             finished = operations;
             done = true;
@@ -256,10 +260,13 @@ TEST(AFHTTPClientTest, BatchesCountFinishedOperationsAndCancelByMethodAndPath) {
         c->requestWithMethod("GET", "slow"), [](auto, const std::any&) {},
         [&](auto, const Error& error) { slowError = error; });
     c->enqueueHTTPRequestOperation(slow);
-    c->getPath("item/9.json", Value(), [&](auto, const std::any& object) {
-        EXPECT_EQ(std::any_cast<std::optional<Value>>(object), Value::dictionary({{"id", 9}}));
-        otherDone = true;
-    }, nullptr);
+    c->getPath(
+        "item/9.json", Value(),
+        [&](auto, const std::any& object) {
+            EXPECT_EQ(std::any_cast<std::optional<Value>>(object), Value::dictionary({{"id", 9}}));
+            otherDone = true;
+        },
+        nullptr);
     c->cancelAllHTTPOperationsWithMethod("POST", "slow");
     c->cancelAllHTTPOperationsWithMethod(std::nullopt, "slow");
     ASSERT_TRUE(runMainLoopUntil([&] { return slowError.has_value() && otherDone; }));

@@ -30,7 +30,9 @@ std::string readAll(InputStream& stream, std::size_t bufferSize, std::vector<ssi
     return out;
 }
 
-URLRequest finalized(AFStreamingMultipartFormData& form) { return form.requestByFinalizingMultipartFormData(); }
+URLRequest finalized(AFStreamingMultipartFormData& form) {
+    return form.requestByFinalizingMultipartFormData();
+}
 
 // A stream that gives some bytes and then fails.
 class FailingStream : public InputStream {
@@ -57,8 +59,8 @@ TEST(AFMultipartFormDataTest, FramesOneFieldAndTwoPartsExactly) {
     AFStreamingMultipartFormData one(URLRequest(URL::URLWithString("http://h/up")), NSUTF8StringEncoding);
     one.appendPartWithFormData(dataFromString("1"), "a");
     URLRequest request = finalized(one);
-    const std::string expected = "--" + kBoundary + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--" +
-                                 kBoundary + "--\r\n";
+    const std::string expected =
+        "--" + kBoundary + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--" + kBoundary + "--\r\n";
     request.HTTPBodyStream()->open();
     EXPECT_EQ(readAll(*request.HTTPBodyStream(), 4096), expected);
     EXPECT_EQ(request.valueForHTTPHeaderField("Content-Length"), std::to_string(expected.size()));
@@ -194,13 +196,15 @@ TEST(AFMultipartFormDataTest, UploadReachesTheServerAsStreamed) {
         return client->multipartFormRequestWithMethod(
             "POST", where, Value::dictionary({{"user", "Ann"}, {"tags", Value::array({"a", "b"})}}),
             [&](AFStreamingMultipartFormData& form) {
-                ASSERT_TRUE(form.appendPartWithFileURL(URL::fileURLWithPath(path), "deck", "deck.json", "application/json"));
+                ASSERT_TRUE(
+                    form.appendPartWithFileURL(URL::fileURLWithPath(path), "deck", "deck.json", "application/json"));
             });
     };
     auto send = [&](const URLRequest& request) {
         std::optional<std::string> reply;
         client->enqueueHTTPRequestOperation(client->HTTPRequestOperationWithRequest(
-            request, [&](auto, const std::any& object) { reply = stringFromData(*std::any_cast<std::optional<Data>>(object)); },
+            request,
+            [&](auto, const std::any& object) { reply = stringFromData(*std::any_cast<std::optional<Data>>(object)); },
             [&](auto, const Error& error) {
                 ADD_FAILURE() << error.localizedDescription();
                 reply = "";

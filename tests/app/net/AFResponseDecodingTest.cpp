@@ -70,8 +70,12 @@ protected:
     Outcome run(const std::shared_ptr<AFHTTPRequestOperation>& operation) {
         std::optional<Outcome> outcome;
         operation->setCompletionBlockWithResponseObject(
-            [&](auto, const std::any& object) { outcome = Outcome{true, object, Error()}; },
-            [&](auto, const Error& error) { outcome = Outcome{false, {}, error}; });
+            [&](auto, const std::any& object) {
+                outcome = Outcome{true, object, Error()};
+            },
+            [&](auto, const Error& error) {
+                outcome = Outcome{false, {}, error};
+            });
         operation->start();
         EXPECT_TRUE(runMainLoopUntil([&] { return outcome.has_value(); }));
         return outcome.value_or(Outcome());
@@ -99,7 +103,8 @@ TEST_F(AFResponseDecodingTest, JSONDecodesOnceAndFailsWithTheReadersError) {
     auto deck = AFJSONRequestOperation::create(request("/deck.json"));
     auto decoded = run(deck);
     ASSERT_TRUE(decoded.succeeded);
-    EXPECT_EQ(std::any_cast<std::optional<Value>>(decoded.object), Value::dictionary({{"cards", Value::array({1, 2})}}));
+    EXPECT_EQ(std::any_cast<std::optional<Value>>(decoded.object),
+              Value::dictionary({{"cards", Value::array({1, 2})}}));
     EXPECT_EQ(deck->responseJSON(), deck->responseJSON());
 
     for (const char* path : {"/bad.json", "/deep.json"}) {
@@ -121,7 +126,8 @@ TEST_F(AFResponseDecodingTest, JSONDecodesOnceAndFailsWithTheReadersError) {
     // The factory's callbacks get the request, the response and the object.
     std::optional<Value> fromFactory;
     auto factory = AFJSONRequestOperation::JSONRequestOperationWithRequest(
-        request("/deck.json"), [&](const URLRequest& r, auto response, const std::optional<Value>& JSON) {
+        request("/deck.json"),
+        [&](const URLRequest& r, auto response, const std::optional<Value>& JSON) {
             EXPECT_EQ(r.url()->path(), "/deck.json");
             EXPECT_TRUE(response);
             fromFactory = JSON.value_or(Value("none"));
@@ -154,8 +160,8 @@ TEST_F(AFResponseDecodingTest, PropertyListsDecodeOnceAndHostileOnesFail) {
     replies["/deep.plist"] = {200, "application/x-plist", deep};
     // A binary list whose one array declares far more members than the bytes hold.
     Data huge(8 + 11 + 32, 0);
-    const std::uint8_t object[] = {'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xAF, 0x13, 0x0F,
-                                   0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x08};
+    const std::uint8_t object[] = {'b',  'p',  'l',  'i',  's',  't',  '0',  '0',  0xAF, 0x13,
+                                   0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x08};
     std::copy(std::begin(object), std::end(object), huge.begin());
     huge[19 + 6] = 1, huge[19 + 7] = 1, huge[19 + 15] = 1, huge[19 + 31] = 18;
     replies["/huge.plist"] = {200, "application/x-plist", stringFromData(huge)};
@@ -174,8 +180,9 @@ TEST_F(AFResponseDecodingTest, PropertyListsDecodeOnceAndHostileOnesFail) {
 }
 
 TEST_F(AFResponseDecodingTest, ConcurrentReadersDecodeAPropertyListOnce) {
-    replies["/deck.plist"] = {200, "application/x-plist",
-                              stringFromData(*PropertyList::dataFromValue(Value::array({"a"}), PropertyList::Format::XML))};
+    replies["/deck.plist"] = {
+        200, "application/x-plist",
+        stringFromData(*PropertyList::dataFromValue(Value::array({"a"}), PropertyList::Format::XML))};
     auto operation = AFPropertyListRequestOperation::create(request("/deck.plist"));
     ASSERT_TRUE(run(operation).succeeded);
     // Readers on many threads see one and the same decoded list.
@@ -197,8 +204,9 @@ TEST_F(AFResponseDecodingTest, XMLParserIsHandedOutUnparsedAndLoadsNothing) {
     replies["/secret"] = {200, "text/plain", "NET-SECRET"};
     replies["/feed.xml"] = {200, "text/xml",
                             "<?xml version=\"1.0\"?>\n<!DOCTYPE r SYSTEM \"" + server.url("/secret") +
-                                "\" [\n<!ENTITY net SYSTEM \"" + server.url("/secret") + "\">\n<!ENTITY file SYSTEM \"file://" +
-                                secretFile + "\">\n<!ENTITY lol \"lol\">\n<!ENTITY lol2 \"&lol;&lol;&lol;&lol;\">\n]>\n"
+                                "\" [\n<!ENTITY net SYSTEM \"" + server.url("/secret") +
+                                "\">\n<!ENTITY file SYSTEM \"file://" + secretFile +
+                                "\">\n<!ENTITY lol \"lol\">\n<!ENTITY lol2 \"&lol;&lol;&lol;&lol;\">\n]>\n"
                                 "<r a=\"1\"><n>&net;</n><f>&file;</f><l>&lol2;</l><t>ok &amp; fine</t></r>"};
 
     struct Collector : XMLParserDelegate {
@@ -228,9 +236,10 @@ TEST_F(AFResponseDecodingTest, ImagesDecodeAtTheirScaleAndHostileOnesFail) {
     replies["/card.png"] = {200, "image/png", stringFromData(png)};
     replies["/cut.png"] = {200, "image/png", stringFromData(Data(png.begin(), png.begin() + png.size() / 2))};
     // A GIF whose screen is 65535 x 65535 pixels, a few bytes long.
-    const std::string absurd("GIF89a\xFF\xFF\xFF\xFF\x80\x00\x00\xFF\xFF\xFF\x00\x00\x00"
-                             "\x2C\x00\x00\x00\x00\xFF\xFF\xFF\xFF\x00\x02\x02\x44\x01\x00\x3B",
-                             35);
+    const std::string absurd(
+        "GIF89a\xFF\xFF\xFF\xFF\x80\x00\x00\xFF\xFF\xFF\x00\x00\x00"
+        "\x2C\x00\x00\x00\x00\xFF\xFF\xFF\xFF\x00\x02\x02\x44\x01\x00\x3B",
+        35);
     replies["/absurd.gif"] = {200, "image/gif", absurd};
     replies["/noise.png"] = {200, "image/png", "not an image"};
 
@@ -259,7 +268,10 @@ TEST_F(AFResponseDecodingTest, ImagesDecodeAtTheirScaleAndHostileOnesFail) {
     // The factory with a processing block hands on what the block made.
     std::shared_ptr<Image> processed;
     auto factory = AFImageRequestOperation::imageRequestOperationWithRequest(
-        request("/card.png"), [](std::shared_ptr<Image>) { return Image::render(Size{1, 1}, 1, nullptr); },
+        request("/card.png"),
+        [](std::shared_ptr<Image>) {
+            return Image::render(Size{1, 1}, 1, nullptr);
+        },
         [&](const URLRequest&, auto, std::shared_ptr<Image> result) { processed = result; }, nullptr);
     factory->start();
     ASSERT_TRUE(runMainLoopUntil([&] { return processed != nullptr; }));

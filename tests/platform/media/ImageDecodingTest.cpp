@@ -12,9 +12,25 @@ namespace {
 
 // A 1 x 1 GIF with `frames` frames.
 Data gif(int frames, std::uint16_t width = 1, std::uint16_t height = 1) {
-    Data d = {'G', 'I', 'F', '8', '9', 'a', static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(width >> 8),
-              static_cast<std::uint8_t>(height), static_cast<std::uint8_t>(height >> 8), 0x80, 0, 0,
-              0xFF, 0, 0, 0, 0, 0xFF};
+    Data d = {'G',
+              'I',
+              'F',
+              '8',
+              '9',
+              'a',
+              static_cast<std::uint8_t>(width),
+              static_cast<std::uint8_t>(width >> 8),
+              static_cast<std::uint8_t>(height),
+              static_cast<std::uint8_t>(height >> 8),
+              0x80,
+              0,
+              0,
+              0xFF,
+              0,
+              0,
+              0,
+              0,
+              0xFF};
     for (int i = 0; i < frames; ++i) {
         const Data frame = {0x21, 0xF9, 4, 0, 10, 0, 0, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0};
         d.insert(d.end(), frame.begin(), frame.end());
