@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "app/study/FICardPageViewController.h"
 #include "app/study/FICardRatingHistoryView.h"
 #include "app/views/FILineView.h"
 #include "model/FCCard.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/ui/TransitionCoordinator.h"
@@ -234,4 +238,24 @@ TEST_F(FICardPageViewControllerTest, RatingHistoryViewShowsTextAndABar) {
     EXPECT_EQ(Color::redColor(), history->currentRatingIndicatorView()->backgroundColor());
     EXPECT_EQ(TextAlignment::Right, history->ratingsHistoryLabel()->textAlignment());
     EXPECT_EQ(LineBreakMode::TruncatingHead, history->ratingsHistoryLabel()->lineBreakMode());
+}
+
+// Writes the two sides of a card as the card page loads them into
+// $MEMORANT_WEB_FIXTURES, else "web-fixtures" beside this program, where the
+// browser test (tests/web/card-side.test.mjs) runs them in a real engine.
+TEST_F(FICardPageViewControllerTest, WritesTheCardSideFixture) {
+    auto page = makePage(FCStudyCard::studyCardWithTop(
+        "<p>Question &amp; @@SIDE@@</p><img id=\"picture\" src=\"card-attachment:/picture.svg\">", "<p>Answer</p>", 1));
+    const char* env = std::getenv("MEMORANT_WEB_FIXTURES");
+    const std::filesystem::path folder = env && *env ? std::filesystem::path(env)
+                                                     : std::filesystem::read_symlink("/proc/self/exe").parent_path() /
+                                                           "web-fixtures";
+    std::filesystem::create_directories(folder);
+    for (const auto& [name, webView] : {std::pair{"card-side-left.html", page->leftWebView()},
+                                        std::pair{"card-side-right.html", page->rightWebView()}}) {
+        const std::string html = lastHTML(*webView);
+        Error error;
+        ASSERT_TRUE(writeDataAtomically(Data(html.begin(), html.end()), (folder / name).string(), &error))
+            << error.description();
+    }
 }
