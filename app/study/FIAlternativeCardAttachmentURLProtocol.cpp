@@ -39,7 +39,8 @@ void FIAlternativeCardAttachmentURLProtocol::startLoading() {
     const auto name = CardAttachmentURLSchemeHandler::attachmentNameForPath(specifier);
     const auto& client = this->client();
     if (!name) {
-        client->urlProtocolDidFailWithError(*this, protocolError(stringWithFormat("No attachment data for URL: %@", urlText)));
+        client->urlProtocolDidFailWithError(*this,
+                                            protocolError(stringWithFormat("No attachment data for URL: %@", urlText)));
         return;
     }
     const auto mimeType = FCCMimeType::mimeTypeForFileName(name);
@@ -60,7 +61,8 @@ void FIAlternativeCardAttachmentURLProtocol::startLoading() {
 
     const auto data = document ? document->dataForAttachmentWithName(*name) : std::nullopt;
     if (!data) {
-        client->urlProtocolDidFailWithError(*this, protocolError(stringWithFormat("No attachment data for URL: %@", urlText)));
+        client->urlProtocolDidFailWithError(*this,
+                                            protocolError(stringWithFormat("No attachment data for URL: %@", urlText)));
         return;
     }
     client->urlProtocolDidReceiveResponse(*this, response, URLCacheStoragePolicy::NotAllowed);

@@ -124,7 +124,8 @@ void FICardPageViewController::viewDidLoad() {
     loadHTML(card_ ? card_->top() : std::nullopt, true);
     loadHTML(card_ ? card_->bottom() : std::nullopt, false);
 
-    for (auto* webView : {&leftWebView_, &rightWebView_}) (*webView)->setTranslatesAutoresizingMaskIntoConstraints(false);
+    for (auto* webView : {&leftWebView_, &rightWebView_})
+        (*webView)->setTranslatesAutoresizingMaskIntoConstraints(false);
     leftBottomConstraint_ = pin(leftWebView_, LayoutAttribute::Bottom, pageView);
     rightBottomConstraint_ = pin(rightWebView_, LayoutAttribute::Bottom, pageView);
     LayoutConstraint::activateConstraints({
@@ -152,12 +153,11 @@ void FICardPageViewController::viewDidLoad() {
     }
 
     if (auto bar = ratingsButtonsBar_.lock()) {
-        NotificationCenter::defaultCenter().addObserver(this, std::string(kToolbarSizeChangedNotification), AnyObject(bar),
-                                                        [weak](const Notification&) {
-                                                            if (auto self = std::static_pointer_cast<
-                                                                    FICardPageViewController>(weak.lock()))
-                                                                self->updateBottomConstants();
-                                                        });
+        NotificationCenter::defaultCenter().addObserver(
+            this, std::string(kToolbarSizeChangedNotification), AnyObject(bar), [weak](const Notification&) {
+                if (auto self = std::static_pointer_cast<FICardPageViewController>(weak.lock()))
+                    self->updateBottomConstants();
+            });
     }
 }
 

@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr double kTurnIntoPile = 0.08726646259971647;        // 5°
-constexpr double kTurnOffScreen = -0.3490658503988659;    // −20°
+constexpr double kTurnIntoPile = 0.08726646259971647;   // 5°
+constexpr double kTurnOffScreen = -0.3490658503988659;  // −20°
 constexpr double kPileScale = 0.4;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
@@ -64,8 +64,9 @@ double FIDoubleSidedPageViewController::pageTurnProgressForContentOffset(double 
     return position;
 }
 
-FIDoubleSidedPageViewController::Snap FIDoubleSidedPageViewController::closestPageOffset(
-    double x, double v, double w, std::int64_t n, bool pad, bool lastScrollForward) {
+FIDoubleSidedPageViewController::Snap FIDoubleSidedPageViewController::closestPageOffset(double x, double v, double w,
+                                                                                         std::int64_t n, bool pad,
+                                                                                         bool lastScrollForward) {
     const double s = w + 10;
     const auto i = static_cast<std::int64_t>(std::floor(static_cast<float>(x) / static_cast<float>(s)));
     const double r = std::fmod(x, s);
@@ -188,8 +189,7 @@ void FIDoubleSidedPageViewController::nextPageAnimated(bool animated, std::funct
         if (completion) completion();
         return;
     }
-    const double duration =
-        currentTargetIndex() % 2 != 0 ? kNextPageFromAnswerDuration : kNextPageFromQuestionDuration;
+    const double duration = currentTargetIndex() % 2 != 0 ? kNextPageFromAnswerDuration : kNextPageFromQuestionDuration;
     std::weak_ptr<ViewController> weak = weak_from_this();
     View::animate(
         duration, [&] { openPageNumber(next); },
@@ -234,8 +234,8 @@ void FIDoubleSidedPageViewController::scrollViewWillEndDragging(ScrollView& scro
     if (!targetContentOffset) return;
     const double w = width();
     const bool pad = Device::current().userInterfaceIdiom() == UserInterfaceIdiom::Pad;
-    const Snap snap = closestPageOffset(targetContentOffset->x, velocity.x, w, numberOfPages_, pad,
-                                        didScrollToNextCardLastTime_);
+    const Snap snap =
+        closestPageOffset(targetContentOffset->x, velocity.x, w, numberOfPages_, pad, didScrollToNextCardLastTime_);
     const Point target = offsetForTargetIndex(snap.targetIndex, w);
     *targetContentOffset = target;
     if (!snap.manualAnimation) return;
@@ -384,7 +384,8 @@ void FIDoubleSidedPageViewController::moveCurrentPageToPageNumber(std::int64_t t
     scrollView_->insertSubviewBelow(snapshot, pageView.get());
 
     const Rect visibleRect = scrollView_->bounds();
-    const Point c{visibleRect.origin.x + visibleRect.size.width / 2, visibleRect.origin.y + visibleRect.size.height / 2};
+    const Point c{visibleRect.origin.x + visibleRect.size.width / 2,
+                  visibleRect.origin.y + visibleRect.size.height / 2};
     const AffineTransform shrunk = AffineTransform::scale(kPileScale, kPileScale);
     const AffineTransform turned = AffineTransform::rotation(kTurnIntoPile).concatenating(shrunk);
     std::weak_ptr<ViewController> weak = weak_from_this();
@@ -399,8 +400,7 @@ void FIDoubleSidedPageViewController::moveCurrentPageToPageNumber(std::int64_t t
             self->openPageNumber(p);
             auto nextFound = self->visible_.find(p + 1);
             std::shared_ptr<ViewController> next = nextFound == self->visible_.end() ? nullptr : nextFound->second;
-            if (next)
-                next->view()->setFrame(frameForPageNumber(p, self->width(), self->view()->bounds().size.height));
+            if (next) next->view()->setFrame(frameForPageNumber(p, self->width(), self->view()->bounds().size.height));
             auto others = self->visible_;
             self->visible_.clear();
             for (auto& [page, controller] : others)
@@ -409,13 +409,13 @@ void FIDoubleSidedPageViewController::moveCurrentPageToPageNumber(std::int64_t t
                 std::vector<std::string> pages;
                 for (auto& [page, controller] : others) pages.push_back(std::to_string(page));
                 self->attachAsScrollViewDelegate(true);
-                throw NamedException("FIDoubleSidedPageViewControllerError",
-                                     stringWithFormat("Next view controller is nil. toPageNumber: %ld "
-                                                      "currentPageNumber: %ld numberOfPages: %ld we had "
-                                                      "pageViewControllers for pages: %@",
-                                                      static_cast<long>(toPageNumber), static_cast<long>(p),
-                                                      static_cast<long>(self->numberOfPages_),
-                                                      componentsJoinedByString(pages, ", ")));
+                throw NamedException(
+                    "FIDoubleSidedPageViewControllerError",
+                    stringWithFormat("Next view controller is nil. toPageNumber: %ld "
+                                     "currentPageNumber: %ld numberOfPages: %ld we had "
+                                     "pageViewControllers for pages: %@",
+                                     static_cast<long>(toPageNumber), static_cast<long>(p),
+                                     static_cast<long>(self->numberOfPages_), componentsJoinedByString(pages, ", ")));
             }
             self->visible_[p] = next;
             self->organizeVisiblePages();

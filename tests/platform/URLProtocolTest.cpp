@@ -36,8 +36,7 @@ struct MemoProtocol : URLProtocol {
     void startLoading() override {
         calls.add(std::to_string(Tag) + " start " + request().url.absoluteString() +
                   (isMainThread() ? " on main" : " off main"));
-        client()->urlProtocolDidReceiveResponse(*this, response(),
-                                                URLCacheStoragePolicy::Allowed);
+        client()->urlProtocolDidReceiveResponse(*this, response(), URLCacheStoragePolicy::Allowed);
         client()->urlProtocolDidLoadData(*this, Data{'h', 'i'});
         client()->urlProtocolDidFinishLoading(*this);
     }

@@ -119,8 +119,8 @@ TEST_F(FIAlternativeCardAttachmentURLProtocolTest, RegisteredOnceAtStartAndTakes
 
 TEST_F(FIAlternativeCardAttachmentURLProtocolTest, AnswersFromTheOpenDocumentOrFails) {
     FIAlternativeCardAttachmentURLProtocol::registerCardAttachmentProtocol();
-    auto document = std::make_shared<MemoryDocument>(std::map<std::string, Data>{
-        {"picture.png", Data{1, 2, 3}}, {"a%20b.png", Data{4}}});
+    auto document = std::make_shared<MemoryDocument>(
+        std::map<std::string, Data>{{"picture.png", Data{1, 2, 3}}, {"a%20b.png", Data{4}}});
 
     // No open document.
     auto none = load("card-attachment:/picture.png");

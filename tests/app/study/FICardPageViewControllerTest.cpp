@@ -247,9 +247,9 @@ TEST_F(FICardPageViewControllerTest, WritesTheCardSideFixture) {
     auto page = makePage(FCStudyCard::studyCardWithTop(
         "<p>Question &amp; @@SIDE@@</p><img id=\"picture\" src=\"card-attachment:/picture.svg\">", "<p>Answer</p>", 1));
     const char* env = std::getenv("MEMORANT_WEB_FIXTURES");
-    const std::filesystem::path folder = env && *env ? std::filesystem::path(env)
-                                                     : std::filesystem::read_symlink("/proc/self/exe").parent_path() /
-                                                           "web-fixtures";
+    const std::filesystem::path folder =
+        env && *env ? std::filesystem::path(env)
+                    : std::filesystem::read_symlink("/proc/self/exe").parent_path() / "web-fixtures";
     std::filesystem::create_directories(folder);
     for (const auto& [name, webView] : {std::pair{"card-side-left.html", page->leftWebView()},
                                         std::pair{"card-side-right.html", page->rightWebView()}}) {

@@ -8,8 +8,8 @@
 #include "platform/ui/SnapshotView.h"
 #include "platform/ui/TransitionCoordinator.h"
 #include "platform/ui/UIDriver.h"
-#include "platform/ui/Window.h"
 #include "platform/ui/UITestFixture.h"
+#include "platform/ui/Window.h"
 
 using namespace memorant_test;
 using Pager = FIDoubleSidedPageViewController;
@@ -30,7 +30,7 @@ struct PagerSource : FIDoubleSidedPageViewControllerDataSource, FIDoubleSidedPag
     std::vector<std::pair<double, double>> announced;
     std::int64_t numberOfPagesForDoubleSidedPageViewController(Pager&) override { return count; }
     std::shared_ptr<ViewController> doubleSidedPageViewControllerViewControllerForPageNumber(Pager&,
-                                                                                              std::int64_t p) override {
+                                                                                             std::int64_t p) override {
         if (p == refuse) return nullptr;
         ++made;
         EXPECT_FALSE(View::areAnimationsEnabled());
@@ -43,7 +43,8 @@ struct PagerSource : FIDoubleSidedPageViewControllerDataSource, FIDoubleSidedPag
         ++prepared;
         std::static_pointer_cast<PageProbe>(c)->page = p;
     }
-    void doubleSidedPageViewControllerDidRecycleViewController(Pager&, const std::shared_ptr<ViewController>& c) override {
+    void doubleSidedPageViewControllerDidRecycleViewController(Pager&,
+                                                               const std::shared_ptr<ViewController>& c) override {
         ++recycled;
         std::static_pointer_cast<PageProbe>(c)->page = -1;
     }
@@ -364,9 +365,10 @@ TEST_F(FIDoubleSidedPageViewControllerTest, MoveWithoutAControllerEndsAndItsMist
         ADD_FAILURE() << "no exception";
     } catch (const NamedException& e) {
         EXPECT_EQ("FIDoubleSidedPageViewControllerError", e.name());
-        EXPECT_STREQ("Next view controller is nil. toPageNumber: 3 currentPageNumber: 0 numberOfPages: 5 we had "
-                     "pageViewControllers for pages: 0, 2",
-                     e.reason());
+        EXPECT_STREQ(
+            "Next view controller is nil. toPageNumber: 3 currentPageNumber: 0 numberOfPages: 5 we had "
+            "pageViewControllers for pages: 0, 2",
+            e.reason());
     }
     TWLogger::sharedInstance().setMaxLogLevel(TWLogger::LevelInfo);
 }

@@ -4,8 +4,8 @@
 #include "platform/ui/SnapshotView.h"
 #include "platform/ui/TransitionCoordinator.h"
 #include "platform/ui/UIDriver.h"
-#include "platform/ui/ViewController.h"
 #include "platform/ui/UITestFixture.h"
+#include "platform/ui/ViewController.h"
 
 using namespace memorant_test;
 
@@ -77,7 +77,9 @@ struct SizeProbe : ViewController {
         calls.push_back("will " + std::to_string(static_cast<int>(size.width)) + " at " +
                         std::to_string(static_cast<int>(view()->bounds().size.width)));
         coordinator->animateAlongsideTransition(
-            [this] { calls.push_back("alongside at " + std::to_string(static_cast<int>(view()->bounds().size.width))); },
+            [this] {
+                calls.push_back("alongside at " + std::to_string(static_cast<int>(view()->bounds().size.width)));
+            },
             [this] { calls.push_back("completed"); });
     }
 };
