@@ -28,12 +28,12 @@ void FIAlternativeCardAttachmentURLProtocol::registerCardAttachmentProtocol() {
 }
 
 bool FIAlternativeCardAttachmentURLProtocol::canInitWithRequest(const URLRequest& request) {
-    const auto scheme = request.url.scheme();
+    const auto scheme = request.url() ? request.url()->scheme() : std::nullopt;
     return scheme && caseInsensitiveCompare(*scheme, kScheme) == 0;
 }
 
 void FIAlternativeCardAttachmentURLProtocol::startLoading() {
-    const std::string urlText = request().url.absoluteString();
+    const std::string urlText = request().url() ? request().url()->absoluteString() : std::string();
     const std::size_t colon = urlText.find(':');
     const std::string specifier = colon == std::string::npos ? urlText : urlText.substr(colon + 1);
     const auto name = CardAttachmentURLSchemeHandler::attachmentNameForPath(specifier);
@@ -48,10 +48,7 @@ void FIAlternativeCardAttachmentURLProtocol::startLoading() {
         client->urlProtocolDidFailWithError(*this, protocolError(stringWithFormat("No mimetype for file: %@", *name)));
         return;
     }
-    URLResponse response;
-    response.url = request().url;
-    response.mimeType = mimeType;
-    response.expectedContentLength = -1;
+    const URLResponse response(request().url(), mimeType, -1, std::nullopt);
 
     std::shared_ptr<FIDeckDocument> document;
     if (isMainThread())

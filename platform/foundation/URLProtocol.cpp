@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/foundation/Dispatch.h"
+#include "platform/net/URLError.h"
 
 namespace {
 
@@ -74,9 +75,7 @@ std::shared_ptr<URLLoadingTask> URLLoadingSystem::load(const URLRequest& request
                 void startLoading() override {}
                 void stopLoading() override {}
             } none(request, client);
-            client->urlProtocolDidFailWithError(
-                none, Error("NSURLErrorDomain", kUnsupportedURLErrorCode,
-                            Value::dictionary({{"NSLocalizedDescription", "unsupported URL"}})));
+            client->urlProtocolDidFailWithError(none, makeURLError(kUnsupportedURLErrorCode, request.url()));
         });
         return task;
     }

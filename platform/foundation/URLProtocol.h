@@ -11,6 +11,8 @@
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/URL.h"
+#include "platform/net/URLError.h"
+#include "platform/net/URLRequest.h"
 
 // The URL loading system: requests are answered by protocol classes.
 // A protocol class says which requests it can answer (canInitWithRequest),
@@ -20,21 +22,7 @@
 // data, then finished, or a failure). Classes are consulted newest
 // registration first; a class is registered at most once, by name.
 
-struct URLRequest {
-    URL url;
-    std::string httpMethod = "GET";
-    std::map<std::string, std::string> headerFields;
-    std::optional<Data> body;
-    double timeoutInterval = 60;
-};
-
-struct URLResponse {
-    URL url;
-    std::optional<std::string> mimeType;
-    // -1: unknown.
-    std::int64_t expectedContentLength = -1;
-    std::optional<std::string> textEncodingName;
-};
+// Requests and responses are those of the HTTP client (URLRequest.h).
 
 enum class URLCacheStoragePolicy { Allowed, AllowedInMemoryOnly, NotAllowed };
 
@@ -108,8 +96,8 @@ private:
 
 class URLLoadingSystem {
 public:
-    // "NSURLErrorDomain" code −1002: no registered class takes the request.
-    static constexpr std::int64_t kUnsupportedURLErrorCode = -1002;
+    // No registered class takes the request ("NSURLErrorDomain").
+    static constexpr std::int64_t kUnsupportedURLErrorCode = URLErrorUnsupportedURL;
 
     // Finds the newest registered class that can answer the request, makes
     // an instance for its canonical form and starts loading on the loading

@@ -26,38 +26,33 @@ Calls calls;
 template <int Tag>
 struct MemoProtocol : URLProtocol {
     using URLProtocol::URLProtocol;
-    static bool canInitWithRequest(const URLRequest& r) { return r.url.scheme() == std::optional<std::string>("memo"); }
+    static bool canInitWithRequest(const URLRequest& r) {
+        return r.url() && r.url()->scheme() == std::optional<std::string>("memo");
+    }
     static URLRequest canonicalRequestForRequest(const URLRequest& r) {
         URLRequest canonical = r;
-        const std::string text = r.url.absoluteString();
-        canonical.url = *URL::URLWithString(text.substr(0, text.find('?')));
+        const std::string text = r.url()->absoluteString();
+        canonical.setURL(URL::URLWithString(text.substr(0, text.find('?'))));
         return canonical;
     }
     void startLoading() override {
-        calls.add(std::to_string(Tag) + " start " + request().url.absoluteString() +
+        calls.add(std::to_string(Tag) + " start " + request().url()->absoluteString() +
                   (isMainThread() ? " on main" : " off main"));
         client()->urlProtocolDidReceiveResponse(*this, response(), URLCacheStoragePolicy::Allowed);
         client()->urlProtocolDidLoadData(*this, Data{'h', 'i'});
         client()->urlProtocolDidFinishLoading(*this);
     }
     void stopLoading() override { calls.add(std::to_string(Tag) + " stop"); }
-    URLResponse response() const {
-        URLResponse r;
-        r.url = request().url;
-        r.mimeType = "text/plain";
-        return r;
-    }
+    URLResponse response() const { return URLResponse(request().url(), "text/plain", 2, "utf-8"); }
 };
 
 URLRequest requestFor(const char* url) {
-    URLRequest request;
-    request.url = *URL::URLWithString(url);
-    return request;
+    return URLRequest(URL::URLWithString(url));
 }
 
 struct Client : URLProtocolClient {
     void urlProtocolDidReceiveResponse(URLProtocol&, const URLResponse& r, URLCacheStoragePolicy) override {
-        calls.add("response " + r.mimeType.value_or(""));
+        calls.add("response " + r.MIMEType().value_or(""));
     }
     void urlProtocolDidLoadData(URLProtocol&, const Data& d) override { calls.add("data " + std::to_string(d.size())); }
     void urlProtocolDidFinishLoading(URLProtocol&) override { calls.add("finished"); }

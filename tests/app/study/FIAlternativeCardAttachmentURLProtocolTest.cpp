@@ -38,13 +38,13 @@ private:
 struct Recorder : URLProtocolClient {
     std::mutex mutex;
     std::vector<std::string> events;
-    std::optional<URLResponse> response;
+    std::shared_ptr<URLResponse> response;
     std::optional<Error> error;
     Data data;
     std::atomic<bool> done{false};
     void urlProtocolDidReceiveResponse(URLProtocol&, const URLResponse& r, URLCacheStoragePolicy policy) override {
         std::lock_guard lock(mutex);
-        response = r;
+        response = std::make_shared<URLResponse>(r);
         events.push_back(policy == URLCacheStoragePolicy::NotAllowed ? "response, not cached" : "response, cached");
     }
     void urlProtocolDidLoadData(URLProtocol&, const Data& d) override {
@@ -73,7 +73,7 @@ protected:
     std::shared_ptr<Recorder> load(const std::string& url) {
         auto recorder = std::make_shared<Recorder>();
         URLRequest request;
-        request.url = *URL::URLWithString(url);
+        request.setURL(URL::URLWithString(url));
         URLLoadingSystem::load(request, recorder);
         EXPECT_TRUE(runMainLoopUntil([&] { return recorder->done.load(); }));
         return recorder;
@@ -106,9 +106,9 @@ TEST_F(FIAlternativeCardAttachmentURLProtocolTest, RegisteredOnceAtStartAndTakes
                           Case{"Card-Attachment:a.png", true}, Case{"card-attachments:/a.png", false},
                           Case{"card-attachment-x:/a.png", false}, Case{"file:///card-attachment/a.png", false}}) {
         URLRequest request;
-        request.url = *URL::URLWithString(c.url);
+        request.setURL(URL::URLWithString(c.url));
         EXPECT_EQ(c.accepted, FIAlternativeCardAttachmentURLProtocol::canInitWithRequest(request)) << c.url;
-        EXPECT_EQ(request.url, FIAlternativeCardAttachmentURLProtocol::canonicalRequestForRequest(request).url);
+        EXPECT_EQ(request.url(), FIAlternativeCardAttachmentURLProtocol::canonicalRequestForRequest(request).url());
     }
 
     // A scheme nobody takes fails as an unsupported URL.
@@ -133,10 +133,10 @@ TEST_F(FIAlternativeCardAttachmentURLProtocolTest, AnswersFromTheOpenDocumentOrF
     auto found = load("CARD-ATTACHMENT:/deck/picture.png");
     EXPECT_EQ((std::vector<std::string>{"response, not cached", "data", "finished"}), found->events);
     EXPECT_EQ((Data{1, 2, 3}), found->data);
-    EXPECT_EQ("image/png", found->response->mimeType);
-    EXPECT_EQ(-1, found->response->expectedContentLength);
-    EXPECT_EQ(std::nullopt, found->response->textEncodingName);
-    EXPECT_EQ("CARD-ATTACHMENT:/deck/picture.png", found->response->url.absoluteString());
+    EXPECT_EQ("image/png", found->response->MIMEType());
+    EXPECT_EQ(-1, found->response->expectedContentLength());
+    EXPECT_EQ(std::nullopt, found->response->textEncodingName());
+    EXPECT_EQ("CARD-ATTACHMENT:/deck/picture.png", found->response->url()->absoluteString());
     // The name keeps its escapes.
     EXPECT_EQ((Data{4}), load("card-attachment:a%20b.png")->data);
     const int reads = document->reads;
