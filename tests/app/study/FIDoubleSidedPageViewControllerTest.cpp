@@ -5,6 +5,8 @@
 #include "app/study/FIDoubleSidedPageViewController.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Error.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/SnapshotView.h"
 #include "platform/ui/TransitionCoordinator.h"
 #include "platform/ui/UIDriver.h"
@@ -387,4 +389,19 @@ TEST_F(FIDoubleSidedPageViewControllerTest, RotationKeepsTheSameSideInView) {
     EXPECT_DOUBLE_EQ(Pager::offsetForTargetIndex(9, 844).x, offset());
     EXPECT_EQ(3, pager->currentPageNumber());
     EXPECT_EQ(Pager::frameForPageNumber(3, 844, 390), probe(3)->view()->frame());
+}
+
+TEST_F(FIDoubleSidedPageViewControllerTest, PagesLearnTheBarsAroundThemInANavigationController) {
+    auto navigated = std::make_shared<Pager>();
+    navigated->setDataSource(source);
+    auto navigation = std::make_shared<NavigationController>(navigated);
+    window->setRootViewController(navigation);
+    navigated->reloadData();
+    auto page = std::static_pointer_cast<PageProbe>(navigated->currentPageViewController());
+    ASSERT_NE(nullptr, page);
+    const Rect bar = navigation->navigationBar()->frame();
+    EXPECT_EQ((EdgeInsets{bar.origin.y + bar.size.height, 0, 0, 0}), page->insets);
+    navigated->setBottomToolbar(toolbar);
+    navigated->viewWillAppear(false);
+    EXPECT_EQ((EdgeInsets{bar.origin.y + bar.size.height, 0, 60, 0}), page->insets);
 }
