@@ -124,6 +124,12 @@ void FIDoubleSidedPageViewController::viewWillAppear(bool animated) {
     updateContentInsetForPages();
 }
 
+void FIDoubleSidedPageViewController::viewWillLayoutSubviews() {
+    ViewController::viewWillLayoutSubviews();
+    // The scroll view takes the view's width and height.
+    if (scrollView_ && scrollView_->frame() != view()->bounds()) scrollView_->setFrame(view()->bounds());
+}
+
 void FIDoubleSidedPageViewController::reloadData() {
     loadViewIfNeeded();
     auto dataSource = dataSource_.lock();

@@ -125,6 +125,7 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewWillLayoutSubviews() override;
     void viewWillTransitionToSize(Size size,
                                   const std::shared_ptr<ViewControllerTransitionCoordinator>& coordinator) override;
 
