@@ -1,5 +1,7 @@
 #include "app/remote/RemoteServicePublisher.h"
 
+#include <utility>
+
 #include "model/TWLogger.h"
 #include "platform/foundation/Operation.h"
 
@@ -83,8 +85,8 @@ void RemoteServicePublisher::netServiceDidAcceptConnection(NetService& service, 
             turnAway(input, output);
             return;
         }
-        auto service = accepting.lock();
-        self->acceptConnection(service.get(), input, output);
+        auto acceptingService = accepting.lock();
+        self->acceptConnection(acceptingService.get(), input, output);
     });
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <netinet/tcp.h>
 
+#include <cstring>
+
 #include "platform/net/SocketStream.h"
 #include "app/remote/RemoteTestSupport.h"
 
