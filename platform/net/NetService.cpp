@@ -179,10 +179,11 @@ void NetService::publish(unsigned options) {
     }
     registrar_ = NetServiceRegistrar::shared();
     std::weak_ptr<NetService> weak = weak_from_this();
+    const std::uint64_t generation = ++generation_;
     registration_ = registrar_->registerService(
-        {name_, type_, domain_, port_}, [weak](const std::map<std::string, std::int64_t>& error) {
+        {name_, type_, domain_, port_}, [weak, generation](const std::map<std::string, std::int64_t>& error) {
             auto self = weak.lock();
-            if (!self || !self->publishing_) return;
+            if (!self || !self->publishing_ || self->generation_ != generation) return;  // an earlier publishing
             if (!error.empty()) {
                 self->registration_ = 0;
                 self->stop();

@@ -146,4 +146,5 @@ private:
     std::vector<std::shared_ptr<FileDescriptorSource>> sources_;
     std::shared_ptr<NetServiceRegistrar> registrar_;
     NetServiceRegistrar::Registration registration_ = 0;
+    std::uint64_t generation_ = 0;  // of publish(), so that an earlier answer is ignored
 };
