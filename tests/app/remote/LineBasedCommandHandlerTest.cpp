@@ -147,7 +147,7 @@ TEST_F(LineBasedCommandHandlerTest, APartialWriteKeepsItsTailAndSendsItOnSpace) 
     ::setsockopt(pair.client, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     openConnection();
     ASSERT_TRUE(runMainLoopUntil([&] { return handler->outputStreamHasSpaceAvailable(); }));
-    std::string command(1 << 20, 'a');
+    std::string command(100000, 'a');
     for (std::size_t i = 0; i < command.size(); ++i) command[i] = static_cast<char>('a' + i % 26);
     const std::string framed = command + "\r\n";
     handler->send(command);

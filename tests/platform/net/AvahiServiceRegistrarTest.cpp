@@ -45,7 +45,7 @@ void publishAndBrowse() {
     ASSERT_EQ(delegate->published, 1) << "error code " << delegate->failure[NSNetServicesErrorCode];
     const auto [browsed, status] = run("avahi-browse --resolve --parsable --terminate _memrc1._tcp 2>&1");
     EXPECT_EQ(status, 0) << browsed;
-    EXPECT_NE(browsed.find(";Memorant Namespace Test;_memrc1._tcp;local;"), std::string::npos) << browsed;
+    EXPECT_NE(browsed.find(";Memorant\\032Namespace\\032Test;_memrc1._tcp;local;"), std::string::npos) << browsed;
     EXPECT_NE(browsed.find(";" + std::to_string(service->port()) + ";"), std::string::npos) << browsed;
     service->stop();
     NetServiceRegistrar::setShared(nullptr);

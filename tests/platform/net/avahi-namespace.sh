@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs inside `unshare --net --mount` (a network and mount namespace of its
-# own): gives it a private /run, a dummy interface, its own system bus and mDNS
+# own): gives it a private /run, an interface of its own, its own system bus and mDNS
 # daemon, runs the given command there, and stops the daemons it started.
 # Exit status 77 with a reason on standard output: the namespace could not be
 # set up here.
@@ -9,7 +9,16 @@ shift
 mount -t tmpfs memorant-run /run 2>/dev/null || { echo "cannot mount a private /run"; exit 77; }
 mkdir -p /run/dbus /run/avahi-daemon
 ip link set lo up
-ip link add memrc0 type dummy 2>/dev/null || { echo "no dummy network interfaces"; exit 77; }
+# A dummy interface where the kernel has them, else the two ends of a virtual
+# Ethernet pair, both in this namespace.
+if ip link add memrc0 type dummy 2>/dev/null; then
+    :
+elif ip link add memrc0 type veth peer name memrc1 2>/dev/null; then
+    ip link set memrc1 up
+else
+    echo "neither dummy nor virtual Ethernet interfaces"
+    exit 77
+fi
 ip addr add 10.213.0.1/24 dev memrc0
 ip link set memrc0 multicast on up
 
