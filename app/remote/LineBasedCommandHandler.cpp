@@ -42,6 +42,18 @@ std::string describeStream(const ByteStream& stream) {
     return text;
 }
 
+// The stream's socket, or nothing (logged in the name of `function`).
+std::optional<int> nativeSocketHandle(const ByteStream& stream, const char* function) {
+    const Value handle = stream.propertyForKey(kCFStreamPropertySocketNativeHandle);
+    if (!handle.isData() || handle.asData()->size() != sizeof(int)) {
+        logWarning("Error getting native socket handle for stream: " + describeStream(stream), function, __LINE__);
+        return std::nullopt;
+    }
+    int socket;
+    std::memcpy(&socket, handle.asData()->data(), sizeof socket);
+    return socket;
+}
+
 enum class Decoding { Valid, Incomplete, Invalid };
 
 // Whether the bytes are UTF-8, or would be once a sequence cut off at their
@@ -132,27 +144,11 @@ void LineBasedCommandHandler::streamHandleEvent(ByteStream& stream, StreamEvent 
 }
 
 void LineBasedCommandHandler::_configureInputStream(ByteStream& stream) {
-    const Value handle = stream.propertyForKey(kCFStreamPropertySocketNativeHandle);
-    if (!handle.isData() || handle.asData()->size() != sizeof(int)) {
-        logWarning("Error getting native socket handle for stream: " + describeStream(stream),
-                   "_configureInputStream(_:)", __LINE__);
-        return;
-    }
-    int socket;
-    std::memcpy(&socket, handle.asData()->data(), sizeof socket);
-    _configureStream(socket);
+    if (auto socket = nativeSocketHandle(stream, "_configureInputStream(_:)")) _configureStream(*socket);
 }
 
 void LineBasedCommandHandler::_configureOuputStream(ByteStream& stream) {
-    const Value handle = stream.propertyForKey(kCFStreamPropertySocketNativeHandle);
-    if (!handle.isData() || handle.asData()->size() != sizeof(int)) {
-        logWarning("Error getting native socket handle for stream: " + describeStream(stream),
-                   "_configureOuputStream(_:)", __LINE__);
-        return;
-    }
-    int socket;
-    std::memcpy(&socket, handle.asData()->data(), sizeof socket);
-    _configureStream(socket);
+    if (auto socket = nativeSocketHandle(stream, "_configureOuputStream(_:)")) _configureStream(*socket);
 }
 
 void LineBasedCommandHandler::_configureStream(int socket) {

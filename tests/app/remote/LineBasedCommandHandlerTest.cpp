@@ -226,3 +226,30 @@ TEST_F(LineBasedCommandHandlerTest, CommandsAreDroppedOnceTheDelegateIsGone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LineBasedCommandHandlerStreamsTest, StreamsWithoutASocketAreLoggedAndStillCarryCommands) {
+    TWLogger::sharedInstance().setMessageBacklog({});
+    const std::string bytes = "n\r\n";
+    auto input = InputStream::inputStreamWithData(Data(bytes.begin(), bytes.end()));
+    auto output = OutputStream::outputStreamToMemory();
+    auto delegate = std::make_shared<RecordingHandlerDelegate>();
+    auto handler = LineBasedCommandHandler::create(input, output, delegate);
+    handler->openStreams();
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->opened == 1 && delegate->commands.size() == 1; }));
+    EXPECT_EQ(delegate->commands[0], "n");
+    EXPECT_TRUE(loggedLineContaining(" WARN| Error getting native socket handle for stream: <InputStream: "));
+    EXPECT_TRUE(loggedLineContaining("| _configureInputStream(_:)"));
+    EXPECT_TRUE(loggedLineContaining(" WARN| Error getting native socket handle for stream: <OutputStream: "));
+    EXPECT_TRUE(loggedLineContaining("| _configureOuputStream(_:)"));
+    handler->send("s");
+    const Value property = output->propertyForKey(NSStreamDataWrittenToMemoryStreamKey);
+    const auto* written = property.asData();
+    ASSERT_NE(written, nullptr);
+    EXPECT_EQ(std::string(written->begin(), written->end()), "s\r\n");
+    handler->close();
+    EXPECT_EQ(delegate->closed, 1);
+}
+
+}  // namespace
