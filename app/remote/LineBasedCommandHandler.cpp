@@ -14,6 +14,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/net/SocketStream.h"
+#include "platform/ui/DelayedPerform.h"
 
 namespace {
 
@@ -226,7 +227,7 @@ void LineBasedCommandHandler::writePendingOutput() {
 }
 
 void LineBasedCommandHandler::close() {
-    // No delayed calls are ever aimed at the handler, so there are none to cancel.
+    cancelPreviousPerformRequests(this);
     if (closed_ || inputStream_->streamStatus() == StreamStatus::Closed ||
         outputStream_->streamStatus() == StreamStatus::Closed)
         return;
