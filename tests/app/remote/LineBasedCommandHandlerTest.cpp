@@ -179,6 +179,19 @@ TEST_F(LineBasedCommandHandlerTest, ThePeerLeavingClosesTheConnectionOnce) {
     EXPECT_EQ(delegate->closed, 1);
 }
 
+TEST_F(LineBasedCommandHandlerTest, APeerResettingTheConnectionClosesItOnce) {
+    openConnection();
+    const linger abort{1, 0};
+    ::setsockopt(pair.client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(pair.client);
+    pair.client = ::socket(AF_INET, SOCK_STREAM, 0);  // for TearDown to close
+    handler->send("n");  // a write into a reset connection fails too
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->closed > 0; }));
+    drainMainLoop();
+    EXPECT_EQ(delegate->closed, 1);
+    EXPECT_TRUE(handler->outputBuffer().empty());
+}
+
 TEST_F(LineBasedCommandHandlerTest, BytesThatCanNeverBeTextOrAnEndlessLineCloseTheConnection) {
     struct Case {
         const char* name;
