@@ -19,8 +19,8 @@ std::shared_ptr<FCStudyCard> studyCard(std::int64_t key) { return FCStudyCard::s
 
 class TopicPickerScreen : public CardListScreenTest {
 protected:
-    // The deck: s1, "Animals" (with "Cats" holding c1, and a2), a topic whose
-    // title has no text, an untitled empty topic, s2.
+    // The deck: s2, s1, "Animals" (with "Cats" holding c1, and a2), a topic whose
+    // title has no text, an untitled empty topic.
     void SetUp() override {
         CardListScreenTest::SetUp();
         showCardList();
@@ -29,7 +29,7 @@ protected:
         imageOnly = topic("<img src=\"card-attachment://x.png\">", 6);
         untitled = topic(std::nullopt, 7);
         s2 = studyCard(8);
-        cardList->deckCards = {studyCard(1), animals, imageOnly, untitled, s2};
+        cardList->deckCards = {s2, studyCard(1), animals, imageOnly, untitled};
     }
 
     // Opens the picker from the card list; the level on top.
@@ -50,8 +50,10 @@ protected:
             texts.push_back(cell(row)->textLabel()->text().value_or("<none>"));
         return texts;
     }
+    // A tap on the row (the top rows lie under the navigation bar, where a
+    // tap through the window would hit the bar).
     void tapRow(std::int64_t row) {
-        ASSERT_TRUE(UIDriver::tapRow(*level()->tableView(), {0, row}));
+        ASSERT_TRUE(level()->tableView()->userTapRow({0, row}));
         advance(0.3);
     }
     void tapDone() {
@@ -156,9 +158,8 @@ TEST_F(TopicPickerScreen, ConfirmingMovesToTheTickedLevelOrOnlyCloses) {
 
 TEST_F(TopicPickerScreen, ATickOnAPlaceHereRowScrolledOutOfViewStillMoves) {
     // So many topics that the place-here row lies below the screen.
-    FCCardArray many;
+    FCCardArray many{s2};
     for (int key = 100; key < 130; ++key) many.push_back(topic("Topic " + std::to_string(key), key));
-    many.push_back(s2);
     cardList->deckCards = many;
     cardList->selected = {s2};
     open();
