@@ -104,8 +104,7 @@ void SpacedRepetitionSetupViewController::viewDidLoad() {
     }
 }
 
-void SpacedRepetitionSetupViewController::willDisplayCell(TableView&, TableViewCell& cell,
-                                                          const IndexPath& indexPath) {
+void SpacedRepetitionSetupViewController::willDisplayCell(TableView&, TableViewCell& cell, const IndexPath& indexPath) {
     const std::int64_t box = boxForRow(indexPath);
     if (box == 0) return;
     const auto& text = entered_[static_cast<std::size_t>(box - 1)];
@@ -166,8 +165,8 @@ void SpacedRepetitionSetupViewController::addScene(Storyboard& storyboard) {
             std::weak_ptr<ViewController> weakController = controller.shared_from_this();
             controller.navigationItem().setRightBarButtonItem(
                 BarButtonItem::withSystemItem(BarButtonSystemItem::Done, [weakController](BarButtonItem&) {
-                    if (auto strong = std::static_pointer_cast<SpacedRepetitionSetupViewController>(
-                            weakController.lock()))
+                    if (auto strong =
+                            std::static_pointer_cast<SpacedRepetitionSetupViewController>(weakController.lock()))
                         strong->done();
                 }));
         });

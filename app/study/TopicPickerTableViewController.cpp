@@ -37,7 +37,9 @@ void TopicPickerTableViewController::viewWillAppear(bool animated) {
     if (auto title = displayTitle(*parentTopics_.back())) navigationItem().setTitle(title);
 }
 
-std::int64_t TopicPickerTableViewController::numberOfSectionsInTableView(TableView&) { return 1; }
+std::int64_t TopicPickerTableViewController::numberOfSectionsInTableView(TableView&) {
+    return 1;
+}
 
 std::int64_t TopicPickerTableViewController::numberOfRowsInSection(TableView&, std::int64_t) {
     return static_cast<std::int64_t>(presentedTopics_.size()) + 1;
@@ -87,8 +89,7 @@ void TopicPickerTableViewController::didSelectRowAtIndexPath(TableView& tableVie
     tableView.deselectRowAtIndexPath(indexPath, true);
 }
 
-bool TopicPickerTableViewController::shouldPerformSegueWithIdentifier(const std::string& identifier,
-                                                                      const AnyObject&) {
+bool TopicPickerTableViewController::shouldPerformSegueWithIdentifier(const std::string& identifier, const AnyObject&) {
     if (segueIdentifierFromRawValue(identifier) != SegueIdentifier::ShowSubTopicSegue) return true;
     auto selected = tableView()->indexPathForSelectedRow();
     if (!selected) return false;
@@ -102,8 +103,7 @@ void TopicPickerTableViewController::prepareForSegue(StoryboardSegue& segue, con
             auto destination =
                 std::dynamic_pointer_cast<TopicPickerTableViewController>(segue.destinationViewController());
             auto selected = tableView()->indexPathForSelectedRow();
-            if (!destination || !selected ||
-                selected->row >= static_cast<std::int64_t>(presentedTopics_.size()))
+            if (!destination || !selected || selected->row >= static_cast<std::int64_t>(presentedTopics_.size()))
                 return;
             const auto& topic = presentedTopics_[static_cast<std::size_t>(selected->row)];
             auto path = parentTopics_;
@@ -125,8 +125,7 @@ void TopicPickerTableViewController::addScene(Storyboard& storyboard) {
     storyboard.addScene<TopicPickerTableViewController>(kSceneIdentifier, [](TopicPickerTableViewController& c) {
         auto table = std::make_shared<TableView>(Rect(0, 0, 390, 844));
         table->registerClass<TableViewCell>(kTopicCellIdentifier);
-        table->setSelectionSegue(kTopicCellIdentifier,
-                                 std::string(rawValue(SegueIdentifier::ShowSubTopicSegue)));
+        table->setSelectionSegue(kTopicCellIdentifier, std::string(rawValue(SegueIdentifier::ShowSubTopicSegue)));
         table->registerClass<TableViewCell>(kSelectorCellIdentifier);
         c.setView(table);
         std::weak_ptr<ViewController> weakController = c.shared_from_this();
@@ -136,6 +135,6 @@ void TopicPickerTableViewController::addScene(Storyboard& storyboard) {
                     strong->donePickingTopic();
             }));
     });
-    storyboard.addSegue(kSceneIdentifier, std::string(rawValue(SegueIdentifier::ShowSubTopicSegue)),
-                        kSceneIdentifier, StoryboardSegueKind::Push);
+    storyboard.addSegue(kSceneIdentifier, std::string(rawValue(SegueIdentifier::ShowSubTopicSegue)), kSceneIdentifier,
+                        StoryboardSegueKind::Push);
 }

@@ -35,8 +35,7 @@ public:
 // The tick is kept here, not in the row's cell: on a level with many topics
 // the place-here row may be out of view when the user confirms, and then it
 // has no cell to read; the cell only shows the tick.
-class TopicPickerTableViewController : public TableViewController,
-                                       public SegueHandlerType<TopicPickerSegueIdentifier> {
+class TopicPickerTableViewController : public TableViewController, public SegueHandlerType<TopicPickerSegueIdentifier> {
 public:
     static constexpr const char* kSceneIdentifier = "TopicPickerTableViewController";
     static constexpr const char* kTopicCellIdentifier = "TopicCell";

@@ -11,12 +11,12 @@
 #include "app/study/TopicPickerTableViewController.h"
 #include "model/FCCard.h"
 #include "platform/foundation/Format.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Storyboard.h"
-#include "platform/ui/Window.h"
-#include "platform/ui/Application.h"
 #include "platform/ui/UITestFixture.h"
+#include "platform/ui/Window.h"
 
 namespace memorant_test {
 
@@ -25,7 +25,7 @@ namespace memorant_test {
 // with the card list's rules and records what the screens hand back.
 class CardListStandIn : public ViewController, public TopicPickerTableViewDelegate {
 public:
-    FCCardArray deckCards;                         // the deck's top-level cards
+    FCCardArray deckCards;                          // the deck's top-level cards
     std::vector<std::shared_ptr<FCCard>> selected;  // the items being moved
     FCCUserDocumentSettings settings;
     std::vector<std::optional<std::vector<std::int64_t>>> handedBack;  // by the setup screen
@@ -41,8 +41,7 @@ public:
         } else if (id == "ShowSpacedRepetitionSetupSegue") {
             auto setup = std::static_pointer_cast<SpacedRepetitionSetupViewController>(root());
             setup->setInitialBoxIntervals(settings.spacedRepetitionBoxIntervals());
-            std::weak_ptr<CardListStandIn> weakSelf =
-                std::static_pointer_cast<CardListStandIn>(shared_from_this());
+            std::weak_ptr<CardListStandIn> weakSelf = std::static_pointer_cast<CardListStandIn>(shared_from_this());
             setup->setDidChangeSettingsHandler([weakSelf](const std::optional<std::vector<std::int64_t>>& intervals) {
                 auto self = weakSelf.lock();
                 self->handedBack.push_back(intervals);

@@ -77,15 +77,30 @@ TEST_F(SpacedRepetitionSetupScreen, EnteredTextCountsOnlyAsADecimalAboveOne) {
         const char* text;
         std::int64_t interval;
     } cases[] = {
-        {"12", 12},  {"+3", 3},  {"2", 2},    {"1", 8},  {"0", 8},   {"-3", 8},    {" 5", 8},
-        {"5 ", 8},   {"5d", 8},  {"", 8},     {"+", 8},  {"+-3", 8}, {"-", 8},     {"0x10", 8},
-        {"9223372036854775807", 9223372036854775807}, {"9223372036854775808", 8}, {"99999999999999999999", 8},
+        {"12", 12},
+        {"+3", 3},
+        {"2", 2},
+        {"1", 8},
+        {"0", 8},
+        {"-3", 8},
+        {" 5", 8},
+        {"5 ", 8},
+        {"5d", 8},
+        {"", 8},
+        {"+", 8},
+        {"+-3", 8},
+        {"-", 8},
+        {"0x10", 8},
+        {"9223372036854775807", 9223372036854775807},
+        {"9223372036854775808", 8},
+        {"99999999999999999999", 8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         enter(3, c.text);
         EXPECT_EQ(c.interval, setup->interval(3, 8));
-        EXPECT_EQ(c.interval == 8 ? Intervals() : Intervals({2, 4, c.interval, 16, 32, 64, 128}), setup->boxIntervals());
+        EXPECT_EQ(c.interval == 8 ? Intervals() : Intervals({2, 4, c.interval, 16, 32, 64, 128}),
+                  setup->boxIntervals());
     }
     EXPECT_EQ(5, setup->interval(8, 5));  // no such box
 }

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "app/study/CardListStandIn.h"
 #include "app/study/SpacedRepetitionTableViewController.h"
 #include "model/FCStudyStats.h"
 #include "platform/ui/Switch.h"
-#include "app/study/CardListStandIn.h"
 
 using namespace memorant_test;
 
@@ -45,10 +45,7 @@ TEST(SpacedRepetitionGroups, StudyCardsAreSortedByTheirLatestForwardResult) {
          {card(1, {1}), card(2, {3}), card(3, {2}), card(4, {2, 1}), card(5, {1, 3}), card(6)},
          {6},
          {2, 3, 5}},
-        {"reverse statistics play no part",
-         {card(1, {}, {2}), card(2, {2}, {1}), card(3, {1}, {3})},
-         {1},
-         {2}},
+        {"reverse statistics play no part", {card(1, {}, {2}), card(2, {2}, {1}), card(3, {1}, {3})}, {1}, {2}},
         {"topics never join, their cards do, depth first",
          {card(1, {2}), topic(2, {card(3), topic(4, {card(5, {3}), card(6)})}), card(7)},
          {3, 6, 7},

@@ -15,7 +15,9 @@ std::shared_ptr<FCTopicCard> topic(std::optional<std::string> title, std::int64_
     return made;
 }
 
-std::shared_ptr<FCStudyCard> studyCard(std::int64_t key) { return FCStudyCard::studyCardWithTop("Q", "A", key); }
+std::shared_ptr<FCStudyCard> studyCard(std::int64_t key) {
+    return FCStudyCard::studyCardWithTop("Q", "A", key);
+}
 
 class TopicPickerScreen : public CardListScreenTest {
 protected:
@@ -42,7 +44,9 @@ protected:
     std::shared_ptr<TopicPickerTableViewController> level() const {
         return std::dynamic_pointer_cast<TopicPickerTableViewController>(pickerNavigation->topViewController());
     }
-    std::shared_ptr<TableViewCell> cell(std::int64_t row) { return level()->tableView()->cellForRowAtIndexPath({0, row}); }
+    std::shared_ptr<TableViewCell> cell(std::int64_t row) {
+        return level()->tableView()->cellForRowAtIndexPath({0, row});
+    }
     std::vector<std::string> rowTexts() {
         std::vector<std::string> texts;
         auto table = level()->tableView();
