@@ -33,6 +33,10 @@ std::uint64_t fcReadUnsignedInt64AsVarintStartingAt(BPBytes data, std::size_t& o
     for (std::size_t i = 0; i < kBPMaxVarintLength; ++i) {
         requireBytes(data, at, 1);
         std::uint8_t byte = data[at++];
+        // The tenth byte holds bit 63 alone: anything more does not fit in 64 bits.
+        if (i == kBPMaxVarintLength - 1 && byte > 1)
+            throw BPRangeException(stringWithFormat("varint at offset %lu overflows 64 bits",
+                                                    static_cast<unsigned long>(offset)));
         value |= static_cast<std::uint64_t>(byte & 0x7F) << (7 * i);
         if (!(byte & 0x80)) {
             offset = at;

@@ -1,5 +1,6 @@
 #include "Common/BPDocumentSchema.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -11,6 +12,10 @@
 #include "platform/foundation/Format.h"
 
 namespace {
+
+// The most elements an array read from a file has room made for before they
+// are read; beyond it the array grows with the elements really there.
+constexpr std::uint64_t kMaxArrayReservation = 4096;
 
 Error protocolError(const std::string& message) { return twErrorWithDomain(BPBinaryProtocolErrorDomain, -1, message); }
 
@@ -426,8 +431,12 @@ private:
                                                     static_cast<unsigned long>(count),
                                                     static_cast<unsigned long>(countOffset),
                                                     static_cast<unsigned long>(data_.size() - offset_)));
+        // Room is made for the elements as they are read: a count that the
+        // bytes left could hold may still be far more than memory can (each
+        // element is much larger in memory than its one byte, and nested
+        // arrays may each claim all the bytes left).
         std::vector<BPObject> array;
-        array.reserve(static_cast<std::size_t>(count));
+        array.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, kMaxArrayReservation)));
         for (std::uint64_t i = 0; i < count; ++i) {
             BPObject element = readObject(depth + 1);
             if (!element) return std::monostate{};
@@ -453,6 +462,11 @@ BPObject BPDocumentSchema::parseNextObjectIn(BPBytes data, std::size_t& offset, 
     try {
         object = reader.readObject(0);
     } catch (const BPRangeException& e) {
+        Error::set(error, protocolError(stringWithFormat("Error parsing binary data: %@", e.what())));
+        return {};
+    } catch (const std::exception& e) {
+        // Memory running out (or any other failure) while reading is a read
+        // error like any other, never an exception out of a document read.
         Error::set(error, protocolError(stringWithFormat("Error parsing binary data: %@", e.what())));
         return {};
     }
@@ -514,7 +528,12 @@ std::optional<Data> BPSnappy::uncompressData(BPBytes data, std::size_t skip, Err
     // and the whole block is validated before the output is allocated.
     if (length / kMaxExpansionFactor > blockLength) return fail();
     if (!snappy::IsValidCompressedBuffer(block, blockLength)) return fail();
-    Data out(length);
-    if (length > 0 && !snappy::RawUncompress(block, blockLength, reinterpret_cast<char*>(out.data()))) return fail();
-    return out;
+    try {
+        Data out(length);
+        if (length > 0 && !snappy::RawUncompress(block, blockLength, reinterpret_cast<char*>(out.data())))
+            return fail();
+        return out;
+    } catch (const std::bad_alloc&) {
+        return fail();
+    }
 }

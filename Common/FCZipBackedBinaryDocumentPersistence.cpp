@@ -1,9 +1,14 @@
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
 
+#include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <functional>
 #include <map>
+#include <new>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
@@ -74,6 +79,146 @@ URL newCacheURL() {
     return URL::fileURLWithPath(stringByAppendingPathComponent(caches, UUID().UUIDString() + ".bundle"), true);
 }
 
+// Free space kept beyond what unpacking a deck writes (the file system's own
+// records, the zip of the first save written beside).
+constexpr std::uint64_t kFreeSpaceReserve = 64ull << 20;
+
+std::function<std::optional<std::uint64_t>(const std::string&)>& freeSpaceProvider() {
+    static std::function<std::optional<std::uint64_t>(const std::string&)> provider;
+    return provider;
+}
+
+std::optional<std::uint64_t> freeDiskSpace(const std::string& path) {
+    if (auto& provider = freeSpaceProvider()) return provider(path);
+    struct statvfs vfs {};
+    if (::statvfs(path.c_str(), &vfs) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+}
+
+// The unpacking of a deck: leaves out what the read-in-place tree leaves out
+// (FCZipBackedFileWrapper), and a damaged entry, with a level-1 log line each,
+// so that a deck that opens can always be unpacked and saved. Remembers the
+// entries it left out for the check of the unpacked files.
+class DeckUnpackingRules : public SSZipArchiveDelegate {
+public:
+    explicit DeckUnpackingRules(std::uint64_t archiveSize) : archiveSize_(archiveSize) {}
+    bool zipArchiveShouldSkipEntry(const std::string& name, const unz_file_info64& info) override {
+        auto reason = zipEntryReasonToSkip(
+            {name, (info.flag & 1) != 0, info.compression_method == 0, info.uncompressed_size, info.compressed_size},
+            archiveSize_);
+        if (!reason) return false;
+        leaveOut(name, *reason);
+        return true;
+    }
+    bool zipArchiveShouldSkipDamagedEntry(const std::string& name, const Error& error) override {
+        leaveOut(name, error.description());
+        return true;
+    }
+    const std::set<std::string>& leftOut() const { return leftOut_; }
+
+private:
+    void leaveOut(const std::string& name, const std::string& reason) {
+        TWLogWarning("Leaving out zip entry while unzipping: %@ (%@)", sanitizeUTF8(name), reason);
+        leftOut_.insert(name);
+    }
+    std::uint64_t archiveSize_;
+    std::set<std::string> leftOut_;
+};
+
+std::uint64_t fileSizeAt(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+// What unpacking the entries writes, leaving out what it leaves out.
+std::uint64_t unpackedTotal(const std::vector<FileInZipInfo>& entries, std::uint64_t archiveSize) {
+    std::uint64_t total = 0;
+    for (const auto& info : entries) {
+        if (info.isSymbolicLink() ||
+            zipEntryReasonToSkip({info.name(), info.crypted(), info.level() == 0, info.length(), info.size()},
+                                 archiveSize))
+            continue;
+        total += info.length();
+    }
+    return total;
+}
+
+// Fails, with a log line, when the cache's disk cannot hold what the deck
+// unpacks to: "disk full" (NSCocoaErrorDomain 640) for the document, with the
+// system's ENOSPC underneath.
+bool ensureRoomToUnpack(std::uint64_t total, const URL& cacheURL, const std::string& documentPath, Error* error) {
+    const std::string folder = stringByDeletingLastPathComponent(cacheURL.path());
+    const std::optional<std::uint64_t> free = freeDiskSpace(folder);
+    if (!free || *free >= total + kFreeSpaceReserve) return true;
+    TWLogWarning("Not enough free disk space to unzip document: %@. Needs %llu bytes, free: %llu bytes",
+                 documentPath, static_cast<unsigned long long>(total + kFreeSpaceReserve),
+                 static_cast<unsigned long long>(*free));
+    Error::set(error, fileError(ENOSPC, documentPath, false));
+    return false;
+}
+
+// Whether a name in the caches folder is a deck's unpacked folder
+// ("<UUID>.bundle") or the temporary folder written before one is renamed in
+// place (".tmp-<UUID>").
+bool isCacheFolderName(const std::string& name) {
+    auto isUUID = [](std::string_view text) {
+        if (text.size() != 36) return false;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+            if (dash ? c != '-' : !std::isxdigit(static_cast<unsigned char>(c))) return false;
+        }
+        return true;
+    };
+    const std::string_view view(name);
+    if (view.size() == 36 + 7 && view.substr(36) == ".bundle") return isUUID(view.substr(0, 36));
+    const std::string_view tmp(kTemporaryItemPrefix);
+    return view.size() == tmp.size() + 36 && view.substr(0, tmp.size()) == tmp && isUUID(view.substr(tmp.size()));
+}
+
+// Whether a hidden file of an interrupted save belongs to no save of this
+// process (their names carry the process id: ".saving-<pid>-<UUID>").
+bool isLeftoverSavingFileName(const std::string& name) {
+    static const std::string prefix = ".saving-";
+    if (name.rfind(prefix, 0) != 0) return false;
+    return name.rfind(prefix + std::to_string(::getpid()) + "-", 0) != 0;
+}
+
+void removeLeftoverSavingFiles(const std::string& folder, int depth) {
+    auto& fm = FileManager::defaultManager();
+    auto names = fm.contentsOfDirectoryAtPath(folder);
+    if (!names) return;
+    for (const auto& name : *names) {
+        const std::string path = stringByAppendingPathComponent(folder, name);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) continue;
+        if (isLeftoverSavingFileName(name)) {
+            Error error;
+            if (fm.removeItemAtPath(path, &error)) {
+                TWLogInfo("Removed file of an interrupted save: %@", path);
+            } else {
+                TWLogWarning("Error removing file of an interrupted save: %@. Error: %@", path, error);
+            }
+        } else if (S_ISDIR(st.st_mode) && depth > 0 && name.front() != '.') {
+            removeLeftoverSavingFiles(path, depth - 1);
+        }
+    }
+}
+
+// How deep below a documents folder interrupted saves are looked for.
+constexpr int kLeftoverSearchDepth = 8;
+
+// The longest file name the file systems we write to accept.
+constexpr std::size_t kMaxAttachmentNameLength = 255;
+
+// Whether a name is stored and read back as the same single file: one path
+// component as unpacking splits names, valid UTF-8, short enough for a folder.
+bool isStorableAttachmentName(const std::string& name) {
+    if (name.size() > kMaxAttachmentNameLength || !isValidUTF8(name)) return false;
+    auto components = zipEntryPathComponents(name);
+    return components && components->size() == 1 && components->front() == name;
+}
+
 // Lists every folder of the tree, so that a lazily read tree is complete
 // before it is written over the place it is read from.
 void loadAllFolders(const FileWrapper& wrapper) {
@@ -83,6 +228,39 @@ void loadAllFolders(const FileWrapper& wrapper) {
 }
 
 }  // namespace
+
+void FCZipBackedBinaryDocumentPersistence::removeLeftoversOfEarlierRuns(
+    const std::vector<std::string>& documentFolders) {
+    auto& fm = FileManager::defaultManager();
+    const std::string caches = AppContainer::cachesDirectory();
+    if (auto names = fm.contentsOfDirectoryAtPath(caches)) {
+        for (const auto& name : *names) {
+            if (!isCacheFolderName(name)) continue;
+            const std::string path = stringByAppendingPathComponent(caches, name);
+            Error error;
+            if (fm.removeItemAtPath(path, &error)) {
+                TWLogInfo("Removed cached document left by an earlier run: %@", path);
+            } else {
+                TWLogWarning("Error removing cached document: %@. Error: %@", path, error);
+            }
+        }
+    }
+    for (const auto& folder : documentFolders) removeLeftoverSavingFiles(folder, kLeftoverSearchDepth);
+}
+
+void FCZipBackedBinaryDocumentPersistence::removeLeftoversOnceBeforeFirstUse(const std::optional<URL>& documentURL) {
+    static std::once_flag once;
+    std::call_once(once, [&] {
+        std::vector<std::string> folders;
+        if (documentURL) folders.push_back(stringByDeletingLastPathComponent(documentURL->path()));
+        removeLeftoversOfEarlierRuns(folders);
+    });
+}
+
+void FCZipBackedBinaryDocumentPersistence::setFreeDiskSpaceProvider(
+    std::function<std::optional<std::uint64_t>(const std::string&)> provider) {
+    freeSpaceProvider() = std::move(provider);
+}
 
 FCZipBackedBinaryDocumentPersistence::FCZipBackedBinaryDocumentPersistence() = default;
 FCZipBackedBinaryDocumentPersistence::~FCZipBackedBinaryDocumentPersistence() = default;
@@ -128,6 +306,21 @@ std::shared_ptr<FCDeck> FCZipBackedBinaryDocumentPersistence::readDeckMetadataFr
 
 std::shared_ptr<FCDeck> FCZipBackedBinaryDocumentPersistence::readFromURL(
     const URL& url, std::shared_ptr<FCCUserDocumentSettings>* outSettings, bool metadataOnly, Error* error) {
+    // Whatever fails while reading (memory running out included) is a read
+    // error of the document, never an exception out of it.
+    try {
+        return readFromURLThrowing(url, outSettings, metadataOnly, error);
+    } catch (const std::exception& e) {
+        TWLogWarning("Error reading document: %@. Exception: %@", url.path(), e.what());
+        Error failure = persistenceError(stringWithFormat("Error reading document at URL: %@", url.path()));
+        failure.setUnderlyingError(posixError(dynamic_cast<const std::bad_alloc*>(&e) ? ENOMEM : EIO, url.path()));
+        Error::set(error, failure);
+        return nullptr;
+    }
+}
+
+std::shared_ptr<FCDeck> FCZipBackedBinaryDocumentPersistence::readFromURLThrowing(
+    const URL& url, std::shared_ptr<FCCUserDocumentSettings>* outSettings, bool metadataOnly, Error* error) {
     Error::clear(error);
     auto persistence = std::make_shared<FCCBinaryDocumentPersistence>();
     {
@@ -157,6 +350,7 @@ bool FCZipBackedBinaryDocumentPersistence::_initializeCachedUnzippedVersionOfDoc
     std::lock_guard guard(lock_);
     Error::clear(error);
     if (cachedFilePackageURL_) return true;
+    removeLeftoversOnceBeforeFirstUse(url);
 
     const URL cacheURL = newCacheURL();
     auto newPersistence = std::make_shared<FCCBinaryDocumentPersistence>();
@@ -178,11 +372,29 @@ bool FCZipBackedBinaryDocumentPersistence::_initializeCachedUnzippedVersionOfDoc
     Error accessorError;
     if (url && fm.fileExistsAtPath(url->path())) {
         const URL source = *url;
+        const std::uint64_t archiveSize = fileSizeAt(source.path());
+        {
+            Error listError;
+            std::uint64_t total = 0;
+            try {
+                ZipFile zip(source.path(), ZipFileModeUnzip);
+                total = unpackedTotal(zip.listFileInZipInfos(), archiveSize);
+                zip.close();
+            } catch (const ZipException&) {
+                // Unpacking reports what is wrong with the archive.
+            }
+            if (total > zipMaxUnpackedTotalForArchiveOfSize(archiveSize)) {
+                return fail(persistenceError(stringWithFormat("Error decompressing document at URL: %@", source.path())));
+            }
+            if (!ensureRoomToUnpack(total, cacheURL, source.path(), &listError)) return fail(listError);
+        }
+        DeckUnpackingRules rules(archiveSize);
         coordinator.coordinateWritingItemAtURL(
             cacheURL, FileCoordinator::WritingForReplacing, &coordinationError, [&](const URL& newURL) {
                 Error unzipError;
-                if (SSZipArchive::unzipFileAtPath(source.path(), newURL.path(), true, std::nullopt, &unzipError)) {
-                    if (_validateUnzippedArchiveAt(source, newURL)) {
+                if (SSZipArchive::unzipFileAtPath(source.path(), newURL.path(), true, std::nullopt, &unzipError,
+                                                  &rules)) {
+                    if (_validateUnzippedArchiveAt(source, newURL, rules.leftOut())) {
                         fileWrapper = FileWrapper::fileWrapperWithURL(newURL, FileWrapper::ReadingNone, &accessorError);
                     } else {
                         accessorError = persistenceError(
@@ -241,10 +453,14 @@ bool FCZipBackedBinaryDocumentPersistence::_unzip(const std::shared_ptr<FCCBinar
                                                             originalContentsURL_ ? originalContentsURL_->path() : "")));
         return false;
     }
+    if (!ensureRoomToUnpack(unpackedTotal(tree->entries(), tree->archiveSize()), destinationURL,
+                            zipFile->fileName(), error))
+        return false;
     std::lock_guard zipGuard(tree->zipFileLock());
     Error unzipError;
+    DeckUnpackingRules rules(tree->archiveSize());
     if (SSZipArchive::unzipZipFile(zipFile->underlying_unzFile(), destinationURL.path(), true, std::nullopt,
-                                   &unzipError))
+                                   &unzipError, &rules))
         return true;
     Error::set(error, unzipError.isSet() ? unzipError
                                          : persistenceError(stringWithFormat("Error decompressing document at URL: %@",
@@ -252,8 +468,8 @@ bool FCZipBackedBinaryDocumentPersistence::_unzip(const std::shared_ptr<FCCBinar
     return false;
 }
 
-bool FCZipBackedBinaryDocumentPersistence::_validateUnzippedArchiveAt(const URL& zipURL,
-                                                                      const URL& destinationURL) const {
+bool FCZipBackedBinaryDocumentPersistence::_validateUnzippedArchiveAt(const URL& zipURL, const URL& destinationURL,
+                                                                      const std::set<std::string>& leftOut) const {
     auto start = SteadyClock::now();
     try {
         ZipFile zip(zipURL.path(), ZipFileModeUnzip);
@@ -262,7 +478,7 @@ bool FCZipBackedBinaryDocumentPersistence::_validateUnzippedArchiveAt(const URL&
         // Each file as unpacking places it; a later entry of one name is the one on disk.
         std::map<std::string, std::uint64_t> expected;
         for (const auto& info : infos) {
-            if (zipEntryIsFolder(info.name()) || info.isSymbolicLink()) continue;
+            if (zipEntryIsFolder(info.name()) || info.isSymbolicLink() || leftOut.count(info.name())) continue;
             auto components = zipEntryPathComponents(info.name());
             if (!components || components->empty()) continue;
             expected[componentsJoinedByString(*components, "/")] = info.length();
@@ -454,6 +670,17 @@ std::optional<Data> FCZipBackedBinaryDocumentPersistence::dataForAttachmentWithN
 bool FCZipBackedBinaryDocumentPersistence::addNewAttachmentWithData(const std::optional<Data>& data,
                                                                     const std::optional<std::string>& fileName,
                                                                     Error* error) {
+    // A name that unpacking would split or refuse would be saved, but lost on
+    // the next reading of the deck: refuse it before anything is written.
+    if (fileName && !isStorableAttachmentName(*fileName)) {
+        Error refused = persistenceError(stringWithFormat(
+            "The attachment name \u201c%@\u201d cannot be stored: it must be one file name of at most %lu bytes, "
+            "without \u201c/\u201d or \u201c\\\u201d.",
+            sanitizeUTF8(*fileName), static_cast<unsigned long>(kMaxAttachmentNameLength)));
+        TWLogWarning("Error storing attachment: %@. Error: %@", sanitizeUTF8(*fileName), refused);
+        Error::set(error, refused);
+        return false;
+    }
     std::shared_ptr<FCCBinaryDocumentPersistence> package;
     {
         std::lock_guard guard(lock_);

@@ -8,9 +8,18 @@
 // document's save hands in and checks the new zip against the folder. The
 // zip is never written anywhere else: putting it in place of the document
 // file is the document's safe save, so a failed save never touches the deck.
+//
+// Unpacking takes exactly the entries that reading in place shows
+// (FCZipBackedFileWrapper): what one leaves out, the other does, and a damaged
+// attachment found while unpacking is left out with a level-1 log line, so a
+// deck that opens keeps its cards and saves. Before unpacking, the free space
+// of the caches folder is checked against what the deck unpacks to (plus 64
+// MiB); when it does not fit, the change fails with "disk full"
+// (NSCocoaErrorDomain 640, ENOSPC underneath) and nothing is written.
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -51,6 +60,20 @@ public:
     static std::string flashcardsDocumentFileExtension();
     static std::string flashcardsDocumentUTI();
 
+    // Removes what a process stopped while decks were open left behind: the
+    // unpacked folders in the caches folder (Caches/<UUID>.bundle, and the
+    // temporary folders written before one is put in place) and the hidden
+    // files of interrupted saves (".saving-…" of other processes) in the given
+    // folders and below. For a time when no document of this process is
+    // open: at launch with the documents folder. It also runs once by itself
+    // before this process first unpacks a deck (with the deck's own folder),
+    // before any cache of this process exists.
+    static void removeLeftoversOfEarlierRuns(const std::vector<std::string>& documentFolders);
+
+    // Where unpacking asks how many bytes are free on the cache's disk (the
+    // system's answer when unset); for tests.
+    static void setFreeDiskSpaceProvider(std::function<std::optional<std::uint64_t>(const std::string&)> provider);
+
     // The unpacked package folder; unset until the first change (or the
     // first save of a new document). Set and cleared with the package reader.
     std::optional<URL> cachedFilePackageURL() const;
@@ -81,8 +104,11 @@ public:
     bool hasCardAttachmentWithName(const std::optional<std::string>& fileName) const;
     std::optional<Data> dataForAttachmentWithName(const std::optional<std::string>& fileName) const;
     // Stores the attachment in the cache, making the cache first. False, with
-    // the error and a log line, when the cache cannot be made: the attachment
-    // is then not stored and the caller must not count a change.
+    // the error and a log line, when the cache cannot be made or the name is
+    // not one file name that unpacking reads back as it is (a "/" or "\", "."
+    // or "..", not UTF-8, longer than 255 bytes: "FCPersistenceErrorDomain" -1,
+    // nothing written): the attachment is then not stored and the caller must
+    // not count a change.
     bool addNewAttachmentWithData(const std::optional<Data>& data, const std::optional<std::string>& fileName,
                                   Error* error = nullptr);
     void removeAttachmentWithName(const std::optional<std::string>& fileName);
@@ -96,8 +122,11 @@ public:
     void closeAndRemoveCachedFile();
 
 private:
+    static void removeLeftoversOnceBeforeFirstUse(const std::optional<URL>& documentURL);
     bool _initializeCachedUnzippedVersionOfDocumentAtURL(const std::optional<URL>& url, Error* error);
-    bool _validateUnzippedArchiveAt(const URL& zipURL, const URL& destinationURL) const;
+    // The entries unpacking left out are not looked for.
+    bool _validateUnzippedArchiveAt(const URL& zipURL, const URL& destinationURL,
+                                    const std::set<std::string>& leftOut = {}) const;
     bool _unzip(const std::shared_ptr<FCCBinaryDocumentPersistence>& readOnly, const URL& destinationURL,
                 Error* error) const;
     bool _verifyZipFileAt(const URL& zipURL, const std::set<std::string>& subPaths) const;
@@ -106,6 +135,9 @@ private:
     void _removeCachedFile() const;
     std::shared_ptr<FCDeck> readFromURL(const URL& url, std::shared_ptr<FCCUserDocumentSettings>* outSettings,
                                         bool metadataOnly, Error* error);
+    std::shared_ptr<FCDeck> readFromURLThrowing(const URL& url,
+                                                std::shared_ptr<FCCUserDocumentSettings>* outSettings,
+                                                bool metadataOnly, Error* error);
 
     // Guards the properties and the making of the cache (re-entrant).
     mutable std::recursive_mutex lock_;

@@ -1,28 +1,38 @@
 #include "Common/FCZipBackedFileWrapper.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "Common/ZipEntryPaths.h"
 #include "model/TWErrorAdditions.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/StringUtils.h"
 
 namespace {
 
 constexpr const char* kPersistenceErrorDomain = "FCPersistenceErrorDomain";
 constexpr std::size_t kReadChunkSize = 64 * 1024;
-// Deflate cannot expand data by more than about 1032 to 1; a declared size
-// beyond that is a lie, whatever the archive claims.
-constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
-// Whether an entry can hold as many bytes as it declares, judged by its
-// compressed size and the archive's real size.
-bool declaredLengthIsPlausible(const FileInZipInfo& info, std::uint64_t archiveSize) {
-    if (info.size() > archiveSize) return false;
-    if (info.level() == 0) return info.length() <= info.size();  // stored (an encrypted one carries a header)
-    return info.length() <= info.size() * kMaxDeflateRatio + 1024;
+ZipEntryFacts factsOf(const FileInZipInfo& info) {
+    return {info.name(), info.crypted(), info.level() == 0, info.length(), info.size()};
+}
+
+// Why a file at the path cannot be read as an archive, for the underlying
+// error: the system's reason, or what is wrong with the bytes.
+Error reasonArchiveCannotBeOpened(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return posixError(errno, path);
+    struct stat st {};
+    int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+    ::close(fd);
+    if (err) return posixError(err, path);
+    if (st.st_size == 0) return twErrorWithDomain(kPersistenceErrorDomain, -1, "The file is empty.");
+    return twErrorWithDomain(kPersistenceErrorDomain, -1, "The file is not a zip archive or is damaged.");
 }
 
 }  // namespace
@@ -53,24 +63,57 @@ std::shared_ptr<FCZipBackedFileWrapper> FCZipBackedFileWrapper::initWithZipFileU
     Error::clear(error);
     const std::string path = url.path();
     std::shared_ptr<FCZipBackedFileWrapper> top(new FCZipBackedFileWrapper("", 0, {}, std::nullopt, {}));
+    auto fail = [&](std::int64_t code, const std::string& reason, const Error& underlying) {
+        Error e = twErrorWithDomain(kPersistenceErrorDomain, code, reason);
+        e.setUnderlyingError(underlying);
+        Error::set(error, e);
+        return nullptr;
+    };
     try {
         top->zipFile_ = std::make_unique<ZipFile>(path, ZipFileModeUnzip);
         top->entries_ = top->zipFile_->listFileInZipInfos();
         for (const auto& entry : top->entries_) {
             auto components = zipEntryPathComponents(entry.name());
             if (!components)
-                throw ZipException(stringWithFormat("Refusing zip entry with unsafe name: %@", entry.name()));
+                throw ZipException(
+                    stringWithFormat("Refusing zip entry with unsafe name: %@", sanitizeUTF8(entry.name())));
             top->entryComponents_.push_back(std::move(*components));
         }
     } catch (const ZipException& e) {
         bool exists = FileManager::defaultManager().fileExistsAtPath(path);
-        Error::set(error, twErrorWithDomain(kPersistenceErrorDomain, exists ? std::int64_t{-1} : std::int64_t{NSFileReadNoSuchFileError},
-                                            e.reason()));
-        return nullptr;
+        Error underlying = exists ? reasonArchiveCannotBeOpened(path) : posixError(ENOENT, path);
+        return fail(exists ? std::int64_t{-1} : std::int64_t{NSFileReadNoSuchFileError}, e.reason(), underlying);
+    } catch (const std::bad_alloc&) {
+        return fail(-1, stringWithFormat("Can't open '%@'", path), posixError(ENOMEM, path));
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) top->archiveSize_ = static_cast<std::uint64_t>(st.st_size);
-    top->loadInternalFileWrappers(top);
+
+    // What unpacking would leave out is not shown; what the rest unpacks to
+    // must fit the limit, or the deck could be opened but never saved.
+    std::uint64_t unpackedTotal = 0;
+    top->skipped_.assign(top->entries_.size(), false);
+    for (std::size_t i = 0; i < top->entries_.size(); ++i) {
+        const FileInZipInfo& entry = top->entries_[i];
+        if (entry.isSymbolicLink()) continue;
+        if (auto reason = zipEntryReasonToSkip(factsOf(entry), top->archiveSize_)) {
+            TWLogWarning("Leaving out zip entry: %@ (%@)", sanitizeUTF8(entry.name()), *reason);
+            top->skipped_[i] = true;
+            continue;
+        }
+        unpackedTotal += entry.length();
+    }
+    const std::uint64_t limit = zipMaxUnpackedTotalForArchiveOfSize(top->archiveSize_);
+    if (unpackedTotal > limit) {
+        return fail(-1,
+                    stringWithFormat("'%@' unpacks to %llu bytes, more than the %llu bytes allowed for an archive of "
+                                     "%llu bytes",
+                                     path, static_cast<unsigned long long>(unpackedTotal),
+                                     static_cast<unsigned long long>(limit),
+                                     static_cast<unsigned long long>(top->archiveSize_)),
+                    posixError(EFBIG, path));
+    }
+    top->buildTree(top);
     return top;
 }
 
@@ -97,34 +140,50 @@ const std::vector<FileInZipInfo>& FCZipBackedFileWrapper::entries() const {
     return r ? r->entries_ : none;
 }
 
-void FCZipBackedFileWrapper::loadInternalFileWrappers(const std::shared_ptr<const FCZipBackedFileWrapper>& top) {
-    if (folderLevel_ == kFileLevel) return;
-    const std::size_t level = folderLevel_;
-    const auto& entries = top->entries_;
-    const auto& paths = top->entryComponents_;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const FileInZipInfo& entry = entries[i];
-        const std::vector<std::string>& components = paths[i];
-        if (entry.isSymbolicLink()) continue;  // never unpacked, so never shown
-        if (components.size() < level + 1) continue;
-        if (!std::equal(folderPath_.begin(), folderPath_.end(), components.begin())) continue;
-        const std::string& name = components[level];
+std::uint64_t FCZipBackedFileWrapper::archiveSize() const {
+    const FCZipBackedFileWrapper* r = root();
+    return r ? r->archiveSize_ : 0;
+}
+
+void FCZipBackedFileWrapper::buildTree(const std::shared_ptr<const FCZipBackedFileWrapper>& top) {
+    // One pass over the entries: each walks down from the root, making the
+    // folders on its way. An entry whose place is taken by one of the other
+    // kind (a file where a folder is, or the reverse) is left out, as
+    // unpacking leaves it out.
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const FileInZipInfo& entry = entries_[i];
+        const std::vector<std::string>& components = entryComponents_[i];
+        if (skipped_[i] || entry.isSymbolicLink() || components.empty()) continue;  // never unpacked, never shown
         const bool folderEntry = zipEntryIsFolder(entry.name());
-        if (components.size() == level + 1 && !folderEntry) {
-            std::shared_ptr<FCZipBackedFileWrapper> file(
-                new FCZipBackedFileWrapper(name, kFileLevel, {}, entry, top));
-            internalFileWrappers_[name] = std::move(file);
-            continue;
+        const std::size_t folders = folderEntry ? components.size() : components.size() - 1;
+        FCZipBackedFileWrapper* node = this;
+        bool placed = true;
+        for (std::size_t k = 0; k < folders && placed; ++k) {
+            auto& slot = node->internalFileWrappers_[components[k]];
+            if (!slot) {
+                std::vector<std::string> subPath(components.begin(),
+                                                 components.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+                slot = std::shared_ptr<FCZipBackedFileWrapper>(
+                    new FCZipBackedFileWrapper(components[k], k + 1, std::move(subPath), std::nullopt, top));
+            } else if (!slot->isDirectory()) {
+                placed = false;
+                break;
+            }
+            node = static_cast<FCZipBackedFileWrapper*>(slot.get());
         }
-        // A deeper entry, or the entry of a folder itself: the sub-folder
-        // gathers its own children.
-        auto existing = internalFileWrappers_.find(name);
-        if (existing != internalFileWrappers_.end() && existing->second->isDirectory()) continue;
-        std::vector<std::string> subPath(components.begin(), components.begin() + static_cast<std::ptrdiff_t>(level) + 1);
-        std::shared_ptr<FCZipBackedFileWrapper> folder(
-            new FCZipBackedFileWrapper(name, level + 1, std::move(subPath), std::nullopt, top));
-        folder->loadInternalFileWrappers(top);
-        internalFileWrappers_[name] = std::move(folder);
+        if (placed && !folderEntry) {
+            auto& slot = node->internalFileWrappers_[components.back()];
+            if (slot && slot->isDirectory()) {
+                placed = false;
+            } else {
+                // A later file of the same name replaces an earlier one.
+                slot = std::shared_ptr<FCZipBackedFileWrapper>(
+                    new FCZipBackedFileWrapper(components.back(), kFileLevel, {}, entry, top));
+            }
+        }
+        if (!placed)
+            TWLogWarning("Leaving out zip entry: %@ (%@)", sanitizeUTF8(entry.name()),
+                         "a file and a folder of one name are in the way of each other");
     }
 }
 
@@ -144,9 +203,16 @@ std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
     ZipFile& zip = *top->zipFile_;
     std::lock_guard lock(top->zipFileLock_);
 
-    if (!declaredLengthIsPlausible(info, top->archiveSize_)) {
+    if (!zipEntryDeclaredLengthIsPlausible(factsOf(info), top->archiveSize_)) {
         TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(),
                      stringWithFormat("declared size of %lu bytes exceeds what the archive holds", info.length()));
+        return std::nullopt;
+    }
+    if (info.length() > kMaxContentsLength) {
+        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(),
+                     stringWithFormat("declared size of %llu bytes is more than the %llu bytes read into memory",
+                                      static_cast<unsigned long long>(info.length()),
+                                      static_cast<unsigned long long>(kMaxContentsLength)));
         return std::nullopt;
     }
     try {
@@ -156,10 +222,13 @@ std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
         // Grow with the bytes that really come out, not with the declared size.
         Data buffer;
         buffer.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(info.length(), 16 * kReadChunkSize)));
+        // Never more than the declared size and one byte that shows a lie.
         std::size_t read = 0;
-        for (;;) {
-            buffer.resize(read + kReadChunkSize);
-            std::size_t n = stream->readDataWithBuffer(buffer.data() + read, kReadChunkSize);
+        const std::uint64_t most = info.length() + 1;
+        while (read < most) {
+            const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunkSize, most - read));
+            buffer.resize(read + chunk);
+            std::size_t n = stream->readDataWithBuffer(buffer.data() + read, chunk);
             if (n == 0) break;
             read += n;
         }

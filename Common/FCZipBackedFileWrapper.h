@@ -24,6 +24,11 @@
 // split as the unpacking splits them ("\" counts as "/", empty and "."
 // components fall away), folder entries are folders, symbolic-link entries are
 // left out, and an archive with a name that unpacking would refuse is refused.
+// Entries that a deck's unpacking leaves out (zipEntryReasonToSkip, and a file
+// and a folder in each other's way) are left out here too, each with a level-1
+// log line; an archive that declares more than it may unpack to
+// (zipMaxUnpackedTotalForArchiveOfSize) is refused. The tree is built in one
+// pass over the entries.
 //
 // Reading a file checks its size and its CRC-32; a damaged entry reads as
 // nothing (with a log line), never as wrong bytes. Reads through one tree are
@@ -31,10 +36,16 @@
 class FCZipBackedFileWrapper : public FileWrapper {
 public:
     static constexpr std::size_t kFileLevel = std::numeric_limits<std::size_t>::max();
+    // The largest entry read whole into memory: 256 MiB. The records of a deck
+    // of a million cards take a few tens of MB; an entry declaring more is
+    // refused before anything is inflated.
+    static constexpr std::uint64_t kMaxContentsLength = 256ull << 20;
 
     // The root over the archive at the URL. On failure nullptr and an error in
     // "FCPersistenceErrorDomain": code 260 when no file is at the path, else
-    // -1, with the reason as the localized description.
+    // -1, with the reason as the localized description and, as the underlying
+    // error, why: the system's error (no access, a folder, out of memory) or
+    // what is wrong with the bytes (empty, not a zip archive, too large).
     static std::shared_ptr<FCZipBackedFileWrapper> initWithZipFileURL(const URL& url, Error* error = nullptr);
 
     ~FCZipBackedFileWrapper() override;
@@ -42,7 +53,8 @@ public:
     // The children by name; nullptr for a file.
     const FileWrapperMap* fileWrappers() const override;
     // The entry's bytes; nullopt for a folder or when the entry cannot be read
-    // whole and intact.
+    // whole and intact, or declares more than kMaxContentsLength. Inflating
+    // stops at the declared size.
     std::optional<Data> regularFileContents() const override;
     // Both throw FCInternalException "Zip file wrapper is read-only.".
     std::string addFileWrapper(std::shared_ptr<FileWrapper> child) override;
@@ -55,6 +67,8 @@ public:
     std::mutex& zipFileLock() const;
     // All entries, in archive order (the root's).
     const std::vector<FileInZipInfo>& entries() const;
+    // The archive file's size in bytes when the root was made (the root's).
+    std::uint64_t archiveSize() const;
 
     std::size_t folderLevel() const { return folderLevel_; }
     const std::string& entryName() const { return entryName_; }
@@ -65,12 +79,13 @@ private:
                            std::optional<FileInZipInfo> zipInfo,
                            std::weak_ptr<const FCZipBackedFileWrapper> topLevelWrapper);
     const FCZipBackedFileWrapper* root() const;
-    void loadInternalFileWrappers(const std::shared_ptr<const FCZipBackedFileWrapper>& top);
+    void buildTree(const std::shared_ptr<const FCZipBackedFileWrapper>& top);
 
     // The root's own state.
     std::unique_ptr<ZipFile> zipFile_;
     std::vector<FileInZipInfo> entries_;
     std::vector<std::vector<std::string>> entryComponents_;  // each entry's path, as unpacking splits it
+    std::vector<bool> skipped_;                             // entries left out (zipEntryReasonToSkip)
     std::uint64_t archiveSize_ = 0;
     mutable std::mutex zipFileLock_;
 

@@ -9,7 +9,6 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/StringUtils.h"
-#include "platform/foundation/UUID.h"
 
 namespace {
 
@@ -48,9 +47,7 @@ bool placeUnchangedFile(const std::string& source, const std::string& target, Er
     struct stat st {};
     if (::lstat(target.c_str(), &st) != 0) return linkOrCopyToFreePath(source, target, error);
     if (isSameFile(source, target)) return true;
-    std::string dir = stringByDeletingLastPathComponent(target);
-    std::string temporary =
-        childPath(dir.empty() ? "." : dir, "." + lastPathComponent(target) + "." + UUID().UUIDString() + ".tmp");
+    std::string temporary = temporaryPathBeside(target);
     if (!linkOrCopyToFreePath(source, temporary, error)) return false;
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         int err = errno;

@@ -155,9 +155,10 @@ bool SSZipArchive::unzipFileAtPath(const std::string& path, const std::string& d
 }
 
 bool SSZipArchive::unzipZipFile(unzFile zip, const std::string& destination, bool overwrite,
-                                const std::optional<std::string>& password, Error* error) {
+                                const std::optional<std::string>& password, Error* error,
+                                SSZipArchiveDelegate* delegate) {
     Error::clear(error);
-    return unzipZipFile(zip, 0, std::nullopt, destination, overwrite, password, error, nullptr);
+    return unzipZipFile(zip, 0, std::nullopt, destination, overwrite, password, error, delegate);
 }
 
 bool SSZipArchive::unzipZipFile(unzFile zip, std::uint64_t totalFileSize, const std::optional<std::string>& originalPath,
@@ -192,17 +193,36 @@ bool SSZipArchive::unzipZipFile(unzFile zip, std::uint64_t totalFileSize, const 
         delegate->zipArchiveProgressEvent(0, totalFileSize);
     }
 
+    // An entry that the delegate leaves out, before or after a damaged read.
+    auto skipEntry = [&] { ret = unzGoToNextFile(zip); };
     do {
-        int opened = password && !password->empty() ? unzOpenCurrentFilePassword(zip, password->c_str())
-                                                      : unzOpenCurrentFile(zip);
-        if (opened != UNZ_OK) {
+        unz_file_info64 fileInfo{};
+        if (unzGetCurrentFileInfo64(zip, &fileInfo, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
             success = false;
             break;
         }
-        unz_file_info64 fileInfo{};
+        std::optional<std::string> name = currentEntryName(zip, fileInfo);
+        if (!name) {
+            success = false;
+            break;
+        }
+        if (delegate && delegate->zipArchiveShouldSkipEntry(*name, fileInfo)) {
+            skipEntry();
+            continue;
+        }
+        int opened = password && !password->empty() ? unzOpenCurrentFilePassword(zip, password->c_str())
+                                                      : unzOpenCurrentFile(zip);
+        if (opened != UNZ_OK) {
+            if (delegate && delegate->zipArchiveShouldSkipDamagedEntry(
+                                *name, unzipError(opened, stringWithFormat("Error opening '%@' in the zipfile", *name)))) {
+                skipEntry();
+                continue;
+            }
+            success = false;
+            break;
+        }
         // An encrypted entry opened without a password would read as noise.
-        if (unzGetCurrentFileInfo64(zip, &fileInfo, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
-            ((fileInfo.flag & 1) != 0 && (!password || password->empty()))) {
+        if ((fileInfo.flag & 1) != 0 && (!password || password->empty())) {
             success = false;
             unzCloseCurrentFile(zip);
             break;
@@ -213,12 +233,6 @@ bool SSZipArchive::unzipZipFile(unzFile zip, std::uint64_t totalFileSize, const 
         currentPosition += fileInfo.compressed_size;
         if (delegate) delegate->zipArchiveProgressEvent(currentPosition, totalFileSize);
 
-        std::optional<std::string> name = currentEntryName(zip, fileInfo);
-        if (!name) {
-            success = false;
-            unzCloseCurrentFile(zip);
-            break;
-        }
         const bool isDirectory = zipEntryIsFolder(*name);
         const bool isSymlink = zipEntryIsSymbolicLink(fileInfo.version, fileInfo.external_fa);
 
@@ -240,8 +254,14 @@ bool SSZipArchive::unzipZipFile(unzFile zip, std::uint64_t totalFileSize, const 
                                       : fm.createDirectoryAtPath(stringByDeletingLastPathComponent(fullPath), true,
                                                                  &folderError);
         if (!madeFolder) {
-            unzippingError = folderError;
             unzCloseCurrentFile(zip);
+            // A file where a folder must go: that entry cannot be written.
+            if (folderError.code() == NSFileWriteFileExistsError && delegate &&
+                delegate->zipArchiveShouldSkipDamagedEntry(*name, folderError)) {
+                skipEntry();
+                continue;
+            }
+            unzippingError = folderError;
             break;
         }
         if (!isSymlink) directoriesModificationDates.push_back({fullPath, modDate});
@@ -261,15 +281,27 @@ bool SSZipArchive::unzipZipFile(unzFile zip, std::uint64_t totalFileSize, const 
             int fd = ::open(fullPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd < 0) {
                 int err = errno;
-                unzippingError = targetFileError(
+                Error openError = targetFileError(
                     err, stringWithFormat("Unknown error opening target file: %@. Errno: %d", fullPath, err));
                 unzCloseCurrentFile(zip);
+                // A folder where the file must go.
+                if (err == EISDIR && delegate && delegate->zipArchiveShouldSkipDamagedEntry(*name, openError)) {
+                    directoriesModificationDates.pop_back();
+                    skipEntry();
+                    continue;
+                }
+                unzippingError = openError;
                 break;
             }
             int readBytes = 0;
             bool written = true;
             std::uint64_t totalBytes = 0;
             while ((readBytes = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
+                // Never more than the entry declares.
+                if (static_cast<std::uint64_t>(readBytes) > fileInfo.uncompressed_size - totalBytes) {
+                    readBytes = UNZ_BADZIPFILE;
+                    break;
+                }
                 if (!writeAll(fd, buffer.data(), static_cast<std::size_t>(readBytes))) {
                     written = false;
                     break;
@@ -292,15 +324,23 @@ bool SSZipArchive::unzipZipFile(unzFile zip, std::uint64_t totalFileSize, const 
                 unzCloseCurrentFile(zip);
                 break;
             }
-            // A damaged entry is an error, not a short or wrong file.
+            // A damaged entry is an error, not a short or wrong file; a
+            // delegate may have it left out instead.
+            Error damage;
             if (readBytes < 0) {
-                unzippingError = unzipError(readBytes, stringWithFormat("Error reading '%@' in the zipfile", *name));
+                damage = unzipError(readBytes, stringWithFormat("Error reading '%@' in the zipfile", *name));
                 unzCloseCurrentFile(zip);
-                break;
+            } else if (int closed = unzCloseCurrentFile(zip); closed != UNZ_OK) {
+                damage = unzipError(closed, stringWithFormat("Error closing '%@' in the zipfile", *name));
             }
-            int closed = unzCloseCurrentFile(zip);
-            if (closed != UNZ_OK) {
-                unzippingError = unzipError(closed, stringWithFormat("Error closing '%@' in the zipfile", *name));
+            if (damage.isSet()) {
+                if (delegate && delegate->zipArchiveShouldSkipDamagedEntry(*name, damage)) {
+                    ::unlink(fullPath.c_str());
+                    directoriesModificationDates.pop_back();
+                    skipEntry();
+                    continue;
+                }
+                unzippingError = damage;
                 break;
             }
             if (fileInfo.dosDate != 0 && !fm.setModificationDate(fullPath, modDate)) {
@@ -378,9 +418,18 @@ bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string&
                                                               Error* error) {
     Error::clear(error);
     SSZipArchive zipArchive(path);
+    // Each error keeps the system's reason (a full disk, no permission) as
+    // its underlying error.
+    auto creationError = [&](std::int64_t code, const std::string& description) {
+        Error e = twErrorWithDomain(SSZipArchiveCreationErrorDomain, code, description);
+        if (zipArchive.lastErrno_ != 0) e.setUnderlyingError(posixError(zipArchive.lastErrno_, path));
+        return e;
+    };
     if (!zipArchive.open()) {
-        TWLogWarning("[SSZipArchive] Error opening new zip file at: %@ for zipping: %@", path, directoryPath);
-        Error::set(error, twErrorWithDomain(SSZipArchiveCreationErrorDomain, -888, "Error opening new zip file."));
+        Error e = creationError(-888, "Error opening new zip file.");
+        TWLogWarning("[SSZipArchive] Error opening new zip file at: %@ for zipping: %@. Error: %@", path,
+                     directoryPath, e);
+        Error::set(error, e);
         return false;
     }
     std::vector<std::string> relativePaths;
@@ -391,15 +440,15 @@ bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string&
         FileManager::defaultManager().fileExistsAtPath(fullPath, &isDirectory);
         if (isDirectory) continue;
         if (!zipArchive.writeFileAtPath(fullPath, relative, compressionLevel)) {
+            Error e = creationError(-999, stringWithFormat("Error writing zip entry: %@.", relative));
             zipArchive.close();
-            Error::set(error, twErrorWithDomain(SSZipArchiveCreationErrorDomain, -999,
-                                                stringWithFormat("Error writing zip entry: %@.", relative)));
+            Error::set(error, e);
             return false;
         }
     }
     int closeError = zipArchive.closeReturningErrorCode();
     if (closeError != 0) {
-        Error::set(error, twErrorWithDomain(SSZipArchiveCreationErrorDomain, closeError, "Error closing zip file."));
+        Error::set(error, creationError(closeError, "Error closing zip file."));
         return false;
     }
     return true;
@@ -413,13 +462,17 @@ SSZipArchive::~SSZipArchive() {
 
 bool SSZipArchive::open() {
     if (zip_) return false;
+    errno = 0;
     zip_ = zipOpen(path_.c_str(), APPEND_STATUS_CREATE);
+    if (!zip_) lastErrno_ = errno;
     return zip_ != nullptr;
 }
 
 bool SSZipArchive::openForAppending() {
     if (zip_) return false;
+    errno = 0;
     zip_ = zipOpen(path_.c_str(), APPEND_STATUS_ADDINZIP);
+    if (!zip_) lastErrno_ = errno;
     return zip_ != nullptr;
 }
 
@@ -430,6 +483,7 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
     if (!zip_) return false;
     std::FILE* input = std::fopen(path.c_str(), "r");
     if (!input) {
+        lastErrno_ = errno;
         systemLog(stringWithFormat("[WARNING] SSZipArchive: Error opening file for reading at: %@. Error code: %d",
                                    path, errno));
         return false;
@@ -456,8 +510,10 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
     while (!std::feof(input) && !std::ferror(input)) {
         std::size_t len = std::fread(buffer.data(), 1, buffer.size(), input);
         if (len == 0) continue;
+        errno = 0;
         int writeErr = zipWriteInFileInZip(zip_, buffer.data(), static_cast<unsigned>(len));
         if (writeErr != ZIP_OK) {
+            lastErrno_ = errno;
             systemLog(stringWithFormat(
                 "[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d", path, writeErr,
                 errno));
@@ -466,7 +522,10 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
         }
     }
     bool readToEnd = std::feof(input) && !std::ferror(input);
+    if (std::ferror(input) && lastErrno_ == 0) lastErrno_ = errno ? errno : EIO;
+    errno = 0;
     int closeErr = zipCloseFileInZip(zip_);
+    if (closeErr != ZIP_OK && lastErrno_ == 0) lastErrno_ = errno;
     std::fclose(input);
     return wroteAll && readToEnd && closeErr == ZIP_OK;
 }
@@ -509,7 +568,9 @@ bool SSZipArchive::close() {
 }
 
 int SSZipArchive::closeReturningErrorCode() {
+    errno = 0;
     int err = zipClose(zip_, nullptr);
+    if (err != ZIP_OK && lastErrno_ == 0) lastErrno_ = errno;
     zip_ = nullptr;
     return err;
 }

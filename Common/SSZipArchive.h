@@ -38,6 +38,19 @@ public:
                                                const std::string& /*archivePath*/,
                                                const unz_file_info64& /*fileInfo*/) {}
     virtual void zipArchiveProgressEvent(std::uint64_t /*loaded*/, std::uint64_t /*total*/) {}
+    // Asked before an entry is opened: true leaves it out (nothing written,
+    // no other message about it) and the unpacking goes on.
+    virtual bool zipArchiveShouldSkipEntry(const std::string& /*name*/, const unz_file_info64& /*fileInfo*/) {
+        return false;
+    }
+    // Asked when one entry cannot be unpacked whole: it cannot be opened, it
+    // reads short, long or with a wrong CRC-32, or a file and a folder of its
+    // name are in each other's way. True leaves it out (its partial file is
+    // removed) and the unpacking goes on; false (the default) ends it with
+    // that error. Failures of the disk (full, no permission) are never asked.
+    virtual bool zipArchiveShouldSkipDamagedEntry(const std::string& /*name*/, const Error& /*error*/) {
+        return false;
+    }
 };
 
 // The app's whole-archive zip tool: unpacks an archive into a folder, and
@@ -48,7 +61,9 @@ public:
 // destination stops the unpacking with SSZipArchiveErrorCodeUnsafeEntry;
 // symbolic-link entries are skipped; permissions from the archive lose their
 // set-id and sticky bits and always let the owner read and write. Every entry
-// is read to its end and its CRC-32 checked; a damaged entry is an error.
+// is read to its end (never past its declared size) and its CRC-32 checked; a
+// damaged entry is an error unless the delegate has it left out. Errors of
+// creating an archive carry the system's reason as their underlying error.
 //
 // An instance writes one new archive: open() or openForAppending(), write
 // entries, close().
@@ -65,7 +80,8 @@ public:
                                 SSZipArchiveDelegate* delegate);
     // Unpacks through a read handle that the caller opened and keeps open.
     static bool unzipZipFile(unzFile zip, const std::string& destination, bool overwrite,
-                             const std::optional<std::string>& password, Error* error);
+                             const std::optional<std::string>& password, Error* error,
+                             SSZipArchiveDelegate* delegate = nullptr);
 
     // Creating. Entries are named by the files' last path components; false
     // when any file could not be written whole.
@@ -100,4 +116,5 @@ private:
 
     std::string path_;
     zipFile zip_ = nullptr;
+    int lastErrno_ = 0;  // the system's reason for the last failure, 0 when unknown
 };

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
@@ -17,14 +18,26 @@
 
 namespace {
 
-// One file per process, rewritten for every input.
+// The input as a file that lives only in memory and goes with the process,
+// however it ends (fork mode kills its workers): no file is left behind.
 const std::string& documentPath() {
     static const std::string path = [] {
-        std::string p = "/tmp/flashcards_fuzzer." + std::to_string(::getpid()) + ".flashcards";
-        std::atexit([] { std::remove(documentPath().c_str()); });
-        return p;
+        int fd = ::memfd_create("flashcards_fuzzer.flashcards", MFD_CLOEXEC);
+        if (fd < 0) std::abort();
+        return "/proc/self/fd/" + std::to_string(fd);
     }();
     return path;
+}
+
+void writeInput(const std::uint8_t* bytes, std::size_t size) {
+    static const int fd = std::stoi(documentPath().substr(documentPath().rfind('/') + 1));
+    if (::ftruncate(fd, 0) != 0) std::abort();
+    std::size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pwrite(fd, bytes + done, size - done, static_cast<off_t>(done));
+        if (n <= 0) std::abort();
+        done += static_cast<std::size_t>(n);
+    }
 }
 
 void readEveryFile(const FileWrapper& node) {
@@ -44,10 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         return true;
     }();
     (void)quiet;
-    std::FILE* file = std::fopen(documentPath().c_str(), "wb");
-    if (!file) return 0;
-    if (size > 0) std::fwrite(bytes, 1, size, file);
-    std::fclose(file);
+    writeInput(bytes, size);
     const URL url = URL::fileURLWithPath(documentPath());
 
     {

@@ -23,9 +23,14 @@ std::optional<std::string> offeredAnswer(const FCStudyCard& card, bool reversed)
     return reversed ? card.top() : card.bottom();
 }
 
+bool sameSide(const std::optional<std::string>& a, const std::optional<std::string>& b) { return a && a == b; }
+
+// Two cards answer alike when their own answer sides are equal; for a
+// reversed question also when the sides offered in their place are equal, so
+// that no wrong answer answers the question as well and no text shows twice.
 bool sameAnswer(const FCStudyCard& a, const FCStudyCard& b, bool reversed) {
-    const std::optional<std::string> mine = offeredAnswer(a, reversed);
-    return mine && mine == offeredAnswer(b, reversed);
+    if (sameSide(a.bottom(), b.bottom())) return true;
+    return reversed && sameSide(offeredAnswer(a, reversed), offeredAnswer(b, reversed));
 }
 
 std::shared_ptr<FCStudyCard> baseCardOf(const std::shared_ptr<FCStudyCard>& card) {

@@ -1,5 +1,6 @@
 #include "model/FCCard.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "model/TWLogger.h"
@@ -40,7 +41,19 @@ std::string FCCard::primaryKeyAsString() const {
 }
 
 std::int64_t FCCard::primaryKeyFromString(std::string_view string) {
-    if (!string.empty()) string.remove_prefix(1);
+    // Drop the first character whole (one code point, all of its UTF-8 bytes).
+    if (!string.empty()) {
+        const auto lead = static_cast<unsigned char>(string.front());
+        std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        length = std::min(length, string.size());
+        for (std::size_t i = 1; i < length; ++i) {
+            if ((static_cast<unsigned char>(string[i]) & 0xC0) != 0x80) {
+                length = i;  // a broken sequence: only its lead byte goes
+                break;
+            }
+        }
+        string.remove_prefix(length);
+    }
     return stringIntegerValue(string);
 }
 

@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libminizip-dev libsnappy-dev
   nlohmann-json3-dev libssl-dev uuid-dev libicu-dev libplist-dev
   libcairo2-dev libpng-dev libjpeg-dev libpoppler-glib-dev
+  libcurl4-openssl-dev libcpp-httplib-dev
   zip unzip
   chromium
 )

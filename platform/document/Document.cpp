@@ -1,5 +1,7 @@
 #include "platform/document/Document.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <utility>
 
@@ -10,7 +12,6 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
-#include "platform/foundation/UUID.h"
 
 namespace {
 
@@ -328,9 +329,9 @@ bool Document::writeContents(const std::any& contents, const Value& attributes, 
                              DocumentSaveOperation saveOperation, Error* error) {
     Error::clear(error);
     auto& fm = FileManager::defaultManager();
-    URL folder = safelyToURL.URLByDeletingLastPathComponent();
-    URL beside =
-        folder.URLByAppendingPathComponent(".saving-" + UUID().UUIDString() + "-" + safelyToURL.lastPathComponent());
+    // The process's id in the name tells a save under way from a leftover.
+    URL beside = URL::fileURLWithPath(
+        temporaryPathBeside(safelyToURL.path(), ".saving-" + std::to_string(::getpid()) + "-"));
     std::optional<URL> originalContentsURL;
     if (saveOperation == DocumentSaveOperation::ForOverwriting && fm.fileExistsAtPath(safelyToURL.path())) {
         originalContentsURL = safelyToURL;

@@ -94,7 +94,16 @@ std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPath(c
     std::vector<std::string> names;
     fs::directory_iterator it(path, ec);
     if (ec) {
-        Error::set(error, fileError(errnoOf(ec), path, true));
+        int err = errnoOf(ec);
+        struct stat st {};
+        if (err == ENOTDIR && ::stat(path.c_str(), &st) == 0) {
+            // The item is there but is a file: not "no such file".
+            Error e = fileError(EIO, path, true);
+            e.setUnderlyingError(posixError(ENOTDIR, path));
+            Error::set(error, e);
+            return std::nullopt;
+        }
+        Error::set(error, fileError(err, path, true));
         return std::nullopt;
     }
     for (const auto& entry : it) names.push_back(entry.path().filename().string());
@@ -153,8 +162,51 @@ bool FileManager::removeItemAtPath(const std::string& path, Error* error) {
     return true;
 }
 
+namespace {
+
+// Flushes an item (a file's bytes, or a folder's list of names) to the disk.
+int syncItemAtPath(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return errno == ELOOP ? 0 : errno;  // a link itself holds nothing to flush
+    int err = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    // Some file systems cannot sync a folder; that is not a failure to write.
+    return err == EINVAL || err == EBADF ? 0 : err;
+}
+
+int syncFolderOf(const std::string& path) {
+    std::string dir = stringByDeletingLastPathComponent(path);
+    return syncItemAtPath(dir.empty() ? "." : dir);
+}
+
+// A regular file put in place of another keeps the other's permissions.
+void keepPermissions(const std::string& dst, const std::string& src) {
+    struct stat old {}, replacement {};
+    if (::lstat(dst.c_str(), &old) != 0 || ::lstat(src.c_str(), &replacement) != 0) return;
+    if (!S_ISREG(old.st_mode) || !S_ISREG(replacement.st_mode)) return;
+    if ((old.st_mode & 07777) != (replacement.st_mode & 07777)) ::chmod(src.c_str(), old.st_mode & 07777);
+}
+
+}  // namespace
+
 bool FileManager::replaceItemAtPath(const std::string& dst, const std::string& src, Error* error) {
     Error::clear(error);
+    // The new bytes reach the disk before the name points at them, and the
+    // rename itself before success is reported: a power loss leaves the old
+    // item or the new one, whole.
+    if (int err = syncItemAtPath(src)) {
+        Error::set(error, fileError(err, dst, false));
+        return false;
+    }
+    keepPermissions(dst, src);
+    if (replaceItemByRenaming(dst, src, error)) {
+        syncFolderOf(dst);
+        return true;
+    }
+    return false;
+}
+
+bool FileManager::replaceItemByRenaming(const std::string& dst, const std::string& src, Error* error) {
     if (::rename(src.c_str(), dst.c_str()) == 0) return true;
     int err = errno;
     if (err == ENOTEMPTY || err == EEXIST || err == EISDIR || err == ENOTDIR) {
@@ -233,16 +285,15 @@ std::string FileManager::currentDirectoryPath() const {
     return fs::current_path(ec).string();
 }
 
-std::string temporaryPathBeside(const std::string& path) {
+std::string temporaryPathBeside(const std::string& path, const std::string& prefix) {
     std::string dir = stringByDeletingLastPathComponent(path);
-    std::string name = "." + lastPathComponent(path) + "." + UUID().UUIDString() + ".tmp";
-    return stringByAppendingPathComponent(dir.empty() ? "." : dir, name);
+    return stringByAppendingPathComponent(dir.empty() ? "." : dir, prefix + UUID().UUIDString());
 }
 
 bool writeDataAtomically(const Data& data, const std::string& path, Error* error) {
     Error::clear(error);
     std::string dir = stringByDeletingLastPathComponent(path);
-    std::string tmpl = stringByAppendingPathComponent(dir.empty() ? "." : dir, "." + lastPathComponent(path) + ".XXXXXX");
+    std::string tmpl = stringByAppendingPathComponent(dir.empty() ? "." : dir, kTemporaryItemPrefix + std::string("XXXXXX"));
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
         Error::set(error, fileError(errno, path, false));
@@ -260,9 +311,12 @@ bool writeDataAtomically(const Data& data, const std::string& path, Error* error
         done += static_cast<std::size_t>(n);
     }
     if (!err && ::fsync(fd) != 0) err = errno;
-    ::fchmod(fd, 0644);
+    // A file written over another keeps its permissions.
+    struct stat old {};
+    ::fchmod(fd, ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0644);
     if (::close(fd) != 0 && !err) err = errno;
     if (!err && ::rename(tmpl.c_str(), path.c_str()) != 0) err = errno;
+    if (!err) syncFolderOf(path);
     if (err) {
         ::unlink(tmpl.c_str());
         Error::set(error, fileError(err, path, false));

@@ -38,7 +38,9 @@ public:
 
     bool fileExistsAtPath(const std::string& path, bool* isDirectory = nullptr) const;
     bool createDirectoryAtPath(const std::string& path, bool withIntermediateDirectories, Error* error = nullptr);
-    // Names of the entries (not "." and ".."), sorted.
+    // Names of the entries (not "." and ".."), sorted. A file at the path
+    // fails with NSFileReadUnknownError (ENOTDIR underneath), a missing item
+    // with NSFileReadNoSuchFileError.
     std::optional<std::vector<std::string>> contentsOfDirectoryAtPath(const std::string& path,
                                                                       Error* error = nullptr) const;
     // Fails with NSFileWriteFileExistsError when something is at the destination.
@@ -50,6 +52,8 @@ public:
     // one rename, or an exchange of the two names when a folder or a file of
     // the other kind is in the way, after which the old item is removed. The
     // destination path never goes missing. On failure the source stays.
+    // The source is synced to the disk before, and its folder after, the
+    // rename; a regular file put over another takes the other's permissions.
     bool replaceItemAtPath(const std::string& dst, const std::string& src, Error* error = nullptr);
     std::optional<FileAttributes> attributesOfItemAtPath(const std::string& path, Error* error = nullptr) const;
     bool setModificationDate(const std::string& path, Date date, Error* error = nullptr);
@@ -57,13 +61,22 @@ public:
     bool createFileAtPath(const std::string& path, const Data& contents, Error* error = nullptr);
     std::optional<Data> contentsAtPath(const std::string& path, Error* error = nullptr) const;
     std::string currentDirectoryPath() const;
+
+private:
+    bool replaceItemByRenaming(const std::string& dst, const std::string& src, Error* error);
 };
 
-// A free name beside the path (".<name>.<UUID>.tmp") for writing before a rename.
-std::string temporaryPathBeside(const std::string& path);
+// Hidden names of items written before a rename: ".tmp-" and a unique part.
+inline constexpr const char* kTemporaryItemPrefix = ".tmp-";
+
+// A free name beside the path for writing before a rename: the prefix and a
+// UUID. Its length does not depend on the path's own name, so that a file
+// whose name is as long as the file system allows can still be replaced.
+std::string temporaryPathBeside(const std::string& path, const std::string& prefix = kTemporaryItemPrefix);
 
 // Writes bytes to a file atomically: to a temporary file beside it, flushed,
-// then renamed over the target. A failure leaves the old file whole.
+// then renamed over the target (keeping its permissions), and the folder
+// synced. A failure leaves the old file whole.
 bool writeDataAtomically(const Data& data, const std::string& path, Error* error = nullptr);
 bool writeStringAtomically(const std::string& text, const std::string& path, Error* error = nullptr);
 std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error = nullptr);

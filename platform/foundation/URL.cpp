@@ -163,7 +163,11 @@ std::string stringByAddingPercentEncoding(std::string_view s, const URLAllowedCh
     return out;
 }
 
-std::optional<std::string> stringByRemovingPercentEncoding(std::string_view s) {
+namespace {
+
+// The bytes that the percent escapes stand for, whatever they are; nullopt
+// for a malformed escape.
+std::optional<std::string> percentDecodedBytes(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -177,7 +181,14 @@ std::optional<std::string> stringByRemovingPercentEncoding(std::string_view s) {
         out += static_cast<char>(hi * 16 + lo);
         i += 2;
     }
-    if (!isValidUTF8(out)) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> stringByRemovingPercentEncoding(std::string_view s) {
+    auto out = percentDecodedBytes(s);
+    if (!out || !isValidUTF8(*out)) return std::nullopt;
     return out;
 }
 
@@ -274,7 +285,9 @@ bool URL::hasDirectoryPath() const {
 }
 
 std::string URL::path() const {
-    std::string decoded = stringByRemovingPercentEncoding(path_).value_or(path_);
+    // A file's path may hold any bytes the file system allows, UTF-8 or not.
+    std::string decoded = (isFileURL() ? percentDecodedBytes(path_) : stringByRemovingPercentEncoding(path_))
+                              .value_or(path_);
     return withoutTrailingSlash(std::move(decoded)).first;
 }
 

@@ -32,6 +32,23 @@ public:
     // call it.
     void traitCollectionDidChange(const TraitCollection& previous);
 
+    // Background tasks (beginBackgroundTaskWithExpirationHandler:), from any
+    // thread. Nothing suspends this process, so they are only recorded; they
+    // expire when expireBackgroundTasks() says so (the handlers of the open
+    // tasks run on the calling thread). Identifiers start at 1.
+    using BackgroundTaskIdentifier = unsigned long;
+    static constexpr BackgroundTaskIdentifier kInvalidBackgroundTask = 0;
+    BackgroundTaskIdentifier beginBackgroundTask(std::function<void()> expirationHandler);
+    void endBackgroundTask(BackgroundTaskIdentifier identifier);
+    std::vector<BackgroundTaskIdentifier> openBackgroundTasks() const;
+    void expireBackgroundTasks();
+
+    // The status bar's network-activity indicator (recorded; main thread).
+    // networkActivityIndicatorSetCount() counts the calls of the setter.
+    bool isNetworkActivityIndicatorVisible() const;
+    void setNetworkActivityIndicatorVisible(bool visible);
+    int networkActivityIndicatorSetCount() const;
+
     // Hands a URL to the app that opens its scheme. No other app is reached
     // from here: the URLs are kept in order, for tests to read.
     void openURL(const URL& url) { openedURLs_.push_back(url); }

@@ -62,6 +62,13 @@ TEST(BPDataAdditions, UnsignedValuesAreLittleEndianBase128) {
         EXPECT_EQ(fcReadUnsignedInt64AsVarintStartingAt(d, offset), c.value);
         EXPECT_EQ(offset, d.size());
     }
+    // A tenth byte beyond bit 63 (or one that goes on) is refused, offset unmoved.
+    for (const char* overflowing : {"ffffffffffffffffff02", "ffffffffffffffffff7f", "ffffffffffffffffff81"}) {
+        std::size_t offset = 0;
+        EXPECT_THROW(fcReadUnsignedInt64AsVarintStartingAt(fromHex(overflowing), offset), BPRangeException)
+            << overflowing;
+        EXPECT_EQ(offset, 0u);
+    }
 }
 
 TEST(BPDataAdditions, DoublesAreEightBytesLeastSignificantFirst) {

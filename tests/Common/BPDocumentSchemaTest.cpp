@@ -5,6 +5,7 @@
 
 #include "Common/BPDataAdditions.h"
 #include "Common/BPDocumentSchema.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -443,6 +444,33 @@ TEST(BPDocumentSchema, HostileRecordsFailCleanly) {
         EXPECT_EQ(message(error).substr(0, c.message.size()), c.message) << c.what << ": " << message(error);
         EXPECT_FALSE(schema.parseDelimited(c.data)) << c.what;
     }
+}
+
+TEST(BPDocumentSchema, ArrayCountsThatTheBytesCouldHoldClaimNoMemoryBeforeTheirElements) {
+    // Arrays nested 60 deep, each counting every byte after its count, the
+    // innermost element empty: the reading must fail on that element, not
+    // on memory claimed for elements that never come (60 x 512 KB counts would
+    // claim gigabytes).
+    constexpr std::size_t kSize = 512 * 1024;
+    constexpr std::size_t kLevels = 60;
+    Data d(kSize, 0);
+    for (std::size_t i = 0; i < kLevels; ++i) {
+        const std::size_t at = i * 4;
+        const std::size_t count = kSize - (at + 4);
+        d[at] = 0x0a;  // Box.items: the element is a box whose first tag is items again
+        d[at + 1] = static_cast<std::uint8_t>((count & 0x7f) | 0x80);
+        d[at + 2] = static_cast<std::uint8_t>(((count >> 7) & 0x7f) | 0x80);
+        d[at + 3] = static_cast<std::uint8_t>(count >> 14);
+    }
+    auto outcome = memorant_test::runInChildWithMemoryBudget(256u << 20, [&] {
+        TestSchema schema;
+        Error error;
+        std::size_t offset = 0;
+        if (schema.parseNextObjectIn(d, offset, &error)) return false;
+        return message(error) == "No value for tag: 10/Box/items";
+    });
+    EXPECT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.status, 0);
 }
 
 // Every prefix and every single-byte change of a record that uses all value

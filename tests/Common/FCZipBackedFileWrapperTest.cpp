@@ -2,8 +2,14 @@
 
 #include "Common/FCZipBackedFileWrapper.h"
 #include "Common/SSZipArchive.h"
+#include "Common/ZipEntryPaths.h"
 #include "Common/ZipTestSupport.h"
+#include "model/TWLogger.h"
+#include "support/ChildProcess.h"
 #include "support/TestEnvironment.h"
+
+#include <cstring>
+#include <set>
 
 using namespace memorant_test;
 namespace fs = std::filesystem;
@@ -155,6 +161,31 @@ TEST(FCZipBackedFileWrapper, OpeningFailuresGiveThePersistenceError) {
         EXPECT_EQ(error.localizedDescription(), "Can't open '" + path + "'");
     }
 
+    // Each failure keeps why as its underlying error, so a user can tell a
+    // damaged file from one that cannot be reached.
+    fs::create_directories(dir.path() / "folder.flashcards");
+    writeFileText(dir.path() / "empty.flashcards", "");
+    struct Reason {
+        const char* file;
+        std::string domain;
+        std::int64_t code;
+        std::string description;
+    };
+    for (const Reason& r : std::vector<Reason>{
+             {"missing.flashcards", "NSPOSIXErrorDomain", ENOENT, std::strerror(ENOENT)},
+             {"folder.flashcards", "NSPOSIXErrorDomain", EISDIR, std::strerror(EISDIR)},
+             {"empty.flashcards", "FCPersistenceErrorDomain", -1, "The file is empty."},
+             {"not a zip.flashcards", "FCPersistenceErrorDomain", -1, "The file is not a zip archive or is damaged."},
+         }) {
+        SCOPED_TRACE(r.file);
+        Error error;
+        EXPECT_EQ(open(dir.file(r.file), &error), nullptr);
+        ASSERT_TRUE(error.underlyingError());
+        EXPECT_EQ(error.underlyingError()->domain(), r.domain);
+        EXPECT_EQ(error.underlyingError()->code(), r.code);
+        EXPECT_EQ(error.underlyingError()->localizedDescription(), r.description);
+    }
+
     // A name that unpacking would refuse makes the archive unusable here too.
     std::string hostile = dir.file("hostile.flashcards");
     writeTestZip(hostile, {{"Data/Version", "1"}, {"../outside", "x"}});
@@ -191,6 +222,150 @@ TEST(FCZipBackedFileWrapper, DamagedEntriesReadAsNothing) {
     root = open(deflated);
     ASSERT_TRUE(root);
     EXPECT_EQ(contentsText(root->fileWrapperNamed("records")), "(nil)");
+}
+
+TEST(FCZipBackedFileWrapper, LeavesOutWhatUnpackingCannotWriteAndKeepsTheRest) {
+    TempDir dir;
+    std::string deep;
+    for (int i = 0; i < 2000; ++i) deep += "d/";
+    const std::vector<TestZipEntry> hostile = {
+        {"Data/Files/caf\xe9.png", "latin-1 name"},
+        {"Data/Files/secret.png", "encrypted", Z_DEFAULT_COMPRESSION, 0, 0, std::nullopt, std::nullopt, 0, 0,
+         std::string("password")},
+        {"Data/Files/" + std::string(60000, 'n'), "huge name"},
+        {"Data/Files/" + std::string(256, 'p') + ".png", "long part"},
+        {deep + "bottom.png", "deep"},
+        {"Data/Files/lie.png", "tiny", 0, 0, 0, std::nullopt, 1u << 30},
+        {"Data/Files", "a file where a folder is"},
+    };
+    std::vector<TestZipEntry> entries = {{"Data/Version", "1"}, {"Data/Files/kept.png", "kept"}};
+    entries.insert(entries.end(), hostile.begin(), hostile.end());
+    entries.push_back({"All cards.memdeck", "records"});
+    const std::string path = dir.file("hostile.flashcards");
+    writeTestZip(path, entries);
+
+    auto root = open(path);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(treeOfWrapper(*root),
+              (std::vector<std::string>{"All cards.memdeck", "Data/", "Data/Files/", "Data/Files/kept.png",
+                                        "Data/Version"}));
+    EXPECT_EQ(contentsText(root->fileWrapperNamed("Data")->fileWrapperNamed("Files")->fileWrapperNamed("kept.png")),
+              "kept");
+    // Each is said once, at level 1.
+    std::size_t lines = 0;
+    for (const auto& line : TWLogger::sharedInstance().messageBacklog())
+        if (line.find(" WARN") != std::string::npos && line.find("Leaving out zip entry:") != std::string::npos)
+            ++lines;
+    EXPECT_GE(lines, hostile.size());
+
+    // Unpacking for a deck leaves out the same entries.
+    struct Rules : SSZipArchiveDelegate {
+        std::set<std::string> skipped;
+        std::uint64_t archiveSize = 0;
+        bool zipArchiveShouldSkipEntry(const std::string& name, const unz_file_info64& info) override {
+            bool skip = zipEntryReasonToSkip({name, (info.flag & 1) != 0, info.compression_method == 0,
+                                              info.uncompressed_size, info.compressed_size},
+                                             archiveSize)
+                            .has_value();
+            if (skip) skipped.insert(name);
+            return skip;
+        }
+        bool zipArchiveShouldSkipDamagedEntry(const std::string& name, const Error&) override {
+            skipped.insert(name);
+            return true;
+        }
+    } rules;
+    rules.archiveSize = fs::file_size(path);
+    Error error;
+    ASSERT_TRUE(SSZipArchive::unzipFileAtPath(path, dir.file("out"), true, std::nullopt, &error, &rules)) << error.description();
+    EXPECT_EQ(treeOf(dir.path() / "out"), (std::vector<std::string>{"All cards.memdeck", "Data/", "Data/Files/",
+                                                                     "Data/Files/kept.png", "Data/Version"}));
+    EXPECT_EQ(rules.skipped.size(), hostile.size());
+}
+
+TEST(FCZipBackedFileWrapper, RefusesArchivesThatUnpackToFarMoreThanTheyHold) {
+    // 64 entries of 1 MiB of zeros take about 70 KB: far more than 100 times
+    // the archive's size (plus 16 MiB) when unpacked.
+    TempDir dir;
+    std::vector<TestZipEntry> entries = {{"Data/Version", "1"}, {"All cards.memdeck", "records"}};
+    for (int i = 0; i < 64; ++i) {
+        TestZipEntry e{"Data/Files/" + std::to_string(i) + ".png", ""};
+        e.zeros = 1 << 20;
+        entries.push_back(e);
+    }
+    const std::string path = dir.file("bomb.flashcards");
+    writeTestZip(path, entries);
+    ASSERT_LT(fs::file_size(path), 200u * 1024);
+    Error error;
+    EXPECT_EQ(open(path, &error), nullptr);
+    EXPECT_EQ(error.domain(), "FCPersistenceErrorDomain");
+    EXPECT_EQ(error.code(), -1);
+    EXPECT_NE(error.localizedDescription().find("unpacks to 67108872 bytes, more than the"), std::string::npos)
+        << error.localizedDescription();
+    ASSERT_TRUE(error.underlyingError());
+    EXPECT_EQ(error.underlyingError()->code(), EFBIG);
+
+    // Fewer fit.
+    entries.resize(2 + 8);
+    writeTestZip(path, entries);
+    EXPECT_NE(open(path), nullptr);
+}
+
+TEST(FCZipBackedFileWrapper, RefusesBeforeInflatingAnEntryLargerThanIsReadIntoMemory) {
+    // Records that inflate to 300 MiB from about 300 KB: refused by their
+    // declared size, in a process that could not hold them. (4 MB of images
+    // that do not shrink let the whole archive unpack to that much.)
+    TempDir dir;
+    std::string images(4 << 20, '\0');
+    std::uint64_t x = 88172645463325252ull;
+    for (auto& c : images) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        c = static_cast<char>(x);
+    }
+    // Bytes that do not shrink first keep the whole far below deflate's limit.
+    std::string noise(64 * 1024, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+    TestZipEntry records{"All cards.memdeck", noise};
+    records.zeros = 300ull << 20;
+    const std::string path = dir.file("big.flashcards");
+    writeTestZip(path, {{"Data/Version", "1"}, {"Data/Files/photo.jpg", images}, records});
+    auto outcome = runInChildWithMemoryBudget(128u << 20, [&] {
+        auto root = open(path);
+        auto node = root ? root->fileWrapperNamed("All cards.memdeck") : nullptr;
+        if (!node || node->regularFileContents()) return false;
+        for (const auto& line : TWLogger::sharedInstance().messageBacklog())
+            if (line.find("is more than the 268435456 bytes read into memory") != std::string::npos) return true;
+        return false;
+    });
+    EXPECT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.status, 0);
+}
+
+TEST(FCZipBackedFileWrapper, ManyFoldersOpenInOnePassOverTheEntries) {
+    // 65,000 folders of one file each: a tree built folder by folder over all
+    // entries takes minutes; one pass, well under the CPU time allowed here.
+    TempDir dir;
+    const std::string path = dir.file("folders.zip");
+    {
+        zipFile zf = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+        ASSERT_NE(zf, nullptr);
+        for (int i = 0; i < 65000; ++i) {
+            const std::string name = "f" + std::to_string(i) + "/x";
+            zip_fileinfo zi{};
+            ASSERT_EQ(zipOpenNewFileInZip(zf, name.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, 0, 0), ZIP_OK);
+            ASSERT_EQ(zipCloseFileInZip(zf), ZIP_OK);
+        }
+        ASSERT_EQ(zipClose(zf, nullptr), ZIP_OK);
+    }
+    auto outcome = runInChildWithMemoryBudget(1ull << 30, [&] {
+        const struct rlimit cpu {10, 10};
+        ::setrlimit(RLIMIT_CPU, &cpu);
+        auto root = open(path);
+        return root && root->fileWrappers()->size() == 65000 &&
+               root->fileWrapperNamed("f64999")->fileWrapperNamed("x") != nullptr;
+    });
+    EXPECT_TRUE(outcome.exited);
+    EXPECT_EQ(outcome.status, 0);
 }
 
 TEST(FCZipBackedFileWrapper, NodesReadNothingOnceTheRootIsGone) {

@@ -79,6 +79,25 @@ TEST(FIDeckDocumentFileWrapper, SavingOverItsOwnFolderKeepsUnchangedFilesAndRepl
     EXPECT_EQ(readFileText(path + "/sub/c.txt"), "c");
 }
 
+TEST(FIDeckDocumentFileWrapper, UnchangedFileOfTheLongestNameReplacesAnOlderOne) {
+    // The file put in place goes through a temporary name of its own length.
+    TempDir dir;
+    const std::string path = makeDocument(dir);
+    const std::string longName = std::string(250, 'l') + ".png";
+    writeFileText(path + "/" + longName, "current");
+    auto root = openDocument(path);
+    ASSERT_TRUE(root);
+    const std::string saved = dir.file("Saved.studydeck");
+    fs::create_directories(saved);
+    writeFileText(saved + "/" + longName, "older");
+    ASSERT_EQ(readFileText(saved + "/" + longName), "older");
+    Error error;
+    ASSERT_TRUE(
+        root->writeToURL(URL::fileURLWithPath(saved), FileWrapper::WritingNone, URL::fileURLWithPath(path), &error))
+        << error.description();
+    EXPECT_EQ(readFileText(saved + "/" + longName), "current");
+}
+
 TEST(FIDeckDocumentFileWrapper, UnchangedFilesAreReadFromDiskWhenAsked) {
     TempDir dir;
     const std::string path = makeDocument(dir);

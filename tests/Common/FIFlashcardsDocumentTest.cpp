@@ -10,6 +10,7 @@
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FCPersistenceError.h"
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
+#include "Common/SSZipArchive.h"
 #include "Common/ZipTestSupport.h"
 #include "model/FCCard.h"
 #include "model/FCCoverStyle.h"
@@ -352,6 +353,117 @@ TEST_F(FIFlashcardsDocumentTest, AttachmentsAreReadAndSharedOffTheMainThread) {
     EXPECT_EQ(readText(shared->path()), std::string("\x07\x08\x09"));
     EXPECT_EQ(shared->path().rfind(AppContainer::cachesDirectory(), 0), 0u);
     ASSERT_TRUE(call([&](auto d) { document->closeWithCompletionHandler(d); }));
+}
+
+TEST_F(FIFlashcardsDocumentTest, AttachmentNamesAreKeptAfterReopeningOrRefusedWhenAdded) {
+    // A name as long as a file name may be is saved and saved again; a name
+    // that unpacking would split is refused at once, and the deck still saves.
+    const std::string longName = std::string(250, 'l') + ".png";
+    const std::string backslash = "back\\slash.png";
+    createDocument();
+    auto document = open();
+    document->addNewAttachmentWithData(Data{1}, longName);
+    document->addNewAttachmentWithData(Data{2}, backslash);
+    waitForFileQueue(document);
+    EXPECT_FALSE(document->zipBackedPersistence()->hasCardAttachmentWithName(backslash));
+    Error refused;
+    EXPECT_FALSE(document->zipBackedPersistence()->addNewAttachmentWithData(Data{2}, backslash, &refused));
+    EXPECT_EQ(refused.domain(), FCPersistenceErrorDomain);
+    ASSERT_TRUE(call([&](auto d) { document->autosaveWithCompletionHandler(d); }));
+    document->didChangeCardContents();
+    ASSERT_TRUE(call([&](auto d) { document->autosaveWithCompletionHandler(d); }));
+    ASSERT_TRUE(call([&](auto d) { document->closeWithCompletionHandler(d); }));
+
+    auto reopened = open();
+    EXPECT_TRUE(reopened->zipBackedPersistence()->hasCardAttachmentWithName(longName));
+    EXPECT_FALSE(reopened->zipBackedPersistence()->hasCardAttachmentWithName(backslash));
+    reopened->didChangeCardContents();
+    ASSERT_TRUE(call([&](auto d) { reopened->autosaveWithCompletionHandler(d); }));
+    ASSERT_TRUE(call([&](auto d) { reopened->closeWithCompletionHandler(d); }));
+    EXPECT_EQ(std::vector<std::string>{"Spanish.flashcards"}, [&] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.str())) names.push_back(e.path().filename().string());
+        return names;
+    }());
+}
+
+TEST_F(FIFlashcardsDocumentTest, HostileArchivesOpenToADeckThatSavesOrFailClearly) {
+    createDocument();
+    // The entries of a good deck, to which each case adds its own.
+    std::vector<TestZipEntry> good;
+    {
+        const fs::path unpacked = dir.path() / "good";
+        ASSERT_TRUE(SSZipArchive::unzipFileAtPath(url.path(), unpacked.string()));
+        for (const auto& name : treeOf(unpacked))
+            if (name.back() != '/') good.push_back({name, readText((unpacked / name).string()), 0});
+    }
+    std::string deep;
+    for (int i = 0; i < 2000; ++i) deep += "d/";
+    TestZipEntry bomb{"Data/Files/zeros.png", ""};
+    bomb.zeros = 1 << 20;
+    struct Case {
+        std::string label;
+        std::vector<TestZipEntry> extra;
+        std::string domain;  // empty: the deck opens, takes a rating and saves
+        std::int64_t code = 0;
+    };
+    const std::vector<Case> cases = {
+        {"name not UTF-8", {{"Data/Files/caf\xe9.png", "x"}}, ""},
+        {"encrypted entry",
+         {{"Data/Files/secret.png", "x", Z_DEFAULT_COMPRESSION, 0, 0, std::nullopt, std::nullopt, 0, 0,
+           std::string("pw")}},
+         ""},
+        {"60,000-byte name", {{"Data/Files/" + std::string(60000, 'n'), "x"}}, ""},
+        {"damaged attachment", {{"Data/Files/bad.png", "image", 0, 0, 0, 0xDEADBEEFu}}, ""},
+        {"impossible size", {{"Data/Files/lie.png", "tiny", 0, 0, 0, std::nullopt, 0xFFFFFFF0u}}, ""},
+        {"folders 2,000 deep", {{deep + "bottom.png", "x"}}, ""},
+        {"symbolic link", {{"Data/Files/link.png", "/etc/passwd", 0, 0xA1FF0000u, 0x0314}}, ""},
+        {"file where a folder is", {{"Data", "x"}}, ""},
+        {"unpacks to far more than it holds", std::vector<TestZipEntry>(64, bomb), "FCPersistenceErrorDomain", -1},
+        {"name outside the folder", {{"../outside.png", "x"}}, "FCPersistenceErrorDomain", -1},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.label);
+        std::vector<TestZipEntry> entries = good;
+        for (std::size_t k = 0; k < c.extra.size(); ++k) {
+            entries.push_back(c.extra[k]);
+            if (c.extra.size() > 1) entries.back().name += std::to_string(k);
+        }
+        fs::remove(url.path());
+        writeTestZip(url.path(), entries);
+        auto document = FIFlashcardsDocument::initWithFileURL(url);
+        const bool opened = call([&](auto done) { document->openWithCompletionHandler(done); });
+        if (!c.domain.empty()) {
+            EXPECT_FALSE(opened);
+            ASSERT_TRUE(document->lastError());
+            EXPECT_EQ(document->lastError()->domain(), c.domain);
+            EXPECT_EQ(document->lastError()->code(), c.code);
+            EXPECT_TRUE(document->lastError()->underlyingError() || c.label == "name outside the folder");
+            continue;
+        }
+        ASSERT_TRUE(opened);
+        firstCard(*document)->updateLeitnerRating(3);
+        document->didUpdateStudyStatsForCardWithIdentifier(std::nullopt);
+        EXPECT_TRUE(call([&](auto d) { document->autosaveWithCompletionHandler(d); }));
+        ASSERT_TRUE(call([&](auto d) { document->closeWithCompletionHandler(d); }));
+        EXPECT_TRUE(cacheFolders().empty());
+        auto reopened = open();
+        EXPECT_EQ(firstCard(*reopened)->studyStats()->pastResults(), std::vector<std::int64_t>{3});
+        ASSERT_TRUE(call([&](auto d) { reopened->closeWithCompletionHandler(d); }));
+    }
+}
+
+TEST_F(FIFlashcardsDocumentTest, DeckWhoseFileNameIsNotUTF8OpensAndSaves) {
+    url = URL::fileURLWithPath(dir.file("Espa\xf1ol.flashcards"));
+    createDocument();
+    auto document = open();
+    EXPECT_EQ(document->deckTitle(), "Espa\xf1ol");
+    firstCard(*document)->updateLeitnerRating(1);
+    document->didUpdateStudyStatsForCardWithIdentifier(std::nullopt);
+    EXPECT_TRUE(call([&](auto d) { document->autosaveWithCompletionHandler(d); }));
+    ASSERT_TRUE(call([&](auto d) { document->closeWithCompletionHandler(d); }));
+    EXPECT_EQ(firstCard(*open())->studyStats()->pastResults(), std::vector<std::int64_t>{1});
 }
 
 TEST_F(FIFlashcardsDocumentTest, SynchronousSaveFromABackgroundThreadReturnsTheOutcome) {

@@ -249,7 +249,14 @@ TEST_F(FILegacyDeckDocumentTest, FailedReadFailsWithItsErrorAndStillTellsTheDele
              return path;
          },
          "DeckDocumentPersistence", 1000},
-        {"no package", [](const TempDir& d) { return d.file("Missing.studydeck"); }, "", 0},
+        {"no package", [](const TempDir& d) { return d.file("Missing.studydeck"); }, "NSCocoaErrorDomain", 260},
+        // An empty file where the package folder should be is there, but cannot be read.
+        {"empty file",
+         [](const TempDir& d) {
+             writeFileText(d.file("Empty.studydeck"), "");
+             return d.file("Empty.studydeck");
+         },
+         "NSCocoaErrorDomain", 256},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -140,6 +140,10 @@ TEST(SSZipArchive, CreatingReportsFailures) {
     EXPECT_EQ(error.domain(), "SSZipArchive");
     EXPECT_EQ(error.code(), -888);
     EXPECT_EQ(error.localizedDescription(), "Error opening new zip file.");
+    // The system's reason stays underneath.
+    ASSERT_TRUE(error.underlyingError());
+    EXPECT_EQ(error.underlyingError()->domain(), "NSPOSIXErrorDomain");
+    EXPECT_EQ(error.underlyingError()->code(), ENOENT);
 
     // A file that cannot be read fails its entry and the whole archive.
     fs::create_directories(dir.path() / "src");
@@ -168,6 +172,55 @@ TEST(SSZipArchive, CreatingReportsFailures) {
     writeFileText(dir.path() / "big", std::string(big.begin(), big.end()));
     EXPECT_FALSE(full.writeFileAtPath(dir.file("big"), std::nullopt, 0));
     EXPECT_FALSE(full.close());
+
+    // A full disk while zipping a folder is told apart from a damaged file.
+    fs::create_directories(dir.path() / "deck");
+    writeFileText(dir.path() / "deck/big", std::string(big.begin(), big.end()));
+    EXPECT_FALSE(SSZipArchive::createZipFileAtPathWithContentsOfDirectory("/dev/full", dir.file("deck"), 0, &error));
+    EXPECT_EQ(error.code(), -999);
+    ASSERT_TRUE(error.underlyingError());
+    EXPECT_EQ(error.underlyingError()->code(), ENOSPC);
+}
+
+TEST(SSZipArchive, DelegateMayLeaveOutEntriesAndDamagedOnes) {
+    TempDir dir;
+    const std::string path = dir.file("a.zip");
+    writeTestZip(path, {{"keep/one", "one"},
+                        {"skip/me", "asked"},
+                        {"bad crc", "payload", 0, 0, 0, 0x12345678u},
+                        {"long", "0123456789abcdef", Z_DEFAULT_COMPRESSION},
+                        {"keep/two", "two"}});
+    // Make "long" declare fewer bytes than it inflates to: unpacking stops
+    // at the declared size, and the CRC shows the entry damaged.
+    {
+        std::string raw = readFileText(path);
+        std::string marker = "long";
+        for (std::size_t at = raw.find(marker); at != std::string::npos; at = raw.find(marker, at + 1)) {
+            if (raw.compare(at - 30, 4, "PK\x03\x04") == 0) raw[at - 30 + 22] = 4;  // local header
+            if (at >= 46 && raw.compare(at - 46, 4, "PK\x01\x02") == 0) raw[at - 46 + 24] = 4;  // central
+        }
+        writeFileText(path, raw);
+    }
+    struct Skipper : SSZipArchiveDelegate {
+        std::vector<std::string> asked, damaged;
+        bool zipArchiveShouldSkipEntry(const std::string& name, const unz_file_info64&) override {
+            asked.push_back(name);
+            return name == "skip/me";
+        }
+        bool zipArchiveShouldSkipDamagedEntry(const std::string& name, const Error& error) override {
+            damaged.push_back(name + ": " + error.localizedDescription());
+            return true;
+        }
+    } skipper;
+    Error error;
+    ASSERT_TRUE(SSZipArchive::unzipFileAtPath(path, dir.file("out"), true, std::nullopt, &error, &skipper)) << error.description();
+    EXPECT_EQ(treeOf(dir.path() / "out"), (std::vector<std::string>{"keep/", "keep/one", "keep/two"}));
+    EXPECT_EQ(skipper.asked.size(), 5u);
+    EXPECT_EQ(skipper.damaged, (std::vector<std::string>{"bad crc: Error closing 'bad crc' in the zipfile",
+                                                         "long: Error closing 'long' in the zipfile"}));
+
+    // Without a delegate that says so, a damaged entry still ends the unpacking.
+    EXPECT_FALSE(SSZipArchive::unzipFileAtPath(path, dir.file("out2"), true, std::nullopt, &error));
 }
 
 TEST(SSZipArchive, ReadsWhatTheSystemZipToolMakes) {

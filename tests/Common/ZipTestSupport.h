@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +30,11 @@ struct TestZipEntry {
     std::optional<std::uint32_t> crcOverride = std::nullopt;
     std::optional<std::uint32_t> lengthOverride = std::nullopt;
     std::uint32_t dosDate = 0;  // 0: 2020-05-17 10:20:30 local
+    // Zero bytes written after the contents, a chunk at a time: a large entry
+    // that deflates to little, without a large string in memory.
+    std::uint64_t zeros = 0;
+    // Encrypted with this password (the entry's flag bit 0 is set).
+    std::optional<std::string> password = std::nullopt;
 };
 
 inline std::uint32_t crcOf(const std::string& s) {
@@ -47,11 +53,19 @@ inline void writeTestZip(const std::string& path, const std::vector<TestZipEntry
         zi.external_fa = e.externalAttributes;
         const bool raw = e.crcOverride || e.lengthOverride;
         int method = raw || e.level == 0 ? 0 : Z_DEFLATED;
+        // The name as bytes: its length is given, so it may hold anything.
         int err = zipOpenNewFileInZip4_64(zf, e.name.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr, method,
-                                          raw ? 0 : e.level, raw ? 1 : 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr,
-                                          0, e.versionMadeBy, 0, 0);
-        ASSERT_EQ(err, ZIP_OK) << e.name;
+                                          raw ? 0 : e.level, raw ? 1 : 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY,
+                                          e.password ? e.password->c_str() : nullptr,
+                                          e.password ? crcOf(e.contents) : 0, e.versionMadeBy, 0, e.zeros > 0xFFFFFFFFu);
+        ASSERT_EQ(err, ZIP_OK) << e.name.substr(0, 64);
         ASSERT_EQ(zipWriteInFileInZip(zf, e.contents.data(), static_cast<unsigned>(e.contents.size())), ZIP_OK);
+        const std::string chunk(1 << 20, '\0');
+        for (std::uint64_t left = e.zeros; left > 0;) {
+            const auto n = static_cast<unsigned>(std::min<std::uint64_t>(left, chunk.size()));
+            ASSERT_EQ(zipWriteInFileInZip(zf, chunk.data(), n), ZIP_OK);
+            left -= n;
+        }
         if (raw) {
             ASSERT_EQ(zipCloseFileInZipRaw(zf, e.lengthOverride.value_or(static_cast<std::uint32_t>(e.contents.size())),
                                            e.crcOverride.value_or(crcOf(e.contents))),

@@ -159,6 +159,21 @@ TEST_F(FCCStudyToolsTest, ReversedQuestionsAskTheAnswerSideAndOfferQuestionSides
     }
 }
 
+TEST_F(FCCStudyToolsTest, ReversedQuestionsOfferNoCardThatAnswersAlike) {
+    // "a" and "b" both answer "same": asked reversed, neither is offered as the
+    // other's wrong answer, though their offered sides differ.
+    const FCStudyCardArray cards = {card("a", "same"), card("b", "same"), card("c", "other")};
+    for (std::uint64_t seed = 1; seed <= kSeeds; ++seed) {
+        Random::seed(seed);
+        for (const auto& q : FCCStudyTools::generate(3, cards, cards, 1, true)) {
+            if (q->question() != "same") continue;
+            const std::set<std::string> offered(q->answers().begin(), q->answers().end());
+            EXPECT_EQ(2u, offered.size());
+            EXPECT_TRUE(offered.count("c"));
+        }
+    }
+}
+
 TEST_F(FCCStudyToolsTest, CardWithItsOwnChoicesIsAskedOnceAsAuthored) {
     auto choices = card("Pick the primes", "<ol><li>2</li><li>4</li></ol>__fC-mA");
     const FCStudyCardArray cards = {choices};

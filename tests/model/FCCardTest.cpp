@@ -16,6 +16,8 @@ TEST(FCCard, PrimaryKeyStringsBothWays) {
         std::int64_t key;
     } cases[] = {
         {"c42", 42}, {"x7", 7}, {"", 0}, {"c", 0}, {"c-3", -3}, {"c 12", 12}, {"c12abc", 12}, {"42", 2}, {"cabc", 0},
+        // The first character goes whole, however many bytes it takes.
+        {"\u00e912", 12}, {"\u20ac7", 7}, {"\U0001F600-5", -5},
     };
     for (const auto& c : cases) EXPECT_EQ(c.key, FCCard::primaryKeyFromString(c.text)) << '"' << c.text << '"';
 

@@ -1,13 +1,50 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/StringUtils.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TestEnvironment.h"
 
 using memorant_test::TempDir;
+
+namespace {
+
+// What reaches the disk, in order, while a test records it: "sync <path>"
+// and "rename <new path>". The two calls below stand in for the system's
+// own in this program and pass every call on.
+std::mutex gDiskEventsMutex;
+std::vector<std::string>* gDiskEvents = nullptr;
+
+void recordDiskEvent(const std::string& event) {
+    std::lock_guard lock(gDiskEventsMutex);
+    if (gDiskEvents) gDiskEvents->push_back(event);
+}
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+    char link[64];
+    char path[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t n = ::readlink(link, path, sizeof path - 1);
+    if (n > 0) recordDiskEvent("sync " + std::string(path, static_cast<std::size_t>(n)));
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+    recordDiskEvent(std::string("rename ") + to);
+    return static_cast<int>(::syscall(SYS_renameat, AT_FDCWD, from, AT_FDCWD, to));
+}
 
 TEST(FileManager, AtomicWriteReplacesWholeFileAndFailsCleanly) {
     TempDir dir;
@@ -56,6 +93,75 @@ TEST(FileManager, ReplaceSwapsAFolderOverAFullFolder) {
     ASSERT_TRUE(fm.replaceItemAtPath(dir.file("old"), dir.file("new")));
     EXPECT_EQ(std::vector<std::string>{"b"}, *fm.contentsOfDirectoryAtPath(dir.file("old")));
     EXPECT_FALSE(fm.fileExistsAtPath(dir.file("new")));
+}
+
+TEST(FileManager, ReplacingKeepsNamesOfAnyLengthAndThePermissions) {
+    TempDir dir;
+    auto& fm = FileManager::defaultManager();
+    // A name as long as the file system allows can be written and replaced:
+    // the temporary item beside it has a short name of its own.
+    const std::string longName = std::string(251, 'n') + ".png";
+    ASSERT_TRUE(writeStringAtomically("one", dir.file(longName)));
+    ASSERT_TRUE(writeStringAtomically("two", dir.file(longName)));
+    EXPECT_EQ("two", stringFromData(*dataWithContentsOfFile(dir.file(longName))));
+    EXPECT_LT(lastPathComponent(temporaryPathBeside(dir.file(longName))).size(), 64u);
+
+    // Read-only and private files stay so when replaced, by either way.
+    struct Case {
+        const char* label;
+        mode_t mode;
+        bool atomicWrite;
+    } cases[] = {{"read-only, replaced", 0444, false}, {"private, replaced", 0600, false},
+                 {"read-only, written", 0444, true}, {"private, written", 0600, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string path = dir.file("deck.flashcards");
+        fm.removeItemAtPath(path);
+        ASSERT_TRUE(writeStringAtomically("old", path));
+        ASSERT_EQ(0, ::chmod(path.c_str(), c.mode));
+        if (c.atomicWrite) {
+            ASSERT_TRUE(writeStringAtomically("new", path));
+        } else {
+            const std::string beside = temporaryPathBeside(path, ".saving-");
+            ASSERT_TRUE(writeStringAtomically("new", beside));
+            ::chmod(beside.c_str(), 0644);
+            ASSERT_TRUE(fm.replaceItemAtPath(path, beside));
+        }
+        EXPECT_EQ("new", stringFromData(*dataWithContentsOfFile(path)));
+        EXPECT_EQ(c.mode, fm.attributesOfItemAtPath(path)->posixPermissions);
+    }
+    EXPECT_EQ(2u, fm.contentsOfDirectoryAtPath(dir.str())->size());
+}
+
+TEST(FileManager, ReplacingSyncsTheNewBytesBeforeAndTheFolderAfterTheRename) {
+    // A power loss at any moment leaves the old file or the new one, whole.
+    TempDir dir;
+    const std::string real = std::filesystem::canonical(dir.path()).string();
+    const std::string path = real + "/deck.flashcards";
+    ASSERT_TRUE(writeStringAtomically("old", path));
+    const std::string beside = temporaryPathBeside(path, ".saving-");
+    ASSERT_TRUE(writeStringAtomically("new", beside));
+
+    std::vector<std::string> events;
+    {
+        std::lock_guard lock(gDiskEventsMutex);
+        gDiskEvents = &events;
+    }
+    const bool replaced = FileManager::defaultManager().replaceItemAtPath(path, beside);
+    ASSERT_TRUE(writeStringAtomically("newer", path));
+    {
+        std::lock_guard lock(gDiskEventsMutex);
+        gDiskEvents = nullptr;
+    }
+    ASSERT_TRUE(replaced);
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_EQ(events[0], "sync " + beside);
+    EXPECT_EQ(events[1], "rename " + path);
+    EXPECT_EQ(events[2], "sync " + real);
+    // Writing atomically syncs the same way around its own rename.
+    EXPECT_EQ(events[3].rfind("sync " + real + "/.tmp-", 0), 0u) << events[3];
+    EXPECT_EQ(events[4], "rename " + path);
+    EXPECT_EQ(events[5], "sync " + real);
 }
 
 TEST(UserDefaults, RegisteredDefaultsStoredValuesAndPersistence) {

@@ -64,6 +64,8 @@ TEST(URL, FileURLsFromPaths) {
         {"/tmp//dir/", "file:///tmp/dir/", "/tmp/dir", true},
         {"/", "file:///", "/", true},
         {"/x/D\u00e9ck;1.txt", "file:///x/D%C3%A9ck%3B1.txt", "/x/D\u00e9ck;1.txt", false},
+        // A name in an old 8-bit encoding: the file system's bytes come back as they are.
+        {"/x/D\xe9" "ck.flashcards", "file:///x/D%E9ck.flashcards", "/x/D\xe9" "ck.flashcards", false},
         {"rel/x.txt", "file://" + FileManager::defaultManager().currentDirectoryPath() + "/rel/x.txt",
          FileManager::defaultManager().currentDirectoryPath() + "/rel/x.txt", false},
     };
