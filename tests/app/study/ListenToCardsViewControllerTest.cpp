@@ -303,6 +303,25 @@ TEST_F(ListenToCardsTest, ALateFinishOfAStoppedUtteranceDoesNotMovePlaybackOn) {
     EXPECT_EQ(State::pauseBeforeNextCard, listen->playerState());
 }
 
+// Play restarts the question during a pause; the old pause must not cut
+// the next one short.
+TEST_F(ListenToCardsTest, APauseLeftBehindByPlayDoesNotEndTheNextPauseEarly) {
+    listenToCards(2);
+    listen->playPause();
+    finishSpeech();
+    const auto first = listen->delayTimer();
+    advance(1.0);
+    listen->play();
+    EXPECT_EQ(first, listen->delayTimer());  // play leaves the pause pending
+    finishSpeech();
+    EXPECT_EQ(State::thinking, listen->playerState());
+    EXPECT_FALSE(first->isValid());
+    advance(1.999);
+    EXPECT_EQ(State::thinking, listen->playerState());
+    advance(0.001);
+    EXPECT_EQ(State::speakingBottom, listen->playerState());
+}
+
 TEST_F(ListenToCardsTest, TitleButtonsAndShowingPastTheEndsLeaveTheScreenAsItWas) {
     listenToCards(12);
     EXPECT_FALSE(listen->previousButton()->isEnabled());
