@@ -183,7 +183,7 @@ void ListenToCardsViewController::pause() {
 // --- Speech
 
 void ListenToCardsViewController::speechSynthesizerDidFinishSpeechUtterance(SpeechSynthesizer&,
-                                                                           const std::shared_ptr<SpeechUtterance>&) {
+                                                                            const std::shared_ptr<SpeechUtterance>&) {
     switch (playerState_) {
         case PlayerState::speakingTop:
             setState(PlayerState::thinking);
@@ -205,7 +205,7 @@ void ListenToCardsViewController::speechSynthesizerDidFinishSpeechUtterance(Spee
 }
 
 void ListenToCardsViewController::speechSynthesizerDidCancelSpeechUtterance(SpeechSynthesizer&,
-                                                                           const std::shared_ptr<SpeechUtterance>&) {}
+                                                                            const std::shared_ptr<SpeechUtterance>&) {}
 
 std::string ListenToCardsViewController::spokenText(const std::optional<std::string>& html) {
     return removingParenthesizedText(plainTextFromHTML(html.value_or("")).value_or(""));

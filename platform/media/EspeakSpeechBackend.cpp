@@ -276,8 +276,8 @@ void EspeakSpeechBackend::speak(std::uint64_t id, const std::string& text,
         engine.post([audio = audio_, rate = 0]() mutable {
             rate = Engine::shared().sampleRate();
             audio->device = create_audio_device_object(nullptr, "Memorant", "Speech");
-            if (audio->device && audio_object_open(audio->device, AUDIO_OBJECT_FORMAT_S16LE,
-                                                   static_cast<std::uint32_t>(rate), 1) != 0) {
+            if (audio->device &&
+                audio_object_open(audio->device, AUDIO_OBJECT_FORMAT_S16LE, static_cast<std::uint32_t>(rate), 1) != 0) {
                 audio_object_destroy(audio->device);
                 audio->device = nullptr;
             }

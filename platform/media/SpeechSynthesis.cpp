@@ -13,7 +13,8 @@ namespace {
 std::string normalizedTag(std::string_view tag) {
     std::string result;
     result.reserve(tag.size());
-    for (char c : tag) result.push_back(c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    for (char c : tag)
+        result.push_back(c == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     return result;
 }
 
@@ -111,7 +112,7 @@ bool SpeechSynthesizer::stopSpeakingAtBoundary(SpeechBoundary boundary) {
             kept.push_back(entry);
     }
     queue_ = std::move(kept);
-    for (auto& utterance : dropped) report(utterance, false);
+    for (auto& utterance : dropped) reportCancelled(utterance);
     return true;
 }
 
@@ -135,27 +136,23 @@ void SpeechSynthesizer::backendEnded(std::uint64_t id, bool finished) {
     const bool reportFinished = finished && !it->stopped;
     auto utterance = it->utterance;
     queue_.erase(it);
-    auto delegate = delegate_.lock();
-    if (delegate) {
-        if (reportFinished)
-            delegate->speechSynthesizerDidFinishSpeechUtterance(*this, utterance);
-        else
-            delegate->speechSynthesizerDidCancelSpeechUtterance(*this, utterance);
-    }
+    tellDelegate(utterance, reportFinished);
     startNextIfIdle();
 }
 
-void SpeechSynthesizer::report(const std::shared_ptr<SpeechUtterance>& utterance, bool finished) {
+void SpeechSynthesizer::tellDelegate(const std::shared_ptr<SpeechUtterance>& utterance, bool finished) {
+    auto delegate = delegate_.lock();
+    if (!delegate) return;
+    if (finished)
+        delegate->speechSynthesizerDidFinishSpeechUtterance(*this, utterance);
+    else
+        delegate->speechSynthesizerDidCancelSpeechUtterance(*this, utterance);
+}
+
+void SpeechSynthesizer::reportCancelled(const std::shared_ptr<SpeechUtterance>& utterance) {
     std::weak_ptr<SpeechSynthesizer> weakSelf = weak_from_this();
-    DispatchQueue::main().async([weakSelf, utterance, finished] {
-        auto self = weakSelf.lock();
-        if (!self) return;
-        if (auto delegate = self->delegate_.lock()) {
-            if (finished)
-                delegate->speechSynthesizerDidFinishSpeechUtterance(*self, utterance);
-            else
-                delegate->speechSynthesizerDidCancelSpeechUtterance(*self, utterance);
-        }
+    DispatchQueue::main().async([weakSelf, utterance] {
+        if (auto self = weakSelf.lock()) self->tellDelegate(utterance, false);
     });
     // A word-boundary stop keeps the front entry; anything queued after a stop starts here.
     startNextIfIdle();

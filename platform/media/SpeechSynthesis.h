@@ -143,7 +143,8 @@ private:
     };
     void startNextIfIdle();
     void backendEnded(std::uint64_t id, bool finished);
-    void report(const std::shared_ptr<SpeechUtterance>& utterance, bool finished);
+    void tellDelegate(const std::shared_ptr<SpeechUtterance>& utterance, bool finished);
+    void reportCancelled(const std::shared_ptr<SpeechUtterance>& utterance);
 
     std::shared_ptr<SpeechBackend> backend_;
     std::weak_ptr<SpeechSynthesizerDelegate> delegate_;

@@ -199,7 +199,13 @@ TEST_F(ListenToCardsTest, StateMachineTable) {
         {"done thinking", State::thinking, 1, Event::doneThinking, State::speakingBottom, 1, {"A2"}, false},
         {"done waiting", State::pauseBeforeNextCard, 1, Event::doneWaiting, State::speakingTop, 2, {"Q3"}, false},
         {"thinking timer in top", State::thinking, 1, Event::playThenWait, State::speakingTop, 1, {"Q2"}, false},
-        {"waiting timer in top", State::pauseBeforeNextCard, 1, Event::playThenWait, State::speakingTop, 1, {"Q2"},
+        {"waiting timer in top",
+         State::pauseBeforeNextCard,
+         1,
+         Event::playThenWait,
+         State::speakingTop,
+         1,
+         {"Q2"},
          false},
         {"next top", State::speakingTop, 1, Event::next, State::speakingBottom, 1, {"A2"}, false},
         {"next thinking", State::thinking, 1, Event::next, State::speakingBottom, 1, {"A2"}, false},
@@ -251,17 +257,27 @@ TEST_F(ListenToCardsTest, StateMachineTable) {
         switch (row.event) {
             case Event::finished:
                 listen->speechSynthesizerDidFinishSpeechUtterance(*listen->synthesizer(),
-                                                                 SpeechUtterance::speechUtteranceWithString("x"));
+                                                                  SpeechUtterance::speechUtteranceWithString("x"));
                 break;
             case Event::doneThinking:
             case Event::doneWaiting:
                 advance(2.0);
                 break;
-            case Event::next: listen->next(); break;
-            case Event::previous: listen->previous(); break;
-            case Event::playPause: listen->playPause(); break;
-            case Event::play: listen->play(); break;
-            case Event::pause: listen->pause(); break;
+            case Event::next:
+                listen->next();
+                break;
+            case Event::previous:
+                listen->previous();
+                break;
+            case Event::playPause:
+                listen->playPause();
+                break;
+            case Event::play:
+                listen->play();
+                break;
+            case Event::pause:
+                listen->pause();
+                break;
             case Event::playThenWait:
                 listen->play();
                 advance(2.0);

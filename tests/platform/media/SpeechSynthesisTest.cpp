@@ -44,9 +44,8 @@ TEST(SpeechSynthesisVoice, ChoosesTheExactLanguageThenTheLanguageAloneThenTheDef
         std::optional<std::string> tag;
         std::shared_ptr<SpeechSynthesisVoice> expected;
     } cases[] = {
-        {"en-US", us}, {"en_gb", gb},  {"EN-gb", gb},  {"es-ES", es},       {"es", es},
-        {"es-419", es}, {"de-DE", us}, {"de", us},     {"fr-FR", us},       {std::nullopt, us},
-        {"", us},       {"-ES", us},
+        {"en-US", us}, {"en_gb", gb}, {"EN-gb", gb}, {"es-ES", es},      {"es", es}, {"es-419", es},
+        {"de-DE", us}, {"de", us},    {"fr-FR", us}, {std::nullopt, us}, {"", us},   {"-ES", us},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, SpeechSynthesisVoice::bestVoice(voices, c.tag, us)) << c.tag.value_or("(none)");
