@@ -11,6 +11,7 @@
 #include <future>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -94,11 +95,17 @@ public:
     }
 
     void enqueue(Job job) {
+        {
+            std::lock_guard lock(mutex_);
+            pending_.insert({job.backendId, job.id});
+        }
         post([this, job = std::move(job)]() mutable { synthesize(job); });
     }
 
+    // A stop of a job that has ended already does nothing.
     void stop(std::uint64_t backendId, std::uint64_t id, SpeechBoundary boundary) {
         std::lock_guard lock(mutex_);
+        if (!pending_.count({backendId, id})) return;
         auto [it, inserted] = stops_.emplace(std::make_pair(backendId, id), boundary);
         if (!inserted && boundary == SpeechBoundary::Immediate) it->second = boundary;
     }
@@ -188,6 +195,7 @@ private:
         {
             std::lock_guard lock(mutex_);
             stops_.erase({job.backendId, job.id});
+            pending_.erase({job.backendId, job.id});
         }
         if (job.ended) job.ended(finished);
     }
@@ -224,6 +232,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> blocks_;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> pending_;  // (backend, job) queued or speaking
     std::map<std::pair<std::uint64_t, std::uint64_t>, SpeechBoundary> stops_;
     bool quit_ = false;
 
