@@ -1,6 +1,7 @@
 #include "Common/BPDataAdditions.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "platform/foundation/Format.h"
@@ -110,4 +111,11 @@ void fcAppendSignedInt64AsVarint(Data& data, std::int64_t value) {
 void fcAppendDoubleAsFixedSize(Data& data, double value) {
     std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
     for (int i = 0; i < 8; ++i) data.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+}
+
+std::uint64_t fcWholeSecondsSince1970(Date date) {
+    double t = std::floor(date.timeIntervalSince1970());
+    if (!(t > 0)) return 0;
+    if (t >= 18446744073709551616.0) return UINT64_MAX;
+    return static_cast<std::uint64_t>(t);
 }

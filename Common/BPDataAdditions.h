@@ -17,6 +17,7 @@
 #include <string>
 
 #include "platform/foundation/Data.h"
+#include "platform/foundation/Date.h"
 
 using BPBytes = std::span<const std::uint8_t>;
 
@@ -52,3 +53,7 @@ void fcAppendUnsignedInt64AsVarint(Data& data, std::uint64_t value);
 // Zigzag, then varint.
 void fcAppendSignedInt64AsVarint(Data& data, std::int64_t value);
 void fcAppendDoubleAsFixedSize(Data& data, double value);
+// A date as stored with seconds precision: whole seconds since 1970, rounded
+// toward minus infinity, saturated to the unsigned 64-bit range (NaN and times
+// before 1970 give 0).
+std::uint64_t fcWholeSecondsSince1970(Date date);

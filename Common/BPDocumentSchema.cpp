@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 
 #include <snappy.h>
 
@@ -26,15 +27,6 @@ Error protocolError(const std::string& message) { return twErrorWithDomain(BPBin
 }
 
 const char* nameOf(const BPEntityClass* c) { return c ? c->name().c_str() : nullptr; }
-
-// Whole seconds since 1970, rounded toward minus infinity, saturated to the
-// unsigned 64-bit range (NaN and times before 1970 give 0).
-std::uint64_t secondsSince1970(Date date) {
-    double t = std::floor(date.timeIntervalSince1970());
-    if (!(t > 0)) return 0;
-    if (t >= 18446744073709551616.0) return std::numeric_limits<std::uint64_t>::max();
-    return static_cast<std::uint64_t>(t);
-}
 
 }  // namespace
 
@@ -267,7 +259,7 @@ bool BPDocumentSchema::_serialize(const BPObject& object, Data& into, int depth,
                 break;
             case BPTagTypeDateWithSecondsPrecision:
                 if (auto d = std::get_if<Date>(&value))
-                    fcAppendUnsignedInt64AsVarint(into, secondsSince1970(*d));
+                    fcAppendUnsignedInt64AsVarint(into, fcWholeSecondsSince1970(*d));
                 else
                     ok = false;
                 break;
@@ -499,17 +491,17 @@ std::optional<std::vector<BPObject>> BPDocumentSchema::parseDelimited(BPBytes da
 std::optional<Data> BPSnappy::compressData(BPBytes data, Error* error) {
     Error::clear(error);
     if (data.empty()) return Data();
-    Data out(snappy::MaxCompressedLength(data.size()));
+    // Compressed into a scratch block of the worst-case size, left
+    // uninitialised, then copied out at its real size.
+    std::unique_ptr<char[]> scratch(new char[snappy::MaxCompressedLength(data.size())]);
     std::size_t length = 0;
-    snappy::RawCompress(reinterpret_cast<const char*>(data.data()), data.size(), reinterpret_cast<char*>(out.data()),
-                        &length);
+    snappy::RawCompress(reinterpret_cast<const char*>(data.data()), data.size(), scratch.get(), &length);
     if (length == 0) {
         Error::set(error, protocolError(stringWithFormat("Got 0 bytes after compressing %lu bytes.",
                                                          static_cast<unsigned long>(data.size()))));
         return std::nullopt;
     }
-    out.resize(length);
-    return out;
+    return Data(scratch.get(), scratch.get() + length);
 }
 
 std::optional<Data> BPSnappy::uncompressData(BPBytes data, std::size_t skip, Error* error) {

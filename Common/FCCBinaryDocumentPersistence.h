@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Common/BPDocumentSchema.h"
+#include "Common/FCCCardRecords.h"
 #include "Common/FCCUserDocumentSettings.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/FileWrapper.h"
@@ -35,6 +36,16 @@ public:
     FCCCardsDocumentSchema();
 };
 
+// The three records of a records file for one deck, encoded; the card
+// records are not compressed yet. Encoding is the part of a save that reads
+// the deck, so a save can take this as its snapshot and do the rest elsewhere.
+struct FCCEncodedDeck {
+    Data metadata;
+    Data settings;
+    Data cards;
+    std::int64_t studyCardsCount = 0;
+};
+
 class FCCBinaryDocumentPersistence {
 public:
     static std::int64_t binaryVersion() { return 1; }
@@ -44,6 +55,10 @@ public:
     static std::string _cardImagesFolderSubpath();
 
     FCCBinaryDocumentPersistence();
+
+    // An instance for encoding decks (encodeDeck) from any thread: encoding
+    // only reads the schemas.
+    static const FCCBinaryDocumentPersistence& encoder();
 
     // The package's root folder: set by a successful read (from the version
     // check on), created by the first write or attachment added.
@@ -60,6 +75,12 @@ public:
     std::shared_ptr<FileWrapper> updateFileWrapperForDeck(const std::shared_ptr<FCDeck>& deck,
                                                           const FCCUserDocumentSettings* settings,
                                                           Error* error = nullptr);
+    // The same in two steps: the deck encoded (reads the deck, nothing else),
+    // then the encoded records compressed and put into the root folder.
+    std::optional<FCCEncodedDeck> encodeDeck(const std::shared_ptr<FCDeck>& deck,
+                                             const FCCUserDocumentSettings* settings, Error* error = nullptr) const;
+    std::shared_ptr<FileWrapper> updateFileWrapperWithEncodedDeck(const FCCEncodedDeck& encoded,
+                                                                  Error* error = nullptr);
 
     // The deck with its cards, finished and numbered; the settings through
     // their slot when one is given. nullptr with an error of the domain
@@ -71,6 +92,9 @@ public:
     // The deck without its cards (they are not even uncompressed).
     std::shared_ptr<FCDeck> readDeckMetadataFromFileWrapper(const std::shared_ptr<FileWrapper>& root,
                                                             Error* error = nullptr);
+    // Takes the tree as the root folder after the version checks of a read,
+    // without reading the records (a tree unpacked from a zip already read).
+    bool adoptFileWrapper(const std::shared_ptr<FileWrapper>& root, Error* error = nullptr);
 
     // --- Attachments (Data/Files of the root folder) ---
     // Adds (or replaces) the file, making the folders as needed; nothing for
@@ -91,6 +115,8 @@ private:
     std::shared_ptr<FCDeck> _readFromFileWrapper(const std::shared_ptr<FileWrapper>& root,
                                                  std::shared_ptr<FCCUserDocumentSettings>* outUserDocumentSettings,
                                                  bool readOnlyMetadata, Error* error);
+    // The version checks of a read: false with the error.
+    static bool checkVersion(const std::shared_ptr<FileWrapper>& root, Error* error);
     // The Data/Files folder, or nullptr.
     std::shared_ptr<FileWrapper> attachmentsFolder() const;
     // Names of the files of Data/Files that are not in the list, and the count of all files.
@@ -101,4 +127,5 @@ private:
     FCCCardsDocumentSchema cardsSchema_;
     BPDocumentSchema metadataSchema_;
     FCCUserDocumentSettingsSchema userSettingsSchema_;
+    FCCCardRecordCodec cardCodec_{cardsSchema_};
 };

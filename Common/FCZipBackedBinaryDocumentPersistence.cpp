@@ -409,8 +409,9 @@ bool FCZipBackedBinaryDocumentPersistence::_initializeCachedUnzippedVersionOfDoc
         if (coordinationError.isSet()) return fail(coordinationError);
         if (accessorError.isSet()) return fail(accessorError);
         if (!fileWrapper) return fail(Error());
+        // Only the tree is needed here: the deck was read when the document opened.
         Error readError;
-        if (!newPersistence->readFromFileWrapper(fileWrapper, nullptr, &readError)) return fail(readError);
+        if (!newPersistence->adoptFileWrapper(fileWrapper, &readError)) return fail(readError);
         TWLogDebug("Unzipped document: %@", source.lastPathComponent());
     } else if (readOnlyPersistence_) {
         if (url) {
@@ -433,8 +434,9 @@ bool FCZipBackedBinaryDocumentPersistence::_initializeCachedUnzippedVersionOfDoc
         if (coordinationError.isSet()) return fail(coordinationError);
         if (accessorError.isSet()) return fail(accessorError);
         if (!fileWrapper) return fail(Error());
+        // Only the tree is needed here: the deck was read when the document opened.
         Error readError;
-        if (!newPersistence->readFromFileWrapper(fileWrapper, nullptr, &readError)) return fail(readError);
+        if (!newPersistence->adoptFileWrapper(fileWrapper, &readError)) return fail(readError);
         readOnlyPersistence_.reset();
         if (url) TWLogInfo("Did unzip our read-only version and restored data.");
     }
@@ -536,10 +538,20 @@ void FCZipBackedBinaryDocumentPersistence::closeAndRemoveCachedFile() {
 
 bool FCZipBackedBinaryDocumentPersistence::writeDeck(const std::shared_ptr<FCDeck>& deck,
                                                      const FCCUserDocumentSettings* userDocumentSettings,
-                                                     const URL& url, const std::optional<std::string>& /*typeName*/,
+                                                     const URL& url, const std::optional<std::string>& typeName,
                                                      const std::optional<URL>& originalContentsURL,
                                                      FCZipBackedBinaryDocumentPersistenceDelegate* delegate,
                                                      Error* error) {
+    auto encoded = FCCBinaryDocumentPersistence::encoder().encodeDeck(deck, userDocumentSettings, error);
+    if (!encoded) return false;
+    return writeEncodedDeck(*encoded, url, typeName, originalContentsURL, delegate, error);
+}
+
+bool FCZipBackedBinaryDocumentPersistence::writeEncodedDeck(const FCCEncodedDeck& encoded, const URL& url,
+                                                            const std::optional<std::string>& /*typeName*/,
+                                                            const std::optional<URL>& originalContentsURL,
+                                                            FCZipBackedBinaryDocumentPersistenceDelegate* delegate,
+                                                            Error* error) {
     Error::clear(error);
     std::optional<URL> cacheURL;
     std::shared_ptr<FCCBinaryDocumentPersistence> package;
@@ -552,7 +564,7 @@ bool FCZipBackedBinaryDocumentPersistence::writeDeck(const std::shared_ptr<FCDec
         package = packageBackedPersistence_;
     }
 
-    std::shared_ptr<FileWrapper> fileWrapper = package->updateFileWrapperForDeck(deck, userDocumentSettings, error);
+    std::shared_ptr<FileWrapper> fileWrapper = package->updateFileWrapperWithEncodedDeck(encoded, error);
     if (!fileWrapper) return false;
     loadAllFolders(*fileWrapper);
     if (!writeFileWrapperWithOriginalContents(*fileWrapper, *cacheURL, *cacheURL, error)) return false;

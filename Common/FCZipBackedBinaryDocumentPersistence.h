@@ -99,6 +99,11 @@ public:
                    const URL& url, const std::optional<std::string>& typeName,
                    const std::optional<URL>& originalContentsURL,
                    FCZipBackedBinaryDocumentPersistenceDelegate* delegate, Error* error = nullptr);
+    // The same save for a deck encoded beforehand (FCCBinaryDocumentPersistence::encodeDeck),
+    // so that the deck itself is not touched here.
+    bool writeEncodedDeck(const FCCEncodedDeck& encoded, const URL& url, const std::optional<std::string>& typeName,
+                          const std::optional<URL>& originalContentsURL,
+                          FCZipBackedBinaryDocumentPersistenceDelegate* delegate, Error* error = nullptr);
 
     // --- Attachments ---
     bool hasCardAttachmentWithName(const std::optional<std::string>& fileName) const;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "Common/FCCBinaryDocumentPersistence.h"
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FCPersistenceError.h"
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
@@ -163,8 +164,16 @@ std::any FIFlashcardsDocument::contentsForType(const std::optional<std::string>&
     auto deck = this->deck();
     auto settings = userDocumentSettings();
     Contents contents;
-    contents.deck = deck ? deck->duplicate() : nullptr;
-    contents.userDocumentSettings = settings ? settings->copy() : nullptr;
+    if (deck) {
+        auto encoded = FCCBinaryDocumentPersistence::encoder().encodeDeck(deck, settings.get(), error);
+        if (!encoded) return std::any();
+        contents.encodedDeck = std::make_shared<const FCCEncodedDeck>(std::move(*encoded));
+        if (auto style = deck->coverStyle()) contents.coverStyle = style->copy();
+    }
+    {
+        std::lock_guard lock(saveCoverStyleLock_);
+        saveCoverStyle_ = contents.coverStyle;
+    }
     return std::any(std::move(contents));
 }
 
@@ -173,16 +182,16 @@ bool FIFlashcardsDocument::writeContents(const std::any& contents, const URL& ur
     Error::clear(error);
     clearLastError();
     const Contents* snapshot = std::any_cast<Contents>(&contents);
-    if (!snapshot || !snapshot->deck) {
+    if (!snapshot || !snapshot->encodedDeck) {
         Error::set(error, Error(FCPersistenceErrorDomain, -1));
         return false;
     }
     TWLogDebug("Saving deck at URL: %@", url.path());
-    TWLogDebug("Saving number of cards: %ld", static_cast<long>(snapshot->deck->studyCardsCount()));
+    TWLogDebug("Saving number of cards: %ld", static_cast<long>(snapshot->encodedDeck->studyCardsCount));
     auto start = std::chrono::steady_clock::now();
     Error writeError;
-    bool ok = zipBackedPersistence_->writeDeck(snapshot->deck, snapshot->userDocumentSettings.get(), url, std::nullopt,
-                                               originalContentsURL, nullptr, &writeError);
+    bool ok = zipBackedPersistence_->writeEncodedDeck(*snapshot->encodedDeck, url, std::nullopt, originalContentsURL,
+                                                      nullptr, &writeError);
     TWLogDebug("Saving took %.2f ms", millisecondsSince(start));
     if (!ok) {
         TWLogWarning("Error saving document: %@, Error: %@", url.path(), writeError);
@@ -213,8 +222,12 @@ std::optional<Value> FIFlashcardsDocument::fileAttributesToWriteToURL(const URL&
     Value attributes = *base;
     attributes.set(DocumentFileExtensionHiddenKey, Value(true));
     if (needsThumbnailUpdate_) {
-        auto deck = this->deck();
-        auto thumbnail = _makeThumbnailImageOfMaximumSize(Size{1024, 1024}, deck ? deck->coverStyle() : nullptr);
+        std::shared_ptr<FCCoverStyle> coverStyle;
+        {
+            std::lock_guard lock(saveCoverStyleLock_);
+            coverStyle = saveCoverStyle_;
+        }
+        auto thumbnail = _makeThumbnailImageOfMaximumSize(Size{1024, 1024}, coverStyle);
         std::optional<Data> png = thumbnail ? thumbnail->pngData() : std::nullopt;
         if (png) {
             attributes.set(DocumentThumbnailDictionaryKey,

@@ -18,6 +18,7 @@
 #include "platform/ui/Geometry.h"
 
 class FCCoverStyle;
+struct FCCEncodedDeck;
 class FCCUserDocumentSettings;
 class FCZipBackedBinaryDocumentPersistence;
 class GraphicsContext;
@@ -63,8 +64,10 @@ public:
 
     // --- Reading and saving ---
     bool readFromURL(const URL& url, Error* error) override;
-    // A Contents snapshot: a duplicate of the deck and a copy of the settings,
-    // so that writing works on it while editing goes on.
+    // A Contents snapshot: the deck and settings encoded into their records
+    // (on the calling thread, so it costs what encoding costs, not a copy of
+    // the deck) and a copy of the cover style, so that writing and drawing the
+    // thumbnail work on it while editing goes on.
     std::any contentsForType(const std::optional<std::string>& typeName, Error* error) override;
     using FIDeckDocument::writeContents;
     bool writeContents(const std::any& contents, const URL& url, DocumentSaveOperation saveOperation,
@@ -76,8 +79,8 @@ public:
 
     // What a save writes: a snapshot taken when the save starts.
     struct Contents {
-        std::shared_ptr<FCDeck> deck;
-        std::shared_ptr<FCCUserDocumentSettings> userDocumentSettings;
+        std::shared_ptr<const FCCEncodedDeck> encodedDeck;
+        std::shared_ptr<FCCoverStyle> coverStyle;
     };
 
     // --- Closing and reverting ---
@@ -125,4 +128,9 @@ private:
     mutable std::mutex settingsLock_;
     std::shared_ptr<FCCUserDocumentSettings> userDocumentSettings_;
     std::atomic<bool> needsThumbnailUpdate_{false};
+    // The cover style of the save in progress, from its snapshot: the
+    // thumbnail is drawn from it, never from the live deck. Saves run one at a
+    // time, and each takes its snapshot when it starts.
+    mutable std::mutex saveCoverStyleLock_;
+    std::shared_ptr<FCCoverStyle> saveCoverStyle_;
 };

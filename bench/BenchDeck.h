@@ -11,15 +11,15 @@
 inline constexpr int kTopics = 500;
 inline constexpr int kCardsPerTopic = 100;
 
-// The deck the persistence benchmarks write and read: kTopics topics of kCardsPerTopic study
-// cards, each with eight ratings (and, when asked, a last-studied date), finished.
-inline std::shared_ptr<FCDeck> makeBenchDeck(bool withLastStudied = true) {
+// A deck of `studyCards` study cards in topics of kCardsPerTopic, each card
+// with eight ratings (and, when asked, a last-studied date), finished.
+inline std::shared_ptr<FCDeck> makeBenchDeck(int studyCards, bool withLastStudied) {
     auto deck = std::make_shared<FCDeck>();
     FCCardArray topics;
     int n = 0;
-    for (int t = 0; t < kTopics; ++t) {
+    for (int t = 0; n < studyCards; ++t) {
         FCCardArray cards;
-        for (int c = 0; c < kCardsPerTopic; ++c, ++n) {
+        for (int c = 0; c < kCardsPerTopic && n < studyCards; ++c, ++n) {
             auto card = FCStudyCard::studyCardWithTop("Question " + std::to_string(n) + ": what is <b>this</b>?",
                                                       "Answer " + std::to_string(n) + " with a few more words", 0);
             auto stats = std::make_shared<FCStudyStats>();
@@ -34,4 +34,10 @@ inline std::shared_ptr<FCDeck> makeBenchDeck(bool withLastStudied = true) {
     deck->setCards(std::move(topics));
     deck->finishInitialization();
     return deck;
+}
+
+// The deck the persistence benchmarks write and read: kTopics topics of
+// kCardsPerTopic study cards.
+inline std::shared_ptr<FCDeck> makeBenchDeck(bool withLastStudied = true) {
+    return makeBenchDeck(kTopics * kCardsPerTopic, withLastStudied);
 }

@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -44,13 +45,13 @@ public:
 // Topics of study cards; about two thirds of the cards carry up to twelve
 // ratings, the last one within the past 200 days. In a caught-up deck the
 // rated cards were all answered right twice, just now, so none is due.
-std::shared_ptr<FCDeck> makeDeck(bool caughtUp = false) {
+std::shared_ptr<FCDeck> makeDeck(bool caughtUp = false, int studyCards = kTopics * kCardsPerTopic) {
     std::mt19937 rng(42);
     const Date now = Date::now();
     auto deck = std::make_shared<FCDeck>();
-    for (int t = 0; t < kTopics; ++t) {
+    for (int t = 0; t * kCardsPerTopic < studyCards; ++t) {
         auto topic = FCTopicCard::topicCardWithTitle("Topic " + std::to_string(t), 0);
-        for (int c = 0; c < kCardsPerTopic; ++c) {
+        for (int c = 0; c < kCardsPerTopic && t * kCardsPerTopic + c < studyCards; ++c) {
             const std::string n = std::to_string(t * kCardsPerTopic + c);
             auto card = FCStudyCard::studyCardWithTop("<p>Question " + n + "</p>", "<p>Answer " + n + "</p>", 0);
             if (rng() % 3 != 0) {
@@ -101,20 +102,36 @@ void BM_SortByScore(benchmark::State& state) {
 }
 BENCHMARK(BM_SortByScore)->Unit(benchmark::kMillisecond);
 
+// The study cards of a deck of that many, made once per size.
+const FCStudyCardArray& studyCardsOfDeckWith(int count) {
+    static std::map<int, std::pair<std::shared_ptr<FCDeck>, FCStudyCardArray>> decks;
+    auto& entry = decks[count];
+    if (!entry.first) {
+        entry.first = makeDeck(false, count);
+        FCTopicCard::findAllStudyCardsIn(entry.first->cards(), entry.second);
+    }
+    return entry.second;
+}
+
+// Arguments: the number of study cards, ascending (1) or descending (0).
 template <typename Strategy>
 void BM_Group(benchmark::State& state) {
-    const FCStudyCardArray& cards = studyCards();
+    const FCStudyCardArray& cards = studyCardsOfDeckWith(static_cast<int>(state.range(0)));
     Strategy strategy;
     Builder builder;
     for (auto _ : state) {
-        auto groups = strategy.groupStudyCards(cards, state.range(0) != 0, builder);
+        auto groups = strategy.groupStudyCards(cards, state.range(1) != 0, builder);
         benchmark::DoNotOptimize(groups);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(cards.size()));
 }
-BENCHMARK_TEMPLATE(BM_Group, FCSpacedRepetitionGroupingStrategy)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_Group, FCDifficultyGroupingStrategy)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_Group, FCLastStudiedGroupingStrategy)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+void groupingSizes(benchmark::internal::Benchmark* b) {
+    for (int cards : {1000, 10000, 50000, 200000}) b->Args({cards, 1});
+    b->Args({50000, 0});
+}
+BENCHMARK_TEMPLATE(BM_Group, FCSpacedRepetitionGroupingStrategy)->Apply(groupingSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Group, FCDifficultyGroupingStrategy)->Apply(groupingSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_Group, FCLastStudiedGroupingStrategy)->Apply(groupingSizes)->Unit(benchmark::kMillisecond);
 
 // The walk stops at the first due card, so the deck with none due is the
 // whole walk.

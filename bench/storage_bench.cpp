@@ -6,6 +6,13 @@
 // path look-ups in a plain hash map. The floor benchmarks report the ratios
 // ("list_over_floor", "changes_over_floor") of the run at the same N.
 // Each runs at 2,000 and 8,000 items: linear work shows as four times the time.
+//
+// The cloud list at size: one update of the container's metadata query with
+// N results of which 20 changed (notification, conversion of the changed
+// items and of all results with their sort, the change list on the worker
+// queue, delivery on the main thread), against the floor of reading the same
+// names and dates from the metadata items and sorting the names bytewise
+// ("update_over_floor").
 
 #include <benchmark/benchmark.h>
 
@@ -21,7 +28,9 @@
 
 #include "app/storage/DocumentItem.h"
 #include "app/storage/DocumentItemOrderedSet.h"
+#include "app/storage/FlashcardsDocumentQuery.h"
 #include "app/storage/LocalDocumentsController.h"
+#include "platform/cloud/ScriptedMetadataQueryBackend.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Operation.h"
 #include "platform/foundation/RunLoop.h"
@@ -187,9 +196,95 @@ void BM_ChangeListFloor(benchmark::State& state) {
     if (changeSeconds().count(n) && floor > 0) state.counters["changes_over_floor"] = changeSeconds()[n] / floor;
 }
 
+std::map<int, double>& updateSeconds() {
+    static std::map<int, double> seconds;
+    return seconds;
+}
+
+MetadataItemPtr cloudItem(int i, Date date) {
+    auto item = std::make_shared<MetadataItem>();
+    const std::string name = "Deck " + std::to_string(i);
+    item->setValueForAttribute(NSMetadataItemURLKey,
+                               URL::fileURLWithPath("/container/Documents/" + name + ".flashcards"));
+    item->setValueForAttribute(NSMetadataItemFSNameKey, Value(name + ".flashcards"));
+    item->setValueForAttribute(NSMetadataItemDisplayNameKey, Value(name));
+    item->setValueForAttribute(NSMetadataItemFSContentChangeDateKey, Value(date));
+    item->setValueForAttribute(NSMetadataUbiquitousItemDownloadingStatusKey,
+                               Value(NSMetadataUbiquitousItemDownloadingStatusCurrent));
+    item->setValueForAttribute(NSMetadataUbiquitousItemIsUploadedKey, Value(true));
+    return item;
+}
+
+MetadataItemArray cloudResults(int n) {
+    MetadataItemArray results;
+    const Date now = Date::now();
+    for (int i = 0; i < n; ++i) results.push_back(cloudItem(i, now.byAddingTimeInterval(-3600.0 * (i % 9000))));
+    return results;
+}
+
+void BM_CloudUpdate20Changed(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    auto backend = std::make_shared<ScriptedMetadataQueryBackend>();
+    backend->setResults(cloudResults(n));
+    auto query = FlashcardsDocumentQuery::create(MetadataQuery::create(backend));
+    auto delegate = std::make_shared<CountingDelegate>();
+    query->setDelegate(delegate);
+    auto runUntilDelivered = [&](int before) {
+        while (delegate->deliveries == before) {
+            RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantFuture(), std::chrono::milliseconds(1));
+        }
+    };
+    query->start();
+    runUntilDelivered(0);
+    // Two versions of 20 items spread over the list, with new dates each time.
+    std::vector<MetadataItemArray> changes(2);
+    for (int v = 0; v < 2; ++v) {
+        for (int k = 0; k < 20; ++k)
+            changes[v].push_back(cloudItem(k * (n / 20), Date::now().byAddingTimeInterval(-v)));
+    }
+    double total = 0;
+    int round = 0;
+    for (auto _ : state) {
+        const int before = delegate->deliveries;
+        const auto start = SteadyClock::now();
+        backend->postUpdate({}, changes[round++ % 2], {});
+        runUntilDelivered(before);
+        total += std::chrono::duration<double>(SteadyClock::now() - start).count();
+    }
+    if (delegate->count != static_cast<std::size_t>(n)) state.SkipWithError("wrong item count");
+    updateSeconds()[n] = total / static_cast<double>(state.iterations());
+    query->stop();
+}
+
+// The floor of an update: the names and dates read from the same metadata
+// items and the names sorted bytewise.
+void BM_CloudUpdateFloor(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const MetadataItemArray results = cloudResults(n);
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = SteadyClock::now();
+        std::vector<std::string> names;
+        names.reserve(results.size());
+        double dates = 0;
+        for (const auto& item : results) {
+            names.push_back(*item->stringForAttribute(NSMetadataItemDisplayNameKey));
+            dates += item->dateForAttribute(NSMetadataItemFSContentChangeDateKey)->timeIntervalSinceReferenceDate();
+        }
+        std::sort(names.begin(), names.end());
+        benchmark::DoNotOptimize(names.data());
+        benchmark::DoNotOptimize(dates);
+        total += std::chrono::duration<double>(SteadyClock::now() - start).count();
+    }
+    const double floor = total / static_cast<double>(state.iterations());
+    if (updateSeconds().count(n) && floor > 0) state.counters["update_over_floor"] = updateSeconds()[n] / floor;
+}
+
 }  // namespace
 
 BENCHMARK(BM_ListDecks)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ListFloor)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ChangeListAllChanged)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ChangeListFloor)->Arg(2000)->Arg(8000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CloudUpdate20Changed)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CloudUpdateFloor)->Arg(2000)->Arg(8000)->Unit(benchmark::kMillisecond)->UseRealTime();

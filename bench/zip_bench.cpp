@@ -1,21 +1,32 @@
-// Opening and saving a 50,000-card ".flashcards" file, and, in the same run,
-// the least that opening must do: unzip the records file into memory and
-// uncompress its Snappy block. The last benchmark reports how many times that
-// floor the open and the save take ("open_over_floor", "save_over_floor").
+// Opening and saving a ".flashcards" file of 1,000 to 200,000 study cards (with
+// 20 attachments of 50 KB) through the zip-backed persistence, each against
+// the floor of its own direction, measured on the same bytes, interleaved with
+// it in the same loop:
+//
+//   BM_Open   open (read the zip in place, build the deck) vs. the read floor
+//             (unzip the records entry, uncompress the card block):
+//             "open_ms", "floor_read_ms", "open_over_floor"
+//   BM_Save   save of an open, changed document (encode, write the cache
+//             folder, zip it, check the zip) vs. the write floor (compress the
+//             card block, write the records as one stored zip entry):
+//             "save_ms", "floor_write_ms", "save_over_floor"
+//   BM_OpenDeckMemory  what the open deck holds in memory, per card
+//             ("bytes_per_card"), beside the bytes of its records per card
+//             ("record_bytes_per_card", uncompressed).
+//
+// Times are medians of the interleaved runs; the benchmark's own time is the
+// open's (or the save's). "<step>_cpu_over_floor" is the same ratio of the
+// thread's CPU time, which a loaded machine disturbs less.
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <filesystem>
+#include <map>
+#include <memory>
 
-#include "bench/BenchDeck.h"
-#include "Common/BPDocumentSchema.h"
-#include "Common/FCCBinaryDocumentPersistence.h"
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
-#include "Common/ZipFile.h"
-#include "model/FCCard.h"
-#include "model/FCDeck.h"
-#include "model/FCStudyStats.h"
+#include "bench/BenchDeck.h"
+#include "bench/BenchFloors.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/UUID.h"
@@ -26,25 +37,20 @@ namespace fs = std::filesystem;
 
 constexpr int kAttachments = 20;
 
-using SteadyClock = std::chrono::steady_clock;
-double secondsSince(SteadyClock::time_point t) {
-    return std::chrono::duration<double>(SteadyClock::now() - t).count();
-}
-
 struct Fixture {
+    int cards;
     fs::path dir = fs::temp_directory_path() / ("zip_bench." + UUID().UUIDString());
     URL documentURL = URL::fileURLWithPath((dir / "Deck.flashcards").string());
     URL savedURL = URL::fileURLWithPath((dir / "Saved.flashcards").string());
-    std::shared_ptr<FCDeck> deck = makeBenchDeck();
+    std::string floorPath = (dir / "Floor.zip").string();
     std::size_t cardsOffset = 0;  // where the Snappy block starts in the records file
+    Data recordsHead;             // metadata and settings records
+    Data uncompressedCards;       // the card block, uncompressed
     std::uint64_t documentBytes = 0;
-    double openSeconds = 0;
-    double saveSeconds = 0;
 
-    Fixture() {
-        TWLogger::sharedInstance().setMaxLogLevel(0);
+    explicit Fixture(int studyCards) : cards(studyCards) {
         fs::create_directories(dir);
-        AppContainer::setRoot((dir / "container").string());
+        auto deck = makeBenchDeck(studyCards, true);
         FCZipBackedBinaryDocumentPersistence persistence;
         for (int i = 0; i < kAttachments; ++i)
             persistence.addNewAttachmentWithData(Data(50 * 1024, static_cast<std::uint8_t>(i)),
@@ -56,103 +62,104 @@ struct Fixture {
         }
         persistence.closeAndRemoveCachedFile();
         documentBytes = fs::file_size(documentURL.path());
-
-        // The offset of the card block, found once as a reader would.
-        Data records = unzipRecords();
-        FCCBinaryDocumentPersistence schemas;
-        schemas.metadataSchema().parseNextObjectIn(records, cardsOffset);
-        schemas.userSettingsSchema().parseSettingsAsNextObjectIn(records, cardsOffset);
+        Data records = bench::unzipRecords(documentURL.path());
+        cardsOffset = bench::cardBlockOffset(records);
+        recordsHead.assign(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(cardsOffset));
+        uncompressedCards = *BPSnappy::uncompressData(records, cardsOffset);
     }
-    ~Fixture() {
-        AppContainer::setRoot("");
-        fs::remove_all(dir);
-    }
-
-    Data unzipRecords() const {
-        ZipFile zip(documentURL.path(), ZipFileModeUnzip);
-        zip.locateFileInZip("All cards.memdeck");
-        Data records(zip.getCurrentFileInZipInfo().length());
-        auto stream = zip.readCurrentFileInZip();
-        std::size_t read = 0;
-        while (read < records.size()) {
-            std::size_t n = stream->readDataWithBuffer(records.data() + read, records.size() - read);
-            if (n == 0) break;
-            read += n;
-        }
-        stream->finishedReading();
-        zip.close();
-        return records;
-    }
+    ~Fixture() { fs::remove_all(dir); }
 };
 
-Fixture& fixture() {
-    static Fixture f;
-    return f;
+bench::FixturesBySize<Fixture>& environment() {
+    static bench::FixturesBySize<Fixture> fixtures("zip_bench");
+    return fixtures;
 }
 
-void BM_OpenFlashcards(benchmark::State& state) {
-    auto& f = fixture();
-    double total = 0;
+void BM_Open(benchmark::State& state) {
+    auto& f = environment().fixture(static_cast<int>(state.range(0)));
+    bench::Timing open, floor;
     for (auto _ : state) {
-        auto start = SteadyClock::now();
-        FCZipBackedBinaryDocumentPersistence persistence;
-        std::shared_ptr<FCCUserDocumentSettings> settings;
-        auto deck = persistence.readFromURL(f.documentURL, &settings);
-        if (!deck || deck->studyCardsCount() != kTopics * kCardsPerTopic) {
-            state.SkipWithError("open failed");
+        floor.start();
+        if (!bench::readFloor(f.documentURL.path(), f.cardsOffset)) {
+            state.SkipWithError("floor failed");
             break;
         }
-        total += secondsSince(start);
-        benchmark::DoNotOptimize(deck);
+        floor.stop();
+
+        std::shared_ptr<FCDeck> deck;
+        {
+            FCZipBackedBinaryDocumentPersistence persistence;
+            open.start();
+            std::shared_ptr<FCCUserDocumentSettings> settings;
+            deck = persistence.readFromURL(f.documentURL, &settings);
+            state.SetIterationTime(open.stop());
+            if (!deck || deck->studyCardsCount() != f.cards) {
+                state.SkipWithError("open failed");
+                break;
+            }
+        }
+        deck.reset();  // the teardown is not part of the open (manual time)
     }
-    f.openSeconds = total / static_cast<double>(state.iterations());
+    bench::reportAgainstFloor(state, "open", "floor_read", open, floor);
     state.counters["document_bytes"] = static_cast<double>(f.documentBytes);
 }
 
 // A save of an open document that has already been changed once (its cache
-// exists): write the package into the cache, zip it, check the zip.
-void BM_SaveFlashcards(benchmark::State& state) {
-    auto& f = fixture();
+// exists): encode the deck, write the package into the cache, zip it, check
+// the zip.
+void BM_Save(benchmark::State& state) {
+    auto& f = environment().fixture(static_cast<int>(state.range(0)));
     FCZipBackedBinaryDocumentPersistence persistence;
     auto deck = persistence.readFromURL(f.documentURL, nullptr);
     persistence.removeAttachmentWithName(std::string("no such attachment"));  // the first change: unpacks
-    double total = 0;
+    bench::Timing save, floor;
     for (auto _ : state) {
-        auto start = SteadyClock::now();
+        floor.start();
+        if (!bench::writeFloor(f.recordsHead, f.uncompressedCards, f.floorPath)) {
+            state.SkipWithError("floor failed");
+            break;
+        }
+        floor.stop();
+
+        save.start();
         Error error;
         if (!persistence.writeDeck(deck, nullptr, f.savedURL, std::nullopt, f.documentURL, nullptr, &error)) {
             state.SkipWithError(error.description().c_str());
             break;
         }
-        total += secondsSince(start);
+        state.SetIterationTime(save.stop());
     }
     persistence.closeAndRemoveCachedFile();
-    f.saveSeconds = total / static_cast<double>(state.iterations());
+    bench::reportAgainstFloor(state, "save", "floor_write", save, floor);
 }
 
-void BM_UnzipRecordsAndSnappy(benchmark::State& state) {
-    auto& f = fixture();
-    double total = 0;
+void BM_OpenDeckMemory(benchmark::State& state) {
+    auto& f = environment().fixture(static_cast<int>(state.range(0)));
+    double perCard = 0;
     for (auto _ : state) {
-        auto start = SteadyClock::now();
-        Data records = f.unzipRecords();
-        auto cards = BPSnappy::uncompressData(records, f.cardsOffset);
-        if (!cards) {
-            state.SkipWithError("uncompress failed");
-            break;
+        std::size_t before = bench::allocatedBytes();
+        std::shared_ptr<FCDeck> deck;
+        {
+            FCZipBackedBinaryDocumentPersistence persistence;
+            deck = persistence.readFromURL(f.documentURL, nullptr);
+            persistence.closeAndRemoveCachedFile();
         }
-        total += secondsSince(start);
-        benchmark::DoNotOptimize(cards);
+        std::size_t after = bench::allocatedBytes();
+        perCard = static_cast<double>(after - before) / f.cards;
+        benchmark::DoNotOptimize(deck);
+        deck.reset();
     }
-    double floor = total / static_cast<double>(state.iterations());
-    if (f.openSeconds > 0) state.counters["open_over_floor"] = f.openSeconds / floor;
-    if (f.saveSeconds > 0) state.counters["save_over_floor"] = f.saveSeconds / floor;
+    state.counters["bytes_per_card"] = perCard;
+    state.counters["record_bytes_per_card"] =
+        static_cast<double>(f.recordsHead.size() + f.uncompressedCards.size()) / f.cards;
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    for (int cards : {1000, 10000, 50000, 200000}) b->Arg(cards);
 }
 
 }  // namespace
 
-// Registered in this order on purpose: the last relates its time to the
-// open and save measured before it.
-BENCHMARK(BM_OpenFlashcards)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SaveFlashcards)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_UnzipRecordsAndSnappy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Open)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenDeckMemory)->Apply(sizes)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the record readers: as a records file of a deck
 // package (deck, settings and the compressed cards), as an uncompressed card
-// list and as a settings record. Whatever parses must write again and parse
+// list (to the generic reader and the one-pass card reader, which must agree)
+// and as a settings record. Whatever parses must write again and parse
 // back to the same bytes
 // (up to the nesting limit).
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 
 #include "Common/FCCBinaryDocumentPersistence.h"
+#include "Common/FCCCardRecords.h"
 #include "Common/FCCUserDocumentSettings.h"
 #include "model/TWLogger.h"
 
@@ -65,6 +67,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             auto again = schemas.cardsSchema().parseDelimited(*written, &error);
             require(again && again->size() == cards->size());
             require(schemas.cardsSchema().serializeDelimited(*again) == written);
+        }
+    }
+
+    // The one-pass card reader on the same bytes: whatever it reads, the
+    // generic reader reads too, and to the same cards (both written back
+    // give the same bytes, or both cannot be written).
+    {
+        static const FCCCardRecordCodec codec(schemas.cardsSchema());
+        if (auto fast = codec.read(input)) {
+            Error error;
+            auto generic = schemas.cardsSchema().parseDelimited(input, &error);
+            require(generic.has_value());
+            Data fastBytes;
+            const bool fastWritten = codec.write(fast->cards, fastBytes);
+            auto genericBytes = schemas.cardsSchema().serializeDelimited(*generic, &error);
+            require(fastWritten == genericBytes.has_value());
+            require(!fastWritten || fastBytes == *genericBytes);
         }
     }
 

@@ -1,6 +1,8 @@
 #include "model/FCCard.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 #include "model/TWLogger.h"
@@ -10,6 +12,26 @@
 FCCard::FCCard() = default;
 FCCard::~FCCard() = default;
 
+std::mutex& FCCard::propertyLock() const {
+    static std::mutex locks[64];
+    return locks[(reinterpret_cast<std::uintptr_t>(this) / alignof(std::max_align_t)) % 64];
+}
+
+FCCard::Extras& FCCard::extras() {
+    if (!extras_) extras_ = std::make_unique<Extras>();
+    return *extras_;
+}
+
+std::vector<std::string>& FCCard::versionHistory() {
+    std::lock_guard<std::mutex> guard(propertyLock());
+    return extras().versionHistory;
+}
+
+const std::vector<std::string>& FCCard::versionHistory() const {
+    static const std::vector<std::string> kNone;
+    return extras_ ? extras_->versionHistory : kNone;
+}
+
 void FCCard::setPrimaryKey(std::int64_t key) {
     willChangeValueForKey("primaryKey");
     primaryKey_ = key;
@@ -17,22 +39,25 @@ void FCCard::setPrimaryKey(std::int64_t key) {
 }
 
 std::optional<std::string> FCCard::legacyIdentifier() const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return legacyIdentifier_;
+    std::lock_guard<std::mutex> guard(propertyLock());
+    return extras_ ? extras_->legacyIdentifier : std::nullopt;
 }
 
 void FCCard::setLegacyIdentifier(std::optional<std::string> identifier) {
     willChangeValueForKey("legacyIdentifier");
     {
-        std::lock_guard<std::mutex> guard(lock_);
-        legacyIdentifier_ = std::move(identifier);
+        std::lock_guard<std::mutex> guard(propertyLock());
+        if (identifier || extras_) extras().legacyIdentifier = std::move(identifier);
     }
     didChangeValueForKey("legacyIdentifier");
 }
 
 void FCCard::setVersionHistory(std::vector<std::string> history) {
     willChangeValueForKey("versionHistory");
-    versionHistory_ = std::move(history);
+    {
+        std::lock_guard<std::mutex> guard(propertyLock());
+        extras().versionHistory = std::move(history);
+    }
     didChangeValueForKey("versionHistory");
 }
 
@@ -67,10 +92,10 @@ std::optional<std::string> FCCard::versionstamp() const {
 void FCCard::recordVersionIfNeeded() {
     const std::optional<std::string> stamp = versionstamp();
     if (!stamp) return;
-    if (versionHistory_.empty() || versionHistory_.back() != *stamp) versionHistory_.push_back(*stamp);
-    if (versionHistory_.size() > kMaxVersionHistoryCount) {
-        versionHistory_.erase(versionHistory_.begin(),
-                              versionHistory_.end() - static_cast<std::ptrdiff_t>(kMaxVersionHistoryCount));
+    std::vector<std::string>& history = versionHistory();
+    if (history.empty() || history.back() != *stamp) history.push_back(*stamp);
+    if (history.size() > kMaxVersionHistoryCount) {
+        history.erase(history.begin(), history.end() - static_cast<std::ptrdiff_t>(kMaxVersionHistoryCount));
     }
 }
 

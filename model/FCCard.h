@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/FCCardSides.h"
 #include "platform/foundation/KeyValueObserving.h"
 
 class FCCard;
@@ -41,8 +42,8 @@ public:
     void setLegacyIdentifier(std::optional<std::string> identifier);
 
     // Stamps oldest first. Changes through the mutable reference are not announced.
-    std::vector<std::string>& versionHistory() { return versionHistory_; }
-    const std::vector<std::string>& versionHistory() const { return versionHistory_; }
+    std::vector<std::string>& versionHistory();
+    const std::vector<std::string>& versionHistory() const;
     void setVersionHistory(std::vector<std::string> history);
 
     // "c" followed by the key, e.g. "c12".
@@ -77,13 +78,21 @@ public:
 protected:
     virtual std::shared_ptr<FCCard> copyCard() const;
 
-private:
-    std::int64_t primaryKey_ = 0;
-    mutable std::mutex lock_;  // legacyIdentifier_ (and a topic's title)
-    std::optional<std::string> legacyIdentifier_;
-    std::vector<std::string> versionHistory_;
+    // The lock of the legacy identifier (and a topic's title): one of a small
+    // shared set, so that a card does not carry a mutex of its own.
+    std::mutex& propertyLock() const;
 
-    friend class FCTopicCard;
+private:
+    // What the older formats kept; most cards never have any.
+    struct Extras {
+        std::optional<std::string> legacyIdentifier;
+        std::vector<std::string> versionHistory;
+    };
+    // Made under the property lock.
+    Extras& extras();
+
+    std::int64_t primaryKey_ = 0;
+    std::unique_ptr<Extras> extras_;
 };
 
 // A titled group of cards: study cards and further topics.
@@ -141,9 +150,19 @@ class FCStudyCard : public FCCard {
 public:
     // A new card has two empty statistics objects.
     FCStudyCard();
+    // A card as a reader builds it, before anyone can observe it: every value
+    // set directly, nothing announced.
+    FCStudyCard(FCCardSides sides, std::shared_ptr<FCStudyStats> stats, std::shared_ptr<FCStudyStats> reverseStats,
+                std::int64_t primaryKey, std::int64_t sequenceNumber);
     ~FCStudyCard() override;
     static std::shared_ptr<FCStudyCard> studyCardWithTop(std::optional<std::string> top,
                                                          std::optional<std::string> bottom, std::int64_t primaryKey);
+
+    // The stored sides and statistics of this card itself (never those of a
+    // wrapped card), for writers that copy them out without temporaries.
+    const FCCardSides& storedSides() const { return sides_; }
+    const std::shared_ptr<FCStudyStats>& storedStudyStats() const { return studyStats_; }
+    const std::shared_ptr<FCStudyStats>& storedReverseStudyStats() const { return reverseStudyStats_; }
 
     virtual std::optional<std::string> top() const;
     virtual void setTop(std::optional<std::string> top);
@@ -213,8 +232,7 @@ protected:
 private:
     static void recordRating(FCStudyStats* stats, std::int64_t rating, bool sameDayRule);
 
-    std::optional<std::string> top_;
-    std::optional<std::string> bottom_;
+    FCCardSides sides_;
     std::shared_ptr<FCStudyStats> studyStats_;
     std::shared_ptr<FCStudyStats> reverseStudyStats_;
     std::int64_t sequenceNumber_ = 0;

@@ -100,6 +100,16 @@ void FCDeck::countAndNumberCards(bool renumber) {
         if (studyCard.isUnstudied()) ++unstudied;
         if (renumber) studyCard.setSequenceNumber(studyCards);
     });
+    setCountsAndProgress(studyCards, unstudied);
+}
+
+void FCDeck::finishInitializationOfNumberedCards(std::int64_t lastUsedCardPrimaryKey, std::int64_t studyCardsCount,
+                                                 std::int64_t unstudiedStudyCardsCount) {
+    setLastUsedCardPrimaryKey(lastUsedCardPrimaryKey);
+    setCountsAndProgress(studyCardsCount, unstudiedStudyCardsCount);
+}
+
+void FCDeck::setCountsAndProgress(std::int64_t studyCards, std::int64_t unstudied) {
     studyCardsCount_ = studyCards;
     unstudiedStudyCardsCount_ = unstudied;
     studyProgress_ =

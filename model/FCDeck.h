@@ -90,6 +90,11 @@ public:
     // Gives every card a new primary key and every study card its sequence
     // number (1, 2, ... depth first), then counts and computes the progress.
     void finishInitialization();
+    // The same finish for a reader that numbered and counted the cards while
+    // building them, as finishInitialization would have: takes the last key
+    // given out and the two counts, and computes the progress.
+    void finishInitializationOfNumberedCards(std::int64_t lastUsedCardPrimaryKey, std::int64_t studyCardsCount,
+                                             std::int64_t unstudiedStudyCardsCount);
     // Recounts the study cards and the unstudied ones and recomputes progress.
     void updateStudyCardsCountAndDeckProgress();
     // Renumbers the study cards 1, 2, ... depth first.
@@ -127,6 +132,7 @@ private:
     // The numbering walk of finishInitialization (renumber) and of
     // updateStudyCardsCountAndDeckProgress (count only).
     void countAndNumberCards(bool renumber);
+    void setCountsAndProgress(std::int64_t studyCards, std::int64_t unstudied);
 
     mutable std::mutex propertyLock_;  // legacy identifier and title, cover style
     std::optional<std::string> legacyIdentifier_;

@@ -1,5 +1,7 @@
 #include "model/FCDifficultyGroupingStrategy.h"
 
+#include <array>
+
 #include "model/FCStudyStats.h"
 #include "model/TWDateAdditions.h"
 
@@ -14,24 +16,25 @@ constexpr double kMemorizedFrom = 80.0;
 
 FCCardGroupArray FCDifficultyGroupingStrategy::groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                                                FCGroupBuilder& groupBuilder) {
-    FCStudyCardArray difficult, somewhatDifficult, somewhatDifficultForTomorrow, memorized, notStudied;
-    for (const auto& card : sortedStudyCards(cards, ascending)) {
-        const auto stats = forwardStats(*card);
-        if (stats->mostRecentResult() == 0) {
-            notStudied.push_back(card);
-            continue;
-        }
-        const double score = stats->combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions);
-        if (score < kDifficultBelow) {
-            difficult.push_back(card);
-        } else if (score < kMemorizedFrom) {
-            const bool ratedRightToday =
-                stats->lastStudied() && twIsToday(*stats->lastStudied()) && stats->mostRecentResult() == 1;
-            (ratedRightToday ? somewhatDifficultForTomorrow : somewhatDifficult).push_back(card);
-        } else {
-            memorized.push_back(card);
-        }
-    }
+    enum Band { NotStudied, Difficult, SomewhatDifficult, SomewhatDifficultForTomorrow, Memorized };
+    const TWDaysAroundNow days;
+    auto bandOf = [&](const FCStudyStats& stats, bool&) {
+        if (stats.mostRecentResult() == 0) return static_cast<int>(NotStudied);
+        const double score = stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions);
+        if (score < kDifficultBelow) return static_cast<int>(Difficult);
+        if (score >= kMemorizedFrom) return static_cast<int>(Memorized);
+        const std::optional<Date> lastStudied = stats.lastStudied();
+        const bool ratedRightToday = lastStudied && days.isToday(*lastStudied) && stats.mostRecentResult() == 1;
+        return static_cast<int>(ratedRightToday ? SomewhatDifficultForTomorrow : SomewhatDifficult);
+    };
+    std::array<FCStudyCardArray, 5> bands;
+    for (const RankedCard& ranked : rankedStudyCards(cards, ascending, bandOf))
+        bands[static_cast<std::size_t>(ranked.group)].push_back(*ranked.card);
+    const FCStudyCardArray& notStudied = bands[NotStudied];
+    const FCStudyCardArray& difficult = bands[Difficult];
+    const FCStudyCardArray& somewhatDifficult = bands[SomewhatDifficult];
+    const FCStudyCardArray& somewhatDifficultForTomorrow = bands[SomewhatDifficultForTomorrow];
+    const FCStudyCardArray& memorized = bands[Memorized];
 
     auto makeGroup = [&](const char* key, const char* englishText, const char* color, const FCStudyCardArray& members) {
         return groupBuilder.makeGroupWithTitle(commonLocalizedString(key, englishText),

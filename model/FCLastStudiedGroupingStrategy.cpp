@@ -13,6 +13,7 @@ namespace {
 constexpr std::int64_t kTodayBucket = 0;
 constexpr std::int64_t kLastWeekBucket = 1;
 constexpr std::int64_t kOlderBucket = 7;
+constexpr std::size_t kWeekStarts = 7;  // today and the six weeks before
 constexpr std::size_t kBucketCount = 8;
 
 // The score bands weigh this many recent sessions.
@@ -21,33 +22,53 @@ constexpr double kNeedsWorkBelow = 80.0;
 
 // The week bucket of rated statistics: 0 when studied today, else the number of
 // started weeks since the day of study (counted in single precision), at most
-// kOlderBucket.
-std::int64_t weekBucket(const FCStudyStats& stats, Date now) {
-    const std::optional<Date>& lastStudied = stats.lastStudied();
-    // Ratings without a date (older formats) are as old as can be.
-    if (!lastStudied) return kOlderBucket;
-    // No days between means studied today. A date in the future (a clock that
-    // was ahead) counts as this week too.
-    const std::int64_t days = twDaysBetweenDate(*lastStudied, now);
-    if (days <= 0) return kTodayBucket;
-    const float weeks = std::ceil(static_cast<float>(days) / 7.0f);
-    return weeks >= static_cast<float>(kOlderBucket) ? kOlderBucket : static_cast<std::int64_t>(weeks);
-}
+// kOlderBucket. Week k (1 to 6) holds the days 7k - 6 to 7k before today, so a
+// date is in the first bucket k whose start, the day 7k days before today, it
+// is not before; the starts are worked out once per pass.
+class WeekBuckets {
+public:
+    WeekBuckets() {
+        for (std::size_t k = 0; k < kWeekStarts; ++k) starts_[k] = days_.startOfDayFromToday(-7 * static_cast<int>(k));
+    }
+
+    std::int64_t bucket(const FCStudyStats& stats) const {
+        const std::optional<Date> lastStudied = stats.lastStudied();
+        // Ratings without a date (older formats) are as old as can be.
+        if (!lastStudied) return kOlderBucket;
+        // A date in the future (a clock that was ahead) counts as today.
+        for (std::size_t k = 0; k < kWeekStarts; ++k)
+            if (*lastStudied >= starts_[k]) return static_cast<std::int64_t>(k);
+        return kOlderBucket;
+    }
+
+private:
+    TWDaysAroundNow days_;
+    std::array<Date, kWeekStarts> starts_;
+};
 
 }  // namespace
 
 FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                                                 FCGroupBuilder& groupBuilder) {
-    const Date now = Date::now();
+    const WeekBuckets weeks;
+    constexpr int kNotStudied = -1;
+    auto bucketOf = [&](const FCStudyStats& stats, bool& needsWork) {
+        if (stats.mostRecentResult() == 0) return kNotStudied;
+        needsWork =
+            stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions) < kNeedsWorkBelow;
+        return static_cast<int>(weeks.bucket(stats));
+    };
     std::array<FCStudyCardArray, kBucketCount> buckets;
+    std::array<bool, kBucketCount> needsWork{};
     FCStudyCardArray notStudied;
-    for (const auto& card : sortedStudyCards(cards, ascending)) {
-        const auto stats = forwardStats(*card);
-        if (stats->mostRecentResult() == 0) {
-            notStudied.push_back(card);
-        } else {
-            buckets[static_cast<std::size_t>(weekBucket(*stats, now))].push_back(card);
+    for (const RankedCard& ranked : rankedStudyCards(cards, ascending, bucketOf)) {
+        if (ranked.group == kNotStudied) {
+            notStudied.push_back(*ranked.card);
+            continue;
         }
+        const auto bucket = static_cast<std::size_t>(ranked.group);
+        buckets[bucket].push_back(*ranked.card);
+        needsWork[bucket] = needsWork[bucket] || ranked.flag;
     }
 
     FCCardGroupArray groups;
@@ -65,13 +86,9 @@ FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCar
         } else {
             title = stringWithFormat(commonLocalizedString("LastStudiedGroupingWeeksAgoFormat", "Weeks Ago"), number);
         }
-        const bool needsWork = std::any_of(bucketCards.begin(), bucketCards.end(), [](const auto& card) {
-            return forwardStats(*card)->combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(
-                       kRecentSessions) < kNeedsWorkBelow;
-        });
-        groups.push_back(
-            groupBuilder.makeGroupWithTitle(title, localizedCardCount(static_cast<std::int64_t>(bucketCards.size())),
-                                            false, false, needsWork ? kNeedsWorkHexColor : kFineHexColor, bucketCards));
+        groups.push_back(groupBuilder.makeGroupWithTitle(
+            title, localizedCardCount(static_cast<std::int64_t>(bucketCards.size())), false, false,
+            needsWork[bucket] ? kNeedsWorkHexColor : kFineHexColor, bucketCards));
     }
     while (!groups.empty() && groupBuilder.isEmptyGroup(groups.back())) groups.pop_back();
 

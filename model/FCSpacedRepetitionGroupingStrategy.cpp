@@ -4,6 +4,7 @@
 
 #include "model/FCDeck.h"
 #include "model/FCStudyStats.h"
+#include "model/TWDateAdditions.h"
 #include "platform/foundation/Format.h"
 
 namespace {
@@ -16,8 +17,37 @@ constexpr std::size_t kTomorrowBucket = 2;
 constexpr std::size_t kLongTermBucket = 9;
 constexpr std::size_t kBucketCount = 10;
 
-bool isRatedAndDue(const std::shared_ptr<FCStudyStats>& stats, const std::vector<std::int64_t>& intervals) {
-    return stats && stats->mostRecentResult() != 0 && stats->isDueWithBoxIntervals(intervals);
+// Whether statistics are due (isDueWithBoxIntervals) for many statistics in
+// one pass, against one "now". A history of box b is due when its review day,
+// the day of study plus the box's days, is today or earlier: when it was
+// studied before the start of the day that lies the box's days before
+// tomorrow. That day is worked out once per box, so each history costs one
+// comparison.
+class DueDates {
+public:
+    explicit DueDates(const std::vector<std::int64_t>& intervals) : intervals_(intervals) {}
+
+    bool isDue(const FCStudyStats& stats) {
+        const std::int64_t box = stats.leitnerBox();
+        const std::optional<Date> lastStudied = stats.lastStudied();
+        if (box == 0 || !lastStudied) return true;
+        const std::int64_t days = FCStudyStats::daysUntilReviewForBox(box, intervals_);
+        // Intervals far beyond any calendar a deck sees take the exact way.
+        if (days < -kFarDays || days > kFarDays) return stats.isDueWithBoxIntervals(intervals_);
+        std::optional<Date>& studiedBefore = studiedBefore_[static_cast<std::size_t>(box)];
+        if (!studiedBefore) studiedBefore = days_.startOfDayFromToday(static_cast<int>(1 - days));
+        return *lastStudied < *studiedBefore;
+    }
+
+private:
+    static constexpr std::int64_t kFarDays = 100000;
+    const std::vector<std::int64_t>& intervals_;
+    TWDaysAroundNow days_;
+    std::array<std::optional<Date>, 9> studiedBefore_;  // per box, 0 to 8
+};
+
+bool isRatedAndDue(const std::shared_ptr<FCStudyStats>& stats, DueDates& due) {
+    return stats && stats->mostRecentResult() != 0 && due.isDue(*stats);
 }
 
 }  // namespace
@@ -26,18 +56,16 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStu
                                                                      FCGroupBuilder& groupBuilder) {
     const std::vector<std::int64_t> intervals = boxIntervals_.value_or(std::vector<std::int64_t>{});
 
+    DueDates due(intervals);
+    auto bucketOf = [&](const FCStudyStats& stats, bool&) {
+        if (stats.mostRecentResult() == 0) return static_cast<int>(kNewBucket);
+        // Box 0 is always due, so a card that is not due sits in box 1 to 8.
+        return static_cast<int>(due.isDue(stats) ? kDueBucket
+                                                 : kDueBucket + static_cast<std::size_t>(stats.leitnerBox()));
+    };
     std::array<FCStudyCardArray, kBucketCount> buckets;
-    for (const auto& card : sortedStudyCards(cards, ascending)) {
-        const auto stats = forwardStats(*card);
-        std::size_t bucket = kNewBucket;
-        if (stats->mostRecentResult() != 0) {
-            // Box 0 is always due, so a card that is not due sits in box 1 to 8.
-            bucket = stats->isDueWithBoxIntervals(intervals)
-                         ? kDueBucket
-                         : kDueBucket + static_cast<std::size_t>(stats->leitnerBox());
-        }
-        buckets[bucket].push_back(card);
-    }
+    for (const RankedCard& ranked : rankedStudyCards(cards, ascending, bucketOf))
+        buckets[static_cast<std::size_t>(ranked.group)].push_back(*ranked.card);
 
     FCCardGroupArray groups;
     groups.reserve(kBucketCount);
@@ -74,12 +102,12 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStu
 bool FCSpacedRepetitionGroupingStrategy::containsDueCards(
     const FCCardArray& cards, const std::optional<std::vector<std::int64_t>>& boxIntervals) {
     const std::vector<std::int64_t> intervals = boxIntervals.value_or(std::vector<std::int64_t>{});
+    DueDates due(intervals);
     bool found = false;
     FCDeck::traverseAllCards(cards, [&](const std::shared_ptr<FCCard>& card, bool, bool* stop) {
         if (!card->isStudyCard()) return;
         const auto& studyCard = static_cast<const FCStudyCard&>(*card);
-        if (isRatedAndDue(studyCard.studyStats(), intervals) ||
-            isRatedAndDue(studyCard.reverseStudyStats(), intervals)) {
+        if (isRatedAndDue(studyCard.studyStats(), due) || isRatedAndDue(studyCard.reverseStudyStats(), due)) {
             found = true;
             *stop = true;
         }

@@ -31,34 +31,43 @@ std::optional<std::string> plainText(const std::optional<std::string>& html) {
 FCStudyCard::FCStudyCard()
     : studyStats_(std::make_shared<FCStudyStats>()), reverseStudyStats_(std::make_shared<FCStudyStats>()) {}
 
+FCStudyCard::FCStudyCard(FCCardSides sides, std::shared_ptr<FCStudyStats> stats,
+                         std::shared_ptr<FCStudyStats> reverseStats, std::int64_t primaryKey,
+                         std::int64_t sequenceNumber)
+    : sides_(std::move(sides)),
+      studyStats_(std::move(stats)),
+      reverseStudyStats_(std::move(reverseStats)),
+      sequenceNumber_(sequenceNumber) {
+    setPrimaryKey(primaryKey);
+}
+
 FCStudyCard::~FCStudyCard() = default;
 
 std::shared_ptr<FCStudyCard> FCStudyCard::studyCardWithTop(std::optional<std::string> top,
                                                            std::optional<std::string> bottom, std::int64_t primaryKey) {
     auto card = std::make_shared<FCStudyCard>();
-    card->top_ = std::move(top);
-    card->bottom_ = std::move(bottom);
+    card->sides_ = FCCardSides(FCCardSides::view(top), FCCardSides::view(bottom));
     card->setPrimaryKey(primaryKey);
     return card;
 }
 
 std::optional<std::string> FCStudyCard::top() const {
-    return top_;
+    return FCCardSides::toString(sides_.top());
 }
 
 void FCStudyCard::setTop(std::optional<std::string> top) {
     willChangeValueForKey("top");
-    top_ = std::move(top);
+    sides_.setTop(FCCardSides::view(top));
     didChangeValueForKey("top");
 }
 
 std::optional<std::string> FCStudyCard::bottom() const {
-    return bottom_;
+    return FCCardSides::toString(sides_.bottom());
 }
 
 void FCStudyCard::setBottom(std::optional<std::string> bottom) {
     willChangeValueForKey("bottom");
-    bottom_ = std::move(bottom);
+    sides_.setBottom(FCCardSides::view(bottom));
     didChangeValueForKey("bottom");
 }
 
@@ -180,8 +189,9 @@ std::shared_ptr<FCStudyCard> FCStudyCard::copy() const {
     auto card = std::make_shared<FCStudyCard>();
     card->setLegacyIdentifier(legacyIdentifier());
     card->setPrimaryKey(primaryKey());
-    card->top_ = top();
-    card->bottom_ = bottom();
+    const auto top = this->top();
+    const auto bottom = this->bottom();
+    card->sides_ = FCCardSides(FCCardSides::view(top), FCCardSides::view(bottom));
     card->sequenceNumber_ = sequenceNumber();
     const auto forward = studyStats();
     const auto reverse = reverseStudyStats();

@@ -1,7 +1,9 @@
 #include "model/FCStudyStats.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "model/FCCard.h"
@@ -28,9 +30,112 @@ constexpr std::int64_t kMaxLeitnerBox = 8;
 
 FCStudyStats::FCStudyStats() = default;
 
+FCStudyStats::FCStudyStats(const FCStudyStats& other)
+    : KVOObservable(other),
+      isUnsureAboutMostRecentResult_(other.isUnsureAboutMostRecentResult_),
+      hasLastStudied_(other.hasLastStudied_),
+      lastStudied_(other.lastStudied_) {
+    if (other.wide_) {
+        ratings_.wide = new std::vector<std::int64_t>(*other.ratings_.wide);
+        wide_ = true;
+        count_ = other.count_;
+        return;
+    }
+    const std::int8_t* bytes = other.ratingBytes();
+    if (other.count_ > kInlineRatings) {
+        ratings_.bytes = new std::int8_t[std::bit_ceil(other.count_)];
+        std::memcpy(ratings_.bytes, bytes, other.count_);
+    } else {
+        std::memcpy(ratings_.small, bytes, other.count_);
+    }
+    count_ = other.count_;
+}
+
+FCStudyStats::~FCStudyStats() {
+    releaseRatings();
+}
+
+void FCStudyStats::releaseRatings() {
+    if (wide_)
+        delete ratings_.wide;
+    else if (count_ > kInlineRatings)
+        delete[] ratings_.bytes;
+    ratings_ = Ratings{};
+    count_ = 0;
+    wide_ = false;
+}
+
+void FCStudyStats::appendRating(std::int64_t rating) {
+    if (wide_) {
+        ratings_.wide->push_back(rating);
+        count_ = static_cast<std::uint32_t>(ratings_.wide->size());
+        return;
+    }
+    if (rating < std::numeric_limits<std::int8_t>::min() || rating > std::numeric_limits<std::int8_t>::max()) {
+        auto wide = std::make_unique<std::vector<std::int64_t>>(pastResults());
+        wide->push_back(rating);
+        releaseRatings();
+        count_ = static_cast<std::uint32_t>(wide->size());
+        ratings_.wide = wide.release();
+        wide_ = true;
+        return;
+    }
+    const auto value = static_cast<std::int8_t>(rating);
+    if (count_ < kInlineRatings) {
+        ratings_.small[count_++] = value;
+        return;
+    }
+    // A full block (the inline one, or a heap block at a power of two) grows.
+    if (count_ == kInlineRatings || std::has_single_bit(count_)) {
+        auto* grown = new std::int8_t[static_cast<std::size_t>(count_) * 2];
+        std::memcpy(grown, ratingBytes(), count_);
+        if (count_ > kInlineRatings) delete[] ratings_.bytes;
+        ratings_.bytes = grown;
+    }
+    ratings_.bytes[count_++] = value;
+}
+
+void FCStudyStats::assignRatings(const std::int64_t* ratings, std::size_t count) {
+    releaseRatings();
+    bool fitsBytes = true;
+    for (std::size_t i = 0; i < count && fitsBytes; ++i)
+        fitsBytes = ratings[i] >= std::numeric_limits<std::int8_t>::min() &&
+                    ratings[i] <= std::numeric_limits<std::int8_t>::max();
+    if (!fitsBytes) {
+        ratings_.wide = new std::vector<std::int64_t>(ratings, ratings + count);
+        wide_ = true;
+        count_ = static_cast<std::uint32_t>(count);
+        return;
+    }
+    std::int8_t* out = ratings_.small;
+    if (count > kInlineRatings) out = ratings_.bytes = new std::int8_t[std::bit_ceil(count)];
+    for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<std::int8_t>(ratings[i]);
+    count_ = static_cast<std::uint32_t>(count);
+}
+
+// Each byte from its low bits up: 01 right, 10 wrong, 11 unsure; a 00 pair
+// ends the byte.
+void FCStudyStats::assignPackedRatings(const std::uint8_t* packed, std::size_t length) {
+    releaseRatings();
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < length; ++i)
+        for (int pair = 0; pair < 4 && ((packed[i] >> (2 * pair)) & 0x3); ++pair) ++count;
+    std::int8_t* out = ratings_.small;
+    if (count > kInlineRatings) out = ratings_.bytes = new std::int8_t[std::bit_ceil(count)];
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        for (int pair = 0; pair < 4; ++pair) {
+            const int rating = (packed[i] >> (2 * pair)) & 0x3;
+            if (rating == 0) break;
+            out[at++] = static_cast<std::int8_t>(rating);
+        }
+    }
+    count_ = static_cast<std::uint32_t>(count);
+}
+
 std::shared_ptr<FCStudyStats> FCStudyStats::statsWithLegacyPastResults(std::vector<std::int64_t> pastResults) {
     auto stats = std::make_shared<FCStudyStats>();
-    stats->pastResults_ = std::move(pastResults);
+    stats->assignRatings(pastResults.data(), pastResults.size());
     return stats;
 }
 
@@ -41,16 +146,16 @@ std::shared_ptr<FCStudyStats> FCStudyStats::statsWithLegacyBitRatings(const TWMu
     for (char c : bits.serializeToString()) {
         switch (c) {
             case '0':
-                stats->pastResults_.push_back(kWrong);
+                stats->appendRating(kWrong);
                 break;
             case '1':
-                stats->pastResults_.push_back(kRight);
+                stats->appendRating(kRight);
                 break;
             case '2':
-                stats->pastResults_.push_back(kUnsure);
+                stats->appendRating(kUnsure);
                 break;
             default:
-                stats->pastResults_.push_back(0);
+                stats->appendRating(0);
                 break;
         }
     }
@@ -58,9 +163,15 @@ std::shared_ptr<FCStudyStats> FCStudyStats::statsWithLegacyBitRatings(const TWMu
     return stats;
 }
 
+std::vector<std::int64_t> FCStudyStats::pastResults() const {
+    if (wide_) return *ratings_.wide;
+    const std::int8_t* bytes = ratingBytes();
+    return std::vector<std::int64_t>(bytes, bytes + count_);
+}
+
 void FCStudyStats::setPastResults(std::vector<std::int64_t> pastResults) {
     willChangeValueForKey("pastResults");
-    pastResults_ = std::move(pastResults);
+    assignRatings(pastResults.data(), pastResults.size());
     didChangeValueForKey("pastResults");
 }
 
@@ -72,8 +183,17 @@ void FCStudyStats::setUnsureAboutMostRecentResult(bool unsure) {
 
 void FCStudyStats::setLastStudied(std::optional<Date> date) {
     willChangeValueForKey("lastStudied");
-    lastStudied_ = date;
+    hasLastStudied_ = date.has_value();
+    lastStudied_ = date.value_or(Date());
     didChangeValueForKey("lastStudied");
+}
+
+void FCStudyStats::initializeFromStoredForm(const std::uint8_t* packed, std::size_t length,
+                                            std::optional<Date> lastStudied) {
+    assignPackedRatings(packed, length);
+    hasLastStudied_ = lastStudied.has_value();
+    lastStudied_ = lastStudied.value_or(Date());
+    isUnsureAboutMostRecentResult_ = mostRecentResult() == kUnsure;
 }
 
 void FCStudyStats::updateUnsureFlagFromHistory() {
@@ -82,27 +202,32 @@ void FCStudyStats::updateUnsureFlagFromHistory() {
 }
 
 std::int64_t FCStudyStats::numberOfRightRatings() const {
-    return std::count(pastResults_.begin(), pastResults_.end(), kRight);
+    std::int64_t n = 0;
+    for (std::size_t i = 0; i < count_; ++i) n += ratingAt(i) == kRight;
+    return n;
 }
 
 std::int64_t FCStudyStats::numberOfWrongRatings() const {
-    return std::count(pastResults_.begin(), pastResults_.end(), kWrong);
+    std::int64_t n = 0;
+    for (std::size_t i = 0; i < count_; ++i) n += ratingAt(i) == kWrong;
+    return n;
 }
 
 std::int64_t FCStudyStats::mostRecentResult() const {
-    return pastResults_.empty() ? 0 : pastResults_.back();
+    return count_ == 0 ? 0 : ratingAt(count_ - 1);
 }
 
 std::int64_t FCStudyStats::mostRecentRightOrWrongResult() const {
-    for (auto it = pastResults_.rbegin(); it != pastResults_.rend(); ++it) {
-        if (*it == kRight || *it == kWrong) return *it;
+    for (std::size_t i = count_; i-- > 0;) {
+        const std::int64_t rating = ratingAt(i);
+        if (rating == kRight || rating == kWrong) return rating;
     }
     return 0;
 }
 
 void FCStudyStats::addRating(std::int64_t rating) {
     willChangeValueForKey("pastResults");
-    pastResults_.push_back(rating);
+    appendRating(rating);
     if (rating >= kRight && rating <= kUnsure) setUnsureAboutMostRecentResult(rating == kUnsure);
     didChangeValueForKey("pastResults");
 }
@@ -145,26 +270,33 @@ double FCStudyStats::combinedConfidenceAndDifficultyWithNumberOfRecentSessionsTo
     }
 }
 
-// The share of the target rating among the newest sessions, weighted so that
-// the weights rise linearly towards the newest rating and add up to 100. An
-// unsure rating takes part only as the newest one, where it takes back a part
-// of its weight; unsure ratings further back are skipped.
-double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) const {
-    if (pastResults_.empty()) return 0.0;
+namespace {
 
-    const std::int64_t decided = numberOfRightRatings() + numberOfWrongRatings();
-    const bool newestIsUnsure = pastResults_.back() == kUnsure;
+// The weighted score over a history held as bytes or as 64-bit numbers.
+template <typename Rating>
+double weightedScoreOf(const Rating* ratings, std::size_t count, std::int64_t target, std::int64_t sessions) {
+    if (count == 0) return 0.0;
+
+    std::int64_t decided = 0;
+    std::int64_t newestDecided = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ratings[i] == kRight || ratings[i] == kWrong) {
+            ++decided;
+            newestDecided = ratings[i];
+        }
+    }
+    const std::size_t newest = count - 1;
+    const bool newestIsUnsure = ratings[newest] == kUnsure;
     const std::int64_t n = std::min(decided + (newestIsUnsure ? 1 : 0), sessions);
     if (n <= 0) return 0.0;
-    if (n == 1) return mostRecentRightOrWrongResult() == target ? 100.0 : 0.0;
+    if (n == 1) return newestDecided == target ? 100.0 : 0.0;
 
-    const std::size_t newest = pastResults_.size() - 1;
-    auto counts = [&](std::size_t i) { return pastResults_[i] != kUnsure || i == newest; };
+    auto counts = [&](std::size_t i) { return ratings[i] != kUnsure || i == newest; };
 
     // Walk back to the start of the window: `sessions` counted positions.
     std::size_t start = 0;
     std::int64_t counted = 0;
-    for (std::size_t i = pastResults_.size(); i-- > 0;) {
+    for (std::size_t i = count; i-- > 0;) {
         if (!counts(i)) continue;
         if (++counted == sessions) {
             start = i;
@@ -182,9 +314,9 @@ double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) c
     for (std::size_t i = start; i <= newest; ++i) {
         if (!counts(i)) continue;
         const double weight = first + static_cast<double>(k) * step;
-        if (pastResults_[i] == target) {
+        if (ratings[i] == target) {
             score += weight;
-        } else if (pastResults_[i] == kUnsure) {
+        } else if (ratings[i] == kUnsure) {
             score -= kUnsurePenalty * weight;
         }
         totalWeight += weight;
@@ -196,11 +328,20 @@ double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) c
     return score;
 }
 
+}  // namespace
+
+// The share of the target rating among the newest sessions, weighted so that
+// the weights rise linearly towards the newest rating and add up to 100. An
+// unsure rating takes part only as the newest one, where it takes back a part
+// of its weight; unsure ratings further back are skipped.
+double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) const {
+    if (wide_) return weightedScoreOf(ratings_.wide->data(), count_, target, sessions);
+    return weightedScoreOf(ratingBytes(), count_, target, sessions);
+}
+
 std::int64_t FCStudyStats::leitnerBox() const {
     std::int64_t box = 0;
-    for (auto it = pastResults_.rbegin(); it != pastResults_.rend() && *it == kRight && box < kMaxLeitnerBox; ++it) {
-        ++box;
-    }
+    for (std::size_t i = count_; i-- > 0 && ratingAt(i) == kRight && box < kMaxLeitnerBox;) ++box;
     return box;
 }
 
@@ -213,10 +354,10 @@ std::int64_t FCStudyStats::daysUntilReviewForBox(std::int64_t box, const std::ve
 
 std::optional<Date> FCStudyStats::reviewDateWithBoxIntervals(const std::vector<std::int64_t>& boxIntervals) const {
     const std::int64_t box = leitnerBox();
-    if (box == 0 || !lastStudied_) return std::nullopt;
+    if (box == 0 || !hasLastStudied_) return std::nullopt;
     const std::int64_t days = std::clamp<std::int64_t>(
         daysUntilReviewForBox(box, boxIntervals), std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    return twDateOffsetByMonths(*lastStudied_, 0, static_cast<int>(days));
+    return twDateOffsetByMonths(lastStudied_, 0, static_cast<int>(days));
 }
 
 bool FCStudyStats::isDueWithBoxIntervals(const std::vector<std::int64_t>& boxIntervals) const {
@@ -226,16 +367,17 @@ bool FCStudyStats::isDueWithBoxIntervals(const std::vector<std::int64_t>& boxInt
 }
 
 bool FCStudyStats::hasSameRatingsAs(const FCStudyStats& other) const {
-    return pastResults_ == other.pastResults_;
+    if (count_ != other.count_) return false;
+    for (std::size_t i = 0; i < count_; ++i)
+        if (ratingAt(i) != other.ratingAt(i)) return false;
+    return true;
 }
 
 std::shared_ptr<FCStudyStats> FCStudyStats::statsByImportingDifferentRatingsFrom(const FCStudyStats& other) const {
     auto merged = copy();
-    const auto& theirs = other.pastResults_;
-    for (std::size_t i = 0; i < theirs.size(); ++i) {
-        if (i >= pastResults_.size() || pastResults_[i] != theirs[i]) {
-            merged->pastResults_.insert(merged->pastResults_.end(), theirs.begin() + static_cast<std::ptrdiff_t>(i),
-                                        theirs.end());
+    for (std::size_t i = 0; i < other.count_; ++i) {
+        if (i >= count_ || ratingAt(i) != other.ratingAt(i)) {
+            for (std::size_t j = i; j < other.count_; ++j) merged->appendRating(other.ratingAt(j));
             break;
         }
     }
@@ -243,41 +385,58 @@ std::shared_ptr<FCStudyStats> FCStudyStats::statsByImportingDifferentRatingsFrom
 }
 
 std::shared_ptr<FCStudyStats> FCStudyStats::copy() const {
-    auto stats = std::make_shared<FCStudyStats>();
-    stats->pastResults_ = pastResults_;
-    stats->isUnsureAboutMostRecentResult_ = isUnsureAboutMostRecentResult_;
-    stats->lastStudied_ = lastStudied_;
-    return stats;
+    return std::make_shared<FCStudyStats>(*this);
+}
+
+std::size_t FCStudyStats::pastResultsBinaryDataLength() const {
+    std::size_t packable = 0;
+    for (std::size_t i = 0; i < count_; ++i) {
+        const std::int64_t rating = ratingAt(i);
+        packable += rating >= kRight && rating <= kUnsure;
+    }
+    return (packable + 3) / 4;
+}
+
+std::size_t FCStudyStats::writePastResultsBinaryData(std::uint8_t* out) const {
+    std::size_t written = 0;
+    std::uint8_t byte = 0;
+    int pairs = 0;
+    auto pack = [&](std::int64_t rating) {
+        if (rating < kRight || rating > kUnsure) return;
+        byte |= static_cast<std::uint8_t>(rating << (2 * pairs));
+        if (++pairs == 4) {
+            out[written++] = byte;
+            byte = 0;
+            pairs = 0;
+        }
+    };
+    if (wide_) {
+        for (std::int64_t rating : *ratings_.wide) pack(rating);
+    } else {
+        const std::int8_t* bytes = ratingBytes();
+        for (std::size_t i = 0; i < count_; ++i) pack(bytes[i]);
+    }
+    if (pairs > 0) out[written++] = byte;
+    return written;
+}
+
+void FCStudyStats::appendPastResultsBinaryData(Data& out) const {
+    const std::size_t at = out.size();
+    out.resize(at + pastResultsBinaryDataLength());
+    out.resize(at + writePastResultsBinaryData(out.data() + at));
 }
 
 Data FCStudyStats::pastResultsBinaryData() const {
     Data data;
-    std::uint8_t byte = 0;
-    int pairs = 0;
-    for (std::int64_t rating : pastResults_) {
-        if (rating < kRight || rating > kUnsure) continue;
-        byte |= static_cast<std::uint8_t>(rating << (2 * pairs));
-        if (++pairs == 4) {
-            data.push_back(byte);
-            byte = 0;
-            pairs = 0;
-        }
-    }
-    if (pairs > 0) data.push_back(byte);
+    data.reserve(pastResultsBinaryDataLength());
+    appendPastResultsBinaryData(data);
     return data;
 }
 
 void FCStudyStats::setPastResultsBinaryData(const Data& data) {
-    std::vector<std::int64_t> ratings;
-    ratings.reserve(data.size() * 4);
-    for (std::uint8_t byte : data) {
-        for (int pair = 0; pair < 4; ++pair) {
-            const int rating = (byte >> (2 * pair)) & 0x3;
-            if (rating == 0) break;
-            ratings.push_back(rating);
-        }
-    }
-    setPastResults(std::move(ratings));
+    willChangeValueForKey("pastResults");
+    assignPackedRatings(data.data(), data.size());
+    didChangeValueForKey("pastResults");
 }
 
 std::vector<std::string> FCStudyStats::keyPathsForValuesAffectingValueForKey(const std::string& key) const {
@@ -330,18 +489,31 @@ int FCStatsSortDescriptor::compareObject(const FCStudyCard& first, const FCStudy
 
 void FCStatsSortDescriptor::sortStudyCards(std::vector<std::shared_ptr<FCStudyCard>>& cards) const {
     // Each score is worked out once, not in every comparison.
-    struct Keyed {
-        double score;
-        std::int64_t count;
-        std::shared_ptr<FCStudyCard> card;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(cards.size());
-    for (auto& card : cards) keyed.push_back({forwardScore(*card), forwardRatingCount(*card), std::move(card)});
-    std::stable_sort(keyed.begin(), keyed.end(), [this](const Keyed& a, const Keyed& b) {
-        return compareScores(a.score, a.count, b.score, b.count) < 0;
+    std::vector<Key> keys;
+    keys.reserve(cards.size());
+    for (const auto& card : cards)
+        keys.push_back(keyOf(forwardScore(*card), forwardRatingCount(*card), static_cast<std::uint32_t>(keys.size())));
+    sortKeys(keys);
+    std::vector<std::shared_ptr<FCStudyCard>> sorted;
+    sorted.reserve(cards.size());
+    for (const Key& key : keys) sorted.push_back(std::move(cards[key.position]));
+    cards = std::move(sorted);
+}
+
+FCStatsSortDescriptor::Key FCStatsSortDescriptor::keyOf(double score, std::int64_t ratingCount,
+                                                        std::uint32_t position) const {
+    // As compareScores: unrated last in both directions; equal scores equal,
+    // unless they are the score of only unsure ratings, then the counts decide.
+    if (score == 0.0) return {std::numeric_limits<double>::infinity(), 0, position};
+    const bool onlyUnsure = std::fabs(score - kOnlyUnsureScore) <= std::numeric_limits<float>::epsilon();
+    const std::int64_t secondary = onlyUnsure ? ratingCount : 0;
+    return ascending_ ? Key{score, secondary, position} : Key{-score, -secondary, position};
+}
+
+void FCStatsSortDescriptor::sortKeys(std::vector<Key>& keys) const {
+    std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        return a.primary < b.primary || (a.primary == b.primary && a.secondary < b.secondary);
     });
-    for (std::size_t i = 0; i < keyed.size(); ++i) cards[i] = std::move(keyed[i].card);
 }
 
 // --- FCStudyStatsResultsToTextTransformer ---

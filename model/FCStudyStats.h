@@ -26,6 +26,10 @@ public:
     static constexpr std::int64_t kDefaultNumberOfRecentSessionsToWeight = 8;
 
     FCStudyStats();
+    // A copy of the history, flag and date, without observers.
+    FCStudyStats(const FCStudyStats& other);
+    FCStudyStats& operator=(const FCStudyStats&) = delete;
+    ~FCStudyStats() override;
 
     // A history taken over as it is (older formats kept plain rating arrays).
     static std::shared_ptr<FCStudyStats> statsWithLegacyPastResults(std::vector<std::int64_t> pastResults);
@@ -34,11 +38,14 @@ public:
     static std::shared_ptr<FCStudyStats> statsWithLegacyBitRatings(const TWMutableBitVector& bits);
 
     // --- Stored state ---
-    const std::vector<std::int64_t>& pastResults() const { return pastResults_; }
+    // The history is kept compact (one byte a rating); this gives it as numbers.
+    std::vector<std::int64_t> pastResults() const;
     void setPastResults(std::vector<std::int64_t> pastResults);
     bool isUnsureAboutMostRecentResult() const { return isUnsureAboutMostRecentResult_; }
     void setUnsureAboutMostRecentResult(bool unsure);
-    const std::optional<Date>& lastStudied() const { return lastStudied_; }
+    std::optional<Date> lastStudied() const {
+        return hasLastStudied_ ? std::optional<Date>(lastStudied_) : std::nullopt;
+    }
     void setLastStudied(std::optional<Date> date);
 
     // Sets the unsure flag from the history: YES exactly when the newest rating
@@ -48,8 +55,8 @@ public:
 
     // --- Queries ---
     // The caller keeps the index below numberOfRatings().
-    std::int64_t ratingAtIndex(std::size_t index) const { return pastResults_[index]; }
-    std::int64_t numberOfRatings() const { return static_cast<std::int64_t>(pastResults_.size()); }
+    std::int64_t ratingAtIndex(std::size_t index) const { return ratingAt(index); }
+    std::int64_t numberOfRatings() const { return static_cast<std::int64_t>(count_); }
     std::int64_t numberOfRightRatings() const;
     std::int64_t numberOfWrongRatings() const;
     // The newest rating, 0 for an empty history.
@@ -101,9 +108,19 @@ public:
     // Ratings 1 to 3 packed two bits each, four to a byte, the oldest in the low
     // bits; other ratings are left out. The flag and the date are stored apart.
     Data pastResultsBinaryData() const;
+    // Appends the same bytes to the buffer; writes them at `out` (room for
+    // pastResultsBinaryDataLength() bytes) and gives their count; their count alone.
+    void appendPastResultsBinaryData(Data& out) const;
+    std::size_t writePastResultsBinaryData(std::uint8_t* out) const;
+    std::size_t pastResultsBinaryDataLength() const;
     // Replaces the history with the ratings of the data (a 00 pair ends its
     // byte). Leaves the flag and the date alone.
     void setPastResultsBinaryData(const Data& data);
+
+    // For readers filling an object that nobody can observe yet: the history
+    // from its compact form, the date, and the unsure flag from the history,
+    // set directly (nothing is announced).
+    void initializeFromStoredForm(const std::uint8_t* packed, std::size_t length, std::optional<Date> lastStudied);
 
     // --- Observation ---
     std::vector<std::string> keyPathsForValuesAffectingValueForKey(const std::string& key) const override;
@@ -111,9 +128,33 @@ public:
 private:
     double weightedScore(std::int64_t target, std::int64_t n) const;
 
-    std::vector<std::int64_t> pastResults_;
+    // --- The compact history ---
+    // Ratings are bytes: up to kInlineRatings in the object itself, more in a
+    // heap block whose capacity is the count rounded up to a power of two. A
+    // history holding a number outside -128..127 (only older formats could
+    // store one) keeps 64-bit numbers instead.
+    static constexpr std::uint32_t kInlineRatings = 8;
+    std::int64_t ratingAt(std::size_t index) const {
+        if (wide_) return (*ratings_.wide)[index];
+        return count_ <= kInlineRatings ? ratings_.small[index] : ratings_.bytes[index];
+    }
+    const std::int8_t* ratingBytes() const { return count_ <= kInlineRatings ? ratings_.small : ratings_.bytes; }
+    void appendRating(std::int64_t rating);
+    void assignRatings(const std::int64_t* ratings, std::size_t count);
+    void assignPackedRatings(const std::uint8_t* packed, std::size_t length);
+    void releaseRatings();
+
+    union Ratings {
+        std::int8_t small[kInlineRatings];
+        std::int8_t* bytes;
+        std::vector<std::int64_t>* wide;
+    };
+    Ratings ratings_{};
+    std::uint32_t count_ = 0;
+    bool wide_ = false;
     bool isUnsureAboutMostRecentResult_ = false;
-    std::optional<Date> lastStudied_;
+    bool hasLastStudied_ = false;
+    Date lastStudied_;
 };
 
 // Orders study cards by the combined score of their forward statistics;
@@ -130,6 +171,22 @@ public:
     int compareObject(const FCStudyCard& first, const FCStudyCard& second) const;
     // Sorts in place, keeping the order of cards that compare equal.
     void sortStudyCards(std::vector<std::shared_ptr<FCStudyCard>>& cards) const;
+    // The same order for cards whose scores are worked out beforehand: each
+    // key holds a card's score, its forward rating count and its position.
+    // The order of compareObject folded into two numbers compared in turn:
+    // the score (negated when descending, infinite when unrated) and, for
+    // scores of only unsure ratings, the rating count (negated likewise).
+    struct Key {
+        double primary;
+        std::int64_t secondary;
+        std::uint32_t position;
+    };
+    Key keyOf(const FCStudyStats& forwardStats, std::uint32_t position) const {
+        return keyOf(forwardStats.combinedConfidenceAndDifficulty(), forwardStats.numberOfRatings(), position);
+    }
+    Key keyOf(double score, std::int64_t ratingCount, std::uint32_t position) const;
+    // Sorts the keys, keeping the order of keys that compare equal.
+    void sortKeys(std::vector<Key>& keys) const;
 
     FCStatsSortDescriptor copy() const { return *this; }
     FCStatsSortDescriptor reversedSortDescriptor() const { return FCStatsSortDescriptor(key_, !ascending_); }

@@ -12,14 +12,14 @@ std::shared_ptr<FCTopicCard> FCTopicCard::topicCardWithTitle(std::optional<std::
 }
 
 std::optional<std::string> FCTopicCard::title() const {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(propertyLock());
     return title_;
 }
 
 void FCTopicCard::setTitle(std::optional<std::string> title) {
     willChangeValueForKey("title");
     {
-        std::lock_guard<std::mutex> guard(lock_);
+        std::lock_guard<std::mutex> guard(propertyLock());
         title_ = std::move(title);
     }
     didChangeValueForKey("title");

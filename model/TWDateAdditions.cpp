@@ -32,3 +32,14 @@ bool twIsToday(Date date) { return twIsOnSameDayAs(date, Date::now()); }
 bool twWasYesterday(Date date) { return twIsOnSameDayAs(date, twDateOffsetByMonths(Date::now(), 0, -1)); }
 
 std::int64_t twDaysBetweenDate(Date first, Date second) { return dayNumber(second) - dayNumber(first); }
+
+TWDaysAroundNow::TWDaysAroundNow()
+    : now_(Date::now()),
+      startOfToday_(Calendar::startOfDay(now_)),
+      startOfTomorrow_(Calendar::startOfDay(Calendar::byAdding(now_, 0, 1))) {}
+
+Date TWDaysAroundNow::startOfDayFromToday(int days) const {
+    if (days == 0) return startOfToday_;
+    if (days == 1) return startOfTomorrow_;
+    return Calendar::startOfDay(Calendar::byAdding(startOfToday_, 0, days));
+}

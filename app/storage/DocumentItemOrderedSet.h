@@ -6,6 +6,7 @@
 // change lists and hooks stay linear in the size of the list.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,11 @@ public:
     // The items in order; an item whose path came earlier is dropped (the
     // first one stays). Null items are skipped.
     explicit DocumentItemOrderedSet(const Items& items);
+
+    // Sorts the items stably in ascending order of their keys under the
+    // platform's localized standard comparison (the file browser's order),
+    // collating each key once.
+    static void sortStablyByLocalizedKey(Items& items, const std::function<std::string(const DocumentItem&)>& key);
 
     // Appends the item unless its path is present; true when it was added.
     bool add(std::shared_ptr<DocumentItem> item);

@@ -6,7 +6,9 @@
 // renaming and copying decks. The library owns one controller at a time and
 // is its delegate.
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,8 +45,10 @@ public:
     virtual bool isDocumentNameAvailable(const std::string& name, const URL& parentDirectoryURL) = 0;
     // The first free URL of "N.E", "N 2.E", "N 3.E", ... in the location's
     // documents folder. Nothing is reserved: two calls before either file is
-    // written give the same URL.
-    virtual URL uniqueDocumentURL(const std::string& baseName, const std::string& pathExtension) = 0;
+    // written give the same URL. Nullopt when the location has no documents
+    // folder (a cloud container that went away): callers treat that as a
+    // failed create or copy.
+    virtual std::optional<URL> uniqueDocumentURL(const std::string& baseName, const std::string& pathExtension) = 0;
 
     // What this app did to a document. Each returns at once; the effect on
     // the list arrives later through the delegate.
@@ -53,3 +57,8 @@ public:
     virtual void documentWasDeleted(const URL& url) = 0;
     virtual void documentWasMoved(const URL& from, const URL& to) = 0;
 };
+
+// The naming rule of both locations: the first of folder/"N.E", "N 2.E",
+// "N 3.E", ... (one blank before the number, no upper bound) that is not taken.
+URL firstFreeDocumentURL(const URL& folder, const std::string& baseName, const std::string& pathExtension,
+                         const std::function<bool(const URL&)>& isTaken);

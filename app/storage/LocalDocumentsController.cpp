@@ -1,15 +1,11 @@
 #include "app/storage/LocalDocumentsController.h"
 
-#include <algorithm>
-#include <numeric>
-
 #include "Common/FIFlashcardsDocument.h"
 #include "Common/FILegacyDeckDocument.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/DirectoryListing.h"
 #include "platform/foundation/FileManager.h"
-#include "platform/foundation/LocalizedCompare.h"
 #include "platform/foundation/Operation.h"
 
 namespace {
@@ -132,15 +128,11 @@ bool LocalDocumentsController::isDocumentNameAvailable(const std::string& name, 
     return !FileManager::defaultManager().fileExistsAtPath(parentDirectoryURL.URLByAppendingPathComponent(name).path());
 }
 
-URL LocalDocumentsController::uniqueDocumentURL(const std::string& baseName, const std::string& pathExtension) {
-    const FileManager& fileManager = FileManager::defaultManager();
-    URL candidate =
-        documentsDirectory_.URLByAppendingPathComponent(baseName).URLByAppendingPathExtension(pathExtension);
-    for (unsigned long long n = 2; fileManager.fileExistsAtPath(candidate.path()); ++n) {
-        candidate =
-            documentsDirectory_.URLByAppendingPathComponent(baseName + " " + std::to_string(n) + "." + pathExtension);
-    }
-    return candidate;
+std::optional<URL> LocalDocumentsController::uniqueDocumentURL(const std::string& baseName,
+                                                               const std::string& pathExtension) {
+    return firstFreeDocumentURL(documentsDirectory_, baseName, pathExtension, [](const URL& candidate) {
+        return FileManager::defaultManager().fileExistsAtPath(candidate.path());
+    });
 }
 
 DocumentItemOrderedSet::Items LocalDocumentsController::loadSortedDocumentItemsFromDisk() const {
@@ -165,15 +157,6 @@ DocumentItemOrderedSet::Items LocalDocumentsController::loadSortedDocumentItemsF
 }
 
 void LocalDocumentsController::sortByDisplayName(DocumentItemOrderedSet::Items& items) {
-    // One collation key per item, not one collation per comparison.
-    std::vector<std::string> keys;
-    keys.reserve(items.size());
-    for (const auto& item : items) keys.push_back(localizedStandardSortKey(item->displayName()));
-    std::vector<std::size_t> order(items.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
-    DocumentItemOrderedSet::Items sorted;
-    sorted.reserve(items.size());
-    for (std::size_t i : order) sorted.push_back(std::move(items[i]));
-    items = std::move(sorted);
+    DocumentItemOrderedSet::sortStablyByLocalizedKey(items,
+                                                     [](const DocumentItem& item) { return item.displayName(); });
 }

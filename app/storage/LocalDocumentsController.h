@@ -50,7 +50,8 @@ public:
     void disableUpdates() override {}
 
     bool isDocumentNameAvailable(const std::string& name, const URL& parentDirectoryURL) override;
-    URL uniqueDocumentURL(const std::string& baseName, const std::string& pathExtension) override;
+    // Always a URL: the local folder is always there.
+    std::optional<URL> uniqueDocumentURL(const std::string& baseName, const std::string& pathExtension) override;
 
     void documentDidChange(const URL& url) override;
     void documentWasAdded(const URL& url) override;

@@ -208,7 +208,14 @@ void Document::closeWithCompletionHandler(Completion completionHandler) {
             callCompletionOnMain(std::move(completionHandler), success);
         });
     };
-    if (hasUnsavedChanges() && !(documentState() & DocumentStateClosed)) {
+    bool mustSave = hasUnsavedChanges() && !(documentState() & DocumentStateClosed);
+    {
+        // A save still waiting was asked for before the close: the close
+        // joins it, and so comes after it.
+        std::lock_guard lock(mutex_);
+        if (!waitingSaves_.empty()) mustSave = true;
+    }
+    if (mustSave) {
         saveToURL(fileURL(), DocumentSaveOperation::ForOverwriting,
                   [finish = std::move(finish)](bool success) mutable { finish(success); });
     } else {
@@ -217,25 +224,65 @@ void Document::closeWithCompletionHandler(Completion completionHandler) {
 }
 
 void Document::saveToURL(const URL& url, DocumentSaveOperation saveOperation, Completion completionHandler) {
+    {
+        std::lock_guard lock(mutex_);
+        if (saveRunning_) {
+            if (!waitingSaves_.empty() && waitingSaves_.back().url == url &&
+                waitingSaves_.back().saveOperation == saveOperation) {
+                waitingSaves_.back().completionHandlers.push_back(std::move(completionHandler));
+            } else {
+                waitingSaves_.push_back({url, saveOperation, {}});
+                waitingSaves_.back().completionHandlers.push_back(std::move(completionHandler));
+            }
+            return;
+        }
+        saveRunning_ = true;
+    }
+    std::vector<Completion> handlers;
+    handlers.push_back(std::move(completionHandler));
+    startSave(url, saveOperation, std::move(handlers));
+}
+
+void Document::startSave(const URL& url, DocumentSaveOperation saveOperation,
+                         std::vector<Completion> completionHandlers) {
     std::int64_t generation;
     {
         std::lock_guard lock(mutex_);
         generation = changeGeneration_;
     }
+    auto self = shared_from_this();
+    Completion finished = [self, handlers = std::move(completionHandlers)](bool success) {
+        for (const auto& handler : handlers)
+            if (handler) handler(success);
+        self->saveDidFinish();
+    };
     Error error;
     std::any contents = contentsForType(std::nullopt, &error);
-    auto self = shared_from_this();
     if (error) {
-        fileAccessQueue_->async([self, error, completionHandler = std::move(completionHandler)]() mutable {
+        fileAccessQueue_->async([self, error, finished = std::move(finished)]() mutable {
             self->handleError(error, true);
-            callCompletionOnMain(std::move(completionHandler), false);
+            callCompletionOnMain(std::move(finished), false);
         });
         return;
     }
     fileAccessQueue_->async([self, contents = std::move(contents), url, saveOperation, generation,
-                             completionHandler = std::move(completionHandler)]() mutable {
-        self->performSave(std::move(contents), url, saveOperation, generation, std::move(completionHandler));
+                             finished = std::move(finished)]() mutable {
+        self->performSave(std::move(contents), url, saveOperation, generation, std::move(finished));
     });
+}
+
+void Document::saveDidFinish() {
+    WaitingSave next;
+    {
+        std::lock_guard lock(mutex_);
+        if (waitingSaves_.empty()) {
+            saveRunning_ = false;
+            return;
+        }
+        next = std::move(waitingSaves_.front());
+        waitingSaves_.pop_front();
+    }
+    startSave(next.url, next.saveOperation, std::move(next.completionHandlers));
 }
 
 void Document::performSave(std::any contents, const URL& url, DocumentSaveOperation saveOperation,

@@ -16,11 +16,13 @@
 #include <any>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Error.h"
@@ -87,6 +89,12 @@ public:
     virtual void closeWithCompletionHandler(Completion completionHandler);
     // Takes the contents on the calling thread, writes them on the
     // file-access queue, and completes on the main queue.
+    //
+    // One save runs at a time. A save asked for while one runs waits, and
+    // takes its contents only when it starts, so that it writes the latest
+    // state; further requests for the same URL and operation join the waiting
+    // save (its completion calls them all), so at most one save waits however
+    // often an autosave comes due during a slow save.
     virtual void saveToURL(const URL& url, DocumentSaveOperation saveOperation, Completion completionHandler);
     // Reads the file at the URL again, dropping unsaved changes.
     virtual void revertToContentsOfURL(const URL& url, Completion completionHandler);
@@ -146,6 +154,15 @@ protected:
     std::shared_ptr<DispatchQueue> fileAccessQueue() const { return fileAccessQueue_; }
 
 private:
+    struct WaitingSave {
+        URL url;
+        DocumentSaveOperation saveOperation;
+        std::vector<Completion> completionHandlers;
+    };
+    void startSave(const URL& url, DocumentSaveOperation saveOperation, std::vector<Completion> completionHandlers);
+    // On the main queue, after a save's completion handlers: starts the
+    // waiting save, if any.
+    void saveDidFinish();
     void performSave(std::any contents, const URL& url, DocumentSaveOperation saveOperation, std::int64_t changeToken,
                      Completion completionHandler);
     void performRead(const URL& url, bool isRevert, Completion completionHandler);
@@ -165,4 +182,6 @@ private:
     std::int64_t savedGeneration_ = 0;
     std::shared_ptr<Timer> autosaveTimer_;
     std::optional<Error> lastHandledError_;
+    bool saveRunning_ = false;
+    std::deque<WaitingSave> waitingSaves_;
 };

@@ -28,7 +28,10 @@ struct Table {
     std::mutex mutex;
     std::atomic<bool> alive{true};
     std::uint64_t nextId = 1;
-    std::map<std::string, std::map<std::uint64_t, std::shared_ptr<Entry>>> entries;
+    std::map<std::string, std::map<std::uint64_t, std::shared_ptr<Entry>>, std::less<>> entries;
+    // Entries in the map, readable without the lock: announcing a change of
+    // an object whose observers all went away takes no lock.
+    std::atomic<std::size_t> entryCount{0};
     std::vector<Registration> registrations;
 
     std::uint64_t add(const std::string& key, Signal signal) {
@@ -37,6 +40,7 @@ struct Table {
         std::lock_guard lock(mutex);
         std::uint64_t id = nextId++;
         entries[key].emplace(id, std::move(entry));
+        entryCount.fetch_add(1, std::memory_order_relaxed);
         return id;
     }
 
@@ -50,12 +54,14 @@ struct Table {
         removed = std::move(it->second);
         removed->active = false;
         keyIt->second.erase(it);
+        entryCount.fetch_sub(1, std::memory_order_relaxed);
         if (keyIt->second.empty()) entries.erase(keyIt);
     }
 
     // In registration order.
-    std::vector<std::shared_ptr<Entry>> entriesFor(const std::string& key) {
+    std::vector<std::shared_ptr<Entry>> entriesFor(std::string_view key) {
         std::vector<std::shared_ptr<Entry>> out;
+        if (entryCount.load(std::memory_order_relaxed) == 0) return out;
         std::lock_guard lock(mutex);
         auto keyIt = entries.find(key);
         if (keyIt == entries.end()) return out;
@@ -96,7 +102,7 @@ private:
 
 PathObservation::PathObservation(KVOObservable& object, std::vector<std::string> keys, std::shared_ptr<Signal> signal,
                                  int depth)
-    : table_(object.table_), key_(keys.front()) {
+    : table_(object.ensureTable()), key_(keys.front()) {
     if (depth > kMaxDepth) {
         std::fprintf(stderr, "KVO: dependent key paths of \"%s\" nest too deep (a cycle?); not followed\n",
                      key_.c_str());
@@ -211,22 +217,34 @@ void KVOObservation::invalidate() {
     path_.reset();
 }
 
-KVOObservable::KVOObservable() : table_(std::make_shared<Table>()) {}
-KVOObservable::KVOObservable(const KVOObservable&) : table_(std::make_shared<Table>()) {}
+KVOObservable::KVOObservable() = default;
+KVOObservable::KVOObservable(const KVOObservable&) {}
 KVOObservable& KVOObservable::operator=(const KVOObservable&) {
     return *this;
 }
 
 KVOObservable::~KVOObservable() {
-    table_->alive = false;
+    std::unique_ptr<std::shared_ptr<Table>> holder(table_.load(std::memory_order_acquire));
+    if (!holder) return;
+    const std::shared_ptr<Table>& table = *holder;
+    table->alive = false;
     std::vector<Table::Registration> registrations;
     decltype(Table::entries) entries;
     {
-        std::lock_guard lock(table_->mutex);
-        registrations = std::move(table_->registrations);
-        entries = std::move(table_->entries);
+        std::lock_guard lock(table->mutex);
+        registrations = std::move(table->registrations);
+        entries = std::move(table->entries);
     }
     // Destroyed here, outside the lock: they unregister from this and other tables.
+}
+
+const std::shared_ptr<Table>& KVOObservable::ensureTable() {
+    std::shared_ptr<Table>* existing = table_.load(std::memory_order_acquire);
+    if (existing) return *existing;
+    auto* made = new std::shared_ptr<Table>(std::make_shared<Table>());
+    if (table_.compare_exchange_strong(existing, made, std::memory_order_acq_rel)) return *made;
+    delete made;  // another thread made it first
+    return *existing;
 }
 
 void KVOObservable::addObserver(KVOObserver* observer, const std::string& keyPath, unsigned options, void* context) {
@@ -235,11 +253,12 @@ void KVOObservable::addObserver(KVOObserver* observer, const std::string& keyPat
     auto deliver = [observer, keyPath, context](KVOObservable& object, const KVOChange& change) {
         observer->observeValueForKeyPath(keyPath, object, change, context);
     };
-    auto signal = kvo_detail::makeRootSignal(table_, this, keyPath, options, deliver);
+    const auto& table = ensureTable();
+    auto signal = kvo_detail::makeRootSignal(table, this, keyPath, options, deliver);
     auto path = std::make_unique<PathObservation>(*this, std::move(keys), signal, 0);
     {
-        std::lock_guard lock(table_->mutex);
-        table_->registrations.push_back({observer, keyPath, context, std::move(path)});
+        std::lock_guard lock(table->mutex);
+        table->registrations.push_back({observer, keyPath, context, std::move(path)});
     }
     if (options & KVOOptionInitial) {
         KVOChange change;
@@ -249,9 +268,11 @@ void KVOObservable::addObserver(KVOObserver* observer, const std::string& keyPat
 }
 
 void KVOObservable::removeObserver(KVOObserver* observer, const std::string& keyPath, void* context) {
+    std::shared_ptr<Table>* table = table_.load(std::memory_order_acquire);
+    if (!table) return;
     std::unique_ptr<PathObservation> removed;
-    std::lock_guard lock(table_->mutex);
-    auto& regs = table_->registrations;
+    std::lock_guard lock((*table)->mutex);
+    auto& regs = (*table)->registrations;
     for (auto it = regs.rbegin(); it != regs.rend(); ++it) {
         if (it->observer == observer && it->keyPath == keyPath && it->context == context) {
             removed = std::move(it->path);
@@ -263,9 +284,11 @@ void KVOObservable::removeObserver(KVOObserver* observer, const std::string& key
 }
 
 void KVOObservable::removeObserver(KVOObserver* observer, const std::string& keyPath) {
+    std::shared_ptr<Table>* table = table_.load(std::memory_order_acquire);
+    if (!table) return;
     std::unique_ptr<PathObservation> removed;
-    std::lock_guard lock(table_->mutex);
-    auto& regs = table_->registrations;
+    std::lock_guard lock((*table)->mutex);
+    auto& regs = (*table)->registrations;
     for (auto it = regs.rbegin(); it != regs.rend(); ++it) {
         if (it->observer == observer && it->keyPath == keyPath) {
             removed = std::move(it->path);
@@ -278,7 +301,7 @@ void KVOObservable::removeObserver(KVOObserver* observer, const std::string& key
 std::unique_ptr<KVOObservation> KVOObservable::observe(const std::string& keyPath, unsigned options, Handler handler) {
     auto keys = kvoSplitKeyPath(keyPath);
     if (!handler || keys.empty()) return nullptr;
-    auto signal = kvo_detail::makeRootSignal(table_, this, keyPath, options, handler);
+    auto signal = kvo_detail::makeRootSignal(ensureTable(), this, keyPath, options, handler);
     std::unique_ptr<KVOObservation> token(
         new KVOObservation(std::make_unique<PathObservation>(*this, std::move(keys), signal, 0)));
     if (options & KVOOptionInitial) {
@@ -289,14 +312,17 @@ std::unique_ptr<KVOObservation> KVOObservable::observe(const std::string& keyPat
     return token;
 }
 
-void KVOObservable::willChangeValueForKey(const std::string& key) {
-    for (auto& entry : table_->entriesFor(key))
+void KVOObservable::willChangeValueForKey(std::string_view key) {
+    std::shared_ptr<Table>* table = table_.load(std::memory_order_acquire);
+    if (!table) return;
+    for (auto& entry : (*table)->entriesFor(key))
         if (entry->active) entry->signal(true);
 }
 
-void KVOObservable::didChangeValueForKey(const std::string& key) {
-    for (auto& entry : table_->entriesFor(key))
-        if (entry->active) entry->signal(false);
+void KVOObservable::didChangeValueForKey(std::string_view key) {
+    if (std::shared_ptr<Table>* table = table_.load(std::memory_order_acquire))
+        for (auto& entry : (*table)->entriesFor(key))
+            if (entry->active) entry->signal(false);
     keyValueDidChange(key);
 }
 
@@ -309,7 +335,7 @@ std::shared_ptr<KVOObservable> KVOObservable::observableForKey(const std::string
 std::optional<Value> KVOObservable::valueForKey(const std::string&) const {
     return std::nullopt;
 }
-void KVOObservable::keyValueDidChange(const std::string&) {}
+void KVOObservable::keyValueDidChange(std::string_view) {}
 
 std::optional<Value> KVOObservable::valueForKeyPath(const std::string& keyPath) const {
     auto keys = kvoSplitKeyPath(keyPath);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/foundation/Value.h"
@@ -27,6 +29,9 @@
 //   only need to know that something changed.
 //
 // Registrations are thread-safe; notifications go out without locks held.
+// An object nobody observes carries no observer table: the table is made when
+// the first observer registers, and until then announcing a change costs one
+// atomic load (no allocation, no lock).
 // Observers registered with addObserver are held unretained, as the platform
 // does: remove them before they go away. Block observations (observe) end when
 // their token is destroyed and may outlive the object.
@@ -93,8 +98,8 @@ public:
     [[nodiscard]] std::unique_ptr<KVOObservation> observe(const std::string& keyPath, unsigned options,
                                                           Handler handler);
 
-    void willChangeValueForKey(const std::string& key);
-    void didChangeValueForKey(const std::string& key);
+    void willChangeValueForKey(std::string_view key);
+    void didChangeValueForKey(std::string_view key);
 
     // Class-level declarations, answered per key.
     virtual std::vector<std::string> keyPathsForValuesAffectingValueForKey(const std::string& key) const;
@@ -105,11 +110,14 @@ public:
 
 protected:
     // Called after every observer has been told of a did-change of the key.
-    virtual void keyValueDidChange(const std::string& key);
+    virtual void keyValueDidChange(std::string_view key);
 
 private:
     friend class kvo_detail::PathObservation;
-    std::shared_ptr<kvo_detail::Table> table_;
+    // The observer table, made on first registration (see ensureTable).
+    const std::shared_ptr<kvo_detail::Table>& ensureTable();
+    // Held through a pointer so that "no table yet" is one atomic word.
+    std::atomic<std::shared_ptr<kvo_detail::Table>*> table_{nullptr};
 };
 
 // Splits a key path into its keys, dropping leading "self" components.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,16 +66,31 @@ private:
 
 class Notification {
 public:
-    explicit Notification(std::string name, AnyObject object = {}, Value userInfo = {})
-        : name_(std::move(name)), object_(std::move(object)), userInfo_(std::move(userInfo)) {}
+    // User-info entries that are objects, not values (the metadata query's
+    // arrays of metadata items, say), by key.
+    using ObjectUserInfo = std::map<std::string, AnyObject>;
+
+    explicit Notification(std::string name, AnyObject object = {}, Value userInfo = {},
+                          ObjectUserInfo objectUserInfo = {})
+        : name_(std::move(name)),
+          object_(std::move(object)),
+          userInfo_(std::move(userInfo)),
+          objectUserInfo_(std::move(objectUserInfo)) {}
     const std::string& name() const { return name_; }
     const AnyObject& object() const { return object_; }
     const Value& userInfo() const { return userInfo_; }  // null when there is none
+    const ObjectUserInfo& objectUserInfo() const { return objectUserInfo_; }
+    // The object entry of the key, or nil.
+    AnyObject objectUserInfoForKey(const std::string& key) const {
+        auto it = objectUserInfo_.find(key);
+        return it == objectUserInfo_.end() ? AnyObject() : it->second;
+    }
 
 private:
     std::string name_;
     AnyObject object_;
     Value userInfo_;
+    ObjectUserInfo objectUserInfo_;
 };
 
 // The token of a block observer: the observation ends when the token is

@@ -98,7 +98,7 @@ void Operation::markFinished() {
     didChangeValueForKey(kIsFinished);
 }
 
-void Operation::keyValueDidChange(const std::string& key) {
+void Operation::keyValueDidChange(std::string_view key) {
     if (key == kIsReady) {
         std::shared_ptr<OperationQueue> queue;
         {

@@ -82,7 +82,7 @@ protected:
     // will-change of "isExecuting" (when executing) and "isFinished", the
     // change, then the did-changes in the same order.
     void markFinished();
-    void keyValueDidChange(const std::string& key) override;
+    void keyValueDidChange(std::string_view key) override;
 
 private:
     friend class OperationQueue;

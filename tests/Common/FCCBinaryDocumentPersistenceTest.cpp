@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "Common/BPDataAdditions.h"
+#include "Common/CardTreeTestSupport.h"
 #include "Common/FCCBinaryDocumentPersistence.h"
 #include "Common/FCPersistenceError.h"
 #include "model/FCCard.h"
@@ -28,19 +29,8 @@ std::shared_ptr<FCStudyStats> stats(std::vector<std::int64_t> ratings, std::opti
     return s;
 }
 
-std::shared_ptr<FCStudyCard> card(std::optional<std::string> top, std::optional<std::string> bottom,
-                                  std::shared_ptr<FCStudyStats> forward, std::shared_ptr<FCStudyStats> reverse) {
-    auto c = FCStudyCard::studyCardWithTop(std::move(top), std::move(bottom), 0);
-    c->setStudyStats(std::move(forward));
-    c->setReverseStudyStats(std::move(reverse));
-    return c;
-}
-
-std::shared_ptr<FCTopicCard> topic(std::optional<std::string> title, FCCardArray cards) {
-    auto t = FCTopicCard::topicCardWithTitle(std::move(title), 0);
-    t->setCards(std::move(cards));
-    return t;
-}
+using card_tree_test::card;
+using card_tree_test::topic;
 
 std::string describeStats(const std::shared_ptr<FCStudyStats>& s) {
     if (!s) return "none";

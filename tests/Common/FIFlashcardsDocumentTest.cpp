@@ -307,6 +307,36 @@ TEST_F(FIFlashcardsDocumentTest, ThumbnailIsDrawnOncePerCoverChange) {
     ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
 }
 
+// The thumbnail comes from the save's own snapshot: a cover changed on the
+// main thread after the save started (while the file queue was busy) is not
+// drawn by that save, and the deck written is the one of the snapshot.
+TEST_F(FIFlashcardsDocumentTest, SaveDrawsTheThumbnailFromItsSnapshot) {
+    createDocument();
+    auto document = open();
+    document->deck()->coverStyle()->setStartHexColor("#ff0000");
+    document->deck()->coverStyle()->setEndHexColor("#ff0000");
+    document->didChangeCoverStyle();
+
+    DispatchSemaphore gate(0);
+    document->performAsynchronousFileAccessUsingBlock([gate]() mutable { gate.wait(); });
+    std::optional<bool> saved;
+    document->autosaveWithCompletionHandler([&](bool ok) { saved = ok; });  // snapshot taken now
+    document->deck()->coverStyle()->setStartHexColor("#0000ff");
+    document->deck()->coverStyle()->setEndHexColor("#0000ff");
+    firstCard(*document)->setTop("changed after the snapshot");
+    document->didChangeCardContents();
+    gate.signal();
+    ASSERT_TRUE(runMainLoopUntil([&] { return saved.has_value(); }));
+    EXPECT_TRUE(*saved);
+
+    auto thumbnail = Image::imageWithData(*Document::thumbnailDataForFileAtURL(url));
+    ASSERT_TRUE(thumbnail);
+    EXPECT_GT(thumbnail->colorAtPixel(2, 1).red(), 0.95);
+    EXPECT_LT(thumbnail->colorAtPixel(2, 1).blue(), 0.05);
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));  // saves the rest
+    EXPECT_EQ(firstCard(*open())->top(), "changed after the snapshot");
+}
+
 TEST_F(FIFlashcardsDocumentTest, CustomCoverImageIsReadDuringTheSaveWithoutDeadlock) {
     createDocument();
     auto document = open();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "model/FCLastStudiedGroupingStrategy.h"
 #include "model/FCSpacedRepetitionGroupingStrategy.h"
 #include "model/FCStudyStats.h"
+#include "model/TWDateAdditions.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Error.h"
@@ -420,6 +422,51 @@ TEST_F(FCGroupingStrategyTest, LastStudiedTitlesCountsColoursAndTrailingEmptyGro
             EXPECT_EQ(c.rows[i].color, groups[i]->color) << i;
             EXPECT_FALSE(groups[i]->isSpecial);
             EXPECT_FALSE(groups[i]->wantsScheduleNextButton);
+        }
+    }
+}
+
+// The per-pass day boundaries place every card where the per-card calendar
+// rules do: studied at every fifth hour of the ten weeks before "now", with
+// "now" on either side of both daylight-saving changes, in every box, with
+// the built-in intervals and with own ones (none, negative, zero).
+TEST_F(FCGroupingStrategyTest, DayBoundariesReadOncePlaceCardsAsTheCalendarRulesDo) {
+    const Date nows[] = {
+        Calendar::dateFromComponents(2024, 3, 31, 1, 30), Calendar::dateFromComponents(2024, 3, 31, 23, 59),
+        Calendar::dateFromComponents(2024, 4, 1, 0, 0), Calendar::dateFromComponents(2024, 10, 27, 2, 30),
+        Calendar::dateFromComponents(2024, 11, 3, 0, 1)};
+    const Intervals intervalSets[] = {std::nullopt, std::vector<std::int64_t>{0, -3, 5, 1, 40, 2, 9}};
+    for (Date now : nows) {
+        clock_->set(now);
+        FCStudyCardArray cards;
+        std::vector<std::size_t> boxes;
+        for (int hours = -30; hours < 70 * 24; hours += 5) {
+            const std::size_t box = cards.size() % 9;
+            History history(box, 1);
+            history.insert(history.begin(), 2);
+            cards.push_back(card(std::to_string(cards.size()), history, now.byAddingTimeInterval(-3600.0 * hours)));
+        }
+        for (const Intervals& intervals : intervalSets) {
+            FCSpacedRepetitionGroupingStrategy strategy;
+            strategy.configureWithBoxIntervals(intervals);
+            RecordingBuilder builder;
+            const auto groups = strategy.groupStudyCards(cards, true, builder);
+            for (const auto& c : cards) {
+                const auto stats = c->studyStats();
+                const bool due = stats->isDueWithBoxIntervals(intervals.value_or(std::vector<std::int64_t>{}));
+                const int expected = due ? 1 : 1 + static_cast<int>(stats->leitnerBox());
+                EXPECT_EQ(indexOfGroupWith(groups, *c->top()), expected)
+                    << now.description() << " studied " << stats->lastStudied()->description();
+            }
+        }
+        FCLastStudiedGroupingStrategy lastStudied;
+        RecordingBuilder builder;
+        const auto groups = lastStudied.groupStudyCards(cards, true, builder);
+        for (const auto& c : cards) {
+            const std::int64_t days = twDaysBetweenDate(*c->studyStats()->lastStudied(), now);
+            const int weeks = days <= 0 ? 0 : std::min(7, static_cast<int>(std::ceil(static_cast<float>(days) / 7.0f)));
+            EXPECT_EQ(indexOfGroupWith(groups, *c->top()), 1 + weeks)
+                << now.description() << " studied " << c->studyStats()->lastStudied()->description();
         }
     }
 }

@@ -141,6 +141,41 @@ TEST(FCStudyStats, CopiesAreIndependent) {
     EXPECT_FALSE(copy->hasSameRatingsAs(*stats));
 }
 
+// Histories are kept one byte a rating, in the object up to eight and in a
+// growing block beyond; a rating no byte holds switches the history to 64-bit
+// numbers. Every way in gives back exactly what went in, copies included.
+TEST(FCStudyStats, CompactHistoriesKeepEveryRatingOfEveryLength) {
+    for (std::size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 33, 300}) {
+        History history;
+        for (std::size_t i = 0; i < length; ++i) history.push_back(static_cast<std::int64_t>(i % 4));
+        FCStudyStats added;
+        for (auto r : history) added.addRating(r);
+        auto taken = FCStudyStats::statsWithLegacyPastResults(history);
+        EXPECT_EQ(added.pastResults(), history) << length;
+        EXPECT_EQ(taken->pastResults(), history) << length;
+        EXPECT_TRUE(added.hasSameRatingsAs(*taken->copy())) << length;
+
+        FCStudyStats packed;
+        packed.setPastResultsBinaryData(added.pastResultsBinaryData());
+        History packable;
+        for (auto r : history)
+            if (r != 0) packable.push_back(r);
+        EXPECT_EQ(packed.pastResults(), packable) << length;
+        EXPECT_EQ(added.pastResultsBinaryData().size(), added.pastResultsBinaryDataLength()) << length;
+
+        added.addRating(1000);
+        added.addRating(-7);
+        auto wide = added.copy();
+        history.push_back(1000);
+        history.push_back(-7);
+        EXPECT_EQ(wide->pastResults(), history) << length;
+        EXPECT_EQ(wide->mostRecentResult(), -7) << length;
+        EXPECT_EQ(wide->pastResultsBinaryData(),
+                  FCStudyStats::statsWithLegacyPastResults(packable)->pastResultsBinaryData())
+            << length;
+    }
+}
+
 TEST(FCStudyStats, LegacyBitRatingsBecomeRatings) {
     struct Case {
         const char* bits;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/foundation/KeyValueObserving.h"
@@ -198,6 +200,29 @@ TEST(KeyValueObserving, CopiesStartWithoutObservers) {
     EXPECT_EQ(calls, 0);
     leaf.setValue(5);
     EXPECT_EQ(calls, 1);
+}
+
+// The observer table is made by the first registration: observers that
+// register at once from several threads on an object nobody observed all get
+// it, and all hear the next change; after the last leaves, changes reach none.
+TEST(KeyValueObserving, FirstRegistrationsFromSeveralThreadsShareOneTable) {
+    for (int round = 0; round < 20; ++round) {
+        Leaf leaf;
+        leaf.setValue(1);  // announced to nobody
+        std::atomic<int> calls{0};
+        std::vector<std::unique_ptr<KVOObservation>> tokens(4);
+        std::vector<std::thread> threads;
+        for (auto& token : tokens)
+            threads.emplace_back([&] {
+                token = leaf.observe("value", KVOOptionNone, [&](KVOObservable&, const KVOChange&) { ++calls; });
+            });
+        for (auto& thread : threads) thread.join();
+        leaf.setValue(2);
+        EXPECT_EQ(calls.load(), 4);
+        tokens.clear();
+        leaf.setValue(3);
+        EXPECT_EQ(calls.load(), 4);
+    }
 }
 
 TEST(KeyValueObserving, KeyPathsSplitAndDropALeadingSelf) {

@@ -136,7 +136,7 @@ TEST_F(LocalDocumentsControllerTest, UniqueDocumentURLsAndNameChecks) {
         for (const char* name : c.present) {
             ASSERT_TRUE(FileManager::defaultManager().createFileAtPath(folder.file(name), dataFromString("x")));
         }
-        const URL url = local->uniqueDocumentURL("Deck", "flashcards");
+        const URL url = local->uniqueDocumentURL("Deck", "flashcards").value();
         EXPECT_EQ(folder.file(c.expected), url.path());
         EXPECT_TRUE(local->isDocumentNameAvailable(c.expected, URL::fileURLWithPath(folder.str(), true)));
         for (const char* name : c.present) {
@@ -146,7 +146,7 @@ TEST_F(LocalDocumentsControllerTest, UniqueDocumentURLsAndNameChecks) {
     // A name with a blank and non-ASCII letters is one path component.
     touch("Vokabeln Fran\u00e7ais.flashcards");
     EXPECT_EQ(docs.file("Vokabeln Fran\u00e7ais 2.flashcards"),
-              controller->uniqueDocumentURL("Vokabeln Fran\u00e7ais", "flashcards").path());
+              controller->uniqueDocumentURL("Vokabeln Fran\u00e7ais", "flashcards").value().path());
 }
 
 TEST_F(LocalDocumentsControllerTest, DelegateGetsTheListAgainOnlyOnceOneExists) {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileManager.h"
 #include "support/MainLoop.h"
 #include "support/TestEnvironment.h"
@@ -33,6 +35,7 @@ public:
     std::string text;
     bool failWrites = false;
     std::function<void()> duringWrite;
+    std::function<void()> beforeSnapshot;
 
     bool loadFromContents(const std::any& contents, const std::optional<std::string>&, Error* error) override {
         Error::clear(error);
@@ -42,6 +45,7 @@ public:
     }
     std::any contentsForType(const std::optional<std::string>&, Error* error) override {
         Error::clear(error);
+        if (beforeSnapshot) beforeSnapshot();
         return std::any(Data(text.begin(), text.end()));
     }
     bool writeContents(const std::any& contents, const URL& url, DocumentSaveOperation op,
@@ -140,6 +144,47 @@ TEST_F(DocumentTest, ChangeMadeWhileSavingStaysUnsaved) {
     EXPECT_TRUE(document->hasUnsavedChanges());
     advance(Document::autosaveDelay());
     ASSERT_TRUE(runMainLoopUntil([&] { return !document->hasUnsavedChanges(); }));
+}
+
+// A save slower than the autosave delay: the autosaves that come due while it
+// runs wait as one save, which takes its contents only when it starts (the
+// latest text) and answers every request; a close joins it.
+TEST_F(DocumentTest, SlowSavesNeverPileUp) {
+    writeText(path, "one");
+    auto document = openDocument();
+    int snapshots = 0;
+    int writes = 0;
+    std::atomic<bool> writing{false};
+    DispatchSemaphore gate(0);
+    document->duringWrite = [&] {
+        ++writes;
+        if (writes > 1) return;
+        writing = true;
+        gate.wait();
+    };
+    document->beforeSnapshot = [&] { ++snapshots; };
+
+    document->text = "two";
+    document->updateChangeCount(DocumentChangeKind::Done);
+    advance(Document::autosaveDelay());
+    ASSERT_TRUE(runMainLoopUntil([&] { return writing.load(); }));
+
+    int completions = 0;
+    for (int i = 3; i <= 12; ++i) {
+        document->text = std::to_string(i);
+        document->updateChangeCount(DocumentChangeKind::Done);
+        advance(Document::autosaveDelay());
+        if (i % 4 == 0) document->autosaveWithCompletionHandler([&](bool ok) { completions += ok; });
+    }
+    EXPECT_EQ(snapshots, 1);  // the waiting save has taken nothing yet
+    gate.signal();
+    EXPECT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+    EXPECT_EQ(completions, 3);
+    EXPECT_EQ(snapshots, 2);
+    EXPECT_EQ(writes, 2);
+    EXPECT_EQ(readText(path), "12");
+    EXPECT_FALSE(document->hasUnsavedChanges());
+    EXPECT_TRUE(document->documentState() & DocumentStateClosed);
 }
 
 TEST_F(DocumentTest, ChangedElsewhereRevertsOnlyWithoutUnsavedChanges) {

@@ -1,0 +1,67 @@
+#pragma once
+
+// The card records of a ".flashcards" package read and written in one pass,
+// without boxing values: the records file holds tens of thousands of study
+// cards, and the generic record reader and writer (BPDocumentSchema) spend
+// most of an open or a save moving each value through the property registry.
+//
+// The codec handles the plain form every deck is written in: study cards
+// (sides and both statistics), topics (title and cards) and statistics (date
+// and packed ratings), of exactly these classes, nested within the record
+// layer's depth limit. Anything else — another class, an all-nil record, a
+// record cut short, a tag out of place, bytes that are not UTF-8, an overlong
+// varint — is declined, and the caller runs the generic reader or writer,
+// which decides with its own errors. So both paths give the same deck for
+// every stream, and the same bytes for every deck.
+//
+// The tags and types come from the cards schema (the schema as data stays the
+// reference): a schema that does not map the card properties as expected
+// turns the codec off, and every call declines.
+//
+// Reading checks every length and count against the bytes left before
+// allocating, and reserves for an array no more than the bytes left can hold.
+
+#include <cstdint>
+#include <optional>
+
+#include "Common/BPDataAdditions.h"
+#include "model/FCCard.h"
+#include "platform/foundation/Data.h"
+
+class BPDocumentSchema;
+
+class FCCCardRecordCodec {
+public:
+    explicit FCCCardRecordCodec(const BPDocumentSchema& cardsSchema);
+
+    bool isEnabled() const { return enabled_; }
+
+    // The top-level cards of a delimited stream, with the primary keys and
+    // sequence numbers finishInitialization would give them (1, 2, ... depth
+    // first, a topic before its children) and the counts it would take;
+    // unsure flags set from the histories.
+    struct ReadCards {
+        FCCardArray cards;
+        std::int64_t lastPrimaryKey = 0;
+        std::int64_t studyCardsCount = 0;
+        std::int64_t unstudiedStudyCardsCount = 0;
+    };
+    // nullopt: the stream is not of the plain form.
+    std::optional<ReadCards> read(BPBytes records) const;
+
+    // Appends the records of the cards, back to back, exactly as the generic
+    // writer would. False, with `out` as it was, when a card is not of the
+    // plain form.
+    bool write(const FCCardArray& cards, Data& out) const;
+
+    // The tags of the card properties, as the schema maps them.
+    struct Tags {
+        std::uint8_t top, bottom, studyStats, reverseStudyStats;
+        std::uint8_t title, cards;
+        std::uint8_t lastStudied, pastResults;
+    };
+
+private:
+    Tags tags_{};
+    bool enabled_ = false;
+};

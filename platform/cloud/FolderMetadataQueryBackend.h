@@ -1,0 +1,50 @@
+#pragma once
+
+// The metadata-query backend of the running program: the container folder
+// (UbiquityContainer) is scanned when the query starts and watched with
+// inotify through a file-descriptor source on the starting thread's run loop.
+// After each burst of file events the folder is scanned again and compared
+// with the last scan by path: new paths are added, gone ones removed, and an
+// item whose date, size or download state differs is changed.
+//
+// What is reported: every entry of the container that is not hidden, one
+// item per file or package (a folder with an extension counts as a package
+// and is not entered; other folders are), and for each placeholder of a
+// promised item (PromisedItems) the item it stands for, not downloaded.
+// NSMetadataQueryUbiquitousDataScope covers the container outside its
+// "Documents" folder, NSMetadataQueryUbiquitousDocumentsScope that folder;
+// no scope at all means both. There are no external documents here.
+//
+// Each item carries: URL, file name, display name (the name without its
+// extension), content change date, downloading status (current, or not
+// downloaded for a placeholder), uploaded (always: there is no upload),
+// uploading (never), downloading (a pending download), external (never).
+//
+// Without a container (signed out) the gathering finishes with no results
+// and nothing is watched. A folder that cannot be read is left out.
+
+#include <memory>
+#include <optional>
+
+#include "platform/cloud/MetadataQuery.h"
+#include "platform/foundation/URL.h"
+
+class FolderMetadataQueryBackend : public MetadataQueryBackend {
+public:
+    // Over the container folder at the URL, or over the default container
+    // (looked up when the query starts).
+    explicit FolderMetadataQueryBackend(std::optional<URL> containerURL = std::nullopt);
+    ~FolderMetadataQueryBackend() override;
+
+    void start(const std::vector<std::string>& searchScopes, std::shared_ptr<MetadataQueryReporter> reporter) override;
+    void stop() override;
+
+    // The item of one entry of the container (for a placeholder, pass the
+    // item's own path and downloaded = false).
+    static MetadataItemPtr metadataItemForPath(const std::string& path, bool isDirectory, bool downloaded);
+
+private:
+    struct State;
+    const std::optional<URL> containerURL_;
+    std::shared_ptr<State> state_;
+};

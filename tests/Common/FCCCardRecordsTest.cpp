@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include "Common/BPDocumentSchema.h"
+#include "Common/CardTreeTestSupport.h"
+#include "Common/FCCBinaryDocumentPersistence.h"
+#include "Common/FCCCardRecords.h"
+#include "Common/FCCModelEntityClasses.h"
+#include "model/FCCard.h"
+#include "model/FCDeck.h"
+#include "model/FCReversedStudyCard.h"
+#include "model/FCStudyStats.h"
+#include "model/TWLogger.h"
+#include "platform/foundation/FileWrapper.h"
+
+// The one-pass card codec against the generic record reader and writer: the
+// same bytes for every deck it writes, the same deck for every stream it
+// reads, and a decline (the generic path then decides) for everything else.
+namespace {
+
+std::shared_ptr<FCStudyStats> stats(std::vector<std::int64_t> ratings, std::optional<double> lastStudied1970) {
+    auto s = FCStudyStats::statsWithLegacyPastResults(std::move(ratings));
+    if (lastStudied1970) s->setLastStudied(Date::fromTimeIntervalSince1970(*lastStudied1970));
+    return s;
+}
+
+using card_tree_test::card;
+using card_tree_test::topic;
+
+// Every form the plain records take: nil and empty sides, non-ASCII text,
+// histories short, long and with ratings the packed form leaves out, dates
+// before 1970 and with fractions, a missing reverse statistics object, topics
+// nested, empty and untitled.
+FCCardArray variedCards() {
+    std::vector<std::int64_t> long_;
+    for (int i = 0; i < 37; ++i) long_.push_back(1 + i % 3);
+    return {
+        card("Q1", "A1", stats({1, 2, 3}, 1.7e9), stats({}, std::nullopt)),
+        card(std::nullopt, "", stats({}, std::nullopt), stats({1}, 12.75)),
+        topic("Tópico <b>1</b>",
+              {card("Grüße ✓", std::nullopt, stats(long_, -5.0), stats({3}, 0.0)), topic(std::nullopt, {}),
+               topic("inner", {card("x", "y", stats({0, 1, 0, 2}, 1e12), nullptr)})}),
+        card("last", "card", stats({1, 1, 1, 1, 1, 1, 1, 1, 1}, 3.0), stats({2, 3, 3}, 4.0)),
+    };
+}
+
+std::string describeStats(const std::shared_ptr<FCStudyStats>& s) {
+    if (!s) return "none";
+    std::string out = "[";
+    for (auto r : s->pastResults()) out += std::to_string(r) + ",";
+    out += "]";
+    if (s->isUnsureAboutMostRecentResult()) out += "?";
+    if (s->lastStudied()) out += "@" + std::to_string(s->lastStudied()->timeIntervalSince1970());
+    return out;
+}
+
+// Keys, sequence numbers, titles, sides and statistics of the whole tree.
+std::string describe(const FCCardArray& cards) {
+    std::string out;
+    for (const auto& c : cards) {
+        out += "#" + std::to_string(c->primaryKey());
+        if (c->isTopicCard()) {
+            auto t = std::static_pointer_cast<FCTopicCard>(c);
+            out += " topic " + t->title().value_or("(nil)") + " {" + describe(*t->cards()) + "} ";
+        } else {
+            auto s = std::static_pointer_cast<FCStudyCard>(c);
+            out += " card " + std::to_string(s->sequenceNumber()) + " " + s->top().value_or("(nil)") + "/" +
+                   s->bottom().value_or("(nil)") + " " + describeStats(s->studyStats()) + " " +
+                   describeStats(s->reverseStudyStats()) + "; ";
+        }
+    }
+    return out;
+}
+
+std::string describe(const FCDeck& deck) {
+    return std::to_string(deck.studyCardsCount()) + "/" + std::to_string(deck.unstudiedStudyCardsCount()) + " " +
+           std::to_string(deck.studyProgress()) + " next " + std::to_string(deck.lastUsedCardPrimaryKey()) + " " +
+           describe(deck.cards());
+}
+
+// What the package reader does after the generic reader.
+void setUnsureFlagsFromHistories(const FCCardArray& cards) {
+    FCDeck::traverseAllCards(cards, [](const std::shared_ptr<FCCard>& c, bool isTopic, bool*) {
+        if (isTopic) return;
+        auto s = std::static_pointer_cast<FCStudyCard>(c);
+        if (s->studyStats()) s->studyStats()->updateUnsureFlagFromHistory();
+        if (s->reverseStudyStats()) s->reverseStudyStats()->updateUnsureFlagFromHistory();
+    });
+}
+
+class FCCCardRecords : public ::testing::Test {
+protected:
+    void SetUp() override { TWLogger::sharedInstance().setMaxLogLevel(0); }
+
+    Data genericWrite(const FCCardArray& cards) {
+        std::vector<BPObject> objects;
+        for (const auto& c : cards) objects.push_back(BPObject::of(c));
+        auto data = persistence.cardsSchema().serializeDelimited(objects);
+        EXPECT_TRUE(data);
+        return data.value_or(Data());
+    }
+
+    // The deck the generic reader builds and the deck finishes, or "" when it fails.
+    std::string genericRead(const Data& records) {
+        auto objects = persistence.cardsSchema().parseDelimited(records);
+        if (!objects) return "";
+        FCCardArray cards;
+        for (const auto& o : *objects) {
+            auto c = FCCCardFromObject(o);
+            if (!c) return "";
+            cards.push_back(c);
+        }
+        setUnsureFlagsFromHistories(cards);
+        FCDeck deck;
+        deck.setCards(std::move(cards));
+        deck.finishInitialization();
+        return describe(deck);
+    }
+
+    // The deck the codec builds, "declined" when it leaves the stream to the generic reader.
+    std::string fastRead(const Data& records) {
+        auto read = codec.read(records);
+        if (!read) return "declined";
+        FCDeck deck;
+        const std::int64_t lastKey = read->lastPrimaryKey;
+        deck.setCards(std::move(read->cards));
+        deck.finishInitializationOfNumberedCards(lastKey, read->studyCardsCount, read->unstudiedStudyCardsCount);
+        return describe(deck);
+    }
+
+    FCCBinaryDocumentPersistence persistence;
+    FCCCardRecordCodec codec{persistence.cardsSchema()};
+};
+
+TEST_F(FCCCardRecords, WritesTheBytesOfTheGenericWriter) {
+    ASSERT_TRUE(codec.isEnabled());
+    const FCCardArray cards = variedCards();
+    Data fast;
+    ASSERT_TRUE(codec.write(cards, fast));
+    EXPECT_EQ(fast, genericWrite(cards));
+
+    // A deck built for sharing has no statistics at all; a card may then have no property set.
+    FCCardArray shared = {card("a", "b", nullptr, nullptr), topic("t", {card("c", std::nullopt, nullptr, nullptr)}),
+                          card(std::nullopt, std::nullopt, nullptr, nullptr)};
+    fast.clear();
+    ASSERT_TRUE(codec.write(shared, fast));
+    EXPECT_EQ(fast, genericWrite(shared));
+}
+
+TEST_F(FCCCardRecords, DeclinesWhatItDoesNotWriteAndLeavesTheBufferAlone) {
+    auto base = card("base", "x", stats({1}, 1.0), stats({}, std::nullopt));
+    const std::vector<std::pair<const char*, FCCardArray>> cases = {
+        {"a reversed view", {card("a", "b", nullptr, nullptr), std::make_shared<FCReversedStudyCard>(base)}},
+        {"a null card in a topic", {topic("t", {nullptr})}},
+    };
+    for (const auto& [name, cards] : cases) {
+        Data out = {7, 7};
+        EXPECT_FALSE(codec.write(cards, out)) << name;
+        EXPECT_EQ(out, (Data{7, 7})) << name;
+    }
+}
+
+TEST_F(FCCCardRecords, ReadsWhatTheGenericReaderReads) {
+    const Data records = genericWrite(variedCards());
+    const std::string expected = genericRead(records);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(fastRead(records), expected);
+    // The stream ends at a 0 byte where a record would begin, for both.
+    Data withTail = records;
+    withTail.insert(withTail.end(), {0, 10, 1, 'z', 0});
+    EXPECT_EQ(fastRead(withTail), expected);
+    EXPECT_EQ(genericRead(withTail), expected);
+}
+
+// Every stream cut short and every byte replaced: the codec gives the generic
+// reader's deck, or declines; never another deck, never a deck where the
+// generic reader fails.
+TEST_F(FCCCardRecords, DamagedStreamsReadAsTheGenericReaderReadsThemOrAreDeclined) {
+    const Data records = genericWrite({card("Q", "A", stats({1, 3}, 9.0), stats({}, std::nullopt)),
+                                       topic("T", {card(std::nullopt, "é", stats({2}, std::nullopt), nullptr)})});
+    int accepted = 0;
+    auto check = [&](const Data& damaged, const std::string& what) {
+        std::string fast = fastRead(damaged);
+        if (fast == "declined") return;
+        ++accepted;
+        EXPECT_EQ(fast, genericRead(damaged)) << what;
+    };
+    for (std::size_t length = 0; length <= records.size(); ++length)
+        check(Data(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(length)),
+              "cut at " + std::to_string(length));
+    for (std::size_t i = 0; i < records.size(); ++i)
+        for (std::uint8_t value :
+             {0x00, 0x01, 0x02, 0x0A, 0x0B, 0x0C, 0x0E, 0x0F, 0x10, 0x11, 0x7F, 0x80, 0xC3, 0xFF}) {
+            Data damaged = records;
+            damaged[i] = value;
+            check(damaged, "byte " + std::to_string(i) + " = " + std::to_string(value));
+        }
+    EXPECT_GT(accepted, 50);  // the comparison ran on many streams, not only on declines
+}
+
+TEST_F(FCCCardRecords, ReservesNoMoreThanTheBytesLeftCanHold) {
+    // A topic claiming 2^40 cards in a few bytes: declined before anything is reserved.
+    Data records = {15, 0x80, 0x80, 0x80, 0x80, 0x80, 0x20, 0};
+    EXPECT_EQ(fastRead(records), "declined");
+    // Nesting beyond the record layer's limit is left to the generic reader's error.
+    Data deep;
+    for (int i = 0; i < kBPMaxNestingDepth + 2; ++i) deep.insert(deep.end(), {15, 1});
+    EXPECT_EQ(fastRead(deep), "declined");
+}
+
+// A package written before the codec existed (its card records by the generic
+// writer) opens through the codec and saves to the very records file that
+// opening and saving it generically gives.
+TEST_F(FCCCardRecords, AnOlderPackageOpensAndSavesTheSame) {
+    auto recordsOf = [&](const std::shared_ptr<FCDeck>& deck) {
+        auto metadata = persistence.metadataSchema().serialize(BPObject::of(deck));
+        auto settings = persistence.userSettingsSchema().serializeUserDocumentSettings(nullptr);
+        auto cards = BPSnappy::compressData(genericWrite(deck->cards()));
+        EXPECT_TRUE(metadata && settings && cards);
+        Data records = metadata.value_or(Data());
+        records.insert(records.end(), settings->begin(), settings->end());
+        records.insert(records.end(), cards->begin(), cards->end());
+        return records;
+    };
+    auto written = std::make_shared<FCDeck>();
+    written->setCards(variedCards());
+    written->finishInitialization();
+    const Data older = recordsOf(written);
+
+    // Opened and saved the generic way, as before.
+    std::size_t offset = 0;
+    auto genericDeck = persistence.metadataSchema().parseNextObjectIn(older, offset).exactly<FCDeck>();
+    ASSERT_TRUE(genericDeck);
+    ASSERT_TRUE(persistence.userSettingsSchema().parseSettingsAsNextObjectIn(older, offset));
+    auto objects = persistence.cardsSchema().parseDelimited(*BPSnappy::uncompressData(older, offset));
+    ASSERT_TRUE(objects);
+    FCCardArray cards;
+    for (const auto& o : *objects) cards.push_back(FCCCardFromObject(o));
+    setUnsureFlagsFromHistories(cards);
+    genericDeck->setCards(std::move(cards));
+    genericDeck->finishInitialization();
+    const Data resavedGenerically = recordsOf(genericDeck);
+
+    auto root = FileWrapper::directoryWithFileWrappers();
+    root->addRegularFileWithContents(older, "All cards.memdeck");
+    auto data = FileWrapper::directoryWithFileWrappers();
+    data->setPreferredFilename("Data");
+    data->addRegularFileWithContents(Data{'1'}, "Version");
+    root->addFileWrapper(data);
+    ASSERT_TRUE(codec.read(*BPSnappy::uncompressData(older, offset)));  // the codec reads it, no fallback
+
+    FCCBinaryDocumentPersistence reader;
+    Error error;
+    auto opened = reader.readFromFileWrapper(root, nullptr, &error);
+    ASSERT_TRUE(opened) << error.description();
+    EXPECT_EQ(describe(*opened), describe(*genericDeck));
+    auto saved = reader.updateFileWrapperForDeck(opened, nullptr, &error);
+    ASSERT_TRUE(saved) << error.description();
+    EXPECT_EQ(saved->fileWrapperNamed("All cards.memdeck")->regularFileContents(), resavedGenerically);
+}
+
+}  // namespace
