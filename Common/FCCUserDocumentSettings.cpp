@@ -1,5 +1,8 @@
 #include "Common/FCCUserDocumentSettings.h"
 
+#include <charconv>
+#include <string_view>
+
 #include "model/TWErrorAdditions.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/StringUtils.h"
@@ -227,14 +230,31 @@ void FCCUserDocumentSettings::setKeepOriginalMultipleChoiceAnswerOrderWithKeepOr
     setBoolSetting(keepOriginalOrder, FCKeepOriginalMultipleChoiceAnswerOrderSettingKey);
 }
 
+namespace {
+
+// A whole signed decimal: at most one leading sign, then one or more ASCII
+// digits and nothing else, within the 64-bit range.
+std::optional<std::int64_t> parseWholeDecimal(std::string_view text) {
+    // from_chars takes a leading "-" but no "+"; a second sign fails there.
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-') text.remove_prefix(1);
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    auto [rest, error] = std::from_chars(text.data(), end, value, 10);
+    if (error != std::errc{} || rest != end) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
 std::optional<std::vector<std::int64_t>> FCCUserDocumentSettings::spacedRepetitionBoxIntervals() const {
     auto text = stringSettingForKey(FCSpacedRepetitionBoxIntervalsSettingKey);
     if (!text) return std::nullopt;
     std::vector<std::int64_t> intervals;
     for (const auto& part : componentsSeparatedByString(*text, ",")) {
-        std::string trimmed = stringByTrimmingWhitespaceAndNewlines(part);
-        if (trimmed.empty()) continue;  // "" holds no interval
-        intervals.push_back(stringIntegerValue(trimmed));
+        if (part.empty()) continue;  // leading, doubled and trailing commas
+        auto value = parseWholeDecimal(part);
+        if (!value) return std::nullopt;  // never a partly read list
+        intervals.push_back(*value);
     }
     return intervals;
 }

@@ -76,15 +76,22 @@ public:
     Value::Dictionary settings() const;
 
     // --- Study options ---
+    // The keys of the three options, for code that names them.
+    static std::string MultipleChoiceQuestionsPerTest() { return FCMultipleChoiceQuestionsPerTestSettingKey; }
+    static std::string KeepOriginalMultipleChoiceAnswerOrder() {
+        return FCKeepOriginalMultipleChoiceAnswerOrderSettingKey;
+    }
+    static std::string SpacedRepetitionBoxIntervalsKey() { return FCSpacedRepetitionBoxIntervalsSettingKey; }
     // "MCQuestionsPerTest"; a negative count is stored as 0.
     std::int64_t questionsPerMultipleChoiceTest() const;
     void setQuestionsPerMultipleChoiceTest(std::int64_t count);
     // "MCKeepOriginalMultipleChoiceAnswerOrder".
     bool keepOriginalMultipleChoiceAnswerOrder() const;
     void setKeepOriginalMultipleChoiceAnswerOrderWithKeepOriginalOrder(bool keepOriginalOrder);
-    // "SRBoxIntervals": the intervals joined with commas. Reading gives the
-    // numbers of the text (nullopt when the setting is absent); storing nullopt
-    // removes the setting.
+    // "SRBoxIntervals": the intervals joined with commas. Reading drops empty
+    // pieces (so "" and ",," give an empty list) and gives nullopt when the
+    // setting is absent or any piece is not a whole signed 64-bit decimal
+    // (no blanks, at most one leading sign); storing nullopt removes the setting.
     std::optional<std::vector<std::int64_t>> spacedRepetitionBoxIntervals() const;
     void setSpacedRepetitionBoxIntervalsWithIntervals(const std::optional<std::vector<std::int64_t>>& intervals);
 

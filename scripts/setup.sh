@@ -11,6 +11,8 @@ packages=(
   libcairo2-dev libpng-dev libjpeg-dev libpoppler-glib-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   libespeak-ng-dev libpcaudio-dev
+  libxml2-dev libgdk-pixbuf-2.0-dev
+  libavahi-client-dev
   zip unzip
   chromium
 )

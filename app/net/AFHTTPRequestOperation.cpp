@@ -251,3 +251,23 @@ void AFHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
         }
     });
 }
+
+std::shared_ptr<DispatchQueue> AFHTTPRequestOperation::successCallbackQueue() const {
+    std::lock_guard lock(lock_);
+    return successCallbackQueue_;
+}
+
+std::shared_ptr<DispatchQueue> AFHTTPRequestOperation::failureCallbackQueue() const {
+    std::lock_guard lock(lock_);
+    return failureCallbackQueue_;
+}
+
+void AFHTTPRequestOperation::setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success,
+                                                                  FailureBlock failure) {
+    SuccessBlock onSuccess;
+    if (success)
+        onSuccess = [success](std::shared_ptr<AFHTTPRequestOperation> operation, const std::optional<Data>& data) {
+            success(std::move(operation), std::any(data));
+        };
+    setCompletionBlockWithSuccess(std::move(onSuccess), std::move(failure));
+}

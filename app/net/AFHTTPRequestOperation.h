@@ -1,5 +1,6 @@
 #pragma once
 
+#include <any>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -101,6 +102,14 @@ public:
     void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure);
     void setSuccessCallbackQueue(std::shared_ptr<DispatchQueue> queue);
     void setFailureCallbackQueue(std::shared_ptr<DispatchQueue> queue);
+    std::shared_ptr<DispatchQueue> successCallbackQueue() const;
+    std::shared_ptr<DispatchQueue> failureCallbackQueue() const;
+
+    // The callbacks with the response object of the class, whatever class the
+    // operation is (the HTTP client sets them so): here the body, as
+    // std::optional<Data>; the decoding subclasses give their decoded object.
+    using ResponseObjectSuccessBlock = std::function<void(std::shared_ptr<AFHTTPRequestOperation>, const std::any&)>;
+    virtual void setCompletionBlockWithResponseObject(ResponseObjectSuccessBlock success, FailureBlock failure);
 
 protected:
     std::shared_ptr<AFURLConnectionOperation> makeWithRequest(const URLRequest& request) const override;

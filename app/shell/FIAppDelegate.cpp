@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/study/FIAlternativeCardAttachmentURLProtocol.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
@@ -19,6 +20,7 @@ std::string FIAppDelegate::logFilePath() {
 }
 
 void FIAppDelegate::initialize() {
+    FIAlternativeCardAttachmentURLProtocol::registerCardAttachmentProtocol();
     std::string path = logFilePath();
     FileManager::defaultManager().createDirectoryAtPath(stringByDeletingLastPathComponent(path), true);
     if (!isatty(STDERR_FILENO)) {

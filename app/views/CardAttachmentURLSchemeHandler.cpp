@@ -29,15 +29,17 @@ Error handlerError(std::int64_t code) {
     return Error(CardAttachmentURLSchemeHandler::ErrorDomain, code);
 }
 
-// The attachment name a URL spells: its last path component, escapes kept.
-// "." and ".." name no file of the document and are refused.
-std::optional<std::string> attachmentNameForURL(const URL& url) {
-    std::string name = lastPathComponent(url.absoluteString());
+}  // namespace
+
+std::optional<std::string> CardAttachmentURLSchemeHandler::attachmentNameForURL(const URL& url) {
+    return attachmentNameForPath(url.absoluteString());
+}
+
+std::optional<std::string> CardAttachmentURLSchemeHandler::attachmentNameForPath(std::string_view path) {
+    std::string name = lastPathComponent(path);
     if (name.empty() || name == "." || name == "..") return std::nullopt;
     return name;
 }
-
-}  // namespace
 
 void CardAttachmentURLSchemeHandler::webViewStartURLSchemeTask(WebView&, const std::shared_ptr<URLSchemeTask>& task) {
     if (!isMainThread())

@@ -32,6 +32,12 @@ public:
 
     CardAttachmentURLSchemeHandler() = default;
 
+    // The attachment name a URL spells: its last path component, escapes
+    // kept; none for "", "." and "..", which name no file of the document.
+    static std::optional<std::string> attachmentNameForURL(const URL& url);
+    // The same rule for any path text.
+    static std::optional<std::string> attachmentNameForPath(std::string_view path);
+
     // Main thread expected; elsewhere a warning is logged and the task is served anyway.
     void webViewStartURLSchemeTask(WebView& webView, const std::shared_ptr<URLSchemeTask>& task) override;
     void webViewStopURLSchemeTask(WebView& webView, const std::shared_ptr<URLSchemeTask>& task) override;

@@ -2,6 +2,8 @@
 
 #include <plist/plist.h>
 
+#include "platform/foundation/PropertyListLimits.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -145,7 +147,7 @@ std::optional<Data> dataFromValue(const Value& value, Format format, Error* erro
 std::optional<Value> valueFromData(const Data& data, Error* error) {
     Error::clear(error);
     plist_t p = nullptr;
-    if (!data.empty() && data.size() < UINT32_MAX)
+    if (!data.empty() && data.size() < UINT32_MAX && nestingWithinLimit(data))
         plist_from_memory(reinterpret_cast<const char*>(data.data()), static_cast<uint32_t>(data.size()), &p);
     if (!p) {
         Error::set(error, plistError("The data couldn\u2019t be read because it isn\u2019t in the correct format."));
@@ -154,6 +156,13 @@ std::optional<Value> valueFromData(const Data& data, Error* error) {
     Value out = fromPlist(p, 0);
     plist_free(p);
     return out;
+}
+
+std::optional<Value> valueAndFormatFromData(const Data& data, Format* format, Error* error) {
+    auto value = valueFromData(data, error);
+    if (value && format)
+        *format = data.size() >= 8 && std::memcmp(data.data(), "bplist00", 8) == 0 ? Format::Binary : Format::XML;
+    return value;
 }
 
 }  // namespace PropertyList

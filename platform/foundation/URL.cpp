@@ -23,9 +23,10 @@ const URLAllowedCharacters& pathSyntax() {
         URLAllowedCharacters::fromCharacters(std::string(kUnreserved) + std::string(kSubDelims) + ":@/");
     return set;
 }
+// Square brackets are taken in queries as the platform takes them ("a[k]=1", "b[]=2").
 const URLAllowedCharacters& querySyntax() {
     static const auto set =
-        URLAllowedCharacters::fromCharacters(std::string(kUnreserved) + std::string(kSubDelims) + ":@/?");
+        URLAllowedCharacters::fromCharacters(std::string(kUnreserved) + std::string(kSubDelims) + ":@/?[]");
     return set;
 }
 // User info, and the inside of an IP literal host ("[::1]").
@@ -247,6 +248,80 @@ std::optional<URL> URL::URLWithString(std::string_view text) {
     if (!isWellFormed(rest, pathSyntax())) return std::nullopt;
     url.path_ = std::string(rest);
     return url;
+}
+
+namespace {
+
+// RFC 3986, 5.2.4.
+std::string removeDotSegments(std::string_view input) {
+    std::string output;
+    while (!input.empty()) {
+        if (input.substr(0, 3) == "../") {
+            input.remove_prefix(3);
+        } else if (input.substr(0, 2) == "./") {
+            input.remove_prefix(2);
+        } else if (input.substr(0, 3) == "/./") {
+            input.remove_prefix(2);
+        } else if (input == "/.") {
+            input = "/";
+        } else if (input.substr(0, 4) == "/../" || input == "/..") {
+            input = input.size() == 3 ? std::string_view("/") : input.substr(3);
+            auto slash = output.rfind('/');
+            output.erase(slash == std::string::npos ? 0 : slash);
+        } else if (input == "." || input == "..") {
+            input = {};
+        } else {
+            auto next = input.find('/', input[0] == '/' ? 1 : 0);
+            output += input.substr(0, next);
+            input = next == std::string_view::npos ? std::string_view() : input.substr(next);
+        }
+    }
+    return output;
+}
+
+}  // namespace
+
+std::optional<URL> URL::URLWithString(std::string_view text, const URL& base) {
+    if (text.empty()) {
+        URL out = base;
+        out.fragment_.reset();
+        return out;
+    }
+    auto reference = URLWithString(text);
+    if (!reference) return std::nullopt;
+    if (reference->scheme_) {
+        reference->path_ = removeDotSegments(reference->path_);
+        return reference;
+    }
+    URL out;
+    out.scheme_ = base.scheme_;
+    out.fragment_ = reference->fragment_;
+    if (reference->authority_) {
+        out.authority_ = reference->authority_;
+        out.path_ = removeDotSegments(reference->path_);
+        out.query_ = reference->query_;
+        return out;
+    }
+    out.authority_ = base.authority_;
+    if (reference->path_.empty()) {
+        out.path_ = base.path_;
+        out.query_ = reference->query_ ? reference->query_ : base.query_;
+        return out;
+    }
+    if (reference->path_[0] == '/') {
+        out.path_ = removeDotSegments(reference->path_);
+    } else {
+        std::string merged;
+        if (base.authority_ && base.path_.empty()) {
+            merged = "/" + reference->path_;
+        } else {
+            auto slash = base.path_.rfind('/');
+            merged = (slash == std::string::npos ? std::string() : base.path_.substr(0, slash + 1)) + reference->path_;
+        }
+        out.path_ = removeDotSegments(merged);
+    }
+    out.query_ = reference->query_;
+    return out;
 }
 
 std::string URL::absoluteString() const {

@@ -49,6 +49,11 @@ public:
     // Parses the text; nullopt for empty text or text that is not a URL
     // (characters outside the URL syntax, malformed escapes, a bad port).
     static std::optional<URL> URLWithString(std::string_view text);
+    // The text resolved as a reference relative to the base (RFC 3986,
+    // section 5.2, with dot segments removed); empty text gives the base
+    // itself, without its fragment. nullopt when the text is not a URL
+    // reference.
+    static std::optional<URL> URLWithString(std::string_view text, const URL& base);
 
     std::string absoluteString() const;
     std::string description() const { return absoluteString(); }

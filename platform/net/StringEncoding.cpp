@@ -2,6 +2,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -102,4 +103,31 @@ std::optional<std::string> decodeString(const Data& bytes, StringEncoding encodi
     if (U_FAILURE(status)) return std::nullopt;
     units.resize(static_cast<std::size_t>(length));
     return fromUTF16(units);
+}
+
+std::optional<Data> encodeString(std::string_view text, StringEncoding encoding) {
+    if (!isValidUTF8(text)) return std::nullopt;
+    if (encoding == NSUTF8StringEncoding) return Data(text.begin(), text.end());
+    const char* name = converterName(encoding);
+    if (!name) return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UConverter, decltype(&ucnv_close)> converter(ucnv_open(name, &status), &ucnv_close);
+    if (U_FAILURE(status)) return std::nullopt;
+    ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    if (U_FAILURE(status)) return std::nullopt;
+    const std::u16string units = toUTF16(text);
+    std::string out(units.size() * 4 + 8, '\0');
+    const int32_t length = ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
+                                           reinterpret_cast<const UChar*>(units.data()),
+                                           static_cast<int32_t>(units.size()), &status);
+    if (U_FAILURE(status)) return std::nullopt;
+    return Data(out.begin(), out.begin() + length);
+}
+
+std::string IANACharsetNameFromEncoding(StringEncoding encoding) {
+    const char* name = converterName(encoding);
+    if (!name) return {};
+    std::string out = name;
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }

@@ -39,3 +39,11 @@ StringEncoding encodingFromIANACharsetName(std::string_view name);
 // Decodes the bytes as text of the encoding into UTF-8; nullopt when they
 // are not valid in it, or the encoding is unknown.
 std::optional<std::string> decodeString(const Data& bytes, StringEncoding encoding);
+
+// The text (UTF-8) as bytes of the encoding; nullopt when a character has no
+// form in it, the text is not UTF-8, or the encoding is unknown.
+std::optional<Data> encodeString(std::string_view text, StringEncoding encoding);
+
+// The IANA character-set name of an encoding, lower-cased as the platform
+// gives it ("utf-8", "iso-8859-1"); empty for an unknown encoding.
+std::string IANACharsetNameFromEncoding(StringEncoding encoding);

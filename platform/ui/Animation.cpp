@@ -115,11 +115,11 @@ void Animation::apply(const std::string& keyPath, double localTime, const std::o
         if (fillMode_ == FillMode::Backwards || fillMode_ == FillMode::Both) applyActive(keyPath, 0, model, value);
         return;
     }
-    if (localTime >= d) {
+    if (localTime >= activeDuration()) {
         if (fillMode_ == FillMode::Forwards || fillMode_ == FillMode::Both) applyActive(keyPath, d, model, value);
         return;
     }
-    applyActive(keyPath, localTime, model, value);
+    applyActive(keyPath, std::fmod(localTime, d), model, value);
 }
 
 // --- BasicAnimation ---

@@ -62,6 +62,11 @@ public:
     double duration() const { return duration_; }
     void setDuration(double seconds) { duration_ = seconds; }
     double effectiveDuration() const { return duration_ > 0 ? duration_ : 0.25; }
+    // How many times the duration plays (fractions allowed); 0 plays it once.
+    double repeatCount() const { return repeatCount_; }
+    void setRepeatCount(double count) { repeatCount_ = count; }
+    // The whole active time: the duration times the repeat count.
+    double activeDuration() const { return effectiveDuration() * (repeatCount_ > 0 ? repeatCount_ : 1); }
     // Within a group: the start relative to the group. Added to a layer: 0
     // means "now", anything else is a media time (currentMediaTime).
     double beginTime() const { return beginTime_; }
@@ -95,6 +100,7 @@ protected:
 
 private:
     double duration_ = 0;
+    double repeatCount_ = 0;
     double beginTime_ = 0;
     std::optional<MediaTimingFunction> timingFunction_;
     FillMode fillMode_ = FillMode::Removed;

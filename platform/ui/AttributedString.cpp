@@ -20,3 +20,17 @@ AttributedString::Attributes AttributedString::attributesAtIndex(std::size_t ind
     }
     return result;
 }
+
+void AttributedString::addUnderlineStyle(std::int64_t style, Range range) {
+    if (range.location > string_.size()) return;
+    range.length = std::min(range.length, string_.size() - range.location);
+    underlines_.push_back({range, style});
+}
+
+std::int64_t AttributedString::underlineStyleAtIndex(std::size_t index) const {
+    std::int64_t style = 0;
+    for (const auto& run : underlines_) {
+        if (index >= run.range.location && index < run.range.location + run.range.length) style = run.style;
+    }
+    return style;
+}

@@ -83,6 +83,8 @@ Font Font::systemFont(double size, FontWeight weight) {
             return Font(".SFUI-Medium", size, false);
         case FontWeight::Semibold:
             return Font(".SFUI-Semibold", size, true);
+        case FontWeight::Thin:
+            return Font(".SFUI-Thin", size, false);
         case FontWeight::Bold:
             break;
     }

@@ -7,7 +7,7 @@
 
 struct _cairo;
 
-enum class FontWeight { Regular, Medium, Semibold, Bold };
+enum class FontWeight { Regular, Medium, Semibold, Bold, Thin };
 
 // A font: a name and a size in points. Text is measured and drawn with the
 // closest family cairo finds (sans-serif for the system and Helvetica faces,

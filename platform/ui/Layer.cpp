@@ -193,7 +193,7 @@ void Layer::addAnimation(const std::shared_ptr<Animation>& animation, const std:
     running.startTime = running.animation->beginTime() > 0 ? running.animation->beginTime() : currentMediaTime();
     const Animation* identity = running.animation.get();
     std::weak_ptr<Layer> weak = weak_from_this();
-    running.timer = std::make_shared<Timer>(Date(running.startTime + running.animation->effectiveDuration()), 0, false,
+    running.timer = std::make_shared<Timer>(Date(running.startTime + running.animation->activeDuration()), 0, false,
                                             [weak, identity](Timer&) {
                                                 if (auto layer = weak.lock()) layer->animationTimerFired(identity);
                                             });

@@ -26,6 +26,7 @@ void ScrollView::setUp() {
 }
 
 void ScrollView::setContentOffset(Point offset) {
+    if (endingDrag_) offsetSetWhileEndingDrag_ = true;
     Rect b = bounds();
     b.origin = offset;
     setBounds(b);
@@ -52,6 +53,26 @@ void ScrollView::setBounds(const Rect& bounds) {
     if (old == bounds.origin) return;
     auto keep = weak_from_this().lock();
     if (auto delegate = delegate_.lock()) delegate->scrollViewDidScroll(*this);
+}
+
+Point ScrollView::projectedOffset(Point offset, Point velocity) const {
+    // Speed falls by the rate each millisecond: the distance is v·r/(1−r).
+    const double rate = std::clamp(decelerationRate_, 0.0, 0.9999);
+    const double factor = rate / (1 - rate);
+    return {offset.x + velocity.x * factor, offset.y + velocity.y * factor};
+}
+
+void ScrollView::decelerate(Point target) {
+    decelerating_ = true;
+    std::weak_ptr<View> weak = weak_from_this();
+    View::animate(
+        kDecelerationDuration, 0, ViewAnimationOptionCurveEaseOut, [&] { setContentOffset(target); },
+        [weak](bool) {
+            auto self = std::static_pointer_cast<ScrollView>(weak.lock());
+            if (!self) return;
+            self->decelerating_ = false;
+            if (auto delegate = self->delegate_.lock()) delegate->scrollViewDidEndDecelerating(*self);
+        });
 }
 
 EdgeInsets ScrollView::adjustedContentInset() const {
@@ -104,12 +125,26 @@ void ScrollView::handlePan(GestureRecognizer& recognizer) {
         case GestureRecognizerState::Cancelled: {
             if (!dragging_) return;
             const Point v = pan.velocityInView(this);
-            Point target = clampedOffset(contentOffset());
-            if (delegate) delegate->scrollViewWillEndDragging(*this, Point{-v.x / 1000, -v.y / 1000}, &target);
+            const Point velocity{-v.x / 1000, -v.y / 1000};
+            const Size size = bounds().size;
+            Point fling = velocity;
+            if (contentSize_.width + contentInset_.left + contentInset_.right <= size.width) fling.x = 0;
+            if (contentSize_.height + contentInset_.top + contentInset_.bottom <= size.height) fling.y = 0;
+            Point target = clampedOffset(projectedOffset(contentOffset(), fling));
+            endingDrag_ = true;
+            offsetSetWhileEndingDrag_ = false;
+            if (delegate) delegate->scrollViewWillEndDragging(*this, velocity, &target);
+            endingDrag_ = false;
             dragging_ = false;
-            const bool moves = target != contentOffset();
+            // The delegate may have let go of the view, or stopped the scroll.
+            delegate = delegate_.lock();
+            const bool moves = !offsetSetWhileEndingDrag_ && target != contentOffset();
             if (delegate) delegate->scrollViewDidEndDragging(*this, moves);
-            if (moves) setContentOffset(target, true);
+            // Without speed it settles by a plain animation, else it decelerates.
+            if (moves && fling == Point{})
+                setContentOffset(target, true);
+            else if (moves)
+                decelerate(target);
             break;
         }
         default:

@@ -22,6 +22,8 @@ public:
     virtual void scrollViewWillEndDragging(ScrollView& /*scrollView*/, Point /*velocity*/,
                                            Point* /*targetContentOffset*/) {}
     virtual void scrollViewDidEndDragging(ScrollView& /*scrollView*/, bool /*willDecelerate*/) {}
+    // The content came to rest after a drag that ended moving.
+    virtual void scrollViewDidEndDecelerating(ScrollView& /*scrollView*/) {}
     virtual void scrollViewDidEndScrollingAnimation(ScrollView& /*scrollView*/) {}
 };
 
@@ -31,9 +33,21 @@ public:
 // the content is larger than the view (beyond the edges too while it
 // bounces), and when the finger lifts the content comes to rest at the
 // nearest valid offset unless the delegate picks another target.
+//
+// A drag that ends with a velocity flings: the proposed target is where the
+// content would stop slowing down at the deceleration rate (the fraction of
+// its speed it keeps per millisecond), within the content. The delegate may
+// move the target, or stop the scroll by setting the content offset while it
+// is asked; otherwise the content decelerates to the target on the clock and
+// the delegate hears did-end-decelerating. Released without speed, it moves
+// to the target by a plain animated scroll (did-end-scrolling-animation).
 class ScrollView : public View {
 public:
     static constexpr double kScrollAnimationDuration = 0.3;
+    static constexpr double kDecelerationRateNormal = 0.998;
+    static constexpr double kDecelerationRateFast = 0.99;
+    // How long the content takes to come to rest after a fling.
+    static constexpr double kDecelerationDuration = 0.5;
 
     ScrollView();
     explicit ScrollView(const Rect& frame);
@@ -67,6 +81,12 @@ public:
     bool bounces() const { return bounces_; }
     void setBounces(bool bounces) { bounces_ = bounces; }
     bool isDragging() const { return dragging_; }
+    bool isDecelerating() const { return decelerating_; }
+    double decelerationRate() const { return decelerationRate_; }
+    void setDecelerationRate(double rate) { decelerationRate_ = rate; }
+    // Where a fling from `offset` with `velocity` (points per millisecond,
+    // along the offset) comes to rest at the deceleration rate, unclamped.
+    Point projectedOffset(Point offset, Point velocity) const;
 
     // Its own recogniser; it may be attached to another view, and still
     // scrolls this one.
@@ -78,6 +98,7 @@ private:
     void setUp();
     void handlePan(GestureRecognizer& recognizer);
     Point clampedOffset(Point offset) const;
+    void decelerate(Point target);
 
     Size contentSize_;
     EdgeInsets contentInset_;
@@ -88,6 +109,10 @@ private:
     bool scrollEnabled_ = true;
     bool bounces_ = true;
     bool dragging_ = false;
+    bool decelerating_ = false;
+    bool endingDrag_ = false;
+    bool offsetSetWhileEndingDrag_ = false;
+    double decelerationRate_ = kDecelerationRateNormal;
     Point dragStartOffset_;
     std::shared_ptr<PanGestureRecognizer> pan_;
     std::uint64_t panTarget_ = 0;

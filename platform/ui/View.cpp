@@ -516,8 +516,18 @@ void View::animateLayerKey(const std::string& key, const AnimationValue& from, c
                                   [&](const KeyframeTrack& t) { return t.layer.lock() == layer_ && t.key == key; });
         if (track == tracks.end()) {
             AnimationValue start = from;
-            if (scope.options & ViewAnimationOptionBeginFromCurrentState)
-                if (auto shown = layer_->presentationValueForKey(key)) start = *shown;
+            // What is shown now differs from the value before the change only
+            // while an animation of the key is in flight (the model value has
+            // already changed).
+            if (scope.options & ViewAnimationOptionBeginFromCurrentState) {
+                bool inFlight = false;
+                for (const auto& name : layer_->animationKeys()) {
+                    auto running = layer_->animationForKey(name);
+                    if (running && running->animatesKeyPath(key)) inFlight = true;
+                }
+                if (inFlight)
+                    if (auto shown = layer_->presentationValueForKey(key)) start = *shown;
+            }
             tracks.push_back({layer_, key, start, {}});
             track = tracks.end() - 1;
         }

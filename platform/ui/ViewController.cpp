@@ -351,3 +351,9 @@ bool ViewController::triggerSegueWithIdentifier(const std::string& identifier, c
     performSegueWithIdentifier(identifier, sender);
     return true;
 }
+
+void ViewController::viewWillTransitionToSize(Size size,
+                                              const std::shared_ptr<ViewControllerTransitionCoordinator>& coordinator) {
+    auto children = children_;
+    for (const auto& child : children) child->viewWillTransitionToSize(size, coordinator);
+}

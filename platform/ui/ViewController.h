@@ -16,6 +16,7 @@ class PopoverPresentationController;
 class PresentationController;
 class Storyboard;
 class StoryboardSegue;
+class ViewControllerTransitionCoordinator;
 
 // How a presented controller is shown. Automatic and PageSheet fill the
 // window; a form sheet is a centred card where the width is regular (the
@@ -95,6 +96,10 @@ public:
     // Told, for every controller in a visible window, when
     // Application::didReceiveMemoryWarning is called.
     virtual void didReceiveMemoryWarning() {}
+    // The view is about to take a new size (TransitionCoordinator.h); the
+    // base passes it on to the children.
+    virtual void viewWillTransitionToSize(Size size,
+                                          const std::shared_ptr<ViewControllerTransitionCoordinator>& coordinator);
 
     // The title; it is also the navigation item's title.
     std::optional<std::string> title() const { return title_; }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
+#include <optional>
 #include <thread>
 
 #include "Common/BPDataAdditions.h"
@@ -126,6 +128,52 @@ TEST(FCCUserDocumentSettings, StudyOptions) {
     EXPECT_EQ(s.spacedRepetitionBoxIntervals(), std::vector<std::int64_t>{});
     s.setSpacedRepetitionBoxIntervalsWithIntervals(std::nullopt);
     EXPECT_FALSE(s.hasValueForSetting("SRBoxIntervals"));
+}
+
+TEST(FCCUserDocumentSettings, StudyOptionKeysAndExplicitZero) {
+    EXPECT_EQ(FCCUserDocumentSettings::MultipleChoiceQuestionsPerTest(), "MCQuestionsPerTest");
+    EXPECT_EQ(FCCUserDocumentSettings::KeepOriginalMultipleChoiceAnswerOrder(),
+              "MCKeepOriginalMultipleChoiceAnswerOrder");
+    EXPECT_EQ(FCCUserDocumentSettings::SpacedRepetitionBoxIntervalsKey(), "SRBoxIntervals");
+
+    FCCUserDocumentSettings s;
+    EXPECT_EQ(s.questionsPerMultipleChoiceTest(), 0);
+    EXPECT_FALSE(s.hasValueForSetting("MCQuestionsPerTest"));
+    s.setQuestionsPerMultipleChoiceTest(0);  // stored although it reads as absent
+    EXPECT_TRUE(s.hasValueForSetting("MCQuestionsPerTest"));
+    s.setKeepOriginalMultipleChoiceAnswerOrderWithKeepOriginalOrder(false);
+    EXPECT_TRUE(s.hasValueForSetting("MCKeepOriginalMultipleChoiceAnswerOrder"));
+}
+
+TEST(FCCUserDocumentSettings, BoxIntervalsAreReadStrictly) {
+    using Ints = std::vector<std::int64_t>;
+    struct Case {
+        const char* stored;
+        std::optional<Ints> read;
+    } cases[] = {
+        {"2,4,8,16", Ints{2, 4, 8, 16}},
+        {"+3,-2", Ints{3, -2}},
+        {",,7,,", Ints{7}},
+        {"", Ints{}},
+        {",,,", Ints{}},
+        {"-9223372036854775808,9223372036854775807", Ints{INT64_MIN, INT64_MAX}},
+        {" 5", std::nullopt},
+        {"5, 6", std::nullopt},
+        {"5 ", std::nullopt},
+        {"5d", std::nullopt},
+        {"1.5", std::nullopt},
+        {"2,x,4", std::nullopt},  // never a partly read list
+        {"9223372036854775808", std::nullopt},
+        {"+-3", std::nullopt},
+        {"--3", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        FCCUserDocumentSettings s;
+        s.setStringSetting(c.stored, "SRBoxIntervals");
+        EXPECT_EQ(s.spacedRepetitionBoxIntervals(), c.read) << '"' << c.stored << '"';
+    }
 }
 
 TEST(FCCUserDocumentSettings, CopyEnumerateAndStop) {
