@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev libssl-dev uuid-dev libicu-dev libplist-dev
   libcairo2-dev libpng-dev libjpeg-dev libpoppler-glib-dev
   libcurl4-openssl-dev libcpp-httplib-dev
+  libespeak-ng-dev libpcaudio-dev
   libxml2-dev libgdk-pixbuf-2.0-dev
   libavahi-client-dev
   zip unzip
