@@ -12,7 +12,7 @@ packages=(
   libcurl4-openssl-dev libcpp-httplib-dev
   libespeak-ng-dev libpcaudio-dev
   libxml2-dev libgdk-pixbuf-2.0-dev
-  libavahi-client-dev
+  libavahi-client-dev avahi-daemon avahi-utils dbus iproute2
   zip unzip
   chromium
 )
