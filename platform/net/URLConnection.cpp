@@ -136,14 +136,14 @@ private:
 
     static int timerCallback(CURLM*, long timeoutMs, void* userp) {
         auto* self = static_cast<CurlDriver*>(userp);
-        itimerspec spec{};
+        itimerspec expiry{};
         if (timeoutMs >= 0) {
             // A zero time disarms a timerfd: "now" is one nanosecond.
-            spec.it_value.tv_sec = timeoutMs / 1000;
-            spec.it_value.tv_nsec = (timeoutMs % 1000) * 1000000L;
-            if (timeoutMs == 0) spec.it_value.tv_nsec = 1;
+            expiry.it_value.tv_sec = timeoutMs / 1000;
+            expiry.it_value.tv_nsec = (timeoutMs % 1000) * 1000000L;
+            if (timeoutMs == 0) expiry.it_value.tv_nsec = 1;
         }
-        timerfd_settime(self->timerFd_, 0, &spec, nullptr);
+        timerfd_settime(self->timerFd_, 0, &expiry, nullptr);
         return 0;
     }
 
