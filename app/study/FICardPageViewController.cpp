@@ -1,5 +1,7 @@
 #include "app/study/FICardPageViewController.h"
 
+#include "app/study/PageTemplate.h"
+
 #include <atomic>
 #include <cstdio>
 
@@ -35,27 +37,10 @@ std::shared_ptr<LayoutConstraint> pin(const std::shared_ptr<View>& view, LayoutA
 }  // namespace
 
 std::string fillPageTemplate(const std::string& templateText, const std::map<std::string, std::string>& values) {
-    std::string result;
-    result.reserve(templateText.size());
-    std::size_t position = 0;
-    while (position < templateText.size()) {
-        const std::size_t start = templateText.find("@@", position);
-        if (start == std::string::npos) break;
-        const std::size_t end = templateText.find("@@", start + 2);
-        if (end == std::string::npos) break;
-        auto found = values.find(templateText.substr(start + 2, end - start - 2));
-        if (found == values.end()) {
-            // Not a placeholder: keep the first "@@" and look on from the second.
-            result.append(templateText, position, start + 2 - position);
-            position = start + 2;
-            continue;
-        }
-        result.append(templateText, position, start - position);
-        result += found->second;
-        position = end + 2;
-    }
-    result.append(templateText, position, std::string::npos);
-    return result;
+    std::vector<std::pair<std::string, std::string>> replacements;
+    replacements.reserve(values.size());
+    for (const auto& [name, value] : values) replacements.emplace_back("@@" + name + "@@", value);
+    return fillTemplatePlaceholders(templateText, replacements);
 }
 
 std::shared_ptr<FICardPageViewController> FICardPageViewController::create(

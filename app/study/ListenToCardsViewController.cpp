@@ -1,5 +1,7 @@
 #include "app/study/ListenToCardsViewController.h"
 
+#include "app/study/PageTemplate.h"
+
 #include "model/FCCardHTML.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
@@ -250,27 +252,7 @@ void ListenToCardsViewController::showCard(std::int64_t index) {
 
 std::string ListenToCardsViewController::cardPageHTML(const std::string& pageTemplate, const std::string& question,
                                                       const std::string& answer) {
-    const std::string questionMark = kQuestionPlaceholder;
-    const std::string answerMark = kAnswerPlaceholder;
-    std::string html;
-    html.reserve(pageTemplate.size() + question.size() + answer.size());
-    std::size_t position = 0;
-    while (position < pageTemplate.size()) {
-        const std::size_t q = pageTemplate.find(questionMark, position);
-        const std::size_t a = pageTemplate.find(answerMark, position);
-        const std::size_t found = std::min(q, a);
-        if (found == std::string::npos) break;
-        html.append(pageTemplate, position, found - position);
-        if (found == q) {
-            html += question;
-            position = q + questionMark.size();
-        } else {
-            html += answer;
-            position = a + answerMark.size();
-        }
-    }
-    if (position < pageTemplate.size()) html.append(pageTemplate, position, std::string::npos);
-    return html;
+    return fillTemplatePlaceholders(pageTemplate, {{kQuestionPlaceholder, question}, {kAnswerPlaceholder, answer}});
 }
 
 void ListenToCardsViewController::loadCardPage() {

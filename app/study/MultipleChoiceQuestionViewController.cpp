@@ -1,5 +1,7 @@
 #include "app/study/MultipleChoiceQuestionViewController.h"
 
+#include "app/study/PageTemplate.h"
+
 #include <algorithm>
 #include <array>
 
@@ -21,30 +23,6 @@ constexpr const char* kSourceFile = "MultipleChoiceQuestionViewController";
 
 bool contains(const std::optional<std::vector<std::int64_t>>& list, std::int64_t value) {
     return list && std::find(list->begin(), list->end(), value) != list->end();
-}
-
-// Replaces every placeholder in one pass, so that text put in for one is
-// never searched for another.
-std::string fillPlaceholders(const std::string& text,
-                             const std::array<std::pair<std::string, std::string>, 4>& replacements) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t position = 0;
-    while (position < text.size()) {
-        bool replaced = false;
-        if (text.compare(position, 2, "@@") == 0) {
-            for (const auto& [placeholder, value] : replacements) {
-                if (text.compare(position, placeholder.size(), placeholder) == 0) {
-                    out += value;
-                    position += placeholder.size();
-                    replaced = true;
-                    break;
-                }
-            }
-        }
-        if (!replaced) out += text[position++];
-    }
-    return out;
 }
 
 }  // namespace
@@ -160,12 +138,12 @@ std::string MultipleChoiceQuestionViewController::pageHTML() const {
             ? MultipleChoicePage::predefinedAnswersScript(q)
             : MultipleChoicePage::answersTableHTML(q.answers(), q.indexesOfCorrectAnswers(),
                                                    q.indexesOfSelectedAnswers(), q.highlightRightWrongMissedAnswers());
-    return fillPlaceholders(*text, {{
+    return fillTemplatePlaceholders(*text, {
                                        {"@@BODY_CLASS@@", q.highlightRightWrongMissedAnswers() ? "didCheck" : ""},
                                        {"@@Number@@", std::to_string(questionIndex_ + 1) + "."},
                                        {"@@Question@@", q.question()},
                                        {"@@Answers@@", answers},
-                                   }});
+                                   });
 }
 
 void MultipleChoiceQuestionViewController::loadPage() {
