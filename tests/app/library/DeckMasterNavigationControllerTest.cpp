@@ -271,7 +271,7 @@ TEST_F(DeckSplitViewTest, OpenedInACompactWidthTheBlankDetailIsDroppedAndATapped
     advance(ViewController::kTransitionDuration);
     auto detail = master->topViewController();
     EXPECT_EQ(detail, master->detailNavigationController(*split));
-    EXPECT_EQ(cards[1],  editorOf(detail).presentationMode().asCardEditor()->card);
+    EXPECT_EQ(cards[1], editorOf(detail).presentationMode().asCardEditor()->card);
     EXPECT_TRUE(editorOf(detail).isVisible());
 
     turnTo(UserInterfaceIdiom::Pad);

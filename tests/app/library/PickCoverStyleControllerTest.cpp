@@ -8,8 +8,8 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/TextInputAssistantItem.h"
 #include "platform/ui/UIDriver.h"
-#include "platform/ui/ViewController.h"
 #include "platform/ui/UITestFixture.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 using namespace memorant_test;
