@@ -109,6 +109,8 @@ TEST_F(SplitViewControllerTest, ExpandedShowsBothColumnsAsTheDisplayModeSays) {
         {SplitViewControllerDisplayMode::OneOverSecondary, Rect(0, 0, 320, 700), Rect(0, 0, 1000, 700)},
         {SplitViewControllerDisplayMode::Automatic, Rect(0, 0, 320, 700), Rect(320, 0, 680, 700)},
     };
+    // The values callers pass on as numbers.
+    EXPECT_EQ(2, static_cast<int>(SplitViewControllerDisplayMode::OneBesideSecondary));
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.mode));
         split->setPreferredDisplayMode(c.mode);
