@@ -34,6 +34,7 @@
 #include "platform/foundation/URL.h"
 
 class FCDeck;
+class FCReusableZipEntries;
 class FileWrapper;
 
 // Told once during a save, after the package folder has been written and
@@ -150,6 +151,9 @@ private:
     std::shared_ptr<FCCBinaryDocumentPersistence> packageBackedPersistence_;
     std::shared_ptr<FCCBinaryDocumentPersistence> readOnlyPersistence_;
     std::optional<URL> originalContentsURL_;
+    // The entries of the zips the cache was unpacked from or zipped into, for
+    // copying unchanged files' entries into the next zip.
+    std::unique_ptr<FCReusableZipEntries> reusableEntries_;
     // Reads of the zip in progress: more than one means the zip's single
     // current entry is shared by reads from different threads.
     mutable std::atomic<int> zipReadsInProgress_{0};

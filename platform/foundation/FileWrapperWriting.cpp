@@ -28,7 +28,7 @@ bool isUnchangedOriginal(const FileWrapper& node, const std::optional<std::strin
 }
 
 bool writeNode(FileWrapper& node, const std::string& path, const std::optional<std::string>& originalPath,
-               Error* error) {
+               FileWriteDurability durability, Error* error) {
     auto& fm = FileManager::defaultManager();
     if (node.isDirectory()) {
         const FileWrapperMap* children = node.fileWrappers();
@@ -40,7 +40,7 @@ bool writeNode(FileWrapper& node, const std::string& path, const std::optional<s
         for (const auto& [key, child] : *children) {
             std::optional<std::string> childOriginal;
             if (originalPath) childOriginal = *originalPath + "/" + key;
-            if (!writeNode(*child, path + "/" + key, childOriginal, error)) return false;
+            if (!writeNode(*child, path + "/" + key, childOriginal, durability, error)) return false;
         }
         return true;
     }
@@ -53,14 +53,18 @@ bool writeNode(FileWrapper& node, const std::string& path, const std::optional<s
         Error::set(error, fileError(EIO, node.fileURL() ? node.fileURL()->path() : path, true));
         return false;
     }
+    if (durability == FileWriteDurability::Scratch) return writeDataWithoutSyncing(*contents, path, error);
     return fm.createFileAtPath(path, *contents, error);
 }
 
 // Puts the item written at `temp` in place of whatever is at `target`; on
 // failure the written item is removed.
-bool replaceWithWrittenItem(const std::string& target, const std::string& temp, Error* error) {
+bool replaceWithWrittenItem(const std::string& target, const std::string& temp, FileWriteDurability durability,
+                            Error* error) {
     auto& fm = FileManager::defaultManager();
-    if (fm.replaceItemAtPath(target, temp, error)) return true;
+    if (durability == FileWriteDurability::Scratch ? fm.replaceItemAtPathWithoutSyncing(target, temp, error)
+                                                   : fm.replaceItemAtPath(target, temp, error))
+        return true;
     fm.removeItemAtPath(temp);
     return false;
 }
@@ -69,14 +73,20 @@ bool replaceWithWrittenItem(const std::string& target, const std::string& temp, 
 
 bool writeFileWrapperWithOriginalContents(FileWrapper& wrapper, const URL& url,
                                           const std::optional<URL>& originalContentsURL, Error* error) {
+    return writeFileWrapperWithOriginalContents(wrapper, url, originalContentsURL, FileWriteDurability::Durable, error);
+}
+
+bool writeFileWrapperWithOriginalContents(FileWrapper& wrapper, const URL& url,
+                                          const std::optional<URL>& originalContentsURL, FileWriteDurability durability,
+                                          Error* error) {
     Error::clear(error);
     const std::string target = normalized(url.path());
     std::optional<std::string> original;
     if (originalContentsURL) original = normalized(originalContentsURL->path());
     const std::string temp = temporaryPathBeside(target);
-    if (!writeNode(wrapper, temp, original, error)) {
+    if (!writeNode(wrapper, temp, original, durability, error)) {
         FileManager::defaultManager().removeItemAtPath(temp);
         return false;
     }
-    return replaceWithWrittenItem(target, temp, error);
+    return replaceWithWrittenItem(target, temp, durability, error);
 }
