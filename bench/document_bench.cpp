@@ -94,6 +94,7 @@ void BM_OpenDocument(benchmark::State& state) {
         state.SetIterationTime(open.stop());
         await([&](auto done) { document->closeWithCompletionHandler(done); });
         document.reset();  // outside the timed part: manual time
+        bench::settleAllocator();
     }
     bench::reportAgainstFloor(state, "open", "floor_read", open, floor);
 }
@@ -118,6 +119,7 @@ void BM_OpenRateSaveClose(benchmark::State& state) {
             await([&](auto done) { document->closeWithCompletionHandler(done); });
         }
         state.SetIterationTime(whole.stop());
+        bench::settleAllocator();
     }
     bench::reportAgainstFloor(state, "open_rate_save_close", "floor_read_write", whole, floor);
 }

@@ -99,6 +99,7 @@ void BM_Open(benchmark::State& state) {
             }
         }
         deck.reset();  // the teardown is not part of the open (manual time)
+        bench::settleAllocator();
     }
     bench::reportAgainstFloor(state, "open", "floor_read", open, floor);
     state.counters["document_bytes"] = static_cast<double>(f.documentBytes);
