@@ -13,7 +13,6 @@
 #include <unicode/unistr.h>
 
 #include "Common/FCPersistenceError.h"
-#include "Common/FCReusableZipEntries.h"
 #include "Common/FCZipBackedFileWrapper.h"
 #include "Common/SSZipArchive.h"
 #include "Common/ZipEntryPaths.h"
@@ -125,21 +124,6 @@ private:
     std::uint64_t archiveSize_;
     std::set<std::string> leftOut_;
 };
-
-// The regular files of the tree whose bytes are in memory (not read from a
-// file), by the paths writing the tree gives them.
-void collectFilesInMemory(const FileWrapper& folder, const std::string& prefix, std::map<std::string, Data>& out) {
-    const FileWrapperMap* children = folder.fileWrappers();
-    if (!children) return;
-    for (const auto& [key, child] : *children) {
-        const std::string path = prefix.empty() ? key : prefix + "/" + key;
-        if (child->isDirectory()) {
-            collectFilesInMemory(*child, path, out);
-        } else if (child->isRegularFile() && !child->fileURL()) {
-            if (auto data = child->regularFileContents()) out.insert_or_assign(path, std::move(*data));
-        }
-    }
-}
 
 std::uint64_t fileSizeAt(const std::string& path) {
     struct stat st {};
@@ -278,8 +262,7 @@ void FCZipBackedBinaryDocumentPersistence::setFreeDiskSpaceProvider(
     freeSpaceProvider() = std::move(provider);
 }
 
-FCZipBackedBinaryDocumentPersistence::FCZipBackedBinaryDocumentPersistence()
-    : reusableEntries_(std::make_unique<FCReusableZipEntries>()) {}
+FCZipBackedBinaryDocumentPersistence::FCZipBackedBinaryDocumentPersistence() = default;
 FCZipBackedBinaryDocumentPersistence::~FCZipBackedBinaryDocumentPersistence() = default;
 
 std::string FCZipBackedBinaryDocumentPersistence::flashcardsDocumentFileExtension() {
@@ -378,7 +361,6 @@ bool FCZipBackedBinaryDocumentPersistence::_initializeCachedUnzippedVersionOfDoc
     }
     // A failed attempt leaves no half-unpacked folder behind.
     auto fail = [&](const Error& e) {
-        reusableEntries_->forget();
         if (fm.fileExistsAtPath(cacheURL.path())) fm.removeItemAtPath(cacheURL.path());
         Error::set(error, e);
         return false;
@@ -413,7 +395,6 @@ bool FCZipBackedBinaryDocumentPersistence::_initializeCachedUnzippedVersionOfDoc
                 if (SSZipArchive::unzipFileAtPath(source.path(), newURL.path(), true, std::nullopt, &unzipError,
                                                   &rules)) {
                     if (_validateUnzippedArchiveAt(source, newURL, rules.leftOut())) {
-                        reusableEntries_->rememberUnpackedArchive(source.path(), newURL.path(), rules.leftOut());
                         fileWrapper = FileWrapper::fileWrapperWithURL(newURL, FileWrapper::ReadingNone, &accessorError);
                     } else {
                         accessorError = persistenceError(
@@ -535,7 +516,6 @@ bool FCZipBackedBinaryDocumentPersistence::_validateUnzippedArchiveAt(const URL&
 }
 
 void FCZipBackedBinaryDocumentPersistence::_removeCachedFile() const {
-    reusableEntries_->forget();
     if (!cachedFilePackageURL_) return;
     Error error;
     auto& fm = FileManager::defaultManager();
@@ -587,7 +567,8 @@ bool FCZipBackedBinaryDocumentPersistence::writeEncodedDeck(const FCCEncodedDeck
     std::shared_ptr<FileWrapper> fileWrapper = package->updateFileWrapperWithEncodedDeck(encoded, error);
     if (!fileWrapper) return false;
     loadAllFolders(*fileWrapper);
-    // The cache can always be made again from the document: no need to flush it.
+    // The cache can always be made again from the document: it is brought up
+    // to date where it stands and not flushed to the disk.
     if (!writeFileWrapperWithOriginalContents(*fileWrapper, *cacheURL, *cacheURL, FileWriteDurability::Scratch, error))
         return false;
 
@@ -595,36 +576,26 @@ bool FCZipBackedBinaryDocumentPersistence::writeEncodedDeck(const FCCEncodedDeck
     _listAllRegularFilesIn(*fileWrapper, true, "", inventory);
     if (delegate) delegate->isReadyToUnblockUserInteractionNow();
 
-    // What was just written is zipped from memory, and what has not changed
-    // is copied across from the original contents where it can be.
-    std::map<std::string, Data> filesInMemory;
-    collectFilesInMemory(*fileWrapper, "", filesInMemory);
-    std::map<std::string, const Data*> inMemory;
-    for (const auto& [path, data] : filesInMemory) inMemory.emplace(path, &data);
-    std::optional<std::string> originalPath;
-    if (originalContentsURL) originalPath = originalContentsURL->path();
-    auto zipping = reusableEntries_->beginZipping(originalPath, url.path(), std::move(inMemory));
-
     FileCoordinator coordinator;
     Error coordinationError;
     Error accessorError;
     bool success = false;
-    coordinator.coordinateReadingItemAtURL(
-        *cacheURL, FileCoordinator::ReadingNone, &coordinationError, [&](const URL& newURL) {
-            Error zipError;
-            if (!SSZipArchive::createZipFileAtPathWithContentsOfDirectory(url.path(), newURL.path(), 0, &zipError,
-                                                                          zipping.get())) {
-                TWLogInfo("Free disk space: %@", freeDiskSpaceText(url));
-                accessorError = zipError;
-                return;
-            }
-            if (_verifyZipFileAt(url, inventory)) {
-                success = true;
-                reusableEntries_->rememberWrittenArchive(*zipping, url.path());
-            } else {
-                accessorError = persistenceError("Error verifying files in saved document.");
-            }
-        });
+    coordinator.coordinateReadingItemAtURL(*cacheURL, FileCoordinator::ReadingNone, &coordinationError,
+                                           [&](const URL& newURL) {
+                                               Error zipError;
+                                               if (!SSZipArchive::createZipFileAtPathWithContentsOfDirectory(
+                                                       url.path(), newURL.path(), 0, &zipError)) {
+                                                   TWLogInfo("Free disk space: %@", freeDiskSpaceText(url));
+                                                   accessorError = zipError;
+                                                   return;
+                                               }
+                                               if (_verifyZipFileAt(url, inventory)) {
+                                                   success = true;
+                                               } else {
+                                                   accessorError =
+                                                       persistenceError("Error verifying files in saved document.");
+                                               }
+                                           });
     if (coordinationError.isSet()) {
         Error::set(error, coordinationError);
         return false;

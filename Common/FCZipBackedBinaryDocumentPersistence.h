@@ -4,7 +4,8 @@
 // package. Opening reads the zip in place, entry by entry. Before the first
 // change the zip is unpacked once into a private cache folder
 // (Caches/<UUID>.bundle); from then on every change goes to that folder, and
-// every save writes the folder, zips it (stored, level 0) to the location the
+// every save writes the folder (what changed, not flushed to the disk: the
+// folder can be unpacked again), zips it (level 0) to the location the
 // document's save hands in and checks the new zip against the folder. The
 // zip is never written anywhere else: putting it in place of the document
 // file is the document's safe save, so a failed save never touches the deck.
@@ -34,7 +35,6 @@
 #include "platform/foundation/URL.h"
 
 class FCDeck;
-class FCReusableZipEntries;
 class FileWrapper;
 
 // Told once during a save, after the package folder has been written and
@@ -151,9 +151,6 @@ private:
     std::shared_ptr<FCCBinaryDocumentPersistence> packageBackedPersistence_;
     std::shared_ptr<FCCBinaryDocumentPersistence> readOnlyPersistence_;
     std::optional<URL> originalContentsURL_;
-    // The entries of the zips the cache was unpacked from or zipped into, for
-    // copying unchanged files' entries into the next zip.
-    std::unique_ptr<FCReusableZipEntries> reusableEntries_;
     // Reads of the zip in progress: more than one means the zip's single
     // current entry is shared by reads from different threads.
     mutable std::atomic<int> zipReadsInProgress_{0};

@@ -9,8 +9,6 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
-#include <zlib.h>
 
 #include "Common/ZipEntryPaths.h"
 #include "model/TWErrorAdditions.h"
@@ -89,92 +87,11 @@ std::optional<std::string> currentEntryName(unzFile zip, const unz_file_info64& 
 // An entry that carries a Unix mode says it was made on Unix, so that other
 // zip tools take the mode and the name's bytes as they are; names beyond
 // ASCII are also flagged as UTF-8.
-// A raw entry takes its bytes already deflated.
-int openNewEntry(zipFile zip, const std::string& name, const zip_fileinfo& info, int level, bool raw = false) {
+int openNewEntry(zipFile zip, const std::string& name, const zip_fileinfo& info, int level) {
     const uLong madeBy = info.external_fa > 0xFFFF ? (3u << 8) | 20u : 0u;
-    return zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level,
-                                   raw ? 1 : 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy,
+    return zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level, 0,
+                                   -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy,
                                    zipGeneralPurposeFlagForName(name), 0);
-}
-
-// The entry record of a file: its modification date (whole seconds) and its
-// permissions as a Unix mode.
-zip_fileinfo fileEntryInfo(SSZipArchive& archive, const struct stat& st) {
-    zip_fileinfo info{};
-    archive.zipInfo(&info, Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec)));
-    auto permissions = static_cast<std::uint16_t>(st.st_mode & 07777);
-    info.external_fa = static_cast<uLong>((0100000u + permissions) << 16);
-    return info;
-}
-
-// Deflating at level 0 writes stored blocks: as many full blocks of the
-// window's size as the bytes fill, then a last block with the rest (empty
-// when nothing is left). Each block is one byte (1 for the last block, else
-// 0), its length and the length's complement (little-endian), then the bytes.
-constexpr std::uint64_t kStoredBlockSize = 32768;
-constexpr std::uint64_t kStoredBlockHeaderSize = 5;
-// The largest entry copied across whole in memory.
-constexpr std::uint64_t kMaxCopiedEntrySize = 256ull << 20;
-
-std::uint64_t storedDeflateSize(std::uint64_t length) {
-    return length + kStoredBlockHeaderSize * (length / kStoredBlockSize + 1);
-}
-
-bool isStoredDeflateOf(const std::uint8_t* bytes, std::size_t size, std::uint64_t length) {
-    if (size != storedDeflateSize(length)) return false;
-    std::size_t at = 0;
-    std::uint64_t left = length;
-    for (;;) {
-        const bool last = left < kStoredBlockSize;
-        const auto block = static_cast<unsigned>(last ? left : kStoredBlockSize);
-        if (size - at < kStoredBlockHeaderSize + block) return false;
-        const unsigned len = bytes[at + 1] | (bytes[at + 2] << 8);
-        const unsigned nlen = bytes[at + 3] | (bytes[at + 4] << 8);
-        if (bytes[at] != (last ? 1 : 0) || len != block || nlen != (~block & 0xFFFFu)) return false;
-        at += kStoredBlockHeaderSize + block;
-        left -= block;
-        if (last) return at == size;
-    }
-}
-
-// Whether zlib, driven as minizip drives it for an entry at level 0 (pieces
-// of kZipBufferSize in, a 64 KiB buffer out, finished with Z_FINISH), writes
-// the blocks isStoredDeflateOf expects. Tried once, on a few lengths.
-bool levelZeroDeflateIsAsExpected() {
-    static const bool expected = [] {
-        constexpr std::size_t kOutputBuffer = 65536;  // minizip's Z_BUFSIZE
-        for (std::size_t length : {std::size_t{0}, std::size_t{65536}, std::size_t{70000}}) {
-            std::vector<std::uint8_t> input(length, 0x5A), output, buffer(kOutputBuffer);
-            z_stream stream{};
-            if (deflateInit2(&stream, 0, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-            stream.next_out = buffer.data();
-            stream.avail_out = kOutputBuffer;
-            auto flush = [&] {
-                output.insert(output.end(), buffer.data(), buffer.data() + (kOutputBuffer - stream.avail_out));
-                stream.next_out = buffer.data();
-                stream.avail_out = kOutputBuffer;
-            };
-            bool ok = true;
-            for (std::size_t at = 0; at < length && ok; at += kZipBufferSize) {
-                stream.next_in = input.data() + at;
-                stream.avail_in = static_cast<uInt>(std::min(kZipBufferSize, length - at));
-                while (stream.avail_in > 0 && ok) {
-                    if (stream.avail_out == 0) flush();
-                    ok = deflate(&stream, Z_NO_FLUSH) == Z_OK;
-                }
-            }
-            for (int err = Z_OK; ok && err == Z_OK;) {
-                if (stream.avail_out == 0) flush();
-                err = deflate(&stream, Z_FINISH);
-                ok = err == Z_OK || err == Z_STREAM_END;
-            }
-            flush();
-            deflateEnd(&stream);
-            if (!ok || !isStoredDeflateOf(output.data(), output.size(), length)) return false;
-        }
-        return true;
-    }();
-    return expected;
 }
 
 bool writeAll(int fd, const std::uint8_t* bytes, std::size_t length) {
@@ -496,14 +413,9 @@ bool SSZipArchive::createZipFileAtPathWithFilesAtPaths(const std::string& path,
     return allWritten && closed;
 }
 
-bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath,
-                                                              int compressionLevel, Error* error) {
-    return createZipFileAtPathWithContentsOfDirectory(path, directoryPath, compressionLevel, error, nullptr);
-}
-
-bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath,
-                                                              int compressionLevel, Error* error,
-                                                              SSZipArchiveCreationDelegate* delegate) {
+bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string& path,
+                                                              const std::string& directoryPath, int compressionLevel,
+                                                              Error* error) {
     Error::clear(error);
     SSZipArchive zipArchive(path);
     // Each error keeps the system's reason (a full disk, no permission) as
@@ -527,11 +439,7 @@ bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string&
         bool isDirectory = false;
         FileManager::defaultManager().fileExistsAtPath(fullPath, &isDirectory);
         if (isDirectory) continue;
-        bool written = false;
-        if (!(delegate &&
-              delegate->zipArchiveWriteFileAtPath(zipArchive, fullPath, relative, compressionLevel, written)))
-            written = zipArchive.writeFileAtPath(fullPath, relative, compressionLevel);
-        if (!written) {
+        if (!zipArchive.writeFileAtPath(fullPath, relative, compressionLevel)) {
             Error e = creationError(-999, stringWithFormat("Error writing zip entry: %@.", relative));
             zipArchive.close();
             Error::set(error, e);
@@ -584,7 +492,11 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
 
     zip_fileinfo zipInfo{};
     struct stat st {};
-    if (::fstat(::fileno(input), &st) == 0) zipInfo = fileEntryInfo(*this, st);
+    if (::fstat(::fileno(input), &st) == 0) {
+        this->zipInfo(&zipInfo, Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec)));
+        auto permissions = static_cast<std::uint16_t>(st.st_mode & 07777);
+        zipInfo.external_fa = static_cast<uLong>((0100000u + permissions) << 16);
+    }
 
     int err = openNewEntry(zip_, afileName, zipInfo, compressionLevel);
     if (err != ZIP_OK) {
@@ -598,106 +510,24 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
     while (!std::feof(input) && !std::ferror(input)) {
         std::size_t len = std::fread(buffer.data(), 1, buffer.size(), input);
         if (len == 0) continue;
-        if (!writeToEntry(buffer.data(), len, path)) {
+        errno = 0;
+        int writeErr = zipWriteInFileInZip(zip_, buffer.data(), static_cast<unsigned>(len));
+        if (writeErr != ZIP_OK) {
+            lastErrno_ = errno;
+            systemLog(stringWithFormat(
+                "[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d", path, writeErr,
+                errno));
             wroteAll = false;
             break;
         }
     }
     bool readToEnd = std::feof(input) && !std::ferror(input);
     if (std::ferror(input) && lastErrno_ == 0) lastErrno_ = errno ? errno : EIO;
-    std::fclose(input);
-    return closeEntry(wroteAll && readToEnd, std::nullopt);
-}
-
-bool SSZipArchive::writeFileAtPath(const std::string& path, const std::string& fileName, const Data& contents,
-                                   int compressionLevel) {
-    if (!zip_) return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        lastErrno_ = errno;
-        systemLog(stringWithFormat("[WARNING] SSZipArchive: Error opening file for reading at: %@. Error code: %d",
-                                   path, errno));
-        return false;
-    }
-    int err = openNewEntry(zip_, fileName, fileEntryInfo(*this, st), compressionLevel);
-    if (err != ZIP_OK) {
-        systemLog(stringWithFormat(
-            "[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d", path, err, errno));
-        return false;
-    }
-    // In the pieces that reading the file gives, so that deflating makes the same blocks.
-    bool wroteAll = true;
-    for (std::size_t at = 0; at < contents.size() && wroteAll; at += kZipBufferSize)
-        wroteAll = writeToEntry(contents.data() + at, std::min(kZipBufferSize, contents.size() - at), path);
-    return closeEntry(wroteAll, std::nullopt);
-}
-
-SSZipArchive::EntryCopy SSZipArchive::copyCurrentEntryWrittenAlike(unzFile source, const std::string& path,
-                                                                   const std::string& fileName, int compressionLevel) {
-    if (!zip_ || !source || compressionLevel != 0 || !levelZeroDeflateIsAsExpected()) return EntryCopy::NotAlike;
-    unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(source, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-        return EntryCopy::NotAlike;
-    if (info.compression_method != Z_DEFLATED || (info.flag & 1) != 0 ||
-        info.compressed_size != storedDeflateSize(info.uncompressed_size) || info.compressed_size > kMaxCopiedEntrySize)
-        return EntryCopy::NotAlike;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) != info.uncompressed_size)
-        return EntryCopy::NotAlike;
-
-    // The deflated bytes, checked to be stored blocks as this archive writes them.
-    int method = 0;
-    int level = 0;
-    if (unzOpenCurrentFile2(source, &method, &level, 1) != UNZ_OK) return EntryCopy::NotAlike;
-    Data deflated(static_cast<std::size_t>(info.compressed_size));
-    std::size_t read = 0;
-    while (read < deflated.size()) {
-        const auto piece = static_cast<unsigned>(std::min<std::size_t>(deflated.size() - read, 1u << 30));
-        const int n = unzReadCurrentFile(source, deflated.data() + read, piece);
-        if (n <= 0) break;
-        read += static_cast<std::size_t>(n);
-    }
-    unzCloseCurrentFile(source);
-    if (read != deflated.size() || !isStoredDeflateOf(deflated.data(), deflated.size(), info.uncompressed_size))
-        return EntryCopy::NotAlike;
-
-    int err = openNewEntry(zip_, fileName, fileEntryInfo(*this, st), compressionLevel, true);
-    if (err != ZIP_OK) {
-        systemLog(stringWithFormat(
-            "[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d", path, err, errno));
-        return EntryCopy::Failed;
-    }
-    const bool wroteAll = writeToEntry(deflated.data(), deflated.size(), path);
-    return closeEntry(wroteAll, std::make_pair(info.uncompressed_size, static_cast<std::uint32_t>(info.crc)))
-               ? EntryCopy::Copied
-               : EntryCopy::Failed;
-}
-
-bool SSZipArchive::writeToEntry(const std::uint8_t* bytes, std::size_t length, const std::string& path) {
-    while (length > 0) {
-        const auto piece = static_cast<unsigned>(std::min<std::size_t>(length, UINT_MAX));
-        errno = 0;
-        int writeErr = zipWriteInFileInZip(zip_, bytes, piece);
-        if (writeErr != ZIP_OK) {
-            lastErrno_ = errno;
-            systemLog(
-                stringWithFormat("[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d",
-                                 path, writeErr, errno));
-            return false;
-        }
-        bytes += piece;
-        length -= piece;
-    }
-    return true;
-}
-
-bool SSZipArchive::closeEntry(bool wroteAll, std::optional<std::pair<std::uint64_t, std::uint32_t>> rawSizeAndCRC) {
     errno = 0;
-    int closeErr = rawSizeAndCRC ? zipCloseFileInZipRaw64(zip_, rawSizeAndCRC->first, rawSizeAndCRC->second)
-                                 : zipCloseFileInZip(zip_);
+    int closeErr = zipCloseFileInZip(zip_);
     if (closeErr != ZIP_OK && lastErrno_ == 0) lastErrno_ = errno;
-    return wroteAll && closeErr == ZIP_OK;
+    std::fclose(input);
+    return wroteAll && readToEnd && closeErr == ZIP_OK;
 }
 
 bool SSZipArchive::writeData(const Data& data, const std::string& filename, int compressionLevel) {

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <minizip/unzip.h>
@@ -54,25 +53,6 @@ public:
     }
 };
 
-class SSZipArchive;
-
-// Asked, while an archive is made from a folder's contents, how each file's
-// entry is written.
-class SSZipArchiveCreationDelegate {
-public:
-    virtual ~SSZipArchiveCreationDelegate() = default;
-    // Either writes the entry of the file at `path` (named `relativePath`)
-    // itself, through the archive's writeFileAtPath with the file's bytes or
-    // copyCurrentEntryWrittenAlike, and returns true with `written` set to
-    // whether that succeeded; or returns false, and the file is read and
-    // compressed as usual.
-    virtual bool zipArchiveWriteFileAtPath(SSZipArchive& /*archive*/, const std::string& /*path*/,
-                                           const std::string& /*relativePath*/, int /*compressionLevel*/,
-                                           bool& /*written*/) {
-        return false;
-    }
-};
-
 // The app's whole-archive zip tool: unpacks an archive into a folder, and
 // creates archives from files, from a folder's contents, or entry by entry.
 //
@@ -110,9 +90,6 @@ public:
     // folders (and links to folders) get no entries of their own.
     static bool createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath,
                                                            int compressionLevel = -1, Error* error = nullptr);
-    static bool createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath,
-                                                           int compressionLevel, Error* error,
-                                                           SSZipArchiveCreationDelegate* delegate);
 
     explicit SSZipArchive(std::string path);
     ~SSZipArchive();
@@ -124,22 +101,6 @@ public:
     bool writeFile(const std::string& path);
     bool writeFileAtPath(const std::string& path, const std::optional<std::string>& fileName,
                          int compressionLevel = -1);
-    // The entry writeFileAtPath writes for the file at the path, byte for
-    // byte, from the file's bytes given here (the file itself is not read,
-    // only its date and permissions).
-    bool writeFileAtPath(const std::string& path, const std::string& fileName, const Data& contents,
-                         int compressionLevel);
-    // Copies the current entry of `source` (an archive open for reading) as
-    // the entry writeFileAtPath would write for the file at `path`, without
-    // uncompressing it, when its compressed bytes are exactly what this
-    // archive writes for the entry's bytes: at level 0 only, deflated as
-    // stored blocks of the size zlib gives them. The caller makes sure that
-    // the file holds the entry's bytes. NotAlike writes nothing (write the
-    // file instead); Failed leaves the entry unfinished, like a failed
-    // writeFileAtPath.
-    enum class EntryCopy { Copied, NotAlike, Failed };
-    EntryCopy copyCurrentEntryWrittenAlike(unzFile source, const std::string& path, const std::string& fileName,
-                                           int compressionLevel);
     bool writeData(const Data& data, const std::string& filename, int compressionLevel = -1);
     // Fills the entry record's broken-down date from the date (local time).
     void zipInfo(zip_fileinfo* info, Date date);
@@ -152,11 +113,6 @@ private:
                              const std::optional<std::string>& password, Error* error,
                              SSZipArchiveDelegate* delegate);
     static Date dateWithMSDOSFormat(std::uint32_t msdosDateTime);
-    // Appends bytes to the open entry; false (with lastErrno_) when minizip fails.
-    bool writeToEntry(const std::uint8_t* bytes, std::size_t length, const std::string& path);
-    // Closes the open entry (a raw one with its uncompressed size and CRC-32);
-    // true when it was written whole and closed.
-    bool closeEntry(bool wroteAll, std::optional<std::pair<std::uint64_t, std::uint32_t>> rawSizeAndCRC);
 
     std::string path_;
     zipFile zip_ = nullptr;

@@ -23,7 +23,12 @@ bool writeFileWrapperWithOriginalContents(FileWrapper& wrapper, const URL& url,
 // flushed before the tree is put in place, and its folder after, so that a
 // power loss leaves the old tree or the new one, whole. Scratch: nothing is
 // flushed (the system writes it back in its own time), for trees that can be
-// made again, such as a cache; still put in place in one step.
+// made again, such as a cache. A scratch tree written over its own original
+// contents (the URL is the original) is brought up to date where it stands:
+// unchanged files stay, each changed file is written beside and takes the
+// old one's name (removed just before) and what the tree no longer holds is
+// removed; a failure can leave some files new and others old, for the next
+// write of the tree to finish.
 enum class FileWriteDurability { Durable, Scratch };
 
 bool writeFileWrapperWithOriginalContents(FileWrapper& wrapper, const URL& url,
