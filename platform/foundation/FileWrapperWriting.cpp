@@ -79,7 +79,7 @@ bool updateNodeInPlace(FileWrapper& node, const std::string& path, Error* error)
     const bool exists = fm.fileExistsAtPath(path, &isDirectory);
     struct stat st {};
     const bool isLink = ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-    if (node.isDirectory() && (!exists || (isDirectory && !isLink))) {
+    if (node.isDirectory() && !isLink && (!exists || isDirectory)) {
         const FileWrapperMap* children = node.fileWrappers();
         if (!children) {
             Error::set(error, fileError(EIO, node.fileURL() ? node.fileURL()->path() : path, true));
