@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/RunLoop.h"
 
@@ -129,6 +130,9 @@ void Layer::layoutSublayers() {
 std::optional<AnimationValue> Layer::valueForKey(const std::string& key) const {
     if (key == "opacity") return opacity_;
     if (key == "position") return position_;
+    if (key == "position.x") return position_.x;
+    if (key == "position.y") return position_.y;
+    if (key == "transform.scale") return std::hypot(transform_.a, transform_.b);
     if (key == "bounds") return bounds_;
     if (key == "transform") return transform_;
     if (key == "cornerRadius") return cornerRadius_;
@@ -146,6 +150,13 @@ bool Layer::setValueForKey(const std::string& key, const AnimationValue& value) 
         opacity_ = *number;
     else if (key == "position" && std::holds_alternative<Point>(value))
         position_ = std::get<Point>(value);
+    else if (key == "position.x" && number)
+        position_.x = *number;
+    else if (key == "position.y" && number)
+        position_.y = *number;
+    else if (key == "transform.scale" && number)
+        transform_ = AffineTransform::scale(*number, *number)
+                         .concatenating(AffineTransform::rotation(std::atan2(transform_.b, transform_.a)));
     else if (key == "bounds" && std::holds_alternative<Rect>(value))
         setBounds(std::get<Rect>(value));
     else if (key == "transform" && std::holds_alternative<AffineTransform>(value))

@@ -1,6 +1,7 @@
 #include "platform/ui/View.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/GestureRecognizer.h"
@@ -33,6 +34,8 @@ struct AnimationScope {
     std::vector<KeyframeTrack>* keyframes = nullptr;  // inside animateKeyframes
     double relativeStart = 0;
     double relativeDuration = 1;
+    std::optional<double> springDampingRatio = std::nullopt;  // inside a spring animation
+    double springVelocity = 0;
 };
 thread_local std::vector<AnimationScope> animationScopes;
 thread_local bool animationsEnabled = true;
@@ -55,6 +58,19 @@ std::optional<MediaTimingFunction> curveFor(unsigned options) {
 void scheduleCompletion(double seconds, std::function<void(bool)> completion) {
     if (!completion) return;
     performOnMainLoopAfter(seconds, [completion = std::move(completion)] { completion(true); });
+}
+
+// A spring of unit mass with the damping ratio whose swing has died down to
+// a thousandth of the distance after `duration` seconds.
+std::shared_ptr<SpringAnimation> springAnimation(const std::string& key, double duration, double dampingRatio,
+                                                 double initialVelocity) {
+    auto spring = SpringAnimation::animationWithKeyPath(key);
+    const double naturalFrequency = std::log(1000.0) / (dampingRatio * std::max(duration, 0.01));
+    spring->setMass(1);
+    spring->setStiffness(naturalFrequency * naturalFrequency);
+    spring->setDamping(2 * dampingRatio * naturalFrequency);
+    spring->setInitialVelocity(initialVelocity);
+    return spring;
 }
 
 void propagateWillMoveToWindow(View& view, Window* window) {
@@ -534,11 +550,16 @@ void View::animateLayerKey(const std::string& key, const AnimationValue& from, c
         track->changes.push_back({scope.relativeStart, scope.relativeDuration, to});
         return;
     }
-    auto animation = BasicAnimation::animationWithKeyPath(key);
+    std::shared_ptr<BasicAnimation> animation;
+    if (scope.springDampingRatio) {
+        animation = springAnimation(key, scope.duration, *scope.springDampingRatio, scope.springVelocity);
+    } else {
+        animation = BasicAnimation::animationWithKeyPath(key);
+        animation->setTimingFunction(curveFor(scope.options));
+    }
     animation->setFromValue(from);
     animation->setToValue(to);
     animation->setDuration(scope.duration);
-    animation->setTimingFunction(curveFor(scope.options));
     if (scope.delay > 0) {
         animation->setBeginTime(currentMediaTime() + scope.delay);
         animation->setFillMode(FillMode::Backwards);
@@ -549,6 +570,19 @@ void View::animateLayerKey(const std::string& key, const AnimationValue& from, c
 void View::animate(double duration, double delay, unsigned options, const std::function<void()>& animations,
                    std::function<void(bool)> completion) {
     animationScopes.push_back({duration, delay, options});
+    struct Pop {
+        ~Pop() { animationScopes.pop_back(); }
+    } pop;
+    if (animations) animations();
+    scheduleCompletion(animationsEnabled ? std::max(0.0, delay) + std::max(0.0, duration) : 0, std::move(completion));
+}
+
+void View::animate(double duration, double delay, double dampingRatio, double initialVelocity, unsigned options,
+                   const std::function<void()>& animations, std::function<void(bool)> completion) {
+    AnimationScope scope{duration, delay, options};
+    scope.springDampingRatio = std::clamp(dampingRatio, 0.01, 1.0);
+    scope.springVelocity = initialVelocity;
+    animationScopes.push_back(scope);
     struct Pop {
         ~Pop() { animationScopes.pop_back(); }
     } pop;
