@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/GestureRecognizer.h"
@@ -60,16 +62,34 @@ void scheduleCompletion(double seconds, std::function<void(bool)> completion) {
     performOnMainLoopAfter(seconds, [completion = std::move(completion)] { completion(true); });
 }
 
+void tuneSpring(SpringAnimation& spring, double naturalFrequency, double dampingRatio) {
+    spring.setMass(1);
+    spring.setStiffness(naturalFrequency * naturalFrequency);
+    spring.setDamping(2 * dampingRatio * naturalFrequency);
+}
+
 // A spring of unit mass with the damping ratio whose swing has died down to
-// a thousandth of the distance after `duration` seconds.
+// a thousandth of the distance after `duration` seconds: the natural
+// frequency starts from the decay of the envelope and is corrected by the
+// settling time found (the factors do not depend on the frequency alone, so
+// a few rounds); the results are kept per ratio, velocity and duration.
 std::shared_ptr<SpringAnimation> springAnimation(const std::string& key, double duration, double dampingRatio,
                                                  double initialVelocity) {
+    static std::map<std::tuple<double, double, double>, double> frequencies;
+    duration = std::max(duration, 0.01);
     auto spring = SpringAnimation::animationWithKeyPath(key);
-    const double naturalFrequency = std::log(1000.0) / (dampingRatio * std::max(duration, 0.01));
-    spring->setMass(1);
-    spring->setStiffness(naturalFrequency * naturalFrequency);
-    spring->setDamping(2 * dampingRatio * naturalFrequency);
     spring->setInitialVelocity(initialVelocity);
+    const auto parameters = std::make_tuple(duration, dampingRatio, initialVelocity);
+    auto known = frequencies.find(parameters);
+    if (known == frequencies.end()) {
+        double frequency = std::log(1000.0) / (dampingRatio * duration);
+        for (int round = 0; round < 4; ++round) {
+            tuneSpring(*spring, frequency, dampingRatio);
+            frequency *= spring->settlingDuration() / duration;
+        }
+        known = frequencies.emplace(parameters, frequency).first;
+    }
+    tuneSpring(*spring, known->second, dampingRatio);
     return spring;
 }
 
