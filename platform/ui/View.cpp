@@ -93,6 +93,15 @@ std::shared_ptr<SpringAnimation> springAnimation(const std::string& key, double 
     return spring;
 }
 
+// Runs a block of changes inside an animation scope.
+void runInScope(const AnimationScope& scope, const std::function<void()>& block) {
+    animationScopes.push_back(scope);
+    struct Pop {
+        ~Pop() { animationScopes.pop_back(); }
+    } pop;
+    if (block) block();
+}
+
 void propagateWillMoveToWindow(View& view, Window* window) {
     if (ViewController* controller = view.viewController()) controller->rootViewWillMoveToWindow(window != nullptr);
     view.willMoveToWindow(window);
@@ -589,11 +598,7 @@ void View::animateLayerKey(const std::string& key, const AnimationValue& from, c
 
 void View::animate(double duration, double delay, unsigned options, const std::function<void()>& animations,
                    std::function<void(bool)> completion) {
-    animationScopes.push_back({duration, delay, options});
-    struct Pop {
-        ~Pop() { animationScopes.pop_back(); }
-    } pop;
-    if (animations) animations();
+    runInScope({duration, delay, options}, animations);
     scheduleCompletion(animationsEnabled ? std::max(0.0, delay) + std::max(0.0, duration) : 0, std::move(completion));
 }
 
@@ -602,11 +607,7 @@ void View::animate(double duration, double delay, double dampingRatio, double in
     AnimationScope scope{duration, delay, options};
     scope.springDampingRatio = std::clamp(dampingRatio, 0.01, 1.0);
     scope.springVelocity = initialVelocity;
-    animationScopes.push_back(scope);
-    struct Pop {
-        ~Pop() { animationScopes.pop_back(); }
-    } pop;
-    if (animations) animations();
+    runInScope(scope, animations);
     scheduleCompletion(animationsEnabled ? std::max(0.0, delay) + std::max(0.0, duration) : 0, std::move(completion));
 }
 
@@ -687,19 +688,11 @@ void View::addKeyframe(double relativeStartTime, double relativeDuration, const 
     AnimationScope scope = animationScopes.back();
     scope.relativeStart = relativeStartTime;
     scope.relativeDuration = relativeDuration;
-    animationScopes.push_back(scope);
-    struct Pop {
-        ~Pop() { animationScopes.pop_back(); }
-    } pop;
-    if (animations) animations();
+    runInScope(scope, animations);
 }
 
 void View::performWithoutAnimation(const std::function<void()>& actions) {
-    animationScopes.push_back({0, 0, 0});
-    struct Pop {
-        ~Pop() { animationScopes.pop_back(); }
-    } pop;
-    if (actions) actions();
+    runInScope({0, 0, 0}, actions);
 }
 
 bool View::areAnimationsEnabled() {
