@@ -226,6 +226,12 @@ void RemoteControlUIViewController::viewDidDisappear(bool animated) {
     NotificationCenter::defaultCenter().removeObserver(static_cast<const ViewController*>(this));
 }
 
+void RemoteControlUIViewController::viewDidLayoutSubviews() {
+    ViewController::viewDidLayoutSubviews();
+    if (setupViewController_ && setupViewController_->isViewLoaded())
+        setupViewController_->view()->setFrame(view()->bounds());
+}
+
 void RemoteControlUIViewController::prepareForSegue(StoryboardSegue& segue, const AnyObject&) {
     if (segue.identifier() != RemoteControlSetupSegueIdentifier) return;
     if (auto setup = std::dynamic_pointer_cast<RemoteControlSetupViewController>(segue.destinationViewController()))

@@ -126,6 +126,8 @@ public:
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
+    // The setup screen's view follows the size of this screen's view.
+    void viewDidLayoutSubviews() override;
     void prepareForSegue(StoryboardSegue& segue, const AnyObject& sender) override;
     unsigned supportedInterfaceOrientations() const;
 
