@@ -328,6 +328,25 @@ TEST_F(RemoteControlScreenTest, ACommandForAScreenThatHasGoneCompletesAndTheQueu
     EXPECT_TRUE(runMainLoopUntil([&] { return reached; }));
 }
 
+TEST_F(RemoteControlScreenTest, AScreenClosedDuringARebuildStillCompletesEveryPendingCommand) {
+    ASSERT_NO_FATAL_FAILURE(connectPeer());
+    ASSERT_NO_FATAL_FAILURE(reportMode("m"));
+    sendAll(peer, "t\r\nmc\r\n");
+    ASSERT_TRUE(runMainLoopUntil([&] { return logged("Handling t on") == 1; }));
+    for (int i = 0; i < 5; ++i) drainMainLoop();
+    auto queue = remote->commandQueue();
+    root->dismissViewController(false);
+    drainMainLoop();
+    std::weak_ptr<Screen_> weak = remote;
+    remote.reset();
+    ASSERT_TRUE(weak.expired());
+    bool reached = false;
+    queue->async([&] { reached = true; });
+    advance(Screen_::kFadeOutDuration);
+    EXPECT_TRUE(runMainLoopUntil([&] { return reached; })) << "the queue does not wait for good";
+    EXPECT_EQ(logged("Handling mc"), 0) << "nothing is applied to a screen that has gone";
+}
+
 TEST_F(RemoteControlScreenTest, KeysSendTheirCommandsAndTheKeyboardSendsWhatIsTyped) {
     ASSERT_NO_FATAL_FAILURE(connectPeer());
     ASSERT_NO_FATAL_FAILURE(reportMode("t"));
