@@ -61,6 +61,22 @@ TEST_F(SpringViewAnimationTest, LayerKeysReachPartsOfPositionAndTransform) {
     EXPECT_EQ(layer->position(), (Point{9, 37}));
     EXPECT_NEAR(*animationDouble(layer->valueForKey("transform.scale")), 2, 1e-12);
     EXPECT_NEAR(std::atan2(layer->affineTransform().b, layer->affineTransform().a), 0.5, 1e-12) << "rotation kept";
+
+    // An animation of a part shows in the whole property (as drawn).
+    auto slide = KeyframeAnimation::animationWithKeyPath("position.y");
+    slide->setValues({37.0, 60.0});
+    slide->setDuration(1);
+    layer->addAnimation(slide, std::string("move"));
+    auto pulse = BasicAnimation::animationWithKeyPath("transform.scale");
+    pulse->setFromValue(0.0);
+    pulse->setToValue(1.0);
+    pulse->setDuration(1);
+    layer->addAnimation(pulse, std::string("scale"));
+    advance(0.5);
+    EXPECT_EQ(std::get<Point>(*layer->presentationValueForKey("position")), (Point{9, 48.5}));
+    const auto shown = std::get<AffineTransform>(*layer->presentationValueForKey("transform"));
+    EXPECT_NEAR(std::hypot(shown.a, shown.b), 0.5, 1e-12);
+    EXPECT_NEAR(std::atan2(shown.b, shown.a), 0.5, 1e-12);
 }
 
 TEST(DeviceTest, ModelFollowsTheIdiomAndNamesCanBeSet) {
