@@ -341,7 +341,8 @@ bool CardListTableViewController::titleFieldShouldReturn(TextField& field) {
         case PresentationMode::Tag::groupForTopic: {
             auto topic = wrapped.topicCard();
             topic->setTitle(trimmed);
-            didChangeCard(topic, shared_from_this());
+            // The list that shows the topic's row (the parent) updates it and tells the document.
+            if (auto delegate = deckChangeDelegate_.lock()) delegate->didChangeCard(topic, shared_from_this());
             field.resignFirstResponder();
             return true;
         }

@@ -2,6 +2,8 @@
 
 #include "app/cards/EmtpyTableViewImpersonatorView.h"
 #include "platform/ui/AlertController.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
 
 using namespace memorant_test;
@@ -175,6 +177,12 @@ TEST_F(CardListTest, ATopicTitleIsChangedInPlaceAndTheDocumentMarked) {
     EXPECT_TRUE(UIDriver::pressReturn(field));
     EXPECT_EQ("Regular Verbs", verbs->title());
     EXPECT_EQ("Regular Verbs", field.text());
+    // The parent list shows the new title in the topic's row and marks the document.
+    auto row = list->tableView()->cellForRowAtIndexPath(IndexPath{0, 1});
+    ASSERT_NE(nullptr, row);
+    EXPECT_EQ(
+        "Regular Verbs",
+        dynamic_cast<Label*>(row->contentView()->viewWithTag(CardListTableViewController::kTitleLabelTag))->text());
     EXPECT_TRUE(document->hasUnsavedChanges());
     // A changed card is not passed on.
     EXPECT_TRUE(library->calls.empty());
@@ -276,6 +284,44 @@ TEST_F(CardListTest, SearchWhileGroupedFindsACardOnceForEachDirection) {
     ASSERT_TRUE(list->groupingOptionsControl()->userSelectSegment(0));
     EXPECT_EQ(Tag::topLevelCards, list->presentationMode()->tag());
     EXPECT_EQ("", list->searchBar()->text());
+}
+
+TEST_F(CardListTest, ATraitChangeResizesTheFillerAtOnceAndRebuildsTheBarsLater) {
+    show();
+    auto footer = list->emptyTableViewImpersonatorFooterView();
+    const double filler = footer->frame().size.height;
+    ASSERT_GT(filler, 0);
+    footer->setFrame(Rect(0, footer->frame().origin.y, 390, 7));
+    list->navigationItem().setRightBarButtonItem(nullptr);
+    Screen::main().setUserInterfaceStyle(UserInterfaceStyle::Dark);
+    EXPECT_DOUBLE_EQ(filler, footer->frame().size.height);
+    EXPECT_EQ(nullptr, list->navigationItem().rightBarButtonItem());
+    drainMainLoop();
+    EXPECT_EQ(list->editButtonItem(), list->navigationItem().rightBarButtonItem());
+}
+
+namespace {
+
+struct ClosingOwner : CardListTableViewControllerDelegate {
+    int closed = 0;
+    void closeDeck(CardListTableViewController&) override { ++closed; }
+};
+
+}  // namespace
+
+TEST_F(CardListTest, ClosingAsksTheOwnerAndCancellingEndsTitleEditing) {
+    show();
+    list->closeDeck();  // no owner: nothing happens
+    auto owner = std::make_shared<ClosingOwner>();
+    list->setCardListDelegate(owner);
+    list->closeDeck();
+    EXPECT_EQ(1, owner->closed);
+
+    ASSERT_TRUE(list->titleTextField()->becomeFirstResponder());
+    list->titleTextField()->setText(std::string("Half"));
+    list->cancelEditingTitle();
+    EXPECT_EQ(PresentationMode::Tag::topLevelCards, list->presentationMode()->tag());
+    EXPECT_EQ("Spanish", list->titleTextField()->text());
 }
 
 using CardListDeathTest = CardListTest;
