@@ -168,3 +168,34 @@ TEST_F(CardListTest, TheImageInventoryRunsLaterAndRemovesOnlyUnusedImages) {
     EXPECT_TRUE(document->hasUnsavedChanges());
     EXPECT_EQ(2u, Analytics::shared().events().size());
 }
+
+TEST_F(CardListTest, ANewImageIsStoredAndItsCardTreatedAsChanged) {
+    show();
+    auto table = list->tableView();
+    table->clearRecordedRowAnimations();
+    list->addNewImageAttachmentWithName("new.png", dataFromString("png"), adios);
+    EXPECT_TRUE(document->hasUnsavedChanges());
+    const auto rows = reloads(*table);
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ((std::vector<IndexPath>{IndexPath{0, 2}}), rows[0].indexPaths);
+    EXPECT_TRUE(library->calls.empty());
+}
+
+TEST_F(CardListTest, BesideAnExpandedDetailPaneOnlyATopicSelectionIsCleared) {
+    CardListDetailEditor hook;
+    hook.isSplitViewExpanded = [](CardListTableViewController&) { return true; };
+    installCardListDetailEditor(hook);
+    show();
+    auto table = list->tableView();
+    table->selectRowAtIndexPath(IndexPath{0, 0}, false, TableViewScrollPosition::None);
+    list->viewWillAppear(false);
+    EXPECT_FALSE(list->clearsSelectionOnViewWillAppear());
+    EXPECT_EQ(IndexPath({0, 0}), table->indexPathForSelectedRow());
+    table->selectRowAtIndexPath(IndexPath{0, 1}, false, TableViewScrollPosition::None);
+    list->viewWillAppear(false);
+    EXPECT_TRUE(list->clearsSelectionOnViewWillAppear());
+    // Without a split view (or collapsed) the selection always goes.
+    installCardListDetailEditor({});
+    list->viewWillAppear(false);
+    EXPECT_TRUE(list->clearsSelectionOnViewWillAppear());
+}
