@@ -47,6 +47,10 @@ TEST_F(AccessoryViewsTest, TheFooterDrawsSeparatorsOneRowApartFromTheLeftInset) 
     auto low = std::make_shared<EmtpyTableViewImpersonatorView>(Rect(0, 0, 200, 10));
     low->setSeparatorColor(Color::redColor());
     EXPECT_EQ((std::vector<double>{0}), lineYs(*low, "footer-low", 100));
+    // A row height of zero draws the first line once instead of never finishing.
+    footer->setSkipFirstSeparator(false);
+    footer->setRowHeight(0);
+    EXPECT_EQ((std::vector<double>{0}), lineYs(*footer, "footer-zero-rows", 100));
 }
 
 TEST_F(AccessoryViewsTest, TheDrawerKeepsExactlyOneTopHeightConstraint) {
