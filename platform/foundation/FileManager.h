@@ -57,6 +57,15 @@ public:
     bool replaceItemAtPath(const std::string& dst, const std::string& src, Error* error = nullptr);
     std::optional<FileAttributes> attributesOfItemAtPath(const std::string& path, Error* error = nullptr) const;
     bool setModificationDate(const std::string& path, Date date, Error* error = nullptr);
+    // Sets the permission bits (the low twelve bits of the mode; the file
+    // type is kept). A missing item fails with NSFileNoSuchFileError, a
+    // refusal with NSFileWriteNoPermissionError, the POSIX error underneath
+    // (FilePermissions.cpp).
+    bool setPosixPermissions(const std::string& path, std::uint32_t permissions, Error* error = nullptr);
+    // Whether the calling process may write the item, as access(2) answers
+    // it: false for a missing item; always true for the superuser, who may
+    // write what its permission bits forbid.
+    bool isWritableFileAtPath(const std::string& path) const;
     // Writes the file atomically (beside, then renamed over).
     bool createFileAtPath(const std::string& path, const Data& contents, Error* error = nullptr);
     std::optional<Data> contentsAtPath(const std::string& path, Error* error = nullptr) const;
