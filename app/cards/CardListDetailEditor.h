@@ -7,11 +7,11 @@ class CardListTableViewController;
 class ViewController;
 
 // How a card list reaches the card editor in the detail pane of its deck's
-// split view. The card list knows the editor only as a controller: the deck
-// screens fill in this hook once at start-up (installCardListDetailEditor)
-// with what they know of the split view and of the editor; until then, and
-// wherever a piece is missing, the card list behaves as without a detail
-// pane.
+// split view. The card list knows the editor only as a controller; the hook
+// in force by default (deckSplitView()) finds it through the list's
+// DeckMasterNavigationController and its split view. Tests install their
+// own; wherever a piece is missing, the card list behaves as without a
+// detail pane.
 //
 // The editor in the detail pane: the list's navigation controller is the
 // master navigation controller of a split view, and the top controller of
@@ -32,8 +32,15 @@ struct CardListDetailEditor {
     std::function<void(ViewController& editor, bool shown, bool animated)> setDimmingOverlayShown;
     // list.configureEditor(editor), the editor known by its type.
     std::function<void(CardListTableViewController& list, ViewController& editor)> configureEditor;
+
+    // The deck's split view: the list's navigation controller is a
+    // DeckMasterNavigationController inside a split view, the editor an
+    // EditStudyCardViewController on top of its detail navigation
+    // controller. The editor has no dimming overlay yet: showing and hiding
+    // it does nothing.
+    static CardListDetailEditor deckSplitView();
 };
 
-// The hook in force (empty functions until installed).
+// The hook in force (deckSplitView() until another is installed).
 const CardListDetailEditor& cardListDetailEditor();
 void installCardListDetailEditor(CardListDetailEditor hook);

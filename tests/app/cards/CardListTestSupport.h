@@ -111,7 +111,7 @@ protected:
         for (auto& w : Application::shared().windows()) w->setHidden(true);
         window.reset();
         Storyboard::unregisterStoryboard("CardListTest");
-        installCardListDetailEditor({});
+        installCardListDetailEditor(CardListDetailEditor::deckSplitView());
         Document::setAutosaveDelay(savedAutosaveDelay);
         UITest::TearDown();
     }
