@@ -49,6 +49,12 @@ TEST_F(CardListTest, InTheDecksSplitViewTheListReachesTheDetailEditor) {
     editor->setPresentationMode(EditStudyCardPresentationMode::cardEditor(hola, 0, false, false));
     EXPECT_EQ(CardListDetailEditor::Mode::cardEditor, hook.mode(*editor));
 
+    // A new detail for the split view when it expands.
+    auto made = cardList->instantiateDeckDetailEditor();
+    ASSERT_NE(nullptr, made);
+    EXPECT_NE(nullptr, std::dynamic_pointer_cast<EditStudyCardViewController>(made->topViewController()));
+    EXPECT_NE(detail, made);
+
     // Beside the detail pane a double tap in editing mode opens no solo editor.
     ASSERT_TRUE(UIDriver::tap(*cardList->editButtonItem()));
     ASSERT_TRUE(UIDriver::doubleTapRow(*cardList->tableView(), IndexPath{0, 0}));
