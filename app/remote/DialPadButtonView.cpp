@@ -48,6 +48,8 @@ void DialPadButtonView::restyle() {
             label->setTextColor(highlightedForegroundColor());
         else if (originalLabelTextColor_)
             label->setTextColor(*originalLabelTextColor_);
+        label->setFont(
+            Font::systemFont(label->font().pointSize(), highlighted_ ? FontWeight::Regular : FontWeight::Thin));
     }
     if (auto imageView = imageView_.lock())
         imageView->setTintColor(highlighted_ ? highlightedForegroundColor() : Color::blackColor());

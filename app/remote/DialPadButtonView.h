@@ -28,7 +28,8 @@ public:
 
 // A round key of the remote's keypad: a white ring, filled while highlighted.
 // Its label and image view live in the screen's label layer and are restyled
-// with it. A touch highlights it; lifting the finger on it presses it (tells
+// with it (white, or light grey on older devices, while highlighted; the
+// label's weight regular while highlighted and thin otherwise). A touch highlights it; lifting the finger on it presses it (tells
 // the delegate); dragging off an unselected key takes the highlight away, so
 // lifting outside sends nothing. A selected key stays highlighted.
 class DialPadButtonView : public View, public TouchHandling {

@@ -55,6 +55,9 @@ public:
     // The source is synced to the disk before, and its folder after, the
     // rename; a regular file put over another takes the other's permissions.
     bool replaceItemAtPath(const std::string& dst, const std::string& src, Error* error = nullptr);
+    // The same, without flushing anything to the disk: for items that can be
+    // made again (a cache), which a power loss may take with it.
+    bool replaceItemAtPathWithoutSyncing(const std::string& dst, const std::string& src, Error* error = nullptr);
     std::optional<FileAttributes> attributesOfItemAtPath(const std::string& path, Error* error = nullptr) const;
     bool setModificationDate(const std::string& path, Date date, Error* error = nullptr);
     // Sets the permission bits (the low twelve bits of the mode; the file
@@ -87,6 +90,11 @@ std::string temporaryPathBeside(const std::string& path, const std::string& pref
 // then renamed over the target (keeping its permissions), and the folder
 // synced. A failure leaves the old file whole.
 bool writeDataAtomically(const Data& data, const std::string& path, Error* error = nullptr);
+// Writes bytes to a new (or emptied) file at the path, without flushing them
+// to the disk: for files of a tree that is put in place afterwards and can be
+// made again. Permissions as writeDataAtomically gives them (an existing
+// file's, else 0644). A failure removes the partial file.
+bool writeDataWithoutSyncing(const Data& data, const std::string& path, Error* error = nullptr);
 bool writeStringAtomically(const std::string& text, const std::string& path, Error* error = nullptr);
 std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error = nullptr);
 

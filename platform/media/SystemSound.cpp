@@ -42,6 +42,17 @@ void play(Identifier sound)
         r.played.push_back(it->second);
 }
 
+void playAlert(Identifier sound)
+{
+    if (sound != kVibrate) {
+        play(sound);
+        return;
+    }
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.played.push_back("vibrate");
+}
+
 void dispose(Identifier sound)
 {
     Registry& r = registry();

@@ -21,6 +21,14 @@ Identifier create(const std::string& path);
 // Records a play of the sound; an unknown or disposed identifier does nothing.
 void play(Identifier sound);
 
+// The system's own vibration, playable as an alert sound without being
+// registered.
+inline constexpr Identifier kVibrate = 4095;
+
+// Plays the sound as an alert (with a vibration where the device has one):
+// recorded like play(); kVibrate is recorded as "vibrate".
+void playAlert(Identifier sound);
+
 // Forgets the sound; later plays of it do nothing. Disposing twice does nothing.
 void dispose(Identifier sound);
 

@@ -49,6 +49,12 @@ public:
     void setNetworkActivityIndicatorVisible(bool visible);
     int networkActivityIndicatorSetCount() const;
 
+    // Whether the screen stays on without touches (the idle timer is off
+    // while set). Nothing locks here; the flag is kept for screens that turn
+    // it off while they are shown.
+    bool isIdleTimerDisabled() const { return idleTimerDisabled_; }
+    void setIdleTimerDisabled(bool disabled) { idleTimerDisabled_ = disabled; }
+
     // Hands a URL to the app that opens its scheme. No other app is reached
     // from here: the URLs are kept in order, for tests to read.
     void openURL(const URL& url) { openedURLs_.push_back(url); }
@@ -71,4 +77,5 @@ private:
     std::vector<Entry> visible_;  // in the order shown
     Window* key_ = nullptr;
     std::vector<URL> openedURLs_;
+    bool idleTimerDisabled_ = false;
 };

@@ -49,6 +49,18 @@ std::optional<std::string> Button::titleForState(unsigned state) const {
     return lookUp(titles_, state);
 }
 
+void Button::setAttributedTitle(std::optional<AttributedString> title, unsigned state) {
+    if (title)
+        attributedTitles_[state] = std::move(*title);
+    else
+        attributedTitles_.erase(state);
+    updateContent();
+}
+
+std::optional<AttributedString> Button::attributedTitleForState(unsigned state) const {
+    return lookUp(attributedTitles_, state);
+}
+
 void Button::setTitleColor(std::optional<Color> color, unsigned state) {
     if (color)
         titleColors_[state] = *color;
@@ -105,10 +117,12 @@ void Button::tintColorDidChange() {
 
 void Button::updateContent() {
     if (!titleLabel_) return;
-    auto title = currentTitle();
+    auto attributed = attributedTitleForState(state());
+    auto title = attributed ? std::optional<std::string>(attributed->string()) : currentTitle();
     titleLabel_->setText(title);
     titleLabel_->setHidden(!title);
     titleLabel_->setTextColor(currentTitleColor());
+    if (attributed) titleLabel_->setAttributedText(attributed);
     auto image = currentImage();
     imageView_->setImage(image);
     imageView_->setHidden(!image);

@@ -27,6 +27,10 @@ public:
 
     void setTitle(std::optional<std::string> title, unsigned state);
     std::optional<std::string> titleForState(unsigned state) const;
+    // A title with attributes; where a state has one it is shown in place of
+    // the plain title and colour.
+    void setAttributedTitle(std::optional<AttributedString> title, unsigned state);
+    std::optional<AttributedString> attributedTitleForState(unsigned state) const;
     void setTitleColor(std::optional<Color> color, unsigned state);
     std::optional<Color> titleColorForState(unsigned state) const;
     void setImage(std::shared_ptr<Image> image, unsigned state);
@@ -60,6 +64,7 @@ private:
     ButtonType type_ = ButtonType::Custom;
     std::map<unsigned, std::string> titles_;
     std::map<unsigned, Color> titleColors_;
+    std::map<unsigned, AttributedString> attributedTitles_;
     std::map<unsigned, std::shared_ptr<Image>> images_;
     std::shared_ptr<Label> titleLabel_;
     std::shared_ptr<ImageView> imageView_;

@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/RunLoop.h"
 
@@ -126,9 +127,25 @@ void Layer::layoutSublayers() {
 
 // --- Key-value access ---
 
+namespace {
+
+// The transform scaled uniformly to `scale`, its rotation and translation kept.
+AffineTransform withUniformScale(const AffineTransform& transform, double scale) {
+    AffineTransform scaled = AffineTransform::scale(scale, scale)
+                                 .concatenating(AffineTransform::rotation(std::atan2(transform.b, transform.a)));
+    scaled.tx = transform.tx;
+    scaled.ty = transform.ty;
+    return scaled;
+}
+
+}  // namespace
+
 std::optional<AnimationValue> Layer::valueForKey(const std::string& key) const {
     if (key == "opacity") return opacity_;
     if (key == "position") return position_;
+    if (key == "position.x") return position_.x;
+    if (key == "position.y") return position_.y;
+    if (key == "transform.scale") return std::hypot(transform_.a, transform_.b);
     if (key == "bounds") return bounds_;
     if (key == "transform") return transform_;
     if (key == "cornerRadius") return cornerRadius_;
@@ -146,6 +163,12 @@ bool Layer::setValueForKey(const std::string& key, const AnimationValue& value) 
         opacity_ = *number;
     else if (key == "position" && std::holds_alternative<Point>(value))
         position_ = std::get<Point>(value);
+    else if (key == "position.x" && number)
+        position_.x = *number;
+    else if (key == "position.y" && number)
+        position_.y = *number;
+    else if (key == "transform.scale" && number)
+        transform_ = withUniformScale(transform_, *number);
     else if (key == "bounds" && std::holds_alternative<Rect>(value))
         setBounds(std::get<Rect>(value));
     else if (key == "transform" && std::holds_alternative<AffineTransform>(value))
@@ -169,7 +192,26 @@ std::optional<AnimationValue> Layer::presentationValueForKey(const std::string& 
     auto value = model;
     if (animations_.empty()) return value;
     const double now = currentMediaTime();
-    for (const auto& running : animations_) running.animation->apply(key, now - running.startTime, model, value);
+    const auto run = [&](const std::string& path, const std::optional<AnimationValue>& base,
+                         std::optional<AnimationValue>& shown) {
+        for (const auto& running : animations_) running.animation->apply(path, now - running.startTime, base, shown);
+    };
+    run(key, model, value);
+    // What animates a part of a property shows in the whole of it.
+    const auto part = [&](const std::string& path, double shownPart) {
+        std::optional<AnimationValue> partValue = shownPart;
+        run(path, valueForKey(path), partValue);
+        return animationDouble(partValue).value_or(shownPart);
+    };
+    if (key == "position" && value && std::holds_alternative<Point>(*value)) {
+        Point& point = std::get<Point>(*value);
+        point = {part("position.x", point.x), part("position.y", point.y)};
+    } else if (key == "transform" && value && std::holds_alternative<AffineTransform>(*value)) {
+        AffineTransform& transform = std::get<AffineTransform>(*value);
+        const double scale = std::hypot(transform.a, transform.b);
+        const double shownScale = part("transform.scale", scale);
+        if (shownScale != scale) transform = withUniformScale(transform, shownScale);
+    }
     return value;
 }
 

@@ -34,7 +34,8 @@ public:
 //
 // Animatable properties are also reachable by key ("opacity", "position",
 // "bounds", "backgroundColor", "cornerRadius", "borderWidth", "borderColor",
-// "transform" here; subclasses add theirs) so that animations can read and
+// "transform" here, and the parts "position.x", "position.y" and
+// "transform.scale"; subclasses add theirs) so that animations can read and
 // interpolate them.
 class Layer : public std::enable_shared_from_this<Layer> {
 public:

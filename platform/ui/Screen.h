@@ -1,18 +1,33 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "platform/ui/Geometry.h"
 #include "platform/ui/TraitCollection.h"
 
-// The device the app runs on, as far as the interface asks: phone or pad.
-// Tests switch the idiom.
+// The device the app runs on, as far as the interface asks: phone or pad,
+// its model's name and the name its user gave it. Tests switch the idiom and
+// set the names. Main thread.
 class Device {
 public:
     static Device& current();
     UserInterfaceIdiom userInterfaceIdiom() const { return idiom_; }
     void setUserInterfaceIdiom(UserInterfaceIdiom idiom);
 
+    // The kind of device as its user knows it: "iPad" on a pad, "iPhone"
+    // otherwise, unless set (nullopt goes back to that).
+    std::string model() const;
+    void setModel(std::optional<std::string> model) { model_ = std::move(model); }
+    // The user-visible name of the device: the host's name (or "localhost"
+    // when the system gives none), unless set.
+    std::string name() const;
+    void setName(std::optional<std::string> name) { name_ = std::move(name); }
+
 private:
     UserInterfaceIdiom idiom_ = UserInterfaceIdiom::Phone;
+    std::optional<std::string> model_;
+    std::optional<std::string> name_;
 };
 
 // The main screen: its size in points, its scale and the interface style the

@@ -1,6 +1,9 @@
 #include "platform/ui/View.h"
 
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/GestureRecognizer.h"
@@ -33,6 +36,8 @@ struct AnimationScope {
     std::vector<KeyframeTrack>* keyframes = nullptr;  // inside animateKeyframes
     double relativeStart = 0;
     double relativeDuration = 1;
+    std::optional<double> springDampingRatio = std::nullopt;  // inside a spring animation
+    double springVelocity = 0;
 };
 thread_local std::vector<AnimationScope> animationScopes;
 thread_local bool animationsEnabled = true;
@@ -55,6 +60,46 @@ std::optional<MediaTimingFunction> curveFor(unsigned options) {
 void scheduleCompletion(double seconds, std::function<void(bool)> completion) {
     if (!completion) return;
     performOnMainLoopAfter(seconds, [completion = std::move(completion)] { completion(true); });
+}
+
+void tuneSpring(SpringAnimation& spring, double naturalFrequency, double dampingRatio) {
+    spring.setMass(1);
+    spring.setStiffness(naturalFrequency * naturalFrequency);
+    spring.setDamping(2 * dampingRatio * naturalFrequency);
+}
+
+// A spring of unit mass with the damping ratio whose swing has died down to
+// a thousandth of the distance after `duration` seconds: the natural
+// frequency starts from the decay of the envelope and is corrected by the
+// settling time found (the factors do not depend on the frequency alone, so
+// a few rounds); the results are kept per ratio, velocity and duration.
+std::shared_ptr<SpringAnimation> springAnimation(const std::string& key, double duration, double dampingRatio,
+                                                 double initialVelocity) {
+    static std::map<std::tuple<double, double, double>, double> frequencies;
+    duration = std::max(duration, 0.01);
+    auto spring = SpringAnimation::animationWithKeyPath(key);
+    spring->setInitialVelocity(initialVelocity);
+    const auto parameters = std::make_tuple(duration, dampingRatio, initialVelocity);
+    auto known = frequencies.find(parameters);
+    if (known == frequencies.end()) {
+        double frequency = std::log(1000.0) / (dampingRatio * duration);
+        for (int round = 0; round < 4; ++round) {
+            tuneSpring(*spring, frequency, dampingRatio);
+            frequency *= spring->settlingDuration() / duration;
+        }
+        known = frequencies.emplace(parameters, frequency).first;
+    }
+    tuneSpring(*spring, known->second, dampingRatio);
+    return spring;
+}
+
+// Runs a block of changes inside an animation scope.
+void runInScope(const AnimationScope& scope, const std::function<void()>& block) {
+    animationScopes.push_back(scope);
+    struct Pop {
+        ~Pop() { animationScopes.pop_back(); }
+    } pop;
+    if (block) block();
 }
 
 void propagateWillMoveToWindow(View& view, Window* window) {
@@ -534,11 +579,16 @@ void View::animateLayerKey(const std::string& key, const AnimationValue& from, c
         track->changes.push_back({scope.relativeStart, scope.relativeDuration, to});
         return;
     }
-    auto animation = BasicAnimation::animationWithKeyPath(key);
+    std::shared_ptr<BasicAnimation> animation;
+    if (scope.springDampingRatio) {
+        animation = springAnimation(key, scope.duration, *scope.springDampingRatio, scope.springVelocity);
+    } else {
+        animation = BasicAnimation::animationWithKeyPath(key);
+        animation->setTimingFunction(curveFor(scope.options));
+    }
     animation->setFromValue(from);
     animation->setToValue(to);
     animation->setDuration(scope.duration);
-    animation->setTimingFunction(curveFor(scope.options));
     if (scope.delay > 0) {
         animation->setBeginTime(currentMediaTime() + scope.delay);
         animation->setFillMode(FillMode::Backwards);
@@ -548,11 +598,16 @@ void View::animateLayerKey(const std::string& key, const AnimationValue& from, c
 
 void View::animate(double duration, double delay, unsigned options, const std::function<void()>& animations,
                    std::function<void(bool)> completion) {
-    animationScopes.push_back({duration, delay, options});
-    struct Pop {
-        ~Pop() { animationScopes.pop_back(); }
-    } pop;
-    if (animations) animations();
+    runInScope({duration, delay, options}, animations);
+    scheduleCompletion(animationsEnabled ? std::max(0.0, delay) + std::max(0.0, duration) : 0, std::move(completion));
+}
+
+void View::animate(double duration, double delay, double dampingRatio, double initialVelocity, unsigned options,
+                   const std::function<void()>& animations, std::function<void(bool)> completion) {
+    AnimationScope scope{duration, delay, options};
+    scope.springDampingRatio = std::clamp(dampingRatio, 0.01, 1.0);
+    scope.springVelocity = initialVelocity;
+    runInScope(scope, animations);
     scheduleCompletion(animationsEnabled ? std::max(0.0, delay) + std::max(0.0, duration) : 0, std::move(completion));
 }
 
@@ -633,19 +688,11 @@ void View::addKeyframe(double relativeStartTime, double relativeDuration, const 
     AnimationScope scope = animationScopes.back();
     scope.relativeStart = relativeStartTime;
     scope.relativeDuration = relativeDuration;
-    animationScopes.push_back(scope);
-    struct Pop {
-        ~Pop() { animationScopes.pop_back(); }
-    } pop;
-    if (animations) animations();
+    runInScope(scope, animations);
 }
 
 void View::performWithoutAnimation(const std::function<void()>& actions) {
-    animationScopes.push_back({0, 0, 0});
-    struct Pop {
-        ~Pop() { animationScopes.pop_back(); }
-    } pop;
-    if (actions) actions();
+    runInScope({0, 0, 0}, actions);
 }
 
 bool View::areAnimationsEnabled() {

@@ -235,6 +235,14 @@ public:
                         std::function<void(bool finished)> completion = {});
     static void animate(double duration, const std::function<void()>& animations,
                         std::function<void(bool finished)> completion = {});
+    // A spring animation: each change moves along a damped spring released
+    // at the old value that settles at the new one within `duration`.
+    // `dampingRatio` 1 comes to rest without overshooting, lower values
+    // overshoot and swing back; `initialVelocity` is the speed at the start,
+    // in whole distances per second. The completion comes after delay +
+    // duration on the clock, as with the plain animations.
+    static void animate(double duration, double delay, double dampingRatio, double initialVelocity, unsigned options,
+                        const std::function<void()>& animations, std::function<void(bool finished)> completion = {});
     // A transition of the view's whole content (flips and such): changes made
     // by the block are not animated one by one.
     static void transition(View& view, double duration, unsigned options, const std::function<void()>& animations,

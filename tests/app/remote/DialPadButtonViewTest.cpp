@@ -86,6 +86,7 @@ TEST_F(DialPadButtonViewTest, AKeyThatTakesNoTouchesStaysAsItIs) {
 TEST_F(DialPadButtonViewTest, HighlightRestylesLabelAndImageInTheDeviceColour) {
     auto label = std::make_shared<Label>();
     label->setTextColor(Color::blackColor());
+    label->setFont(Font::systemFont(42, FontWeight::Thin));
     auto imageView = std::make_shared<ImageView>();
     button->setLabel(label);
     button->setOriginalLabelTextColor(label->textColor());
@@ -98,9 +99,11 @@ TEST_F(DialPadButtonViewTest, HighlightRestylesLabelAndImageInTheDeviceColour) {
         button->setHighlighted(true);
         EXPECT_EQ(label->textColor(), highlight);
         EXPECT_EQ(imageView->tintColor(), highlight);
+        EXPECT_EQ(label->font(), Font::systemFont(42, FontWeight::Regular)) << "same size, regular weight";
         button->setHighlighted(false);
         EXPECT_EQ(label->textColor(), Color::blackColor());
         EXPECT_EQ(imageView->tintColor(), Color::blackColor());
+        EXPECT_EQ(label->font(), Font::systemFont(42, FontWeight::Thin));
     }
 }
 
