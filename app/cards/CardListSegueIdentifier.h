@@ -2,10 +2,11 @@
 
 #include "app/library/SegueHandlerType.h"
 
-// The segues of the card list (CardListTableViewController). Declared here
-// until the card list screen is written; it moves into the screen's header.
+// The segues of the card list (CardListTableViewController::SegueIdentifier).
+// The first case is spelt as the screen has always spelt it; its raw value
+// is what the storyboard uses.
 enum class CardListSegueIdentifier {
-    ShowPartialCardListSegue,
+    ShowParticalCardListSegue,
     PickTopicToMoveToSegue,
     StudyByListeningSegue,
     StudyAsMultipleChoiceSegue,

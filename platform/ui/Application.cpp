@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/TransitionCoordinator.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
@@ -78,5 +80,11 @@ void Application::didReceiveMemoryWarning() {
 }
 
 void Application::traitCollectionDidChange(const TraitCollection& previous) {
+    // The change is not animated: what the controllers ask to run alongside
+    // it runs at once, before they hear that it happened.
+    const TraitCollection current = Screen::main().traitCollection();
+    auto coordinator = std::make_shared<ViewControllerTransitionCoordinator>(0);
+    forEachController([&](ViewController& c) { c.willTransitionToTraitCollection(current, coordinator); });
+    coordinator->run({});
     forEachController([&](ViewController& c) { c.traitCollectionDidChange(previous); });
 }

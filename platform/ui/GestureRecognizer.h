@@ -45,6 +45,11 @@ public:
     void setEnabled(bool enabled) { enabled_ = enabled; }
     bool cancelsTouchesInView() const { return cancelsTouchesInView_; }
     void setCancelsTouchesInView(bool cancels) { cancelsTouchesInView_ = cancels; }
+    // Whether the end of a touch reaches the view only once the recogniser
+    // has failed (kept for the screens that set it; taps are delivered
+    // whole here).
+    bool delaysTouchesEnded() const { return delaysTouchesEnded_; }
+    void setDelaysTouchesEnded(bool delays) { delaysTouchesEnded_ = delays; }
     const std::weak_ptr<GestureRecognizerDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<GestureRecognizerDelegate> delegate) { delegate_ = std::move(delegate); }
 
@@ -66,6 +71,7 @@ private:
     View* view_ = nullptr;
     bool enabled_ = true;
     bool cancelsTouchesInView_ = true;
+    bool delaysTouchesEnded_ = true;
     std::weak_ptr<GestureRecognizerDelegate> delegate_;
     GestureRecognizerState state_ = GestureRecognizerState::Possible;
     Point location_;

@@ -4,6 +4,7 @@
 
 #include "platform/ui/MainLoopDelay.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
 
 namespace {
 
@@ -283,6 +284,7 @@ void NavigationController::setToolbarHidden(bool hidden, bool animated) {
     View::animate(animated ? NavigationBar::kBarAnimationDuration : 0,
                   [&] { toolbar_->setFrame(hidden ? offScreen : onScreen); });
     toolbar_->setHidden(hidden);
+    layoutContent();
 }
 
 Rect NavigationController::contentFrame() const {
@@ -301,7 +303,15 @@ void NavigationController::layoutContent() {
     if (navigationBar_) navigationBar_->setFrame(Rect(0, safe.minY(), b.size.width, NavigationBar::kHeight));
     if (toolbar_ && !toolbarHidden_)
         toolbar_->setFrame(Rect(0, safe.maxY() - Toolbar::kHeight, b.size.width, Toolbar::kHeight));
-    if (shown_ && shown_->isViewLoaded()) shown_->view()->setFrame(b);
+    if (shown_ && shown_->isViewLoaded()) {
+        shown_->view()->setFrame(b);
+        // A scrolling content starts below the bars that lie over it.
+        if (auto* scrollView = dynamic_cast<ScrollView*>(shown_->view().get())) {
+            const double top = navigationBar_ && !navigationBarHidden_ ? safe.minY() + NavigationBar::kHeight : 0;
+            const double bottom = toolbar_ && !toolbarHidden_ ? b.maxY() - (safe.maxY() - Toolbar::kHeight) : 0;
+            scrollView->setBarInsets(EdgeInsets{top, 0, bottom, 0});
+        }
+    }
     if (navigationBar_) container->bringSubviewToFront(navigationBar_.get());
     if (toolbar_) container->bringSubviewToFront(toolbar_.get());
 }

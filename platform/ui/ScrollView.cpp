@@ -79,11 +79,18 @@ EdgeInsets ScrollView::adjustedContentInset() const {
     EdgeInsets insets = contentInset_;
     if (insetAdjustment_ == ScrollViewContentInsetAdjustmentBehavior::Never) return insets;
     const EdgeInsets safe = safeAreaInsets();
-    insets.top += safe.top;
-    insets.left += safe.left;
-    insets.bottom += safe.bottom;
-    insets.right += safe.right;
+    insets.top += std::max(safe.top, barInsets_.top);
+    insets.left += std::max(safe.left, barInsets_.left);
+    insets.bottom += std::max(safe.bottom, barInsets_.bottom);
+    insets.right += std::max(safe.right, barInsets_.right);
     return insets;
+}
+
+void ScrollView::setBarInsets(const EdgeInsets& insets) {
+    const double oldTop = -(contentInset_.top + barInsets_.top);
+    const bool restingAtTop = contentOffset().y == oldTop;
+    barInsets_ = insets;
+    if (restingAtTop) setContentOffset({contentOffset().x, -(contentInset_.top + barInsets_.top)});
 }
 
 void ScrollView::setScrollEnabled(bool enabled) {
@@ -93,9 +100,9 @@ void ScrollView::setScrollEnabled(bool enabled) {
 
 Point ScrollView::clampedOffset(Point offset) const {
     const Size size = bounds().size;
-    double minX = -contentInset_.left, minY = -contentInset_.top;
-    double maxX = std::max(minX, contentSize_.width - size.width + contentInset_.right);
-    double maxY = std::max(minY, contentSize_.height - size.height + contentInset_.bottom);
+    double minX = -(contentInset_.left + barInsets_.left), minY = -(contentInset_.top + barInsets_.top);
+    double maxX = std::max(minX, contentSize_.width - size.width + contentInset_.right + barInsets_.right);
+    double maxY = std::max(minY, contentSize_.height - size.height + contentInset_.bottom + barInsets_.bottom);
     return {std::clamp(offset.x, minX, maxX), std::clamp(offset.y, minY, maxY)};
 }
 

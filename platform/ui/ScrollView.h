@@ -65,9 +65,16 @@ public:
     void setContentInsetAdjustmentBehavior(ScrollViewContentInsetAdjustmentBehavior behavior) {
         insetAdjustment_ = behavior;
     }
-    // The content inset plus, unless the behaviour is Never, the view's
-    // safe-area insets.
+    // The content inset plus, unless the behaviour is Never, per edge the
+    // larger of the view's safe-area insets and its bar insets.
     EdgeInsets adjustedContentInset() const;
+    // What the bars of the container that shows this view as its content
+    // cover of it (a navigation controller's bar and toolbar); the container
+    // sets them. The content may rest within them (as within the content
+    // inset), and content resting at the top edge moves with that edge, so
+    // that the first rows start below a navigation bar.
+    EdgeInsets barInsets() const { return barInsets_; }
+    void setBarInsets(const EdgeInsets& insets);
 
     const std::weak_ptr<ScrollViewDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<ScrollViewDelegate> delegate) { delegate_ = std::move(delegate); }
@@ -102,6 +109,7 @@ private:
 
     Size contentSize_;
     EdgeInsets contentInset_;
+    EdgeInsets barInsets_;
     ScrollViewContentInsetAdjustmentBehavior insetAdjustment_ = ScrollViewContentInsetAdjustmentBehavior::Automatic;
     std::weak_ptr<ScrollViewDelegate> delegate_;
     bool showsHorizontalIndicator_ = true;

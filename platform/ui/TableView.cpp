@@ -193,8 +193,13 @@ void TableView::reloadData() {
     tileRows();
 }
 
-void TableView::reloadRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation) {
+void TableView::endUpdates() {
+    if (updateDepth_ > 0) --updateDepth_;
+}
+
+void TableView::reloadRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation animation) {
     auto keep = weak_from_this().lock();
+    rowUpdates_.push_back({TableViewRowUpdate::Kind::Reload, indexPaths, animation, updateDepth_ > 0});
     for (const auto& indexPath : indexPaths) {
         measuredHeights_.erase(indexPath);
         auto it = cells_.find(indexPath);
@@ -237,8 +242,9 @@ void TableView::relayOutAfterUpdate() {
     tileRows();
 }
 
-void TableView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation) {
+void TableView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation animation) {
     auto keep = weak_from_this().lock();
+    rowUpdates_.push_back({TableViewRowUpdate::Kind::Delete, indexPaths, animation, updateDepth_ > 0});
     recountRows(indexPaths, -1);
     // Selected rows below a deleted one move up; deleted ones go.
     std::vector<IndexPath> sorted = indexPaths;
@@ -258,8 +264,9 @@ void TableView::deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths,
     relayOutAfterUpdate();
 }
 
-void TableView::insertRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation) {
+void TableView::insertRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation animation) {
     auto keep = weak_from_this().lock();
+    rowUpdates_.push_back({TableViewRowUpdate::Kind::Insert, indexPaths, animation, updateDepth_ > 0});
     recountRows(indexPaths, +1);
     std::vector<IndexPath> sorted = indexPaths;
     std::sort(sorted.begin(), sorted.end());
@@ -691,6 +698,34 @@ bool TableView::userFullSwipeRow(const IndexPath& indexPath) {
     if (!configuration || !configuration->performsFirstActionWithFullSwipe()) return false;
     const auto& first = configuration->actions().front();
     return userTapSwipeAction(first->title().value_or(""));
+}
+
+std::optional<IndexPath> TableView::userMoveRow(const IndexPath& from, const IndexPath& proposed) {
+    if (!editing_ || !cellForRowAtIndexPath(from)) return std::nullopt;
+    auto keep = weak_from_this().lock();
+    auto dataSource = dataSource_.lock();
+    if (!dataSource || !dataSource->canMoveRowAtIndexPath(*this, from)) return std::nullopt;
+    if (proposed.section < 0 || proposed.section >= numberOfSections() || proposed.row < 0 ||
+        proposed.row >= numberOfRowsInSection(proposed.section) + (proposed.section == from.section ? 0 : 1))
+        return std::nullopt;
+    IndexPath target = proposed;
+    if (auto delegate = tableDelegate_.lock())
+        target = delegate->targetIndexPathForMoveFromRowAtIndexPath(*this, from, proposed);
+    if (target == from) return target;
+    // The table shows the row at its new place before the data source hears
+    // of it: counts follow the move, selected rows move with it.
+    rowCounts_[static_cast<std::size_t>(from.section)] -= 1;
+    rowCounts_[static_cast<std::size_t>(target.section)] += 1;
+    auto moved = [&](IndexPath p) {
+        if (p == from) return target;
+        if (p.section == from.section && p.row > from.row) --p.row;
+        if (p.section == target.section && p.row >= target.row) ++p.row;
+        return p;
+    };
+    for (auto& p : selected_) p = moved(p);
+    dataSource->moveRowAtIndexPath(*this, from, target);
+    relayOutAfterUpdate();
+    return target;
 }
 
 bool TableView::userDeleteRow(const IndexPath& indexPath) {

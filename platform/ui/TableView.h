@@ -107,6 +107,12 @@ public:
     // changes its data and tells the table (deleteRowsAtIndexPaths).
     virtual void commitEditingStyle(TableView& /*tableView*/, TableViewCellEditingStyle /*style*/,
                                     const IndexPath& /*indexPath*/) {}
+    // Whether a row shows the reorder control while editing (no by default).
+    virtual bool canMoveRowAtIndexPath(TableView& /*tableView*/, const IndexPath& /*indexPath*/) { return false; }
+    // The user dragged a row to another place; the table already shows it
+    // there, the data source moves its data.
+    virtual void moveRowAtIndexPath(TableView& /*tableView*/, const IndexPath& /*sourceIndexPath*/,
+                                    const IndexPath& /*destinationIndexPath*/) {}
 };
 
 class TableViewDelegate : public ScrollViewDelegate {
@@ -147,6 +153,26 @@ public:
         TableView& /*tableView*/, const IndexPath& /*indexPath*/) {
         return nullptr;
     }
+    // Where a row being dragged may go when the finger proposes a place (the
+    // proposed place by default).
+    virtual IndexPath targetIndexPathForMoveFromRowAtIndexPath(TableView& /*tableView*/,
+                                                               const IndexPath& /*sourceIndexPath*/,
+                                                               const IndexPath& proposedDestinationIndexPath) {
+        return proposedDestinationIndexPath;
+    }
+};
+
+// A change of rows a table was told of, as the table animates it. Tables
+// keep them in order (TableView::recordedRowAnimations) so that tests can
+// read which rows changed how.
+struct TableViewRowUpdate {
+    enum class Kind { Reload, Delete, Insert };
+    Kind kind;
+    std::vector<IndexPath> indexPaths;
+    TableViewRowAnimation animation;
+    // Told between beginUpdates and endUpdates.
+    bool insideUpdates;
+    bool operator==(const TableViewRowUpdate&) const = default;
 };
 
 // A table of rows in sections from its data source, laid out top to bottom
@@ -200,6 +226,13 @@ public:
     void setTableHeaderView(std::shared_ptr<View> view);
     const std::shared_ptr<View>& tableFooterView() const { return tableFooterView_; }
     void setTableFooterView(std::shared_ptr<View> view);
+    // Where the row separators start and end; cells take the left and right
+    // insets unless they set their own.
+    EdgeInsets separatorInset() const { return separatorInset_; }
+    void setSeparatorInset(const EdgeInsets& insets) { separatorInset_ = insets; }
+    // None: the system separator colour.
+    const std::optional<Color>& separatorColor() const { return separatorColor_; }
+    void setSeparatorColor(std::optional<Color> color) { separatorColor_ = std::move(color); }
 
     // --- Cells and headers ---
     // Registers a cell class: made with (style Default, reuse identifier), by
@@ -243,6 +276,14 @@ public:
     // move with their rows; deleted ones are no longer selected.
     void deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation animation);
     void insertRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation animation);
+    // Brackets row changes that animate together; the pairs nest. Each row
+    // change is checked against the data source as it is told.
+    void beginUpdates() { ++updateDepth_; }
+    void endUpdates();
+    bool isInsideUpdates() const { return updateDepth_ > 0; }
+    // Every reload, delete and insert of rows told so far, oldest first.
+    const std::vector<TableViewRowUpdate>& recordedRowAnimations() const { return rowUpdates_; }
+    void clearRecordedRowAnimations() { rowUpdates_.clear(); }
     std::int64_t numberOfSections() const { return static_cast<std::int64_t>(rowCounts_.size()); }
     std::int64_t numberOfRowsInSection(std::int64_t section) const;
     // The row's cell, or null when the row is not in view.
@@ -295,6 +336,13 @@ public:
     // A swipe across the whole row: its first action when the configuration
     // allows it.
     bool userFullSwipeRow(const IndexPath& indexPath);
+    // Editing: drags a row by its reorder control to the proposed place. The
+    // delegate may name another place (targetIndexPathForMove...); the row
+    // moves there and the data source is told (moveRowAtIndexPath, unless
+    // the place is the row's own). Returns where the row went; none when
+    // the table is not editing, the row has no cell or cannot move, or the
+    // proposed place lies outside the table.
+    std::optional<IndexPath> userMoveRow(const IndexPath& from, const IndexPath& proposed);
     // The row whose actions are revealed, if any.
     const std::optional<IndexPath>& swipedRow() const { return swipedRow_; }
     // Editing: the red delete control and then the Delete confirmation of a
@@ -336,6 +384,8 @@ private:
     std::shared_ptr<View> backgroundView_;
     std::shared_ptr<View> tableHeaderView_;
     std::shared_ptr<View> tableFooterView_;
+    EdgeInsets separatorInset_{0, 16, 0, 0};
+    std::optional<Color> separatorColor_;
     std::map<std::string, CellFactory> factories_;
     std::map<std::string, std::string> selectionSegues_;
     std::map<std::string, HeaderFooterFactory> headerFooterFactories_;
@@ -358,4 +408,6 @@ private:
     bool tiling_ = false;
     std::optional<IndexPath> swipedRow_;
     std::shared_ptr<SwipeActionsConfiguration> swipeConfiguration_;
+    int updateDepth_ = 0;
+    std::vector<TableViewRowUpdate> rowUpdates_;
 };

@@ -52,6 +52,10 @@ public:
     const std::optional<std::string>& selectionSegueIdentifier() const { return selectionSegue_; }
     void setSelectionSegueIdentifier(std::optional<std::string> identifier) { selectionSegue_ = std::move(identifier); }
 
+    // Where this row's separator starts and ends (none: the table's).
+    const std::optional<EdgeInsets>& separatorInset() const { return separatorInset_; }
+    void setSeparatorInset(std::optional<EdgeInsets> insets) { separatorInset_ = std::move(insets); }
+
     TableViewCellSelectionStyle selectionStyle() const { return selectionStyle_; }
     void setSelectionStyle(TableViewCellSelectionStyle style) { selectionStyle_ = style; }
     bool isSelected() const { return selected_; }
@@ -86,6 +90,7 @@ private:
     std::shared_ptr<View> backgroundView_;
     std::shared_ptr<View> selectedBackgroundView_;
     std::optional<std::string> selectionSegue_;
+    std::optional<EdgeInsets> separatorInset_;
     TableViewCellSelectionStyle selectionStyle_ = TableViewCellSelectionStyle::Default;
     bool selected_ = false;
     bool highlighted_ = false;

@@ -45,7 +45,12 @@ bool simultaneous(GestureRecognizer& a, GestureRecognizer& b) {
 
 }  // namespace
 
-bool tap(View& root, Point point) {
+namespace {
+
+// One tap that completes `taps` taps in a row: the tap recognisers that need
+// that many taps recognise; unless one of them cancels the touches, the tap
+// reaches the touched control or table row as well.
+bool tapCompleting(View& root, Point point, std::int64_t taps) {
     auto chain = touchChain(root, point);
     if (chain.empty()) return false;
     std::vector<std::shared_ptr<GestureRecognizer>> fired;
@@ -54,7 +59,7 @@ bool tap(View& root, Point point) {
         auto recognizers = view->gestureRecognizers();
         for (const auto& recognizer : recognizers) {
             auto tapRecognizer = std::dynamic_pointer_cast<TapGestureRecognizer>(recognizer);
-            if (!tapRecognizer || tapRecognizer->numberOfTapsRequired() != 1 ||
+            if (!tapRecognizer || tapRecognizer->numberOfTapsRequired() != taps ||
                 tapRecognizer->numberOfTouchesRequired() != 1)
                 continue;
             bool allowed = true;
@@ -82,6 +87,23 @@ bool tap(View& root, Point point) {
         }
     }
     return !fired.empty();
+}
+
+}  // namespace
+
+bool tap(View& root, Point point) {
+    return tapCompleting(root, point, 1);
+}
+
+bool doubleTap(View& root, Point point) {
+    const bool first = tapCompleting(root, point, 1);
+    return tapCompleting(root, point, 2) || first;
+}
+
+bool doubleTap(View& view) {
+    View* root = &view;
+    while (root->superview()) root = root->superview();
+    return doubleTap(*root, view.convertPointToView(view.bounds().center(), nullptr));
 }
 
 bool tap(View& view) {
@@ -203,6 +225,16 @@ bool fullSwipeRow(TableView& table, const IndexPath& indexPath) {
 
 bool deleteRow(TableView& table, const IndexPath& indexPath) {
     return table.userDeleteRow(indexPath);
+}
+
+std::optional<IndexPath> moveRow(TableView& table, const IndexPath& from, const IndexPath& to) {
+    return table.userMoveRow(from, to);
+}
+
+bool doubleTapRow(TableView& table, const IndexPath& indexPath) {
+    auto cell = table.cellForRowAtIndexPath(indexPath);
+    if (!cell) return false;
+    return doubleTap(*cell);
 }
 
 std::shared_ptr<AlertController> presentedAlert() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/ui/Geometry.h"
@@ -34,6 +35,11 @@ namespace UIDriver {
 bool tap(View& root, Point point);
 // A tap at the middle of a view, through the root of its tree.
 bool tap(View& view);
+// Two taps in quick succession at one point: the first is a tap as above;
+// the second is recognised by the tap recognisers that need two taps and,
+// unless one of them cancels the touches, reaches the view as a tap too.
+bool doubleTap(View& root, Point point);
+bool doubleTap(View& view);
 
 // A drag of one finger from a point of `root` by a translation, ending with a
 // velocity (points per second): the first enabled pan recogniser on the
@@ -71,6 +77,11 @@ bool tapSwipeAction(TableView& table, const std::string& title);
 bool fullSwipeRow(TableView& table, const IndexPath& indexPath);
 // In editing mode: the row's delete control, then its Delete button.
 bool deleteRow(TableView& table, const IndexPath& indexPath);
+// In editing mode: drags a row by its reorder control to another place
+// (TableView::userMoveRow); the index path where it landed, or none.
+std::optional<IndexPath> moveRow(TableView& table, const IndexPath& from, const IndexPath& to);
+// Double-taps the middle of a row's cell.
+bool doubleTapRow(TableView& table, const IndexPath& indexPath);
 // The alert shown on top of the highest visible window that shows one.
 std::shared_ptr<AlertController> presentedAlert();
 // Taps the button of the alert's first enabled action with that title;

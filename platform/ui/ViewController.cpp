@@ -352,6 +352,19 @@ bool ViewController::triggerSegueWithIdentifier(const std::string& identifier, c
     return true;
 }
 
+double ViewController::topLayoutGuideLength() {
+    auto navigation = navigationController();
+    if (navigation && navigation.get() != this && navigation->isViewLoaded() && !navigation->isNavigationBarHidden()) {
+        // Measured in the frames of the navigation controller's view (this
+        // view's bounds may be scrolled).
+        const auto& bar = navigation->navigationBar();
+        if (isViewLoaded() && view()->superview() && view()->superview() == bar->superview())
+            return std::max(0.0, bar->frame().maxY() - view()->frame().minY());
+        return bar->frame().maxY();
+    }
+    return isViewLoaded() ? view()->safeAreaInsets().top : 0;
+}
+
 void ViewController::viewWillTransitionToSize(Size size,
                                               const std::shared_ptr<ViewControllerTransitionCoordinator>& coordinator) {
     auto children = children_;

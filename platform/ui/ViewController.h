@@ -93,6 +93,12 @@ public:
     // Told, for every controller in a visible window, when the screen's traits
     // (interface style, size classes) change; `previous` are the old ones.
     virtual void traitCollectionDidChange(const std::optional<TraitCollection>& /*previous*/) {}
+    // Told, for every controller in a visible window, just before
+    // traitCollectionDidChange: what it asks the coordinator to run
+    // alongside runs then (at once: the change is not animated).
+    virtual void willTransitionToTraitCollection(
+        const TraitCollection& /*newCollection*/,
+        const std::shared_ptr<ViewControllerTransitionCoordinator>& /*coordinator*/) {}
     // Told, for every controller in a visible window, when
     // Application::didReceiveMemoryWarning is called.
     virtual void didReceiveMemoryWarning() {}
@@ -100,6 +106,10 @@ public:
     // base passes it on to the children.
     virtual void viewWillTransitionToSize(Size size,
                                           const std::shared_ptr<ViewControllerTransitionCoordinator>& coordinator);
+
+    // How far the bars at the top (the status area and a navigation
+    // controller's bar) reach into this controller's view.
+    double topLayoutGuideLength();
 
     // The title; it is also the navigation item's title.
     std::optional<std::string> title() const { return title_; }
