@@ -13,6 +13,11 @@ std::map<std::string, Storyboard::Definition>& registry() {
     return definitions;
 }
 
+std::map<std::string, std::map<std::string, Storyboard::Definition>>& parts() {
+    static std::map<std::string, std::map<std::string, Storyboard::Definition>> definitions;
+    return definitions;
+}
+
 }  // namespace
 
 // --- StoryboardSegue ---
@@ -58,13 +63,24 @@ void Storyboard::unregisterStoryboard(const std::string& name) {
     registry().erase(name);
 }
 
+void Storyboard::addStoryboardPart(const std::string& name, const std::string& part, Definition definition) {
+    parts()[name][part] = std::move(definition);
+}
+
 std::shared_ptr<Storyboard> Storyboard::storyboardWithName(const std::string& name) {
     auto it = registry().find(name);
-    if (it == registry().end())
+    auto partsOfName = parts().find(name);
+    if (it == registry().end() && partsOfName == parts().end())
         throw NamedException("NSInvalidArgumentException", "Could not find a storyboard named '" + name + "'");
     auto storyboard = std::make_shared<Storyboard>(name);
-    auto definition = it->second;
-    definition(*storyboard);
+    if (it != registry().end()) {
+        auto definition = it->second;
+        definition(*storyboard);
+    }
+    if (partsOfName != parts().end()) {
+        auto contributions = partsOfName->second;
+        for (auto& [part, definition] : contributions) definition(*storyboard);
+    }
     return storyboard;
 }
 
