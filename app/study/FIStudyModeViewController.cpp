@@ -344,6 +344,8 @@ std::shared_ptr<FIStudySessionSummaryViewController> FIStudyModeViewController::
         FIStudySessionSummaryViewController::kSceneIdentifier);
     summary->setDelegate(selfAs<FIStudySessionSummaryDelegate>());
     summary->setHasMoreCardsToStudy(hasOneMoreBatchToStudy());
+    // The page embeds the summary into its own view's web view area.
+    page.loadViewIfNeeded();
     page.configureForSessionSummaryWithViewController(summary);
     studySessionSummary_ = summary;
     return summary;

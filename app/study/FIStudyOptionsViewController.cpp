@@ -58,6 +58,13 @@ void FIStudyOptionsViewController::viewDidLoad() {
     if (tableView()) tableView()->reloadData();
 }
 
+void FIStudyOptionsViewController::viewWillLayoutSubviews() {
+    FIModalOptionsViewController::viewWillLayoutSubviews();
+    if (!contentView()) return;
+    if (contentView()->frame() != view()->bounds()) contentView()->setFrame(view()->bounds());
+    if (tableView() && tableView()->frame() != contentView()->bounds()) tableView()->setFrame(contentView()->bounds());
+}
+
 void FIStudyOptionsViewController::dismissModal() {
     if (auto d = delegate()) d->studyOptionsChanged(studyOptions_);
     FIModalOptionsViewController::dismissModal();

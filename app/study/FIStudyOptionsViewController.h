@@ -58,6 +58,8 @@ public:
     bool isPickerOpen() const { return isPickerOpen_; }
 
     void viewDidLoad() override;
+    // The content and its table fill the sheet.
+    void viewWillLayoutSubviews() override;
     // Reports the options to the delegate, then dismisses the sheet.
     void dismissModal() override;
 
