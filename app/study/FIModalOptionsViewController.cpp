@@ -1,12 +1,12 @@
 #include "app/study/FIModalOptionsViewController.h"
 
-#include "app/study/FIStudySessionSummaryViewController.h"
+#include "app/study/RequiredOutlets.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/TableView.h"
 
 void FIModalOptionsViewController::viewDidLoad() {
     ViewController::viewDidLoad();
-    if (!contentView_) logMissingOutlet("self.contentView", "FIModalOptionsViewController");
+    logMissingOutlets({{"self.contentView", static_cast<bool>(contentView_)}}, "FIModalOptionsViewController");
     Layer& layer = view()->layer();
     layer.setShadowColor(Color::blackColor());
     layer.setShadowOffset({0, 8});

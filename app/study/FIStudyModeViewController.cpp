@@ -7,6 +7,7 @@
 #include "Common/FIDeckDocument.h"
 #include "Common/FIFlashcardsDocument.h"
 #include "app/study/DeckChangeDelegate.h"
+#include "app/study/RequiredOutlets.h"
 #include "app/study/StudyModeEditingBrigde.h"
 #include "app/views/ColorAdditions.h"
 #include "app/views/RateAppHelper.h"
@@ -223,17 +224,13 @@ void FIStudyModeViewController::setUserInteractionEnabled(bool enabled) {
 
 void FIStudyModeViewController::viewDidLoad() {
     FIDoubleSidedPageViewController::viewDidLoad();
-    const std::string className = "FIStudyModeViewController";
-    const std::pair<const char*, bool> outlets[] = {
-        {"easyButton", !easyButton_.expired()},
-        {"unsureButton", !unsureButton_.expired()},
-        {"hardButton", !hardButton_.expired()},
-        {"sessionSummaryView", !sessionSummaryView_.expired()},
-        {"studyOptionsBarButtonItem", static_cast<bool>(studyOptionsItem_)},
-        {"editCardBarButtonItem", static_cast<bool>(editCardItem_)},
-    };
-    for (const auto& [name, present] : outlets)
-        if (!present) logMissingOutlet(name, className);
+    logMissingOutlets({{"easyButton", !easyButton_.expired()},
+                       {"unsureButton", !unsureButton_.expired()},
+                       {"hardButton", !hardButton_.expired()},
+                       {"sessionSummaryView", !sessionSummaryView_.expired()},
+                       {"studyOptionsBarButtonItem", static_cast<bool>(studyOptionsItem_)},
+                       {"editCardBarButtonItem", static_cast<bool>(editCardItem_)}},
+                      "FIStudyModeViewController");
 
     FCCUserDocumentSettings::registerDefaultSettings({{kShuffleCardsSetting, Value(false)}});
     cheerSlogans_.clear();

@@ -1,9 +1,9 @@
 #include "app/study/FIStudySessionSummaryViewController.h"
 
-#include <cstdio>
 #include <typeinfo>
 
 #include "app/study/FIBurstBehavior.h"
+#include "app/study/RequiredOutlets.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Random.h"
 #include "platform/ui/BarButtonItem.h"
@@ -14,10 +14,6 @@
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Storyboard.h"
-
-void logMissingOutlet(const std::string& path, const std::string& className) {
-    std::fprintf(stderr, "Warning: Required outlet not set: %s in %s.\n", path.c_str(), className.c_str());
-}
 
 namespace {
 
@@ -85,18 +81,14 @@ FIStudySessionSummaryViewController::~FIStudySessionSummaryViewController() {
 
 void FIStudySessionSummaryViewController::viewDidLoad() {
     ViewController::viewDidLoad();
-    const std::string className = "FIStudySessionSummaryViewController";
-    const std::pair<const char*, bool> outlets[] = {
-        {"self.titleText", !titleText_.expired()},
-        {"self.messageText", !messageText_.expired()},
-        {"self.studyMoreButton", !studyMoreButton_.expired()},
-        {"self.redBalloonView", !redBalloonView_.expired()},
-        {"self.yellowBalloonView", !yellowBalloonView_.expired()},
-        {"self.greenBalloonView", !greenBalloonView_.expired()},
-        {"self.bottomToolbar", !bottomToolbar_.expired()},
-    };
-    for (const auto& [path, present] : outlets)
-        if (!present) logMissingOutlet(path, className);
+    logMissingOutlets({{"self.titleText", !titleText_.expired()},
+                       {"self.messageText", !messageText_.expired()},
+                       {"self.studyMoreButton", !studyMoreButton_.expired()},
+                       {"self.redBalloonView", !redBalloonView_.expired()},
+                       {"self.yellowBalloonView", !yellowBalloonView_.expired()},
+                       {"self.greenBalloonView", !greenBalloonView_.expired()},
+                       {"self.bottomToolbar", !bottomToolbar_.expired()}},
+                      "FIStudySessionSummaryViewController");
 
     if (auto label = titleText()) label->setText(std::string());
     if (auto label = messageText()) label->setText(std::string());

@@ -93,7 +93,3 @@ private:
     SystemSound::Identifier soundId_ = 0;
     bool didFreeBalloons_ = false;
 };
-
-// Writes the console line of a storyboard outlet that is not set:
-// "Warning: Required outlet not set: <path> in <class>."
-void logMissingOutlet(const std::string& path, const std::string& className);

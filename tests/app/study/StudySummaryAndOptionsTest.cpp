@@ -319,3 +319,23 @@ TEST_F(StudyOptionsSheetTest, AValueOutsideTheChoicesHasNoRowAndClosingUnchanged
     EXPECT_EQ(screen->studyOptions(), recorder->reported[0]);
     EXPECT_EQ(15, recorder->reported[0].numberOfCardsPerSession());
 }
+
+TEST_F(StudySummaryScreenTest, MissingOutletsAreReportedAndOtherwiseIgnored) {
+    auto bare = std::make_shared<FIStudySessionSummaryViewController>();
+    bare->setDelegate(recorder);
+    bare->setHasMoreCardsToStudy(true);
+    ::testing::internal::CaptureStderr();
+    bare->loadViewIfNeeded();
+    const std::string warnings = ::testing::internal::GetCapturedStderr();
+    for (const char* outlet : {"self.titleText", "self.messageText", "self.studyMoreButton", "self.redBalloonView",
+                               "self.yellowBalloonView", "self.greenBalloonView", "self.bottomToolbar"})
+        EXPECT_NE(std::string::npos, warnings.find(std::string("Warning: Required outlet not set: ") + outlet +
+                                                   " in FIStudySessionSummaryViewController."))
+            << outlet;
+    bare->updateSummaryTitle("Title", "Message");
+    bare->studyMore();
+    EXPECT_EQ(1, recorder->studyMore);
+    seedForFirstDraw(0);
+    bare->randomBalloonAction(*bare->view());  // releases nothing but does not fail
+    EXPECT_TRUE(bare->didFreeBalloons());
+}
