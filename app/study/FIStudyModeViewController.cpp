@@ -70,7 +70,7 @@ std::string durationText(std::int64_t seconds) {
 // --- The storyboard ---
 
 void FIStudyModeViewController::registerStoryboardScenes() {
-    Storyboard::addStoryboardPart(kStoryboardName, "StudySessions", [](Storyboard& storyboard) {
+    Storyboard::extendStoryboard(kStoryboardName, "StudySessions", [](Storyboard& storyboard) {
         storyboard.addScene<FIStudyModeViewController>(kSceneIdentifier, [](FIStudyModeViewController& screen) {
             const double w = 390, h = 844;
             auto root = std::make_shared<View>(Rect(0, 0, w, h));

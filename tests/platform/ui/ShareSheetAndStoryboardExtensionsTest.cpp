@@ -50,29 +50,29 @@ TEST_F(ShareSheetTest, OffersWhatIsNotExcludedAndRecordsEachSheetThatAppears) {
     EXPECT_EQ(sheet, screen->presentedViewController());
 }
 
-TEST(StoryboardParts, PartsAddScenesToAStoryboardInTheOrderOfTheirNames) {
+TEST(StoryboardExtensions, ExtensionsAddScenesToAStoryboardInTheOrderOfTheirNames) {
     struct Marked : ViewController {};
-    EXPECT_THROW(Storyboard::storyboardWithName("PartsOnly"), NamedException);
-    Storyboard::addStoryboardPart("PartsOnly", "b", [](Storyboard& s) { s.addScene<Marked>("Second"); });
-    Storyboard::addStoryboardPart("PartsOnly", "a", [](Storyboard& s) {
+    EXPECT_THROW(Storyboard::storyboardWithName("ExtensionsOnly"), NamedException);
+    Storyboard::extendStoryboard("ExtensionsOnly", "b", [](Storyboard& s) { s.addScene<Marked>("Second"); });
+    Storyboard::extendStoryboard("ExtensionsOnly", "a", [](Storyboard& s) {
         s.addScene<Marked>("First");
         s.setInitialScene("First");
     });
-    auto board = Storyboard::storyboardWithName("PartsOnly");
+    auto board = Storyboard::storyboardWithName("ExtensionsOnly");
     EXPECT_TRUE(board->hasScene("First"));
     EXPECT_TRUE(board->hasScene("Second"));
     EXPECT_NE(nullptr, board->instantiateInitialViewController());
 
-    // A storyboard's own definition runs first, its parts after it; a part of
+    // A storyboard's own definition runs first, its extensions after it; an extension of
     // the same name replaces the earlier one.
-    Storyboard::registerStoryboard("PartsOnly", [](Storyboard& s) {
+    Storyboard::registerStoryboard("ExtensionsOnly", [](Storyboard& s) {
         s.addScene<ViewController>("Own");
         s.addScene<ViewController>("Second");
     });
-    Storyboard::addStoryboardPart("PartsOnly", "b", [](Storyboard& s) { s.addScene<Marked>("Third"); });
-    board = Storyboard::storyboardWithName("PartsOnly");
+    Storyboard::extendStoryboard("ExtensionsOnly", "b", [](Storyboard& s) { s.addScene<Marked>("Third"); });
+    board = Storyboard::storyboardWithName("ExtensionsOnly");
     EXPECT_TRUE(board->hasScene("Own"));
     EXPECT_TRUE(board->hasScene("Third"));
     EXPECT_EQ(nullptr, board->instantiate<Marked>("Second"));
-    Storyboard::unregisterStoryboard("PartsOnly");
+    Storyboard::unregisterStoryboard("ExtensionsOnly");
 }
