@@ -85,28 +85,35 @@ TEST_F(StudySessionTest, ABatchOfOneEndsInTheSummaryWhateverTheRating) {
 TEST_F(StudySessionTest, RatingsRequeueTheCardWithinTheBatch) {
     struct Case {
         const char* what;
+        int cards;
         int easyFirst;  // easy ratings before the one under test
         std::shared_ptr<Button> (FIStudyModeViewController::*button)() const;
         std::vector<std::string> batch;  // afterwards
         std::int64_t page;               // shown afterwards
     };
     const Case cases[] = {
-        {"index 3 of 5 hard goes to 4", 3, &FIStudyModeViewController::hardButton, {"Q0", "Q1", "Q2", "Q4", "Q3"}, 3},
-        {"index 0 of 5 unsure goes to 4", 0, &FIStudyModeViewController::unsureButton,
+        {"index 3 of 5 hard goes to 4", 5, 3, &FIStudyModeViewController::hardButton,
+         {"Q0", "Q1", "Q2", "Q4", "Q3"}, 3},
+        {"index 0 of 5 unsure goes to 4", 5, 0, &FIStudyModeViewController::unsureButton,
          {"Q1", "Q2", "Q3", "Q4", "Q0"}, 0},
-        {"index 1 of 5 hard goes to 4", 1, &FIStudyModeViewController::hardButton, {"Q0", "Q2", "Q3", "Q4", "Q1"}, 1},
-        {"easy keeps its place", 2, &FIStudyModeViewController::easyButton, {"Q0", "Q1", "Q2", "Q3", "Q4"}, 3},
-        {"the last card hard ends the batch", 4, &FIStudyModeViewController::hardButton,
+        {"index 1 of 5 hard goes to 4", 5, 1, &FIStudyModeViewController::hardButton,
+         {"Q0", "Q2", "Q3", "Q4", "Q1"}, 1},
+        {"index 0 of 9 unsure goes to 7", 9, 0, &FIStudyModeViewController::unsureButton,
+         {"Q1", "Q2", "Q3", "Q4", "Q5", "Q6", "Q7", "Q0", "Q8"}, 0},
+        {"index 2 of 9 hard goes to 5", 9, 2, &FIStudyModeViewController::hardButton,
+         {"Q0", "Q1", "Q3", "Q4", "Q5", "Q2", "Q6", "Q7", "Q8"}, 2},
+        {"easy keeps its place", 5, 2, &FIStudyModeViewController::easyButton, {"Q0", "Q1", "Q2", "Q3", "Q4"}, 3},
+        {"the last card hard ends the batch", 5, 4, &FIStudyModeViewController::hardButton,
          {"Q0", "Q1", "Q2", "Q3", "Q4"}, 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        start(5);
+        start(c.cards);
         for (int i = 0; i < c.easyFirst; ++i) rate(screen->easyButton());
         rate(((*screen).*c.button)());
         EXPECT_EQ(c.batch, batchTops());
         EXPECT_EQ(c.page, screen->currentPageNumber());
-        if (c.page < 5) {
+        if (c.page < c.cards) {
             // The page shows the batch's card of that index, question side first.
             EXPECT_EQ(screen->actualStudyCards()[static_cast<std::size_t>(c.page)], currentPage()->card());
             EXPECT_EQ(0, screen->currentTargetIndex() % 2);
