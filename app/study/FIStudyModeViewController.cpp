@@ -69,6 +69,14 @@ std::string durationText(std::int64_t seconds) {
 
 // --- The storyboard ---
 
+namespace {
+
+// The study scenes are in "Main" whenever this screen is part of the program,
+// so that the card list can make the screen from the storyboard by identifier.
+const bool kStudyScenesRegistered = (FIStudyModeViewController::registerStoryboardScenes(), true);
+
+}  // namespace
+
 void FIStudyModeViewController::registerStoryboardScenes() {
     Storyboard::extendStoryboard(kStoryboardName, "StudySessions", [](Storyboard& storyboard) {
         storyboard.addScene<FIStudyModeViewController>(kSceneIdentifier, [](FIStudyModeViewController& screen) {
