@@ -567,7 +567,10 @@ bool FCZipBackedBinaryDocumentPersistence::writeEncodedDeck(const FCCEncodedDeck
     std::shared_ptr<FileWrapper> fileWrapper = package->updateFileWrapperWithEncodedDeck(encoded, error);
     if (!fileWrapper) return false;
     loadAllFolders(*fileWrapper);
-    if (!writeFileWrapperWithOriginalContents(*fileWrapper, *cacheURL, *cacheURL, error)) return false;
+    // The cache can always be made again from the document: it is brought up
+    // to date where it stands and not flushed to the disk.
+    if (!writeFileWrapperWithOriginalContents(*fileWrapper, *cacheURL, *cacheURL, FileWriteDurability::Scratch, error))
+        return false;
 
     std::set<std::string> inventory;
     _listAllRegularFilesIn(*fileWrapper, true, "", inventory);

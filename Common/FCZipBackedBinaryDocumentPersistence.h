@@ -4,7 +4,8 @@
 // package. Opening reads the zip in place, entry by entry. Before the first
 // change the zip is unpacked once into a private cache folder
 // (Caches/<UUID>.bundle); from then on every change goes to that folder, and
-// every save writes the folder, zips it (stored, level 0) to the location the
+// every save writes the folder (what changed, not flushed to the disk: the
+// folder can be unpacked again), zips it (level 0) to the location the
 // document's save hands in and checks the new zip against the folder. The
 // zip is never written anywhere else: putting it in place of the document
 // file is the document's safe save, so a failed save never touches the deck.

@@ -99,6 +99,7 @@ void BM_Open(benchmark::State& state) {
             }
         }
         deck.reset();  // the teardown is not part of the open (manual time)
+        bench::settleAllocator();
     }
     bench::reportAgainstFloor(state, "open", "floor_read", open, floor);
     state.counters["document_bytes"] = static_cast<double>(f.documentBytes);
@@ -114,6 +115,9 @@ void BM_Save(benchmark::State& state) {
     persistence.removeAttachmentWithName(std::string("no such attachment"));  // the first change: unpacks
     bench::Timing save, floor;
     for (auto _ : state) {
+        // Both write a new file, as the document's save does.
+        fs::remove(f.floorPath);
+        fs::remove(f.savedURL.path());
         floor.start();
         if (!bench::writeFloor(f.recordsHead, f.uncompressedCards, f.floorPath)) {
             state.SkipWithError("floor failed");

@@ -40,5 +40,6 @@ std::string FCAbstractCardGroupingStrategy::commonLocalizedString(const std::str
 std::shared_ptr<const FCStudyStats> FCAbstractCardGroupingStrategy::forwardStats(const FCStudyCard& card) {
     static const auto kNoStatistics = std::make_shared<const FCStudyStats>();
     std::shared_ptr<const FCStudyStats> stats = card.studyStats();
-    return stats ? stats : kNoStatistics;
+    if (stats) return stats;  // moved, not copied
+    return kNoStatistics;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,37 +41,40 @@ protected:
     // unrated cards last.
     static FCStudyCardArray sortedStudyCards(const FCStudyCardArray& cards, bool ascending);
 
-    // One card of a grouping pass: the card in the caller's array and what
-    // the strategy made of its forward statistics.
-    struct RankedCard {
-        const std::shared_ptr<FCStudyCard>* card;
-        int group;
-        bool flag;
-    };
-    // Each card's score and the strategy's `classify(stats, flag)` (giving
-    // the group, and setting the flag if it likes) worked out once, in one
-    // pass in the caller's order; then the cards in the order of
-    // sortedStudyCards. Nothing is copied but pointers.
-    template <typename Classify>
-    static std::vector<RankedCard> rankedStudyCards(const FCStudyCardArray& cards, bool ascending, Classify classify) {
-        const FCStatsSortDescriptor order("studyStats", ascending);
-        std::vector<RankedCard> unsorted;
-        std::vector<FCStatsSortDescriptor::Key> keys;
-        unsorted.reserve(cards.size());
-        keys.reserve(cards.size());
-        for (const auto& card : cards) {
-            const std::shared_ptr<const FCStudyStats> stats = forwardStats(*card);
-            bool flag = false;
-            const int group = classify(*stats, flag);
-            unsorted.push_back({&card, group, flag});
-            keys.push_back(order.keyOf(*stats, static_cast<std::uint32_t>(keys.size())));
+    // The cards distributed into Count groups, each group in the order of
+    // sortedStudyCards: each card's score and the strategy's
+    // `classify(stats)` (its group, below Count) are worked out once, in one
+    // pass in the caller's order, which also takes each card's reference
+    // while the card is at hand; the groups then only move the references.
+    // A strategy may release each group as soon as the builder has it: the
+    // builder has just touched those cards.
+    template <std::size_t Count>
+    class GroupedStudyCards {
+    public:
+        template <typename Classify>
+        GroupedStudyCards(const FCStudyCardArray& cards, bool ascending, Classify classify) {
+            const FCStatsSortDescriptor order("studyStats", ascending);
+            std::vector<FCStatsSortDescriptor::Key> keys;
+            std::vector<std::uint32_t> groupOf;
+            FCStudyCardArray held;
+            keys.reserve(cards.size());
+            groupOf.reserve(cards.size());
+            held.reserve(cards.size());
+            for (const auto& card : cards) {
+                const std::shared_ptr<const FCStudyStats> stats = forwardStats(*card);
+                groupOf.push_back(static_cast<std::uint32_t>(classify(*stats)));
+                keys.push_back(order.keyOf(*stats, static_cast<std::uint32_t>(keys.size())));
+                held.push_back(card);
+            }
+            order.sortKeys(keys);
+            std::array<std::size_t, Count> sizes{};
+            for (std::uint32_t group : groupOf) ++sizes[group];
+            for (std::size_t g = 0; g < Count; ++g) groups[g].reserve(sizes[g]);
+            for (const auto& key : keys) groups[groupOf[key.position]].push_back(std::move(held[key.position]));
         }
-        order.sortKeys(keys);
-        std::vector<RankedCard> ranked;
-        ranked.reserve(cards.size());
-        for (const auto& key : keys) ranked.push_back(unsorted[key.position]);
-        return ranked;
-    }
+
+        std::array<FCStudyCardArray, Count> groups;
+    };
 
     // The localized count when the builder wants counts in titles, else "".
     static std::string countOrEmpty(const FCGroupBuilder& groupBuilder, std::size_t count);

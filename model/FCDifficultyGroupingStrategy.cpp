@@ -18,7 +18,7 @@ FCCardGroupArray FCDifficultyGroupingStrategy::groupStudyCards(const FCStudyCard
                                                                FCGroupBuilder& groupBuilder) {
     enum Band { NotStudied, Difficult, SomewhatDifficult, SomewhatDifficultForTomorrow, Memorized };
     const TWDaysAroundNow days;
-    auto bandOf = [&](const FCStudyStats& stats, bool&) {
+    auto bandOf = [&](const FCStudyStats& stats) {
         if (stats.mostRecentResult() == 0) return static_cast<int>(NotStudied);
         const double score = stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions);
         if (score < kDifficultBelow) return static_cast<int>(Difficult);
@@ -27,19 +27,20 @@ FCCardGroupArray FCDifficultyGroupingStrategy::groupStudyCards(const FCStudyCard
         const bool ratedRightToday = lastStudied && days.isToday(*lastStudied) && stats.mostRecentResult() == 1;
         return static_cast<int>(ratedRightToday ? SomewhatDifficultForTomorrow : SomewhatDifficult);
     };
-    std::array<FCStudyCardArray, 5> bands;
-    for (const RankedCard& ranked : rankedStudyCards(cards, ascending, bandOf))
-        bands[static_cast<std::size_t>(ranked.group)].push_back(*ranked.card);
-    const FCStudyCardArray& notStudied = bands[NotStudied];
-    const FCStudyCardArray& difficult = bands[Difficult];
-    const FCStudyCardArray& somewhatDifficult = bands[SomewhatDifficult];
-    const FCStudyCardArray& somewhatDifficultForTomorrow = bands[SomewhatDifficultForTomorrow];
-    const FCStudyCardArray& memorized = bands[Memorized];
+    GroupedStudyCards<5> grouped(cards, ascending, bandOf);
+    auto& bands = grouped.groups;
+    FCStudyCardArray& notStudied = bands[NotStudied];
+    FCStudyCardArray& difficult = bands[Difficult];
+    FCStudyCardArray& somewhatDifficult = bands[SomewhatDifficult];
+    FCStudyCardArray& somewhatDifficultForTomorrow = bands[SomewhatDifficultForTomorrow];
+    FCStudyCardArray& memorized = bands[Memorized];
 
-    auto makeGroup = [&](const char* key, const char* englishText, const char* color, const FCStudyCardArray& members) {
-        return groupBuilder.makeGroupWithTitle(commonLocalizedString(key, englishText),
-                                               countOrEmpty(groupBuilder, members.size()), false, false, color,
-                                               members);
+    auto makeGroup = [&](const char* key, const char* englishText, const char* color, FCStudyCardArray& members) {
+        auto group =
+            groupBuilder.makeGroupWithTitle(commonLocalizedString(key, englishText),
+                                            countOrEmpty(groupBuilder, members.size()), false, false, color, members);
+        members.clear();  // while the builder's copy is fresh
+        return group;
     };
     auto difficultGroup =
         makeGroup("DifficultyGroupingDifficultCards", "Difficult Cards", kNeedsWorkHexColor, difficult);

@@ -51,30 +51,26 @@ private:
 FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                                                 FCGroupBuilder& groupBuilder) {
     const WeekBuckets weeks;
-    constexpr int kNotStudied = -1;
-    auto bucketOf = [&](const FCStudyStats& stats, bool& needsWork) {
-        if (stats.mostRecentResult() == 0) return kNotStudied;
-        needsWork =
-            stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions) < kNeedsWorkBelow;
-        return static_cast<int>(weeks.bucket(stats));
-    };
-    std::array<FCStudyCardArray, kBucketCount> buckets;
+    constexpr int kNotStudied = kBucketCount;
+    // A bucket needs work when one of its cards does: once one does, the
+    // others' scores are not needed.
     std::array<bool, kBucketCount> needsWork{};
-    FCStudyCardArray notStudied;
-    for (const RankedCard& ranked : rankedStudyCards(cards, ascending, bucketOf)) {
-        if (ranked.group == kNotStudied) {
-            notStudied.push_back(*ranked.card);
-            continue;
-        }
-        const auto bucket = static_cast<std::size_t>(ranked.group);
-        buckets[bucket].push_back(*ranked.card);
-        needsWork[bucket] = needsWork[bucket] || ranked.flag;
-    }
+    auto bucketOf = [&](const FCStudyStats& stats) {
+        if (stats.mostRecentResult() == 0) return kNotStudied;
+        const auto bucket = static_cast<std::size_t>(weeks.bucket(stats));
+        if (!needsWork[bucket])
+            needsWork[bucket] = stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(
+                                    kRecentSessions) < kNeedsWorkBelow;
+        return static_cast<int>(bucket);
+    };
+    GroupedStudyCards<kBucketCount + 1> grouped(cards, ascending, bucketOf);
+    auto& buckets = grouped.groups;
+    FCStudyCardArray& notStudied = grouped.groups[kNotStudied];
 
     FCCardGroupArray groups;
     groups.reserve(kBucketCount + 1);
     for (std::size_t bucket = 0; bucket < kBucketCount; ++bucket) {
-        const FCStudyCardArray& bucketCards = buckets[bucket];
+        FCStudyCardArray& bucketCards = buckets[bucket];
         std::string title;
         const auto number = static_cast<std::int64_t>(bucket);
         if (number == kTodayBucket) {
@@ -89,6 +85,7 @@ FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCar
         groups.push_back(groupBuilder.makeGroupWithTitle(
             title, localizedCardCount(static_cast<std::int64_t>(bucketCards.size())), false, false,
             needsWork[bucket] ? kNeedsWorkHexColor : kFineHexColor, bucketCards));
+        buckets[bucket].clear();  // while the builder's copy is fresh
     }
     while (!groups.empty() && groupBuilder.isEmptyGroup(groups.back())) groups.pop_back();
 

@@ -57,15 +57,14 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStu
     const std::vector<std::int64_t> intervals = boxIntervals_.value_or(std::vector<std::int64_t>{});
 
     DueDates due(intervals);
-    auto bucketOf = [&](const FCStudyStats& stats, bool&) {
+    auto bucketOf = [&](const FCStudyStats& stats) {
         if (stats.mostRecentResult() == 0) return static_cast<int>(kNewBucket);
         // Box 0 is always due, so a card that is not due sits in box 1 to 8.
         return static_cast<int>(due.isDue(stats) ? kDueBucket
                                                  : kDueBucket + static_cast<std::size_t>(stats.leitnerBox()));
     };
-    std::array<FCStudyCardArray, kBucketCount> buckets;
-    for (const RankedCard& ranked : rankedStudyCards(cards, ascending, bucketOf))
-        buckets[static_cast<std::size_t>(ranked.group)].push_back(*ranked.card);
+    GroupedStudyCards<kBucketCount> grouped(cards, ascending, bucketOf);
+    auto& buckets = grouped.groups;
 
     FCCardGroupArray groups;
     groups.reserve(kBucketCount);
@@ -95,6 +94,7 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStu
         }
         groups.push_back(
             groupBuilder.makeGroupWithTitle(title, subTitle, isSpecial, wantsScheduleNextButton, color, bucketCards));
+        buckets[bucket].clear();  // while the builder's copy is fresh
     }
     return groups;
 }

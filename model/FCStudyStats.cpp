@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 #include "model/FCCard.h"
 #include "model/TWDateAdditions.h"
@@ -275,34 +276,35 @@ namespace {
 // The weighted score over a history held as bytes or as 64-bit numbers.
 template <typename Rating>
 double weightedScoreOf(const Rating* ratings, std::size_t count, std::int64_t target, std::int64_t sessions) {
-    if (count == 0) return 0.0;
-
-    std::int64_t decided = 0;
-    std::int64_t newestDecided = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (ratings[i] == kRight || ratings[i] == kWrong) {
-            ++decided;
-            newestDecided = ratings[i];
-        }
-    }
+    if (count == 0 || sessions <= 0) return 0.0;
     const std::size_t newest = count - 1;
     const bool newestIsUnsure = ratings[newest] == kUnsure;
-    const std::int64_t n = std::min(decided + (newestIsUnsure ? 1 : 0), sessions);
-    if (n <= 0) return 0.0;
-    if (n == 1) return newestDecided == target ? 100.0 : 0.0;
-
     auto counts = [&](std::size_t i) { return ratings[i] != kUnsure || i == newest; };
 
-    // Walk back to the start of the window: `sessions` counted positions.
+    // One walk back from the newest rating finds the newest decided rating,
+    // the start of the window (`sessions` counted positions back) and the
+    // number of decided ratings, counted as far as it matters: n is at most
+    // `sessions`.
     std::size_t start = 0;
+    bool startFound = false;
     std::int64_t counted = 0;
+    std::int64_t decided = newestIsUnsure ? 1 : 0;
+    std::int64_t newestDecided = 0;
     for (std::size_t i = count; i-- > 0;) {
-        if (!counts(i)) continue;
-        if (++counted == sessions) {
-            start = i;
-            break;
+        const bool isDecided = ratings[i] == kRight || ratings[i] == kWrong;
+        if (isDecided) {
+            if (newestDecided == 0) newestDecided = ratings[i];
+            ++decided;
         }
+        if (!startFound && counts(i) && ++counted == sessions) {
+            start = i;
+            startFound = true;
+        }
+        if (startFound && decided >= sessions && newestDecided != 0) break;
     }
+    const std::int64_t n = std::min(decided, sessions);
+    if (n == 1) return newestDecided == target ? 100.0 : 0.0;
+    if (n <= 0) return 0.0;
 
     const double base = 100.0 / static_cast<double>(n);
     const double first = base / kFirstWeightDivisor;
@@ -323,8 +325,9 @@ double weightedScoreOf(const Rating* ratings, std::size_t count, std::int64_t ta
         ++k;
     }
     // Ratings of 0 in the window count as positions but not towards n, so the
-    // weights no longer add up.
-    if (std::lround(totalWeight) != 100) TWLogWarning("Weighted calculation error. Sum not 100%%: %f", totalWeight);
+    // weights no longer add up. (It rounds to 100 exactly when in [99.5, 100.5).)
+    if (!(totalWeight >= 99.5 && totalWeight < 100.5))
+        TWLogWarning("Weighted calculation error. Sum not 100%%: %f", totalWeight);
     return score;
 }
 
@@ -510,10 +513,64 @@ FCStatsSortDescriptor::Key FCStatsSortDescriptor::keyOf(double score, std::int64
     return ascending_ ? Key{score, secondary, position} : Key{-score, -secondary, position};
 }
 
+namespace {
+
+// One (primary, secondary) pair of sort keys, compared by its bits.
+struct KeyValue {
+    std::uint64_t primaryBits;
+    std::int64_t secondary;
+    bool operator==(const KeyValue&) const = default;
+};
+
+struct KeyValueHash {
+    std::size_t operator()(const KeyValue& v) const {
+        return std::hash<std::uint64_t>()(v.primaryBits ^
+                                          (static_cast<std::uint64_t>(v.secondary) * 0x9E3779B97F4A7C15ull));
+    }
+};
+
+bool keyBefore(const FCStatsSortDescriptor::Key& a, const FCStatsSortDescriptor::Key& b) {
+    return a.primary < b.primary || (a.primary == b.primary && a.secondary < b.secondary);
+}
+
+}  // namespace
+
 void FCStatsSortDescriptor::sortKeys(std::vector<Key>& keys) const {
-    std::stable_sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
-        return a.primary < b.primary || (a.primary == b.primary && a.secondary < b.secondary);
-    });
+    // Scores come from short rating histories, so a deck has few distinct
+    // ones: the distinct values are sorted, and each key is placed after the
+    // keys of smaller values in its own order (a stable sort in linear time).
+    // With many distinct values, a stable sort of all keys.
+    const std::size_t mostDistinct = keys.size() / 8 + 64;
+    std::unordered_map<KeyValue, std::uint32_t, KeyValueHash> classes;
+    std::vector<Key> distinct;
+    std::vector<std::uint32_t> classOf(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        // The one zero there is, so that equal values have equal bits.
+        const double primary = keys[i].primary == 0.0 ? 0.0 : keys[i].primary;
+        const KeyValue value{std::bit_cast<std::uint64_t>(primary), keys[i].secondary};
+        auto [it, inserted] = classes.try_emplace(value, static_cast<std::uint32_t>(distinct.size()));
+        if (inserted) {
+            if (distinct.size() == mostDistinct || std::isnan(primary)) {
+                std::stable_sort(keys.begin(), keys.end(), keyBefore);
+                return;
+            }
+            distinct.push_back({primary, keys[i].secondary, 0});
+        }
+        classOf[i] = it->second;
+    }
+    std::vector<std::uint32_t> order(distinct.size());
+    for (std::uint32_t c = 0; c < order.size(); ++c) order[c] = c;
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return keyBefore(distinct[a], distinct[b]); });
+    // Where each value's keys start.
+    std::vector<std::size_t> start(distinct.size() + 1, 0);
+    std::vector<std::uint32_t> rank(distinct.size());
+    for (std::uint32_t r = 0; r < order.size(); ++r) rank[order[r]] = r;
+    for (std::uint32_t c : classOf) ++start[rank[c] + 1];
+    for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
+    std::vector<Key> sorted(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) sorted[start[rank[classOf[i]]]++] = keys[i];
+    keys = std::move(sorted);
 }
 
 // --- FCStudyStatsResultsToTextTransformer ---

@@ -206,6 +206,12 @@ bool FileManager::replaceItemAtPath(const std::string& dst, const std::string& s
     return false;
 }
 
+bool FileManager::replaceItemAtPathWithoutSyncing(const std::string& dst, const std::string& src, Error* error) {
+    Error::clear(error);
+    keepPermissions(dst, src);
+    return replaceItemByRenaming(dst, src, error);
+}
+
 bool FileManager::replaceItemByRenaming(const std::string& dst, const std::string& src, Error* error) {
     if (::rename(src.c_str(), dst.c_str()) == 0) return true;
     int err = errno;
@@ -290,6 +296,22 @@ std::string temporaryPathBeside(const std::string& path, const std::string& pref
     return stringByAppendingPathComponent(dir.empty() ? "." : dir, prefix + UUID().UUIDString());
 }
 
+namespace {
+
+// Writes all bytes to the descriptor; 0 or the reason it stopped.
+int writeWhole(int fd, const Data& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : ENOSPC;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace
+
 bool writeDataAtomically(const Data& data, const std::string& path, Error* error) {
     Error::clear(error);
     std::string dir = stringByDeletingLastPathComponent(path);
@@ -299,17 +321,7 @@ bool writeDataAtomically(const Data& data, const std::string& path, Error* error
         Error::set(error, fileError(errno, path, false));
         return false;
     }
-    std::size_t done = 0;
-    int err = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            err = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    int err = writeWhole(fd, data);
     if (!err && ::fsync(fd) != 0) err = errno;
     // A file written over another keeps its permissions.
     struct stat old {};
@@ -319,6 +331,27 @@ bool writeDataAtomically(const Data& data, const std::string& path, Error* error
     if (!err) syncFolderOf(path);
     if (err) {
         ::unlink(tmpl.c_str());
+        Error::set(error, fileError(err, path, false));
+        return false;
+    }
+    return true;
+}
+
+bool writeDataWithoutSyncing(const Data& data, const std::string& path, Error* error) {
+    Error::clear(error);
+    struct stat old {};
+    const bool existed = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Error::set(error, fileError(errno, path, false));
+        return false;
+    }
+    int err = writeWhole(fd, data);
+    // The permissions of an atomic write: an existing file's, else 0644 whatever the umask.
+    if (!existed) ::fchmod(fd, 0644);
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) {
+        ::unlink(path.c_str());
         Error::set(error, fileError(err, path, false));
         return false;
     }

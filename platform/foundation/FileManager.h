@@ -55,8 +55,20 @@ public:
     // The source is synced to the disk before, and its folder after, the
     // rename; a regular file put over another takes the other's permissions.
     bool replaceItemAtPath(const std::string& dst, const std::string& src, Error* error = nullptr);
+    // The same, without flushing anything to the disk: for items that can be
+    // made again (a cache), which a power loss may take with it.
+    bool replaceItemAtPathWithoutSyncing(const std::string& dst, const std::string& src, Error* error = nullptr);
     std::optional<FileAttributes> attributesOfItemAtPath(const std::string& path, Error* error = nullptr) const;
     bool setModificationDate(const std::string& path, Date date, Error* error = nullptr);
+    // Sets the permission bits (the low twelve bits of the mode; the file
+    // type is kept). A missing item fails with NSFileNoSuchFileError, a
+    // refusal with NSFileWriteNoPermissionError, the POSIX error underneath
+    // (FilePermissions.cpp).
+    bool setPosixPermissions(const std::string& path, std::uint32_t permissions, Error* error = nullptr);
+    // Whether the calling process may write the item, as access(2) answers
+    // it: false for a missing item; always true for the superuser, who may
+    // write what its permission bits forbid.
+    bool isWritableFileAtPath(const std::string& path) const;
     // Writes the file atomically (beside, then renamed over).
     bool createFileAtPath(const std::string& path, const Data& contents, Error* error = nullptr);
     std::optional<Data> contentsAtPath(const std::string& path, Error* error = nullptr) const;
@@ -78,6 +90,11 @@ std::string temporaryPathBeside(const std::string& path, const std::string& pref
 // then renamed over the target (keeping its permissions), and the folder
 // synced. A failure leaves the old file whole.
 bool writeDataAtomically(const Data& data, const std::string& path, Error* error = nullptr);
+// Writes bytes to a new (or emptied) file at the path, without flushing them
+// to the disk: for files of a tree that is put in place afterwards and can be
+// made again. Permissions as writeDataAtomically gives them (an existing
+// file's, else 0644). A failure removes the partial file.
+bool writeDataWithoutSyncing(const Data& data, const std::string& path, Error* error = nullptr);
 bool writeStringAtomically(const std::string& text, const std::string& path, Error* error = nullptr);
 std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error = nullptr);
 

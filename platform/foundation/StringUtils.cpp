@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -312,11 +313,22 @@ std::vector<std::string> composedCharacterSequences(std::string_view s) {
 }
 
 bool isValidUTF8(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     std::size_t i = 0;
     while (i < bytes.size()) {
+        // Plain ASCII eight bytes at a time, then one character.
+        for (uint64_t word = 0; i + 8 <= bytes.size(); i += 8) {
+            std::memcpy(&word, data + i, 8);
+            if (word & 0x8080808080808080ull) break;
+        }
+        if (i == bytes.size()) break;
+        if (data[i] < 0x80) {
+            ++i;
+            continue;
+        }
         int32_t idx = static_cast<int32_t>(i);
         UChar32 c;
-        U8_NEXT(reinterpret_cast<const uint8_t*>(bytes.data()), idx, static_cast<int32_t>(bytes.size()), c);
+        U8_NEXT(data, idx, static_cast<int32_t>(bytes.size()), c);
         if (c < 0) return false;
         i = static_cast<std::size_t>(idx);
     }

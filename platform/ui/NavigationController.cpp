@@ -228,7 +228,10 @@ void NavigationController::finishTransition() {
     if (transition->from) transition->from->endAppearanceTransition();
     if (transition->to) transition->to->endAppearanceTransition();
     if (transition->isPush && transition->to) transition->to->didMoveToParentViewController(this);
-    for (const auto& l : transition->leaving) l->removeFromParentViewController();
+    // A popped controller may have found another parent meanwhile (a split
+    // view takes back its secondary as soon as it is popped).
+    for (const auto& l : transition->leaving)
+        if (l->parentViewController().get() == this) l->removeFromParentViewController();
     if (auto delegate = delegate_.lock(); delegate && transition->to)
         delegate->didShowViewController(*this, *transition->to, transition->animated);
 }

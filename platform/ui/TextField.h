@@ -11,6 +11,7 @@
 #include "platform/ui/GraphicsContext.h"
 
 class TextField;
+class TextInputAssistantItem;
 
 // Every method is optional; the defaults are the platform's answers.
 class TextFieldDelegate {
@@ -69,6 +70,9 @@ public:
     const std::shared_ptr<View>& inputView() const { return inputView_; }
     void setInputView(std::shared_ptr<View> view) { inputView_ = std::move(view); }
 
+    // The shortcut bar above the input view while editing (made on first use).
+    TextInputAssistantItem& inputAssistantItem();
+
     bool isEditing() const { return editing_; }
     // Where the caret is drawn for a position.
     virtual Rect caretRectForPosition(TextPosition position) const;
@@ -96,5 +100,6 @@ private:
     TextBorderStyle borderStyle_ = TextBorderStyle::None;
     std::weak_ptr<TextFieldDelegate> delegate_;
     std::shared_ptr<View> inputView_;
+    std::shared_ptr<TextInputAssistantItem> inputAssistantItem_;
     bool editing_ = false;
 };

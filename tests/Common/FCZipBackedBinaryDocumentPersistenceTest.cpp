@@ -188,6 +188,34 @@ TEST_F(FCZipBackedBinaryDocumentPersistenceTest, FirstChangeUnpacksAndSavesNever
     EXPECT_EQ(cacheFolders(), std::vector<std::string>{cache});
 }
 
+// Unchanged files are copied across from the zip they came from, the records
+// are zipped from memory: each saved zip is still byte for byte the zip of its
+// package folder, read and deflated file by file.
+TEST_F(FCZipBackedBinaryDocumentPersistenceTest, SavedZipIsTheZipOfItsPackageByteForByte) {
+    std::string path = makeDocument("Deck.flashcards", 3, {{"a.png", std::string(70000, 'a')}, {"b.png", "b"}});
+    FCZipBackedBinaryDocumentPersistence persistence;
+    auto deck = persistence.readFromURL(URL::fileURLWithPath(path), nullptr);
+    ASSERT_TRUE(deck);
+    ASSERT_TRUE(persistence.addNewAttachmentWithData(bytesOf(std::string(40000, 'c')), std::string("c.png")));
+    const std::string cache = persistence.cachedFilePackageURL()->path();
+
+    // The second save names the first's zip as its original contents, as the
+    // document does once its safe save has put that zip in place.
+    std::string original = path;
+    for (const char* name : {"First.flashcards", "Second.flashcards"}) {
+        SCOPED_TRACE(name);
+        deck->cards().push_back(FCStudyCard::studyCardWithTop(std::string(name), std::string("A"), 0));
+        Error error;
+        ASSERT_TRUE(persistence.writeDeck(deck, nullptr, URL::fileURLWithPath(dir.file(name)), std::nullopt,
+                                          URL::fileURLWithPath(original), nullptr, &error))
+            << error.description();
+        const std::string plain = dir.file(std::string("Plain ") + name);
+        ASSERT_TRUE(SSZipArchive::createZipFileAtPathWithContentsOfDirectory(plain, cache, 0));
+        EXPECT_EQ(readFileText(dir.file(name)), readFileText(plain));
+        original = dir.file(name);
+    }
+}
+
 TEST_F(FCZipBackedBinaryDocumentPersistenceTest, ZipDeletedWhileOpenIsRestoredFromTheOpenZip) {
     std::string path = makeDocument("Gone.flashcards", 2, {{"keep.png", "keep"}});
     FCZipBackedBinaryDocumentPersistence persistence;

@@ -107,6 +107,10 @@ TEST(StringUtils, UTF16AndComposedCharacters) {
     EXPECT_EQ("e\u0301", parts[3]);
     EXPECT_EQ("a\xEF\xBF\xBD" "b", sanitizeUTF8("a\xFF" "b"));
     EXPECT_FALSE(isValidUTF8("\xC3"));
+    // Faults found past the runs of plain ASCII checked eight bytes at a time.
+    for (const char* bad : {"plain ascii text\xC3", "0123456\xFF" "89abcdef", "01234567\xED\xA0\x80 surrogate"})
+        EXPECT_FALSE(isValidUTF8(bad)) << bad;
+    EXPECT_TRUE(isValidUTF8("01234567 \u00e9t\u00e9 and \U0001F600 in longer text"));
 }
 
 TEST(Error, TextsAndDescription) {
