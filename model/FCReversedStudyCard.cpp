@@ -5,32 +5,22 @@
 #include "platform/foundation/Error.h"
 #include "platform/foundation/Format.h"
 
-namespace {
-
-// Context of the view's observation of the wrapped card's "bottom".
-char OriginalBottomChangedContext;
-
-}  // namespace
-
-FCReversedStudyCard::FCReversedStudyCard(std::shared_ptr<FCStudyCard> studyCard) : originalCard_(std::move(studyCard)) {
+// The view's own sides and statistics are never used: none are made (a study
+// session makes a view for every card of a deck studied both ways). The view
+// announces its "top" through a dependent key path on the wrapped card's
+// "bottom", so nothing is registered until someone observes the view.
+FCReversedStudyCard::FCReversedStudyCard(std::shared_ptr<FCStudyCard> studyCard)
+    : FCStudyCard(FCCardSides(), nullptr, nullptr, 0, 0), originalCard_(std::move(studyCard)) {
     if (!originalCard_) return;
     setPrimaryKey(-originalCard_->primaryKey());
-    originalCard_->addObserver(this, "bottom", KVOOptionNone, &OriginalBottomChangedContext);
 }
 
-FCReversedStudyCard::~FCReversedStudyCard() {
-    if (originalCard_) originalCard_->removeObserver(this, "bottom", &OriginalBottomChangedContext);
-}
+FCReversedStudyCard::~FCReversedStudyCard() = default;
 
-void FCReversedStudyCard::observeValueForKeyPath(const std::string& keyPath, KVOObservable& object,
-                                                 const KVOChange& change, void* context) {
-    (void)keyPath;
-    (void)object;
-    (void)change;
-    if (context != &OriginalBottomChangedContext) return;
+std::vector<std::string> FCReversedStudyCard::keyPathsForValuesAffectingValueForKey(const std::string& key) const {
     // The wrapped card's bottom is this view's top.
-    willChangeValueForKey("top");
-    didChangeValueForKey("top");
+    if (key == "top") return {"originalCard.bottom"};
+    return FCStudyCard::keyPathsForValuesAffectingValueForKey(key);
 }
 
 FCStudyCard& FCReversedStudyCard::requireOriginal() const {
@@ -84,6 +74,7 @@ void FCReversedStudyCard::_internalRate(std::int64_t rating) {
 
 std::shared_ptr<KVOObservable> FCReversedStudyCard::observableForKey(const std::string& key) const {
     if (key == "reverseStudyStats") return nullptr;
+    if (key == "originalCard") return originalCard_;
     return FCStudyCard::observableForKey(key);
 }
 

@@ -14,7 +14,7 @@
 //
 // This view is read-only: setTop and setBottom do nothing, and asking it for
 // reverseStudyStats is a programming error (InvalidArgumentException).
-class FCReversedStudyCard : public FCStudyCard, private KVOObserver {
+class FCReversedStudyCard : public FCStudyCard {
 public:
     explicit FCReversedStudyCard(std::shared_ptr<FCStudyCard> studyCard);
     ~FCReversedStudyCard() override;
@@ -41,6 +41,8 @@ public:
 
     // The reverse statistics of a read-only view are not observable (nullptr).
     std::shared_ptr<KVOObservable> observableForKey(const std::string& key) const override;
+    // "top" follows the wrapped card's "bottom" ("originalCard.bottom").
+    std::vector<std::string> keyPathsForValuesAffectingValueForKey(const std::string& key) const override;
 
 protected:
     // A view with no wrapped card stops here (FCInternalException) in the
@@ -48,9 +50,6 @@ protected:
     FCStudyCard& requireOriginal() const;
 
 private:
-    void observeValueForKeyPath(const std::string& keyPath, KVOObservable& object, const KVOChange& change,
-                                void* context) override;
-
     std::shared_ptr<FCStudyCard> originalCard_;
 };
 

@@ -211,6 +211,8 @@ FCStudyCardArray FCStudyCard::buildStudyCardListFrom(const FCStudyCardArray& car
     const bool reversed = studyDirection == 1 || studyDirection == 2;
 
     std::unordered_set<std::int64_t> takenKeys;
+    takenKeys.reserve(studyDirection == 2 ? 2 * cards.size() : cards.size());
+    result.reserve(studyDirection == 2 ? 2 * cards.size() : cards.size());
     for (const auto& element : cards) {
         if (!element) continue;
         std::shared_ptr<FCStudyCard> base = element;

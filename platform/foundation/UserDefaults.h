@@ -23,6 +23,8 @@ public:
 
     // The stored value, else the registered default, else null.
     Value objectForKey(const std::string& key) const;
+    // Whether a read of the key finds a value (stored or registered).
+    bool hasValueForKey(const std::string& key) const { return !objectForKey(key).isNull(); }
     bool boolForKey(const std::string& key) const;
     std::int64_t integerForKey(const std::string& key) const;
     double doubleForKey(const std::string& key) const;

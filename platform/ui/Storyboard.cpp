@@ -13,6 +13,11 @@ std::map<std::string, Storyboard::Definition>& registry() {
     return definitions;
 }
 
+std::map<std::string, std::map<std::string, Storyboard::Definition>>& extensions() {
+    static std::map<std::string, std::map<std::string, Storyboard::Definition>> definitions;
+    return definitions;
+}
+
 }  // namespace
 
 // --- StoryboardSegue ---
@@ -58,13 +63,24 @@ void Storyboard::unregisterStoryboard(const std::string& name) {
     registry().erase(name);
 }
 
+void Storyboard::extendStoryboard(const std::string& name, const std::string& extension, Definition definition) {
+    extensions()[name][extension] = std::move(definition);
+}
+
 std::shared_ptr<Storyboard> Storyboard::storyboardWithName(const std::string& name) {
     auto it = registry().find(name);
-    if (it == registry().end())
+    auto extensionsOfName = extensions().find(name);
+    if (it == registry().end() && extensionsOfName == extensions().end())
         throw NamedException("NSInvalidArgumentException", "Could not find a storyboard named '" + name + "'");
     auto storyboard = std::make_shared<Storyboard>(name);
-    auto definition = it->second;
-    definition(*storyboard);
+    if (it != registry().end()) {
+        auto definition = it->second;
+        definition(*storyboard);
+    }
+    if (extensionsOfName != extensions().end()) {
+        auto contributions = extensionsOfName->second;
+        for (auto& [extension, definition] : contributions) definition(*storyboard);
+    }
     return storyboard;
 }
 

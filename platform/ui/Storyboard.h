@@ -79,6 +79,12 @@ public:
 
     // Defines (or redefines) the storyboard of that name.
     static void registerStoryboard(const std::string& name, Definition definition);
+    // Adds a named extension to the storyboard of that name: the scenes and
+    // segues one screen family contributes. Extensions run after the
+    // storyboard's own definition (if any), in the order of their names;
+    // adding an extension of the same name again replaces it. A storyboard
+    // made only of extensions exists.
+    static void extendStoryboard(const std::string& name, const std::string& extension, Definition definition);
     static void unregisterStoryboard(const std::string& name);
     // The storyboard of that name, defined afresh on each call. Raises
     // "NSInvalidArgumentException" ("Could not find a storyboard named

@@ -171,10 +171,14 @@ TEST(UserDefaults, RegisteredDefaultsStoredValuesAndPersistence) {
         UserDefaults d(path);
         d.registerDefaults(Value::dictionary({{"FCShuffleCards", false}, {"count", 5}}));
         EXPECT_EQ(5, d.integerForKey("count"));
+        EXPECT_TRUE(d.hasValueForKey("count"));  // registered
+        EXPECT_FALSE(d.hasValueForKey("name"));
         d.setInteger(7, "count");
         d.setObject(Value(Date(99)), "FIFirstLaunchDate");
         d.setString("x", "name");
+        EXPECT_TRUE(d.hasValueForKey("name"));
         d.removeObjectForKey("name");
+        EXPECT_FALSE(d.hasValueForKey("name"));
         EXPECT_EQ(7, d.integerForKey("count"));
         EXPECT_FALSE(d.stringForKey("name"));
         ASSERT_TRUE(d.synchronize());

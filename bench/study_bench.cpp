@@ -1,0 +1,183 @@
+// Studying a deck of 50,000 study cards both ways (direction 2, 100,000
+// study views) with shuffling on:
+//
+//   BM_PrepareSession  the study screen takes the card list's cards: the
+//                      options are loaded, the study list is built for
+//                      direction 2 and shuffled, the first batch is taken.
+//                      Floor: a vector of 100,000 card pointers (each card
+//                      twice) copied and shuffled, without our code.
+//   BM_RateCard        one rating on the loaded screen: the card's
+//                      statistics, the card list's report to the document
+//                      (which recounts the deck's progress and marks a
+//                      change), the re-queue of a hard card and the start of
+//                      the pager's move. The move's animation is finished and
+//                      the change count cleared outside the timed part, so
+//                      nothing is ever saved. Floor: removing and inserting
+//                      one pointer in a batch of 20 and appending one rating
+//                      to a statistics record.
+//
+// Each reports its median in ms and "<step>_over_floor".
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+#include <malloc.h>
+
+#include "Common/FCCUserDocumentSettings.h"
+#include "Common/FIFlashcardsDocument.h"
+#include "app/study/DeckChangeDelegate.h"
+#include "app/study/FIStudyModeViewController.h"
+#include "bench/BenchDeck.h"
+#include "bench/BenchFloors.h"
+#include "model/FCStudyStats.h"
+#include "model/TWLogger.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/UUID.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Storyboard.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kCards = 50000;
+
+// The card list's part of a rating: tell the open document.
+struct DocumentReport : DeckChangeDelegate {
+    std::shared_ptr<FIDeckDocument> document;
+    void didChangeStudyStatisticsForCard(const std::shared_ptr<FCStudyCard>& card, bool updateChangeCount) override {
+        if (updateChangeCount) document->didUpdateStudyStatsForCardWithIdentifier(card->legacyIdentifier());
+    }
+};
+
+struct Fixture {
+    fs::path dir = fs::temp_directory_path() / ("study_bench." + UUID().UUIDString());
+    std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>(Date(1000));
+    std::shared_ptr<FIFlashcardsDocument> document;
+    std::shared_ptr<DocumentReport> report = std::make_shared<DocumentReport>();
+    FCStudyCardArray cards;
+
+    Fixture() {
+        TWLogger::sharedInstance().setMaxLogLevel(TWLogger::LevelInfo);
+        Clock::setCurrent(clock);
+        fs::create_directories(dir);
+        document = FIFlashcardsDocument::initNewDocumentWithFileURL(
+            URL::fileURLWithPath((dir / "Big.flashcards").string()));
+        document->setDeck(makeBenchDeck(kCards, false));
+        document->deck()->setPreferredStudyDirection(2);
+        document->userDocumentSettings()->setBoolSetting(true, "FCShuffleCards");
+        FCTopicCard::findAllStudyCardsIn(document->deck()->cards(), cards);
+        report->document = document;
+    }
+    ~Fixture() {
+        Clock::setCurrent(nullptr);
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    std::shared_ptr<FIStudyModeViewController> makeScreen() {
+        FIStudyModeViewController::registerStoryboardScenes();
+        auto screen = Storyboard::storyboardWithName("Main")->instantiate<FIStudyModeViewController>(
+            FIStudyModeViewController::kSceneIdentifier);
+        screen->setDeckDocument(document);
+        screen->setDeckChangeDelegate(report);
+        screen->setCardsToStudy(cards, false);
+        return screen;
+    }
+
+    // Runs the main loop with the clock moved on, as the screen would see it.
+    void pass(double seconds) {
+        const Date target = clock->now().byAddingTimeInterval(seconds);
+        for (int step = 0; step < 10000; ++step) {
+            while (RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantPast())) {
+            }
+            auto next = RunLoop::main().nextTimerFireDate(RunLoop::kDefaultMode);
+            if (!next || *next > target) break;
+            if (*next > clock->now()) clock->set(*next);
+        }
+        if (clock->now() < target) clock->set(target);
+        while (RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantPast())) {
+        }
+    }
+};
+
+Fixture& fixture() {
+    static Fixture shared;
+    return shared;
+}
+
+void BM_PrepareSession(benchmark::State& state) {
+    Fixture& f = fixture();
+    bench::Samples ours, floor;
+    std::mt19937 random(24);
+    for (auto _ : state) {
+        auto start = bench::SteadyClock::now();
+        auto screen = std::make_shared<FIStudyModeViewController>();
+        screen->setDeckDocument(f.document);
+        screen->setCardsToStudy(f.cards, false);
+        ours.add(bench::secondsSince(start));
+        if (screen->numberOfCardsPreparedForStudy() != 2 * kCards) state.SkipWithError("wrong study list");
+
+        start = bench::SteadyClock::now();
+        FCStudyCardArray list;
+        list.reserve(2 * f.cards.size());
+        for (const auto& card : f.cards) {
+            list.push_back(card);
+            list.push_back(card);
+        }
+        std::shuffle(list.begin(), list.end(), random);
+        benchmark::DoNotOptimize(list.data());
+        floor.add(bench::secondsSince(start));
+
+        state.PauseTiming();
+        screen.reset();
+        list = {};
+        // Hand the freed views back, so that the next step does not pay for
+        // this one's tear-down when it asks for its large blocks.
+        malloc_trim(0);
+        state.ResumeTiming();
+    }
+    state.counters["prepare_ms"] = ours.median() * 1e3;
+    state.counters["floor_ms"] = floor.median() * 1e3;
+    state.counters["prepare_over_floor"] = ours.median() / floor.median();
+}
+BENCHMARK(BM_PrepareSession)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_RateCard(benchmark::State& state) {
+    Fixture& f = fixture();
+    auto screen = f.makeScreen();
+    screen->loadViewIfNeeded();
+    f.pass(1);
+    auto hard = screen->hardButton();
+    bench::Samples ours, floor;
+    FCStudyCardArray batch(screen->actualStudyCards().begin(), screen->actualStudyCards().end());
+    auto stats = std::make_shared<FCStudyStats>();
+    for (auto _ : state) {
+        auto start = bench::SteadyClock::now();
+        screen->rateCard(*hard);
+        ours.add(bench::secondsSince(start));
+
+        start = bench::SteadyClock::now();
+        auto card = batch.front();
+        batch.erase(batch.begin());
+        batch.insert(batch.begin() + 3, card);
+        stats->addRating(2);
+        benchmark::DoNotOptimize(batch.data());
+        floor.add(bench::secondsSince(start));
+
+        state.PauseTiming();
+        f.pass(1);
+        f.document->updateChangeCount(DocumentChangeKind::Cleared);
+        if (screen->currentPageNumber() != 0 || !screen->userInteractionEnabled())
+            state.SkipWithError("the move did not end");
+        state.ResumeTiming();
+    }
+    state.counters["rate_ms"] = ours.median() * 1e3;
+    state.counters["floor_ms"] = floor.median() * 1e3;
+    state.counters["rate_over_floor"] = ours.median() / floor.median();
+}
+BENCHMARK(BM_RateCard)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+}  // namespace
