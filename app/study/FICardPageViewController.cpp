@@ -239,8 +239,8 @@ void FICardPageViewController::styleForSessionSummary() {
 void FICardPageViewController::configureForSessionSummaryWithViewController(
     const std::shared_ptr<ViewController>& summary) {
     addChildViewController(summary);
+    const auto& pageView = view();  // loads the page, and with it the web views
     leftWebView_->setHidden(true);
-    const auto& pageView = view();
     const auto& summaryView = summary->view();
     summaryView->setFrame(Rect(0, 0, pageView->bounds().size.width / 2, pageView->bounds().size.height));
     summaryView->setTranslatesAutoresizingMaskIntoConstraints(false);

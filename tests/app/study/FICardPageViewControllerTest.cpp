@@ -215,6 +215,16 @@ TEST_F(FICardPageViewControllerTest, TheSummaryIsEmbeddedAndGivesWayToACard) {
     EXPECT_NE(std::string::npos, lastHTML(*page->leftWebView()).find(">q</div>"));
 }
 
+TEST_F(FICardPageViewControllerTest, ASummaryGivenBeforeThePageLoadedIsEmbeddedToo) {
+    auto page = FICardPageViewController::create(nullptr, bar);
+    ASSERT_FALSE(page->isViewLoaded());
+    auto summary = std::make_shared<ViewController>();
+    page->configureForSessionSummaryWithViewController(summary);
+    EXPECT_EQ(page.get(), summary->parentViewController().get());
+    EXPECT_EQ(page->view().get(), summary->view()->superview());
+    EXPECT_TRUE(page->leftWebView()->isHidden());
+}
+
 TEST_F(FICardPageViewControllerTest, ASizeChangeReloadsBothSidesWithTheNewMargins) {
     auto page = makePage(FCStudyCard::studyCardWithTop("q", "a", 1));
     const std::size_t loads = page->leftWebView()->page().loads().size();
