@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev libsnappy-dev
   nlohmann-json3-dev libssl-dev uuid-dev libicu-dev libplist-dev
