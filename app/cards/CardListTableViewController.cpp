@@ -306,7 +306,9 @@ void CardListTableViewController::setUpTitleTextField() {
         auto list = self();
         return list && list->titleFieldShouldEndEditing(field);
     });
-    titleTextField_->setFont(Font::boldSystemFont(17));
+    // The headline text style.
+    titleTextField_->setFont(Font::systemFont(17, FontWeight::Semibold));
+    titleTextField_->setReturnKeyType(ReturnKeyType::Done);
     titleTextField_->setTextAlignment(TextAlignment::Center);
     titleTextField_->setDelegate(titleTextFieldDelegate_);
     navigationItem().setTitleView(titleTextField_);

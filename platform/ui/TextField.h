@@ -37,6 +37,9 @@ struct TextPosition {
 
 enum class TextBorderStyle { None, Line, Bezel, RoundedRect };
 
+// What the return key of the keyboard says.
+enum class ReturnKeyType { Default, Done };
+
 // A one-line editable text. Editing begins when it becomes first responder
 // (in a window) and ends when it resigns; while editing, the input view (a
 // keyboard unless one is set) is what the user types with. Typing and the
@@ -63,6 +66,8 @@ public:
     void setTextAlignment(TextAlignment alignment) { textAlignment_ = alignment; }
     TextBorderStyle borderStyle() const { return borderStyle_; }
     void setBorderStyle(TextBorderStyle style) { borderStyle_ = style; }
+    ReturnKeyType returnKeyType() const { return returnKeyType_; }
+    void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
 
     const std::weak_ptr<TextFieldDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<TextFieldDelegate> delegate) { delegate_ = std::move(delegate); }
@@ -98,6 +103,7 @@ private:
     Color textColor_ = Color::labelColor();
     TextAlignment textAlignment_ = TextAlignment::Natural;
     TextBorderStyle borderStyle_ = TextBorderStyle::None;
+    ReturnKeyType returnKeyType_ = ReturnKeyType::Default;
     std::weak_ptr<TextFieldDelegate> delegate_;
     std::shared_ptr<View> inputView_;
     std::shared_ptr<TextInputAssistantItem> inputAssistantItem_;

@@ -85,6 +85,7 @@ TEST_F(CardListTest, ShowsTheDeckAndItsHeaderAndFollowsModeChanges) {
     EXPECT_EQ(3, table->numberOfRowsInSection(0));
     EXPECT_EQ("Spanish", list->titleTextField()->text());
     EXPECT_EQ(list->titleTextField(), list->navigationItem().titleView());
+    EXPECT_EQ(ReturnKeyType::Done, list->titleTextField()->returnKeyType());
     EXPECT_TRUE(list->editButtonItem()->isEnabled());
     EXPECT_EQ(list->groupingOptionsTableHeaderView(), table->tableHeaderView());
     // The header was scrolled away under the bar once: the first row starts right below the bar.
@@ -322,6 +323,34 @@ TEST_F(CardListTest, ClosingAsksTheOwnerAndCancellingEndsTitleEditing) {
     list->cancelEditingTitle();
     EXPECT_EQ(PresentationMode::Tag::topLevelCards, list->presentationMode()->tag());
     EXPECT_EQ("Spanish", list->titleTextField()->text());
+}
+
+TEST_F(CardListTest, TheFirstCardGoesToTheEditorAndUnknownSeguesAreIgnored) {
+    show();
+    list->selectFirstCardAndShowEditor();
+    advance(0.3);
+    EXPECT_EQ(IndexPath({0, 0}), list->tableView()->indexPathForSelectedRow());
+    auto detail = list->presentedViewController();
+    ASSERT_NE(nullptr, detail);
+    EXPECT_EQ("Detail", detail->storyboardIdentifier());
+    list->dismissViewController(false);
+    advance(0.3);
+
+    // A segue without a case prepares nothing and stops nothing.
+    list->performSegueWithIdentifier("ShowSomethingElseSegue", nullptr);
+    advance(0.3);
+    EXPECT_NE(nullptr, list->presentedViewController());
+    EXPECT_EQ(Tag::topLevelCards, list->presentationMode()->tag());
+    list->dismissViewController(false);
+    advance(0.3);
+
+    // A list without cards shows no editor.
+    list->setPresentationMode(
+        PresentationMode::groupContent(document, CardGroup::make(std::string("Empty"), 8, false, false, std::nullopt)));
+    list->tableView()->reloadData();
+    list->selectFirstCardAndShowEditor();
+    advance(0.3);
+    EXPECT_EQ(nullptr, list->presentedViewController());
 }
 
 using CardListDeathTest = CardListTest;

@@ -101,6 +101,12 @@ protected:
             s.addScene<ViewController>("Solo");
             s.addSegue(CardListTableViewController::kSceneIdentifier, "SoloEditStudyCardSegue", "Solo",
                        StoryboardSegueKind::Modal);
+            s.addScene<ViewController>("Detail");
+            s.addSegue(CardListTableViewController::kSceneIdentifier, "ShowEditorDetailSegue", "Detail",
+                       StoryboardSegueKind::Modal);
+            // A segue the card list has no case for.
+            s.addSegue(CardListTableViewController::kSceneIdentifier, "ShowSomethingElseSegue", "Detail",
+                       StoryboardSegueKind::Modal);
             s.setInitialScene("Root");
         });
         savedAutosaveDelay = Document::autosaveDelay();

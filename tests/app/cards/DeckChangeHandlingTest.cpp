@@ -1,5 +1,7 @@
 #include "app/cards/CardListTestSupport.h"
 
+#include <thread>
+
 #include "model/FCReversedStudyCard.h"
 #include "model/TWLogger.h"
 #include "platform/analytics/Analytics.h"
@@ -22,6 +24,15 @@ std::vector<TableViewRowUpdate> reloads(TableView& table) {
     for (const auto& update : table.recordedRowAnimations())
         if (update.kind == TableViewRowUpdate::Kind::Reload) found.push_back(update);
     return found;
+}
+
+// The attachment as stored once the file accesses asked for so far are
+// done (read off the main thread, as the document wants it).
+std::optional<Data> attachment(FIFlashcardsDocument& document, const char* name) {
+    std::optional<Data> data;
+    std::thread reader([&] { data = document.dataForAttachmentWithName(std::string(name)); });
+    reader.join();
+    return data;
 }
 
 int backlogLinesContaining(const std::string& text) {
@@ -147,6 +158,11 @@ TEST_F(CardListTest, AChangedCardReloadsItsRowAndMarksTheDocumentWithoutPassingI
 
 TEST_F(CardListTest, TheImageInventoryRunsLaterAndRemovesOnlyUnusedImages) {
     hola->setTop(std::string("<img src=\"card-attachment://used.png\">"));
+    for (const char* name : {"used.png", "gone.png", "Used.png"})
+        document->addNewAttachmentWithData(dataFromString(name), std::string(name));
+    ASSERT_TRUE(attachment(*document, "Used.png"));  // after the writes
+    drainMainLoop();
+    document->updateChangeCount(DocumentChangeKind::Cleared);
     show();
     Analytics::shared().clear();
     const int before = backlogLinesContaining("Removed deleted image: ");
@@ -165,6 +181,9 @@ TEST_F(CardListTest, TheImageInventoryRunsLaterAndRemovesOnlyUnusedImages) {
     EXPECT_EQ(1, backlogLinesContaining("Removed deleted image: gone.png"));
     EXPECT_EQ(1, backlogLinesContaining("Removed deleted image: Used.png"));
     EXPECT_EQ(0, backlogLinesContaining("Removed deleted image: used.png"));
+    EXPECT_EQ(std::nullopt, attachment(*document, "gone.png"));
+    EXPECT_EQ(std::nullopt, attachment(*document, "Used.png"));
+    EXPECT_NE(std::nullopt, attachment(*document, "used.png"));
     EXPECT_TRUE(document->hasUnsavedChanges());
     EXPECT_EQ(2u, Analytics::shared().events().size());
 }
