@@ -11,6 +11,11 @@ std::shared_ptr<DoubleRatingsHistoryView> DoubleRatingsHistoryView::make(const R
     return view;
 }
 
+void DoubleRatingsHistoryView::awakeFromNib() {
+    View::awakeFromNib();
+    if (!top_) build();
+}
+
 void DoubleRatingsHistoryView::build() {
     top_ = FICardRatingHistoryView::create();
     bottom_ = FICardRatingHistoryView::create();

@@ -11,12 +11,16 @@
 // The drawer of a study card's row: the rating history of the forward
 // direction on top and, when there is one, of the reverse direction below;
 // a grey 4-point strip at the right edge marks a selected card without any
-// ratings. Made with make() (its constraints refer to the view itself).
+// ratings. Made with make() or from an interface file (its constraints refer
+// to the view itself, so the subviews are built once it exists).
 class DoubleRatingsHistoryView : public View, public FITableViewCellSelectionObserver {
 public:
     static std::shared_ptr<DoubleRatingsHistoryView> make(const Rect& frame = Rect());
     // Only for make(): the subviews are built afterwards.
     explicit DoubleRatingsHistoryView(const Rect& frame) : View(frame) {}
+    // From an interface file: the subviews are built on waking.
+    explicit DoubleRatingsHistoryView(const Coder& coder) : View(coder) {}
+    void awakeFromNib() override;
 
     const std::shared_ptr<FICardRatingHistoryView>& topRatingsHistoryView() const { return top_; }
     const std::shared_ptr<FICardRatingHistoryView>& bottomRatingsHistoryView() const { return bottom_; }

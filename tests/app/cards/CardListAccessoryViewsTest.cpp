@@ -74,6 +74,13 @@ TEST_F(AccessoryViewsTest, TheDrawerKeepsExactlyOneTopHeightConstraint) {
     EXPECT_DOUBLE_EQ(29, drawer->topRatingsHistoryView()->frame().size.height);
     EXPECT_DOUBLE_EQ(29, drawer->bottomRatingsHistoryView()->frame().origin.y);
     EXPECT_EQ(Rect(76, 0, 4, 58), drawer->coverSelectionView()->frame());
+
+    // From an interface file the drawer is built alike, in the single layout.
+    auto archived = instantiateFromNib<DoubleRatingsHistoryView>(Rect(0, 0, 80, 58));
+    ASSERT_NE(nullptr, archived->topRatingsHistoryView());
+    EXPECT_EQ(3u, archived->subviews().size());
+    EXPECT_TRUE(archived->coverSelectionView()->isHidden());
+    EXPECT_DOUBLE_EQ(1.0, archived->topViewHeightConstraint()->multiplier());
 }
 
 TEST_F(AccessoryViewsTest, TheSelectionStripShowsOnlyForASelectedUnratedCardOutsideEditing) {

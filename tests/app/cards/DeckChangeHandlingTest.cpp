@@ -102,6 +102,10 @@ TEST_F(DeckChangeChainTest, MovesAndMultipleStatisticsArePassedOnWithNo) {
     EXPECT_EQ((std::vector<std::string>{"move NO", "multipleStats NO", "delete Spanish.flashcards",
                                         "title A.flashcards B.flashcards", "available? C.flashcards"}),
               library->calls);
+    // Without the library there is no one to say a name is free.
+    list->setDeckChangeDelegate({});
+    EXPECT_FALSE(irregularList->isFileNameAvailableForNewDocument("C.flashcards", URL::fileURLWithPath("/decks")));
+    EXPECT_EQ(5u, library->calls.size());
 }
 
 TEST_F(CardListTest, AReversedCardReloadsTheRowOfItsOriginal) {
