@@ -145,6 +145,32 @@ TEST_F(StudySessionTest, AHardCardComesBackUntilItIsKnownAndTheButtonsWaitForThe
     EXPECT_TRUE(document->hasUnsavedChanges());
 }
 
+TEST_F(StudySessionTest, TheButtonsWaitForTheTurnOfThePageAfterEasyAndLastRatings) {
+    struct Case {
+        const char* what;
+        int cards;
+        std::shared_ptr<Button> (FIStudyModeViewController::*button)() const;
+        std::int64_t pageAfter;
+    };
+    for (const Case& c : {Case{"easy turns to the next card", 2, &FIStudyModeViewController::easyButton, 1},
+                          Case{"the last card turns to the summary", 1, &FIStudyModeViewController::hardButton, 1}}) {
+        SCOPED_TRACE(c.what);
+        start(c.cards);
+        const auto reported = changes->cards.size();
+        rate(((*screen).*c.button)(), false);
+        EXPECT_FALSE(screen->userInteractionEnabled());
+        for (const auto& button : {screen->easyButton(), screen->unsureButton(), screen->hardButton()})
+            EXPECT_FALSE(UIDriver::tap(*button));
+        EXPECT_EQ(reported + 1, changes->cards.size());
+        advance(1);
+        EXPECT_TRUE(screen->userInteractionEnabled());
+        EXPECT_TRUE(screen->easyButton()->isUserInteractionEnabled());
+        EXPECT_EQ(c.pageAfter, screen->currentPageNumber());
+        screen->dismissViewController(false);
+        advance(0.3);
+    }
+}
+
 TEST_F(StudySessionTest, UnknownTagsAndRatingsOnTheSummaryPageRateNothing) {
     start(1);
     Button stray;

@@ -290,8 +290,10 @@ TEST_F(StudyOptionsSheetTest, TheSheetEditsACopyAndReportsItWhenClosed) {
     EXPECT_FALSE(sheet->isPickerOpen());
     EXPECT_EQ(2, sheet->studyOptions().studyDirection());
 
-    // Closing reports the edited copy; the screen takes it.
-    sheet->dismissModal();
+    // Done closes the sheet and reports the edited copy; the screen takes it.
+    ASSERT_NE(nullptr, sheet->closeBarButtonItem());
+    EXPECT_EQ(sheet->closeBarButtonItem(), sheet->closeBar()->items().back());
+    ASSERT_TRUE(UIDriver::tap(*sheet->closeBarButtonItem()));
     advance(0.3);
     EXPECT_EQ(nullptr, screen->presentedViewController());
     EXPECT_EQ(2, screen->studyOptions().studyDirection());
@@ -314,7 +316,7 @@ TEST_F(StudyOptionsSheetTest, AValueOutsideTheChoicesHasNoRowAndClosingUnchanged
     EXPECT_EQ(0, sheet->picker()->selectedRowInComponent(0));
     sheet->cardsPerSessionTextField()->resignFirstResponder();
     EXPECT_EQ(std::optional<std::string>("15"), sheet->cardsPerSessionTextField()->text());
-    sheet->dismissModal();
+    ASSERT_TRUE(UIDriver::tap(*sheet->closeBarButtonItem()));
     ASSERT_EQ(1u, recorder->reported.size());
     EXPECT_EQ(screen->studyOptions(), recorder->reported[0]);
     EXPECT_EQ(15, recorder->reported[0].numberOfCardsPerSession());
@@ -338,4 +340,14 @@ TEST_F(StudySummaryScreenTest, MissingOutletsAreReportedAndOtherwiseIgnored) {
     seedForFirstDraw(0);
     bare->randomBalloonAction(*bare->view());  // releases nothing but does not fail
     EXPECT_TRUE(bare->didFreeBalloons());
+
+    // The options sheet's base names the class that is loading.
+    auto bareSheet = std::make_shared<FIStudyOptionsViewController>();
+    ::testing::internal::CaptureStderr();
+    bareSheet->loadViewIfNeeded();
+    EXPECT_NE(std::string::npos,
+              ::testing::internal::GetCapturedStderr().find(
+                  "Warning: Required outlet not set: self.contentView in FIStudyOptionsViewController."));
+    bareSheet->studyBothWays();
+    EXPECT_EQ(2, bareSheet->studyOptions().studyDirection());
 }
