@@ -2,6 +2,7 @@
 
 #include "app/study/FIBurstBehavior.h"
 #include "app/study/StudySessionSupport.h"
+#include "platform/foundation/StringUtils.h"
 #include "platform/media/SystemSound.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
@@ -66,6 +67,38 @@ TEST_F(StudySessionTest, SummaryTextsFollowTheStringTable) {
         screen->dismissViewController(false);
         advance(0.3);
     }
+}
+
+TEST(StudyTexts, TheShippedTableHoldsEveryStudyKeyInItsFixedForm) {
+    // The study screens pass an empty default: a missing key would show the key itself.
+    auto text = [](const char* key) {
+        const std::string value = Bundle::main().localizedString(key, "");
+        EXPECT_NE(key, value) << key << " is missing";
+        EXPECT_FALSE(value.empty()) << key;
+        return value;
+    };
+    auto occurrences = [](const std::string& value, const std::string& what) {
+        std::size_t count = 0;
+        for (auto at = value.find(what); at != std::string::npos; at = value.find(what, at + what.size())) ++count;
+        return count;
+    };
+    for (const char* key :
+         {"StudyRateEasyTitle", "StudyRateUnsureTitle", "StudyRateHardTitle", "StudyModeResultSecond",
+          "StudyModeResultSeconds", "StudyModeResultMinute", "StudyModeResultMinutes", "StudyModeResultCardSingular",
+          "StudyModeResultCardPlural", "StudySummaryStudyMoreTitle", "StudySummaryStartOverTitle",
+          "StudyOptionsStudyDirectionTitle", "StudyOptionsStudySessionTitle", "StudyOptionsQuestionFirst",
+          "StudyOptionsAnswerFirst", "StudyOptionsStudyBothWays", "StudyOptionsShuffle", "StudyOptionsCardsPerSession",
+          "CardsPerStudySessionUnlimited"})
+        text(key);
+    for (const char* key : {"StudySummaryCheerSlogansLevelOne", "StudySummaryCheerSlogansLevelTwo",
+                            "StudySummaryCheerSlogansLevelThree"})
+        for (const auto& slogan : componentsSeparatedByString(text(key), "|")) EXPECT_FALSE(slogan.empty()) << key;
+    const auto numbers = componentsSeparatedByString(text("StudyModeNumbers"), " ");
+    EXPECT_GT(numbers.size(), 10u);
+    for (const auto& number : numbers) EXPECT_FALSE(number.empty());
+    EXPECT_EQ(3u, occurrences(text("StudyModeResultSummaryFormat"), "%@"));
+    EXPECT_EQ(1u, occurrences(text("StudyModeResultNothingLearnedFormat"), "%@"));
+    EXPECT_EQ(1u, occurrences(text("XCardsPerStudySessionFormat"), "%ld"));
 }
 
 // --- The summary screen ---
