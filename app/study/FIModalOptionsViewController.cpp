@@ -6,7 +6,7 @@
 
 void FIModalOptionsViewController::viewDidLoad() {
     ViewController::viewDidLoad();
-    logMissingOutlets({{"self.contentView", static_cast<bool>(contentView_)}}, "FIModalOptionsViewController");
+    logMissingOutlets({{"self.contentView", static_cast<bool>(contentView_)}}, runtimeClassName(typeid(*this)));
     Layer& layer = view()->layer();
     layer.setShadowColor(Color::blackColor());
     layer.setShadowOffset({0, 8});

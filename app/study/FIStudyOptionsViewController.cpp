@@ -4,6 +4,8 @@
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Format.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/NavigationBar.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/Switch.h"
 #include "platform/ui/TableViewCell.h"
@@ -20,12 +22,24 @@ void FIStudyOptionsViewController::addScene(Storyboard& storyboard) {
     storyboard.addScene<FIStudyOptionsViewController>(kSceneIdentifier, [](FIStudyOptionsViewController& sheet) {
         auto root = std::make_shared<View>(Rect(0, 0, 540, 620));
         auto content = std::make_shared<View>(root->bounds());
-        auto table = std::make_shared<TableView>(content->bounds(), TableViewStyle::Grouped);
+        std::weak_ptr<FIStudyOptionsViewController> weak =
+            std::static_pointer_cast<FIStudyOptionsViewController>(sheet.shared_from_this());
+        auto done = BarButtonItem::withSystemItem(BarButtonSystemItem::Done, [weak](BarButtonItem&) {
+            if (auto self = weak.lock()) self->dismissModal();
+        });
+        auto bar = std::make_shared<Toolbar>(Rect(0, 0, content->bounds().size.width, Toolbar::kHeight));
+        bar->setItems({BarButtonItem::withSystemItem(BarButtonSystemItem::FlexibleSpace), done});
+        auto table = std::make_shared<TableView>(
+            Rect(0, Toolbar::kHeight, content->bounds().size.width, content->bounds().size.height - Toolbar::kHeight),
+            TableViewStyle::Grouped);
+        content->addSubview(bar);
         content->addSubview(table);
         root->addSubview(content);
         sheet.setView(root);
         sheet.setContentView(content);
         sheet.setTableView(table);
+        sheet.setCloseBar(bar);
+        sheet.setCloseBarButtonItem(done);
     });
 }
 
@@ -62,7 +76,15 @@ void FIStudyOptionsViewController::viewWillLayoutSubviews() {
     FIModalOptionsViewController::viewWillLayoutSubviews();
     if (!contentView()) return;
     if (contentView()->frame() != view()->bounds()) contentView()->setFrame(view()->bounds());
-    if (tableView() && tableView()->frame() != contentView()->bounds()) tableView()->setFrame(contentView()->bounds());
+    const Rect area = contentView()->bounds();
+    double top = 0;
+    if (auto bar = closeBar()) {
+        const Rect barFrame(0, 0, area.size.width, Toolbar::kHeight);
+        if (bar->frame() != barFrame) bar->setFrame(barFrame);
+        top = Toolbar::kHeight;
+    }
+    const Rect tableFrame(0, top, area.size.width, std::max(0.0, area.size.height - top));
+    if (tableView() && tableView()->frame() != tableFrame) tableView()->setFrame(tableFrame);
 }
 
 void FIStudyOptionsViewController::dismissModal() {

@@ -13,8 +13,10 @@
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
 
+class BarButtonItem;
 class Storyboard;
 class Switch;
+class Toolbar;
 
 class FIStudyOptionsViewControllerDelegate {
 public:
@@ -26,9 +28,10 @@ public:
 // chosen one), shuffling (a switch) and the cards per session (a field whose
 // input is a picker of kCardsPerSessionChoices; 999999 means unlimited and
 // shows "∞"). It edits its own copy of the options and hands it to the
-// delegate whenever it is closed, changed or not. While the picker is open a
-// tap on any row only closes it. Texts come from the "Localizable" table with
-// an empty default. Main thread.
+// delegate whenever it is closed (its Done item, the only way out: the sheet
+// cannot be swiped away), changed or not. While the picker is open a tap on
+// any row only closes it. Texts come from the "Localizable" table with an
+// empty default. Main thread.
 class FIStudyOptionsViewController : public FIModalOptionsViewController,
                                      public TableViewDataSource,
                                      public TableViewDelegate,
@@ -40,7 +43,8 @@ public:
     static constexpr std::int64_t kUnlimitedCardsPerSession = 999999;
     static constexpr std::array<std::int64_t, 6> kCardsPerSessionChoices{5, 10, 20, 50, 100, kUnlimitedCardsPerSession};
 
-    // Adds the scene (a content view holding the table) to a storyboard.
+    // Adds the scene (a content view holding a bar with the Done item over
+    // the table) to a storyboard.
     static void addScene(Storyboard& storyboard);
     // "∞" for 999999, else the number in decimal digits.
     static std::string cardsPerSessionLabel(std::int64_t count);
@@ -57,8 +61,14 @@ public:
     const std::shared_ptr<PickerView>& picker() const { return picker_; }
     bool isPickerOpen() const { return isPickerOpen_; }
 
+    // --- Set by the scene: the close control and the bar that holds it ---
+    const std::shared_ptr<BarButtonItem>& closeBarButtonItem() const { return closeItem_; }
+    void setCloseBarButtonItem(std::shared_ptr<BarButtonItem> item) { closeItem_ = std::move(item); }
+    std::shared_ptr<Toolbar> closeBar() const { return closeBar_.lock(); }
+    void setCloseBar(const std::shared_ptr<Toolbar>& bar) { closeBar_ = bar; }
+
     void viewDidLoad() override;
-    // The content and its table fill the sheet.
+    // The content fills the sheet, its bar along the top and the table below.
     void viewWillLayoutSubviews() override;
     // Reports the options to the delegate, then dismisses the sheet.
     void dismissModal() override;
@@ -98,4 +108,6 @@ private:
     std::shared_ptr<TextField> cardsPerSessionTextField_;
     std::shared_ptr<PickerView> picker_;
     bool isPickerOpen_ = false;
+    std::shared_ptr<BarButtonItem> closeItem_;
+    std::weak_ptr<Toolbar> closeBar_;
 };

@@ -145,6 +145,32 @@ TEST_F(StudySessionTest, AHardCardComesBackUntilItIsKnownAndTheButtonsWaitForThe
     EXPECT_TRUE(document->hasUnsavedChanges());
 }
 
+TEST_F(StudySessionTest, TheButtonsWaitForTheTurnOfThePageAfterEasyAndLastRatings) {
+    struct Case {
+        const char* what;
+        int cards;
+        std::shared_ptr<Button> (FIStudyModeViewController::*button)() const;
+        std::int64_t pageAfter;
+    };
+    for (const Case& c : {Case{"easy turns to the next card", 2, &FIStudyModeViewController::easyButton, 1},
+                          Case{"the last card turns to the summary", 1, &FIStudyModeViewController::hardButton, 1}}) {
+        SCOPED_TRACE(c.what);
+        start(c.cards);
+        const auto reported = changes->cards.size();
+        rate(((*screen).*c.button)(), false);
+        EXPECT_FALSE(screen->userInteractionEnabled());
+        for (const auto& button : {screen->easyButton(), screen->unsureButton(), screen->hardButton()})
+            EXPECT_FALSE(UIDriver::tap(*button));
+        EXPECT_EQ(reported + 1, changes->cards.size());
+        advance(1);
+        EXPECT_TRUE(screen->userInteractionEnabled());
+        EXPECT_TRUE(screen->easyButton()->isUserInteractionEnabled());
+        EXPECT_EQ(c.pageAfter, screen->currentPageNumber());
+        screen->dismissViewController(false);
+        advance(0.3);
+    }
+}
+
 TEST_F(StudySessionTest, UnknownTagsAndRatingsOnTheSummaryPageRateNothing) {
     start(1);
     Button stray;
@@ -468,4 +494,45 @@ TEST_F(StudySessionTest, ALegacyDocumentKeepsItsShuffleInTheUserDefaultsOnly) {
     screen->studyOptionsChanged(options);
     EXPECT_FALSE(legacy->hasUnsavedChanges());
     EXPECT_TRUE(UserDefaults::standard().boolForKey(FIStudyModeViewController::kShuffleCardsUserDefault));
+}
+
+TEST_F(StudySessionTest, RatingsAndTheShuffleChoiceReachTheDeckFileThroughTheAutosave) {
+    auto call = [](const std::function<void(Document::Completion)>& begin) {
+        std::optional<bool> result;
+        begin([&](bool ok) { result = ok; });
+        EXPECT_TRUE(runMainLoopUntil([&] { return result.has_value(); }));
+        return result.value_or(false);
+    };
+    const URL url = document->fileURL();
+    document->deck()->cards() =
+        FCCardArray{FCStudyCard::studyCardWithTop("Q0", "A0", 1), FCStudyCard::studyCardWithTop("Q1", "A1", 2)};
+    ASSERT_TRUE(call([&](auto done) { document->saveToURL(url, DocumentSaveOperation::ForCreating, done); }));
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+    document = FIFlashcardsDocument::initWithFileURL(url);
+    changes->document = document;
+    ASSERT_TRUE(call([&](auto done) { document->openWithCompletionHandler(done); }));
+    ASSERT_FALSE(document->hasUnsavedChanges());
+
+    FCStudyCardArray studied;
+    FCTopicCard::findAllStudyCardsIn(document->deck()->cards(), studied);
+    startWith(studied);
+    rate(screen->hardButton());  // Q0 goes behind Q1
+    rate(screen->easyButton());  // Q1
+    FIStudyOptions options = screen->studyOptions();
+    options.setShuffleCards(true);
+    screen->studyOptionsChanged(options);
+    screen->doneStudying();
+    advance(Document::autosaveDelay() + 1);
+    ASSERT_TRUE(runMainLoopUntil([&] { return !document->hasUnsavedChanges(); }));
+    ASSERT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+
+    auto reopened = FIFlashcardsDocument::initWithFileURL(url);
+    ASSERT_TRUE(call([&](auto done) { reopened->openWithCompletionHandler(done); }));
+    FCStudyCardArray saved;
+    FCTopicCard::findAllStudyCardsIn(reopened->deck()->cards(), saved);
+    ASSERT_EQ(2u, saved.size());
+    EXPECT_EQ((std::vector<std::int64_t>{2}), saved[0]->studyStats()->pastResults());
+    EXPECT_EQ((std::vector<std::int64_t>{1}), saved[1]->studyStats()->pastResults());
+    EXPECT_TRUE(reopened->userDocumentSettings()->boolSettingForKey("FCShuffleCards"));
+    ASSERT_TRUE(call([&](auto done) { reopened->closeWithCompletionHandler(done); }));
 }

@@ -2,6 +2,7 @@
 
 #include "app/study/FIBurstBehavior.h"
 #include "app/study/StudySessionSupport.h"
+#include "platform/foundation/StringUtils.h"
 #include "platform/media/SystemSound.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
@@ -66,6 +67,38 @@ TEST_F(StudySessionTest, SummaryTextsFollowTheStringTable) {
         screen->dismissViewController(false);
         advance(0.3);
     }
+}
+
+TEST(StudyTexts, TheShippedTableHoldsEveryStudyKeyInItsFixedForm) {
+    // The study screens pass an empty default: a missing key would show the key itself.
+    auto text = [](const char* key) {
+        const std::string value = Bundle::main().localizedString(key, "");
+        EXPECT_NE(key, value) << key << " is missing";
+        EXPECT_FALSE(value.empty()) << key;
+        return value;
+    };
+    auto occurrences = [](const std::string& value, const std::string& what) {
+        std::size_t count = 0;
+        for (auto at = value.find(what); at != std::string::npos; at = value.find(what, at + what.size())) ++count;
+        return count;
+    };
+    for (const char* key :
+         {"StudyRateEasyTitle", "StudyRateUnsureTitle", "StudyRateHardTitle", "StudyModeResultSecond",
+          "StudyModeResultSeconds", "StudyModeResultMinute", "StudyModeResultMinutes", "StudyModeResultCardSingular",
+          "StudyModeResultCardPlural", "StudySummaryStudyMoreTitle", "StudySummaryStartOverTitle",
+          "StudyOptionsStudyDirectionTitle", "StudyOptionsStudySessionTitle", "StudyOptionsQuestionFirst",
+          "StudyOptionsAnswerFirst", "StudyOptionsStudyBothWays", "StudyOptionsShuffle", "StudyOptionsCardsPerSession",
+          "CardsPerStudySessionUnlimited"})
+        text(key);
+    for (const char* key : {"StudySummaryCheerSlogansLevelOne", "StudySummaryCheerSlogansLevelTwo",
+                            "StudySummaryCheerSlogansLevelThree"})
+        for (const auto& slogan : componentsSeparatedByString(text(key), "|")) EXPECT_FALSE(slogan.empty()) << key;
+    const auto numbers = componentsSeparatedByString(text("StudyModeNumbers"), " ");
+    EXPECT_GT(numbers.size(), 10u);
+    for (const auto& number : numbers) EXPECT_FALSE(number.empty());
+    EXPECT_EQ(3u, occurrences(text("StudyModeResultSummaryFormat"), "%@"));
+    EXPECT_EQ(1u, occurrences(text("StudyModeResultNothingLearnedFormat"), "%@"));
+    EXPECT_EQ(1u, occurrences(text("XCardsPerStudySessionFormat"), "%ld"));
 }
 
 // --- The summary screen ---
@@ -290,8 +323,10 @@ TEST_F(StudyOptionsSheetTest, TheSheetEditsACopyAndReportsItWhenClosed) {
     EXPECT_FALSE(sheet->isPickerOpen());
     EXPECT_EQ(2, sheet->studyOptions().studyDirection());
 
-    // Closing reports the edited copy; the screen takes it.
-    sheet->dismissModal();
+    // Done closes the sheet and reports the edited copy; the screen takes it.
+    ASSERT_NE(nullptr, sheet->closeBarButtonItem());
+    EXPECT_EQ(sheet->closeBarButtonItem(), sheet->closeBar()->items().back());
+    ASSERT_TRUE(UIDriver::tap(*sheet->closeBarButtonItem()));
     advance(0.3);
     EXPECT_EQ(nullptr, screen->presentedViewController());
     EXPECT_EQ(2, screen->studyOptions().studyDirection());
@@ -314,7 +349,7 @@ TEST_F(StudyOptionsSheetTest, AValueOutsideTheChoicesHasNoRowAndClosingUnchanged
     EXPECT_EQ(0, sheet->picker()->selectedRowInComponent(0));
     sheet->cardsPerSessionTextField()->resignFirstResponder();
     EXPECT_EQ(std::optional<std::string>("15"), sheet->cardsPerSessionTextField()->text());
-    sheet->dismissModal();
+    ASSERT_TRUE(UIDriver::tap(*sheet->closeBarButtonItem()));
     ASSERT_EQ(1u, recorder->reported.size());
     EXPECT_EQ(screen->studyOptions(), recorder->reported[0]);
     EXPECT_EQ(15, recorder->reported[0].numberOfCardsPerSession());
@@ -338,4 +373,14 @@ TEST_F(StudySummaryScreenTest, MissingOutletsAreReportedAndOtherwiseIgnored) {
     seedForFirstDraw(0);
     bare->randomBalloonAction(*bare->view());  // releases nothing but does not fail
     EXPECT_TRUE(bare->didFreeBalloons());
+
+    // The options sheet's base names the class that is loading.
+    auto bareSheet = std::make_shared<FIStudyOptionsViewController>();
+    ::testing::internal::CaptureStderr();
+    bareSheet->loadViewIfNeeded();
+    EXPECT_NE(std::string::npos,
+              ::testing::internal::GetCapturedStderr().find(
+                  "Warning: Required outlet not set: self.contentView in FIStudyOptionsViewController."));
+    bareSheet->studyBothWays();
+    EXPECT_EQ(2, bareSheet->studyOptions().studyDirection());
 }
