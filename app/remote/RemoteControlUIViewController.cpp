@@ -142,6 +142,19 @@ void RemoteControlUIViewController::registerStoryboard() {
     });
 }
 
+std::shared_ptr<RemoteControlUIViewController> RemoteControlUIViewController::presentFrom(ViewController& presenter) {
+    registerStoryboard();
+    auto remote = std::dynamic_pointer_cast<RemoteControlUIViewController>(
+        Storyboard::storyboardWithName(kStoryboardName)->instantiateInitialViewController());
+    remote->view()->setTintColor(presenter.view()->tintColor());
+    remote->setModalPresentationStyle(Device::current().userInterfaceIdiom() == UserInterfaceIdiom::Pad
+                                          ? ModalPresentationStyle::FormSheet
+                                          : ModalPresentationStyle::FullScreen);
+    remote->setModalInPresentation(true);
+    presenter.presentViewController(remote, true);
+    return remote;
+}
+
 // The scene: a dark screen with the buttons container, the labels container
 // over it (both filling the screen) and the cancel button in the top left corner.
 void RemoteControlUIViewController::loadScene() {
@@ -191,12 +204,21 @@ void RemoteControlUIViewController::viewDidLoad() {
     setup->setDelegate(std::dynamic_pointer_cast<RemoteControlSetupDelegate>(shared_from_this()));
     addChildViewController(setup);
     setup->view()->setFrame(view()->bounds());
-    view()->addSubview(setup->view());
+    // Under the cancel button: the remote can be closed while it pairs.
+    if (cancelButton_ && cancelButton_->superview() == view().get())
+        view()->insertSubviewBelow(setup->view(), cancelButton_.get());
+    else
+        view()->addSubview(setup->view());
     setup->didMoveToParentViewController(this);
     setupViewController_ = setup;
 
     DialPadButtonView::setOlderDevice(!isRemoteControlSupported());
+    observeResignActive();
+}
 
+void RemoteControlUIViewController::observeResignActive() {
+    if (observingResignActive_) return;
+    observingResignActive_ = true;
     std::weak_ptr<ViewController> weak = weak_from_this();
     NotificationCenter::defaultCenter().addObserver(
         static_cast<const ViewController*>(this), std::string(kApplicationWillResignActiveNotification), AnyObject(),
@@ -216,6 +238,8 @@ void RemoteControlUIViewController::viewDidAppear(bool animated) {
     remoteServicePublisher_->setDelegate(std::dynamic_pointer_cast<RemoteServicePublisherDelegate>(shared_from_this()));
     remoteServicePublisher_->start();
     Application::shared().setIdleTimerDisabled(true);
+    // Back from a screen shown over it (the help page), it observes again.
+    observeResignActive();
 }
 
 void RemoteControlUIViewController::viewDidDisappear(bool animated) {
@@ -224,6 +248,7 @@ void RemoteControlUIViewController::viewDidDisappear(bool animated) {
     remoteServicePublisher_->setState(ServerState::stopped());
     Application::shared().setIdleTimerDisabled(false);
     NotificationCenter::defaultCenter().removeObserver(static_cast<const ViewController*>(this));
+    observingResignActive_ = false;
 }
 
 void RemoteControlUIViewController::viewDidLayoutSubviews() {

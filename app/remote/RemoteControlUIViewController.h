@@ -40,7 +40,8 @@ class Button;
 // A publishing failure shows an alert ("DEVICE" in its message becomes the
 // device's model) with Help, which opens the setup screen's help page while
 // it is still shown. A lost connection, the cancel button and the app
-// resigning active close the screen. Main thread.
+// resigning active close the screen (also after a screen shown over it, such
+// as the help page, has gone: it observes again on each appearance). Main thread.
 class RemoteControlUIViewController : public ViewController,
                                       public RemoteServicePublisherDelegate,
                                       public DialPadButtonDelegate,
@@ -65,6 +66,12 @@ public:
     // Defines the storyboard "RemoteControl": this screen (initial), the
     // setup screen and the segue between them.
     static void registerStoryboard();
+
+    // Shows the remote over `presenter`, as the deck library and the settings
+    // screen do: in the presenter's tint, as a form sheet on a pad and full
+    // screen on a phone, with the vertical cover and no dismissal by a swipe
+    // (the screen closes itself).
+    static std::shared_ptr<RemoteControlUIViewController> presentFrom(ViewController& presenter);
 
     // One cell of the keypad.
     struct ButtonType {
@@ -170,6 +177,7 @@ private:
     };
 
     void loadScene();
+    void observeResignActive();
     void stopAndClose();
     void sendCommand(const std::string& command);
     void removeSetupViewController();
@@ -191,4 +199,5 @@ private:
     std::vector<std::shared_ptr<View>> pinnedButtonsAndLabels_;
     std::vector<std::shared_ptr<DialPadButtonView>> specialTopRowButtons_;
     std::shared_ptr<DispatchQueue> commandQueue_;
+    bool observingResignActive_ = false;
 };

@@ -455,6 +455,47 @@ TEST_F(RemoteControlScreenTest, TheScreenClosesOnCancelResigningActiveAndALostPe
     }
 }
 
+TEST_F(RemoteControlScreenTest, PresentedInThePresentersTintAsASheetOnAPadAndFullScreenOnAPhone) {
+    remote->dismissViewController(false);
+    drainMainLoop();
+    const Color tint(0.1, 0.5, 0.3, 1);
+    root->view()->setTintColor(tint);
+    for (auto idiom : {UserInterfaceIdiom::Phone, UserInterfaceIdiom::Pad}) {
+        SCOPED_TRACE(idiom == UserInterfaceIdiom::Pad ? "pad" : "phone");
+        Device::current().setUserInterfaceIdiom(idiom);
+        auto shown = Screen_::presentFrom(*root);
+        advance(ViewController::kTransitionDuration);
+        ASSERT_EQ(root->presentedViewController(), shown);
+        EXPECT_EQ(shown->modalPresentationStyle(), idiom == UserInterfaceIdiom::Pad
+                                                       ? ModalPresentationStyle::FormSheet
+                                                       : ModalPresentationStyle::FullScreen);
+        EXPECT_EQ(shown->view()->tintColor(), tint);
+        ASSERT_NE(shown->setupViewController(), nullptr);
+        EXPECT_EQ(shown->setupViewController()->view()->tintColor(), tint) << "the setup screen takes it on appearing";
+        EXPECT_FALSE(UIDriver::swipeDownPresentation(*shown)) << "the screen closes itself";
+        EXPECT_EQ(root->presentedViewController(), shown);
+        ASSERT_TRUE(UIDriver::tap(*shown->cancelButton())) << "cancel shows over the setup screen while pairing";
+        advance(ViewController::kTransitionDuration);
+        EXPECT_EQ(root->presentedViewController(), nullptr);
+    }
+    Device::current().setUserInterfaceIdiom(UserInterfaceIdiom::Phone);
+}
+
+TEST_F(RemoteControlScreenTest, ResigningActiveStillClosesTheScreenAfterTheHelpPage) {
+    ASSERT_TRUE(UIDriver::tap(*remote->setupViewController()->instructionsButton()));
+    advance(ViewController::kTransitionDuration);
+    auto navigation = std::dynamic_pointer_cast<NavigationController>(remote->presentedViewController());
+    ASSERT_NE(navigation, nullptr);
+    EXPECT_FALSE(remote->isVisible());
+    ASSERT_TRUE(UIDriver::tap(*navigation->topViewController()->navigationItem().rightBarButtonItem()));
+    advance(ViewController::kTransitionDuration);
+    ASSERT_TRUE(remote->isVisible());
+    NotificationCenter::defaultCenter().postNotificationName(Screen_::kApplicationWillResignActiveNotification);
+    advance(ViewController::kTransitionDuration);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_TRUE(remote->remoteServicePublisher()->isStopped());
+}
+
 TEST_F(RemoteControlScreenTest, AnOlderDeviceSetsTheGreyHighlight) {
     remote->dismissViewController(false);
     drainMainLoop();
