@@ -4,6 +4,8 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/DelayedPerform.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
@@ -15,8 +17,36 @@ namespace {
 constexpr const char* kHelpStoryboardName = "Main_nextgen";
 constexpr const char* kHelpSceneIdentifier = "HelpContentViewController";
 
-// The scene's layout: title, sub-title and instructions near the top, the
-// illustration in the middle, the troubleshooting button near the bottom.
+// What the illustration's layers move over: a computer whose screen holds
+// the sliding card and a phone below the pulsing dot, in the animation
+// view's points.
+constexpr double kIllustrationWidth = 190;
+constexpr double kIllustrationHeight = 150;
+
+std::shared_ptr<Image> illustrationImage() {
+    return Image::render({kIllustrationWidth, kIllustrationHeight}, Screen::main().scale(), [](GraphicsContext& c) {
+        c.setStrokeColor(Color::darkGrayColor());
+        c.setLineWidth(2);
+        Path monitor;
+        monitor.addRoundedRect(Rect(17, 1, 111, 70), 5);  // around the card's screen (22, 6, 101, 60)
+        c.strokePath(monitor);
+        Path stand;
+        stand.moveTo({72.5, 71});
+        stand.lineTo({72.5, 84});
+        stand.moveTo({50, 85});
+        stand.lineTo({95, 85});
+        c.strokePath(stand);
+        Path phone;
+        phone.addRoundedRect(Rect(151, 90, 31, 56), 6);  // below the dot at (166.5, 73)
+        c.strokePath(phone);
+        c.setLineWidth(1);
+        c.strokeRect(Rect(155, 98, 23, 38));
+    });
+}
+
+// The scene's layout: title, sub-title and instructions near the top (below
+// the remote's cancel button), the illustration in the middle, the
+// troubleshooting button near the bottom.
 void loadSetupScene(RemoteControlSetupViewController& screen, std::shared_ptr<Button>& troubleshooting,
                     std::shared_ptr<Button>& instructions, std::shared_ptr<Label>& subTitle,
                     std::shared_ptr<RCAnimationImageView>& illustration) {
@@ -24,23 +54,25 @@ void loadSetupScene(RemoteControlSetupViewController& screen, std::shared_ptr<Bu
     auto view = std::make_shared<View>(bounds);
     view->setBackgroundColor(Color::whiteColor());
 
-    auto title = std::make_shared<Label>(Rect(20, 60, bounds.size.width - 40, 30));
+    auto title = std::make_shared<Label>(Rect(20, 84, bounds.size.width - 40, 30));
     title->setText(Bundle::main().localizedString("RemoteControlSetupTitle", "Phone Remote"));
     title->setFont(Font::boldSystemFont(24));
     title->setTextAlignment(TextAlignment::Center);
     view->addSubview(title);
 
-    subTitle = std::make_shared<Label>(Rect(20, 96, bounds.size.width - 40, 44));
+    subTitle = std::make_shared<Label>(Rect(20, 120, bounds.size.width - 40, 66));
     subTitle->setText(Bundle::main().localizedString(
         "RemoteControlSetupSubTitle", "Keep this screen open and your DEVICE on the same Wi-Fi network as your computer."));
     subTitle->setNumberOfLines(0);
     subTitle->setTextAlignment(TextAlignment::Center);
     view->addSubview(subTitle);
 
-    instructions = std::make_shared<Button>(Rect(20, 150, bounds.size.width - 40, 60));
+    instructions = std::make_shared<Button>(Rect(20, 194, bounds.size.width - 40, 60));
     view->addSubview(instructions);
 
-    illustration = instantiateFromNib<RCAnimationImageView>(Rect((bounds.size.width - 333) / 2, 240, 333, 150));
+    illustration = instantiateFromNib<RCAnimationImageView>(
+        Rect((bounds.size.width - kIllustrationWidth) / 2, 280, kIllustrationWidth, kIllustrationHeight));
+    illustration->setImage(illustrationImage());
     view->addSubview(illustration);
 
     troubleshooting = std::make_shared<Button>(ButtonType::System);

@@ -155,14 +155,15 @@ std::shared_ptr<RemoteControlUIViewController> RemoteControlUIViewController::pr
     return remote;
 }
 
-// The scene: a dark screen with the buttons container, the labels container
-// over it (both filling the screen) and the cancel button in the top left corner.
+// The scene: a grey screen (white rings and black letters both show on it)
+// with the cancel button in the top left corner, and below that bar the
+// buttons container with the labels container over it.
 void RemoteControlUIViewController::loadScene() {
     const Rect bounds = Screen::main().bounds();
     auto root = std::make_shared<View>(bounds);
-    root->setBackgroundColor(Color::darkGrayColor());
-    auto buttons = std::make_shared<KeypadContainerView>(Rect(0, 0, bounds.size.width, bounds.size.height));
-    auto labels = std::make_shared<KeypadContainerView>(Rect(0, 0, bounds.size.width, bounds.size.height));
+    root->setBackgroundColor(Color::grayColor());
+    auto buttons = std::make_shared<KeypadContainerView>(keypadFrame(bounds));
+    auto labels = std::make_shared<KeypadContainerView>(keypadFrame(bounds));
     root->addSubview(buttons);
     root->addSubview(labels);
     cancelButton_ = std::make_shared<Button>(::ButtonType::System);
@@ -253,8 +254,17 @@ void RemoteControlUIViewController::viewDidDisappear(bool animated) {
 
 void RemoteControlUIViewController::viewDidLayoutSubviews() {
     ViewController::viewDidLayoutSubviews();
+    // The keypad stays centred in the screen's view and the setup screen
+    // fills it, whatever its size (a form sheet on a pad).
+    const Rect bounds = view()->bounds();
+    for (const auto& container : {buttonsView(), labelsView()})
+        if (container && !(container->frame() == keypadFrame(bounds))) container->setFrame(keypadFrame(bounds));
     if (setupViewController_ && setupViewController_->isViewLoaded())
-        setupViewController_->view()->setFrame(view()->bounds());
+        setupViewController_->view()->setFrame(bounds);
+}
+
+Rect RemoteControlUIViewController::keypadFrame(const Rect& bounds) {
+    return Rect(0, kTopBarHeight, bounds.size.width, std::max(0.0, bounds.size.height - kTopBarHeight));
 }
 
 void RemoteControlUIViewController::prepareForSegue(StoryboardSegue& segue, const AnyObject&) {

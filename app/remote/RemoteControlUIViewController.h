@@ -62,6 +62,10 @@ public:
     static constexpr double kFadeOutDuration = 0.5;
     static constexpr double kSpringDuration = 0.8;
     static constexpr double kLabelFadeInDuration = 0.6;
+    // The band at the top of the screen that holds the cancel button; the
+    // keypad's containers fill the view below it.
+    static constexpr double kTopBarHeight = 80;
+    static Rect keypadFrame(const Rect& viewBounds);
 
     // Defines the storyboard "RemoteControl": this screen (initial), the
     // setup screen and the segue between them.
@@ -133,7 +137,8 @@ public:
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
-    // The setup screen's view follows the size of this screen's view.
+    // The keypad's containers and the setup screen's view follow the size of
+    // this screen's view.
     void viewDidLayoutSubviews() override;
     void prepareForSegue(StoryboardSegue& segue, const AnyObject& sender) override;
     unsigned supportedInterfaceOrientations() const;

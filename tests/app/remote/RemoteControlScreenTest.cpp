@@ -176,7 +176,7 @@ TEST_F(RemoteControlScreenTest, PairingShowsTheSetupUntilThePeerConnectsThenAsks
 
 TEST_F(RemoteControlScreenTest, EachModeLaysOutItsKeypadAndMovesTheTopRowSelection) {
     ASSERT_NO_FATAL_FAILURE(connectPeer());
-    const double bottomRow = Screen::main().bounds().size.height / 2 - 20 - Screen_::buttonSize / 2;
+    const double bottomRow = remote->buttonsView()->bounds().size.height / 2 - 20 - Screen_::buttonSize / 2;
     struct Key {
         std::string command;
         double x, y;
@@ -470,6 +470,9 @@ TEST_F(RemoteControlScreenTest, PresentedInThePresentersTintAsASheetOnAPadAndFul
                                                        ? ModalPresentationStyle::FormSheet
                                                        : ModalPresentationStyle::FullScreen);
         EXPECT_EQ(shown->view()->tintColor(), tint);
+        EXPECT_EQ(shown->buttonsView()->frame(), Screen_::keypadFrame(shown->view()->bounds()))
+            << "the keypad is centred in the sheet";
+        EXPECT_EQ(shown->setupViewController()->view()->frame(), shown->view()->bounds());
         ASSERT_NE(shown->setupViewController(), nullptr);
         EXPECT_EQ(shown->setupViewController()->view()->tintColor(), tint) << "the setup screen takes it on appearing";
         EXPECT_FALSE(UIDriver::swipeDownPresentation(*shown)) << "the screen closes itself";
