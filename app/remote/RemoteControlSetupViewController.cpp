@@ -1,5 +1,7 @@
 #include "app/remote/RemoteControlSetupViewController.h"
 
+#include <algorithm>
+
 #include "app/views/FIHelpContentViewController.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/StringUtils.h"
@@ -44,39 +46,35 @@ std::shared_ptr<Image> illustrationImage() {
     });
 }
 
-// The scene's layout: title, sub-title and instructions near the top (below
-// the remote's cancel button), the illustration in the middle, the
-// troubleshooting button near the bottom.
-void loadSetupScene(RemoteControlSetupViewController& screen, std::shared_ptr<Button>& troubleshooting,
-                    std::shared_ptr<Button>& instructions, std::shared_ptr<Label>& subTitle,
-                    std::shared_ptr<RCAnimationImageView>& illustration) {
-    const Rect bounds = Screen::main().bounds();
-    auto view = std::make_shared<View>(bounds);
+// The scene's views; RemoteControlSetupViewController::viewDidLayoutSubviews
+// places them.
+void loadSetupScene(RemoteControlSetupViewController& screen, std::shared_ptr<Label>& title,
+                    std::shared_ptr<Button>& troubleshooting, std::shared_ptr<Button>& instructions,
+                    std::shared_ptr<Label>& subTitle, std::shared_ptr<RCAnimationImageView>& illustration) {
+    auto view = std::make_shared<View>(Screen::main().bounds());
     view->setBackgroundColor(Color::whiteColor());
 
-    auto title = std::make_shared<Label>(Rect(20, 84, bounds.size.width - 40, 30));
+    title = std::make_shared<Label>();
     title->setText(Bundle::main().localizedString("RemoteControlSetupTitle", "Phone Remote"));
     title->setFont(Font::boldSystemFont(24));
     title->setTextAlignment(TextAlignment::Center);
     view->addSubview(title);
 
-    subTitle = std::make_shared<Label>(Rect(20, 120, bounds.size.width - 40, 66));
+    subTitle = std::make_shared<Label>();
     subTitle->setText(Bundle::main().localizedString(
         "RemoteControlSetupSubTitle", "Keep this screen open and your DEVICE on the same Wi-Fi network as your computer."));
     subTitle->setNumberOfLines(0);
     subTitle->setTextAlignment(TextAlignment::Center);
     view->addSubview(subTitle);
 
-    instructions = std::make_shared<Button>(Rect(20, 194, bounds.size.width - 40, 60));
+    instructions = std::make_shared<Button>();
     view->addSubview(instructions);
 
-    illustration = instantiateFromNib<RCAnimationImageView>(
-        Rect((bounds.size.width - kIllustrationWidth) / 2, 280, kIllustrationWidth, kIllustrationHeight));
+    illustration = instantiateFromNib<RCAnimationImageView>(Rect(0, 0, kIllustrationWidth, kIllustrationHeight));
     illustration->setImage(illustrationImage());
     view->addSubview(illustration);
 
     troubleshooting = std::make_shared<Button>(ButtonType::System);
-    troubleshooting->setFrame(Rect(20, bounds.size.height - 100, bounds.size.width - 40, 44));
     troubleshooting->setTitle(Bundle::main().localizedString("RemoteControlSetupProblemsConnecting",
                                                              "Problems connecting?"),
                               ControlStateNormal);
@@ -102,7 +100,8 @@ void loadSetupScene(RemoteControlSetupViewController& screen, std::shared_ptr<Bu
 
 void RemoteControlSetupViewController::addScene(Storyboard& storyboard) {
     storyboard.addScene<RemoteControlSetupViewController>(kSceneIdentifier, [](RemoteControlSetupViewController& s) {
-        loadSetupScene(s, s.delayedTroubleshootingButton_, s.instructionsButton_, s.subTitleLabel_, s.rcImageView_);
+        loadSetupScene(s, s.titleLabel_, s.delayedTroubleshootingButton_, s.instructionsButton_, s.subTitleLabel_,
+                       s.rcImageView_);
     });
 }
 
@@ -114,6 +113,23 @@ void RemoteControlSetupViewController::viewDidLoad() {
         subTitleLabel_->setText(
             stringByReplacingOccurrences(*subTitleLabel_->text(), "DEVICE", Device::current().model()));
     updateInstructionsTitle();
+}
+
+// Title, sub-title and instructions near the top (below the remote's cancel
+// button), the illustration under them, the troubleshooting button near the
+// bottom; all centred in the view, whatever its width.
+void RemoteControlSetupViewController::viewDidLayoutSubviews() {
+    ViewController::viewDidLayoutSubviews();
+    const Rect bounds = view()->bounds();
+    const double width = std::max(0.0, bounds.size.width - 40);
+    if (titleLabel_) titleLabel_->setFrame(Rect(20, 84, width, 30));
+    if (subTitleLabel_) subTitleLabel_->setFrame(Rect(20, 120, width, 66));
+    if (instructionsButton_) instructionsButton_->setFrame(Rect(20, 194, width, 60));
+    if (rcImageView_)
+        rcImageView_->setFrame(Rect((bounds.size.width - kIllustrationWidth) / 2, 280, kIllustrationWidth,
+                                    kIllustrationHeight));
+    if (delayedTroubleshootingButton_)
+        delayedTroubleshootingButton_->setFrame(Rect(20, bounds.size.height - 100, width, 44));
 }
 
 void RemoteControlSetupViewController::updateTint(const Color& tint) {

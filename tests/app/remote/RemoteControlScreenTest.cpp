@@ -473,6 +473,7 @@ TEST_F(RemoteControlScreenTest, PresentedInThePresentersTintAsASheetOnAPadAndFul
         EXPECT_EQ(shown->buttonsView()->frame(), Screen_::keypadFrame(shown->view()->bounds()))
             << "the keypad is centred in the sheet";
         EXPECT_EQ(shown->setupViewController()->view()->frame(), shown->view()->bounds());
+        EXPECT_DOUBLE_EQ(shown->setupViewController()->rcImageView()->center().x, shown->view()->bounds().midX());
         ASSERT_NE(shown->setupViewController(), nullptr);
         EXPECT_EQ(shown->setupViewController()->view()->tintColor(), tint) << "the setup screen takes it on appearing";
         EXPECT_FALSE(UIDriver::swipeDownPresentation(*shown)) << "the screen closes itself";
