@@ -1,9 +1,13 @@
 #include "app/remote/RemoteControlSetupViewController.h"
 
+#include <algorithm>
+
 #include "app/views/FIHelpContentViewController.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/DelayedPerform.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
@@ -15,36 +19,62 @@ namespace {
 constexpr const char* kHelpStoryboardName = "Main_nextgen";
 constexpr const char* kHelpSceneIdentifier = "HelpContentViewController";
 
-// The scene's layout: title, sub-title and instructions near the top, the
-// illustration in the middle, the troubleshooting button near the bottom.
-void loadSetupScene(RemoteControlSetupViewController& screen, std::shared_ptr<Button>& troubleshooting,
-                    std::shared_ptr<Button>& instructions, std::shared_ptr<Label>& subTitle,
-                    std::shared_ptr<RCAnimationImageView>& illustration) {
-    const Rect bounds = Screen::main().bounds();
-    auto view = std::make_shared<View>(bounds);
+// What the illustration's layers move over: a computer whose screen holds
+// the sliding card and a phone below the pulsing dot, in the animation
+// view's points.
+constexpr double kIllustrationWidth = 190;
+constexpr double kIllustrationHeight = 150;
+
+std::shared_ptr<Image> illustrationImage() {
+    return Image::render({kIllustrationWidth, kIllustrationHeight}, Screen::main().scale(), [](GraphicsContext& c) {
+        c.setStrokeColor(Color::darkGrayColor());
+        c.setLineWidth(2);
+        Path monitor;
+        monitor.addRoundedRect(Rect(17, 1, 111, 70), 5);  // around the card's screen (22, 6, 101, 60)
+        c.strokePath(monitor);
+        Path stand;
+        stand.moveTo({72.5, 71});
+        stand.lineTo({72.5, 84});
+        stand.moveTo({50, 85});
+        stand.lineTo({95, 85});
+        c.strokePath(stand);
+        Path phone;
+        phone.addRoundedRect(Rect(151, 90, 31, 56), 6);  // below the dot at (166.5, 73)
+        c.strokePath(phone);
+        c.setLineWidth(1);
+        c.strokeRect(Rect(155, 98, 23, 38));
+    });
+}
+
+// The scene's views; RemoteControlSetupViewController::viewDidLayoutSubviews
+// places them.
+void loadSetupScene(RemoteControlSetupViewController& screen, std::shared_ptr<Label>& title,
+                    std::shared_ptr<Button>& troubleshooting, std::shared_ptr<Button>& instructions,
+                    std::shared_ptr<Label>& subTitle, std::shared_ptr<RCAnimationImageView>& illustration) {
+    auto view = std::make_shared<View>(Screen::main().bounds());
     view->setBackgroundColor(Color::whiteColor());
 
-    auto title = std::make_shared<Label>(Rect(20, 60, bounds.size.width - 40, 30));
+    title = std::make_shared<Label>();
     title->setText(Bundle::main().localizedString("RemoteControlSetupTitle", "Phone Remote"));
     title->setFont(Font::boldSystemFont(24));
     title->setTextAlignment(TextAlignment::Center);
     view->addSubview(title);
 
-    subTitle = std::make_shared<Label>(Rect(20, 96, bounds.size.width - 40, 44));
+    subTitle = std::make_shared<Label>();
     subTitle->setText(Bundle::main().localizedString(
         "RemoteControlSetupSubTitle", "Keep this screen open and your DEVICE on the same Wi-Fi network as your computer."));
     subTitle->setNumberOfLines(0);
     subTitle->setTextAlignment(TextAlignment::Center);
     view->addSubview(subTitle);
 
-    instructions = std::make_shared<Button>(Rect(20, 150, bounds.size.width - 40, 60));
+    instructions = std::make_shared<Button>();
     view->addSubview(instructions);
 
-    illustration = instantiateFromNib<RCAnimationImageView>(Rect((bounds.size.width - 333) / 2, 240, 333, 150));
+    illustration = instantiateFromNib<RCAnimationImageView>(Rect(0, 0, kIllustrationWidth, kIllustrationHeight));
+    illustration->setImage(illustrationImage());
     view->addSubview(illustration);
 
     troubleshooting = std::make_shared<Button>(ButtonType::System);
-    troubleshooting->setFrame(Rect(20, bounds.size.height - 100, bounds.size.width - 40, 44));
     troubleshooting->setTitle(Bundle::main().localizedString("RemoteControlSetupProblemsConnecting",
                                                              "Problems connecting?"),
                               ControlStateNormal);
@@ -70,7 +100,8 @@ void loadSetupScene(RemoteControlSetupViewController& screen, std::shared_ptr<Bu
 
 void RemoteControlSetupViewController::addScene(Storyboard& storyboard) {
     storyboard.addScene<RemoteControlSetupViewController>(kSceneIdentifier, [](RemoteControlSetupViewController& s) {
-        loadSetupScene(s, s.delayedTroubleshootingButton_, s.instructionsButton_, s.subTitleLabel_, s.rcImageView_);
+        loadSetupScene(s, s.titleLabel_, s.delayedTroubleshootingButton_, s.instructionsButton_, s.subTitleLabel_,
+                       s.rcImageView_);
     });
 }
 
@@ -82,6 +113,23 @@ void RemoteControlSetupViewController::viewDidLoad() {
         subTitleLabel_->setText(
             stringByReplacingOccurrences(*subTitleLabel_->text(), "DEVICE", Device::current().model()));
     updateInstructionsTitle();
+}
+
+// Title, sub-title and instructions near the top (below the remote's cancel
+// button), the illustration under them, the troubleshooting button near the
+// bottom; all centred in the view, whatever its width.
+void RemoteControlSetupViewController::viewDidLayoutSubviews() {
+    ViewController::viewDidLayoutSubviews();
+    const Rect bounds = view()->bounds();
+    const double width = std::max(0.0, bounds.size.width - 40);
+    if (titleLabel_) titleLabel_->setFrame(Rect(20, 84, width, 30));
+    if (subTitleLabel_) subTitleLabel_->setFrame(Rect(20, 120, width, 66));
+    if (instructionsButton_) instructionsButton_->setFrame(Rect(20, 194, width, 60));
+    if (rcImageView_)
+        rcImageView_->setFrame(Rect((bounds.size.width - kIllustrationWidth) / 2, 280, kIllustrationWidth,
+                                    kIllustrationHeight));
+    if (delayedTroubleshootingButton_)
+        delayedTroubleshootingButton_->setFrame(Rect(20, bounds.size.height - 100, width, 44));
 }
 
 void RemoteControlSetupViewController::updateTint(const Color& tint) {

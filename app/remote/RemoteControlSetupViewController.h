@@ -45,6 +45,8 @@ public:
     const std::shared_ptr<RCAnimationImageView>& rcImageView() const { return rcImageView_; }
 
     void viewDidLoad() override;
+    // Places the scene's views in the view's width (a sheet on a pad).
+    void viewDidLayoutSubviews() override;
     void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
 
@@ -65,6 +67,7 @@ private:
     const void* performTarget() const { return static_cast<const ViewController*>(this); }
 
     std::weak_ptr<RemoteControlSetupDelegate> delegate_;
+    std::shared_ptr<Label> titleLabel_;
     std::shared_ptr<Button> delayedTroubleshootingButton_;
     std::shared_ptr<Button> instructionsButton_;
     std::shared_ptr<Label> subTitleLabel_;

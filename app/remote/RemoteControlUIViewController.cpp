@@ -142,14 +142,28 @@ void RemoteControlUIViewController::registerStoryboard() {
     });
 }
 
-// The scene: a dark screen with the buttons container, the labels container
-// over it (both filling the screen) and the cancel button in the top left corner.
+std::shared_ptr<RemoteControlUIViewController> RemoteControlUIViewController::presentFrom(ViewController& presenter) {
+    registerStoryboard();
+    auto remote = std::dynamic_pointer_cast<RemoteControlUIViewController>(
+        Storyboard::storyboardWithName(kStoryboardName)->instantiateInitialViewController());
+    remote->view()->setTintColor(presenter.view()->tintColor());
+    remote->setModalPresentationStyle(Device::current().userInterfaceIdiom() == UserInterfaceIdiom::Pad
+                                          ? ModalPresentationStyle::FormSheet
+                                          : ModalPresentationStyle::FullScreen);
+    remote->setModalInPresentation(true);
+    presenter.presentViewController(remote, true);
+    return remote;
+}
+
+// The scene: a grey screen (white rings and black letters both show on it)
+// with the cancel button in the top left corner, and below that bar the
+// buttons container with the labels container over it.
 void RemoteControlUIViewController::loadScene() {
     const Rect bounds = Screen::main().bounds();
     auto root = std::make_shared<View>(bounds);
-    root->setBackgroundColor(Color::darkGrayColor());
-    auto buttons = std::make_shared<KeypadContainerView>(Rect(0, 0, bounds.size.width, bounds.size.height));
-    auto labels = std::make_shared<KeypadContainerView>(Rect(0, 0, bounds.size.width, bounds.size.height));
+    root->setBackgroundColor(Color::grayColor());
+    auto buttons = std::make_shared<KeypadContainerView>(keypadFrame(bounds));
+    auto labels = std::make_shared<KeypadContainerView>(keypadFrame(bounds));
     root->addSubview(buttons);
     root->addSubview(labels);
     cancelButton_ = std::make_shared<Button>(::ButtonType::System);
@@ -191,12 +205,21 @@ void RemoteControlUIViewController::viewDidLoad() {
     setup->setDelegate(std::dynamic_pointer_cast<RemoteControlSetupDelegate>(shared_from_this()));
     addChildViewController(setup);
     setup->view()->setFrame(view()->bounds());
-    view()->addSubview(setup->view());
+    // Under the cancel button: the remote can be closed while it pairs.
+    if (cancelButton_ && cancelButton_->superview() == view().get())
+        view()->insertSubviewBelow(setup->view(), cancelButton_.get());
+    else
+        view()->addSubview(setup->view());
     setup->didMoveToParentViewController(this);
     setupViewController_ = setup;
 
     DialPadButtonView::setOlderDevice(!isRemoteControlSupported());
+    observeResignActive();
+}
 
+void RemoteControlUIViewController::observeResignActive() {
+    if (observingResignActive_) return;
+    observingResignActive_ = true;
     std::weak_ptr<ViewController> weak = weak_from_this();
     NotificationCenter::defaultCenter().addObserver(
         static_cast<const ViewController*>(this), std::string(kApplicationWillResignActiveNotification), AnyObject(),
@@ -216,6 +239,8 @@ void RemoteControlUIViewController::viewDidAppear(bool animated) {
     remoteServicePublisher_->setDelegate(std::dynamic_pointer_cast<RemoteServicePublisherDelegate>(shared_from_this()));
     remoteServicePublisher_->start();
     Application::shared().setIdleTimerDisabled(true);
+    // Back from a screen shown over it (the help page), it observes again.
+    observeResignActive();
 }
 
 void RemoteControlUIViewController::viewDidDisappear(bool animated) {
@@ -224,12 +249,22 @@ void RemoteControlUIViewController::viewDidDisappear(bool animated) {
     remoteServicePublisher_->setState(ServerState::stopped());
     Application::shared().setIdleTimerDisabled(false);
     NotificationCenter::defaultCenter().removeObserver(static_cast<const ViewController*>(this));
+    observingResignActive_ = false;
 }
 
 void RemoteControlUIViewController::viewDidLayoutSubviews() {
     ViewController::viewDidLayoutSubviews();
+    // The keypad stays centred in the screen's view and the setup screen
+    // fills it, whatever its size (a form sheet on a pad).
+    const Rect bounds = view()->bounds();
+    for (const auto& container : {buttonsView(), labelsView()})
+        if (container && !(container->frame() == keypadFrame(bounds))) container->setFrame(keypadFrame(bounds));
     if (setupViewController_ && setupViewController_->isViewLoaded())
-        setupViewController_->view()->setFrame(view()->bounds());
+        setupViewController_->view()->setFrame(bounds);
+}
+
+Rect RemoteControlUIViewController::keypadFrame(const Rect& bounds) {
+    return Rect(0, kTopBarHeight, bounds.size.width, std::max(0.0, bounds.size.height - kTopBarHeight));
 }
 
 void RemoteControlUIViewController::prepareForSegue(StoryboardSegue& segue, const AnyObject&) {

@@ -40,7 +40,8 @@ class Button;
 // A publishing failure shows an alert ("DEVICE" in its message becomes the
 // device's model) with Help, which opens the setup screen's help page while
 // it is still shown. A lost connection, the cancel button and the app
-// resigning active close the screen. Main thread.
+// resigning active close the screen (also after a screen shown over it, such
+// as the help page, has gone: it observes again on each appearance). Main thread.
 class RemoteControlUIViewController : public ViewController,
                                       public RemoteServicePublisherDelegate,
                                       public DialPadButtonDelegate,
@@ -61,10 +62,20 @@ public:
     static constexpr double kFadeOutDuration = 0.5;
     static constexpr double kSpringDuration = 0.8;
     static constexpr double kLabelFadeInDuration = 0.6;
+    // The band at the top of the screen that holds the cancel button; the
+    // keypad's containers fill the view below it.
+    static constexpr double kTopBarHeight = 80;
+    static Rect keypadFrame(const Rect& viewBounds);
 
     // Defines the storyboard "RemoteControl": this screen (initial), the
     // setup screen and the segue between them.
     static void registerStoryboard();
+
+    // Shows the remote over `presenter`, as the deck library and the settings
+    // screen do: in the presenter's tint, as a form sheet on a pad and full
+    // screen on a phone, with the vertical cover and no dismissal by a swipe
+    // (the screen closes itself).
+    static std::shared_ptr<RemoteControlUIViewController> presentFrom(ViewController& presenter);
 
     // One cell of the keypad.
     struct ButtonType {
@@ -126,7 +137,8 @@ public:
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
-    // The setup screen's view follows the size of this screen's view.
+    // The keypad's containers and the setup screen's view follow the size of
+    // this screen's view.
     void viewDidLayoutSubviews() override;
     void prepareForSegue(StoryboardSegue& segue, const AnyObject& sender) override;
     unsigned supportedInterfaceOrientations() const;
@@ -170,6 +182,7 @@ private:
     };
 
     void loadScene();
+    void observeResignActive();
     void stopAndClose();
     void sendCommand(const std::string& command);
     void removeSetupViewController();
@@ -191,4 +204,5 @@ private:
     std::vector<std::shared_ptr<View>> pinnedButtonsAndLabels_;
     std::vector<std::shared_ptr<DialPadButtonView>> specialTopRowButtons_;
     std::shared_ptr<DispatchQueue> commandQueue_;
+    bool observingResignActive_ = false;
 };

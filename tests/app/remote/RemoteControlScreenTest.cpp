@@ -176,7 +176,7 @@ TEST_F(RemoteControlScreenTest, PairingShowsTheSetupUntilThePeerConnectsThenAsks
 
 TEST_F(RemoteControlScreenTest, EachModeLaysOutItsKeypadAndMovesTheTopRowSelection) {
     ASSERT_NO_FATAL_FAILURE(connectPeer());
-    const double bottomRow = Screen::main().bounds().size.height / 2 - 20 - Screen_::buttonSize / 2;
+    const double bottomRow = remote->buttonsView()->bounds().size.height / 2 - 20 - Screen_::buttonSize / 2;
     struct Key {
         std::string command;
         double x, y;
@@ -453,6 +453,51 @@ TEST_F(RemoteControlScreenTest, TheScreenClosesOnCancelResigningActiveAndALostPe
             peer = -1;
         }
     }
+}
+
+TEST_F(RemoteControlScreenTest, PresentedInThePresentersTintAsASheetOnAPadAndFullScreenOnAPhone) {
+    remote->dismissViewController(false);
+    drainMainLoop();
+    const Color tint(0.1, 0.5, 0.3, 1);
+    root->view()->setTintColor(tint);
+    for (auto idiom : {UserInterfaceIdiom::Phone, UserInterfaceIdiom::Pad}) {
+        SCOPED_TRACE(idiom == UserInterfaceIdiom::Pad ? "pad" : "phone");
+        Device::current().setUserInterfaceIdiom(idiom);
+        auto shown = Screen_::presentFrom(*root);
+        advance(ViewController::kTransitionDuration);
+        ASSERT_EQ(root->presentedViewController(), shown);
+        EXPECT_EQ(shown->modalPresentationStyle(), idiom == UserInterfaceIdiom::Pad
+                                                       ? ModalPresentationStyle::FormSheet
+                                                       : ModalPresentationStyle::FullScreen);
+        EXPECT_EQ(shown->view()->tintColor(), tint);
+        EXPECT_EQ(shown->buttonsView()->frame(), Screen_::keypadFrame(shown->view()->bounds()))
+            << "the keypad is centred in the sheet";
+        EXPECT_EQ(shown->setupViewController()->view()->frame(), shown->view()->bounds());
+        EXPECT_DOUBLE_EQ(shown->setupViewController()->rcImageView()->center().x, shown->view()->bounds().midX());
+        ASSERT_NE(shown->setupViewController(), nullptr);
+        EXPECT_EQ(shown->setupViewController()->view()->tintColor(), tint) << "the setup screen takes it on appearing";
+        EXPECT_FALSE(UIDriver::swipeDownPresentation(*shown)) << "the screen closes itself";
+        EXPECT_EQ(root->presentedViewController(), shown);
+        ASSERT_TRUE(UIDriver::tap(*shown->cancelButton())) << "cancel shows over the setup screen while pairing";
+        advance(ViewController::kTransitionDuration);
+        EXPECT_EQ(root->presentedViewController(), nullptr);
+    }
+    Device::current().setUserInterfaceIdiom(UserInterfaceIdiom::Phone);
+}
+
+TEST_F(RemoteControlScreenTest, ResigningActiveStillClosesTheScreenAfterTheHelpPage) {
+    ASSERT_TRUE(UIDriver::tap(*remote->setupViewController()->instructionsButton()));
+    advance(ViewController::kTransitionDuration);
+    auto navigation = std::dynamic_pointer_cast<NavigationController>(remote->presentedViewController());
+    ASSERT_NE(navigation, nullptr);
+    EXPECT_FALSE(remote->isVisible());
+    ASSERT_TRUE(UIDriver::tap(*navigation->topViewController()->navigationItem().rightBarButtonItem()));
+    advance(ViewController::kTransitionDuration);
+    ASSERT_TRUE(remote->isVisible());
+    NotificationCenter::defaultCenter().postNotificationName(Screen_::kApplicationWillResignActiveNotification);
+    advance(ViewController::kTransitionDuration);
+    EXPECT_EQ(root->presentedViewController(), nullptr);
+    EXPECT_TRUE(remote->remoteServicePublisher()->isStopped());
 }
 
 TEST_F(RemoteControlScreenTest, AnOlderDeviceSetsTheGreyHighlight) {

@@ -5,11 +5,13 @@
 #include <limits>
 
 #include "app/views/FIHelpContentViewController.h"
+#include "platform/foundation/StringUtils.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/Window.h"
+#include "platform/web/WebView.h"
 #include "support/MainLoop.h"
 
 using namespace memorant_test;
@@ -109,6 +111,8 @@ TEST_F(RemoteControlSetupTest, BothButtonsOpenTheHelpPageAndDoneClosesIt) {
         ASSERT_NE(help, nullptr);
         EXPECT_EQ(help->title(), "Remote Control");
         EXPECT_EQ(help->helpContentFilename(), "rc-instructions.html");
+        ASSERT_TRUE(help->webView() && help->webView()->url()) << "the page ships with the app";
+        EXPECT_EQ(lastPathComponent(help->webView()->url()->path()), "rc-instructions.html");
         ASSERT_TRUE(UIDriver::tap(*help->navigationItem().rightBarButtonItem()));
         advance(ViewController::kTransitionDuration);
         EXPECT_EQ(setup->presentedViewController(), nullptr);

@@ -99,6 +99,18 @@ TEST_F(RemoteServicePublisherTest, AdvertisesThenServesTheFirstPeerBothWays) {
     EXPECT_EQ(received, "s\r\n");
 }
 
+TEST_F(RemoteServicePublisherTest, APeerOverIPv6IsServedOnTheSamePort) {
+    if (!hasIPv6Loopback()) GTEST_SKIP() << "this machine has no IPv6 loopback address";
+    startAndWaitForPublishing();
+    const int peer = connectToLoopback6(port);
+    ASSERT_GE(peer, 0);
+    peers.push_back(peer);
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->connected == 1; }));
+    sendAll(peer, "mc\r\n");
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->commands.size() == 1; }));
+    EXPECT_EQ(delegate->commands[0], "mc");
+}
+
 TEST_F(RemoteServicePublisherTest, ASecondPeerIsClosedAtOnceAndTheFirstCarriesOn) {
     startAndWaitForPublishing();
     // Both wait in the listening queue, so both are accepted.

@@ -47,6 +47,17 @@ void publishAndBrowse() {
     EXPECT_EQ(status, 0) << browsed;
     EXPECT_NE(browsed.find(";Memorant\\032Namespace\\032Test;_memrc1._tcp;local;"), std::string::npos) << browsed;
     EXPECT_NE(browsed.find(";" + std::to_string(service->port()) + ";"), std::string::npos) << browsed;
+
+    // The same name again, while the first is advertised: a collision.
+    auto rivalDelegate = std::make_shared<PublishingDelegate>();
+    auto rival = NetService::create("local.", "_memrc1._tcp.", "Memorant Namespace Test", 0);
+    rival->setDelegate(rivalDelegate);
+    rival->publish(NetService::ListenForConnections);
+    ASSERT_TRUE(memorant_test::runMainLoopUntil(
+        [&] { return rivalDelegate->published || !rivalDelegate->failure.empty(); }));
+    EXPECT_EQ(rivalDelegate->published, 0);
+    EXPECT_EQ(rivalDelegate->failure[NSNetServicesErrorCode], NSNetServicesCollisionError);
+    EXPECT_EQ(rivalDelegate->failure[NSNetServicesErrorDomain], kNetServicesRegistrarErrorDomain);
     service->stop();
     NetServiceRegistrar::setShared(nullptr);
 }

@@ -50,6 +50,27 @@ TEST_F(SpringViewAnimationTest, ChangesFollowADampedSpringAndTheCompletionComesA
     }
 }
 
+TEST_F(SpringViewAnimationTest, CompletionsRunOnceAlsoForViewsGoneOrAnimationsReplaced) {
+    auto sprung = std::make_shared<View>(Rect(0, 0, 20, 20));
+    auto keyed = std::make_shared<View>(Rect(0, 0, 20, 20));
+    std::vector<std::string> completed;
+    View::animate(
+        0.8, 0, 0.55, 0.2, ViewAnimationOptionNone, [&] { sprung->setCenter({100, 10}); },
+        [&](bool) { completed.push_back("spring"); });
+    View::animateKeyframes(
+        0.5, 0, ViewAnimationOptionNone,
+        [&] { View::addKeyframe(0, 1, [&] { keyed->setAlpha(0); }); },
+        [&](bool) { completed.push_back("keyframes"); });
+    sprung.reset();  // the view goes before its spring settles
+    View::animate(0.1, [&] { keyed->setAlpha(1); });  // replaces the keyframes' opacity
+    advance(0.5);
+    EXPECT_EQ(completed, std::vector<std::string>{"keyframes"});
+    advance(0.3);
+    EXPECT_EQ(completed, (std::vector<std::string>{"keyframes", "spring"}));
+    advance(5);
+    EXPECT_EQ(completed.size(), 2u);
+}
+
 TEST_F(SpringViewAnimationTest, LayerKeysReachPartsOfPositionAndTransform) {
     auto layer = Layer::layer();
     layer->setPosition({5, 37});
