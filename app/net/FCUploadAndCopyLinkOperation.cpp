@@ -35,10 +35,6 @@ std::string text(const std::string& key, const std::string& english) {
     return Bundle::main().localizedString(key, english, "Localizable");
 }
 
-std::string genericErrorMessage() {
-    return text("UploadDeckGenericError", "The deck could not be uploaded. Please try again later.");
-}
-
 }  // namespace
 
 FCUploadAndCopyLinkOperation::FCUploadAndCopyLinkOperation() {
@@ -118,6 +114,10 @@ double FCUploadAndCopyLinkOperation::requestTimeoutInterval() const {
 void FCUploadAndCopyLinkOperation::setRequestTimeoutInterval(double seconds) {
     std::lock_guard lock(mutex_);
     requestTimeoutInterval_ = seconds;
+}
+
+std::string FCUploadAndCopyLinkOperation::genericErrorMessage() {
+    return text("UploadDeckGenericError", "The deck could not be uploaded. Please try again later.");
 }
 
 URL FCUploadAndCopyLinkOperation::baseURL() {

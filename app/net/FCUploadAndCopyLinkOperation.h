@@ -88,6 +88,8 @@ public:
 
     // "http://" and the web service's host.
     static URL baseURL();
+    // The localized "UploadDeckGenericError".
+    static std::string genericErrorMessage();
     // "<base>/share/mine/?id=<key>"; nullopt without a key.
     std::optional<URL> makeShowAllDecksForUserURL();
     // POSTs "cmd=downloadsummary&apikey=<key>" to "cards/api/"; the block
