@@ -263,6 +263,8 @@ void FCUploadAndCopyLinkOperation::main() {
 void FCUploadAndCopyLinkOperation::_waitForReply(DispatchSemaphore& semaphore, const std::atomic<double>& lastActivity) {
     // The connection's own stall limit judges the speed over several seconds
     // and so ends a silent server late; the wait keeps the time-out itself.
+    // On a virtual clock this watch moves only with the clock; the
+    // connection's limit still ends the request in real time.
     const double timeout = requestTimeoutInterval() > 0 ? requestTimeoutInterval() : URLRequest::kDefaultTimeoutInterval;
     for (;;) {
         if (semaphore.wait(Date(lastActivity.load()).byAddingTimeInterval(timeout))) return;
