@@ -181,12 +181,9 @@ void FCDownloadFromSharedDeckOperation::main() {
     const std::optional<Value> deckInfo = _downloadJSONObjectFrom(deckInfoURL->stringValue(), Value::Type::Dictionary);
     setProgressOnMainThread(0.2);
     if (isCancelled()) return;
-    std::optional<Value> cards;
-    if (deckInfo) {
-        cards = _downloadJSONObjectFrom(cardsURL->stringValue(), Value::Type::Array);
-        setProgressOnMainThread(0.3);
-        if (isCancelled()) return;
-    }
+    const std::optional<Value> cards = _downloadJSONObjectFrom(cardsURL->stringValue(), Value::Type::Array);
+    setProgressOnMainThread(0.3);
+    if (isCancelled()) return;
     if (!deckInfo || !cards) {
         _failWithError(std::nullopt);
         return;
