@@ -8,6 +8,7 @@
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/Languages.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -17,6 +18,27 @@ std::string FIAppDelegate::logFilePath() {
         stringByAppendingPathComponent(AppContainer::cachesDirectory(), bundle.bundleIdentifier()), "Logs");
     std::string name = bundle.objectForInfoDictionaryKey("CFBundleName").stringValue("Memorant");
     return stringByAppendingPathComponent(folder, name + ".log");
+}
+
+URL FIAppDelegate::applicationDataDirectoryURL() {
+    return URL::fileURLWithPath(
+        stringByAppendingPathComponent(AppContainer::applicationSupportDirectory(), Bundle::main().bundleIdentifier()),
+        true);
+}
+
+std::string FIAppDelegate::currentAppLanguageCode() {
+    FileManager& files = FileManager::defaultManager();
+    const std::string resources = Bundle::main().resourcePath();
+    for (const std::string& language : Languages::preferredLanguages()) {
+        for (const std::string& candidate : {language, language.substr(0, language.find_first_of("-_"))}) {
+            bool isDirectory = false;
+            if (!candidate.empty() &&
+                files.fileExistsAtPath(stringByAppendingPathComponent(resources, candidate + ".lproj"), &isDirectory) &&
+                isDirectory)
+                return candidate;
+        }
+    }
+    return "en";
 }
 
 void FIAppDelegate::initialize() {

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/analytics/CrashReporting.h"
+#include "platform/foundation/URL.h"
 #include "platform/mail/MailComposeViewController.h"
 
 class Window;
@@ -42,6 +43,12 @@ public:
     static void initialize();
     // <Caches>/<CFBundleIdentifier>/Logs/<CFBundleName>.log
     static std::string logFilePath();
+    // <Application Support>/<CFBundleIdentifier>/ (a folder URL; not made here).
+    static URL applicationDataDirectoryURL();
+    // The language of the app's first preferred localization: the first of
+    // the user's preferred languages the bundle has a "<lang>.lproj" folder
+    // for, else "en".
+    static std::string currentAppLanguageCode();
 
     // Stores the current date under "FIFirstLaunchDate" when it holds nothing
     // yet; answers whether this launch is the first one.

@@ -26,6 +26,14 @@ void AlertController::addAction(std::shared_ptr<AlertAction> action) {
     if (isViewLoaded()) loadView();
 }
 
+void AlertController::addTextFieldWithConfigurationHandler(const std::function<void(TextField& textField)>& handler) {
+    if (style_ != AlertControllerStyle::Alert) return;  // the platform refuses them on action sheets
+    auto field = std::make_shared<TextField>();
+    if (handler) handler(*field);
+    textFields_.push_back(std::move(field));
+    if (isViewLoaded()) loadView();
+}
+
 std::shared_ptr<Button> AlertController::buttonForAction(const AlertAction& action) {
     view();
     for (std::size_t i = 0; i < actions_.size() && i < buttons_.size(); ++i)
@@ -34,7 +42,7 @@ std::shared_ptr<Button> AlertController::buttonForAction(const AlertAction& acti
 }
 
 void AlertController::loadView() {
-    constexpr double kWidth = 270, kTextHeight = 44, kButtonHeight = 44;
+    constexpr double kWidth = 270, kTextHeight = 44, kButtonHeight = 44, kFieldHeight = 36;
     auto root = viewIfLoaded();
     if (root) {
         for (auto& button : buttons_) button->removeFromSuperview();
@@ -55,10 +63,16 @@ void AlertController::loadView() {
         root->addSubview(messageLabel);
         setView(root);
     }
+    const double fieldsHeight = kFieldHeight * static_cast<double>(textFields_.size());
+    for (std::size_t i = 0; i < textFields_.size(); ++i) {
+        textFields_[i]->setFrame(Rect(16, 2 * kTextHeight + kFieldHeight * static_cast<double>(i), kWidth - 32, 28));
+        if (!textFields_[i]->superview()) root->addSubview(textFields_[i]);
+    }
     std::weak_ptr<ViewController> weak = weak_from_this();
     for (std::size_t i = 0; i < actions_.size(); ++i) {
         auto button = Button::buttonWithType(ButtonType::System);
-        button->setFrame(Rect(0, 2 * kTextHeight + kButtonHeight * static_cast<double>(i), kWidth, kButtonHeight));
+        button->setFrame(Rect(0, 2 * kTextHeight + fieldsHeight + kButtonHeight * static_cast<double>(i), kWidth,
+                              kButtonHeight));
         button->setTitle(actions_[i]->title(), ControlStateNormal);
         button->setTag(static_cast<std::int64_t>(i));
         button->setEnabled(actions_[i]->isEnabled());

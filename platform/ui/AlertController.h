@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ui/Button.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
 
 enum class AlertActionStyle { Default, Cancel, Destructive };
@@ -53,6 +54,11 @@ public:
     const std::shared_ptr<AlertAction>& preferredAction() const { return preferredAction_; }
     void setPreferredAction(std::shared_ptr<AlertAction> action) { preferredAction_ = std::move(action); }
 
+    // Text fields (alert style only): each is made, configured by the handler
+    // and shown between the message and the buttons, in the order added.
+    void addTextFieldWithConfigurationHandler(const std::function<void(TextField& textField)>& handler = {});
+    const std::vector<std::shared_ptr<TextField>>& textFields() const { return textFields_; }
+
     // The button of an action, once the view is loaded.
     std::shared_ptr<Button> buttonForAction(const AlertAction& action);
 
@@ -66,5 +72,6 @@ private:
     std::vector<std::shared_ptr<AlertAction>> actions_;
     std::shared_ptr<AlertAction> preferredAction_;
     std::vector<std::shared_ptr<Button>> buttons_;
+    std::vector<std::shared_ptr<TextField>> textFields_;
     bool actionTaken_ = false;
 };

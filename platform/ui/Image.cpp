@@ -109,7 +109,15 @@ std::shared_ptr<Image> Image::render(Size size, double scale, const std::functio
 }
 
 std::shared_ptr<Image> Image::imageWithRenderingMode(ImageRenderingMode mode) const {
-    return std::shared_ptr<Image>(new Image(cairo_surface_reference(surface_), scale_, mode));
+    auto image = std::shared_ptr<Image>(new Image(cairo_surface_reference(surface_), scale_, mode));
+    image->systemSymbolName_ = systemSymbolName_;
+    return image;
+}
+
+std::shared_ptr<Image> Image::systemImageNamed(const std::string& name) {
+    auto image = render(Size{24, 24}, 2, nullptr)->imageWithRenderingMode(ImageRenderingMode::AlwaysTemplate);
+    image->systemSymbolName_ = name;
+    return image;
 }
 
 int Image::pixelWidth() const {

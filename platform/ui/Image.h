@@ -30,6 +30,10 @@ public:
     // the context's coordinates are points.
     static std::shared_ptr<Image> render(Size size, double scale, const std::function<void(GraphicsContext&)>& draw);
 
+    // A symbol of the system by name (the platform's system images): here a
+    // blank 24-point template image that keeps the name.
+    static std::shared_ptr<Image> systemImageNamed(const std::string& name);
+
     ~Image();
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
@@ -37,6 +41,8 @@ public:
     Size size() const { return size_; }
     double scale() const { return scale_; }
     ImageRenderingMode renderingMode() const { return renderingMode_; }
+    // The name of a system symbol image; nullopt for other images.
+    const std::optional<std::string>& systemSymbolName() const { return systemSymbolName_; }
     // The same pixels rendered another way.
     std::shared_ptr<Image> imageWithRenderingMode(ImageRenderingMode mode) const;
 
@@ -57,4 +63,5 @@ private:
     Size size_;
     double scale_;
     ImageRenderingMode renderingMode_;
+    std::optional<std::string> systemSymbolName_;
 };
