@@ -167,12 +167,15 @@ void DeckLibraryTableViewController::setDocumentsController(std::shared_ptr<Docu
 
 const std::shared_ptr<DiffableDeckListDataSource>& DeckLibraryTableViewController::diffableDeckListDataSource() {
     if (!diffableDeckListDataSource_) {
-        // The provider keeps the screen alive, as the platform's does.
-        auto self = std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this());
+        // The screen owns the data source, so the provider holds the screen
+        // weakly: holding it strongly would keep both alive for good.
+        std::weak_ptr<ViewController> weak = shared_from_this();
         diffableDeckListDataSource_ = DiffableDeckListDataSource::make<DiffableDeckListDataSource>(
             tableView(),
-            [self](TableView& tableView, const IndexPath& indexPath, const std::shared_ptr<DocumentItem>& item) {
-                return self->configuredCell(tableView, indexPath, item);
+            [weak](TableView& tableView, const IndexPath& indexPath,
+                   const std::shared_ptr<DocumentItem>& item) -> std::shared_ptr<TableViewCell> {
+                auto self = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock());
+                return self ? self->configuredCell(tableView, indexPath, item) : nullptr;
             });
     }
     return diffableDeckListDataSource_;

@@ -59,6 +59,7 @@ TEST_F(DeckLibraryClosingTest, TheOpenDocumentIsTheLibrarysAndTheAppsCurrentOne)
 
 TEST_F(DeckLibraryClosingTest, NothingToCloseCompletesOnceAfterTheCall) {
     int completions = 0;
+    settle();
     TWLogger::sharedInstance().setMessageBacklog({});
     library->_closeCurrentlyOpenDocumentIfNeeded([&] { ++completions; });
     EXPECT_EQ(0, completions);
