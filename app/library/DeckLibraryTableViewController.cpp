@@ -6,6 +6,7 @@
 #include "Common/FIFlashcardsDocument.h"
 #include "app/cards/CardListTableViewController.h"
 #include "app/cards/DeckSplitScenes.h"
+#include "app/library/DeckLibrarySplitViewCollapse.h"
 #include "app/library/DiffableDeckListDataSource.h"
 #include "app/library/DocumentItemDetailsHelper.h"
 #include "app/library/PickCoverStyleController.h"
@@ -475,6 +476,14 @@ void DeckLibraryTableViewController::showAboutViewController(const AnyObject& se
 
 void DeckLibraryTableViewController::showRemoteControl(const AnyObject& /*sender*/) {
     presentRemoteControl(*this);
+}
+
+// --- The open deck's split view ---
+
+bool DeckLibraryTableViewController::collapseSecondaryViewController(SplitViewController& /*splitViewController*/,
+                                                                     ViewController& secondary,
+                                                                     ViewController& /*primary*/) {
+    return deckSplitViewDropsSecondary(secondary);
 }
 
 // --- DeckChangeDelegate ---

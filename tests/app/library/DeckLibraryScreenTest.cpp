@@ -375,6 +375,14 @@ TEST_F(DeckLibraryScreenTest, TheRemoteControlIsPresentedOverTheLibrary) {
     Storyboard::unregisterStoryboard("RemoteControl");
 }
 
+TEST_F(DeckLibraryScreenTest, ACollapsingDeckSplitViewDropsAllButACardEditor) {
+    auto split = std::make_shared<SplitViewController>();
+    auto primary = std::make_shared<ViewController>(), plain = std::make_shared<ViewController>();
+    EXPECT_TRUE(library->collapseSecondaryViewController(*split, *plain, *primary));
+    auto emptyDetail = std::make_shared<NavigationController>();
+    EXPECT_TRUE(library->collapseSecondaryViewController(*split, *emptyDetail, *primary));
+}
+
 TEST_F(DeckLibraryScreenTest, TheCardListsChangesReachTheDocumentsController) {
     DeckChangeDelegate& asDelegate = *library;
     asDelegate.didChangeDocumentTitle(URL::fileURLWithPath("/decks/A.flashcards"),
