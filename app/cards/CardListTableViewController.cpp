@@ -125,6 +125,10 @@ void CardListTableViewController::addScene(Storyboard& storyboard) {
             cell->textLabel()->setText(localized("SpacedRepetitionSetupRowTitle", "Set Up Spaced Repetition…"));
             return cell;
         });
+        // The setup row opens the box-interval setup where the storyboard has it.
+        const std::string setupSegue(rawValue(SegueIdentifier::ShowSpacedRepetitionSetupSegue));
+        if (auto board = c.storyboard(); board && board->segue(kSceneIdentifier, setupSegue))
+            table->setSelectionSegue(kSpacedRepetitionSetupCellIdentifier, setupSegue);
         for (const auto& [identifier, subtitle] :
              {std::pair<std::string, bool>{kSubtitleTopicCellIdentifier, true}, {kSpecialTopicCellIdentifier, false}}) {
             table->registerCellFactory(identifier, [weakList, subtitle](const std::string& id) {

@@ -657,7 +657,10 @@ TEST_F(CardListCommandsTest, TheSpacedRepetitionScreensGetTheDeckAndItsIntervals
     navigation->popViewControllerAnimated(false);
     advance(0.5);
 
-    list->performSegueWithIdentifier("ShowSpacedRepetitionSetupSegue", nullptr);
+    // The setup row of the spaced-repetition grouping opens the setup.
+    list->applyGrouping(list->makeSpacedRepetitionStrategy());
+    const std::int64_t setupRow = list->tableView()->numberOfRowsInSection(0) - 1;
+    ASSERT_TRUE(UIDriver::tapRow(*list->tableView(), IndexPath{0, setupRow}));
     advance(0.5);
     auto setup = presented<SpacedRepetitionSetupViewController>(*list);
     ASSERT_NE(nullptr, setup);

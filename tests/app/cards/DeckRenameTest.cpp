@@ -1,7 +1,10 @@
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
 #include "app/cards/CardListTestSupport.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/FileCoordinator.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/ui/AlertController.h"
@@ -11,6 +14,25 @@ using namespace memorant_test;
 namespace fs = std::filesystem;
 
 namespace {
+
+// A current-format document whose next save, once armed, waits in its write
+// until released.
+class GatedFlashcardsDocument : public RecordingFlashcardsDocument {
+public:
+    using RecordingFlashcardsDocument::RecordingFlashcardsDocument;
+    std::atomic<bool> armed{false};
+    std::atomic<bool> writing{false};
+    DispatchSemaphore gate{0};
+    using FIFlashcardsDocument::writeContents;
+    bool writeContents(const std::any& contents, const URL& url, DocumentSaveOperation operation,
+                       const std::optional<URL>& original, Error* error) override {
+        if (armed.exchange(false)) {
+            writing = true;
+            gate.wait();
+        }
+        return FIFlashcardsDocument::writeContents(contents, url, operation, original, error);
+    }
+};
 
 // The deck "Spanish" saved as Spanish.flashcards in the test's folder, shown
 // at the top level.
@@ -152,4 +174,56 @@ TEST_F(DeckRenameTest, AFileThatAppearsBeforeTheMoveIsKeptAndTheTitleComesBack) 
     EXPECT_EQ(oldURL, document->fileURL());
     UIDriver::tapAlertAction(*alert, "OK");
     advance(0.5);
+}
+
+// A rename asked for while the document saves waits for the save; the save
+// that was asked for meanwhile, and every later one, goes to the new name.
+TEST_F(DeckRenameTest, ARenameDuringASaveWaitsAndTheDocumentSavesUnderItsNewName) {
+    auto french = std::make_shared<GatedFlashcardsDocument>(URL::fileURLWithPath(folder.file("French.flashcards")));
+    french->setDeck(document->deck());
+    french->setUserDocumentSettings(std::make_shared<FCCUserDocumentSettings>());
+    std::optional<bool> created;
+    french->saveToURL(french->fileURL(), DocumentSaveOperation::ForCreating, [&](bool ok) { created = ok; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return created.has_value(); }));
+    show(french);
+    library->calls.clear();
+
+    hola->setTop(std::string("Bonjour"));
+    french->didChangeCardContents();
+    french->armed = true;
+    std::optional<bool> firstSave;
+    french->autosaveWithCompletionHandler([&](bool ok) { firstSave = ok; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return french->writing.load(); }));
+
+    bool completed = false;
+    list->_renameDocumentToNewName("Fran\xC3\xA7" "ais", [&] { completed = true; });
+    ASSERT_TRUE(runMainLoopUntil([] { return FileCoordinator::numberOfWaitingCoordinations() >= 1; }));
+    hola->setTop(std::string("Salut"));
+    french->didChangeCardContents();
+    std::optional<bool> secondSave;
+    french->autosaveWithCompletionHandler([&](bool ok) { secondSave = ok; });
+    drainMainLoop();
+    EXPECT_FALSE(completed);
+    EXPECT_TRUE(library->calls.empty());
+    french->gate.signal();
+    ASSERT_TRUE(runMainLoopUntil([&] { return completed && firstSave && secondSave; }));
+    EXPECT_TRUE(*firstSave);
+    EXPECT_TRUE(*secondSave);
+    EXPECT_EQ((std::vector<std::string>{"title French.flashcards Fran\xC3\xA7" "ais.flashcards"}), library->calls);
+    EXPECT_EQ((std::vector<std::string>{"Fran\xC3\xA7" "ais.flashcards", "Spanish.flashcards"}), filesInFolder());
+
+    std::optional<bool> closed;
+    french->closeWithCompletionHandler([&](bool ok) { closed = ok; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return closed.has_value(); }));
+    EXPECT_EQ((std::vector<std::string>{"Fran\xC3\xA7" "ais.flashcards", "Spanish.flashcards"}), filesInFolder());
+    auto reopened =
+        std::make_shared<FIFlashcardsDocument>(URL::fileURLWithPath(folder.file("Fran\xC3\xA7" "ais.flashcards")));
+    std::optional<bool> opened;
+    reopened->openWithCompletionHandler([&](bool ok) { opened = ok; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return opened.has_value(); }));
+    ASSERT_TRUE(*opened);
+    EXPECT_EQ("Salut", static_cast<FCStudyCard&>(*reopened->deck()->cards()[0]).top());
+    closed.reset();
+    reopened->closeWithCompletionHandler([&](bool ok) { closed = ok; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return closed.has_value(); }));
 }
