@@ -174,11 +174,10 @@ void CardListTableViewController::_insertNewTopicCardAtIndex(std::int64_t index)
 std::optional<std::pair<std::string, std::string>> CardListTableViewController::softLimitAlertTexts(
     std::int64_t studyCardsCount, std::int64_t lastAvailableFileSize) {
     if (studyCardsCount > kNumberOfCardsSoftLimit)
-        return std::make_pair(
-            stringWithFormat(localized("NumberOfCardsSoftLimitTitleFormat",
-                                       "Decks should be kept to not more than %d cards."),
-                             static_cast<int>(kNumberOfCardsSoftLimit)),
-            localized("NumberOfCardsSoftLimitMessage", "Consider adding a new deck for more cards."));
+        return std::make_pair(stringWithFormat(localized("NumberOfCardsSoftLimitTitleFormat",
+                                                         "Decks should be kept to not more than %d cards."),
+                                               static_cast<int>(kNumberOfCardsSoftLimit)),
+                              localized("NumberOfCardsSoftLimitMessage", "Consider adding a new deck for more cards."));
     if (lastAvailableFileSize > kDeckSizeSoftLimit)
         return std::make_pair(
             localized("DeckSizeSoftLimitTitle", "The size of this deck exceeds 200 MB."),
@@ -219,7 +218,8 @@ void CardListTableViewController::insertNewCard(std::int64_t index, bool isStudy
     DispatchQueue::main().async([weak, texts] {
         auto list = weak.lock();
         if (!list) return;
-        auto alert = AlertController::alertControllerWithTitle(texts->first, texts->second, AlertControllerStyle::Alert);
+        auto alert =
+            AlertController::alertControllerWithTitle(texts->first, texts->second, AlertControllerStyle::Alert);
         alert->addAction(AlertAction::actionWithTitle(std::string("OK"), AlertActionStyle::Default));
         list->presentViewController(alert, true);
     });
@@ -251,8 +251,9 @@ bool CardListTableViewController::shouldPerformSegueWithIdentifier(const std::st
 void CardListTableViewController::_shareDocument(const std::shared_ptr<BarButtonItem>& sender) {
     auto document = flashcardsDocument();
     if (!document) return;
-    auto sheet = std::make_shared<ActivityViewController>(std::vector<Value>{Value(document->fileURL().absoluteString())},
-                                                          std::vector<std::string>{kUploadAndCopyLinkActivityType});
+    auto sheet =
+        std::make_shared<ActivityViewController>(std::vector<Value>{Value(document->fileURL().absoluteString())},
+                                                 std::vector<std::string>{kUploadAndCopyLinkActivityType});
     if (auto popover = sheet->popoverPresentationController()) popover->setBarButtonItem(sender);
     presentViewController(sheet, true);
 }
@@ -262,8 +263,8 @@ void CardListTableViewController::showVersionConflictWarning(const AnyObject&) {
         localized("ModificationsAcrossDevicesAreNotInSync", "Modifications Across Devices Are Not In Sync"),
         localized("MultipleVersionsExist", "Multiple versions of this deck exist."), AlertControllerStyle::Alert);
     std::weak_ptr<FIDeckDocument> weakDocument = document_;
-    alert->addAction(AlertAction::actionWithTitle(localized("ShowVersions", "Show Versions"),
-                                                  AlertActionStyle::Default, [weakDocument](AlertAction&) {
+    alert->addAction(AlertAction::actionWithTitle(localized("ShowVersions", "Show Versions"), AlertActionStyle::Default,
+                                                  [weakDocument](AlertAction&) {
                                                       auto document = weakDocument.lock();
                                                       if (!document) return;
                                                       if (auto delegate = document->delegate())
@@ -279,8 +280,7 @@ std::vector<CardListTableViewController::BarItemKind> CardListTableViewControlle
     using K = BarItemKind;
     if (editing) return {K::deleteCards, K::flexibleSpace, K::clearStatistics, K::flexibleSpace, K::moveCards};
     if (!splitViewExpanded) {
-        if (inConflict)
-            return {K::memorize, K::flexibleSpace, K::versionConflict, K::flexibleSpace, K::multipleChoice};
+        if (inConflict) return {K::memorize, K::flexibleSpace, K::versionConflict, K::flexibleSpace, K::multipleChoice};
         return {K::memorize, K::flexibleSpace, K::multipleChoice};
     }
     if (inConflict) return {K::flexibleSpace, K::versionConflict, K::flexibleSpace};
@@ -311,9 +311,9 @@ std::shared_ptr<BarButtonItem> CardListTableViewController::makeBarItem(BarItemK
         case K::edit:
             return editButtonItem();
         case K::share:
-            return tagged(BarButtonItem::withSystemItem(
-                              BarButtonSystemItem::Action,
-                              on([](auto& list, auto& sender) { list._shareDocument(sender.shared_from_this()); })),
+            return tagged(BarButtonItem::withSystemItem(BarButtonSystemItem::Action, on([](auto& list, auto& sender) {
+                                                            list._shareDocument(sender.shared_from_this());
+                                                        })),
                           kFlexibleSpaceItemTag);
         case K::closeDeck:
             return tagged(BarButtonItem::withImage(Image::named("CustomNavBack"), BarButtonItemStyle::Plain,
@@ -330,25 +330,24 @@ std::shared_ptr<BarButtonItem> CardListTableViewController::makeBarItem(BarItemK
                                                    })),
                           kMemorizeItemTag);
         case K::multipleChoice:
-            return tagged(BarButtonItem::withTitle("Multiple Choice", BarButtonItemStyle::Plain,
-                                                   on([](auto& list, auto& sender) {
-                                                       list.multipleChoice(AnyObject(sender.shared_from_this()));
-                                                   })),
-                          kMultipleChoiceItemTag);
+            return tagged(
+                BarButtonItem::withTitle("Multiple Choice", BarButtonItemStyle::Plain, on([](auto& list, auto& sender) {
+                                             list.multipleChoice(AnyObject(sender.shared_from_this()));
+                                         })),
+                kMultipleChoiceItemTag);
         case K::deleteCards:
-            return tagged(BarButtonItem::withSystemItem(BarButtonSystemItem::Trash,
-                                                        on([](auto& list, auto& sender) {
-                                                            list.presentDeleteSelectedCardsOptions(
-                                                                sender.shared_from_this());
-                                                        })),
-                          kDeleteItemTag);
+            return tagged(
+                BarButtonItem::withSystemItem(BarButtonSystemItem::Trash, on([](auto& list, auto& sender) {
+                                                  list.presentDeleteSelectedCardsOptions(sender.shared_from_this());
+                                              })),
+                kDeleteItemTag);
         case K::clearStatistics:
-            return tagged(BarButtonItem::withImage(Image::named("ClearStatsTemplate"), BarButtonItemStyle::Plain,
-                                                   on([](auto& list, auto& sender) {
-                                                       list.presentClearStudyStatsForSelectedCardsOptions(
-                                                           sender.shared_from_this());
-                                                   })),
-                          kClearStatsItemTag);
+            return tagged(
+                BarButtonItem::withImage(
+                    Image::named("ClearStatsTemplate"), BarButtonItemStyle::Plain, on([](auto& list, auto& sender) {
+                        list.presentClearStudyStatsForSelectedCardsOptions(sender.shared_from_this());
+                    })),
+                kClearStatsItemTag);
         case K::moveCards:
             return tagged(BarButtonItem::withTitle(localized("MoveAction", "Move"), BarButtonItemStyle::Plain,
                                                    on([](auto& list, auto& sender) {
@@ -358,12 +357,11 @@ std::shared_ptr<BarButtonItem> CardListTableViewController::makeBarItem(BarItemK
         case K::flexibleSpace:
             return tagged(BarButtonItem::withSystemItem(BarButtonSystemItem::FlexibleSpace), kFlexibleSpaceItemTag);
         case K::versionConflict:
-            return tagged(BarButtonItem::withSystemItem(BarButtonSystemItem::Organize,
-                                                        on([](auto& list, auto& sender) {
-                                                            list.showVersionConflictWarning(
-                                                                AnyObject(sender.shared_from_this()));
-                                                        })),
-                          kVersionConflictItemTag);
+            return tagged(
+                BarButtonItem::withSystemItem(BarButtonSystemItem::Organize, on([](auto& list, auto& sender) {
+                                                  list.showVersionConflictWarning(AnyObject(sender.shared_from_this()));
+                                              })),
+                kVersionConflictItemTag);
     }
     return nullptr;
 }
@@ -429,9 +427,9 @@ void CardListTableViewController::prepareForSegue(StoryboardSegue& segue, const 
             child->setDocumentDeails(documentDeails_);
             child->setDeckChangeDelegate(std::static_pointer_cast<DeckChangeDelegate>(self));
             child->setCardListDelegate(cardListDelegate_);
-            child->setGroupingDelegate(showsGroups ? std::weak_ptr<GroupingDelegate>(
-                                                         std::static_pointer_cast<GroupingDelegate>(self))
-                                                   : std::weak_ptr<GroupingDelegate>());
+            child->setGroupingDelegate(
+                showsGroups ? std::weak_ptr<GroupingDelegate>(std::static_pointer_cast<GroupingDelegate>(self))
+                            : std::weak_ptr<GroupingDelegate>());
             child->setIsReadOnlyVersionPreview(isReadOnlyVersionPreview_);
             child->setUseCardsAsIsIgnoringStudyDirection(currentGroupingStrategy_ != nullptr);
             child->setPresentationMode(childPresentationMode(tapped));
@@ -552,10 +550,10 @@ void CardListTableViewController::configureEditor(EditStudyCardViewController& e
             case PresentationMode::Tag::topLevelCards:
             case PresentationMode::Tag::groupForTopLevelCards: {
                 auto deck = document_ ? document_->deck() : nullptr;
-                editor.showDeckOverview(isReadOnlyVersionPreview_ ? localized("CardListVersionPreview", "Preview")
-                                                                  : mode.titleText(),
-                                        deck ? deckSummaryLine(*deck) : std::string(), documentDeails_,
-                                        isReadOnlyVersionPreview_, presenter, delegate);
+                editor.showDeckOverview(
+                    isReadOnlyVersionPreview_ ? localized("CardListVersionPreview", "Preview") : mode.titleText(),
+                    deck ? deckSummaryLine(*deck) : std::string(), documentDeails_, isReadOnlyVersionPreview_,
+                    presenter, delegate);
                 break;
             }
             case PresentationMode::Tag::topic:
@@ -614,8 +612,7 @@ void CardListTableViewController::moveSelectedItems(const std::shared_ptr<FCTopi
     auto* cards = modifiableCards();
     auto deck = document_ ? document_->deck() : nullptr;
     if (selected.empty() || !cards || !deck || !canMoveSelectedItemsToTopic(topic)) return;
-    std::sort(selected.begin(), selected.end(),
-              [](const IndexPath& a, const IndexPath& b) { return a.row < b.row; });
+    std::sort(selected.begin(), selected.end(), [](const IndexPath& a, const IndexPath& b) { return a.row < b.row; });
     std::vector<std::size_t> rows;
     for (const auto& indexPath : selected)
         if (indexPath.row >= 0 && static_cast<std::size_t>(indexPath.row) < cards->size() &&
@@ -624,7 +621,8 @@ void CardListTableViewController::moveSelectedItems(const std::shared_ptr<FCTopi
     // Only the cards that leave the list are appended.
     FCCardArray moving;
     for (auto row : rows) moving.push_back((*cards)[row]);
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) cards->erase(cards->begin() + static_cast<std::ptrdiff_t>(*it));
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        cards->erase(cards->begin() + static_cast<std::ptrdiff_t>(*it));
     std::vector<IndexPath> removed;
     for (auto row : rows) removed.push_back(IndexPath{CARD_LIST_SECTION_INDEX, static_cast<std::int64_t>(row)});
     table->beginUpdates();

@@ -38,8 +38,8 @@ void CardListTableViewController::_renameDocumentToNewName(const std::string& ti
         Error coordinationError;
         bool moved = false;
         coordinator.coordinateWritingItemAtURL(
-            oldURL, FileCoordinator::WritingForMoving, newURL, FileCoordinator::WritingForReplacing,
-            &coordinationError, [&](const URL& from, const URL& to) {
+            oldURL, FileCoordinator::WritingForMoving, newURL, FileCoordinator::WritingForReplacing, &coordinationError,
+            [&](const URL& from, const URL& to) {
                 coordinator.itemAtURLWillMoveToURL(from, to);
                 Error moveError;
                 moved = FileManager::defaultManager().moveItemAtPath(from.path(), to.path(), &moveError);

@@ -25,6 +25,17 @@
 // that shows a group finds it again after the statistics changed through its
 // parent's GroupingDelegate answer (by title).
 //
+// Commands. The list adds study and topic cards where its mode has a list
+// that takes them (warning past 1000 study cards or 200 MB of file), starts
+// the study screen, the multiple-choice test and listening on the study
+// cards below it, prepares every screen its segues open, configures the
+// editor beside it (the selected card, or the deck cover with its summary
+// line), moves the selected cards into a topic (never into a selected
+// topic's own subtree), shares the deck file and warns of versions in
+// conflict. It answers the editor as its CardListPresenter and the topic
+// picker as its TopicPickerTableViewDelegate. Editing the top-level title
+// renames the deck file (_renameDocumentToNewName).
+//
 // Programming errors stop the program (fatalError): editing the title over
 // search results ("Editing the title while filtering cards not supported")
 // or over title editing ("Unerlying presentation mode is already

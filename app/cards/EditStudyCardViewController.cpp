@@ -28,8 +28,7 @@ EditStudyCardPresentationMode EditStudyCardPresentationMode::singleCardModalEdit
 }
 
 void EditStudyCardViewController::takeSetUp(std::weak_ptr<CardListPresenter> presenter,
-                                            std::weak_ptr<DeckChangeDelegate> delegate,
-                                            bool isReadOnlyVersionPreview) {
+                                            std::weak_ptr<DeckChangeDelegate> delegate, bool isReadOnlyVersionPreview) {
     cardListPresenter_ = std::move(presenter);
     deckChangeDelegate_ = std::move(delegate);
     isReadOnlyVersionPreview_ = isReadOnlyVersionPreview;

@@ -120,11 +120,9 @@ TEST(CardListSoftLimits, WarnPastAThousandStudyCardsElsePastTwoHundredMegabytes)
         std::optional<std::string> title;
     };
     const Case cases[] = {
-        {1000, 0, std::nullopt},
-        {1001, 0, cards},
+        {1000, 0, std::nullopt},       {1001, 0, cards},
         {1001, 209715201, cards},  // one alert at most: the card count wins
-        {10, 209715200, std::nullopt},
-        {10, 209715201, size},
+        {10, 209715200, std::nullopt}, {10, 209715201, size},
         {10, -1, std::nullopt},  // never written
     };
     for (const auto& c : cases) {
@@ -132,7 +130,8 @@ TEST(CardListSoftLimits, WarnPastAThousandStudyCardsElsePastTwoHundredMegabytes)
         auto texts = CardListTableViewController::softLimitAlertTexts(c.studyCards, c.fileSize);
         EXPECT_EQ(c.title, texts ? std::optional<std::string>(texts->first) : std::nullopt);
     }
-    EXPECT_EQ("Consider adding a new deck for more cards.", CardListTableViewController::softLimitAlertTexts(1001, 0)->second);
+    EXPECT_EQ("Consider adding a new deck for more cards.",
+              CardListTableViewController::softLimitAlertTexts(1001, 0)->second);
 }
 
 TEST_F(CardListCommandsTest, TheThousandAndFirstStudyCardWarnsOnALaterTurnAndStays) {
@@ -177,8 +176,8 @@ TEST_F(CardListCommandsTest, TheThousandAndFirstStudyCardWarnsOnALaterTurnAndSta
 TEST_F(CardListCommandsTest, AFileJustOverTwoHundredMegabytesWarns) {
     for (std::int64_t size : {std::int64_t(209715200), std::int64_t(209715201)}) {
         SCOPED_TRACE(size);
-        auto sized =
-            std::make_shared<SizedFlashcardsDocument>(URL::fileURLWithPath(folder.file(std::to_string(size) + ".flashcards")));
+        auto sized = std::make_shared<SizedFlashcardsDocument>(
+            URL::fileURLWithPath(folder.file(std::to_string(size) + ".flashcards")));
         sized->setDeck(document->deck());
         sized->fileSize = size;
         std::optional<bool> saved;
@@ -408,8 +407,8 @@ TEST_F(CardListCommandsTest, TheListAnswersTheEditorsQuestions) {
 }
 
 TEST_F(CardListCommandsTest, ThePickerIsTitledWithTheCountOfWhatMovesAndAnchoredAtTheToolbar) {
-    auto nouns = topicCard("Nouns", 20, {studyCard("Casa", "House", 21), studyCard("Perro", "Dog", 22),
-                                         studyCard("Gato", "Cat", 23)});
+    auto nouns = topicCard(
+        "Nouns", 20, {studyCard("Casa", "House", 21), studyCard("Perro", "Dog", 22), studyCard("Gato", "Cat", 23)});
     auto empty = topicCard("Empty", 24, {});
     replaceCards({hola, nouns, empty, adios});
     show();
@@ -462,8 +461,8 @@ TEST_F(CardListCommandsTest, NoTopicMovesIntoItsOwnSubtreeAtAnyDepth) {
         std::shared_ptr<FCTopicCard> target;
         bool allowed;
     };
-    for (const auto& c : {Case{verbs, false}, Case{irregular, false}, Case{deep, false}, Case{other, true},
-                          Case{nullptr, true}}) {
+    for (const auto& c :
+         {Case{verbs, false}, Case{irregular, false}, Case{deep, false}, Case{other, true}, Case{nullptr, true}}) {
         SCOPED_TRACE(c.target ? *c.target->title() : std::string("top level"));
         EXPECT_EQ(c.allowed, list->canMoveSelectedItemsToTopic(c.target));
     }

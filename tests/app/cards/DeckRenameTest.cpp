@@ -123,7 +123,9 @@ TEST_F(DeckRenameTest, ARenameMovesTheFileReportsThenCompletesAndLaterSavesGoThe
     EXPECT_TRUE(completedOnMain);
 
     // The open document saves to its new file; the old ones stay gone.
-    hola->setTop(std::string("Buenos d\xC3\xAD" "as"));
+    hola->setTop(
+        std::string("Buenos d\xC3\xAD"
+                    "as"));
     document->didChangeCardContents();
     std::optional<bool> saved;
     document->autosaveWithCompletionHandler([&](bool ok) { saved = ok; });
@@ -136,7 +138,10 @@ TEST_F(DeckRenameTest, ARenameMovesTheFileReportsThenCompletesAndLaterSavesGoThe
     ASSERT_TRUE(runMainLoopUntil([&] { return opened.has_value(); }));
     ASSERT_TRUE(*opened);
     ASSERT_FALSE(reopened->deck()->cards().empty());
-    EXPECT_EQ("Buenos d\xC3\xAD" "as", static_cast<FCStudyCard&>(*reopened->deck()->cards()[0]).top());
+    EXPECT_EQ(
+        "Buenos d\xC3\xAD"
+        "as",
+        static_cast<FCStudyCard&>(*reopened->deck()->cards()[0]).top());
     std::optional<bool> closed;
     reopened->closeWithCompletionHandler([&](bool ok) { closed = ok; });
     ASSERT_TRUE(runMainLoopUntil([&] { return closed.has_value(); }));
@@ -196,7 +201,10 @@ TEST_F(DeckRenameTest, ARenameDuringASaveWaitsAndTheDocumentSavesUnderItsNewName
     ASSERT_TRUE(runMainLoopUntil([&] { return french->writing.load(); }));
 
     bool completed = false;
-    list->_renameDocumentToNewName("Fran\xC3\xA7" "ais", [&] { completed = true; });
+    list->_renameDocumentToNewName(
+        "Fran\xC3\xA7"
+        "ais",
+        [&] { completed = true; });
     ASSERT_TRUE(runMainLoopUntil([] { return FileCoordinator::numberOfWaitingCoordinations() >= 1; }));
     hola->setTop(std::string("Salut"));
     french->didChangeCardContents();
@@ -209,15 +217,24 @@ TEST_F(DeckRenameTest, ARenameDuringASaveWaitsAndTheDocumentSavesUnderItsNewName
     ASSERT_TRUE(runMainLoopUntil([&] { return completed && firstSave && secondSave; }));
     EXPECT_TRUE(*firstSave);
     EXPECT_TRUE(*secondSave);
-    EXPECT_EQ((std::vector<std::string>{"title French.flashcards Fran\xC3\xA7" "ais.flashcards"}), library->calls);
-    EXPECT_EQ((std::vector<std::string>{"Fran\xC3\xA7" "ais.flashcards", "Spanish.flashcards"}), filesInFolder());
+    EXPECT_EQ((std::vector<std::string>{"title French.flashcards Fran\xC3\xA7"
+                                        "ais.flashcards"}),
+              library->calls);
+    EXPECT_EQ((std::vector<std::string>{"Fran\xC3\xA7"
+                                        "ais.flashcards",
+                                        "Spanish.flashcards"}),
+              filesInFolder());
 
     std::optional<bool> closed;
     french->closeWithCompletionHandler([&](bool ok) { closed = ok; });
     ASSERT_TRUE(runMainLoopUntil([&] { return closed.has_value(); }));
-    EXPECT_EQ((std::vector<std::string>{"Fran\xC3\xA7" "ais.flashcards", "Spanish.flashcards"}), filesInFolder());
+    EXPECT_EQ((std::vector<std::string>{"Fran\xC3\xA7"
+                                        "ais.flashcards",
+                                        "Spanish.flashcards"}),
+              filesInFolder());
     auto reopened =
-        std::make_shared<FIFlashcardsDocument>(URL::fileURLWithPath(folder.file("Fran\xC3\xA7" "ais.flashcards")));
+        std::make_shared<FIFlashcardsDocument>(URL::fileURLWithPath(folder.file("Fran\xC3\xA7"
+                                                                                "ais.flashcards")));
     std::optional<bool> opened;
     reopened->openWithCompletionHandler([&](bool ok) { opened = ok; });
     ASSERT_TRUE(runMainLoopUntil([&] { return opened.has_value(); }));

@@ -214,14 +214,13 @@ TEST_F(DocumentTest, AMoveDuringASaveWaitsAndLaterSavesGoToTheNewFile) {
     std::thread mover([&] {
         FileCoordinator coordinator;
         Error error;
-        coordinator.coordinateWritingItemAtURL(oldURL, FileCoordinator::WritingForMoving, newURL,
-                                               FileCoordinator::WritingForReplacing, &error,
-                                               [&](const URL& from, const URL& to) {
-                                                   coordinator.itemAtURLWillMoveToURL(from, to);
-                                                   moved = FileManager::defaultManager().moveItemAtPath(from.path(),
-                                                                                                        to.path());
-                                                   if (moved) coordinator.itemAtURLDidMoveToURL(from, to);
-                                               });
+        coordinator.coordinateWritingItemAtURL(
+            oldURL, FileCoordinator::WritingForMoving, newURL, FileCoordinator::WritingForReplacing, &error,
+            [&](const URL& from, const URL& to) {
+                coordinator.itemAtURLWillMoveToURL(from, to);
+                moved = FileManager::defaultManager().moveItemAtPath(from.path(), to.path());
+                if (moved) coordinator.itemAtURLDidMoveToURL(from, to);
+            });
     });
     while (FileCoordinator::numberOfWaitingCoordinations() < 1) std::this_thread::yield();
     // Asked for while the first save runs: it waits, with the old URL.
