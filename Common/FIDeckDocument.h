@@ -26,7 +26,8 @@ class FIDeckDocument;
 // Posted by screens after they changed a deck's statistics (ratings).
 inline constexpr const char* FIDeckDocumentModifiedNotification = "FIDeckDocumentModifiedNotification";
 
-// How an open document reaches its owner. Both calls arrive on the main queue.
+// How an open document reaches its owner (and screens of the document reach
+// it). The calls arrive on the main queue.
 class FIDeckDocumentDelegate {
 public:
     virtual ~FIDeckDocumentDelegate() = default;
@@ -40,6 +41,9 @@ public:
         (void)document;
         if (completionHanlder) completionHanlder();
     }
+    // Close the document and open it again (the card list asks so from its
+    // version-conflict warning, to show the versions). Nothing by default.
+    virtual void closeAndReopenDocument(const std::shared_ptr<FIDeckDocument>& document) { (void)document; }
 };
 
 class FIDeckDocument : public Document {

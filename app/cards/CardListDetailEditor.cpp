@@ -42,7 +42,10 @@ CardListDetailEditor CardListDetailEditor::deckSplitView() {
                 return Mode::other;
         }
     };
-    split.setDimmingOverlayShown = [](ViewController&, bool, bool) {};
+    split.setDimmingOverlayShown = [](ViewController& editor, bool shown, bool animated) {
+        if (auto* card = dynamic_cast<EditStudyCardViewController*>(&editor))
+            card->setDimmingOverlayShown(shown, animated);
+    };
     split.configureEditor = [](CardListTableViewController& list, ViewController& editor) {
         if (auto* card = dynamic_cast<EditStudyCardViewController*>(&editor)) list.configureEditor(*card);
     };

@@ -36,8 +36,7 @@ struct CardListDetailEditor {
     // The deck's split view: the list's navigation controller is a
     // DeckMasterNavigationController inside a split view, the editor an
     // EditStudyCardViewController on top of its detail navigation
-    // controller. The editor has no dimming overlay yet: showing and hiding
-    // it does nothing.
+    // controller.
     static CardListDetailEditor deckSplitView();
 };
 

@@ -125,6 +125,10 @@ void CardListTableViewController::addScene(Storyboard& storyboard) {
             cell->textLabel()->setText(localized("SpacedRepetitionSetupRowTitle", "Set Up Spaced Repetition…"));
             return cell;
         });
+        // The setup row opens the box-interval setup where the storyboard has it.
+        const std::string setupSegue(rawValue(SegueIdentifier::ShowSpacedRepetitionSetupSegue));
+        if (auto board = c.storyboard(); board && board->segue(kSceneIdentifier, setupSegue))
+            table->setSelectionSegue(kSpacedRepetitionSetupCellIdentifier, setupSegue);
         for (const auto& [identifier, subtitle] :
              {std::pair<std::string, bool>{kSubtitleTopicCellIdentifier, true}, {kSpecialTopicCellIdentifier, false}}) {
             table->registerCellFactory(identifier, [weakList, subtitle](const std::string& id) {
@@ -350,13 +354,11 @@ bool CardListTableViewController::titleFieldShouldReturn(TextField& field) {
         }
         case PresentationMode::Tag::topLevelCards:
         case PresentationMode::Tag::groupForTopLevelCards: {
-            const std::string fileName = trimmed + "." + document_->defaultFileExtension();
-            const URL current = document_->fileURL();
-            if (fileName == current.lastPathComponent()) {
+            if (fileName(trimmed) == document_->fileURL().lastPathComponent()) {
                 field.resignFirstResponder();
                 return true;
             }
-            if (!isFileNameAvailableForNewDocument(fileName, current.URLByDeletingLastPathComponent())) {
+            if (!isDeckNameAvailable(trimmed)) {
                 auto alert = AlertController::alertControllerWithTitle(
                     stringWithFormat(localized("DeckNameAlreadyTakenFormat",
                                                "“%@” is already taken. Please choose a different name."),
@@ -1273,81 +1275,6 @@ PresentationMode CardListTableViewController::childPresentationMode(const std::s
             break;
     }
     fatalError("Unerlying presentation mode is already 'editingTitle'", kFileName, 1017);
-}
-
-// --- Segues and the editor ---
-
-void CardListTableViewController::prepareForSegue(StoryboardSegue& segue, const AnyObject& sender) {
-    if (!segue.identifier()) return;
-    const auto identifier = segueIdentifierFromRawValue(*segue.identifier());
-    if (!identifier || *identifier != SegueIdentifier::ShowParticalCardListSegue) return;
-    auto child = std::dynamic_pointer_cast<CardListTableViewController>(segue.destinationViewController());
-    auto cell = sender.as<TableViewCell>();
-    if (!child || !cell || !presentationMode_) return;
-    const auto indexPath = tableView()->indexPathForCell(*cell);
-    const auto& cards = presentationMode_->cards();
-    if (!indexPath || static_cast<std::size_t>(indexPath->row) >= cards.size()) return;
-    auto tapped = std::dynamic_pointer_cast<FCTopicCard>(cards[static_cast<std::size_t>(indexPath->row)]);
-    if (!tapped) return;
-    auto self = std::static_pointer_cast<CardListTableViewController>(shared_from_this());
-    child->setDocument(document_);
-    child->setDocumentDeails(documentDeails_);
-    child->setDeckChangeDelegate(std::static_pointer_cast<DeckChangeDelegate>(self));
-    child->setCardListDelegate(cardListDelegate_);
-    child->setGroupingDelegate(std::static_pointer_cast<GroupingDelegate>(self));
-    child->setIsReadOnlyVersionPreview(isReadOnlyVersionPreview_);
-    child->setUseCardsAsIsIgnoringStudyDirection(useCardsAsIsIgnoringStudyDirection_);
-    child->setPresentationMode(childPresentationMode(tapped));
-}
-
-std::shared_ptr<NavigationController> CardListTableViewController::instantiateDeckDetailEditor() {
-    auto board = storyboard();
-    if (!board || !board->hasScene("DeckDetailViewController")) return nullptr;
-    auto detail = board->instantiate<NavigationController>("DeckDetailViewController");
-    const auto& hook = cardListDetailEditor();
-    if (detail && hook.configureEditor)
-        if (auto editor = detail->topViewController()) hook.configureEditor(*this, *editor);
-    return detail;
-}
-
-// Configuring the editor for the selection or the deck cover belongs to the
-// card list commands.
-void CardListTableViewController::configureEditor(EditStudyCardViewController&) {}
-
-// The rename of the deck file belongs to the deck rename.
-void CardListTableViewController::renameDocument(const std::string&, std::function<void()>) {}
-
-void CardListTableViewController::rebuildNavigationItemsAndToolbar(bool animated) {
-    navigationItem().setRightBarButtonItem(editButtonItem(), animated);
-    std::vector<std::shared_ptr<BarButtonItem>> items;
-    if (isEditing()) {
-        std::weak_ptr<ViewController> weak = weak_from_this();
-        auto command = [weak](void (CardListTableViewController::*present)(const std::shared_ptr<BarButtonItem>&)) {
-            return [weak, present](BarButtonItem& sender) {
-                if (auto list = std::static_pointer_cast<CardListTableViewController>(weak.lock()))
-                    ((*list).*present)(sender.shared_from_this());
-            };
-        };
-        auto remove = BarButtonItem::withSystemItem(
-            BarButtonSystemItem::Trash, command(&CardListTableViewController::presentDeleteSelectedCardsOptions));
-        remove->setTag(kDeleteItemTag);
-        auto clear = BarButtonItem::withTitle(
-            "Clear Stats", BarButtonItemStyle::Plain,
-            command(&CardListTableViewController::presentClearStudyStatsForSelectedCardsOptions));
-        clear->setTag(kClearStatsItemTag);
-        auto move = BarButtonItem::withTitle(localized("MoveAction", "Move"), BarButtonItemStyle::Plain,
-                                             command(&CardListTableViewController::presentMoveSelectedCardsOptions));
-        move->setTag(kMoveItemTag);
-        auto space = [] {
-            auto item = BarButtonItem::withSystemItem(BarButtonSystemItem::FlexibleSpace);
-            item->setTag(-1);
-            return item;
-        };
-        items = {remove, space(), clear, space(), move};
-    }
-    setToolbarItems(items, animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHidden(items.empty() || isReadOnlyVersionPreview_, animated);
 }
 
 // --- Changes ---

@@ -25,6 +25,17 @@
 // that shows a group finds it again after the statistics changed through its
 // parent's GroupingDelegate answer (by title).
 //
+// Commands. The list adds study and topic cards where its mode has a list
+// that takes them (warning past 1000 study cards or 200 MB of file), starts
+// the study screen, the multiple-choice test and listening on the study
+// cards below it, prepares every screen its segues open, configures the
+// editor beside it (the selected card, or the deck cover with its summary
+// line), moves the selected cards into a topic (never into a selected
+// topic's own subtree), shares the deck file and warns of versions in
+// conflict. It answers the editor as its CardListPresenter and the topic
+// picker as its TopicPickerTableViewDelegate. Editing the top-level title
+// renames the deck file (_renameDocumentToNewName).
+//
 // Programming errors stop the program (fatalError): editing the title over
 // search results ("Editing the title while filtering cards not supported")
 // or over title editing ("Unerlying presentation mode is already
@@ -46,12 +57,14 @@
 
 #include "app/cards/CardGroup.h"
 #include "app/cards/CardListPresentationMode.h"
+#include "app/cards/CardListPresenter.h"
 #include "app/cards/CardListSegueIdentifier.h"
 #include "app/cards/CardListTableViewControllerDelegate.h"
 #include "app/cards/GroupingDelegate.h"
 #include "app/library/DeckMasterContentViewController.h"
 #include "app/library/SegueHandlerType.h"
 #include "app/study/DeckChangeDelegate.h"
+#include "app/study/TopicPickerTableViewController.h"
 #include "model/FCAbstractCardGroupingStrategy.h"
 #include "model/FCGroupBuilder.h"
 #include "model/FCHtmlToPlainTextValueTransformer.h"
@@ -68,6 +81,7 @@ class BarButtonItem;
 class DocumentItemDetails;
 class EditStudyCardViewController;
 class EmtpyTableViewImpersonatorView;
+class FCDeck;
 class FIDeckDocument;
 class FIFlashcardsDocument;
 class GestureRecognizer;
@@ -79,6 +93,8 @@ class CardListTableViewController : public TableViewController,
                                     public FCGroupBuilder,
                                     public GroupingDelegate,
                                     public DeckMasterContentViewController,
+                                    public CardListPresenter,
+                                    public TopicPickerTableViewDelegate,
                                     public SegueHandlerType<CardListSegueIdentifier> {
 public:
     using PresentationMode = ::PresentationMode;
@@ -98,7 +114,36 @@ public:
         kScheduleNextButtonTag = 3,
         kSubtitleLabelTag = 4
     };
-    enum ToolbarItemTag : std::int64_t { kDeleteItemTag = 0, kClearStatsItemTag = 1, kMoveItemTag = 2 };
+    enum ToolbarItemTag : std::int64_t {
+        kDeleteItemTag = 0,
+        kClearStatsItemTag = 1,
+        kMoveItemTag = 2,
+        kMemorizeItemTag = 10,
+        kMultipleChoiceItemTag = 11,
+        kVersionConflictItemTag = 12,
+        kFlexibleSpaceItemTag = -1
+    };
+    // The kinds of bar items the list shows (see rebuildNavigationItemsAndToolbar).
+    enum class BarItemKind {
+        addStudyCard,
+        addTopicCard,
+        edit,
+        share,
+        closeDeck,
+        cancelEditingTitle,
+        memorize,
+        multipleChoice,
+        deleteCards,
+        clearStatistics,
+        moveCards,
+        flexibleSpace,
+        versionConflict
+    };
+    // Soft limits of a deck: past them adding a study card warns.
+    static constexpr std::int64_t kNumberOfCardsSoftLimit = 1000;
+    static constexpr std::int64_t kDeckSizeSoftLimit = 200LL * 1024 * 1024;
+    // The share sheet's own activity: uploading the deck for a share link.
+    static constexpr const char* kUploadAndCopyLinkActivityType = "com.memorant.uploadandcopylink";
     // How long a whole-deck clear waits for a cancel.
     static constexpr double kClearWholeDeckDelay = 3.0;
 
@@ -106,12 +151,20 @@ public:
     // header with the grouping control and the search bar, the empty-rows
     // footer) and its segue to a child list.
     static void addScene(Storyboard& storyboard);
+    // The screens the list's commands open, as scenes of the same storyboard,
+    // and the segues to them: the topic picker (in a navigation controller,
+    // as a popover), listening, the multiple-choice test (in a navigation
+    // controller, from the storyboard "MultipleChoice"), the solo editor (in a
+    // navigation controller, as a form sheet), the spaced-repetition groups
+    // (pushed) and the box-interval setup (in a navigation controller, as a
+    // form sheet). "ShowEditorDetailSegue" is the split view's to connect.
+    static void addCommandScenes(Storyboard& storyboard);
 
     CardListTableViewController();
     ~CardListTableViewController() override;
 
     // --- Configuration (before the view loads) ---
-    const std::shared_ptr<FIDeckDocument>& document() const { return document_; }
+    const std::shared_ptr<FIDeckDocument>& document() const override { return document_; }
     void setDocument(std::shared_ptr<FIDeckDocument> document) { document_ = std::move(document); }
     const std::shared_ptr<DocumentItemDetails>& documentDeails() const { return documentDeails_; }
     void setDocumentDeails(std::shared_ptr<DocumentItemDetails> details) { documentDeails_ = std::move(details); }
@@ -125,13 +178,13 @@ public:
     }
     std::shared_ptr<GroupingDelegate> groupingDelegate() const { return groupingDelegate_.lock(); }
     void setGroupingDelegate(std::weak_ptr<GroupingDelegate> delegate) { groupingDelegate_ = std::move(delegate); }
-    bool isReadOnlyVersionPreview() const { return isReadOnlyVersionPreview_; }
+    bool isReadOnlyVersionPreview() const override { return isReadOnlyVersionPreview_; }
     void setIsReadOnlyVersionPreview(bool readOnly) { isReadOnlyVersionPreview_ = readOnly; }
     bool useCardsAsIsIgnoringStudyDirection() const { return useCardsAsIsIgnoringStudyDirection_; }
     void setUseCardsAsIsIgnoringStudyDirection(bool asIs) { useCardsAsIsIgnoringStudyDirection_ = asIs; }
 
     // Set once by the configurer before the view appears, never absent after.
-    const std::optional<PresentationMode>& presentationMode() const { return presentationMode_; }
+    const std::optional<PresentationMode>& presentationMode() const override { return presentationMode_; }
     // Applies the new mode (edit button, table header, title overlay).
     void setPresentationMode(PresentationMode mode);
 
@@ -178,6 +231,83 @@ public:
     void closeDeck();
     void cancelEditingTitle();
     void listen(const AnyObject& sender);
+
+    // --- Commands ---
+    // Whether the deck can be changed here: a current-format document that
+    // is not a version preview. Editors opened from the list are read-only
+    // otherwise, and the study screen may not edit.
+    bool isDeckEditable() const;
+    // Add a card at the end of the presented cards.
+    void addNewStudyCard(const AnyObject& sender);
+    void addNewTopicCard(const AnyObject& sender);
+    // "Add Card", "Add Topic" and "Cancel", anchored at the item.
+    void popUpNewCardOptions(const std::shared_ptr<BarButtonItem>& sender);
+    // In a mode with a modifiable list only: a new empty card goes in at the
+    // index, its row slides in and is scrolled to the middle, and the list
+    // reports the addition to itself. After a study card, on a later turn of
+    // the main queue, at most one soft-limit alert: past 1000 study cards,
+    // else past 200 MB of deck file. The card stays either way.
+    void _insertNewStudyCardAtIndex(std::int64_t index) override;
+    void _insertNewTopicCardAtIndex(std::int64_t index) override;
+    // The soft-limit alert's title and message for a deck with that many
+    // study cards and that file size, if any.
+    static std::optional<std::pair<std::string, std::string>> softLimitAlertTexts(std::int64_t studyCardsCount,
+                                                                                  std::int64_t lastAvailableFileSize);
+    // Study the study cards below the presented cards (nothing without any):
+    // the study screen, full screen; the multiple-choice test through
+    // "StudyAsMultipleChoiceSegue" with the study cards as sender.
+    void memorize(const AnyObject& sender) override;
+    void multipleChoice(const AnyObject& sender) override;
+    // The share sheet for the deck file (current format only), with the
+    // upload activity, anchored at the item.
+    void _shareDocument(const std::shared_ptr<BarButtonItem>& sender) override;
+    // The stand-alone alert of a document in conflict; its "Show Versions"
+    // asks the document's delegate to close and reopen the document.
+    void showVersionConflictWarning(const AnyObject& sender);
+    // The cover's summary line: "12 cards, 40% studied".
+    static std::string deckSummaryLine(const FCDeck& deck);
+    // The segue's sender is not consulted: no segue starts in editing mode.
+    bool shouldPerformSegueWithIdentifier(const std::string& identifier, const AnyObject& sender) override;
+
+    // --- CardListPresenter (the rest) ---
+    std::shared_ptr<FCCard> card(std::int64_t index) override;
+    void selectRow(std::int64_t forCardAtIndex) override;
+    FCCardArray cardsArranged(const std::shared_ptr<FCCard>& startingWith) override;
+
+    // --- Moving the selection (TopicPickerTableViewDelegate) ---
+    // No target inside a selected topic, at any depth (nor the topic
+    // itself): a topic never goes into its own subtree.
+    bool canMoveSelectedItems(const std::vector<std::shared_ptr<FCTopicCard>>& topicPath) override;
+    bool canMoveSelectedItemsToTopic(const std::shared_ptr<FCTopicCard>& topic);
+    // The selected cards leave the modifiable list as deleting does and are
+    // appended, in order, to the topic (the deck's top level for none). Only
+    // cards that left the list are appended, so no card stands twice.
+    void moveSelectedItems(const std::shared_ptr<FCTopicCard>& topic) override;
+
+    // --- Deck rename ---
+    // The title with the document's extension (kept when it has it already).
+    std::string fileName(const std::string& forDeckName) const;
+    // Whether the file name of the title is free in the deck's folder (asks
+    // the change delegate; no title or no delegate: NO).
+    bool isDeckNameAvailable(const std::optional<std::string>& title);
+    // Renames the deck file by a coordinated move on a background queue. On
+    // success: the change delegate hears of the new URL, then the completion
+    // runs (main queue). On failure (a taken name included, which the move
+    // refuses): the title comes back and "The deck name could not be
+    // changed." is shown.
+    void _renameDocumentToNewName(const std::string& title, std::function<void()> completion);
+
+    // The bar items last built, by kind (left and right of the navigation
+    // bar, the toolbar).
+    const std::vector<BarItemKind>& leftBarItemKinds() const { return leftBarItemKinds_; }
+    const std::vector<BarItemKind>& rightBarItemKinds() const { return rightBarItemKinds_; }
+    const std::vector<BarItemKind>& toolbarItemKinds() const { return toolbarItemKinds_; }
+    // The toolbar for a state: while editing delete, space, clear
+    // statistics, space, move; else, with the split view collapsed or
+    // absent, memorize, space, multiple choice (with space, conflict, space
+    // before multiple choice while in conflict); else nothing (space,
+    // conflict, space while in conflict).
+    static std::vector<BarItemKind> toolbarItemKinds(bool editing, bool splitViewExpanded, bool inConflict);
 
     // --- Table ---
     std::int64_t numberOfSectionsInTableView(TableView& tableView) override;
@@ -279,22 +409,33 @@ public:
     // The toolbar items and the selection title, while editing.
     void refreshSelectionToolbar();
 
-    // --- Where the card list commands take over ---
-    // Rebuilds the navigation bar items and the toolbar. Here: the edit
-    // button on the right and, while editing, the delete (tag 0), clear
-    // statistics (tag 1) and move (tag 2) items; the toolbar is hidden
-    // without items and always for a version preview.
+    // --- Bar items, segues, the editor ---
+    // Rebuilds the navigation bar items and the toolbar:
+    // - while the title is edited: a cancel item on the right, nothing else;
+    // - while editing: the edit (done) button on the right;
+    // - else: close deck on the left at the deck's top level; on the right
+    //   the edit button and, for a current-format deck that is not a version
+    //   preview and with the split view collapsed or absent, share, and add
+    //   study card and add topic card where the mode takes new cards.
+    // The toolbar as toolbarItemKinds(...) gives it, hidden when empty and
+    // always for a version preview.
     virtual void rebuildNavigationItemsAndToolbar(bool animated);
-    // Opens a child list for a topic or group; every other segue is left to
-    // the card list commands, and an unknown identifier is ignored.
+    // Prepares each of the list's segues; an unknown identifier is ignored.
     void prepareForSegue(StoryboardSegue& segue, const AnyObject& sender) override;
-    // Renames the deck file to the title (with the document's extension)
-    // and calls the completion when done. Here: nothing.
+    // Renames the deck file to the title (_renameDocumentToNewName).
     virtual void renameDocument(const std::string& title, std::function<void()> completion);
     std::shared_ptr<NavigationController> instantiateDeckDetailEditor() override;
+    // The selected row's card, or without a selection the deck cover (top
+    // level), a blank editor with the list as presenter (topic) or without
+    // (groups); dimmed while editing.
     void configureEditor(EditStudyCardViewController& editor) override;
 
 private:
+    void configureEditor(EditStudyCardViewController& editor, const std::optional<IndexPath>& row, bool isSoloMode);
+    void insertNewCard(std::int64_t index, bool studyCard);
+    std::shared_ptr<BarButtonItem> makeBarItem(BarItemKind kind);
+    bool isAtDeckTopLevel() const;
+    bool hasModifiableList();
     void applyPresentationMode(const std::optional<PresentationMode>& oldMode);
     void setUpTitleTextField();
     bool titleFieldShouldBeginEditing(TextField& field);
@@ -346,4 +487,5 @@ private:
     bool didHideTableHeaderOnFirstViewAppearance_ = false;
     bool needsTableFillerFooterHeightAdjustment_ = false;
     std::shared_ptr<DocumentItemDetails> documentDeails_;
+    std::vector<BarItemKind> leftBarItemKinds_, rightBarItemKinds_, toolbarItemKinds_;
 };

@@ -36,6 +36,7 @@ Document::Document(URL fileURL)
     : fileAccessQueue_(DispatchQueue::create("com.memorant.document.file-access")), fileURL_(std::move(fileURL)) {}
 
 Document::~Document() {
+    FileCoordinator::removeFilePresenter(this);
     std::shared_ptr<Timer> timer;
     {
         std::lock_guard lock(mutex_);
@@ -191,6 +192,7 @@ void Document::performRead(const URL& url, bool isRevert, Completion completionH
             state = state_ & ~(DocumentStateClosed | DocumentStateSavingError);
         }
         if (isRevert) cancelAutosave();
+        registerAsFilePresenter();
         setDocumentState(state);
     } else {
         if (!error) error = Error(NSCocoaErrorDomain, NSFileReadUnknownError);
@@ -204,6 +206,7 @@ void Document::closeWithCompletionHandler(Completion completionHandler) {
     auto finish = [self, completionHandler = std::move(completionHandler)](bool success) mutable {
         self->fileAccessQueue_->async([self, success, completionHandler = std::move(completionHandler)]() mutable {
             self->cancelAutosave();
+            FileCoordinator::removeFilePresenter(self.get());
             self->setDocumentState(self->documentState() | DocumentStateClosed);
             callCompletionOnMain(std::move(completionHandler), success);
         });
@@ -224,14 +227,16 @@ void Document::closeWithCompletionHandler(Completion completionHandler) {
 }
 
 void Document::saveToURL(const URL& url, DocumentSaveOperation saveOperation, Completion completionHandler) {
+    std::size_t moveIndex;
     {
         std::lock_guard lock(mutex_);
+        moveIndex = moves_.size();
         if (saveRunning_) {
             if (!waitingSaves_.empty() && waitingSaves_.back().url == url &&
                 waitingSaves_.back().saveOperation == saveOperation) {
                 waitingSaves_.back().completionHandlers.push_back(std::move(completionHandler));
             } else {
-                waitingSaves_.push_back({url, saveOperation, {}});
+                waitingSaves_.push_back({url, saveOperation, {}, moveIndex});
                 waitingSaves_.back().completionHandlers.push_back(std::move(completionHandler));
             }
             return;
@@ -240,11 +245,11 @@ void Document::saveToURL(const URL& url, DocumentSaveOperation saveOperation, Co
     }
     std::vector<Completion> handlers;
     handlers.push_back(std::move(completionHandler));
-    startSave(url, saveOperation, std::move(handlers));
+    startSave(url, saveOperation, std::move(handlers), moveIndex);
 }
 
 void Document::startSave(const URL& url, DocumentSaveOperation saveOperation,
-                         std::vector<Completion> completionHandlers) {
+                         std::vector<Completion> completionHandlers, std::size_t moveIndex) {
     std::int64_t generation;
     {
         std::lock_guard lock(mutex_);
@@ -265,9 +270,9 @@ void Document::startSave(const URL& url, DocumentSaveOperation saveOperation,
         });
         return;
     }
-    fileAccessQueue_->async([self, contents = std::move(contents), url, saveOperation, generation,
+    fileAccessQueue_->async([self, contents = std::move(contents), url, saveOperation, generation, moveIndex,
                              finished = std::move(finished)]() mutable {
-        self->performSave(std::move(contents), url, saveOperation, generation, std::move(finished));
+        self->performSave(std::move(contents), url, saveOperation, generation, moveIndex, std::move(finished));
     });
 }
 
@@ -282,31 +287,56 @@ void Document::saveDidFinish() {
         next = std::move(waitingSaves_.front());
         waitingSaves_.pop_front();
     }
-    startSave(next.url, next.saveOperation, std::move(next.completionHandlers));
+    startSave(next.url, next.saveOperation, std::move(next.completionHandlers), next.moveIndex);
+}
+
+URL Document::movedURL(const URL& url, std::size_t moveIndex) const {
+    std::lock_guard lock(mutex_);
+    URL target = url;
+    for (std::size_t i = moveIndex; i < moves_.size(); ++i)
+        if (moves_[i].first == target) target = moves_[i].second;
+    return target;
+}
+
+void Document::registerAsFilePresenter() {
+    std::shared_ptr<FilePresenter> presenter = shared_from_this();
+    FileCoordinator::addFilePresenter(presenter);
 }
 
 void Document::performSave(std::any contents, const URL& url, DocumentSaveOperation saveOperation,
-                           std::int64_t changeToken, Completion completionHandler) {
+                           std::int64_t changeToken, std::size_t moveIndex, Completion completionHandler) {
     Error error;
     Error coordinationError;
     bool ok = false;
+    URL target = url;
+    auto write = [&](const URL& writeURL) {
+        auto attributes = fileAttributesToWriteToURL(writeURL, saveOperation, &error);
+        if (!attributes && error) return;
+        ok = writeContents(contents, attributes.value_or(Value::dictionary()), writeURL, saveOperation, &error);
+    };
     FileCoordinator().coordinateWritingItemAtURL(
         url, FileCoordinator::WritingForReplacing, &coordinationError, [&](const URL& writeURL) {
-            auto attributes = fileAttributesToWriteToURL(writeURL, saveOperation, &error);
-            if (!attributes && error) return;
-            ok = writeContents(contents, attributes.value_or(Value::dictionary()), writeURL, saveOperation, &error);
+            // The file moved since the save was asked for (a rename the save
+            // waited for): write where it is now.
+            target = movedURL(writeURL, moveIndex);
+            if (target == writeURL) {
+                write(writeURL);
+                return;
+            }
+            FileCoordinator().coordinateWritingItemAtURL(target, FileCoordinator::WritingForReplacing,
+                                                         &coordinationError, write);
         });
     if (coordinationError) {
         ok = false;
         error = coordinationError;
     }
     if (ok) {
-        auto attributes = FileManager::defaultManager().attributesOfItemAtPath(url.path());
+        auto attributes = FileManager::defaultManager().attributesOfItemAtPath(target.path());
         unsigned state;
         bool unsaved;
         {
             std::lock_guard lock(mutex_);
-            fileURL_ = url;
+            fileURL_ = target;
             if (attributes) fileModificationDate_ = attributes->modificationDate;
             savedGeneration_ = changeToken;
             unsaved = changeGeneration_ != savedGeneration_;
@@ -315,6 +345,7 @@ void Document::performSave(std::any contents, const URL& url, DocumentSaveOperat
             if (saveOperation == DocumentSaveOperation::ForCreating) state &= ~DocumentStateClosed;
         }
         if (!unsaved) cancelAutosave();
+        registerAsFilePresenter();
         setDocumentState(state);
     } else {
         if (!error) error = Error(NSCocoaErrorDomain, NSFileWriteUnknownError);
@@ -446,5 +477,7 @@ void Document::accommodatePresentedItemDeletionWithCompletionHandler(
 }
 
 void Document::presentedItemDidMoveToURL(const URL& newURL) {
-    setFileURL(newURL);
+    std::lock_guard lock(mutex_);
+    moves_.emplace_back(fileURL_, newURL);
+    fileURL_ = newURL;
 }

@@ -12,6 +12,12 @@
 // The file-presenter role is modelled by hooks (presentedItemDidChange,
 // accommodatePresentedItemDeletionWithCompletionHandler,
 // presentedItemDidMoveToURL) that the owner of the file, or a test, calls.
+// While its file is open (after a successful read or save, until it closes)
+// the document is also a presenter registered with the FileCoordinator, so a
+// coordinated move of its file (itemAtURL:didMoveToURL:) gives it the new
+// URL. A save asked for before such a move, or one that waited for the move
+// to finish, writes to the new URL: a renamed document never brings its old
+// file back.
 
 #include <any>
 #include <atomic>
@@ -26,6 +32,7 @@
 
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/FileCoordinator.h"
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 
@@ -56,7 +63,7 @@ inline constexpr const char* DocumentFileExtensionHiddenKey = "NSFileExtensionHi
 inline constexpr const char* DocumentThumbnailDictionaryKey = "NSURLThumbnailDictionaryKey";
 inline constexpr const char* DocumentThumbnail1024x1024SizeKey = "NSThumbnail1024x1024SizeKey";
 
-class Document : public std::enable_shared_from_this<Document> {
+class Document : public std::enable_shared_from_this<Document>, public FilePresenter {
 public:
     using Completion = std::function<void(bool success)>;
 
@@ -142,7 +149,9 @@ public:
     // and then calls the completion with no error.
     virtual void accommodatePresentedItemDeletionWithCompletionHandler(
         std::function<void(const Error* errorOrNull)> completionHandler);
-    virtual void presentedItemDidMoveToURL(const URL& newURL);
+    // Takes the new URL; saves asked for earlier follow the file there.
+    void presentedItemDidMoveToURL(const URL& newURL) override;
+    URL presentedItemURL() const override { return fileURL(); }
 
     // --- Thumbnails kept with a file ---
     // The 1024 x 1024 thumbnail a save stored for the file (PNG data).
@@ -161,13 +170,19 @@ private:
         URL url;
         DocumentSaveOperation saveOperation;
         std::vector<Completion> completionHandlers;
+        std::size_t moveIndex = 0;
     };
-    void startSave(const URL& url, DocumentSaveOperation saveOperation, std::vector<Completion> completionHandlers);
+    void startSave(const URL& url, DocumentSaveOperation saveOperation, std::vector<Completion> completionHandlers,
+                   std::size_t moveIndex);
+    // Where a save asked for at moves_[moveIndex] must write: the URL,
+    // followed through the moves of the file since.
+    URL movedURL(const URL& url, std::size_t moveIndex) const;
+    void registerAsFilePresenter();
     // On the main queue, after a save's completion handlers: starts the
     // waiting save, if any.
     void saveDidFinish();
     void performSave(std::any contents, const URL& url, DocumentSaveOperation saveOperation, std::int64_t changeToken,
-                     Completion completionHandler);
+                     std::size_t moveIndex, Completion completionHandler);
     void performRead(const URL& url, bool isRevert, Completion completionHandler);
     void scheduleAutosaveLocked();
     void cancelAutosave();
@@ -187,4 +202,6 @@ private:
     std::optional<Error> lastHandledError_;
     bool saveRunning_ = false;
     std::deque<WaitingSave> waitingSaves_;
+    // The coordinated moves of the file, oldest first (from, to).
+    std::vector<std::pair<URL, URL>> moves_;
 };

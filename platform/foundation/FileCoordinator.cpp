@@ -1,5 +1,6 @@
 #include "platform/foundation/FileCoordinator.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <list>
@@ -23,6 +24,7 @@ struct Registry {
     std::condition_variable changed;
     std::list<Claim> claims;
     std::size_t waiting = 0;
+    std::vector<std::weak_ptr<FilePresenter>> presenters;
 };
 
 Registry& registry() {
@@ -57,12 +59,18 @@ std::string normalizedPath(const URL& url) {
 
 void FileCoordinator::coordinateReadingItemAtURL(const URL& url, unsigned /*options*/, Error* outError,
                                                  const Accessor& byAccessor) {
-    coordinate(url, false, outError, byAccessor);
+    coordinate({url}, false, outError, [&] { byAccessor(url); });
 }
 
 void FileCoordinator::coordinateWritingItemAtURL(const URL& url, unsigned /*options*/, Error* outError,
                                                  const Accessor& byAccessor) {
-    coordinate(url, true, outError, byAccessor);
+    coordinate({url}, true, outError, [&] { byAccessor(url); });
+}
+
+void FileCoordinator::coordinateWritingItemAtURL(const URL& url1, unsigned /*options1*/, const URL& url2,
+                                                 unsigned /*options2*/, Error* outError,
+                                                 const TwoItemAccessor& byAccessor) {
+    coordinate({url1, url2}, true, outError, [&] { byAccessor(url1, url2); });
 }
 
 std::size_t FileCoordinator::numberOfWaitingCoordinations() {
@@ -71,36 +79,97 @@ std::size_t FileCoordinator::numberOfWaitingCoordinations() {
     return r.waiting;
 }
 
-void FileCoordinator::coordinate(const URL& url, bool writing, Error* outError, const Accessor& byAccessor) {
+void FileCoordinator::coordinate(const std::vector<URL>& urls, bool writing, Error* outError,
+                                 const std::function<void()>& byAccessor) {
     Error::clear(outError);
-    if (!url.isFileURL()) {
+    for (const auto& url : urls) {
+        if (url.isFileURL()) continue;
         Error::set(outError, Error(NSCocoaErrorDomain, writing ? NSFileWriteUnknownError : NSFileReadUnknownError));
         return;
     }
-    const std::string path = normalizedPath(url);
+    std::vector<std::string> paths;
+    for (const auto& url : urls) paths.push_back(normalizedPath(url));
     const std::thread::id self = std::this_thread::get_id();
     Registry& r = registry();
-    std::list<Claim>::iterator mine;
+    auto anyClashes = [&] {
+        for (const auto& path : paths)
+            if (clashes(r, path, writing, self)) return true;
+        return false;
+    };
+    std::vector<std::list<Claim>::iterator> mine;
     {
         std::unique_lock lock(r.mutex);
-        if (clashes(r, path, writing, self)) {
+        if (anyClashes()) {
             ++r.waiting;
             r.changed.notify_all();  // lets observers of the waiting count look again
-            r.changed.wait(lock, [&] { return !clashes(r, path, writing, self); });
+            r.changed.wait(lock, [&] { return !anyClashes(); });
             --r.waiting;
         }
-        mine = r.claims.insert(r.claims.end(), Claim{path, writing, self});
+        for (const auto& path : paths) mine.push_back(r.claims.insert(r.claims.end(), Claim{path, writing, self}));
     }
     struct Release {
         Registry& r;
-        std::list<Claim>::iterator it;
+        std::vector<std::list<Claim>::iterator>& claims;
         ~Release() {
             {
                 std::lock_guard lock(r.mutex);
-                r.claims.erase(it);
+                for (auto it : claims) r.claims.erase(it);
             }
             r.changed.notify_all();
         }
     } release{r, mine};
-    byAccessor(url);
+    byAccessor();
+}
+
+// --- Presenters ---
+
+void FileCoordinator::addFilePresenter(const std::weak_ptr<FilePresenter>& presenter) {
+    auto strong = presenter.lock();
+    if (!strong) return;
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    auto& list = r.presenters;
+    list.erase(std::remove_if(list.begin(), list.end(), [](const auto& p) { return p.expired(); }), list.end());
+    for (const auto& p : list)
+        if (p.lock() == strong) return;
+    list.push_back(presenter);
+}
+
+void FileCoordinator::removeFilePresenter(const FilePresenter* presenter) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    auto& list = r.presenters;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [presenter](const auto& p) {
+                                  auto strong = p.lock();
+                                  return !strong || strong.get() == presenter;
+                              }),
+               list.end());
+}
+
+std::size_t FileCoordinator::numberOfFilePresenters() {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    std::size_t live = 0;
+    for (const auto& p : r.presenters)
+        if (!p.expired()) ++live;
+    return live;
+}
+
+void FileCoordinator::itemAtURLWillMoveToURL(const URL& /*oldURL*/, const URL& /*newURL*/) {
+    // Presenters keep presenting the old URL until the move is done.
+}
+
+void FileCoordinator::itemAtURLDidMoveToURL(const URL& oldURL, const URL& newURL) {
+    std::vector<std::shared_ptr<FilePresenter>> presenters;
+    {
+        Registry& r = registry();
+        std::lock_guard lock(r.mutex);
+        for (const auto& p : r.presenters)
+            if (auto strong = p.lock()) presenters.push_back(std::move(strong));
+    }
+    // Called outside the registry's lock: a presenter may coordinate.
+    const std::string moved = normalizedPath(oldURL);
+    for (const auto& presenter : presenters)
+        if (normalizedPath(presenter->presentedItemURL()) == moved) presenter->presentedItemDidMoveToURL(newURL);
 }

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/URL.h"
@@ -15,7 +17,21 @@
 // for each other, so an accessor may coordinate again.
 //
 // The accessor runs on the calling thread, which blocks until the item is
-// free. File presenters are not modelled; the coordinator takes none.
+// free.
+//
+// File presenters (an open document) register with the coordinator; code
+// that moves an item tells the coordinator (itemAtURL:willMoveToURL: and
+// itemAtURL:didMoveToURL:), which passes the move on to every presenter of
+// that item, on the moving thread, so that the presenter follows its file.
+class FilePresenter {
+public:
+    virtual ~FilePresenter() = default;
+    // The item presented now.
+    virtual URL presentedItemURL() const = 0;
+    // The item was moved to the new URL by a coordinated move.
+    virtual void presentedItemDidMoveToURL(const URL& newURL) = 0;
+};
+
 class FileCoordinator {
 public:
     enum ReadingOptions : unsigned {
@@ -31,6 +47,7 @@ public:
     };
 
     using Accessor = std::function<void(const URL& newURL)>;
+    using TwoItemAccessor = std::function<void(const URL& newURL1, const URL& newURL2)>;
 
     FileCoordinator() = default;
 
@@ -39,11 +56,28 @@ public:
     void coordinateReadingItemAtURL(const URL& url, unsigned options, Error* outError, const Accessor& byAccessor);
     // Runs the accessor with the URL once nobody else holds the item.
     void coordinateWritingItemAtURL(const URL& url, unsigned options, Error* outError, const Accessor& byAccessor);
+    // Writes two items in one coordination (a move: the source for moving,
+    // the destination for replacing): the accessor runs once nobody else
+    // holds either. Both are claimed at once, so two such coordinations never
+    // wait for each other crosswise.
+    void coordinateWritingItemAtURL(const URL& url1, unsigned options1, const URL& url2, unsigned options2,
+                                    Error* outError, const TwoItemAccessor& byAccessor);
+
+    // Within a coordinated move: the item is about to move, and has moved.
+    // The presenters of the old URL learn of the new one.
+    void itemAtURLWillMoveToURL(const URL& oldURL, const URL& newURL);
+    void itemAtURLDidMoveToURL(const URL& oldURL, const URL& newURL);
+
+    // Presenters are held weakly; adding one twice keeps one entry.
+    static void addFilePresenter(const std::weak_ptr<FilePresenter>& presenter);
+    static void removeFilePresenter(const FilePresenter* presenter);
+    static std::size_t numberOfFilePresenters();
 
     // How many coordinations are waiting for an item right now (for tests
     // that need to know a coordination is blocked).
     static std::size_t numberOfWaitingCoordinations();
 
 private:
-    void coordinate(const URL& url, bool writing, Error* outError, const Accessor& byAccessor);
+    void coordinate(const std::vector<URL>& urls, bool writing, Error* outError,
+                    const std::function<void()>& byAccessor);
 };

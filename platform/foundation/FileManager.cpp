@@ -111,6 +111,32 @@ std::optional<std::vector<std::string>> FileManager::contentsOfDirectoryAtPath(c
     return names;
 }
 
+namespace {
+
+// Renames src to dst unless something is at dst, in one step: a file that
+// appears at the destination meanwhile is never replaced. Where the file
+// system cannot rename without replacing, a file is linked under the new
+// name (which fails for a taken name) and then unlinked under the old one;
+// a folder, which cannot be linked, is renamed after a check.
+int renameWithoutReplacing(const std::string& src, const std::string& dst, bool isDirectory) {
+    if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    if (isDirectory) {
+        struct stat st {};
+        if (::lstat(dst.c_str(), &st) == 0) return EEXIST;
+        return ::rename(src.c_str(), dst.c_str()) == 0 ? 0 : errno;
+    }
+    if (::link(src.c_str(), dst.c_str()) != 0) return errno;
+    if (::unlink(src.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(dst.c_str());
+        return err;
+    }
+    return 0;
+}
+
+}  // namespace
+
 bool FileManager::moveItemAtPath(const std::string& src, const std::string& dst, Error* error) {
     Error::clear(error);
     struct stat st {};
@@ -118,16 +144,14 @@ bool FileManager::moveItemAtPath(const std::string& src, const std::string& dst,
         Error::set(error, fileError(errno, src, false));
         return false;
     }
-    if (::lstat(dst.c_str(), &st) == 0) {
-        Error::set(error, fileError(EEXIST, dst, false));
+    const int err = renameWithoutReplacing(src, dst, S_ISDIR(st.st_mode));
+    if (err == 0) return true;
+    if (err != EXDEV) {
+        Error::set(error, fileError(err, err == EEXIST ? dst : src, false));
         return false;
     }
-    if (::rename(src.c_str(), dst.c_str()) == 0) return true;
-    if (errno != EXDEV) {
-        Error::set(error, fileError(errno, src, false));
-        return false;
-    }
-    // Across file systems: copy, then remove the source.
+    // Across file systems: copy (which refuses a taken destination), then
+    // remove the source.
     if (!copyItemAtPath(src, dst, error)) return false;
     return removeItemAtPath(src, error);
 }

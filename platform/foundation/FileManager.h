@@ -43,7 +43,10 @@ public:
     // with NSFileReadNoSuchFileError.
     std::optional<std::vector<std::string>> contentsOfDirectoryAtPath(const std::string& path,
                                                                       Error* error = nullptr) const;
-    // Fails with NSFileWriteFileExistsError when something is at the destination.
+    // Fails with NSFileWriteFileExistsError when something is at the
+    // destination. The rename itself refuses a taken name (there is no check
+    // beforehand that another process could slip past), so a file that
+    // appears at the destination is neither replaced nor lost.
     bool moveItemAtPath(const std::string& src, const std::string& dst, Error* error = nullptr);
     bool copyItemAtPath(const std::string& src, const std::string& dst, Error* error = nullptr);
     // Removes a file or a whole folder.

@@ -94,3 +94,75 @@ TEST(FileCoordinator, ClashingCoordinationsWaitOthersRunAlongside) {
         EXPECT_EQ(askerSawHolderDone.load(), c.waits);
     }
 }
+
+namespace {
+
+struct RecordingPresenter : FilePresenter {
+    explicit RecordingPresenter(std::string path) : url(URL::fileURLWithPath(path)) {}
+    URL url;
+    std::vector<std::string> moves;
+    URL presentedItemURL() const override { return url; }
+    void presentedItemDidMoveToURL(const URL& newURL) override {
+        moves.push_back(newURL.path());
+        url = newURL;
+    }
+};
+
+}  // namespace
+
+// A move writes its source and its destination in one coordination: it waits
+// for whoever holds either, and the presenters of the source follow it.
+TEST(FileCoordinator, AMoveWaitsForEitherItemAndThePresentersFollowIt) {
+    for (const char* held : {"/m/Spanish.flashcards", "/m/French.flashcards"}) {
+        SCOPED_TRACE(held);
+        std::atomic<bool> holderDone{false};
+        std::atomic<bool> moverSawHolderDone{false};
+        std::latch holding(1);
+        std::thread holder([&] {
+            coordinate(Kind::Read, held, [&] {
+                holding.count_down();
+                waitUntilWaiting(1);
+                holderDone = true;
+            });
+        });
+        holding.wait();
+        FileCoordinator coordinator;
+        Error error;
+        std::vector<std::string> seen;
+        coordinator.coordinateWritingItemAtURL(
+            URL::fileURLWithPath("/m/Spanish.flashcards"), FileCoordinator::WritingForMoving,
+            URL::fileURLWithPath("/m/French.flashcards"), FileCoordinator::WritingForReplacing, &error,
+            [&](const URL& from, const URL& to) {
+                moverSawHolderDone = holderDone.load();
+                seen = {from.path(), to.path()};
+            });
+        holder.join();
+        EXPECT_FALSE(error.isSet());
+        EXPECT_TRUE(moverSawHolderDone);
+        EXPECT_EQ((std::vector<std::string>{"/m/Spanish.flashcards", "/m/French.flashcards"}), seen);
+    }
+
+    auto moved = std::make_shared<RecordingPresenter>("/m/Spanish.flashcards");
+    auto other = std::make_shared<RecordingPresenter>("/m/Notes.flashcards");
+    const std::size_t before = FileCoordinator::numberOfFilePresenters();
+    FileCoordinator::addFilePresenter(moved);
+    FileCoordinator::addFilePresenter(moved);
+    FileCoordinator::addFilePresenter(other);
+    EXPECT_EQ(before + 2, FileCoordinator::numberOfFilePresenters());
+    FileCoordinator coordinator;
+    coordinator.itemAtURLWillMoveToURL(URL::fileURLWithPath("/m/Spanish.flashcards"),
+                                       URL::fileURLWithPath("/m/French.flashcards"));
+    EXPECT_TRUE(moved->moves.empty());
+    coordinator.itemAtURLDidMoveToURL(URL::fileURLWithPath("/m/Spanish.flashcards"),
+                                      URL::fileURLWithPath("/m/French.flashcards"));
+    EXPECT_EQ(std::vector<std::string>{"/m/French.flashcards"}, moved->moves);
+    EXPECT_TRUE(other->moves.empty());
+    // Presenters are held weakly; a removed one hears nothing more.
+    other.reset();
+    EXPECT_EQ(before + 1, FileCoordinator::numberOfFilePresenters());
+    FileCoordinator::removeFilePresenter(moved.get());
+    coordinator.itemAtURLDidMoveToURL(URL::fileURLWithPath("/m/French.flashcards"),
+                                      URL::fileURLWithPath("/m/German.flashcards"));
+    EXPECT_EQ(1u, moved->moves.size());
+    EXPECT_EQ(before, FileCoordinator::numberOfFilePresenters());
+}

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 
 #include "platform/foundation/Bundle.h"
@@ -39,6 +40,23 @@ extern "C" int fsync(int fd) {
     ssize_t n = ::readlink(link, path, sizeof path - 1);
     if (n > 0) recordDiskEvent("sync " + std::string(path, static_cast<std::size_t>(n)));
     return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+
+// While set, runs just before the rename without replacing (to put a file in
+// the way), and, with gNoReplaceUnsupported, answers as a file system that
+// cannot rename so.
+std::function<void()>* gBeforeRenameNoReplace = nullptr;
+bool gNoReplaceUnsupported = false;
+
+extern "C" int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned int flags) noexcept {
+    if ((flags & RENAME_NOREPLACE) && gBeforeRenameNoReplace) {
+        (*gBeforeRenameNoReplace)();
+        if (gNoReplaceUnsupported) {
+            errno = EINVAL;
+            return -1;
+        }
+    }
+    return static_cast<int>(::syscall(SYS_renameat2, fromDir, from, toDir, to, flags));
 }
 
 extern "C" int rename(const char* from, const char* to) noexcept {
@@ -81,6 +99,47 @@ TEST(FileManager, MoveCopyRemoveAndAttributes) {
     EXPECT_TRUE(fm.removeItemAtPath(dir.file("moved")));
     EXPECT_FALSE(fm.fileExistsAtPath(dir.file("moved")));
     EXPECT_FALSE(fm.removeItemAtPath(dir.file("moved"), &error));
+}
+
+std::string textOf(const std::string& path) {
+    auto data = dataWithContentsOfFile(path);
+    return data ? std::string(data->begin(), data->end()) : std::string("(none)");
+}
+
+// A file that appears at the destination while the move runs (after any
+// check a caller made) is neither replaced nor lost, with or without the
+// file system's rename that refuses a taken name.
+TEST(FileManager, MovingRefusesADestinationThatAppearsInTheMeantime) {
+    auto& fm = FileManager::defaultManager();
+    for (bool unsupported : {false, true}) {
+        SCOPED_TRACE(unsupported ? "hard link, then unlink" : "rename without replacing");
+        TempDir dir;
+        const std::string from = dir.file("Spanish.flashcards");
+        const std::string to = dir.file("French.flashcards");
+        ASSERT_TRUE(writeStringAtomically("mine", from));
+        std::function<void()> appear = [&] { ASSERT_TRUE(writeStringAtomically("theirs", to)); };
+        gBeforeRenameNoReplace = &appear;
+        gNoReplaceUnsupported = unsupported;
+        Error error;
+        const bool moved = fm.moveItemAtPath(from, to, &error);
+        gBeforeRenameNoReplace = nullptr;
+        gNoReplaceUnsupported = false;
+        EXPECT_FALSE(moved);
+        EXPECT_EQ(NSFileWriteFileExistsError, error.code());
+        EXPECT_EQ("mine", textOf(from));
+        EXPECT_EQ("theirs", textOf(to));
+
+        // With the way free the move goes through, by either path.
+        std::function<void()> nothing = [] {};
+        gBeforeRenameNoReplace = &nothing;
+        gNoReplaceUnsupported = unsupported;
+        const bool movedElsewhere = fm.moveItemAtPath(from, dir.file("German.flashcards"), &error);
+        gBeforeRenameNoReplace = nullptr;
+        gNoReplaceUnsupported = false;
+        EXPECT_TRUE(movedElsewhere);
+        EXPECT_FALSE(fm.fileExistsAtPath(from));
+        EXPECT_EQ("mine", textOf(dir.file("German.flashcards")));
+    }
 }
 
 TEST(FileManager, ReplaceSwapsAFolderOverAFullFolder) {

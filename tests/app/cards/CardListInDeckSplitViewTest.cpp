@@ -52,11 +52,17 @@ TEST_F(CardListTest, InTheDecksSplitViewTheListReachesTheDetailEditor) {
     // A new detail for the split view when it expands.
     auto made = cardList->instantiateDeckDetailEditor();
     ASSERT_NE(nullptr, made);
-    EXPECT_NE(nullptr, std::dynamic_pointer_cast<EditStudyCardViewController>(made->topViewController()));
+    auto madeEditor = std::dynamic_pointer_cast<EditStudyCardViewController>(made->topViewController());
+    ASSERT_NE(nullptr, madeEditor);
     EXPECT_NE(detail, made);
+    // It shows the deck's cover; beside it the list's toolbar is empty.
+    ASSERT_NE(nullptr, madeEditor->presentationMode().asCoverCard());
+    EXPECT_EQ("Spanish", madeEditor->presentationMode().asCoverCard()->title);
+    EXPECT_TRUE(cardList->toolbarItemKinds().empty());
 
     // Beside the detail pane a double tap in editing mode opens no solo editor.
     ASSERT_TRUE(UIDriver::tap(*cardList->editButtonItem()));
+    EXPECT_TRUE(editor->isDimmed());
     ASSERT_TRUE(UIDriver::doubleTapRow(*cardList->tableView(), IndexPath{0, 0}));
     advance(0.3);
     EXPECT_EQ(nullptr, cardList->presentedViewController());

@@ -142,7 +142,7 @@ protected:
 
     // Shows a top-level card list of the document.
     void show(std::shared_ptr<FIDeckDocument> doc, bool versionPreview = false) {
-        auto storyboard = Storyboard::storyboardWithName("CardListTest");
+        auto storyboard = Storyboard::storyboardWithName(storyboardName);
         navigation = std::dynamic_pointer_cast<NavigationController>(storyboard->instantiateInitialViewController());
         list = std::dynamic_pointer_cast<CardListTableViewController>(navigation->topViewController());
         list->setDocument(doc);
@@ -180,6 +180,8 @@ protected:
     using PresentationMode = CardListTableViewController::PresentationMode;
 
     TempDir folder;
+    // The storyboard show() takes the list from (its initial scene).
+    std::string storyboardName = "CardListTest";
     double savedAutosaveDelay = 0;
     std::shared_ptr<RecordingLibrary> library = std::make_shared<RecordingLibrary>();
     std::shared_ptr<RecordingFlashcardsDocument> document;

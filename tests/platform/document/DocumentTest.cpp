@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/FileCoordinator.h"
 #include "platform/foundation/FileManager.h"
 #include "support/MainLoop.h"
 #include "support/TestEnvironment.h"
@@ -185,6 +187,63 @@ TEST_F(DocumentTest, SlowSavesNeverPileUp) {
     EXPECT_EQ(readText(path), "12");
     EXPECT_FALSE(document->hasUnsavedChanges());
     EXPECT_TRUE(document->documentState() & DocumentStateClosed);
+}
+
+// A coordinated move of the file while a save runs waits for the save; the
+// document then follows its file, and the save that waited meanwhile (asked
+// for with the old URL) writes to the new one: the old file never comes back.
+TEST_F(DocumentTest, AMoveDuringASaveWaitsAndLaterSavesGoToTheNewFile) {
+    writeText(path, "one");
+    auto document = openDocument();
+    std::atomic<int> writes{0};
+    std::atomic<bool> writing{false};
+    DispatchSemaphore gate(0);
+    document->duringWrite = [&] {
+        if (++writes > 1) return;
+        writing = true;
+        gate.wait();
+    };
+    document->text = "two";
+    document->updateChangeCount(DocumentChangeKind::Done);
+    advance(Document::autosaveDelay());
+    ASSERT_TRUE(runMainLoopUntil([&] { return writing.load(); }));
+
+    const URL oldURL = URL::fileURLWithPath(path);
+    const URL newURL = URL::fileURLWithPath(dir.file("Renamed.txt"));
+    std::atomic<bool> moved{false};
+    std::thread mover([&] {
+        FileCoordinator coordinator;
+        Error error;
+        coordinator.coordinateWritingItemAtURL(
+            oldURL, FileCoordinator::WritingForMoving, newURL, FileCoordinator::WritingForReplacing, &error,
+            [&](const URL& from, const URL& to) {
+                coordinator.itemAtURLWillMoveToURL(from, to);
+                moved = FileManager::defaultManager().moveItemAtPath(from.path(), to.path());
+                if (moved) coordinator.itemAtURLDidMoveToURL(from, to);
+            });
+    });
+    while (FileCoordinator::numberOfWaitingCoordinations() < 1) std::this_thread::yield();
+    // Asked for while the first save runs: it waits, with the old URL.
+    document->text = "three";
+    document->updateChangeCount(DocumentChangeKind::Done);
+    std::optional<bool> second;
+    document->saveToURL(oldURL, DocumentSaveOperation::ForOverwriting, [&](bool ok) { second = ok; });
+    EXPECT_FALSE(moved.load());
+    gate.signal();
+    mover.join();
+    ASSERT_TRUE(moved.load());
+    ASSERT_TRUE(runMainLoopUntil([&] { return second.has_value(); }));
+    EXPECT_TRUE(*second);
+    EXPECT_EQ(newURL, document->fileURL());
+    EXPECT_EQ(std::vector<std::string>{"Renamed.txt"}, filesInDir());
+    EXPECT_EQ("three", readText(newURL.path()));
+
+    // And so does every save after it.
+    document->text = "four";
+    document->updateChangeCount(DocumentChangeKind::Done);
+    EXPECT_TRUE(call([&](auto done) { document->closeWithCompletionHandler(done); }));
+    EXPECT_EQ(std::vector<std::string>{"Renamed.txt"}, filesInDir());
+    EXPECT_EQ("four", readText(newURL.path()));
 }
 
 TEST_F(DocumentTest, ChangedElsewhereRevertsOnlyWithoutUnsavedChanges) {
