@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <mutex>
 
 #include "platform/foundation/Bundle.h"
@@ -17,12 +16,8 @@ namespace {
 
 std::string defaultResourcePath() {
     if (const char* env = std::getenv("MEMORANT_UMBRELLA_RESOURCES"); env && *env) return env;
-#ifdef MEMORANT_UMBRELLA_RESOURCES_DIR
+    // The source tree's folder, named by the build (a compiler cache may make __FILE__ relative).
     return MEMORANT_UMBRELLA_RESOURCES_DIR;
-#else
-    // This file's own place in the source tree (the build passes absolute paths).
-    return (std::filesystem::path(__FILE__).parent_path() / "resources").string();
-#endif
 }
 
 }  // namespace
