@@ -1,12 +1,10 @@
 #pragma once
 
 // The parts of opening a deck that do not need the library screen itself:
-// making a locked file writable, the alerts that end a failed open, the
-// waiting indicator on the row of the deck being opened, and the set-up of
-// the card list that shows the open deck. DeckLibraryTableViewController
-// (its opening, DeckLibraryOpening.cpp beside this file's users) puts them
-// together; the version browser uses configureCardList for its read-only
-// preview.
+// making a locked file writable, the alerts that end a failed open, and the
+// set-up of the card list that shows the open deck. The opening members of
+// DeckLibraryTableViewController (DeckLibraryOpening.cpp) put them together;
+// the version browser uses configureCardList for its read-only preview.
 //
 // Log lines name the source file "DeckLibraryTableViewController".
 // Main thread only, except makeDocumentWritable, which may run anywhere.
@@ -26,7 +24,6 @@ class CardListTableViewController;
 class CardListTableViewControllerDelegate;
 class DeckChangeDelegate;
 class DocumentItemDetails;
-class DocumentItemTableViewCell;
 class FIDeckDocument;
 
 // How opening reads and changes the permissions of a deck file. The library
@@ -77,28 +74,3 @@ void configureCardList(CardListTableViewController& cardList, const std::shared_
                        const std::weak_ptr<DeckChangeDelegate>& deckChangeDelegate,
                        const std::weak_ptr<CardListTableViewControllerDelegate>& cardListDelegate,
                        bool isReadOnlyVersionPreview);
-
-// The URL of the document being opened, at most one, and the waiting
-// indicator on its row. Each change takes the indicator off the row of the
-// URL that was pending; a new URL gets it only a quarter of a second later
-// (a main-queue delay on the clock), and only if it is still pending then
-// and its row's cell is in view. So an open that ends sooner never shows it.
-//
-// Rows are found by the lookup the owner gives: the visible cell of the
-// first row whose document has the URL's path, or null.
-class DocumentPendingOpen {
-public:
-    static constexpr double kIndicatorDelay = 0.25;
-    using CellLookup = std::function<std::shared_ptr<DocumentItemTableViewCell>(const URL& url)>;
-
-    explicit DocumentPendingOpen(CellLookup cellForURL);
-
-    const std::optional<URL>& url() const { return *url_; }
-    void set(std::optional<URL> url);
-
-private:
-    CellLookup cellForURL_;
-    // Shared with the delayed check, which must see later changes and must
-    // do nothing once the owner is gone.
-    std::shared_ptr<std::optional<URL>> url_;
-};

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Common/FCPersistenceError.h"
-#include "app/views/DocumentItemTableViewCell.h"
 #include "model/TWLogger.h"
-#include "platform/foundation/Dispatch.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/UIDriver.h"
@@ -179,50 +177,4 @@ TEST_F(OpeningAlertsTest, BothAlertsOfferSupportThroughTheFeedbackMailAndOK) {
     ASSERT_EQ(1u, alertViews.size());
     EXPECT_EQ("Mail is not configured", alertViews[0]->title());
     alertViews[0]->clickButtonAtIndex(alertViews[0]->cancelButtonIndex());
-}
-
-TEST_F(OpeningAlertsTest, ThePendingOpenIndicatorShowsOnlyAfterAQuarterOfASecondOnTheStillPendingRow) {
-    auto cellA = std::make_shared<DocumentItemTableViewCell>(TableViewCellStyle::Default, std::nullopt);
-    auto cellB = std::make_shared<DocumentItemTableViewCell>(TableViewCellStyle::Default, std::nullopt);
-    const URL a = URL::fileURLWithPath("/decks/A.flashcards");
-    const URL b = URL::fileURLWithPath("/decks/B.flashcards");
-    bool bInView = true;
-    std::vector<std::string> lookedUp;
-    auto pending = std::make_unique<DocumentPendingOpen>([&](const URL& url) -> std::shared_ptr<DocumentItemTableViewCell> {
-        lookedUp.push_back(url.lastPathComponent());
-        if (url.path() == a.path()) return cellA;
-        return bInView ? cellB : nullptr;
-    });
-
-    // Finished within the quarter second: never shown.
-    pending->set(a);
-    advance(0.2);
-    pending->set(std::nullopt);
-    advance(1);
-    EXPECT_FALSE(cellA->wantsPendingOpenIndicator());
-    EXPECT_EQ(std::vector<std::string>{"A.flashcards"}, lookedUp);  // only to take it off
-
-    // Still pending after it: shown, and taken off when the open ends.
-    pending->set(a);
-    advance(0.24);
-    EXPECT_FALSE(cellA->wantsPendingOpenIndicator());
-    advance(0.01);
-    EXPECT_TRUE(cellA->wantsPendingOpenIndicator());
-
-    // Another deck asked for meanwhile: A's goes at once, B's only later;
-    // a row out of view by then shows nothing.
-    pending->set(b);
-    EXPECT_FALSE(cellA->wantsPendingOpenIndicator());
-    EXPECT_EQ(b, pending->url());
-    bInView = false;
-    advance(0.25);
-    EXPECT_FALSE(cellB->wantsPendingOpenIndicator());
-
-    // A check that comes due after its owner went does nothing.
-    bInView = true;
-    pending->set(a);
-    pending.reset();
-    lookedUp.clear();
-    advance(1);
-    EXPECT_TRUE(lookedUp.empty());
 }
