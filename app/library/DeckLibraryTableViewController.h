@@ -311,10 +311,6 @@ public:
     // CardListTableViewControllerDelegate: dismisses the deck's split view;
     // the document closes when this screen reappears.
     void closeDeck(CardListTableViewController& cardList) override;
-    // SplitViewControllerDelegate: only an editor that edits a card survives
-    // a collapse (deckSplitViewDropsSecondary).
-    bool collapseSecondaryViewController(SplitViewController& splitViewController, ViewController& secondary,
-                                         ViewController& primary) override;
     // The conflict browser for a deck; recorded here, shown by the handling
     // of changes on other devices.
     void showConflictResolutionForDocument(const URL& url);
