@@ -119,6 +119,13 @@ protected:
         drainMainLoop();
         documents->deliver({std::make_shared<DocumentItem>(a), std::make_shared<DocumentItem>(b),
                             std::make_shared<DocumentItem>(legacy)});
+        // Rows are configured again when their details arrive, which shows
+        // the waiting indicator of a pending row at once: the tests start
+        // once every row's details are in and no read is left.
+        const auto& cache = *library->documentDetailsCache();
+        ASSERT_TRUE(runMainLoopUntil([&cache] {
+            return cache.upToDateDocumentIdentifiers().size() == 3 && cache.backgroundQueue()->operationCount() == 0;
+        }));
         drainMainLoop();
     }
     void TearDown() override {

@@ -87,9 +87,9 @@ TEST(MakeDocumentWritable, AFailedChangeOrAStillLockedFileAnswersFalse) {
         TWLogger::sharedInstance().setMessageBacklog({});
         EXPECT_EQ(c.expected, makeDocumentWritable(URL::fileURLWithPath("/decks/A.flashcards"), scripted));
         EXPECT_EQ(std::vector<std::uint32_t>{c.permissions | 0200u}, set);
-        const auto backlog = TWLogger::sharedInstance().messageBacklog();
-        ASSERT_EQ(1u, backlog.size());
-        EXPECT_EQ(0u, backlog[0].find(c.line)) << backlog[0];
+        const auto lines = logLinesContaining("permissions from: ");
+        ASSERT_EQ(1u, lines.size());
+        EXPECT_EQ(0u, lines[0].find(c.line)) << lines[0];
     }
     EXPECT_EQ("0o0", octalPermissionsText(0));
 }
