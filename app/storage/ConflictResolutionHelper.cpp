@@ -106,8 +106,9 @@ void ConflictResolutionHelper::resolveConflictsKeeping(const std::vector<std::sh
                 FileCoordinator().coordinateWritingItemAtURL(
                     documentURL, FileCoordinator::WritingForReplacing, &coordinationError, [&](const URL& newURL) {
                         accessed = true;
-                        replaced =
-                            first->version()->replaceItemAtURL(newURL, FileVersion::ReplacingByMoving, &error).has_value();
+                        replaced = first->version()
+                                       ->replaceItemAtURL(newURL, FileVersion::ReplacingByMoving, &error)
+                                       .has_value();
                     });
                 if (!accessed) error = coordinationError;
                 if (!replaced) {
@@ -139,9 +140,9 @@ bool ConflictResolutionHelper::copyVersions(const std::vector<std::shared_ptr<Ve
         copyVersion(versionURL, folder, documentsController, baseName, fileExtension,
                     [entry, versionURL, failed, semaphore](bool success) mutable {
                         if (success) {
-                            logLine("Copied version and now setting version as resolved: " +
-                                        versionURL.absoluteString(),
-                                    TWLogger::LevelDebug, kCopyVersions, __LINE__);
+                            logLine(
+                                "Copied version and now setting version as resolved: " + versionURL.absoluteString(),
+                                TWLogger::LevelDebug, kCopyVersions, __LINE__);
                             entry->version()->setResolved(true);
                         } else {
                             *failed = true;
@@ -164,63 +165,62 @@ void ConflictResolutionHelper::copyVersion(const URL& versionURL, const URL& /*f
                                            const std::shared_ptr<DocumentsController>& documentsController,
                                            const std::string& baseName, const std::string& fileExtension,
                                            Completion completion) {
-    DispatchQueue::global().async([versionURL, documentsController, baseName, fileExtension,
-                                   completion = std::move(completion)] {
-        auto finish = [completion](bool success) {
-            DispatchQueue::main().async([completion, success] {
-                if (completion) completion(success);
-            });
-        };
-        logLine("Saving a copy of version: " + versionURL.absoluteString() + ". Document: " + baseName + "." +
-                    fileExtension,
-                TWLogger::LevelDebug, kCopyVersion, __LINE__);
-        std::optional<URL> destination =
-            documentsController ? documentsController->uniqueDocumentURL(baseName, fileExtension) : std::nullopt;
-        if (!destination) {
-            // The storage location has no documents folder (any more).
-            logLine("Error saving a copy of version: " + versionURL.absoluteString() +
-                        " to: nil. Error: no folder for new documents",
-                    TWLogger::LevelWarning, kCopyVersion, __LINE__);
-            finish(false);
-            return;
-        }
-        bool accessed = false;
-        Error coordinationError;
-        FileCoordinator().coordinateReadingItemAtURL(
-            versionURL, FileCoordinator::ReadingWithoutChanges, *destination, FileCoordinator::WritingForMoving,
-            &coordinationError, [&](const URL& readURL, const URL& writeURL) {
-                accessed = true;
-                Thread::sleepForTimeInterval(kCopyDelay);
-                Error error;
-                if (FileManager::defaultManager().copyItemAtPath(readURL.path(), writeURL.path(), &error)) {
-                    logLine("Saved a copy of version: " + readURL.absoluteString() + " as: " +
-                                writeURL.absoluteString() + ".",
-                            TWLogger::LevelDebug, kCopyVersion, __LINE__);
-                    // The listing of local storage changes only through the
-                    // controller's hooks, so it must hear of the new file.
-                    DispatchQueue::main().async([documentsController, writeURL, completion] {
-                        documentsController->documentWasAdded(writeURL);
-                        if (completion) completion(true);
-                    });
-                } else {
-                    logLine("Error saving a copy of version: " + readURL.absoluteString() + " to: " +
-                                writeURL.absoluteString() + ". Error: " + error.description(),
-                            TWLogger::LevelWarning, kCopyVersion, __LINE__);
-                    finish(false);
-                }
-            });
-        if (!accessed) {
-            logLine("Error reading version to copy: " + versionURL.absoluteString() +
-                        ". Error: " + (coordinationError.isSet() ? coordinationError.description() : "nil"),
-                    TWLogger::LevelWarning, kCopyVersion, __LINE__);
-            finish(false);
-        }
-    });
+    DispatchQueue::global().async(
+        [versionURL, documentsController, baseName, fileExtension, completion = std::move(completion)] {
+            auto finish = [completion](bool success) {
+                DispatchQueue::main().async([completion, success] {
+                    if (completion) completion(success);
+                });
+            };
+            logLine("Saving a copy of version: " + versionURL.absoluteString() + ". Document: " + baseName + "." +
+                        fileExtension,
+                    TWLogger::LevelDebug, kCopyVersion, __LINE__);
+            std::optional<URL> destination =
+                documentsController ? documentsController->uniqueDocumentURL(baseName, fileExtension) : std::nullopt;
+            if (!destination) {
+                // The storage location has no documents folder (any more).
+                logLine("Error saving a copy of version: " + versionURL.absoluteString() +
+                            " to: nil. Error: no folder for new documents",
+                        TWLogger::LevelWarning, kCopyVersion, __LINE__);
+                finish(false);
+                return;
+            }
+            bool accessed = false;
+            Error coordinationError;
+            FileCoordinator().coordinateReadingItemAtURL(
+                versionURL, FileCoordinator::ReadingWithoutChanges, *destination, FileCoordinator::WritingForMoving,
+                &coordinationError, [&](const URL& readURL, const URL& writeURL) {
+                    accessed = true;
+                    Thread::sleepForTimeInterval(kCopyDelay);
+                    Error error;
+                    if (FileManager::defaultManager().copyItemAtPath(readURL.path(), writeURL.path(), &error)) {
+                        logLine("Saved a copy of version: " + readURL.absoluteString() +
+                                    " as: " + writeURL.absoluteString() + ".",
+                                TWLogger::LevelDebug, kCopyVersion, __LINE__);
+                        // The listing of local storage changes only through the
+                        // controller's hooks, so it must hear of the new file.
+                        DispatchQueue::main().async([documentsController, writeURL, completion] {
+                            documentsController->documentWasAdded(writeURL);
+                            if (completion) completion(true);
+                        });
+                    } else {
+                        logLine("Error saving a copy of version: " + readURL.absoluteString() +
+                                    " to: " + writeURL.absoluteString() + ". Error: " + error.description(),
+                                TWLogger::LevelWarning, kCopyVersion, __LINE__);
+                        finish(false);
+                    }
+                });
+            if (!accessed) {
+                logLine("Error reading version to copy: " + versionURL.absoluteString() +
+                            ". Error: " + (coordinationError.isSet() ? coordinationError.description() : "nil"),
+                        TWLogger::LevelWarning, kCopyVersion, __LINE__);
+                finish(false);
+            }
+        });
 }
 
 bool ConflictResolutionHelper::removeOtherVersionsAndResolveConflicts(const URL& documentURL) {
-    logLine("Removing other versions of document: " + documentURL.path(), TWLogger::LevelDebug, kRemoveOther,
-            __LINE__);
+    logLine("Removing other versions of document: " + documentURL.path(), TWLogger::LevelDebug, kRemoveOther, __LINE__);
     Error error;
     if (!FileVersion::removeOtherVersionsOfItemAtURL(documentURL, &error)) {
         logLine("Error removing other versions of document: " + documentURL.path() + ". Error: " + error.description(),
@@ -228,8 +228,8 @@ bool ConflictResolutionHelper::removeOtherVersionsAndResolveConflicts(const URL&
         return false;
     }
     for (const auto& version : FileVersion::unresolvedConflictVersionsOfItemAtURL(documentURL)) {
-        logLine("Marking conflicting version as resolved: " + version->url().path(), TWLogger::LevelDebug,
-                kRemoveOther, __LINE__);
+        logLine("Marking conflicting version as resolved: " + version->url().path(), TWLogger::LevelDebug, kRemoveOther,
+                __LINE__);
         version->setResolved(true);
     }
     return true;

@@ -14,7 +14,10 @@ class FileVersion;
 class VersionEntry {
 public:
     VersionEntry(std::string title, std::string subtitle, std::shared_ptr<FileVersion> version, bool isCurrent)
-        : title_(std::move(title)), subtitle_(std::move(subtitle)), version_(std::move(version)), isCurrent_(isCurrent) {}
+        : title_(std::move(title)),
+          subtitle_(std::move(subtitle)),
+          version_(std::move(version)),
+          isCurrent_(isCurrent) {}
 
     const std::string& title() const { return title_; }
     const std::string& subtitle() const { return subtitle_; }

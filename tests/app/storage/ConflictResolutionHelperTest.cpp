@@ -4,8 +4,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/storage/ConflictResolutionHelper.h"
 #include "app/storage/CloudTestSupport.h"
+#include "app/storage/ConflictResolutionHelper.h"
 #include "app/storage/VersionTestSupport.h"
 #include "platform/foundation/MainThread.h"
 
@@ -20,8 +20,8 @@ class ConflictResolutionTest : public VersionedDeckTest {
 protected:
     // The current version and conflict versions A and B (contents "A", "B").
     void makeConflict() {
-        current = std::make_shared<VersionEntry>("Modified on Desk", "", FileVersion::currentVersionOfItemAtURL(deck),
-                                                 true);
+        current =
+            std::make_shared<VersionEntry>("Modified on Desk", "", FileVersion::currentVersionOfItemAtURL(deck), true);
         a = std::make_shared<VersionEntry>("Modified on Phone", "",
                                            addVersion(FileVersion::Kind::Conflict, "A", Date(100), "Phone"), false);
         b = std::make_shared<VersionEntry>("Modified on Pad", "",
@@ -29,9 +29,7 @@ protected:
         addVersion(FileVersion::Kind::Other, "older", Date(50));
     }
 
-    std::shared_ptr<VersionEntry> entry(char name) {
-        return name == 'c' ? current : name == 'A' ? a : b;
-    }
+    std::shared_ptr<VersionEntry> entry(char name) { return name == 'c' ? current : name == 'A' ? a : b; }
 
     // Resolves keeping the entries named ("c" the current one), on the clock.
     std::optional<bool> resolve(const std::string& kept) {
@@ -122,10 +120,10 @@ TEST_F(ConflictResolutionTest, AVersionThatCannotBeReadRemovesAndReplacesNothing
     ASSERT_EQ(2u, unresolved.size());  // B and the unreadable one; A was copied
     EXPECT_EQ(b->version()->identifier(), unresolved[0]->identifier());
     EXPECT_EQ(4u, FileVersion::otherVersionsOfItemAtURL(deck).size());
-    EXPECT_TRUE(loggedLineStarting("WARN", "copyVersion(at:toFolder:documentsController:baseName:fileExtension:completion:)",
-                           "Error saving a copy of version: " + unreadable->version()->url().absoluteString() +
-                               " to: " + URL::fileURLWithPath(dir.file("Deck 2.flashcards")).absoluteString() +
-                               ". Error: "));
+    EXPECT_TRUE(loggedLineStarting(
+        "WARN", "copyVersion(at:toFolder:documentsController:baseName:fileExtension:completion:)",
+        "Error saving a copy of version: " + unreadable->version()->url().absoluteString() +
+            " to: " + URL::fileURLWithPath(dir.file("Deck 2.flashcards")).absoluteString() + ". Error: "));
 
     // One that coordination cannot read: no accessor, the same outcome.
     FileCoordinator::setFailureHook([url = b->version()->url()](const URL& u, bool writing) -> std::optional<Error> {
@@ -137,7 +135,8 @@ TEST_F(ConflictResolutionTest, AVersionThatCannotBeReadRemovesAndReplacesNothing
     ASSERT_TRUE(runCopiesUntil(virtualClock.clock(), [&] { return result.has_value(); }));
     EXPECT_FALSE(*result);
     EXPECT_EQ(4u, FileVersion::otherVersionsOfItemAtURL(deck).size());
-    EXPECT_TRUE(loggedLineStarting("WARN", "copyVersion(at:toFolder:documentsController:baseName:fileExtension:completion:)",
+    EXPECT_TRUE(
+        loggedLineStarting("WARN", "copyVersion(at:toFolder:documentsController:baseName:fileExtension:completion:)",
                            "Error reading version to copy: " + b->version()->url().absoluteString() + ". Error: "));
 }
 
@@ -154,8 +153,8 @@ TEST_F(ConflictResolutionTest, FailedReplacementAndFailedRemoval) {
     EXPECT_EQ(3u, FileVersion::otherVersionsOfItemAtURL(deck).size());
     EXPECT_EQ(2u, FileVersion::unresolvedConflictVersionsOfItemAtURL(deck).size());
     EXPECT_TRUE(loggedLineStarting("WARN", kResolve,
-                           "Error replacing current version of: " + deck.path() +
-                               " with chosen conflict version: " + a->version()->url().path() + ". Error: "));
+                                   "Error replacing current version of: " + deck.path() +
+                                       " with chosen conflict version: " + a->version()->url().path() + ". Error: "));
 
     FileVersions::setFailureHook([](FileVersions::Operation op, const URL&) -> std::optional<Error> {
         if (op == FileVersions::Operation::RemovingOtherVersions) return Error("Versions", 2);
@@ -168,7 +167,7 @@ TEST_F(ConflictResolutionTest, FailedReplacementAndFailedRemoval) {
     ASSERT_EQ(1u, unresolved.size());
     EXPECT_EQ(b->version()->identifier(), unresolved[0]->identifier());
     EXPECT_TRUE(loggedLineStarting("WARN", "removeOtherVersionsAndResolveConflicts(forDocumentAt:)",
-                           "Error removing other versions of document: " + deck.path() + ". Error: "));
+                                   "Error removing other versions of document: " + deck.path() + ". Error: "));
 }
 
 // The revert replaces the document under a coordinated write: a reader of
@@ -217,8 +216,8 @@ TEST_F(ConflictResolutionTest, ASavedCopyIsANewDeckThatTheLocalListShows) {
     ASSERT_TRUE(runMainLoopUntil([&] { return delegate->deliveries.size() == 1; }));
     EXPECT_EQ(std::vector<std::string>{"Deck.flashcards"}, delegate->deliveries[0].fileNames);
 
-    auto entry = std::make_shared<VersionEntry>("Today", "Deck.flashcards",
-                                                FileVersion::currentVersionOfItemAtURL(deck), true);
+    auto entry =
+        std::make_shared<VersionEntry>("Today", "Deck.flashcards", FileVersion::currentVersionOfItemAtURL(deck), true);
     std::optional<bool> result;
     ConflictResolutionHelper().saveCopyOfVersion(entry, deck, controller, [&](bool ok) { result = ok; });
     ASSERT_TRUE(runCopiesUntil(virtualClock.clock(), [&] { return result.has_value(); }));
@@ -228,6 +227,6 @@ TEST_F(ConflictResolutionTest, ASavedCopyIsANewDeckThatTheLocalListShows) {
     ASSERT_TRUE(runMainLoopUntil([&] { return delegate->deliveries.size() == 2; }));
     EXPECT_EQ((std::vector<std::string>{"Deck.flashcards", "Deck 2.flashcards"}), delegate->deliveries[1].fileNames);
 
-    EXPECT_TRUE(ConflictResolutionHelper().copyVersions({}, URL::fileURLWithPath(dir.str(), true), controller,
-                                                        "Deck", "flashcards"));
+    EXPECT_TRUE(ConflictResolutionHelper().copyVersions({}, URL::fileURLWithPath(dir.str(), true), controller, "Deck",
+                                                        "flashcards"));
 }

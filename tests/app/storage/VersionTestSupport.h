@@ -83,7 +83,9 @@ protected:
     }
 
     std::string docText(const std::string& name) const { return fileText(dir.file(name)); }
-    bool exists(const std::string& name) const { return FileManager::defaultManager().fileExistsAtPath(dir.file(name)); }
+    bool exists(const std::string& name) const {
+        return FileManager::defaultManager().fileExistsAtPath(dir.file(name));
+    }
 
     TempDir dir;
     URL deck = URL::fileURLWithPath(dir.file("Deck.flashcards"));
