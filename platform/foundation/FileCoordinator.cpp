@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -55,22 +56,43 @@ std::string normalizedPath(const URL& url) {
     return path;
 }
 
+std::mutex& failureHookMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::shared_ptr<FileCoordinator::FailureHook>& failureHook() {
+    static std::shared_ptr<FileCoordinator::FailureHook> hook;
+    return hook;
+}
+
 }  // namespace
+
+void FileCoordinator::setFailureHook(FailureHook hook) {
+    std::lock_guard lock(failureHookMutex());
+    failureHook() = hook ? std::make_shared<FailureHook>(std::move(hook)) : nullptr;
+}
 
 void FileCoordinator::coordinateReadingItemAtURL(const URL& url, unsigned /*options*/, Error* outError,
                                                  const Accessor& byAccessor) {
-    coordinate({url}, false, outError, [&] { byAccessor(url); });
+    coordinate({{url, false}}, outError, [&] { byAccessor(url); });
 }
 
 void FileCoordinator::coordinateWritingItemAtURL(const URL& url, unsigned /*options*/, Error* outError,
                                                  const Accessor& byAccessor) {
-    coordinate({url}, true, outError, [&] { byAccessor(url); });
+    coordinate({{url, true}}, outError, [&] { byAccessor(url); });
 }
 
 void FileCoordinator::coordinateWritingItemAtURL(const URL& url1, unsigned /*options1*/, const URL& url2,
                                                  unsigned /*options2*/, Error* outError,
                                                  const TwoItemAccessor& byAccessor) {
-    coordinate({url1, url2}, true, outError, [&] { byAccessor(url1, url2); });
+    coordinate({{url1, true}, {url2, true}}, outError, [&] { byAccessor(url1, url2); });
+}
+
+void FileCoordinator::coordinateReadingItemAtURL(const URL& readingURL, unsigned /*readingOptions*/,
+                                                 const URL& writingURL, unsigned /*writingOptions*/, Error* outError,
+                                                 const ReadingWritingAccessor& byAccessor) {
+    coordinate({{readingURL, false}, {writingURL, true}}, outError, [&] { byAccessor(readingURL, writingURL); });
 }
 
 std::size_t FileCoordinator::numberOfWaitingCoordinations() {
@@ -79,41 +101,57 @@ std::size_t FileCoordinator::numberOfWaitingCoordinations() {
     return r.waiting;
 }
 
-void FileCoordinator::coordinate(const std::vector<URL>& urls, bool writing, Error* outError,
+void FileCoordinator::coordinate(const std::vector<Item>& items, Error* outError,
                                  const std::function<void()>& byAccessor) {
     Error::clear(outError);
-    for (const auto& url : urls) {
-        if (url.isFileURL()) continue;
-        Error::set(outError, Error(NSCocoaErrorDomain, writing ? NSFileWriteUnknownError : NSFileReadUnknownError));
-        return;
+    std::shared_ptr<FailureHook> hook;
+    {
+        std::lock_guard lock(failureHookMutex());
+        hook = failureHook();
     }
-    std::vector<std::string> paths;
-    for (const auto& url : urls) paths.push_back(normalizedPath(url));
+    for (const auto& item : items) {
+        if (!item.url.isFileURL()) {
+            Error::set(outError,
+                       Error(NSCocoaErrorDomain, item.writing ? NSFileWriteUnknownError : NSFileReadUnknownError));
+            return;
+        }
+        if (hook) {
+            if (auto error = (*hook)(item.url, item.writing)) {
+                Error::set(outError, *error);
+                return;
+            }
+        }
+    }
+    std::vector<std::pair<std::string, bool>> wanted;
+    for (const auto& item : items) wanted.emplace_back(normalizedPath(item.url), item.writing);
     const std::thread::id self = std::this_thread::get_id();
     Registry& r = registry();
-    auto anyClashes = [&] {
-        for (const auto& path : paths)
+    auto anyClash = [&] {
+        for (const auto& [path, writing] : wanted) {
             if (clashes(r, path, writing, self)) return true;
+        }
         return false;
     };
     std::vector<std::list<Claim>::iterator> mine;
     {
         std::unique_lock lock(r.mutex);
-        if (anyClashes()) {
+        if (anyClash()) {
             ++r.waiting;
             r.changed.notify_all();  // lets observers of the waiting count look again
-            r.changed.wait(lock, [&] { return !anyClashes(); });
+            r.changed.wait(lock, [&] { return !anyClash(); });
             --r.waiting;
         }
-        for (const auto& path : paths) mine.push_back(r.claims.insert(r.claims.end(), Claim{path, writing, self}));
+        for (const auto& [path, writing] : wanted) {
+            mine.push_back(r.claims.insert(r.claims.end(), Claim{path, writing, self}));
+        }
     }
     struct Release {
         Registry& r;
-        std::vector<std::list<Claim>::iterator>& claims;
+        std::vector<std::list<Claim>::iterator>& its;
         ~Release() {
             {
                 std::lock_guard lock(r.mutex);
-                for (auto it : claims) r.claims.erase(it);
+                for (auto it : its) r.claims.erase(it);
             }
             r.changed.notify_all();
         }
