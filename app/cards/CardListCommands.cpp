@@ -11,6 +11,7 @@
 #include "app/cards/CardListDetailEditor.h"
 #include "app/cards/CardListTableViewController.h"
 #include "app/cards/EditStudyCardViewController.h"
+#include "app/cards/UploadAndCopyLinkActivity.h"
 #include "app/study/FIStudyModeViewController.h"
 #include "app/study/ListenToCardsViewController.h"
 #include "app/study/MultipleChoicePageViewController.h"
@@ -25,6 +26,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Format.h"
+#include "platform/ui/Activity.h"
 #include "platform/ui/ActivityViewController.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/BarButtonItem.h"
@@ -251,9 +253,9 @@ bool CardListTableViewController::shouldPerformSegueWithIdentifier(const std::st
 void CardListTableViewController::_shareDocument(const std::shared_ptr<BarButtonItem>& sender) {
     auto document = flashcardsDocument();
     if (!document) return;
-    auto sheet =
-        std::make_shared<ActivityViewController>(std::vector<Value>{Value(document->fileURL().absoluteString())},
-                                                 std::vector<std::string>{kUploadAndCopyLinkActivityType});
+    auto sheet = std::make_shared<ActivityViewController>(
+        std::vector<Value>{Value(document->fileURL().absoluteString())},
+        std::vector<std::shared_ptr<Activity>>{std::make_shared<UploadAndCopyLinkActivity>(document)});
     if (auto popover = sheet->popoverPresentationController()) popover->setBarButtonItem(sender);
     presentViewController(sheet, true);
 }

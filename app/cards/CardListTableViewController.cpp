@@ -125,10 +125,16 @@ void CardListTableViewController::addScene(Storyboard& storyboard) {
             cell->textLabel()->setText(localized("SpacedRepetitionSetupRowTitle", "Set Up Spaced Repetition…"));
             return cell;
         });
-        // The setup row opens the box-interval setup where the storyboard has it.
+        // The setup row opens the box-interval setup, and a study card the
+        // editor beside the list, where the storyboard has those segues.
         const std::string setupSegue(rawValue(SegueIdentifier::ShowSpacedRepetitionSetupSegue));
-        if (auto board = c.storyboard(); board && board->segue(kSceneIdentifier, setupSegue))
-            table->setSelectionSegue(kSpacedRepetitionSetupCellIdentifier, setupSegue);
+        const std::string editorSegue(rawValue(SegueIdentifier::ShowEditorDetailSegue));
+        if (auto board = c.storyboard()) {
+            if (board->segue(kSceneIdentifier, setupSegue))
+                table->setSelectionSegue(kSpacedRepetitionSetupCellIdentifier, setupSegue);
+            if (board->segue(kSceneIdentifier, editorSegue))
+                table->setSelectionSegue(kStudyCardCellIdentifier, editorSegue);
+        }
         for (const auto& [identifier, subtitle] :
              {std::pair<std::string, bool>{kSubtitleTopicCellIdentifier, true}, {kSpecialTopicCellIdentifier, false}}) {
             table->registerCellFactory(identifier, [weakList, subtitle](const std::string& id) {

@@ -8,6 +8,9 @@
 void addDeckSplitScenes(Storyboard& storyboard, const std::string& cardListSceneIdentifier) {
     storyboard.addScene<EditStudyCardViewController>(EditStudyCardViewController::kSceneIdentifier);
     storyboard.addNavigationScene(kDeckDetailViewControllerScene, EditStudyCardViewController::kSceneIdentifier);
+    // The card list shows the selected card in the detail pane.
+    storyboard.addSegue(cardListSceneIdentifier, "ShowEditorDetailSegue", kDeckDetailViewControllerScene,
+                        StoryboardSegueKind::ShowDetail);
     storyboard.addScene(
         kDeckSplitViewControllerScene, [cardListSceneIdentifier](Storyboard& board) -> std::shared_ptr<ViewController> {
             auto master = std::make_shared<DeckMasterNavigationController>(

@@ -12,7 +12,9 @@ class Storyboard;
 //   instantiateDeckDetailEditor() makes more of it);
 // - "DeckSplitViewController": a split view whose first controller is a
 //   DeckMasterNavigationController with a new controller of the card list's
-//   scene at its root, and whose second is a new "DeckDetailViewController".
+//   scene at its root, and whose second is a new "DeckDetailViewController";
+// and the card list's "ShowEditorDetailSegue", which shows a new
+// "DeckDetailViewController" as the split view's detail.
 // The card list's scene is named by its identifier; it must be in the same
 // storyboard and adopt DeckMasterContentViewController.
 inline constexpr const char* kDeckSplitViewControllerScene = "DeckSplitViewController";

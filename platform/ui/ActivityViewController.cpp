@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ui/Activity.h"
 #include "platform/ui/PresentationController.h"
 
 namespace {
@@ -26,6 +27,40 @@ ActivityViewController::ActivityViewController(std::vector<Value> activityItems,
                                                std::vector<std::string> applicationActivities)
     : activityItems_(std::move(activityItems)), applicationActivities_(std::move(applicationActivities)) {
     setModalPresentationStyle(ModalPresentationStyle::Popover);
+}
+
+ActivityViewController::ActivityViewController(std::vector<Value> activityItems,
+                                               std::vector<std::shared_ptr<Activity>> applicationActivities)
+    : ActivityViewController(std::move(activityItems)) {
+    for (auto& activity : applicationActivities) {
+        if (!activity) continue;
+        if (auto type = activity->activityType()) applicationActivities_.push_back(*type);
+        activityObjects_.push_back(std::move(activity));
+    }
+}
+
+bool ActivityViewController::chooseActivity(const std::string& activityType) {
+    const auto offered = offeredActivityTypes();
+    if (std::find(offered.begin(), offered.end(), activityType) == offered.end()) return false;
+    auto found = std::find_if(activityObjects_.begin(), activityObjects_.end(),
+                              [&](const auto& activity) { return activity->activityType() == activityType; });
+    if (found == activityObjects_.end() || !(*found)->canPerformWithActivityItems(activityItems_)) return false;
+    auto activity = *found;
+    std::weak_ptr<ViewController> weakSheet = weak_from_this();
+    activity->setDidFinishHandler([weakSheet](Activity&, bool) {
+        auto sheet = weakSheet.lock();
+        if (!sheet) return;
+        if (auto presenter = sheet->presentingViewController())
+            presenter->dismissViewController(true);
+        else if (sheet->presentedViewController())
+            sheet->dismissViewController(true);
+    });
+    activity->prepareWithActivityItems(activityItems_);
+    if (auto controller = activity->activityViewController())
+        presentViewController(controller, true);
+    else
+        activity->performActivity();
+    return true;
 }
 
 std::vector<std::string> ActivityViewController::offeredActivityTypes() const {

@@ -7,6 +7,8 @@
 #include "platform/foundation/Value.h"
 #include "platform/ui/ViewController.h"
 
+class Activity;
+
 // The activities a share sheet can offer for its items.
 namespace ActivityType {
 inline constexpr const char* kMessage = "Message";
@@ -40,12 +42,24 @@ public:
     // applicationActivities: the app's own activities, offered before the platform's.
     explicit ActivityViewController(std::vector<Value> activityItems,
                                     std::vector<std::string> applicationActivities = {});
+    // The app's own activities as objects (offered by their types, in order;
+    // one without a type is not offered); the user can choose them.
+    ActivityViewController(std::vector<Value> activityItems,
+                           std::vector<std::shared_ptr<Activity>> applicationActivities);
 
     const std::vector<Value>& activityItems() const { return activityItems_; }
     const std::vector<std::string>& excludedActivityTypes() const { return excludedActivityTypes_; }
     void setExcludedActivityTypes(std::vector<std::string> types) { excludedActivityTypes_ = std::move(types); }
     // The app's activities, then the platform's, less the excluded ones.
     std::vector<std::string> offeredActivityTypes() const;
+
+    // The user chooses one of the app's activities by its type: it is
+    // prepared with the items, then either its controller is presented over
+    // the sheet or it performs its work. When it finishes, the sheet goes
+    // (with what it presented). False, with nothing done, for a type the
+    // sheet does not offer as an activity object or one that cannot act on
+    // the items.
+    bool chooseActivity(const std::string& activityType);
 
     void viewWillAppear(bool animated) override;
 
@@ -56,5 +70,6 @@ public:
 private:
     std::vector<Value> activityItems_;
     std::vector<std::string> applicationActivities_;
+    std::vector<std::shared_ptr<Activity>> activityObjects_;
     std::vector<std::string> excludedActivityTypes_;
 };

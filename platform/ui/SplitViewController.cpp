@@ -59,6 +59,10 @@ void SplitViewController::setViewControllers(std::vector<std::shared_ptr<ViewCon
     }
 }
 
+void SplitViewController::showDetailViewController(std::shared_ptr<ViewController> controller) {
+    setViewControllers({primary_, std::move(controller)});
+}
+
 void SplitViewController::setPreferredDisplayMode(SplitViewControllerDisplayMode mode) {
     preferredDisplayMode_ = mode;
     installViews();

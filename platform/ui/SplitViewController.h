@@ -88,6 +88,10 @@ public:
 
     bool isCollapsed() const { return collapsed_; }
 
+    // Shows the controller as the secondary in place of the one shown (a
+    // collapsed split view collapses it onto the primary at once).
+    void showDetailViewController(std::shared_ptr<ViewController> controller);
+
     SplitViewControllerDisplayMode preferredDisplayMode() const { return preferredDisplayMode_; }
     void setPreferredDisplayMode(SplitViewControllerDisplayMode mode);
 

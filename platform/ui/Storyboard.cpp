@@ -5,6 +5,7 @@
 #include "platform/ui/Control.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PresentationController.h"
+#include "platform/ui/SplitViewController.h"
 
 namespace {
 
@@ -28,6 +29,12 @@ void StoryboardSegue::perform(const AnyObject& sender) {
         case StoryboardSegueKind::Push:
             if (auto navigation = source_->navigationController()) {
                 navigation->pushViewController(destination_, true);
+                return;
+            }
+            break;
+        case StoryboardSegueKind::ShowDetail:
+            if (auto split = enclosingSplitViewController(*source_)) {
+                split->showDetailViewController(destination_);
                 return;
             }
             break;

@@ -20,6 +20,7 @@ enum class StoryboardSegueKind {
     Modal,      // presented with the destination's own presentation style
     Popover,    // presented as a popover anchored at the sender (a bar button item or a view)
     FormSheet,  // presented as a form sheet
+    ShowDetail, // the detail of the source's split view (presented when it has none)
 };
 
 // One segue being performed: its identifier, source and destination. Made by

@@ -6,6 +6,7 @@
 #include "app/cards/CardListTestSupport.h"
 #include "app/cards/DeckSplitScenes.h"
 #include "app/cards/EditStudyCardViewController.h"
+#include "app/net/UploadAndCopyLinkStepsViewController.h"
 #include "app/study/FIStudyModeViewController.h"
 #include "app/study/ListenToCardsViewController.h"
 #include "app/study/MultipleChoicePageViewController.h"
@@ -630,6 +631,13 @@ TEST_F(CardListCommandsTest, SharingOffersTheDeckFileWithTheUploadActivity) {
     EXPECT_EQ(std::vector<Value>{Value(document->fileURL().absoluteString())}, offers[0].activityItems);
     EXPECT_EQ(CardListTableViewController::kUploadAndCopyLinkActivityType, offers[0].offeredActivityTypes.front());
     EXPECT_EQ(share, offers[0].anchorBarButtonItem);
+    // Choosing the upload presents its wizard over the sheet.
+    auto sheet = std::dynamic_pointer_cast<ActivityViewController>(list->presentedViewController());
+    ASSERT_NE(nullptr, sheet);
+    EXPECT_FALSE(sheet->chooseActivity(ActivityType::kMail));
+    ASSERT_TRUE(sheet->chooseActivity(CardListTableViewController::kUploadAndCopyLinkActivityType));
+    advance(0.5);
+    EXPECT_NE(nullptr, std::dynamic_pointer_cast<UploadAndCopyLinkStepsViewController>(sheet->presentedViewController()));
     list->dismissViewController(false);
     advance(0.5);
 

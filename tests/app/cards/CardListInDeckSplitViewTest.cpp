@@ -67,6 +67,16 @@ TEST_F(CardListTest, InTheDecksSplitViewTheListReachesTheDetailEditor) {
     advance(0.3);
     EXPECT_EQ(nullptr, cardList->presentedViewController());
 
+    // Out of editing, a tapped card opens in a new editor in the detail pane.
+    ASSERT_TRUE(UIDriver::tap(*cardList->editButtonItem()));
+    ASSERT_TRUE(cardList->tableView()->userTapRow(IndexPath{0, 0}));
+    advance(0.3);
+    auto shown = std::dynamic_pointer_cast<EditStudyCardViewController>(hook.editorInDetailPane(*cardList));
+    ASSERT_NE(nullptr, shown);
+    EXPECT_NE(editor, shown);
+    EXPECT_EQ(CardListDetailEditor::Mode::cardEditor, hook.mode(*shown));
+    EXPECT_EQ(nullptr, cardList->presentedViewController());
+
     window->setHidden(true);
     Storyboard::unregisterStoryboard("CardListSplitTest");
 }
