@@ -8,6 +8,7 @@
 namespace {
 
 std::atomic<std::size_t> gSleeping{0};
+std::atomic<std::size_t> gFinishedSleeps{0};
 
 }  // namespace
 
@@ -20,8 +21,13 @@ void Thread::sleepForTimeInterval(double seconds) {
     ++gSleeping;
     never.wait(deadline);
     --gSleeping;
+    ++gFinishedSleeps;
 }
 
 std::size_t Thread::numberOfSleepingThreads() {
     return gSleeping.load();
+}
+
+std::size_t Thread::numberOfFinishedSleeps() {
+    return gFinishedSleeps.load();
 }

@@ -15,4 +15,7 @@ public:
     // How many threads sleep in sleepForTimeInterval right now (for tests
     // that advance the clock once a sleeper has taken its deadline).
     static std::size_t numberOfSleepingThreads();
+    // How many sleeps have ended since the process started (a sleeper that
+    // wakes and sleeps again between two looks leaves the count above).
+    static std::size_t numberOfFinishedSleeps();
 };

@@ -44,8 +44,11 @@ inline ::testing::AssertionResult runCopiesUntil(VirtualClock& clock, const std:
         auto progressed = runMainLoopUntil([&] { return done() || Thread::numberOfSleepingThreads() > 0; });
         if (!progressed) return progressed;
         if (done()) return ::testing::AssertionSuccess();
+        // The sleeper may wake, copy and sleep again before this thread
+        // looks, so its waking is told by the count of finished sleeps.
+        const std::size_t finished = Thread::numberOfFinishedSleeps();
         clock.advance(2.0);
-        auto woke = runMainLoopUntil([] { return Thread::numberOfSleepingThreads() == 0; });
+        auto woke = runMainLoopUntil([&] { return Thread::numberOfFinishedSleeps() > finished; });
         if (!woke) return woke;
     }
     return ::testing::AssertionFailure() << "never done";
