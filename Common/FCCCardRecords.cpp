@@ -346,12 +346,12 @@ FCCCardRecordCodec::FCCCardRecordCodec(const BPDocumentSchema& schema) {
                          {&tags_.lastStudied, &tags_.pastResults});
 }
 
-std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::read(BPBytes records) const {
+std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::read(BPBytes records, bool inArena) const {
     if (!enabled_) return std::nullopt;
     ReadCards result;
     {
         Reader reader(records.data(), records.data() + records.size(), result, tags_,
-                      records.size() >= kArenaRecordsLength ? FCCardArena::make() : nullptr);
+                      inArena ? FCCardArena::make() : nullptr);
         if (!reader.readAll()) return std::nullopt;
     }
     return result;

@@ -49,7 +49,11 @@ public:
         std::int64_t unstudiedStudyCardsCount = 0;
     };
     // nullopt: the stream is not of the plain form.
-    std::optional<ReadCards> read(BPBytes records) const;
+    std::optional<ReadCards> read(BPBytes records) const {
+        return read(records, records.size() >= kArenaRecordsLength);
+    }
+    // The same, with the cards in an FCCardArena or not, whatever the size.
+    std::optional<ReadCards> read(BPBytes records, bool inArena) const;
 
     // About 5,500 cards, whose objects fill about one chunk; a smaller deck
     // would leave most of it unused.
