@@ -216,5 +216,4 @@ public:
     // Blocks stating more than this are validated before their output is
     // allocated; smaller ones in the same pass that uncompresses them.
     static constexpr std::size_t kValidateFirstLength = 64u << 20;
-
 };

@@ -135,11 +135,11 @@ inline bool readFloor(const std::string& documentPath, std::size_t cardsOffset) 
 // The write floor: the head of the records file (metadata and settings), the
 // card block compressed (Snappy alone, into a block of its worst-case size),
 // written as one stored entry of a new zip.
-inline bool writeFloor(const Data& head, const Data& uncompressedCards, const std::string& zipPath) {
-    std::unique_ptr<char[]> compressed(new char[snappy::MaxCompressedLength(uncompressedCards.size())]);
+inline bool writeFloor(const Data& head, const char* uncompressedCards, std::size_t cardsLength,
+                       const std::string& zipPath) {
+    std::unique_ptr<char[]> compressed(new char[snappy::MaxCompressedLength(cardsLength)]);
     std::size_t length = 0;
-    snappy::RawCompress(reinterpret_cast<const char*>(uncompressedCards.data()), uncompressedCards.size(),
-                        compressed.get(), &length);
+    snappy::RawCompress(uncompressedCards, cardsLength, compressed.get(), &length);
     if (length == 0) return false;
     ZipFile zip(zipPath, ZipFileModeCreate);
     auto stream = zip.writeFileInZipWithName("All cards.memdeck", 0);
@@ -148,6 +148,11 @@ inline bool writeFloor(const Data& head, const Data& uncompressedCards, const st
     stream->finishedWriting();
     zip.close();
     return true;
+}
+
+inline bool writeFloor(const Data& head, const Data& uncompressedCards, const std::string& zipPath) {
+    return writeFloor(head, reinterpret_cast<const char*>(uncompressedCards.data()), uncompressedCards.size(),
+                      zipPath);
 }
 
 // Flushes a written file and then its folder to the disk, as a document's

@@ -196,10 +196,10 @@ int runChild(const std::string& step) {
         const char* block = reinterpret_cast<const char*>(records.data()) + offset;
         std::size_t length = 0;
         if (!snappy::GetUncompressedLength(block, records.size() - offset, &length)) return 2;
-        Data cards(length);
-        if (!snappy::RawUncompress(block, records.size() - offset, reinterpret_cast<char*>(cards.data()))) return 2;
+        std::unique_ptr<char[]> cards(new char[length]);
+        if (!snappy::RawUncompress(block, records.size() - offset, cards.get())) return 2;
         Data head(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(offset));
-        if (!bench::writeFloor(head, cards, output) || !bench::syncFileAndFolder(output)) return 3;
+        if (!bench::writeFloor(head, cards.get(), length, output) || !bench::syncFileAndFolder(output)) return 3;
         return 0;
     }
     TWLogger::sharedInstance().setMaxLogLevel(0);
