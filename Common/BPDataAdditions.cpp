@@ -114,8 +114,10 @@ void fcAppendDoubleAsFixedSize(Data& data, double value) {
 }
 
 std::uint64_t fcWholeSecondsSince1970(Date date) {
-    double t = std::floor(date.timeIntervalSince1970());
-    if (!(t > 0)) return 0;
+    // Rounded down; for the positive values kept, the conversion's truncation
+    // is that rounding (and costs no call to floor per card on a save).
+    const double t = date.timeIntervalSince1970();
+    if (!(t >= 1)) return 0;
     if (t >= 18446744073709551616.0) return UINT64_MAX;
     return static_cast<std::uint64_t>(t);
 }

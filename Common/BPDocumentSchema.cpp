@@ -7,6 +7,7 @@
 #include <memory>
 
 #include <snappy.h>
+#include <sys/mman.h>
 
 #include "model/TWErrorAdditions.h"
 #include "model/TWLogger.h"
@@ -504,28 +505,89 @@ std::optional<Data> BPSnappy::compressData(BPBytes data, Error* error) {
     return Data(scratch.get(), scratch.get() + length);
 }
 
-std::optional<Data> BPSnappy::uncompressData(BPBytes data, std::size_t skip, Error* error) {
+namespace {
+
+// The length a block states, checked against what its size could hold and,
+// for a large one, the whole block validated; nullopt when it fails.
+std::optional<std::size_t> checkedUncompressedLength(const char* block, std::size_t blockLength) {
+    std::size_t length = 0;
+    if (!snappy::GetUncompressedLength(block, blockLength, &length)) return std::nullopt;
+    if (length / BPSnappy::kMaxExpansionFactor > blockLength) return std::nullopt;
+    if (length > BPSnappy::kValidateFirstLength && !snappy::IsValidCompressedBuffer(block, blockLength))
+        return std::nullopt;
+    return length;
+}
+
+}  // namespace
+
+namespace {
+// From this size a block is mapped on its own.
+constexpr std::size_t kMappedBlockLength = std::size_t{2} << 20;
+}  // namespace
+
+BPSnappy::Block::Block(std::size_t size) : size_(size) {
+    if (size < kMappedBlockLength) {
+        bytes_ = new std::uint8_t[size];
+        return;
+    }
+    void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    ::madvise(mapped, size, MADV_HUGEPAGE);  // advice only
+#endif
+    bytes_ = static_cast<std::uint8_t*>(mapped);
+    mapped_ = true;
+}
+
+BPSnappy::Block& BPSnappy::Block::operator=(Block&& other) noexcept {
+    if (this != &other) {
+        this->~Block();
+        new (this) Block(std::move(other));
+    }
+    return *this;
+}
+
+BPSnappy::Block::~Block() {
+    if (!bytes_) return;
+    if (mapped_)
+        ::munmap(bytes_, size_);
+    else
+        delete[] bytes_;
+}
+
+namespace {
+
+// Uncompresses the block after `skip` into what `make(length)` gives.
+template <class Out, class Make>
+std::optional<Out> uncompressInto(BPBytes data, std::size_t skip, Error* error, Make make) {
     Error::clear(error);
-    if (data.empty() || data.size() <= skip) return Data();
+    if (data.empty() || data.size() <= skip) return make(0);
     const char* block = reinterpret_cast<const char*>(data.data()) + skip;
-    std::size_t blockLength = data.size() - skip;
-    auto fail = [&] {
+    const std::size_t blockLength = data.size() - skip;
+    auto fail = [&]() -> std::nullopt_t {
         Error::set(error, protocolError(stringWithFormat("Failed to uncompress %lu bytes.",
                                                          static_cast<unsigned long>(data.size()))));
         return std::nullopt;
     };
-    std::size_t length = 0;
-    if (!snappy::GetUncompressedLength(block, blockLength, &length)) return fail();
-    // The stated length is checked against what the block could possibly hold
-    // and the whole block is validated before the output is allocated.
-    if (length / kMaxExpansionFactor > blockLength) return fail();
-    if (!snappy::IsValidCompressedBuffer(block, blockLength)) return fail();
+    const auto length = checkedUncompressedLength(block, blockLength);
+    if (!length) return fail();
     try {
-        Data out(length);
-        if (length > 0 && !snappy::RawUncompress(block, blockLength, reinterpret_cast<char*>(out.data())))
+        Out out = make(*length);
+        if (*length > 0 && !snappy::RawUncompress(block, blockLength, reinterpret_cast<char*>(out.data())))
             return fail();
         return out;
     } catch (const std::bad_alloc&) {
         return fail();
     }
+}
+
+}  // namespace
+
+std::optional<BPSnappy::Block> BPSnappy::uncompressBlock(BPBytes data, std::size_t skip, Error* error) {
+    // Not zero-filled: every byte is written or the block fails.
+    return uncompressInto<Block>(data, skip, error, [](std::size_t length) { return Block(length); });
+}
+
+std::optional<Data> BPSnappy::uncompressData(BPBytes data, std::size_t skip, Error* error) {
+    return uncompressInto<Data>(data, skip, error, [](std::size_t length) { return Data(length); });
 }

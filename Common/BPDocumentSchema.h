@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <typeindex>
@@ -176,14 +177,43 @@ public:
     // Uncompresses the bytes from `skip` to the end as one block; input of
     // length 0 or not longer than `skip` gives empty data. A block whose
     // stated length is impossible for its size, or whose bytes are not a valid
-    // block, fails with "Failed to uncompress %lu bytes." before anything is
-    // allocated for it.
+    // block, fails with "Failed to uncompress %lu bytes.". Nothing is
+    // allocated for a block of an impossible length, nor for an invalid one
+    // that states more than kValidateFirstLength bytes (such a block is
+    // checked whole first); a smaller one is checked as it is uncompressed.
     static std::optional<Data> uncompressData(BPBytes data, std::size_t skip, Error* error = nullptr);
     static std::optional<Data> uncompressData(BPBytes data, Error* error = nullptr) {
         return uncompressData(data, 0, error);
     }
 
+    // Uncompressed bytes in memory that is not zero-filled first; a large
+    // block is mapped on its own, in huge pages where the system can.
+    class Block {
+    public:
+        Block() = default;
+        explicit Block(std::size_t size);  // throws std::bad_alloc
+        Block(Block&& other) noexcept : bytes_(other.bytes_), size_(other.size_), mapped_(other.mapped_) {
+            other.bytes_ = nullptr;
+            other.size_ = 0;
+        }
+        Block& operator=(Block&& other) noexcept;
+        ~Block();
+        std::uint8_t* data() { return bytes_; }
+        std::size_t size() const { return size_; }
+        BPBytes view() const { return BPBytes(bytes_, size_); }
+
+    private:
+        std::uint8_t* bytes_ = nullptr;
+        std::size_t size_ = 0;
+        bool mapped_ = false;
+    };
+    // The same as uncompressData, into a Block.
+    static std::optional<Block> uncompressBlock(BPBytes data, std::size_t skip, Error* error = nullptr);
+
     // No valid block expands its input by more than this factor (Snappy's
     // densest element, a 64-byte copy in 3 bytes, expands about 21 times).
     static constexpr std::size_t kMaxExpansionFactor = 32;
+    // Blocks stating more than this are validated before their output is
+    // allocated; smaller ones in the same pass that uncompresses them.
+    static constexpr std::size_t kValidateFirstLength = 64u << 20;
 };

@@ -250,10 +250,11 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
     }
     if (outUserDocumentSettings) *outUserDocumentSettings = settings;
 
-    auto cardRecords = BPSnappy::uncompressData(*records, offset, error);
-    if (!cardRecords) return nullptr;
+    auto cardBlock = BPSnappy::uncompressBlock(*records, offset, error);
+    if (!cardBlock) return nullptr;
+    const BPBytes cardRecords = cardBlock->view();
     // The plain form in one pass; anything else through the generic reader.
-    if (auto read = cardCodec_.read(*cardRecords)) {
+    if (auto read = cardCodec_.read(cardRecords)) {
         const std::int64_t lastKey = read->lastPrimaryKey;
         deck->setCards(std::move(read->cards));
         deck->finishInitializationOfNumberedCards(lastKey, read->studyCardsCount, read->unstudiedStudyCardsCount);
@@ -261,7 +262,7 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
                    static_cast<unsigned long>(records->size()));
         return deck;
     }
-    auto cardObjects = cardsSchema_.parseDelimited(*cardRecords, error);
+    auto cardObjects = cardsSchema_.parseDelimited(cardRecords, error);
     if (!cardObjects) return nullptr;
 
     FCCardArray cards;

@@ -8,6 +8,7 @@
 
 #include "Common/BPDocumentSchema.h"
 #include "model/FCCard.h"
+#include "model/FCCardArena.h"
 #include "model/FCStudyStats.h"
 #include "platform/foundation/StringUtils.h"
 
@@ -35,8 +36,13 @@ bool classTags(const BPDocumentSchema& schema, const std::type_info& type,
 class Reader {
 public:
     Reader(const std::uint8_t* begin, const std::uint8_t* end, FCCCardRecordCodec::ReadCards& result,
-           const FCCCardRecordCodec::Tags& tags)
-        : p_(begin), end_(end), result_(result), tags_(tags) {}
+           const FCCCardRecordCodec::Tags& tags, FCCardArena* arena)
+        : p_(begin), end_(end), result_(result), tags_(tags), arena_(arena) {}
+    ~Reader() {
+        if (arena_) arena_->finishReading();
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
 
     bool readAll() {
         while (p_ < end_) {
@@ -133,13 +139,22 @@ private:
         FCStudyStats reverse;
     };
 
+    // FCStudyCard::isUnstudied for a card just read, without its virtual
+    // accessors: the forward side not last answered right, or the reverse
+    // side studied and not last answered right.
+    static bool isUnstudied(const FCStudyStats& forward, const FCStudyStats& reverse) {
+        constexpr std::int64_t kRight = 1;
+        if (forward.mostRecentResult() != kRight) return true;
+        return reverse.numberOfRatings() != 0 && reverse.mostRecentResult() != kRight;
+    }
+
     std::shared_ptr<FCCard> readStudyCard(std::uint8_t tag, int depth) {
         const std::int64_t key = ++result_.lastPrimaryKey;
         const std::int64_t sequenceNumber = ++result_.studyCardsCount;
         std::optional<std::string_view> top;
         std::optional<std::string_view> bottom;
         // A statistics property the record leaves out keeps a new card's empty one.
-        auto statistics = std::make_shared<StatisticsPair>();
+        auto statistics = make<StatisticsPair>();
         do {
             if (tag == tags_.top) {
                 if (!text(top)) return nullptr;
@@ -154,15 +169,16 @@ private:
             }
             if (!nextTag(tag)) return nullptr;
         } while (tag != BPTagEndOfRecord);
-        auto card = std::make_shared<FCStudyCard>(
-            FCCardSides(top, bottom), std::shared_ptr<FCStudyStats>(statistics, &statistics->forward),
-            std::shared_ptr<FCStudyStats>(statistics, &statistics->reverse), key, sequenceNumber);
-        if (card->isUnstudied()) ++result_.unstudiedStudyCardsCount;
+        auto card = make<FCStudyCard>(arena_ ? FCCardSides(top, bottom, *arena_) : FCCardSides(top, bottom),
+                                      std::shared_ptr<FCStudyStats>(statistics, &statistics->forward),
+                                      std::shared_ptr<FCStudyStats>(statistics, &statistics->reverse), key,
+                                      sequenceNumber);
+        if (isUnstudied(statistics->forward, statistics->reverse)) ++result_.unstudiedStudyCardsCount;
         return card;
     }
 
     std::shared_ptr<FCCard> readTopic(std::uint8_t tag, int depth) {
-        auto topic = std::make_shared<FCTopicCard>();
+        auto topic = make<FCTopicCard>();
         topic->setPrimaryKey(++result_.lastPrimaryKey);  // before its children, as the numbering walk does
         bool sawCards = false;
         do {
@@ -196,10 +212,18 @@ private:
         return topic;
     }
 
+    // An object of the deck, in the arena when there is one.
+    template <class T, class... Args>
+    std::shared_ptr<T> make(Args&&... args) {
+        if (arena_) return std::allocate_shared<T>(FCCardArena::Allocator<T>(arena_), std::forward<Args>(args)...);
+        return std::make_shared<T>(std::forward<Args>(args)...);
+    }
+
     const std::uint8_t* p_;
     const std::uint8_t* end_;
     FCCCardRecordCodec::ReadCards& result_;
     const FCCCardRecordCodec::Tags& tags_;
+    FCCardArena* arena_;
 };
 
 // --- Writing ---
@@ -322,11 +346,14 @@ FCCCardRecordCodec::FCCCardRecordCodec(const BPDocumentSchema& schema) {
                          {&tags_.lastStudied, &tags_.pastResults});
 }
 
-std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::read(BPBytes records) const {
+std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::read(BPBytes records, bool inArena) const {
     if (!enabled_) return std::nullopt;
     ReadCards result;
-    Reader reader(records.data(), records.data() + records.size(), result, tags_);
-    if (!reader.readAll()) return std::nullopt;
+    {
+        Reader reader(records.data(), records.data() + records.size(), result, tags_,
+                      inArena ? FCCardArena::make() : nullptr);
+        if (!reader.readAll()) return std::nullopt;
+    }
     return result;
 }
 

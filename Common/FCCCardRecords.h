@@ -20,6 +20,8 @@
 //
 // Reading checks every length and count against the bytes left before
 // allocating, and reserves for an array no more than the bytes left can hold.
+// The cards of a large stream (kArenaRecordsLength bytes or more) and their
+// sides and statistics are made in one FCCardArena.
 
 #include <cstdint>
 #include <optional>
@@ -47,7 +49,15 @@ public:
         std::int64_t unstudiedStudyCardsCount = 0;
     };
     // nullopt: the stream is not of the plain form.
-    std::optional<ReadCards> read(BPBytes records) const;
+    std::optional<ReadCards> read(BPBytes records) const {
+        return read(records, records.size() >= kArenaRecordsLength);
+    }
+    // The same, with the cards in an FCCardArena or not, whatever the size.
+    std::optional<ReadCards> read(BPBytes records, bool inArena) const;
+
+    // About 5,500 cards, whose objects fill about one chunk; a smaller deck
+    // would leave most of it unused.
+    static constexpr std::size_t kArenaRecordsLength = std::size_t{512} << 10;
 
     // Appends the records of the cards, back to back, exactly as the generic
     // writer would. False, with `out` as it was, when a card is not of the

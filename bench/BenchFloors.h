@@ -7,10 +7,13 @@
 // - Read floor: unzip the records entry into memory and uncompress its card
 //   block (minizip and Snappy alone).
 // - Write floor: compress the same card block and write the records as one
-//   stored zip entry.
+//   stored zip entry (Snappy and minizip alone).
 
+#include <fcntl.h>
 #include <malloc.h>
+#include <snappy.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,6 +28,7 @@
 #include "Common/ZipFile.h"
 #include "Common/ZipReadStream.h"
 #include "Common/ZipWriteStream.h"
+#include "model/FCCardArena.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Data.h"
@@ -115,24 +119,52 @@ inline std::size_t cardBlockOffset(const Data& records) {
     return offset;
 }
 
-// The read floor; false when the block does not uncompress.
+// The read floor; false when the block does not uncompress. Snappy alone:
+// the stated length, then one pass that checks as it uncompresses into a
+// block that is not zero-filled first.
 inline bool readFloor(const std::string& documentPath, std::size_t cardsOffset) {
     Data records = unzipRecords(documentPath);
-    auto cards = BPSnappy::uncompressData(records, cardsOffset);
-    return cards.has_value();
+    const char* block = reinterpret_cast<const char*>(records.data()) + cardsOffset;
+    const std::size_t blockLength = records.size() - cardsOffset;
+    std::size_t length = 0;
+    if (!snappy::GetUncompressedLength(block, blockLength, &length)) return false;
+    std::unique_ptr<char[]> cards(new char[length]);
+    return snappy::RawUncompress(block, blockLength, cards.get());
 }
 
 // The write floor: the head of the records file (metadata and settings), the
-// card block compressed, written as one stored entry of a new zip.
-inline bool writeFloor(const Data& head, const Data& uncompressedCards, const std::string& zipPath) {
-    auto compressed = BPSnappy::compressData(uncompressedCards);
-    if (!compressed) return false;
+// card block compressed (Snappy alone, into a block of its worst-case size),
+// written as one stored entry of a new zip.
+inline bool writeFloor(const Data& head, const char* uncompressedCards, std::size_t cardsLength,
+                       const std::string& zipPath) {
+    std::unique_ptr<char[]> compressed(new char[snappy::MaxCompressedLength(cardsLength)]);
+    std::size_t length = 0;
+    snappy::RawCompress(uncompressedCards, cardsLength, compressed.get(), &length);
+    if (length == 0) return false;
     ZipFile zip(zipPath, ZipFileModeCreate);
     auto stream = zip.writeFileInZipWithName("All cards.memdeck", 0);
     stream->writeData(head);
-    stream->writeData(*compressed);
+    stream->writeData(reinterpret_cast<const std::uint8_t*>(compressed.get()), length);
     stream->finishedWriting();
     zip.close();
+    return true;
+}
+
+inline bool writeFloor(const Data& head, const Data& uncompressedCards, const std::string& zipPath) {
+    return writeFloor(head, reinterpret_cast<const char*>(uncompressedCards.data()), uncompressedCards.size(),
+                      zipPath);
+}
+
+// Flushes a written file and then its folder to the disk, as a document's
+// save does when it puts the new file in place; false when either fails.
+inline bool syncFileAndFolder(const std::string& path) {
+    for (const std::string& item : {path, std::filesystem::path(path).parent_path().string()}) {
+        int fd = ::open(item.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool synced = ::fsync(fd) == 0;
+        ::close(fd);
+        if (!synced) return false;
+    }
     return true;
 }
 
@@ -144,9 +176,10 @@ inline void settleAllocator() {
     malloc_trim(0);
 }
 
-// Bytes the allocator has handed out and not taken back.
+// Bytes the allocator has handed out and not taken back, and the chunks of
+// the card arenas (whole, as they are resident once touched).
 inline std::size_t allocatedBytes() {
-    return mallinfo2().uordblks;
+    return mallinfo2().uordblks + FCCardArena::bytesInChunks();
 }
 
 // The fixtures of one benchmark program, one per deck size, made on first

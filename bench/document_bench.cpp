@@ -8,14 +8,33 @@
 //   BM_OpenRateSaveClose      open, rate one card, save (the first save also
 //                             unpacks the package into the cache), close vs.
 //                             a floor that reads and writes the same bytes
-//                             (read floor + write floor)
+//                             (read floor + write floor); the save flushes the
+//                             new file and its folder to the disk, so the
+//                             ratio is also given against the floor followed
+//                             by the same two flushes ("floor_sync_ms",
+//                             "open_rate_save_close_over_synced_floor")
 //   BM_RateAndSaveOpenDocument  one more rating and save of a document that
 //                             has its cache vs. the write floor
+//
+//   BM_OpenRateSaveCloseProcess  the same as whole processes: this program
+//                             started again to open, rate, save and close the
+//                             file and exit, vs. started again to do the floor
+//                             (read floor, write floor, the two flushes) and
+//                             exit; both pay the same start and exit
+//                             ("process_over_floor_process", CPU time from
+//                             the children's usage)
 //
 // Each reports the medians in ms, "<step>_over_floor" (wall time) and
 // "<step>_cpu_over_floor" (CPU time of the whole process, all threads).
 
 #include <benchmark/benchmark.h>
+#include <snappy.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <cstring>
 
 #include <filesystem>
 #include <map>
@@ -102,12 +121,15 @@ void BM_OpenDocument(benchmark::State& state) {
 // Open, rate one card through its change report, save, close.
 void BM_OpenRateSaveClose(benchmark::State& state) {
     auto& f = environment().fixture(static_cast<int>(state.range(0)));
-    bench::Timing whole(CLOCK_PROCESS_CPUTIME_ID), floor(CLOCK_PROCESS_CPUTIME_ID);
+    bench::Timing whole(CLOCK_PROCESS_CPUTIME_ID), floor(CLOCK_PROCESS_CPUTIME_ID), sync(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
         fs::remove(f.floorPath);  // a new file, as the document's save writes
         floor.start();
         if (!f.readFloor() || !f.writeFloor()) state.SkipWithError("floor failed");
         floor.stop();
+        sync.start();
+        if (!bench::syncFileAndFolder(f.floorPath)) state.SkipWithError("floor sync failed");
+        sync.stop();
 
         whole.start();
         {
@@ -123,6 +145,9 @@ void BM_OpenRateSaveClose(benchmark::State& state) {
         bench::settleAllocator();
     }
     bench::reportAgainstFloor(state, "open_rate_save_close", "floor_read_write", whole, floor);
+    state.counters["floor_sync_ms"] = sync.wall.median() * 1e3;
+    state.counters["open_rate_save_close_over_synced_floor"] =
+        whole.wall.median() / (floor.wall.median() + sync.wall.median());
 }
 
 // One more rating and save on a document that already has its cache.
@@ -151,6 +176,109 @@ void BM_RateAndSaveOpenDocument(benchmark::State& state) {
     bench::reportAgainstFloor(state, "rate_and_save", "floor_write", save, floor);
 }
 
+// --- Whole processes ---
+
+// Set in a child's environment: "open-rate-save-close" or "floor", the file,
+// and for the floor the card block's offset and the file to write.
+constexpr const char* kChildStep = "DOCUMENT_BENCH_CHILD";
+constexpr const char* kChildFile = "DOCUMENT_BENCH_FILE";
+constexpr const char* kChildOffset = "DOCUMENT_BENCH_OFFSET";
+constexpr const char* kChildOutput = "DOCUMENT_BENCH_OUTPUT";
+constexpr const char* kChildContainer = "DOCUMENT_BENCH_CONTAINER";
+
+// The child's whole work; its exit status.
+int runChild(const std::string& step) {
+    const std::string file = std::getenv(kChildFile);
+    if (step == "floor") {
+        const std::size_t offset = std::stoull(std::getenv(kChildOffset));
+        const std::string output = std::getenv(kChildOutput);
+        Data records = bench::unzipRecords(file);
+        const char* block = reinterpret_cast<const char*>(records.data()) + offset;
+        std::size_t length = 0;
+        if (!snappy::GetUncompressedLength(block, records.size() - offset, &length)) return 2;
+        std::unique_ptr<char[]> cards(new char[length]);
+        if (!snappy::RawUncompress(block, records.size() - offset, cards.get())) return 2;
+        Data head(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(offset));
+        if (!bench::writeFloor(head, cards.get(), length, output) || !bench::syncFileAndFolder(output)) return 3;
+        return 0;
+    }
+    TWLogger::sharedInstance().setMaxLogLevel(0);
+    AppContainer::setRoot(std::getenv(kChildContainer));
+    auto document = FIFlashcardsDocument::initWithFileURL(URL::fileURLWithPath(file));
+    if (!await([&](auto done) { document->openWithCompletionHandler(done); })) return 2;
+    someCard(*document->deck())->updateLeitnerRating(1);
+    document->didUpdateStudyStatsForCardWithIdentifier(std::nullopt);
+    if (!await([&](auto done) { document->autosaveWithCompletionHandler(done); })) return 3;
+    await([&](auto done) { document->closeWithCompletionHandler(done); });
+    return 0;
+}
+
+// A child started with the step in its environment does its work and exits
+// before the benchmarks' main runs.
+[[maybe_unused]] const int childExit = [] {
+    if (const char* step = std::getenv(kChildStep)) {
+        std::fflush(nullptr);
+        std::_Exit(runChild(step));
+    }
+    return 0;
+}();
+
+// Runs this program as a child for the step; its wall and CPU time (user and
+// system, all its threads).
+bool runChildProcess(const std::vector<std::string>& environment, double& wallSeconds, double& cpuSeconds) {
+    std::vector<std::string> env = environment;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "DOCUMENT_BENCH_", 15) != 0) env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    char* argv[] = {self.data(), nullptr};
+    auto start = bench::SteadyClock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return false;
+    wallSeconds = bench::secondsSince(start);
+    cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void BM_OpenRateSaveCloseProcess(benchmark::State& state) {
+    auto& f = environment().fixture(static_cast<int>(state.range(0)));
+    const std::string container = AppContainer::root();
+    bench::Samples wall, cpu, floorWall, floorCPU;
+    for (auto _ : state) {
+        double w = 0, c = 0;
+        fs::remove(f.floorPath);
+        if (!runChildProcess({std::string(kChildStep) + "=floor", std::string(kChildFile) + "=" + f.url.path(),
+                              std::string(kChildOffset) + "=" + std::to_string(f.cardsOffset),
+                              std::string(kChildOutput) + "=" + f.floorPath},
+                             w, c)) {
+            state.SkipWithError("floor process failed");
+            break;
+        }
+        floorWall.add(w);
+        floorCPU.add(c);
+        if (!runChildProcess({std::string(kChildStep) + "=open-rate-save-close",
+                              std::string(kChildFile) + "=" + f.url.path(),
+                              std::string(kChildContainer) + "=" + container},
+                             w, c)) {
+            state.SkipWithError("open-rate-save-close process failed");
+            break;
+        }
+        wall.add(w);
+        cpu.add(c);
+        state.SetIterationTime(w);
+    }
+    state.counters["process_ms"] = wall.median() * 1e3;
+    state.counters["floor_process_ms"] = floorWall.median() * 1e3;
+    state.counters["process_over_floor_process"] = wall.median() / floorWall.median();
+    state.counters["process_cpu_over_floor_process"] = cpu.median() / floorCPU.median();
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     for (int cards : {1000, 10000, 50000, 200000}) b->Arg(cards);
 }
@@ -160,3 +288,4 @@ void sizes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_OpenDocument)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenRateSaveClose)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RateAndSaveOpenDocument)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenRateSaveCloseProcess)->Apply(sizes)->Iterations(9)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -11,7 +11,8 @@
 //             card block, write the records as one stored zip entry):
 //             "save_ms", "floor_write_ms", "save_over_floor"
 //   BM_OpenDeckMemory  what the open deck holds in memory, per card
-//             ("bytes_per_card"), beside the bytes of its records per card
+//             ("bytes_per_card": the allocator's bytes and the card arena's
+//             chunks, whole), beside the bytes of its records per card
 //             ("record_bytes_per_card", uncompressed).
 //
 // Times are medians of the interleaved runs; the benchmark's own time is the

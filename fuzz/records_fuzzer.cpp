@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the record readers: as a records file of a deck
 // package (deck, settings and the compressed cards), as an uncompressed card
-// list (to the generic reader and the one-pass card reader, which must agree)
+// list (to the generic reader and the one-pass card reader, which must agree,
+// and to the one-pass reader with and without its arena)
 // and as a settings record. Whatever parses must write again and parse
 // back to the same bytes
 // (up to the nesting limit).
@@ -84,6 +85,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             auto genericBytes = schemas.cardsSchema().serializeDelimited(*generic, &error);
             require(fastWritten == genericBytes.has_value());
             require(!fastWritten || fastBytes == *genericBytes);
+        }
+        // Read into an arena (as a large deck is), the same cards or the same decline.
+        auto fast = codec.read(input, false);
+        auto inArena = codec.read(input, true);
+        require(fast.has_value() == inArena.has_value());
+        if (fast) {
+            Data fastBytes, arenaBytes;
+            require(codec.write(fast->cards, fastBytes) == codec.write(inArena->cards, arenaBytes));
+            require(fastBytes == arenaBytes);
+            require(fast->lastPrimaryKey == inArena->lastPrimaryKey &&
+                    fast->studyCardsCount == inArena->studyCardsCount &&
+                    fast->unstudiedStudyCardsCount == inArena->unstudiedStudyCardsCount);
         }
     }
 

@@ -6,15 +6,33 @@
 #include <string>
 #include <string_view>
 
+#include "model/FCCardArena.h"
+
 // The two sides of a study card, each nil or a string, held in one pointer to
 // one heap block: the two lengths (0 for nil, else the length plus one), then
 // the bytes of both. A deck holds tens of thousands of cards; two
 // std::optional<std::string> take 80 bytes before their text, and two blocks
-// cost an allocation more than one.
+// cost an allocation more than one. A card read from a file may have its
+// block in the deck's FCCardArena (the block is then preceded by its arena,
+// and the pointer's low bit is set); a block made later is always its own.
 class FCCardSides {
 public:
     FCCardSides() = default;
     FCCardSides(std::optional<std::string_view> top, std::optional<std::string_view> bottom) { assign(top, bottom); }
+    // The block in the arena, unless it is too large for one.
+    FCCardSides(std::optional<std::string_view> top, std::optional<std::string_view> bottom, FCCardArena& arena) {
+        if (!top && !bottom) return;
+        const std::size_t size = kHeader + (top ? top->size() : 0) + (bottom ? bottom->size() : 0);
+        if (size > FCCardArena::kMaxAllocation - sizeof(FCCardArena*)) {
+            assign(top, bottom);
+            return;
+        }
+        char* at = static_cast<char*>(arena.allocate(sizeof(FCCardArena*) + size));
+        FCCardArena* owner = &arena;
+        std::memcpy(at, &owner, sizeof owner);
+        fill(at + sizeof owner, top, bottom);
+        block_ = reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(at + sizeof owner) | kInArena);
+    }
     FCCardSides(const FCCardSides& other) { assign(other.top(), other.bottom()); }
     FCCardSides(FCCardSides&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
     FCCardSides& operator=(const FCCardSides& other) {
@@ -23,13 +41,13 @@ public:
     }
     FCCardSides& operator=(FCCardSides&& other) noexcept {
         if (this != &other) {
-            delete[] block_;
+            release(block_);
             block_ = other.block_;
             other.block_ = nullptr;
         }
         return *this;
     }
-    ~FCCardSides() { delete[] block_; }
+    ~FCCardSides() { release(block_); }
 
     // nullopt for nil.
     std::optional<std::string_view> top() const { return side(0); }
@@ -49,10 +67,14 @@ public:
 
 private:
     static constexpr std::size_t kHeader = 2 * sizeof(std::size_t);
+    static constexpr std::uintptr_t kInArena = 1;
 
+    const char* data() const {
+        return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(block_) & ~kInArena);
+    }
     std::size_t storedLength(int which) const {
         std::size_t length;
-        std::memcpy(&length, block_ + which * sizeof(std::size_t), sizeof length);
+        std::memcpy(&length, data() + which * sizeof(std::size_t), sizeof length);
         return length;
     }
     std::optional<std::string_view> side(int which) const {
@@ -60,22 +82,35 @@ private:
         const std::size_t length = storedLength(which);
         if (length == 0) return std::nullopt;
         const std::size_t start = which == 0 ? 0 : (storedLength(0) ? storedLength(0) - 1 : 0);
-        return std::string_view(block_ + kHeader + start, length - 1);
+        return std::string_view(data() + kHeader + start, length - 1);
+    }
+    static void fill(char* block, std::optional<std::string_view> top, std::optional<std::string_view> bottom) {
+        const std::size_t topLength = top ? top->size() + 1 : 0;
+        const std::size_t bottomLength = bottom ? bottom->size() + 1 : 0;
+        std::memcpy(block, &topLength, sizeof topLength);
+        std::memcpy(block + sizeof topLength, &bottomLength, sizeof bottomLength);
+        char* at = block + kHeader;
+        if (top && !top->empty()) std::memcpy(at, top->data(), top->size());
+        if (top) at += top->size();
+        if (bottom && !bottom->empty()) std::memcpy(at, bottom->data(), bottom->size());
+    }
+    static void release(char* block) noexcept {
+        const auto bits = reinterpret_cast<std::uintptr_t>(block);
+        if (!(bits & kInArena)) {
+            delete[] block;
+            return;
+        }
+        FCCardArena* arena;
+        std::memcpy(&arena, reinterpret_cast<const char*>(bits & ~kInArena) - sizeof arena, sizeof arena);
+        arena->deallocate();
     }
     void assign(std::optional<std::string_view> top, std::optional<std::string_view> bottom) {
         char* block = nullptr;
         if (top || bottom) {
-            const std::size_t topLength = top ? top->size() + 1 : 0;
-            const std::size_t bottomLength = bottom ? bottom->size() + 1 : 0;
             block = new char[kHeader + (top ? top->size() : 0) + (bottom ? bottom->size() : 0)];
-            std::memcpy(block, &topLength, sizeof topLength);
-            std::memcpy(block + sizeof topLength, &bottomLength, sizeof bottomLength);
-            char* at = block + kHeader;
-            if (top && !top->empty()) std::memcpy(at, top->data(), top->size());
-            if (top) at += top->size();
-            if (bottom && !bottom->empty()) std::memcpy(at, bottom->data(), bottom->size());
+            fill(block, top, bottom);
         }
-        delete[] block_;
+        release(block_);
         block_ = block;
     }
 

@@ -1,3 +1,4 @@
+#include <typeinfo>
 #include <unordered_set>
 
 #include "model/FCCard.h"
@@ -128,9 +129,15 @@ double FCStudyCard::averageConfidenceLevel() const {
 }
 
 bool FCStudyCard::isUnstudied() const {
-    const auto forward = studyStats();
+    // A plain card's own statistics, read in place: counting a deck asks every
+    // card, and copying out two shared pointers each time cost more than the
+    // test. A view that supplies its statistics otherwise is asked for them.
+    const bool plain = typeid(*this) == typeid(FCStudyCard);
+    const std::shared_ptr<FCStudyStats> forwardCopy = plain ? nullptr : studyStats();
+    const FCStudyStats* forward = plain ? studyStats_.get() : forwardCopy.get();
     if (!forward || forward->mostRecentResult() != kRight) return true;
-    const auto reverse = reverseStudyStats();
+    const std::shared_ptr<FCStudyStats> reverseCopy = plain ? nullptr : reverseStudyStats();
+    const FCStudyStats* reverse = plain ? reverseStudyStats_.get() : reverseCopy.get();
     if (!reverse || reverse->numberOfRatings() == 0) return false;
     return reverse->mostRecentResult() != kRight;
 }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "Common/BPDataAdditions.h"
 
@@ -78,6 +80,30 @@ TEST(BPDataAdditions, DoublesAreEightBytesLeastSignificantFirst) {
     std::size_t offset = 0;
     EXPECT_EQ(fcReadDoulbeAsFixedSizeStartingAt(d, offset), 1.0);
     EXPECT_EQ(offset, 8u);
+}
+
+// Dates with seconds precision are whole seconds since 1970, rounded down;
+// none before 1970 (and no NaN) is written below 0, none beyond the range
+// above its top.
+TEST(BPDataAdditions, WholeSecondsSince1970RoundDownWithinTheRange) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::pair<double, std::uint64_t>> cases = {
+        {0.0, 0},
+        {0.999, 0},
+        {1.0, 1},
+        {1.5, 1},
+        {1.7e9 + 0.75, 1700000000},
+        {1e12, 1000000000000},
+        {-0.25, 0},
+        {-5.0, 0},
+        {-inf, 0},
+        {std::nan(""), 0},
+        {18446744073709549568.0, 18446744073709549568u},  // the largest double below 2^64
+        {18446744073709551616.0, UINT64_MAX},
+        {inf, UINT64_MAX},
+    };
+    for (const auto& [seconds, expected] : cases)
+        EXPECT_EQ(fcWholeSecondsSince1970(Date::fromTimeIntervalSince1970(seconds)), expected) << seconds;
 }
 
 TEST(BPDataAdditions, ReadsAdvanceTheOffsetAndRefuseToRunPastTheEnd) {

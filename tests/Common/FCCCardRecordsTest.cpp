@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "Common/BPDocumentSchema.h"
 #include "Common/CardTreeTestSupport.h"
 #include "Common/FCCBinaryDocumentPersistence.h"
 #include "Common/FCCCardRecords.h"
 #include "Common/FCCModelEntityClasses.h"
 #include "model/FCCard.h"
+#include "model/FCCardArena.h"
 #include "model/FCDeck.h"
 #include "model/FCReversedStudyCard.h"
 #include "model/FCStudyStats.h"
@@ -205,6 +208,48 @@ TEST_F(FCCCardRecords, ReservesNoMoreThanTheBytesLeftCanHold) {
     Data deep;
     for (int i = 0; i < kBPMaxNestingDepth + 2; ++i) deep.insert(deep.end(), {15, 1});
     EXPECT_EQ(fastRead(deep), "declined");
+}
+
+// A large deck's cards live in an arena: it reads as the generic reader reads
+// it (a side too large for the arena included), its cards outlive the deck,
+// change and are freed on other threads, and its memory goes with the last.
+TEST_F(FCCCardRecords, ALargeDeckReadsIntoMemoryThatGoesWithItsLastCard) {
+    const std::size_t before = FCCardArena::bytesInChunks();
+    FCCardArray cards = variedCards();
+    FCCardArray many;
+    for (int i = 0; i < 3000; ++i)
+        many.push_back(card("Question " + std::to_string(i) + std::string(150, 'q'), "Answer",
+                            stats({1 + i % 3, 2}, 1.7e9 + i), i % 2 ? stats({1}, std::nullopt) : nullptr));
+    cards.push_back(topic("many", std::move(many)));
+    cards.push_back(card(std::string(FCCardArena::kMaxAllocation, 'x'), "huge", stats({1}, 5.0), nullptr));
+    const Data records = genericWrite(cards);
+    ASSERT_GE(records.size(), FCCCardRecordCodec::kArenaRecordsLength);
+    EXPECT_EQ(fastRead(records), genericRead(records));
+
+    auto read = codec.read(records);
+    ASSERT_TRUE(read);
+    EXPECT_GT(FCCardArena::bytesInChunks(), before);
+    auto topicRead = std::static_pointer_cast<FCTopicCard>(read->cards[read->cards.size() - 2]);
+    auto kept = std::static_pointer_cast<FCStudyCard>((*topicRead->cards())[7]);
+    auto keptStats = std::static_pointer_cast<FCStudyCard>((*topicRead->cards())[8])->studyStats();
+    auto huge = std::static_pointer_cast<FCStudyCard>(read->cards.back());
+    std::thread([cards = std::move(read->cards), topicRead = std::move(topicRead)]() mutable {
+        topicRead.reset();
+        cards.clear();
+    }).join();
+    EXPECT_GT(FCCardArena::bytesInChunks(), before);  // held by what is kept
+    EXPECT_EQ(kept->top(), "Question 7" + std::string(150, 'q'));
+    kept->setBottom("changed");
+    auto copy = std::static_pointer_cast<FCStudyCard>(kept->copy());
+    EXPECT_EQ(copy->bottom(), "changed");
+    EXPECT_EQ(keptStats->pastResults(), (std::vector<std::int64_t>{3, 2}));
+    EXPECT_EQ(huge->top()->size(), FCCardArena::kMaxAllocation);
+    kept.reset();
+    huge.reset();
+    EXPECT_GT(FCCardArena::bytesInChunks(), before);
+    std::thread([keptStats = std::move(keptStats)]() mutable { keptStats.reset(); }).join();
+    EXPECT_EQ(FCCardArena::bytesInChunks(), before);
+    EXPECT_EQ(copy->top(), "Question 7" + std::string(150, 'q'));
 }
 
 // A package written before the codec existed (its card records by the generic

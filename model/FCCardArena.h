@@ -1,0 +1,90 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+// Memory for the cards of one deck as it is read: chunks of kChunkSize handed
+// out in order and never reused, given back to the system when the last
+// object in them is gone. Reading a deck makes a few small objects per card,
+// hundreds of thousands at once; most of that time went to malloc and to the
+// system filling fresh pages one fault at a time. Chunks are aligned to and
+// as large as a huge page and the system is asked to back them with huge
+// pages where it can.
+//
+// Only the reading thread allocates, and only until it calls
+// `finishReading()`; the objects may be freed on any thread at any time, the
+// arena itself goes when the reader has finished and every object is gone.
+// Each object holds one reference, taken without an atomic operation while
+// reading (the reader's own reference stands for them until it finishes).
+class FCCardArena {
+public:
+    static constexpr std::size_t kChunkSize = std::size_t{2} << 20;
+    // Larger allocations are not taken from the arena.
+    static constexpr std::size_t kMaxAllocation = kChunkSize / 8;
+    static constexpr std::size_t kAlignment = alignof(std::max_align_t) < 8 ? alignof(std::max_align_t) : 8;
+
+    // A new arena, held by its reader.
+    static FCCardArena* make() { return new FCCardArena(); }
+
+    // `bytes` (at most kMaxAllocation) aligned to kAlignment; throws
+    // std::bad_alloc when the system has no memory for a new chunk.
+    void* allocate(std::size_t bytes) {
+        bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
+        if (static_cast<std::size_t>(end_ - next_) < bytes) addChunk();
+        void* at = next_;
+        next_ += bytes;
+        ++allocations_;
+        return at;
+    }
+
+    // One object allocated here is gone.
+    void deallocate() noexcept {
+        if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    }
+
+    // The reader is done: from now on only the objects hold the arena.
+    void finishReading() noexcept;
+
+    // Bytes in chunks of all arenas alive, for measuring memory.
+    static std::size_t bytesInChunks() { return bytesInChunks_.load(std::memory_order_relaxed); }
+
+    // An allocator for std::allocate_shared: objects and their control
+    // blocks in the arena.
+    template <class T>
+    struct Allocator {
+        using value_type = T;
+        static_assert(alignof(T) <= kAlignment, "the arena aligns to 8 bytes");
+        explicit Allocator(FCCardArena* a) noexcept : arena(a) {}
+        template <class U>
+        Allocator(const Allocator<U>& other) noexcept : arena(other.arena) {}
+        T* allocate(std::size_t n) { return static_cast<T*>(arena->allocate(n * sizeof(T))); }
+        void deallocate(T*, std::size_t) noexcept { arena->deallocate(); }
+        template <class U>
+        bool operator==(const Allocator<U>& other) const noexcept {
+            return arena == other.arena;
+        }
+        FCCardArena* arena;
+    };
+
+    FCCardArena(const FCCardArena&) = delete;
+    FCCardArena& operator=(const FCCardArena&) = delete;
+
+private:
+    // The reader's reference, counted as this many so that objects freed
+    // while reading never bring the count to zero.
+    static constexpr std::int64_t kReaderReferences = std::int64_t{1} << 62;
+
+    FCCardArena() = default;
+    ~FCCardArena();
+    void addChunk();
+
+    std::atomic<std::int64_t> references_{kReaderReferences};
+    std::int64_t allocations_ = 0;
+    char* next_ = nullptr;
+    char* end_ = nullptr;
+    std::vector<void*> chunks_;
+    static std::atomic<std::size_t> bytesInChunks_;
+};
