@@ -2,7 +2,9 @@
 // background.
 
 #include "app/library/DeckLibraryTableViewController.h"
+#include "app/library/DocumentItemDetails.h"
 #include "app/shell/FIAppDelegateDocuments.h"
+#include "app/storage/DocumentDetailsCache.h"
 #include "app/storage/LocalDocumentsController.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Dispatch.h"
@@ -71,7 +73,11 @@ void DeckLibraryTableViewController::didCloseDocument(const URL& url) {
     reloadDetails(URLSet{url}, true);
 }
 
-void DeckLibraryTableViewController::clearIgnoredDocumentIfClosed(const URL& /*url*/) {}
+void DeckLibraryTableViewController::clearIgnoredDocumentIfClosed(const URL& url) {
+    const auto& ignored = documentDetailsCache_->ignoreDocumentWithIdentifier();
+    if (ignored && *ignored == documentDetailsCache_->documentIdentifierProvider().identifier(url))
+        documentDetailsCache_->ignoreDocument(std::nullopt);
+}
 
 void DeckLibraryTableViewController::showErrorSavingLegacyDeckAlert(const std::shared_ptr<FIDeckDocument>& document) {
     FIAppDelegateDocuments::showErrorSavingDeckAlert(document);

@@ -6,6 +6,8 @@
 #include "Common/FIFlashcardsDocument.h"
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/library/DiffableDeckListDataSource.h"
+#include "app/library/DocumentItemDetails.h"
+#include "app/storage/DocumentDetailsCache.h"
 #include "app/views/ColorAdditions.h"
 #include "app/views/CompatibleColor.h"
 #include "model/TWLogger.h"
@@ -24,8 +26,10 @@ std::string localized(const std::string& key, const std::string& english) {
 
 }  // namespace
 
-std::shared_ptr<DocumentItemDetails> DeckLibraryTableViewController::detailsForItem(const DocumentItem& /*item*/) {
-    return nullptr;
+std::shared_ptr<DocumentItemDetails> DeckLibraryTableViewController::detailsForItem(const DocumentItem& item) {
+    const auto& location = item.storageLocation();
+    const bool coordinatedRead = !location.isICloud() || location.wasDownloaded;
+    return documentDetailsCache_->details(item.url(), coordinatedRead);
 }
 
 std::shared_ptr<TableViewCell> DeckLibraryTableViewController::configuredCell(
@@ -37,17 +41,43 @@ std::shared_ptr<TableViewCell> DeckLibraryTableViewController::configuredCell(
     auto title = cell->titleLabel();
     auto subtitle = cell->subtitleLabel();
     auto progress = cell->deckProgressView();
-    std::string subtitleText = item->subtitle();
+    auto cover = cell->coverImageView();
+
     std::string titleText = item->displayName();
+    std::string subtitleText = item->subtitle();
     if (progress) progress->setProgress(0, false);
 
-    const bool iCloud = item->storageLocation().isICloud();
-    cell->setICloudStatusText(iCloud ? item->storageLocation().uploadingDownloadingStatus : std::nullopt);
+    // Details at once: current ones, or the cached or placeholder ones while
+    // a read is under way.
+    auto details = detailsForItem(*item);
+    if (details && details->numberOfStudyCards() && details->deckProgressInPercent()) {
+        subtitleText += ", " + stringWithFormat(localized("%d card(s)", "%d card(s)"),
+                                                static_cast<int>(*details->numberOfStudyCards()));
+        if (progress) progress->setProgress(static_cast<float>(*details->deckProgressInPercent() / 100.0), false);
+    }
+    const std::optional<Color> background = details ? details->coverImageBackgroundColor() : std::nullopt;
+    cell->setCoverImage(details ? details->coverImage() : nullptr);
+    if (cover) {
+        cover->setBackgroundColor(background);
+        cover->setContentMode(background ? ContentMode::Center : ContentMode::ScaleAspectFill);
+    }
+    if (progress) {
+        progress->setHidden(!details || !details->deckProgressInPercent());
+        progress->setTintColor(twColorFromHexString(std::string("e2e2e2")));
+        progress->setProgressTintColor(background ? background : std::optional<Color>(view()->tintColor()));
+    }
 
-    const bool wantsPendingOpen = documentURLpendingOpen_ && *documentURLpendingOpen_ == item->url();
-    cell->setWantsPendingOpenIndicator(wantsPendingOpen);
+    const auto& location = item->storageLocation();
+    cell->setICloudStatusText(location.isICloud() ? location.uploadingDownloadingStatus : std::nullopt);
 
+    // Shows or removes the pending-open indicator (DocumentItemTableViewCell).
+    cell->setWantsPendingOpenIndicator(documentURLpendingOpen_ && *documentURLpendingOpen_ == item->url());
+
+    if (item->isLegacyStudydeckDocument() && details && details->alternativeLegacyDocumentDisplayName())
+        titleText = *details->alternativeLegacyDocumentDisplayName();
     const Color textColor = item->isLegacyStudydeckDocument() ? Color::secondaryLabelColor() : Color::labelColor();
+
+    // Shows or removes the edit-cover indicator; the cover takes taps exactly then.
     cell->setWantsEditCoverIndictator(tableView.isEditing() &&
                                       item->url().pathExtension() ==
                                           FIFlashcardsDocument::flashcardsDocumentFileExtension());
@@ -79,7 +109,9 @@ void DeckLibraryTableViewController::didLoadDetails(const URL& url,
 void DeckLibraryTableViewController::refreshThumbnail(const URL& url) {
     auto index = indexOfItemWithURLPath(url);
     if (!index) return;
-    (void)detailsForItem(*documentItems_[*index]);
+    const auto& item = documentItems_[*index];
+    auto details = detailsForItem(*item);
+    item->setThumbnail(details ? details->coverImage() : nullptr);
 }
 
 void DeckLibraryTableViewController::reloadDetails(const URLSet& urls, bool animated) {

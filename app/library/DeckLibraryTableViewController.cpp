@@ -1,17 +1,20 @@
 #include "app/library/DeckLibraryTableViewController.h"
 
+#include <cstdio>
 #include <unordered_set>
 
 #include "Common/FIFlashcardsDocument.h"
 #include "app/cards/CardListTableViewController.h"
 #include "app/cards/DeckSplitScenes.h"
 #include "app/library/DiffableDeckListDataSource.h"
+#include "app/library/DocumentItemDetailsHelper.h"
 #include "app/library/PickCoverStyleController.h"
 #include "app/shell/FIAppDelegate.h"
 #include "app/shell/FIAppDelegateDocuments.h"
 #include "app/shell/RemoteControlPresentation.h"
 #include "app/shell/SettingsTableViewController.h"
 #include "app/storage/CloudDocumentsController.h"
+#include "app/storage/DocumentDetailsCache.h"
 #include "app/storage/LocalDocumentsController.h"
 #include "model/TWLogger.h"
 #include "platform/cloud/UbiquityContainer.h"
@@ -32,6 +35,26 @@ void logLine(const std::string& message, std::uint32_t level, const char* functi
 
 std::string localized(const std::string& key, const std::string& english) {
     return Bundle::main().localizedString(key, english);
+}
+
+std::string describeDetails(const std::shared_ptr<DocumentItemDetails>& details) {
+    if (!details) return "nil";
+    char progress[32] = "nil";
+    if (details->deckProgressInPercent())
+        std::snprintf(progress, sizeof progress, "%g", *details->deckProgressInPercent());
+    const auto& count = details->numberOfStudyCards();
+    const auto& background = details->coverImageBackgroundColor();
+    const auto& name = details->alternativeLegacyDocumentDisplayName();
+    return "DocumentItemDetails(numberOfStudyCards: " + (count ? std::to_string(*count) : std::string("nil")) +
+           ", deckProgressInPercent: " + progress +
+           ", coverImageBackgroundColor: " + (background ? background->description() : std::string("nil")) +
+           ", alternativeLegacyDocumentDisplayName: " + (name ? "\"" + *name + "\"" : std::string("nil")) + ")";
+}
+
+// What the details cache reported, whether or not the screen still exists.
+void logDidLoadDetails(const URL& url, const std::shared_ptr<DocumentItemDetails>& details) {
+    logLine("Did load details for: " + url.lastPathComponent() + ". Details: " + describeDetails(details),
+            TWLogger::LevelDebug, "didLoadDetails", __LINE__);
 }
 
 // The library's scenes are in the storyboard whenever the screen is part of
@@ -96,6 +119,9 @@ DeckLibraryTableViewController::DeckLibraryTableViewController(const Coder& /*co
 
 void DeckLibraryTableViewController::commonInit() {
     documentsController_ = LocalDocumentsController::create();
+    documentDetailsCache_ =
+        DocumentDetailsCacheType::create(kDetailsCacheName, kDetailsCacheMaxConcurrentOperationCount,
+                                         DocumentItemDetailsHelper::shared().placeholderDetails());
 }
 
 DeckLibraryTableViewController::~DeckLibraryTableViewController() {
@@ -106,6 +132,17 @@ DeckLibraryTableViewController::~DeckLibraryTableViewController() {
 void DeckLibraryTableViewController::awakeFromNib() {
     auto self = std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this());
     documentsController_->setDelegate(std::static_pointer_cast<FlashcardsDocumentQueryDelegate>(self));
+    documentDetailsCache_->setLoadDetails([](const URL& url, Error* error) {
+        return DocumentItemDetailsHelper::shared().documentItemDetails(url, error);
+    });
+    documentDetailsCache_->setLoadMetadataOnlyDetails(
+        [](const URL& url, Error*) { return DocumentItemDetailsHelper::shared().loadMetadataOnlyForDocument(url); });
+    std::weak_ptr<DeckLibraryTableViewController> weak = self;
+    documentDetailsCache_->setDidLoadDetails(
+        [weak](const URL& url, const std::shared_ptr<DocumentItemDetails>& details) {
+            if (auto library = weak.lock()) library->didLoadDetails(url, details);
+            logDidLoadDetails(url, details);
+        });
 }
 
 // --- State ---
@@ -216,6 +253,10 @@ void DeckLibraryTableViewController::documentItemsDidChange(const std::vector<st
     documentItems_ = items;
     const bool singleReload =
         animations.size() == 1 && animations.front().kind() == DocumentItemAnimation::Kind::Reload;
+    if (singleReload)
+        documentDetailsCache_->removeAllUpToDateDocumentIdentifiers();
+    else
+        documentDetailsCache_->invalidateDetails(animations, oldItems, documentItems_);
 
     // The rows whose cells show what the new list may have changed: every row
     // after a reload, the updated ones otherwise.
