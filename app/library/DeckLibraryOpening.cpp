@@ -385,4 +385,5 @@ bool DeckLibraryTableViewController::collapseSecondaryViewController(SplitViewCo
 
 void DeckLibraryTableViewController::showConflictResolutionForDocument(const URL& url) {
     conflictResolutionRequests_.push_back(url);
+    _pushConflictResolutionForDocument(url);
 }

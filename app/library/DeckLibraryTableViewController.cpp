@@ -503,6 +503,7 @@ void DeckLibraryTableViewController::_showDeleteConfirmationForDocumentAtURL(con
 
 void DeckLibraryTableViewController::_showVersionsForDocumentAtURL(const URL& url) {
     operationRequests_.push_back({OperationRequest::Kind::Versions, url});
+    showVersionsForDocument(url);
 }
 
 void DeckLibraryTableViewController::_prepareCreateDeckSegue(StoryboardSegue& /*segue*/) {
@@ -515,4 +516,5 @@ void DeckLibraryTableViewController::addAction(const AnyObject& /*sender*/) {
 
 void DeckLibraryTableViewController::didPullToRefreshDecks(const AnyObject& /*sender*/) {
     operationRequests_.push_back({OperationRequest::Kind::Refresh, std::nullopt});
+    _refreshDecksAfterPull();
 }
