@@ -84,8 +84,8 @@ void DeckLibraryTableViewController::addCardToDeck(const std::string& deckName, 
         appendCard(*open, top, bottom);
         // Its card list shows the card at once; the document autosaves.
         if (presentedDeckSplitViewController_ && !presentedDeckSplitViewController_->viewControllers().empty())
-            if (auto master =
-                    std::dynamic_pointer_cast<NavigationController>(presentedDeckSplitViewController_->viewControllers().front());
+            if (auto master = std::dynamic_pointer_cast<NavigationController>(
+                    presentedDeckSplitViewController_->viewControllers().front());
                 master && !master->viewControllers().empty())
                 if (auto cardList =
                         std::dynamic_pointer_cast<CardListTableViewController>(master->viewControllers().front()))
@@ -95,8 +95,8 @@ void DeckLibraryTableViewController::addCardToDeck(const std::string& deckName, 
 
     // Whatever the item's extension: a legacy package fails to open here and
     // gets no card.
-    auto document = addCardDocumentMaker_ ? addCardDocumentMaker_(item->url())
-                                          : FIFlashcardsDocument::initWithFileURL(item->url());
+    auto document =
+        addCardDocumentMaker_ ? addCardDocumentMaker_(item->url()) : FIFlashcardsDocument::initWithFileURL(item->url());
     document->openWithCompletionHandler([document, top, bottom](bool success) {
         if (success) appendCard(*document, top, bottom);
         // Closing saves the card; after a failed open there is nothing to save.

@@ -92,7 +92,7 @@ std::vector<URL> DeckLibraryConfigurator::localDocumentURLs(const AnyObject& dec
 }
 
 std::vector<URL> DeckLibraryConfigurator::cloudDocumentURLsWithCurrentLocalVersion(const AnyObject& deckLibrary,
-                                                                                  bool includeLegacyDocuments) {
+                                                                                   bool includeLegacyDocuments) {
     return itemURLs(deckLibrary, __LINE__, [includeLegacyDocuments](const DocumentItem& item) {
         const auto& location = item.storageLocation();
         return isCloudItem(item) && location.localVersionIsCurrent && !location.isExternal &&
@@ -109,8 +109,8 @@ std::vector<URL> DeckLibraryConfigurator::cloudDocumentURLsNeedingDownload(const
 }
 
 std::optional<URL> DeckLibraryConfigurator::nextAvailableURLforNewDocumentWithBaseName(const std::string& baseName,
-                                                                                      const std::string& fileExtension,
-                                                                                      const AnyObject& deckLibrary) {
+                                                                                       const std::string& fileExtension,
+                                                                                       const AnyObject& deckLibrary) {
     auto library = requireLibrary(deckLibrary, __LINE__);
     return library->documentsController()->uniqueDocumentURL(baseName, fileExtension);
 }

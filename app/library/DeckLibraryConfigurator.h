@@ -64,7 +64,8 @@ public:
     // controller ignores it: the metadata query reports the file).
     static void didAddDocumentAtURL(const URL& url, const AnyObject& deckLibrary);
     // The same under the second name the shell uses.
-    static void didAddDocumentAtURLDeckLibraryViewController(const URL& url, const AnyObject& deckLibraryViewController);
+    static void didAddDocumentAtURLDeckLibraryViewController(const URL& url,
+                                                             const AnyObject& deckLibraryViewController);
 
     // The URL commands "addcard" and "downloaddeck".
     static void addCardToDeck(const std::string& deckName, const std::string& top, const std::string& bottom,

@@ -37,8 +37,9 @@ std::string localized(const std::string& key, const std::string& english) {
 
 // The download screen is a scene of the library's storyboard.
 const bool kDownloadSceneRegistered =
-    (Storyboard::extendStoryboard(DeckLibraryTableViewController::kStoryboardName, "DownloadSharedDeck",
-                                  [](Storyboard& storyboard) { DownloadSharedDeckViewController::addScene(storyboard); }),
+    (Storyboard::extendStoryboard(
+         DeckLibraryTableViewController::kStoryboardName, "DownloadSharedDeck",
+         [](Storyboard& storyboard) { DownloadSharedDeckViewController::addScene(storyboard); }),
      true);
 
 // A completion that runs at most once, however often it is called.
@@ -189,13 +190,13 @@ void DeckLibraryTableViewController::deckDocumentDeletedOnAnotherDevice(const st
                 });
             });
         }));
-    alert->addAction(AlertAction::actionWithTitle(
-        localized("DeckDeletedOnAnotherDeviceKeepAction", "Keep"), AlertActionStyle::Default,
-        [document, completion](AlertAction&) {
-            // A failed save has shown the document's own save-error alert.
-            document->saveToURL(document->fileURL(), DocumentSaveOperation::ForOverwriting,
-                                [completion](bool) { completion(); });
-        }));
+    alert->addAction(AlertAction::actionWithTitle(localized("DeckDeletedOnAnotherDeviceKeepAction", "Keep"),
+                                                  AlertActionStyle::Default, [document, completion](AlertAction&) {
+                                                      // A failed save has shown the document's own save-error alert.
+                                                      document->saveToURL(document->fileURL(),
+                                                                          DocumentSaveOperation::ForOverwriting,
+                                                                          [completion](bool) { completion(); });
+                                                  }));
     presentAlert(alert, *topmostPresenter());
 }
 

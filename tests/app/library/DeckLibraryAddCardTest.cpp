@@ -20,14 +20,10 @@ TEST(ReplacingLineBreaks, EachKindOfLineBreakBecomesOneReplacement) {
         const char* text;
         const char* expected;
     } cases[] = {
-        {"one\r\ntwo", "one<br/>\ntwo"},
-        {"one\rtwo", "one<br/>\ntwo"},
-        {"one\ntwo", "one<br/>\ntwo"},
-        {"a\r\n\r\nb", "a<br/>\n<br/>\nb"},
-        {"a\n\rb", "a<br/>\n<br/>\nb"},
-        {"\r\r\n\n", "<br/>\n<br/>\n<br/>\n"},
-        {"no breaks", "no breaks"},
-        {"", ""},
+        {"one\r\ntwo", "one<br/>\ntwo"}, {"one\rtwo", "one<br/>\ntwo"},
+        {"one\ntwo", "one<br/>\ntwo"},   {"a\r\n\r\nb", "a<br/>\n<br/>\nb"},
+        {"a\n\rb", "a<br/>\n<br/>\nb"},  {"\r\r\n\n", "<br/>\n<br/>\n<br/>\n"},
+        {"no breaks", "no breaks"},      {"", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -192,9 +188,7 @@ TEST_F(DeckLibraryAddCardTest, TheOpenDeckGetsTheCardItselfAndAutosavesIt) {
 TEST_F(DeckLibraryAddCardTest, ALegacyDeckOfThatNameFailsToOpenAndGetsNoCard) {
     const std::string package = dir.file("Old.studydeck");
     fs::create_directories(package + "/cards");
-    {
-        std::ofstream(package + "/cards/1.json") << "{\"top\": \"x\"}";
-    }
+    { std::ofstream(package + "/cards/1.json") << "{\"top\": \"x\"}"; }
     auto item = localItem("Old.studydeck", dir.path().string());
     item->setDisplayName("Old");
     item->setLegacyStudydeckDocument(true);

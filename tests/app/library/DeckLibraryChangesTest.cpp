@@ -115,7 +115,8 @@ protected:
 TEST_F(DeckLibraryChangesTest, AReloadOfAnotherDocumentOnlyLogs) {
     auto stray = std::make_shared<OpenableDeckDocument>(beta->url());
     library->deckDocumentLoadedFromDisk(stray);
-    EXPECT_TRUE(logged("DEBUG", "deckDocumentLoaded(fromDisk:)", "Document reloaded from disk: /decks/Beta.flashcards"));
+    EXPECT_TRUE(
+        logged("DEBUG", "deckDocumentLoaded(fromDisk:)", "Document reloaded from disk: /decks/Beta.flashcards"));
     EXPECT_TRUE(logged(" INFO", "deckDocumentLoaded(fromDisk:)",
                        "Document reloaded from disk: /decks/Beta.flashcards, but is not current document: nil"));
 
@@ -186,8 +187,8 @@ TEST_F(DeckLibraryChangesTest, ShowChangesClosesTheDeckAndOpensItAgain) {
     library->closeAndReopenCurrentlyOpenDocument();
     drainMainLoop();
     settleTransitions();
-    EXPECT_TRUE(logged(" INFO", "closeAndReopenCurrentlyOpenDocument()",
-                       "Closing and re-opening current document: nil"));
+    EXPECT_TRUE(
+        logged(" INFO", "closeAndReopenCurrentlyOpenDocument()", "Closing and re-opening current document: nil"));
     EXPECT_EQ(3u, made.size());
 }
 
@@ -475,9 +476,9 @@ TEST_F(DeckLibraryChangesTest, ASharedDeckIsDownloadedInAPopoverThatLoadsOncePre
     EXPECT_TRUE(download->shownStates().empty());
     settleTransitions();
     EXPECT_EQ(DownloadSharedDeckViewController::State::loadingDetails, download->state());
-    EXPECT_EQ(std::vector<DownloadSharedDeckViewController::State>{
-                  DownloadSharedDeckViewController::State::loadingDetails},
-              download->shownStates());
+    EXPECT_EQ(
+        std::vector<DownloadSharedDeckViewController::State>{DownloadSharedDeckViewController::State::loadingDetails},
+        download->shownStates());
     // A tap outside does not take it away.
     UIDriver::tapOutsidePresentation(*download);
     settleTransitions();

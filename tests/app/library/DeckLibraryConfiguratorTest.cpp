@@ -150,7 +150,8 @@ TEST_F(DeckLibraryConfiguratorTest, TheURLListsFollowTheItemsShown) {
         EXPECT_EQ(local, fileNames(DeckLibraryConfigurator::localDocumentURLs(library)));
         EXPECT_EQ(currentWithout,
                   fileNames(DeckLibraryConfigurator::cloudDocumentURLsWithCurrentLocalVersion(library, false)));
-        EXPECT_EQ(currentWith, fileNames(DeckLibraryConfigurator::cloudDocumentURLsWithCurrentLocalVersion(library, true)));
+        EXPECT_EQ(currentWith,
+                  fileNames(DeckLibraryConfigurator::cloudDocumentURLsWithCurrentLocalVersion(library, true)));
         EXPECT_EQ(needing, fileNames(DeckLibraryConfigurator::cloudDocumentURLsNeedingDownload(library)));
     }
 }
@@ -176,9 +177,8 @@ TEST_F(DeckLibraryConfiguratorTest, NamingAnnouncingAndOpeningImportedDecks) {
     EXPECT_EQ(1u, documents->count("documentWasAdded /decks/B.flashcards"));
 
     // Opening: the caller's thumbnail flag, no other flag, whatever `animated` says.
-    library->setDeckDocumentMaker([](const URL& url, bool) {
-        return std::make_shared<ScriptedDeckDocument>(url, false, DocumentStateClosed);
-    });
+    library->setDeckDocumentMaker(
+        [](const URL& url, bool) { return std::make_shared<ScriptedDeckDocument>(url, false, DocumentStateClosed); });
     DeckLibraryConfigurator::openDocumentAtURL(URL::fileURLWithPath("/decks/C.flashcards"), true, true, library);
     DeckLibraryConfigurator::openDocumentAtURL(URL::fileURLWithPath("/decks/D.flashcards"), true, false, library);
     DeckLibraryConfigurator::openDocumentAtURL(URL::fileURLWithPath("/decks/E.flashcards"), false, false, library);
