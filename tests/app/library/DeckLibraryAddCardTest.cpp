@@ -31,12 +31,25 @@ TEST(ReplacingLineBreaks, EachKindOfLineBreakBecomesOneReplacement) {
     }
 }
 
+// The document the command opens, telling when its close has finished.
+class WatchedFlashcardsDocument : public FIFlashcardsDocument {
+public:
+    using FIFlashcardsDocument::FIFlashcardsDocument;
+    void closeWithCompletionHandler(Completion completion) override {
+        FIFlashcardsDocument::closeWithCompletionHandler([this, completion](bool ok) {
+            closed = true;
+            if (completion) completion(ok);
+        });
+    }
+    bool closed = false;
+};
+
 class DeckLibraryAddCardTest : public DeckLibraryTest {
 protected:
     void SetUp() override {
         DeckLibraryTest::SetUp();
         library->setAddCardDocumentMaker([this](const URL& url) {
-            auto document = FIFlashcardsDocument::initWithFileURL(url);
+            auto document = std::make_shared<WatchedFlashcardsDocument>(url);
             opened.push_back(document);
             return document;
         });
@@ -74,9 +87,7 @@ protected:
     void waitForAddition() {
         ASSERT_FALSE(opened.empty());
         auto document = opened.back();
-        ASSERT_TRUE(runMainLoopUntil([&] {
-            return (document->deck() || document->lastError()) && (document->documentState() & DocumentStateClosed);
-        }));
+        ASSERT_TRUE(runMainLoopUntil([&] { return document->closed; }));
         drainMainLoop();
     }
     std::shared_ptr<FCStudyCard> lastCard(const FCDeck& deck) {
@@ -91,7 +102,7 @@ protected:
     }
 
     TempDir dir;
-    std::vector<std::shared_ptr<FIFlashcardsDocument>> opened;
+    std::vector<std::shared_ptr<WatchedFlashcardsDocument>> opened;
 };
 
 TEST_F(DeckLibraryAddCardTest, TheCardGoesToTheEndOfTheFirstDeckOfThatNameAndIsSaved) {
