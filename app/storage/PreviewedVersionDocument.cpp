@@ -15,14 +15,22 @@ std::shared_ptr<FIDeckDocument> PreviewedVersionDocument::previewedVersionDocume
     return slot();
 }
 
+namespace {
+
+void closeUnlessClosed(const std::shared_ptr<FIDeckDocument>& document) {
+    if (document && !(document->documentState() & DocumentStateClosed)) document->closeWithCompletionHandler(nullptr);
+}
+
+}  // namespace
+
 void PreviewedVersionDocument::setPreviewedVersionDocument(std::shared_ptr<FIDeckDocument> document) {
+    auto earlier = std::move(slot());
     slot() = std::move(document);
+    if (earlier != slot()) closeUnlessClosed(earlier);
 }
 
 void PreviewedVersionDocument::clearPreviewedVersionDocument() {
     auto document = std::move(slot());
     slot() = nullptr;
-    if (document && !(document->documentState() & DocumentStateClosed)) {
-        document->closeWithCompletionHandler(nullptr);
-    }
+    closeUnlessClosed(document);
 }

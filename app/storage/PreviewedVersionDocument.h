@@ -11,7 +11,8 @@ class PreviewedVersionDocument {
 public:
     // nullptr when no version is previewed.
     static std::shared_ptr<FIDeckDocument> previewedVersionDocument();
-    // Set when a version document has opened; an earlier one is released.
+    // Set when a version document has opened; an earlier one is closed
+    // unless it is closed already (left open, it would keep its file).
     static void setPreviewedVersionDocument(std::shared_ptr<FIDeckDocument> document);
     // When the version browser comes into view again: forgets the document
     // and closes it unless it is closed already.

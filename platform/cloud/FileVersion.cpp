@@ -60,10 +60,14 @@ std::string contentsPath(const std::string& itemPath, const std::string& identif
 
 const char* kindName(FileVersion::Kind kind) {
     switch (kind) {
-        case FileVersion::Kind::Current: return "current";
-        case FileVersion::Kind::Other: return "other";
-        case FileVersion::Kind::NonLocal: return "nonlocal";
-        case FileVersion::Kind::Conflict: return "conflict";
+        case FileVersion::Kind::Current:
+            return "current";
+        case FileVersion::Kind::Other:
+            return "other";
+        case FileVersion::Kind::NonLocal:
+            return "nonlocal";
+        case FileVersion::Kind::Conflict:
+            return "conflict";
     }
     return "other";
 }
@@ -106,8 +110,8 @@ std::shared_ptr<FileVersion> versionFromEntry(const std::string& itemPath, const
     bool resolved = false;
     if (const Value* v = entry.find("resolved"); v && v->isBool()) resolved = v->boolValue();
     return std::make_shared<FileVersion>(kindFromName(optionalString(entry, "kind").value_or("other")), itemPath,
-                                         identifier, URL::fileURLWithPath(path), date,
-                                         optionalString(entry, "name"), optionalString(entry, "computer"),
+                                         identifier, URL::fileURLWithPath(path), date, optionalString(entry, "name"),
+                                         optionalString(entry, "computer"),
                                          FileManager::defaultManager().fileExistsAtPath(path), resolved);
 }
 
@@ -184,8 +188,7 @@ void FileVersion::getNonlocalVersionsOfItemAtURL(const URL& url, NonlocalVersion
             completion(std::nullopt, std::move(error));
             return;
         }
-        completion(listVersions(url, [](const FileVersion& v) { return v.kind() == Kind::NonLocal; }),
-                   std::nullopt);
+        completion(listVersions(url, [](const FileVersion& v) { return v.kind() == Kind::NonLocal; }), std::nullopt);
     });
 }
 
@@ -285,14 +288,12 @@ std::shared_ptr<FileVersion> addVersion(const URL& itemURL, const NewVersion& ve
     auto& fm = FileManager::defaultManager();
     std::lock_guard lock(storeMutex());
     if (version.contentsFromPath || version.contents) {
-        if (!fm.createDirectoryAtPath(std::filesystem::path(path).parent_path().string(), true, error))
-            return nullptr;
+        if (!fm.createDirectoryAtPath(std::filesystem::path(path).parent_path().string(), true, error)) return nullptr;
         const bool stored = version.contentsFromPath ? fm.copyItemAtPath(*version.contentsFromPath, path, error)
                                                      : fm.createFileAtPath(path, *version.contents, error);
         if (!stored) return nullptr;
     }
-    const FileVersion::Kind kind =
-        version.kind == FileVersion::Kind::Current ? FileVersion::Kind::Other : version.kind;
+    const FileVersion::Kind kind = version.kind == FileVersion::Kind::Current ? FileVersion::Kind::Other : version.kind;
     Value entry = Value::dictionary({{"id", Value(identifier)},
                                      {"kind", Value(std::string(kindName(kind)))},
                                      {"resolved", Value(version.resolved)}});

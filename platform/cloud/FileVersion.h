@@ -45,9 +45,8 @@ public:
     // getNonlocalVersionsOfItemAtURL:completionHandler: the versions kept only
     // in the cloud, delivered on the global queue: the versions and no error,
     // or no versions and the error.
-    using NonlocalVersionsCompletion =
-        std::function<void(std::optional<std::vector<std::shared_ptr<FileVersion>>> versions,
-                           std::optional<Error> error)>;
+    using NonlocalVersionsCompletion = std::function<void(
+        std::optional<std::vector<std::shared_ptr<FileVersion>>> versions, std::optional<Error> error)>;
     static void getNonlocalVersionsOfItemAtURL(const URL& url, NonlocalVersionsCompletion completion);
     // unresolvedConflictVersionsOfItemAtURL: the conflict versions not yet
     // marked resolved, in the platform's order; empty when none.
@@ -84,9 +83,9 @@ public:
     const std::string& identifier() const { return identifier_; }
     const std::string& itemPath() const { return itemPath_; }
 
-    FileVersion(Kind kind, std::string itemPath, std::string identifier, URL url,
-                std::optional<Date> modificationDate, std::optional<std::string> localizedName,
-                std::optional<std::string> savingComputerName, bool hasLocalContents, bool resolved);
+    FileVersion(Kind kind, std::string itemPath, std::string identifier, URL url, std::optional<Date> modificationDate,
+                std::optional<std::string> localizedName, std::optional<std::string> savingComputerName,
+                bool hasLocalContents, bool resolved);
 
 private:
     Kind kind_;

@@ -129,7 +129,8 @@ TEST_F(FileVersionTest, ReplacingAndRemovingChangeTheFileAndItsVersions) {
     EXPECT_EQ(NSFileReadNoSuchFileError, error.code());
     EXPECT_EQ("current", text(deck.path()));
 
-    FileVersions::setFailureHook([](FileVersions::Operation, const URL&) { return std::optional<Error>(Error("X", 1)); });
+    FileVersions::setFailureHook(
+        [](FileVersions::Operation, const URL&) { return std::optional<Error>(Error("X", 1)); });
     EXPECT_FALSE(mine->replaceItemAtURL(deck, FileVersion::ReplacingByMoving, &error));
     EXPECT_FALSE(FileVersion::removeOtherVersionsOfItemAtURL(deck, &error));
     EXPECT_EQ("X", error.domain());
