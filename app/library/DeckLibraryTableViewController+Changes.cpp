@@ -9,6 +9,7 @@
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/net/DownloadSharedDeckViewController.h"
 #include "app/storage/CloudDocumentsController.h"
+#include "app/storage/VersionBrowserTableViewController.h"
 #include "app/views/StandaloneAlertController.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
@@ -233,7 +234,18 @@ void DeckLibraryTableViewController::_pushConflictResolutionForDocument(const UR
 }
 
 void DeckLibraryTableViewController::pushVersionBrowser(const URL& url, bool conflictResolution) {
-    versionBrowserRequests_.push_back({url, conflictResolution});
+    auto navigation = navigationController();
+    if (!navigation) return;
+    auto browser = storyboard()->instantiate<VersionBrowserTableViewController>(
+        VersionBrowserTableViewController::kSceneIdentifier);
+    // The browser loads the versions itself when it appears.
+    auto self = std::static_pointer_cast<SplitViewControllerDelegate>(
+        std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this()));
+    if (conflictResolution)
+        browser->configureForConflictingVersions(url, documentsController_, self);
+    else
+        browser->configureForDocumentVersions(url, documentsController_, self);
+    navigation->pushViewController(browser, true);
 }
 
 // --- Pull to refresh ---

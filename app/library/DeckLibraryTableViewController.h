@@ -373,11 +373,6 @@ public:
     // versions, pushed on the library's navigation controller (none: nothing).
     void showVersionsForDocument(const URL& url);
     void _pushConflictResolutionForDocument(const URL& url);
-    struct VersionBrowserRequest {
-        URL url;
-        bool conflictResolution = false;
-    };
-    const std::vector<VersionBrowserRequest>& versionBrowserRequests() const { return versionBrowserRequests_; }
 
     // Pull to refresh: in the cloud container the helper file ".reload" is
     // written at the container's root on a global queue, which pauses a
@@ -421,7 +416,6 @@ private:
     static void appendCard(FIFlashcardsDocument& document, const std::string& top, const std::string& bottom);
 
     std::weak_ptr<AlertController> changedDeckAlert_;
-    std::vector<VersionBrowserRequest> versionBrowserRequests_;
     AddCardDocumentMaker addCardDocumentMaker_;
     // ===== End of changes on other devices =====
 };

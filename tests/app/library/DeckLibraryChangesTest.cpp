@@ -7,10 +7,12 @@
 #include "DeckLibraryTestSupport.h"
 #include "app/net/DownloadSharedDeckViewController.h"
 #include "app/shell/FIAppDelegateDocuments.h"
+#include "app/storage/VersionBrowserTableViewController.h"
 #include "app/views/StandaloneAlertController.h"
 #include "model/FCDeck.h"
 #include "platform/cloud/UbiquityContainer.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Thread.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/Application.h"
@@ -380,17 +382,54 @@ TEST_F(DeckLibraryChangesTest, AReloadNoticeLeavesTheDeletionQuestionToBeAnswere
 // --- Versions ---
 
 TEST_F(DeckLibraryChangesTest, VersionsAndConflictsOpenTheVersionBrowser) {
-    UIDriver::swipeRow(table(), {0, 0});
-    ASSERT_TRUE(UIDriver::tapSwipeAction(table(), "Versions"));
-    library->showConflictResolutionForDocument(beta->url());
-    EXPECT_TRUE(logged(" INFO", "showConflictResolutionForDocument(at:)",
-                       "Showing conflict resolution for: /decks/Beta.flashcards"));
-    const auto& requests = library->versionBrowserRequests();
-    ASSERT_EQ(2u, requests.size());
-    EXPECT_EQ(alpha->url(), requests[0].url);
-    EXPECT_FALSE(requests[0].conflictResolution);
-    EXPECT_EQ(beta->url(), requests[1].url);
-    EXPECT_TRUE(requests[1].conflictResolution);
+    TempDir folder;
+    auto gamma = localItem("Gamma.flashcards", folder.path().string());
+    ASSERT_TRUE(FileManager::defaultManager().createFileAtPath(gamma->url().path(), Data{'x'}));
+    documents->deliver({gamma, alpha}, {DocumentItemAnimation::reload()});
+    const struct {
+        bool conflicts;
+        const char* title;
+    } cases[] = {{false, "Document Versions"}, {true, "Conflicting Versions"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        if (c.conflicts) {
+            library->showConflictResolutionForDocument(gamma->url());
+            EXPECT_TRUE(logged(" INFO", "showConflictResolutionForDocument(at:)",
+                               "Showing conflict resolution for: " + gamma->url().path()));
+        } else {
+            UIDriver::swipeRow(table(), {0, 0});
+            ASSERT_TRUE(UIDriver::tapSwipeAction(table(), "Versions"));
+        }
+        auto browser = std::dynamic_pointer_cast<VersionBrowserTableViewController>(navigation->topViewController());
+        ASSERT_NE(nullptr, browser);
+        EXPECT_EQ(gamma->url(), browser->documentUrl());
+        EXPECT_EQ(std::static_pointer_cast<DocumentsController>(documents), browser->documentsController());
+        EXPECT_EQ(std::static_pointer_cast<SplitViewControllerDelegate>(library),
+                  browser->cardListSplitViewControllerDelegate());
+        EXPECT_EQ(c.conflicts, browser->presentationMode().isConflictResolution());
+        EXPECT_TRUE(browser->presentationMode().versions().empty());
+        EXPECT_EQ(c.title, browser->title());
+        // Its versions load by themselves; then back to the library.
+        auto spinning = [&] { return browser->activityIndicatorView()->isAnimating(); };
+        auto timerDue = [&] { return RunLoop::main().nextTimerFireDate(RunLoop::kDefaultMode).has_value(); };
+        for (int step = 0; step < 20 && spinning(); ++step) {
+            ASSERT_TRUE(runMainLoopUntil([&] { return timerDue() || !spinning(); }));
+            advance(0.5);
+        }
+        EXPECT_FALSE(spinning());
+        advance(0.5);
+        if (auto alert = UIDriver::presentedAlert()) UIDriver::tapAlertAction(*alert, "OK");
+        navigation->popViewControllerAnimated(false);
+        advance(1.0);
+        EXPECT_EQ(library, navigation->topViewController());
+    }
+
+    // Without a navigation controller there is no browser.
+    auto alone = Storyboard::storyboardWithName(DeckLibraryTableViewController::kStoryboardName)
+                     ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
+    alone->showVersionsForDocument(gamma->url());
+    alone->showConflictResolutionForDocument(gamma->url());
+    EXPECT_EQ(nullptr, alone->navigationController());
 }
 
 // --- Pull to refresh ---
