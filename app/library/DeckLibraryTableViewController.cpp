@@ -6,6 +6,7 @@
 #include "Common/FIFlashcardsDocument.h"
 #include "app/cards/CardListTableViewController.h"
 #include "app/cards/DeckSplitScenes.h"
+#include "app/library/DeckLibrarySplitViewCollapse.h"
 #include "app/library/DiffableDeckListDataSource.h"
 #include "app/library/DocumentItemDetailsHelper.h"
 #include "app/library/PickCoverStyleController.h"
@@ -167,12 +168,15 @@ void DeckLibraryTableViewController::setDocumentsController(std::shared_ptr<Docu
 
 const std::shared_ptr<DiffableDeckListDataSource>& DeckLibraryTableViewController::diffableDeckListDataSource() {
     if (!diffableDeckListDataSource_) {
-        // The provider keeps the screen alive, as the platform's does.
-        auto self = std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this());
+        // The screen owns the data source, so the provider holds the screen
+        // weakly: holding it strongly would keep both alive for good.
+        std::weak_ptr<ViewController> weak = shared_from_this();
         diffableDeckListDataSource_ = DiffableDeckListDataSource::make<DiffableDeckListDataSource>(
             tableView(),
-            [self](TableView& tableView, const IndexPath& indexPath, const std::shared_ptr<DocumentItem>& item) {
-                return self->configuredCell(tableView, indexPath, item);
+            [weak](TableView& tableView, const IndexPath& indexPath,
+                   const std::shared_ptr<DocumentItem>& item) -> std::shared_ptr<TableViewCell> {
+                auto self = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock());
+                return self ? self->configuredCell(tableView, indexPath, item) : nullptr;
             });
     }
     return diffableDeckListDataSource_;
@@ -472,6 +476,14 @@ void DeckLibraryTableViewController::showAboutViewController(const AnyObject& se
 
 void DeckLibraryTableViewController::showRemoteControl(const AnyObject& /*sender*/) {
     presentRemoteControl(*this);
+}
+
+// --- The open deck's split view ---
+
+bool DeckLibraryTableViewController::collapseSecondaryViewController(SplitViewController& /*splitViewController*/,
+                                                                     ViewController& secondary,
+                                                                     ViewController& /*primary*/) {
+    return deckSplitViewDropsSecondary(secondary);
 }
 
 // --- DeckChangeDelegate ---

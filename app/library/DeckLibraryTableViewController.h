@@ -205,6 +205,12 @@ public:
     void showAboutViewController(const AnyObject& sender);
     void showRemoteControl(const AnyObject& sender);
 
+    // --- The open deck's split view ---
+    // Collapsing to one column drops the secondary unless it is an editor of
+    // a card (deckSplitViewDropsSecondary).
+    bool collapseSecondaryViewController(SplitViewController& splitViewController, ViewController& secondary,
+                                         ViewController& primary) override;
+
     // --- DeckChangeDelegate ---
     void didChangeDocumentTitle(const URL& oldURL, const URL& newURL) override;
     bool isFileNameAvailableForNewDocument(const std::string& fileName, const URL& parentDirectoryURL) override;

@@ -22,12 +22,6 @@ protected:
         beta = localItem("Beta.flashcards");
         documents->deliver({alpha, beta}, {DocumentItemAnimation::reload()});
     }
-    void TearDown() override {
-        for (const auto& window : Application::shared().windows())
-            if (window != this->window) window->setHidden(true);
-        DeckLibraryTest::TearDown();
-    }
-
     // The document as the opening leaves it: open in the library, and not
     // read by the details cache.
     std::shared_ptr<ScriptedDeckDocument> open(const URL& url, bool legacy = false,
@@ -59,6 +53,7 @@ TEST_F(DeckLibraryClosingTest, TheOpenDocumentIsTheLibrarysAndTheAppsCurrentOne)
 
 TEST_F(DeckLibraryClosingTest, NothingToCloseCompletesOnceAfterTheCall) {
     int completions = 0;
+    settle();
     TWLogger::sharedInstance().setMessageBacklog({});
     library->_closeCurrentlyOpenDocumentIfNeeded([&] { ++completions; });
     EXPECT_EQ(0, completions);
@@ -209,6 +204,10 @@ TEST_F(DeckLibraryClosingTest, AFailedLegacyCloseShowsTheSaveErrorAlertOnce) {
     again->finishClose(true);
     drainMainLoop();
     EXPECT_EQ(1, alertCount());
+
+    ASSERT_TRUE(UIDriver::tapAlertAction(*alert, "OK"));
+    advance(ViewController::kTransitionDuration);
+    EXPECT_EQ(0, alertCount());
 }
 
 TEST_F(DeckLibraryClosingTest, ComingBackToTheLibraryClosesTheDeck) {

@@ -145,6 +145,21 @@ TEST_F(DeckLibraryScreenTest, TheThreeInitialisersEndInTheSameState) {
     EXPECT_TRUE(made[2]->documentDetailsCache()->didLoadDetails());
 }
 
+TEST_F(DeckLibraryScreenTest, TheScreenGoesWhenItsOwnersLetGo) {
+    auto screen = Storyboard::storyboardWithName(DeckLibraryTableViewController::kStoryboardName)
+                      ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
+    auto scripted = std::make_shared<ScriptedDocumentsController>();
+    screen->setDocumentsController(scripted);
+    loaders.install(*screen->documentDetailsCache());
+    screen->loadViewIfNeeded();
+    scripted->deliver({localItem("Alpha.flashcards")}, {DocumentItemAnimation::reload()});
+    ASSERT_NE(nullptr, screen->tableView()->cellForRowAtIndexPath({0, 0}));
+    ASSERT_TRUE(settleWorker(*screen->documentDetailsCache()->backgroundQueue()));
+    std::weak_ptr<DeckLibraryTableViewController> weak = screen;
+    screen.reset();
+    EXPECT_TRUE(weak.expired()) << "the data source's cell provider must not keep the screen";
+}
+
 TEST_F(DeckLibraryScreenTest, TheListFollowsTheDeliveredOrder) {
     deliverThree();
     EXPECT_EQ(3, table().numberOfRowsInSection(0));
@@ -358,6 +373,14 @@ TEST_F(DeckLibraryScreenTest, TheRemoteControlIsPresentedOverTheLibrary) {
         drainMainLoop();
     }
     Storyboard::unregisterStoryboard("RemoteControl");
+}
+
+TEST_F(DeckLibraryScreenTest, ACollapsingDeckSplitViewDropsAllButACardEditor) {
+    auto split = std::make_shared<SplitViewController>();
+    auto primary = std::make_shared<ViewController>(), plain = std::make_shared<ViewController>();
+    EXPECT_TRUE(library->collapseSecondaryViewController(*split, *plain, *primary));
+    auto emptyDetail = std::make_shared<NavigationController>();
+    EXPECT_TRUE(library->collapseSecondaryViewController(*split, *emptyDetail, *primary));
 }
 
 TEST_F(DeckLibraryScreenTest, TheCardListsChangesReachTheDocumentsController) {
