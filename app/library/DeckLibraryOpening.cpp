@@ -6,7 +6,6 @@
 #include "Common/FILegacyDeckDocument.h"
 #include "app/cards/CardListTableViewController.h"
 #include "app/cards/DeckSplitScenes.h"
-#include "app/library/DeckLibrarySplitViewCollapse.h"
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/library/DiffableDeckListDataSource.h"
 #include "app/library/DocumentItemDetails.h"
@@ -39,13 +38,12 @@ std::string localized(const std::string& key, const std::string& english) {
 }
 
 std::shared_ptr<AlertController> makeAlertOfferingSupport(std::optional<std::string> message) {
-    auto alert = AlertController::alertControllerWithTitle(
-        localized("ErrorOpeningDocument", "Error Opening the Document"), std::move(message),
-        AlertControllerStyle::Alert);
-    alert->addAction(AlertAction::actionWithTitle(localized("Contact Support", "Contact Support"),
-                                                  AlertActionStyle::Default, [](AlertAction&) {
-                                                      FIAppDelegateDocuments::sendFeedbackEmailIncludingDiagnosticsData();
-                                                  }));
+    auto alert =
+        AlertController::alertControllerWithTitle(localized("ErrorOpeningDocument", "Error Opening the Document"),
+                                                  std::move(message), AlertControllerStyle::Alert);
+    alert->addAction(AlertAction::actionWithTitle(
+        localized("Contact Support", "Contact Support"), AlertActionStyle::Default,
+        [](AlertAction&) { FIAppDelegateDocuments::sendFeedbackEmailIncludingDiagnosticsData(); }));
     alert->addAction(AlertAction::actionWithTitle("OK", AlertActionStyle::Default));
     return alert;
 }
@@ -158,8 +156,7 @@ void DeckLibraryTableViewController::setDocumentURLpendingOpen(std::optional<URL
     });
 }
 
-std::shared_ptr<DocumentItemTableViewCell> DeckLibraryTableViewController::visibleCellForDocumentPath(
-    const URL& url) {
+std::shared_ptr<DocumentItemTableViewCell> DeckLibraryTableViewController::visibleCellForDocumentPath(const URL& url) {
     auto index = indexOfItemWithURLPath(url);
     if (!index || !diffableDeckListDataSource_) return nullptr;
     auto indexPath = diffableDeckListDataSource_->indexPathForItemIdentifier(documentItems_[*index]);
@@ -292,7 +289,9 @@ void DeckLibraryTableViewController::_presentDeck(const std::shared_ptr<FIDeckDo
     if (auto deck = document->deck())
         FIAnalytics::shared().trackOpenDeck(deck->studyCardsCount(), document->lastAvailableFileSize());
 
-    auto split = storyboard()->instantiate<SplitViewController>(kDeckSplitViewControllerScene);
+    // A library made in code has no storyboard of its own: the app's has the scenes.
+    auto board = storyboard() ? storyboard() : Storyboard::storyboardWithName(kStoryboardName);
+    auto split = board->instantiate<SplitViewController>(kDeckSplitViewControllerScene);
     setPresentedDeckSplitViewController(split);
     split->setPreferredDisplayMode(SplitViewControllerDisplayMode::OneBesideSecondary);
     auto self = std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this());
@@ -308,7 +307,8 @@ void DeckLibraryTableViewController::_presentDeck(const std::shared_ptr<FIDeckDo
         if (auto list = weakCardList.lock()) list->selectFirstCardAndShowEditor();
     });
 
-    if (auto flashcards = std::dynamic_pointer_cast<FIFlashcardsDocument>(document); flashcards && regenerateThumbnail) {
+    if (auto flashcards = std::dynamic_pointer_cast<FIFlashcardsDocument>(document);
+        flashcards && regenerateThumbnail) {
         flashcards->didChangeCoverStyle();
         logLine("Forcing update of thumbnail for document: " + document->fileURL().lastPathComponent(),
                 TWLogger::LevelDebug, kCompletionFunction, __LINE__);
@@ -356,8 +356,8 @@ void DeckLibraryTableViewController::pickCoverStyleController(PickCoverStyleCont
     }
     auto deck = document->deck();
     if (!deck) return;
-    if (auto previous = deck->coverStyle(); previous && previous->customImageName() &&
-                                            coverStyle->customImageName() != previous->customImageName())
+    if (auto previous = deck->coverStyle();
+        previous && previous->customImageName() && coverStyle->customImageName() != previous->customImageName())
         document->removeAttachmentWithName(previous->customImageName());
     deck->setCoverStyle(coverStyle);
     document->didChangeCoverStyle();
@@ -365,6 +365,10 @@ void DeckLibraryTableViewController::pickCoverStyleController(PickCoverStyleCont
 
 void DeckLibraryTableViewController::pickCoverStyleControllerDidFinish(PickCoverStyleController& /*controller*/) {
     setPickCoverStyleController(nullptr);
+    // A deck opened from outside while the picker showed has taken the
+    // picker's deck's place (closing it) and is presented now, which ends
+    // the picker: that deck stays open for its card list.
+    if (presentedDeckSplitViewController_) return;
     _closeCurrentlyOpenDocumentIfNeeded();
 }
 
@@ -375,12 +379,6 @@ void DeckLibraryTableViewController::closeDeck(CardListTableViewController& /*ca
         if (auto self = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock()))
             self->setPresentedDeckSplitViewController(nullptr);
     });
-}
-
-bool DeckLibraryTableViewController::collapseSecondaryViewController(SplitViewController& /*splitViewController*/,
-                                                                     ViewController& secondary,
-                                                                     ViewController& /*primary*/) {
-    return deckSplitViewDropsSecondary(secondary);
 }
 
 void DeckLibraryTableViewController::showConflictResolutionForDocument(const URL& url) {

@@ -306,17 +306,14 @@ public:
     void _handleOpenCompletion(bool success, const URL& url, const std::shared_ptr<FIDeckDocument>& document,
                                bool regenerateThumbnail, bool openToChangeCover, bool editFirstCardRightAway);
     // PickCoverStyleControllerDelegate: a picked style is applied to the open
-    // deck and its row; the picker's finish closes (and so saves) the deck.
+    // deck and its row; the picker's finish closes (and so saves) the deck,
+    // unless a deck presented meanwhile took its place.
     void pickCoverStyleControllerDidFinish(PickCoverStyleController& controller) override;
     void pickCoverStyleController(PickCoverStyleController& controller, const std::shared_ptr<FCCoverStyle>& coverStyle,
                                   const std::optional<URL>& documentURL) override;
     // CardListTableViewControllerDelegate: dismisses the deck's split view;
     // the document closes when this screen reappears.
     void closeDeck(CardListTableViewController& cardList) override;
-    // SplitViewControllerDelegate: only an editor that edits a card survives
-    // a collapse (deckSplitViewDropsSecondary).
-    bool collapseSecondaryViewController(SplitViewController& splitViewController, ViewController& secondary,
-                                         ViewController& primary) override;
     // The conflict browser for a deck; recorded here, shown by the handling
     // of changes on other devices.
     void showConflictResolutionForDocument(const URL& url);

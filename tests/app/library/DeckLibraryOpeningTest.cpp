@@ -7,10 +7,10 @@
 #include "platform/ui/AlertController.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/UIDriver.h"
+#include "platform/ui/UITestFixture.h"
 #include "platform/ui/Window.h"
 #include "support/MainLoop.h"
 #include "support/TestEnvironment.h"
-#include "platform/ui/UITestFixture.h"
 
 using namespace memorant_test;
 
@@ -87,9 +87,9 @@ TEST(MakeDocumentWritable, AFailedChangeOrAStillLockedFileAnswersFalse) {
         TWLogger::sharedInstance().setMessageBacklog({});
         EXPECT_EQ(c.expected, makeDocumentWritable(URL::fileURLWithPath("/decks/A.flashcards"), scripted));
         EXPECT_EQ(std::vector<std::uint32_t>{c.permissions | 0200u}, set);
-        const auto backlog = TWLogger::sharedInstance().messageBacklog();
-        ASSERT_EQ(1u, backlog.size());
-        EXPECT_EQ(0u, backlog[0].find(c.line)) << backlog[0];
+        const auto lines = logLinesContaining("permissions from: ");
+        ASSERT_EQ(1u, lines.size());
+        EXPECT_EQ(0u, lines[0].find(c.line)) << lines[0];
     }
     EXPECT_EQ("0o0", octalPermissionsText(0));
 }
@@ -114,8 +114,8 @@ TEST(OpeningErrorMessage, ANewerVersionShowsItsRecoverySuggestionOtherErrorsThei
          std::nullopt},
         {"the same code in another domain",
          errorWith("DeckDocumentPersistence", 112233,
-                   Value::dictionary({{NSLocalizedDescriptionKey, "Odd"},
-                                      {NSLocalizedRecoverySuggestionErrorKey, "Not this"}})),
+                   Value::dictionary(
+                       {{NSLocalizedDescriptionKey, "Odd"}, {NSLocalizedRecoverySuggestionErrorKey, "Not this"}})),
          "Odd"},
         {"a chain of errors", wrapped, "Broken - I/O error"},
         {"an error without texts", errorWith("Some", 3, Value::dictionary({{NSLocalizedDescriptionKey, ""}})),
@@ -146,10 +146,11 @@ TEST_F(OpeningAlertsTest, BothAlertsOfferSupportThroughTheFeedbackMailAndOK) {
     auto failed = makeOpeningErrorAlert("Broken - I/O error");
     auto locked = makeLockedDocumentAlert();
     EXPECT_EQ("Broken - I/O error", failed->message());
-    EXPECT_EQ("The document is locked. Unlock the document on your Mac in Finder \u2192 iCloud Drive \u2192 Memorant "
-              "\u2192 \u201CFile \u203A Get Info\u201D \u2192 Sharing & Permissions \u2192 Privilege \u2192 Read & "
-              "Write",
-              locked->message());
+    EXPECT_EQ(
+        "The document is locked. Unlock the document on your Mac in Finder \u2192 iCloud Drive \u2192 Memorant "
+        "\u2192 \u201CFile \u203A Get Info\u201D \u2192 Sharing & Permissions \u2192 Privilege \u2192 Read & "
+        "Write",
+        locked->message());
     EXPECT_EQ(std::nullopt, makeOpeningErrorAlert(std::nullopt)->message());
     for (const auto& alert : {failed, locked}) {
         EXPECT_EQ("Error Opening the Document", alert->title());
