@@ -80,6 +80,9 @@ protected:
         });
     }
     void TearDown() override {
+        // An alert in a window of its own holds that window until it goes.
+        for (const auto& alert : visibleAlerts()) alert->dismissViewController(false);
+        drainMainLoop();
         for (const auto& other : Application::shared().windows())
             if (other != window) other->setHidden(true);
         FIFlashcardsDocument::setErrorAlertPresenter(nullptr);
