@@ -53,7 +53,9 @@
 
 #include "Common/FIDeckDocument.h"
 #include "app/cards/CardListTableViewControllerDelegate.h"
+#include "app/library/DeckLibraryOpening.h"
 #include "app/library/DeckLibrarySegueIdentifier.h"
+#include "app/library/PickCoverStyleController.h"
 #include "app/library/SegueHandlerType.h"
 #include "app/storage/DocumentItem.h"
 #include "app/storage/DocumentsController.h"
@@ -90,6 +92,8 @@ class DeckLibraryTableViewController : public TableViewController,
                                        public FIDeckDocumentDelegate,
                                        public DeckChangeDelegate,
                                        public SplitViewControllerDelegate,
+                                       public CardListTableViewControllerDelegate,
+                                       public PickCoverStyleControllerDelegate,
                                        public SegueHandlerType<DeckLibrarySegueIdentifier> {
 public:
     using DocumentDetailsCacheType = DocumentDetailsCache<DocumentItemDetails>;
@@ -141,7 +145,9 @@ public:
         presentedDeckSplitViewController_ = std::move(splitViewController);
     }
     const std::optional<URL>& documentURLpendingOpen() const { return documentURLpendingOpen_; }
-    void setDocumentURLpendingOpen(std::optional<URL> url) { documentURLpendingOpen_ = std::move(url); }
+    // Takes the waiting indicator off the row that was pending and puts it on
+    // the new one's after a quarter second if still pending (DeckLibraryOpening.cpp).
+    void setDocumentURLpendingOpen(std::optional<URL> url);
     const std::shared_ptr<DocumentDetailsCacheType>& documentDetailsCache() const { return documentDetailsCache_; }
     const std::shared_ptr<Timer>& delayedDeleteTimer() const { return delayedDeleteTimer_; }
     void setDelayedDeleteTimer(std::shared_ptr<Timer> timer) { delayedDeleteTimer_ = std::move(timer); }
@@ -280,4 +286,53 @@ private:
     std::shared_ptr<NotificationObserver> didEnterBackgroundObserver_;
     std::shared_ptr<NotificationObserver> willEnterForegroundObserver_;
     std::vector<OperationRequest> operationRequests_;
+
+    // ===== Opening a deck (DeckLibraryOpening.cpp) =====
+    // _openDocumentAtURL opens the deck document of the URL's class
+    // (".flashcards" or ".studydeck"), refusing a second request for the URL
+    // already pending ("Already opening this document: "). When the open
+    // completes: a completion for a URL no longer pending closes its
+    // document; a failure shows the error alert and closes it; a file that
+    // is not writable gets the owner's write permission or ends in the
+    // locked alert. A success first closes a deck still open here (its row
+    // reads "Saving…"), then takes the new one and either shows the cover
+    // picker (openToChangeCover), hands a deck in conflict to the conflict
+    // browser, or presents the deck's split view with its card list.
+public:
+    static constexpr double kPendingOpenIndicatorDelay = 0.25;
+    // The completion of an open, on the main thread.
+    void _handleOpenCompletion(bool success, const URL& url, const std::shared_ptr<FIDeckDocument>& document,
+                               bool regenerateThumbnail, bool openToChangeCover, bool editFirstCardRightAway);
+    // PickCoverStyleControllerDelegate: a picked style is applied to the open
+    // deck and its row; the picker's finish closes (and so saves) the deck.
+    void pickCoverStyleControllerDidFinish(PickCoverStyleController& controller) override;
+    void pickCoverStyleController(PickCoverStyleController& controller, const std::shared_ptr<FCCoverStyle>& coverStyle,
+                                  const std::optional<URL>& documentURL) override;
+    // CardListTableViewControllerDelegate: dismisses the deck's split view;
+    // the document closes when this screen reappears.
+    void closeDeck(CardListTableViewController& cardList) override;
+    // The conflict browser for a deck; recorded here, shown by the handling
+    // of changes on other devices.
+    void showConflictResolutionForDocument(const URL& url);
+    const std::vector<URL>& conflictResolutionRequests() const { return conflictResolutionRequests_; }
+
+    // Makes the document object for a URL of the current format (true) or
+    // the legacy one; the default makes FIFlashcardsDocument or
+    // FILegacyDeckDocument. Tests put in scripted documents.
+    using DeckDocumentMaker = std::function<std::shared_ptr<FIDeckDocument>(const URL& url, bool currentFormat)>;
+    void setDeckDocumentMaker(DeckDocumentMaker maker) { deckDocumentMaker_ = std::move(maker); }
+    // How a file's writability is checked and changed (the file manager's).
+    void setDeckFilePermissions(DeckFilePermissions permissions) { deckFilePermissions_ = std::move(permissions); }
+
+private:
+    void _openToChangeCover(const std::shared_ptr<FIDeckDocument>& document);
+    void _presentDeck(const std::shared_ptr<FIDeckDocument>& document, bool regenerateThumbnail,
+                      bool editFirstCardRightAway);
+    // The visible cell of the first row whose document has the URL's path.
+    std::shared_ptr<DocumentItemTableViewCell> visibleCellForDocumentPath(const URL& url);
+
+    DeckDocumentMaker deckDocumentMaker_;
+    DeckFilePermissions deckFilePermissions_ = DeckFilePermissions::fileManager();
+    std::vector<URL> conflictResolutionRequests_;
+    // ===== End of opening a deck =====
 };
