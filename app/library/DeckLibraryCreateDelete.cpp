@@ -123,12 +123,16 @@ std::string DeckLibraryTableViewController::fileNameForDeckTitle(std::string tit
 void DeckLibraryTableViewController::_handleNewDeckDialogResult(const std::optional<std::string>& title,
                                                                 const std::shared_ptr<FCCoverStyle>& coverStyle) {
     if (!title || !coverStyle) return;
-    auto self = std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this());
+    std::weak_ptr<ViewController> weak = shared_from_this();
     // The controller of the location in use now, whatever the configurator
     // does meanwhile.
     DispatchQueue::global().async(
-        [self, name = fileNameForDeckTitle(*title), coverStyle, controller = documentsController_] {
+        [weak, name = fileNameForDeckTitle(*title), coverStyle, controller = documentsController_] {
+            auto self = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock());
+            if (!self) return;
             self->_openNewUntitledDocument(name, coverStyle, controller);
+            // A screen is let go on the main thread only.
+            DispatchQueue::main().async([self = std::move(self)] {});
         });
 }
 
@@ -231,6 +235,13 @@ void DeckLibraryTableViewController::_deleteDeckNow(const DelayedDeleteUserInfo&
     if (!userInfo.url || !userInfo.alert) return;
     delayedDeleteTimer_ = nullptr;
     delayedDeleteTimerUserInfo_.reset();
+    // Cancel tapped in the last moment: the alert is going, and its handler
+    // runs once it has gone. The user's answer wins.
+    if (userInfo.alert->isBeingDismissed()) return;
+    if (!userInfo.alert->presentingViewController()) {
+        _deleteDeckNow(*userInfo.url);
+        return;
+    }
     // The deck's split view may be what presents the alert: it is taken
     // away only once the alert has gone.
     std::weak_ptr<ViewController> weak = shared_from_this();

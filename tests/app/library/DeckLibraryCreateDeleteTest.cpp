@@ -376,9 +376,12 @@ TEST_F(DeckLibraryCreateDeleteTest, CancelWithinFourSecondsLeavesTheDeckAndWaiti
     EXPECT_EQ(alert, library->delayedDeleteTimerUserInfo()->alert);
     EXPECT_EQ(std::optional<URL>(a), library->delayedDeleteTimerUserInfo()->url);
 
+    // Cancel in the last moment: the four seconds end while the alert goes,
+    // before its handler runs, and the answer still wins.
     advance(3.9);
     ASSERT_TRUE(UIDriver::tapAlertAction(*alert, "Cancel"));
     advance(ViewController::kTransitionDuration);
+    EXPECT_FALSE(library->delayedDeleteTimer() && library->delayedDeleteTimer()->isValid());
     EXPECT_EQ(nullptr, library->delayedDeleteTimer());
     advance(10);
     settle();
