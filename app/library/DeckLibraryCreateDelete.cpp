@@ -40,13 +40,13 @@ std::shared_ptr<ViewController> topmostPresenterFrom(ViewController& library) {
 // The dialog and its segue join the library's scenes.
 const bool kCreateDeckScenesRegistered = [] {
     Storyboard::extendStoryboard(
-        DeckLibraryTableViewController::kStoryboardName,
-        DeckLibraryTableViewController::kCreateDeckStoryboardExtension, [](Storyboard& storyboard) {
+        DeckLibraryTableViewController::kStoryboardName, DeckLibraryTableViewController::kCreateDeckStoryboardExtension,
+        [](Storyboard& storyboard) {
             MakeNewDeckDialogViewController::addScenes(storyboard);
-            storyboard.addSegue(DeckLibraryTableViewController::kSceneIdentifier,
-                                std::string(DeckLibraryTableViewController::rawValue(DeckLibrarySegueIdentifier::CreateDeckSegue)),
-                                MakeNewDeckDialogViewController::kNavigationSceneIdentifier,
-                                StoryboardSegueKind::FormSheet);
+            storyboard.addSegue(
+                DeckLibraryTableViewController::kSceneIdentifier,
+                std::string(DeckLibraryTableViewController::rawValue(DeckLibrarySegueIdentifier::CreateDeckSegue)),
+                MakeNewDeckDialogViewController::kNavigationSceneIdentifier, StoryboardSegueKind::FormSheet);
         });
     return true;
 }();
@@ -141,34 +141,31 @@ void DeckLibraryTableViewController::_openNewUntitledDocument(
     const std::shared_ptr<DocumentsController>& documentsController) {
     constexpr const char* kFunction = "_openNewUntitledDocument(_:coverStyle:)";
     if (!documentsController) return;
-    auto url =
-        documentsController->uniqueDocumentURL(title, FIFlashcardsDocument::flashcardsDocumentFileExtension());
+    auto url = documentsController->uniqueDocumentURL(title, FIFlashcardsDocument::flashcardsDocumentFileExtension());
     if (!url) {
         logLine("No folder to create the document in: " + title, TWLogger::LevelWarning, kFunction, __LINE__);
         return;
     }
     std::shared_ptr<FIDeckDocument> document = FIFlashcardsDocument::initNewDocumentWithFileURL(*url, coverStyle);
     std::weak_ptr<ViewController> weak = shared_from_this();
-    document->saveToURL(*url, DocumentSaveOperation::ForCreating,
-                        [weak, document, documentsController, url = *url, kFunction](bool success) {
-                            if (!success) {
-                                // The document has shown its save-error alert.
-                                logLine("Error saving new document: " + url.description(), TWLogger::LevelWarning,
-                                        kFunction, __LINE__);
-                                document->closeWithCompletionHandler(nullptr);
-                                return;
-                            }
-                            document->closeWithCompletionHandler([weak, documentsController, url](bool) {
-                                setResourceValue(url, Value(true), URLHasHiddenExtensionKey);
-                                OperationQueue::mainQueue().addOperationWithBlock(
-                                    [weak, documentsController, url] {
-                                        documentsController->documentWasAdded(url);
-                                        if (auto library = std::static_pointer_cast<DeckLibraryTableViewController>(
-                                                weak.lock()))
-                                            library->_openDocumentAtURL(url, false, false, true, false);
-                                    });
-                            });
-                        });
+    document->saveToURL(
+        *url, DocumentSaveOperation::ForCreating,
+        [weak, document, documentsController, url = *url, kFunction](bool success) {
+            if (!success) {
+                // The document has shown its save-error alert.
+                logLine("Error saving new document: " + url.description(), TWLogger::LevelWarning, kFunction, __LINE__);
+                document->closeWithCompletionHandler(nullptr);
+                return;
+            }
+            document->closeWithCompletionHandler([weak, documentsController, url](bool) {
+                setResourceValue(url, Value(true), URLHasHiddenExtensionKey);
+                OperationQueue::mainQueue().addOperationWithBlock([weak, documentsController, url] {
+                    documentsController->documentWasAdded(url);
+                    if (auto library = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock()))
+                        library->_openDocumentAtURL(url, false, false, true, false);
+                });
+            });
+        });
 }
 
 // --- Deleting ---
@@ -317,9 +314,8 @@ void DeckLibraryTableViewController::_asyncDeleteDeckAtURL(const URL& url, Delet
         const URL preview = FILegacyDeckDocument::previewFileURLforLegacyDeckURL(url);
         Error previewError;
         FileCoordinator().coordinateWritingItemAtURL(
-            preview, FileCoordinator::WritingForDeleting, &previewError, [&](const URL& deletingURL) {
-                fm.removeItemAtPath(deletingURL.path(), &previewError);
-            });
+            preview, FileCoordinator::WritingForDeleting, &previewError,
+            [&](const URL& deletingURL) { fm.removeItemAtPath(deletingURL.path(), &previewError); });
         if (previewError)
             logLine("Error removing preview: " + url.description() + ". Error: " + previewError.description(),
                     TWLogger::LevelWarning, kFunction, __LINE__);

@@ -28,8 +28,7 @@ constexpr std::int64_t kCoverRow = 0;
 // --- The storyboard ---
 
 void MakeNewDeckDialogViewController::addScenes(Storyboard& storyboard) {
-    storyboard.addScene<MakeNewDeckDialogViewController>(kSceneIdentifier, [](MakeNewDeckDialogViewController&
-                                                                                  dialog) {
+    storyboard.addScene<MakeNewDeckDialogViewController>(kSceneIdentifier, [](MakeNewDeckDialogViewController& dialog) {
         dialog.setView(std::make_shared<TableView>(Rect(0, 0, 390, 844), TableViewStyle::Grouped));
         dialog.navigationItem().setTitle(localized("NewDeckDialogTitle", "New Deck"));
         std::weak_ptr<ViewController> weak = dialog.shared_from_this();
@@ -62,7 +61,8 @@ void MakeNewDeckDialogViewController::addScenes(Storyboard& storyboard) {
         coverCell->setFrame(Rect(0, 0, 390, 80));
         dialog.setCoverImageView(cover);
 
-        dialog.setStaticSections({{std::nullopt, {titleCell}, std::nullopt}, {std::nullopt, {coverCell}, std::nullopt}});
+        dialog.setStaticSections(
+            {{std::nullopt, {titleCell}, std::nullopt}, {std::nullopt, {coverCell}, std::nullopt}});
 
         auto create = BarButtonItem::withTitle(localized("CreateDeckButtonTitle", "Create"), BarButtonItemStyle::Done,
                                                with(&MakeNewDeckDialogViewController::createDeck));
@@ -141,8 +141,7 @@ void MakeNewDeckDialogViewController::deckTitleTextFieldChanged(const AnyObject&
 
 // --- Table ---
 
-double MakeNewDeckDialogViewController::heightForRowAtIndexPath(TableView& /*tableView*/,
-                                                                const IndexPath& indexPath) {
+double MakeNewDeckDialogViewController::heightForRowAtIndexPath(TableView& /*tableView*/, const IndexPath& indexPath) {
     return indexPath.section == kTitleSection ? kTitleRowHeight : kTableViewAutomaticDimension;
 }
 

@@ -22,9 +22,10 @@ inline constexpr const char* URLDocumentIdentifierKey = "NSURLDocumentIdentifier
 inline constexpr const char* URLHasHiddenExtensionKey = "NSURLHasHiddenExtensionKey";
 
 // The value of the key for the item at the URL: for URLDocumentIdentifierKey
-// an integer, for URLHasHiddenExtensionKey a boolean (false until set). Fails (nullopt, with the file error: NSCocoaErrorDomain 260 for
-// a missing item) when the item cannot be looked at; a key it does not know
-// gives a null value.
+// an integer, for URLHasHiddenExtensionKey a boolean (false until set).
+// Fails (nullopt, with the file error: NSCocoaErrorDomain 260 for a missing
+// item) when the item cannot be looked at; a key it does not know gives a
+// null value.
 std::optional<Value> resourceValueForKey(const URL& url, const std::string& key, Error* error = nullptr);
 
 // Sets a writable resource value of the item at the URL: only

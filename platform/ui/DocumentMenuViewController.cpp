@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-DocumentMenuViewController::DocumentMenuViewController(std::vector<std::string> documentTypes,
-                                                       DocumentPickerMode mode)
+DocumentMenuViewController::DocumentMenuViewController(std::vector<std::string> documentTypes, DocumentPickerMode mode)
     : documentTypes_(std::move(documentTypes)), mode_(mode) {
     setModalPresentationStyle(ModalPresentationStyle::Popover);
 }

@@ -101,8 +101,8 @@ std::vector<std::shared_ptr<StandaloneAlertController>> saveErrorAlerts() {
     std::vector<std::shared_ptr<StandaloneAlertController>> found;
     for (const auto& window : Application::shared().windows()) {
         if (window->isHidden() || !window->rootViewController()) continue;
-        if (auto alert =
-                std::dynamic_pointer_cast<StandaloneAlertController>(window->rootViewController()->presentedViewController()))
+        if (auto alert = std::dynamic_pointer_cast<StandaloneAlertController>(
+                window->rootViewController()->presentedViewController()))
             found.push_back(alert);
     }
     return found;

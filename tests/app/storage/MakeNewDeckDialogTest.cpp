@@ -41,15 +41,16 @@ protected:
                                        [](Storyboard& s) { MakeNewDeckDialogViewController::addScenes(s); });
         window->setRootViewController(presenter);
         window->makeKeyAndVisible();
-        auto navigation = Storyboard::storyboardWithName(kStoryboard)->instantiate<NavigationController>(
-            MakeNewDeckDialogViewController::kNavigationSceneIdentifier);
+        auto navigation =
+            Storyboard::storyboardWithName(kStoryboard)
+                ->instantiate<NavigationController>(MakeNewDeckDialogViewController::kNavigationSceneIdentifier);
         ASSERT_TRUE(navigation);
         dialog = std::dynamic_pointer_cast<MakeNewDeckDialogViewController>(navigation->topViewController());
         ASSERT_TRUE(dialog);
-        dialog->setCompletionBlock([this](const std::optional<std::string>& title,
-                                          const std::shared_ptr<FCCoverStyle>& style) {
-            results.push_back({title, style});
-        });
+        dialog->setCompletionBlock(
+            [this](const std::optional<std::string>& title, const std::shared_ptr<FCCoverStyle>& style) {
+                results.push_back({title, style});
+            });
         navigation->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
         presenter->presentViewController(navigation, true);
         advance(ViewController::kTransitionDuration);

@@ -269,7 +269,8 @@ TEST_F(DocumentTest, ASaveForCreatingNeverWritesOverAFileThatIsThereOrArrivesMea
             document->duringWrite = [this] { writeText(path, "someone's"); };
         else
             writeText(path, "someone's");
-        EXPECT_FALSE(call([&](auto done) { document->saveToURL(document->fileURL(), DocumentSaveOperation::ForCreating, done); }));
+        EXPECT_FALSE(call(
+            [&](auto done) { document->saveToURL(document->fileURL(), DocumentSaveOperation::ForCreating, done); }));
         EXPECT_EQ(readText(path), "someone's");
         EXPECT_EQ(filesInDir(), std::vector<std::string>{"Notes.txt"});
         ASSERT_TRUE(document->lastHandledError());
@@ -279,9 +280,12 @@ TEST_F(DocumentTest, ASaveForCreatingNeverWritesOverAFileThatIsThereOrArrivesMea
     // Overwriting still replaces, and creating where nothing is works.
     auto document = std::make_shared<TextDocument>(URL::fileURLWithPath(path));
     document->text = "mine";
-    EXPECT_TRUE(call([&](auto done) { document->saveToURL(document->fileURL(), DocumentSaveOperation::ForOverwriting, done); }));
+    EXPECT_TRUE(call(
+        [&](auto done) { document->saveToURL(document->fileURL(), DocumentSaveOperation::ForOverwriting, done); }));
     EXPECT_EQ(readText(path), "mine");
     const std::string other = dir.file("Other.txt");
-    EXPECT_TRUE(call([&](auto done) { document->saveToURL(URL::fileURLWithPath(other), DocumentSaveOperation::ForCreating, done); }));
+    EXPECT_TRUE(call([&](auto done) {
+        document->saveToURL(URL::fileURLWithPath(other), DocumentSaveOperation::ForCreating, done);
+    }));
     EXPECT_EQ(readText(other), "mine");
 }
