@@ -289,7 +289,9 @@ void DeckLibraryTableViewController::_presentDeck(const std::shared_ptr<FIDeckDo
     if (auto deck = document->deck())
         FIAnalytics::shared().trackOpenDeck(deck->studyCardsCount(), document->lastAvailableFileSize());
 
-    auto split = storyboard()->instantiate<SplitViewController>(kDeckSplitViewControllerScene);
+    // A library made in code has no storyboard of its own: the app's has the scenes.
+    auto board = storyboard() ? storyboard() : Storyboard::storyboardWithName(kStoryboardName);
+    auto split = board->instantiate<SplitViewController>(kDeckSplitViewControllerScene);
     setPresentedDeckSplitViewController(split);
     split->setPreferredDisplayMode(SplitViewControllerDisplayMode::OneBesideSecondary);
     auto self = std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this());

@@ -310,7 +310,8 @@ public:
     void _handleOpenCompletion(bool success, const URL& url, const std::shared_ptr<FIDeckDocument>& document,
                                bool regenerateThumbnail, bool openToChangeCover, bool editFirstCardRightAway);
     // PickCoverStyleControllerDelegate: a picked style is applied to the open
-    // deck and its row; the picker's finish closes (and so saves) the deck.
+    // deck and its row; the picker's finish closes (and so saves) the deck,
+    // unless a deck presented meanwhile took its place.
     void pickCoverStyleControllerDidFinish(PickCoverStyleController& controller) override;
     void pickCoverStyleController(PickCoverStyleController& controller, const std::shared_ptr<FCCoverStyle>& coverStyle,
                                   const std::optional<URL>& documentURL) override;
