@@ -509,22 +509,13 @@ void DeckLibraryTableViewController::didChangeStudyStatisticsForMultipleCardsWit
 
 // --- Entry points of the operations built elsewhere ---
 
-void DeckLibraryTableViewController::_showDeleteConfirmationForDocumentAtURL(const URL& url) {
-    operationRequests_.push_back({OperationRequest::Kind::DeleteConfirmation, url});
-}
-
 void DeckLibraryTableViewController::_showVersionsForDocumentAtURL(const URL& url) {
     operationRequests_.push_back({OperationRequest::Kind::Versions, url});
     showVersionsForDocument(url);
 }
 
-void DeckLibraryTableViewController::_prepareCreateDeckSegue(StoryboardSegue& /*segue*/) {
-    operationRequests_.push_back({OperationRequest::Kind::CreateDeckSegue, std::nullopt});
-}
-
-void DeckLibraryTableViewController::addAction(const AnyObject& /*sender*/) {
-    operationRequests_.push_back({OperationRequest::Kind::Add, std::nullopt});
-}
+// The delete confirmation, the new-deck segue and the add button are in
+// DeckLibraryCreateDelete.cpp.
 
 void DeckLibraryTableViewController::didPullToRefreshDecks(const AnyObject& /*sender*/) {
     operationRequests_.push_back({OperationRequest::Kind::Refresh, std::nullopt});

@@ -64,6 +64,8 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/URL.h"
+#include "platform/ui/DocumentMenuViewController.h"
+#include "platform/ui/DocumentPickerViewController.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/TableViewController.h"
 
@@ -71,6 +73,7 @@ class AlertController;
 class BarButtonItem;
 class Bundle;
 class FIFlashcardsDocument;
+class FCCoverStyle;
 class DiffableDeckListDataSource;
 class DocumentItemDetails;
 class PickCoverStyleController;
@@ -96,6 +99,8 @@ class DeckLibraryTableViewController : public TableViewController,
                                        public SplitViewControllerDelegate,
                                        public CardListTableViewControllerDelegate,
                                        public PickCoverStyleControllerDelegate,
+                                       public DocumentMenuDelegate,
+                                       public DocumentPickerDelegate,
                                        public SegueHandlerType<DeckLibrarySegueIdentifier> {
 public:
     using DocumentDetailsCacheType = DocumentDetailsCache<DocumentItemDetails>;
@@ -421,4 +426,75 @@ private:
     std::weak_ptr<AlertController> changedDeckAlert_;
     AddCardDocumentMaker addCardDocumentMaker_;
     // ===== End of changes on other devices =====
+
+    // ===== Creating, importing, deleting and renaming decks
+    // (DeckLibraryCreateDelete.cpp) =====
+    // The add button opens the document menu: "Create Deck" leads to the
+    // new-deck dialog ("CreateDeckSegue"), whose title and cover become a new
+    // ".flashcards" deck, written on a global queue in the storage location
+    // in use, announced and opened straight into the editor of its first
+    // card; the menu's document browser picks a deck elsewhere, which is
+    // opened where it lies. Deleting a deck first shows "Deleting Deck…"
+    // with a Cancel button for kDeleteConfirmationDelay seconds (on the
+    // controller on top, so also over an open deck's card list); then the
+    // deck is closed if it is open, its split view taken away, and its file
+    // (with a legacy deck's preview) removed under file coordination on a
+    // global queue. A new request while one is confirming replaces it.
+public:
+    static constexpr double kDeleteConfirmationDelay = 4.0;
+    // The library's storyboard extension that holds the new-deck dialog and
+    // its segue.
+    static constexpr const char* kCreateDeckStoryboardExtension = "DeckLibraryCreateDeck";
+
+    // The add menu, as a popover from the sender.
+    void showAddMenu(const std::shared_ptr<BarButtonItem>& sender);
+    const std::shared_ptr<DocumentMenuViewController>& addMenu() const { return addMenu_; }
+    // DocumentMenuDelegate and DocumentPickerDelegate.
+    void documentMenuDidPickDocumentPicker(DocumentMenuViewController& menu,
+                                           const std::shared_ptr<DocumentPickerViewController>& picker) override;
+    void documentPickerDidPickDocumentAtURL(DocumentPickerViewController& picker, const URL& url) override;
+
+    // The new-deck dialog's result: nothing without a title or a style
+    // (Cancel); else the title's "/" and NUL become "-" and the deck is made
+    // on the global queue.
+    void _handleNewDeckDialogResult(const std::optional<std::string>& title,
+                                    const std::shared_ptr<FCCoverStyle>& coverStyle);
+    // A title as a file's base name: every "/" and NUL replaced by "-".
+    static std::string fileNameForDeckTitle(std::string title);
+    // Off the main thread: names the file in the given documents controller's
+    // location, saves a new deck there for creating, closes it, hides its
+    // extension and then, on the main operation queue, announces it and
+    // opens it with its first card's editor. A failed save only logs (the
+    // document shows its own save-error alert).
+    void _openNewUntitledDocument(const std::string& title, const std::shared_ptr<FCCoverStyle>& coverStyle,
+                                  const std::shared_ptr<DocumentsController>& documentsController);
+
+    // What the delete timer carries.
+    struct DelayedDeleteUserInfo {
+        std::shared_ptr<AlertController> alert;
+        std::optional<URL> url;
+    };
+    const std::optional<DelayedDeleteUserInfo>& delayedDeleteTimerUserInfo() const {
+        return delayedDeleteTimerUserInfo_;
+    }
+    // The delete confirmation (swipe action, table delete, the card list).
+    void deleteDeck(const URL& url);
+    // The timer's target: dismisses the alert, then deletes.
+    void _deleteDeckNow(const DelayedDeleteUserInfo& userInfo);
+    // Closes the deck first when it is the open one, then deletes its file.
+    void _deleteDeckNow(const URL& url);
+    // Removes the file (and a legacy deck's preview) under coordination, on
+    // the calling thread (a global queue); the completion gets the success
+    // flag and the error on the main operation queue.
+    using DeleteCompletion = std::function<void(bool success, const std::optional<Error>& error)>;
+    static void _asyncDeleteDeckAtURL(const URL& url, DeleteCompletion completion);
+
+private:
+    void invalidateDelayedDeleteTimer();
+    void presentDeleteConfirmation(const URL& url);
+    void _deleteDeckFile(const URL& url);
+
+    std::shared_ptr<DocumentMenuViewController> addMenu_;
+    std::optional<DelayedDeleteUserInfo> delayedDeleteTimerUserInfo_;
+    // ===== End of creating, importing, deleting and renaming decks =====
 };

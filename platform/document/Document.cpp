@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <utility>
 
 #include "platform/foundation/AppContainer.h"
@@ -310,6 +311,14 @@ void Document::performSave(std::any contents, const URL& url, DocumentSaveOperat
     bool ok = false;
     URL target = url;
     auto write = [&](const URL& writeURL) {
+        // A save for creating makes a new file: whatever arrived at the URL
+        // meanwhile (another new deck of that name, a file synced in) is
+        // someone's and stays.
+        if (saveOperation == DocumentSaveOperation::ForCreating &&
+            FileManager::defaultManager().fileExistsAtPath(writeURL.path())) {
+            error = fileError(EEXIST, writeURL.path(), false);
+            return;
+        }
         auto attributes = fileAttributesToWriteToURL(writeURL, saveOperation, &error);
         if (!attributes && error) return;
         ok = writeContents(contents, attributes.value_or(Value::dictionary()), writeURL, saveOperation, &error);
@@ -418,7 +427,12 @@ bool Document::writeContents(const std::any& contents, const Value& attributes, 
         fm.removeItemAtPath(beside.path());
         return false;
     }
-    if (!fm.replaceItemAtPath(safelyToURL.path(), beside.path(), error)) {
+    // Creating never replaces: a file that came in while this one was
+    // written makes the save fail.
+    const bool placed = saveOperation == DocumentSaveOperation::ForCreating
+                            ? fm.placeItemAtPath(safelyToURL.path(), beside.path(), error)
+                            : fm.replaceItemAtPath(safelyToURL.path(), beside.path(), error);
+    if (!placed) {
         fm.removeItemAtPath(beside.path());
         return false;
     }

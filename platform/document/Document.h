@@ -102,6 +102,10 @@ public:
     // state; further requests for the same URL and operation join the waiting
     // save (its completion calls them all), so at most one save waits however
     // often an autosave comes due during a slow save.
+    //
+    // A save for creating fails (NSFileWriteFileExistsError) when something
+    // is at the URL already, or arrives there before the new file is put in
+    // place: it never writes over another file.
     virtual void saveToURL(const URL& url, DocumentSaveOperation saveOperation, Completion completionHandler);
     // Reads the file at the URL again, dropping unsaved changes.
     virtual void revertToContentsOfURL(const URL& url, Completion completionHandler);

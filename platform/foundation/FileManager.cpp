@@ -230,6 +230,33 @@ bool FileManager::replaceItemAtPath(const std::string& dst, const std::string& s
     return false;
 }
 
+bool FileManager::placeItemAtPath(const std::string& dst, const std::string& src, Error* error) {
+    Error::clear(error);
+    if (int err = syncItemAtPath(src)) {
+        Error::set(error, fileError(err, dst, false));
+        return false;
+    }
+    if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) != 0) {
+        int err = errno;
+        if (err != EINVAL && err != ENOSYS) {
+            Error::set(error, fileError(err, dst, false));
+            return false;
+        }
+        // A file system without the refusing rename: look, then rename.
+        struct stat st {};
+        if (::lstat(dst.c_str(), &st) == 0) {
+            Error::set(error, fileError(EEXIST, dst, false));
+            return false;
+        }
+        if (::rename(src.c_str(), dst.c_str()) != 0) {
+            Error::set(error, fileError(errno, dst, false));
+            return false;
+        }
+    }
+    syncFolderOf(dst);
+    return true;
+}
+
 bool FileManager::replaceItemAtPathWithoutSyncing(const std::string& dst, const std::string& src, Error* error) {
     Error::clear(error);
     keepPermissions(dst, src);

@@ -61,6 +61,12 @@ public:
     // The same, without flushing anything to the disk: for items that can be
     // made again (a cache), which a power loss may take with it.
     bool replaceItemAtPathWithoutSyncing(const std::string& dst, const std::string& src, Error* error = nullptr);
+    // Puts the source at the destination only while nothing is there: the
+    // source is synced, then renamed in one step that refuses to replace
+    // (NSFileWriteFileExistsError, EEXIST underneath, also for an item that
+    // arrived a moment before), then the folder is synced. On failure the
+    // source stays.
+    bool placeItemAtPath(const std::string& dst, const std::string& src, Error* error = nullptr);
     std::optional<FileAttributes> attributesOfItemAtPath(const std::string& path, Error* error = nullptr) const;
     bool setModificationDate(const std::string& path, Date date, Error* error = nullptr);
     // Sets the permission bits (the low twelve bits of the mode; the file

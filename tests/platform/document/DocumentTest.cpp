@@ -313,3 +313,38 @@ TEST_F(DocumentTest, DeletionElsewhereClosesAndCompletesWithoutError) {
 }
 
 }  // namespace
+
+TEST_F(DocumentTest, ASaveForCreatingNeverWritesOverAFileThatIsThereOrArrivesMeanwhile) {
+    const struct {
+        const char* name;
+        bool arrivesDuringWrite;
+    } cases[] = {{"there before the save", false}, {"arriving while it writes", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(path);
+        auto document = std::make_shared<TextDocument>(URL::fileURLWithPath(path));
+        document->text = "new deck";
+        if (c.arrivesDuringWrite)
+            document->duringWrite = [this] { writeText(path, "someone's"); };
+        else
+            writeText(path, "someone's");
+        EXPECT_FALSE(call(
+            [&](auto done) { document->saveToURL(document->fileURL(), DocumentSaveOperation::ForCreating, done); }));
+        EXPECT_EQ(readText(path), "someone's");
+        EXPECT_EQ(filesInDir(), std::vector<std::string>{"Notes.txt"});
+        ASSERT_TRUE(document->lastHandledError());
+        EXPECT_EQ(document->lastHandledError()->code(), NSFileWriteFileExistsError);
+        EXPECT_TRUE(document->documentState() & DocumentStateSavingError);
+    }
+    // Overwriting still replaces, and creating where nothing is works.
+    auto document = std::make_shared<TextDocument>(URL::fileURLWithPath(path));
+    document->text = "mine";
+    EXPECT_TRUE(call(
+        [&](auto done) { document->saveToURL(document->fileURL(), DocumentSaveOperation::ForOverwriting, done); }));
+    EXPECT_EQ(readText(path), "mine");
+    const std::string other = dir.file("Other.txt");
+    EXPECT_TRUE(call([&](auto done) {
+        document->saveToURL(URL::fileURLWithPath(other), DocumentSaveOperation::ForCreating, done);
+    }));
+    EXPECT_EQ(readText(other), "mine");
+}
