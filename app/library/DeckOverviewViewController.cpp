@@ -56,7 +56,8 @@ void DeckOverviewViewController::viewDidLoad() {
 // default background.
 void DeckOverviewViewController::showCover() {
     if (!isViewLoaded() || !coverImageView_) return;
-    coverImageView_->setImage(details_ ? details_->coverImage() : DocumentItemDetailsHelper::shared().placeholderImage());
+    coverImageView_->setImage(details_ ? details_->coverImage()
+                                       : DocumentItemDetailsHelper::shared().placeholderImage());
     coverImageView_->setBackgroundColor(details_ ? details_->coverImageBackgroundColor() : std::nullopt);
     coverImageView_->setContentMode(ContentMode::ScaleAspectFit);
 }

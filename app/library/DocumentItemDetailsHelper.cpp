@@ -116,9 +116,9 @@ std::shared_ptr<DocumentItemDetails> DocumentItemDetailsHelper::loadMetadataOnly
     if (extension == FILegacyDeckDocument::legacyDeckDocumentPathExtension()) {
         Error error;
         if (!PromisedItems::startDownloadingUbiquitousItemAtURL(url, &error)) {
-            logLine("Error starting download for legacy document: " + url.description() +
-                        ". Error: " + error.description(),
-                    TWLogger::LevelWarning, "loadMetadataOnlyForDocument(at:)", __LINE__);
+            logLine(
+                "Error starting download for legacy document: " + url.description() + ". Error: " + error.description(),
+                TWLogger::LevelWarning, "loadMetadataOnlyForDocument(at:)", __LINE__);
         }
     }
     return placeholderDetails();
@@ -157,15 +157,14 @@ std::shared_ptr<DocumentItemDetails> DocumentItemDetailsHelper::_documentItemDet
     if (auto thumbnail = fileThumbnail(url)) {
         cover = redrawn(*thumbnail, coverImageSize_);
         if (cover) {
-            logLine("Using scaled thumbnail for: " + url.lastPathComponent(), TWLogger::LevelDebug, function,
-                    __LINE__);
+            logLine("Using scaled thumbnail for: " + url.lastPathComponent(), TWLogger::LevelDebug, function, __LINE__);
         }
     }
     if (!cover && coverStyle) {
         cover = coverStyleIcon(coverStyle, kCoverStyleIconSize);
         if (cover) {
-            logLine("No cover image. Using coverStyle for: " + url.lastPathComponent(), TWLogger::LevelDebug,
-                    function, __LINE__);
+            logLine("No cover image. Using coverStyle for: " + url.lastPathComponent(), TWLogger::LevelDebug, function,
+                    __LINE__);
         }
     }
     if (!cover) {
