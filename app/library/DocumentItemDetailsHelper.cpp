@@ -1,5 +1,8 @@
 #include "app/library/DocumentItemDetailsHelper.h"
 
+#include <mutex>
+#include <tuple>
+
 #include "Common/FCCDeckDocumentPersistence.h"
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
 #include "Common/FIDeckDocument.h"
@@ -16,6 +19,7 @@
 #include "platform/media/ImageContext.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/Screen.h"
 
 namespace {
 
@@ -41,6 +45,18 @@ std::shared_ptr<Image> redrawn(const Image& image, Size size) {
     auto result = imageFromCurrentImageContext();
     endImageContext();
     return result;
+}
+
+using IconKey = std::tuple<std::string, double, double, double>;  // file name, fit size, screen scale
+
+std::mutex& iconsMutex() {
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
+}
+
+std::map<IconKey, std::shared_ptr<Image>>& icons() {
+    static auto* map = new std::map<IconKey, std::shared_ptr<Image>>;
+    return *map;
 }
 
 }  // namespace
@@ -84,7 +100,23 @@ std::optional<Color> DocumentItemDetailsHelper::backgroundColor(const std::share
 std::shared_ptr<Image> DocumentItemDetailsHelper::coverStyleIcon(const std::shared_ptr<FCCoverStyle>& coverStyle,
                                                                  Size fitSize) {
     if (!coverStyle || !coverStyle->iconName()) return nullptr;
-    return imageWithPDFNamedFitSize(FCCoverStyle::fileNameForIconName(*coverStyle->iconName()) + ".pdf", fitSize);
+    const std::string name = FCCoverStyle::fileNameForIconName(*coverStyle->iconName()) + ".pdf";
+    // Fitting a PDF opens it for its page size before the rendering is found
+    // in the cache folder; a list of hundreds of decks uses the same few
+    // icons, so each rendering is kept here once it exists (images are
+    // immutable and shared between threads).
+    const IconKey key{name, fitSize.width, fitSize.height, Screen::main().scale()};
+    {
+        std::lock_guard lock(iconsMutex());
+        auto it = icons().find(key);
+        if (it != icons().end()) return it->second;
+    }
+    auto icon = imageWithPDFNamedFitSize(name, fitSize);
+    if (icon) {
+        std::lock_guard lock(iconsMutex());
+        icons().emplace(key, icon);
+    }
+    return icon;
 }
 
 std::shared_ptr<Image> DocumentItemDetailsHelper::fileThumbnail(const URL& url) {

@@ -30,9 +30,12 @@
 // details back as current.
 //
 // Threads: lookups, ignoring, invalidation, the up-to-date set and the
-// delivery are main-thread business. The operations run on the worker queue
-// and ask the main thread synchronously whether their document is the ignored
-// one, so the main thread must never wait for the worker queue.
+// delivery are main-thread business. The operations run on the worker queue.
+// Whether their document is the ignored one they learn from a copy of the
+// ignored identifier that the main thread keeps under a lock, rather than by
+// waiting for the main thread: a busy main thread (a list scrolling through
+// hundreds of rows) does not hold the workers up, and the main thread never
+// waits for the worker queue.
 
 #include <algorithm>
 #include <cstdint>
@@ -186,6 +189,7 @@ public:
         auto previous = cancelScheduledOperationsForDocument(identifier);
         auto operation = scheduleLoad(identifier, url, coordinatedRead);
         if (previous) operation->addDependency(previous);
+        scheduledOperations_[identifier].push_back(operation);
         backgroundQueue_->addOperation(operation);
         return answer;
     }
@@ -198,26 +202,40 @@ public:
         } else {
             ignoreDocumentWithIdentifier_.reset();
         }
+        std::lock_guard lock(generationMutex_);
+        ignoredForWorkers_ = ignoreDocumentWithIdentifier_;
     }
 
     // Cancels the document's operations on the queue, oldest first; returns
     // the most recently prepared of them, or nullptr.
     std::shared_ptr<DocumentAccessOperation> cancelScheduledOperationsForDocument(std::int64_t documentIdentifier) {
+        // The operations of the document that are still on the queue (not
+        // finished), in the order they were added, so ties of the preparation
+        // date keep that order. Kept per document, so that a lookup does not
+        // go through every operation of the queue.
         std::vector<std::shared_ptr<DocumentAccessOperation>> matching;
-        for (const auto& operation : backgroundQueue_->operations()) {
-            auto access = std::dynamic_pointer_cast<DocumentAccessOperation>(operation);
-            if (access && access->documentIdentifier() == documentIdentifier) matching.push_back(access);
+        auto scheduled = scheduledOperations_.find(documentIdentifier);
+        if (scheduled != scheduledOperations_.end()) {
+            std::vector<std::weak_ptr<DocumentAccessOperation>> live;
+            for (const auto& weak : scheduled->second) {
+                auto operation = weak.lock();
+                if (!operation || operation->isFinished()) continue;
+                matching.push_back(operation);
+                live.push_back(weak);
+            }
+            if (live.empty()) {
+                scheduledOperations_.erase(scheduled);
+            } else {
+                scheduled->second = std::move(live);
+            }
         }
-        // The queue lists operations in the order they were added, so ties of
-        // the preparation date keep that order.
-        std::stable_sort(matching.begin(), matching.end(), [](const auto& a, const auto& b) {
-            return a->preparationDate() < b->preparationDate();
-        });
+        std::stable_sort(matching.begin(), matching.end(),
+                         [](const auto& a, const auto& b) { return a->preparationDate() < b->preparationDate(); });
         for (const auto& operation : matching) {
             operation->cancel();
-            document_details_cache_detail::logDebug("Canceled load details operation for: " +
-                                                        operation->url().description(),
-                                                    "cancelScheduledOperationsForDocument(with:)", __LINE__);
+            document_details_cache_detail::logDebug(
+                "Canceled load details operation for: " + operation->url().description(),
+                "cancelScheduledOperationsForDocument(with:)", __LINE__);
         }
         return matching.empty() ? nullptr : matching.back();
     }
@@ -235,7 +253,8 @@ public:
             switch (change.kind()) {
                 case DocumentItemAnimation::Kind::Delete: {
                     if (change.index() >= oldItems.size() || !oldItems[change.index()]) break;
-                    const std::int64_t identifier = documentIdentifierProvider_.identifier(oldItems[change.index()]->url());
+                    const std::int64_t identifier =
+                        documentIdentifierProvider_.identifier(oldItems[change.index()]->url());
                     upToDateDocumentIdentifiers_.erase(identifier);
                     {
                         std::lock_guard lock(generationMutex_);
@@ -247,7 +266,8 @@ public:
                 }
                 case DocumentItemAnimation::Kind::Update: {
                     if (change.index() >= newItems.size() || !newItems[change.index()]) break;
-                    const std::int64_t identifier = documentIdentifierProvider_.identifier(newItems[change.index()]->url());
+                    const std::int64_t identifier =
+                        documentIdentifierProvider_.identifier(newItems[change.index()]->url());
                     upToDateDocumentIdentifiers_.erase(identifier);
                     std::lock_guard lock(generationMutex_);
                     ++generations_[identifier];
@@ -304,11 +324,8 @@ private:
             return loader(readURL, error);
         };
         DocumentAccessOperation::ShouldReadBlock shouldRead = [self](std::int64_t identifier) {
-            bool may = true;
-            DispatchQueue::main().sync([&] {
-                may = !self->ignoreDocumentWithIdentifier_ || *self->ignoreDocumentWithIdentifier_ != identifier;
-            });
-            return may;
+            std::lock_guard lock(self->generationMutex_);
+            return !self->ignoredForWorkers_ || *self->ignoredForWorkers_ != identifier;
         };
         DocumentAccessOperation::DidReadBlock didRead = [self, documentIdentifier, url,
                                                          generation](const std::shared_ptr<void>& value) {
@@ -329,9 +346,9 @@ private:
         {
             std::lock_guard lock(generationMutex_);
             if (!(currentGenerationLocked(identifier) == generation)) {
-                document_details_cache_detail::logDebug("Dropping details read before a change of: " +
-                                                            url.description(),
-                                                        "storeDetails(_:identifier:)", __LINE__);
+                document_details_cache_detail::logDebug(
+                    "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
+                    __LINE__);
                 return;
             }
             cache_->setObject(details, identifier);
@@ -339,9 +356,9 @@ private:
         auto self = this->shared_from_this();
         OperationQueue::mainQueue().addOperationWithBlock([self, details, identifier, url, generation] {
             if (!self->isCurrent(identifier, generation)) {
-                document_details_cache_detail::logDebug("Dropping details read before a change of: " +
-                                                            url.description(),
-                                                        "storeDetails(_:identifier:)", __LINE__);
+                document_details_cache_detail::logDebug(
+                    "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
+                    __LINE__);
                 return;
             }
             self->upToDateDocumentIdentifiers_.insert(identifier);
@@ -358,9 +375,16 @@ private:
     DidLoadBlock didLoadDetails_;
     std::optional<std::int64_t> ignoreDocumentWithIdentifier_;
     DocumentIdentifierProvider documentIdentifierProvider_;
+    // Main thread: each document's operations as they were added to the queue.
+    std::unordered_map<std::int64_t, std::vector<std::weak_ptr<DocumentAccessOperation>>> scheduledOperations_;
 
-    // Guards the generations and the cache writes that depend on them.
+    // Guards the generations, the cache writes that depend on them and the
+    // workers' copy of the ignored identifier. Held only for a few steps, never
+    // while waiting for anything.
     mutable std::mutex generationMutex_;
     std::unordered_map<std::int64_t, std::uint64_t> generations_;
     std::uint64_t epoch_ = 0;
+    // The ignored identifier as the workers read it: set on the main thread
+    // together with ignoreDocumentWithIdentifier_, read under the lock.
+    std::optional<std::int64_t> ignoredForWorkers_;
 };

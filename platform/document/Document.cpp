@@ -24,6 +24,12 @@ std::string thumbnailStorePathForURL(const URL& url) {
     return AppContainer::cachesDirectory() + "/DocumentThumbnails/" + hexString(md5Digest(url.path())) + ".png";
 }
 
+// The same path for reading: the folders are not made on the way (the deck
+// list looks up the thumbnail of every deck it shows).
+std::string thumbnailReadPathForURL(const URL& url) {
+    return AppContainer::root() + "/Library/Caches/DocumentThumbnails/" + hexString(md5Digest(url.path())) + ".png";
+}
+
 void storeThumbnail(const URL& url, const Data& png) {
     auto& fm = FileManager::defaultManager();
     std::string path = thumbnailStorePathForURL(url);
@@ -417,8 +423,8 @@ bool Document::writeContents(const std::any& contents, const Value& attributes, 
     Error::clear(error);
     auto& fm = FileManager::defaultManager();
     // The process's id in the name tells a save under way from a leftover.
-    URL beside = URL::fileURLWithPath(
-        temporaryPathBeside(safelyToURL.path(), ".saving-" + std::to_string(::getpid()) + "-"));
+    URL beside =
+        URL::fileURLWithPath(temporaryPathBeside(safelyToURL.path(), ".saving-" + std::to_string(::getpid()) + "-"));
     std::optional<URL> originalContentsURL;
     if (saveOperation == DocumentSaveOperation::ForOverwriting && fm.fileExistsAtPath(safelyToURL.path())) {
         originalContentsURL = safelyToURL;
@@ -448,7 +454,7 @@ void Document::applyAttributes(const Value& attributes, const URL& url) {
 }
 
 std::optional<Data> Document::thumbnailDataForFileAtURL(const URL& url) {
-    return dataWithContentsOfFile(thumbnailStorePathForURL(url));
+    return dataWithContentsOfFile(thumbnailReadPathForURL(url));
 }
 
 void Document::setThumbnailDataForFileAtURL(const Data& png, const URL& url) {

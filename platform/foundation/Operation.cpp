@@ -304,15 +304,18 @@ void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
         throw InvalidArgumentException(
             "*** -[OperationQueue addOperation:]: operation is finished, is executing or is already in a queue");
     {
+        // The operation holds its queue until it finished: a queue lives while it has operations.
+        // It knows its queue before the queue lists it: once listed, another thread's
+        // startOperations may start it at once, and when it finishes it must find its queue
+        // to leave it (or it would count as running for ever).
+        std::lock_guard lock(operation->mutex_);
+        operation->queue_ = shared_from_this();
+    }
+    {
         std::lock_guard lock(mutex_);
         Record record;
         record.operation = operation;
         records_.push_back(std::move(record));
-    }
-    {
-        // The operation holds its queue until it finished: a queue lives while it has operations.
-        std::lock_guard lock(operation->mutex_);
-        operation->queue_ = shared_from_this();
     }
     startOperations();
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <semaphore>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/foundation/Dispatch.h"
@@ -213,6 +214,24 @@ TEST(Operation, MainQueueRunsOperationsOnTheMainThreadInOrder) {
     EXPECT_TRUE(events.empty()) << "queued, not run inline";
     ASSERT_TRUE(runMainLoopUntil([&] { return events.size() == 3; }));
     EXPECT_EQ(events, (std::vector<std::string>{"one on main", "two on main", "three on main"}));
+}
+
+// Workers hand results to the main queue while the main thread runs it: an
+// operation that ran the moment it was listed must still leave the queue, or
+// the queue counts it as running and starts nothing more.
+TEST(Operation, OperationsAddedFromOtherThreadsWhileTheMainQueueRunsAllRun) {
+    constexpr int kThreads = 4, kEach = 500;
+    std::atomic<int> ran{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&ran] {
+            for (int i = 0; i < kEach; ++i) OperationQueue::mainQueue().addOperationWithBlock([&ran] { ++ran; });
+        });
+    }
+    EXPECT_TRUE(runMainLoopUntil([&] { return ran == kThreads * kEach; }));
+    for (auto& thread : threads) thread.join();
+    EXPECT_TRUE(runMainLoopUntil([&] { return ran == kThreads * kEach; }));
+    EXPECT_EQ(0u, OperationQueue::mainQueue().operationCount());
 }
 
 TEST(Operation, CurrentQueueIsTheQueueRunningTheOperation) {
