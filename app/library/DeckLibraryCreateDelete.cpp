@@ -29,14 +29,6 @@ std::string localized(const std::string& key, const std::string& english) {
     return Bundle::main().localizedString(key, english, "Localizable");
 }
 
-// The controller on top: following what each one presents, from the
-// library; the library itself when it presents nothing.
-std::shared_ptr<ViewController> topmostPresenterFrom(ViewController& library) {
-    auto top = library.shared_from_this();
-    while (auto presented = top->presentedViewController()) top = presented;
-    return top;
-}
-
 // The dialog and its segue join the library's scenes.
 const bool kCreateDeckScenesRegistered = [] {
     Storyboard::extendStoryboard(
@@ -213,7 +205,7 @@ void DeckLibraryTableViewController::presentDeleteConfirmation(const URL& url) {
         }));
     // While an open deck shows, the library presents its split view: the
     // alert goes on whatever is on top.
-    auto presenter = topmostPresenterFrom(*this);
+    auto presenter = topmostPresenter();
     presenter->presentViewController(alert, true, [weak, weakAlert, url] {
         auto library = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock());
         auto shown = weakAlert.lock();
