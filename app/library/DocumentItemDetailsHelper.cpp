@@ -82,11 +82,13 @@ std::shared_ptr<DocumentItemDetails> DocumentItemDetailsHelper::placeholderDetai
 }
 
 const std::map<std::string, std::string>& DocumentItemDetailsHelper::coverBackgroundColorTable() {
-    static const std::map<std::string, std::string> table{
+    // Never destroyed: readers on the details workers may still look colours
+    // up while the process exits.
+    static const auto* table = new std::map<std::string, std::string>{
         {"cb9801", "ffb118"}, {"3996f9", "3293f5"}, {"f4314a", "f12234"}, {"6fa314", "81c31f"},
         {"f56b0b", "ea6d28"}, {"9a54c4", "cc4ae6"}, {"a4a8b6", "a3a8b7"},
     };
-    return table;
+    return *table;
 }
 
 std::optional<Color> DocumentItemDetailsHelper::backgroundColor(const std::shared_ptr<FCCoverStyle>& coverStyle) {
