@@ -29,8 +29,10 @@ struct Registry {
 };
 
 Registry& registry() {
-    static Registry r;
-    return r;
+    // Never destroyed: coordinations on background threads may still end
+    // while the process exits.
+    static Registry* r = new Registry;
+    return *r;
 }
 
 // One path is the other, or a folder above it.

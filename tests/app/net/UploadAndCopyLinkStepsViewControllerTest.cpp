@@ -29,6 +29,14 @@ namespace {
 
 class UploadWizardTest : public memorant_test::UITest {
 protected:
+    // What the server's handler reads and writes: declared before the server,
+    // so that it outlives the server's threads.
+    std::mutex mutex;
+    std::vector<std::string> authorNames;
+    int replyStatus = 200;
+    std::string replyBody = "https://share.example/c/Deck42";
+    std::atomic<bool> stall{false};
+    std::atomic<bool> requestArrived{false};
     TestHTTPServer server;
     ScopedServiceHost host{"127.0.0.1:" + std::to_string(server.port())};
     TempDir dir;
@@ -39,12 +47,6 @@ protected:
     std::shared_ptr<UploadAndCopyLinkStepsViewController> wizard;
     int finished = 0;
 
-    std::mutex mutex;
-    std::vector<std::string> authorNames;
-    int replyStatus = 200;
-    std::string replyBody = "https://share.example/c/Deck42";
-    std::atomic<bool> stall{false};
-    std::atomic<bool> requestArrived{false};
 
     void SetUp() override {
         UserDefaults::standard().removeObjectForKey(UploadAndCopyLinkStepsViewController::kSharingUserNameDefault);
