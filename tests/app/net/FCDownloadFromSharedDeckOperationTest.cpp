@@ -32,7 +32,9 @@
 
 using memorant_test::backlogContains;
 using memorant_test::runMainLoopUntil;
+using memorant_test::Reply;
 using memorant_test::ScopedServiceHost;
+using memorant_test::SharedDeckServer;
 using memorant_test::TempDir;
 using memorant_test::TestHTTPServer;
 
@@ -40,58 +42,6 @@ namespace {
 
 const std::string kGeneralError = "There was an error downloading the cards. Please try again later.";
 const std::string kImageError = "Not all card images could be downloaded.";
-
-struct Reply {
-    int status = 200;
-    std::string body;
-    bool stall = false;
-};
-
-// The web service: replies by path; the deck index by its "pid".
-class SharedDeckServer {
-public:
-    SharedDeckServer() {
-        server.server().Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
-            Reply reply;
-            {
-                std::lock_guard lock(mutex);
-                requested.push_back(req.path);
-                const std::string key = req.path == "/share/api/"
-                                            ? req.path + "?cmd=" + req.get_param_value("cmd") + "&pid=" +
-                                                  req.get_param_value("pid")
-                                            : req.path;
-                const auto found = replies.find(key);
-                reply = found == replies.end() ? Reply{404, "not here"} : found->second;
-            }
-            if (reply.stall) {
-                stalled = true;
-                server.stallUntilReleased(std::chrono::seconds(20));
-            }
-            res.status = reply.status;
-            res.set_content(reply.body, "application/octet-stream");
-        });
-        server.start();
-    }
-    ~SharedDeckServer() { server.release(); }
-
-    void set(const std::string& key, Reply reply) {
-        std::lock_guard lock(mutex);
-        replies[key] = std::move(reply);
-    }
-    std::string url(const std::string& path) const { return server.url(path); }
-    std::vector<std::string> requests() {
-        std::lock_guard lock(mutex);
-        return requested;
-    }
-
-    TestHTTPServer server;
-    std::atomic<bool> stalled{false};
-
-private:
-    std::mutex mutex;
-    std::map<std::string, Reply> replies;
-    std::vector<std::string> requested;
-};
 
 class DownloadTest : public ::testing::Test {
 protected:
