@@ -90,10 +90,12 @@ std::string Date::description() const {
 }
 
 Clock& Clock::current() {
-    static SystemClock systemClock;
+    // Never destroyed: background threads may still read the time while the
+    // process exits.
+    static SystemClock* systemClock = new SystemClock;
     std::shared_lock lock(gClockMutex);
     if (gClock) return *gClock;
-    return systemClock;
+    return *systemClock;
 }
 
 void Clock::setCurrent(std::shared_ptr<Clock> clock) {
