@@ -70,7 +70,7 @@ public:
     std::shared_ptr<DocumentItemDetails> loadMetadataOnlyForDocument(const URL& url) const;
 
     std::shared_ptr<DocumentItemDetails> _documentItemDetailsForFlashcardsDocumentAtURL(const URL& url,
-                                                                                         Error* error = nullptr) const;
+                                                                                        Error* error = nullptr) const;
     std::shared_ptr<DocumentItemDetails> legacyDocumentItemDetails(const URL& url, Error* error = nullptr) const;
     // A list row's details: the file's thumbnail stretched to 64 x 45, else the
     // cover style's icon at 45 x 45 (both with the style's background colour),

@@ -61,8 +61,7 @@ DocumentAccessOperation::DocumentAccessOperation(std::int64_t documentIdentifier
       didReadBlock_(std::move(didReadBlock)),
       preparationDate_(Date::now()) {
     if (!readBlock_ || !shouldReadBlock_ || !didReadBlock_) {
-        fatalError("A document access operation needs its read, should-read and did-read blocks.", kLogFile,
-                   __LINE__);
+        fatalError("A document access operation needs its read, should-read and did-read blocks.", kLogFile, __LINE__);
     }
 }
 
@@ -123,8 +122,8 @@ void CoordinatedReadOperation::main() {
             Error error;
             result = readBlock()(readURL, &error);
             if (result) {
-                logLine("  In file coordinator. Done reading: " + readURL.description(), TWLogger::LevelDebug,
-                        "main()", __LINE__);
+                logLine("  In file coordinator. Done reading: " + readURL.description(), TWLogger::LevelDebug, "main()",
+                        __LINE__);
             } else {
                 logLine("  Error reading: " + readURL.description() + ". Error: " + errorText(error),
                         TWLogger::LevelWarning, "main()", __LINE__);
@@ -135,7 +134,8 @@ void CoordinatedReadOperation::main() {
                     ". Error: " + errorText(coordinationError),
                 TWLogger::LevelWarning, "main()", __LINE__);
     }
-    logLine(stringWithFormat("Reading took %.4f seconds for: ", Date::now().timeIntervalSinceDate(start)) + url().lastPathComponent(),
+    logLine(stringWithFormat("Reading took %.4f seconds for: ", Date::now().timeIntervalSinceDate(start)) +
+                url().lastPathComponent(),
             TWLogger::LevelDebug, "main()", __LINE__);
 
     if (result) {

@@ -210,14 +210,13 @@ public:
         }
         // The queue lists operations in the order they were added, so ties of
         // the preparation date keep that order.
-        std::stable_sort(matching.begin(), matching.end(), [](const auto& a, const auto& b) {
-            return a->preparationDate() < b->preparationDate();
-        });
+        std::stable_sort(matching.begin(), matching.end(),
+                         [](const auto& a, const auto& b) { return a->preparationDate() < b->preparationDate(); });
         for (const auto& operation : matching) {
             operation->cancel();
-            document_details_cache_detail::logDebug("Canceled load details operation for: " +
-                                                        operation->url().description(),
-                                                    "cancelScheduledOperationsForDocument(with:)", __LINE__);
+            document_details_cache_detail::logDebug(
+                "Canceled load details operation for: " + operation->url().description(),
+                "cancelScheduledOperationsForDocument(with:)", __LINE__);
         }
         return matching.empty() ? nullptr : matching.back();
     }
@@ -235,7 +234,8 @@ public:
             switch (change.kind()) {
                 case DocumentItemAnimation::Kind::Delete: {
                     if (change.index() >= oldItems.size() || !oldItems[change.index()]) break;
-                    const std::int64_t identifier = documentIdentifierProvider_.identifier(oldItems[change.index()]->url());
+                    const std::int64_t identifier =
+                        documentIdentifierProvider_.identifier(oldItems[change.index()]->url());
                     upToDateDocumentIdentifiers_.erase(identifier);
                     {
                         std::lock_guard lock(generationMutex_);
@@ -247,7 +247,8 @@ public:
                 }
                 case DocumentItemAnimation::Kind::Update: {
                     if (change.index() >= newItems.size() || !newItems[change.index()]) break;
-                    const std::int64_t identifier = documentIdentifierProvider_.identifier(newItems[change.index()]->url());
+                    const std::int64_t identifier =
+                        documentIdentifierProvider_.identifier(newItems[change.index()]->url());
                     upToDateDocumentIdentifiers_.erase(identifier);
                     std::lock_guard lock(generationMutex_);
                     ++generations_[identifier];
@@ -329,9 +330,9 @@ private:
         {
             std::lock_guard lock(generationMutex_);
             if (!(currentGenerationLocked(identifier) == generation)) {
-                document_details_cache_detail::logDebug("Dropping details read before a change of: " +
-                                                            url.description(),
-                                                        "storeDetails(_:identifier:)", __LINE__);
+                document_details_cache_detail::logDebug(
+                    "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
+                    __LINE__);
                 return;
             }
             cache_->setObject(details, identifier);
@@ -339,9 +340,9 @@ private:
         auto self = this->shared_from_this();
         OperationQueue::mainQueue().addOperationWithBlock([self, details, identifier, url, generation] {
             if (!self->isCurrent(identifier, generation)) {
-                document_details_cache_detail::logDebug("Dropping details read before a change of: " +
-                                                            url.description(),
-                                                        "storeDetails(_:identifier:)", __LINE__);
+                document_details_cache_detail::logDebug(
+                    "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
+                    __LINE__);
                 return;
             }
             self->upToDateDocumentIdentifiers_.insert(identifier);

@@ -145,7 +145,20 @@ Color Image::colorAtPixel(int x, int y) const {
 }
 
 void Image::drawInRect(const Rect& rect) const {
-    if (GraphicsContext* context = GraphicsContext::current()) context->drawImage(*this, rect);
+    GraphicsContext* context = GraphicsContext::current();
+    if (!context || pixelWidth() <= 0 || pixelHeight() <= 0 || rect.isEmpty()) return;
+    cairo_t* cr = context->cairo();
+    cairo_save(cr);
+    cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+    cairo_clip(cr);
+    cairo_translate(cr, rect.origin.x, rect.origin.y);
+    cairo_scale(cr, rect.size.width / pixelWidth(), rect.size.height / pixelHeight());
+    cairo_set_source_surface(cr, surface_, 0, 0);
+    // The edge pixels extend, so a stretched image keeps its colour up to the
+    // rectangle's border instead of fading into what lies outside it.
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_paint(cr);
+    cairo_restore(cr);
 }
 
 std::optional<Data> Image::pngData() const {

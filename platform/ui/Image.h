@@ -53,7 +53,8 @@ public:
     Color colorAtPixel(int x, int y) const;
 
     // Draws the whole image into the rectangle of the current graphics
-    // context, stretched to the rectangle's size (nothing without a context).
+    // context, stretched to the rectangle's size, as it is (a template image
+    // too); nothing without a context.
     void drawInRect(const Rect& rect) const;
 
     std::optional<Data> pngData() const;

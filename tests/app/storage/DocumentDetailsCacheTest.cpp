@@ -262,7 +262,8 @@ TEST_F(DocumentDetailsCacheTest, TwoLookupsInARowLeaveOneLiveOperationThatDepend
     auto dependencies = operations[1]->dependencies();
     ASSERT_EQ(1u, dependencies.size());
     EXPECT_EQ(operations[0], dependencies[0]);
-    EXPECT_TRUE(logged("DEBUG", "cancelScheduledOperationsForDocument(with:)", "Canceled load details operation for: " + deck.description()));
+    EXPECT_TRUE(logged("DEBUG", "cancelScheduledOperationsForDocument(with:)",
+                       "Canceled load details operation for: " + deck.description()));
 
     // A third lookup cancels the live one and chains to it in turn.
     cache->details(deck, true);
@@ -385,8 +386,7 @@ TEST_F(DocumentDetailsCacheTest, AnIgnoredDocumentIsNeverReadUntilIgnoringIsClea
     EXPECT_EQ(1u, full.readCount());
     EXPECT_EQ(0u, metadata.readCount());
     EXPECT_TRUE(logged("DEBUG", "main()", "Should not read details for: " + deck.description()));
-    EXPECT_TRUE(
-        logged("DEBUG", "main()", "Should not read metadata for: " + deck.description()));
+    EXPECT_TRUE(logged("DEBUG", "main()", "Should not read metadata for: " + deck.description()));
 
     // Other documents are read meanwhile.
     cache->details(other, true);
@@ -417,7 +417,8 @@ TEST_F(DocumentDetailsCacheTest, AFailingLoaderIsTriedAgainOnTheNextLookup) {
     EXPECT_TRUE(logged(" WARN", "main()", "  Error reading: " + deck.description() + ". Error: "));
     EXPECT_TRUE(logged(" WARN", "main()", "No results reading: " + deck.description()));
     EXPECT_TRUE(logged(" WARN", "main()", "Error reading metadata for: " + cloud.description() + ". Error: "));
-    EXPECT_TRUE(logged(" WARN", "main()", "No results reading metadata: " + cloud.description() + ". wasCanceled: false"));
+    EXPECT_TRUE(
+        logged(" WARN", "main()", "No results reading metadata: " + cloud.description() + ". wasCanceled: false"));
 
     EXPECT_EQ(placeholder, cache->details(deck, true));
     ASSERT_TRUE(full.waitForReads(2));
