@@ -39,7 +39,11 @@ constexpr double kStoredImageMaxWidth = 2 * EditStudyCardViewController::kImageM
 
 void EditStudyCardViewController::insertPhoto(const std::shared_ptr<BarButtonItem>& sender) {
     if (!sender) return;
-    if (closeShownPopup()) return;
+    if (closeShownPopup()) {
+        // Closing the source sheet abandons its placeholder.
+        removeImagePlaceholder();
+        return;
+    }
     // Images go into a card being edited only.
     if (!presentationMode_.card() || !presentationMode_.isEditable() || !webView_) return;
 
@@ -75,10 +79,13 @@ void EditStudyCardViewController::insertPhoto(const std::shared_ptr<BarButtonIte
         choice([](EditStudyCardViewController& self, const std::shared_ptr<BarButtonItem>&) {
             self.removeImagePlaceholder();
         })));
-    if (auto popover = sheet->popoverPresentationController()) {
-        popover->setBarButtonItem(sender);
-        popover->setDelegate(std::weak_ptr<AdaptivePresentationControllerDelegate>(sharedSelf()));
-    }
+    // On a tablet the sheet hangs from the photo button.
+    if (traitCollection().userInterfaceIdiom == UserInterfaceIdiom::Pad)
+        sheet->setModalPresentationStyle(ModalPresentationStyle::Popover);
+    if (auto popover = sheet->popoverPresentationController()) popover->setBarButtonItem(sender);
+    // A sheet dismissed by a tap outside takes its placeholder along.
+    if (auto presentation = sheet->presentationController())
+        presentation->setDelegate(std::weak_ptr<AdaptivePresentationControllerDelegate>(sharedSelf()));
     insertImagePlaceholder();
     formattingOptionsPopupViewController_ = sheet;
     presentViewController(sheet, true);

@@ -224,6 +224,10 @@ public:
     // Scales the image to at most twice the shown width, stores it as a JPEG
     // attachment and turns the placeholder into it.
     void insertImage(const std::shared_ptr<Image>& image);
+    // Offers image files ("Insert from…"); a picked file arrives in
+    // documentPickerDidPickDocumentAtURL, a cancelled choice in
+    // documentPickerWasCancelled.
+    virtual void presentImageDocumentMenu(const std::shared_ptr<BarButtonItem>& sender);
     // The user picked an image file (from the document picker).
     void documentPickerDidPickDocumentAtURL(const URL& url);
     void documentPickerWasCancelled();
@@ -271,7 +275,6 @@ private:
     void insertImagePlaceholder();
     void removeImagePlaceholder();
     void showImagePicker(ImagePickerControllerSourceType sourceType, const std::shared_ptr<BarButtonItem>& sender);
-    void presentImageDocumentMenu(const std::shared_ptr<BarButtonItem>& sender);
     void dismissImagePicker(ImagePickerController& picker);
     void insertPlainText(const std::string& text);
     std::shared_ptr<EditStudyCardViewController> sharedSelf();
