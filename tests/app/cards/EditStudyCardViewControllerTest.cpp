@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 #include "Common/FIFlashcardsDocument.h"
 #include "app/cards/CardListPresenter.h"
@@ -559,6 +561,36 @@ TEST_F(EditStudyCardTest, TheDOMLoadInstallsTheInputListenersAndTheKeyboardEndsE
     const auto count = page().evaluatedScripts().size();
     NotificationCenter::defaultCenter().postNotificationName(kKeyboardWillHideNotification);
     EXPECT_EQ(count, page().evaluatedScripts().size());
+}
+
+// The editor pages as the editor fills them, for the browser test
+// (tests/web/edit-card.test.mjs): an editable study card whose text carries
+// script that must not run, a read-only one, a topic, and the listener
+// script native code evaluates on each DOM load.
+TEST_F(EditStudyCardTest, WritesTheEditorPagesFixture) {
+    const char* env = std::getenv("MEMORANT_WEB_FIXTURES");
+    const std::filesystem::path folder =
+        env && *env ? std::filesystem::path(env)
+                    : std::filesystem::read_symlink("/proc/self/exe").parent_path() / "web-fixtures";
+    std::filesystem::create_directories(folder);
+    document->deck()->cards().push_back(FCStudyCard::studyCardWithTop(
+        "Hola <script>window.__cardScriptRan = 'script';</script>"
+        "<img src=\"card-attachment://missing.jpg\" onerror=\"window.__cardScriptRan = 'onerror'\">",
+        "Hello @@Question@@", 1));
+    document->deck()->cards().push_back(FCTopicCard::topicCardWithTitle("Verbs", 2));
+    auto write = [&](const std::string& name, const std::string& text) {
+        Error error;
+        ASSERT_TRUE(writeDataAtomically(Data(text.begin(), text.end()), (folder / name).string(), &error))
+            << error.description();
+    };
+    const std::vector<std::tuple<const char*, std::int64_t, bool>> pages = {
+        {"edit-study-card.html", 0, false}, {"edit-study-card-readonly.html", 0, true}, {"edit-topic-card.html", 1, false}};
+    for (const auto& [name, index, readOnly] : pages) {
+        edit(index, readOnly);
+        ASSERT_TRUE(page().loads().back().html);
+        write(name, *page().loads().back().html);
+    }
+    write("editor-input-listeners.js", EditStudyCardViewController::inputListenerScript());
 }
 
 TEST(EditorNumberTextTest, NumbersAreTheShortestExactTextWithAFractionalDigit) {
