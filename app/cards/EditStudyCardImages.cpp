@@ -47,11 +47,13 @@ void EditStudyCardViewController::insertPhoto(const std::shared_ptr<BarButtonIte
     // Images go into a card being edited only.
     if (!presentationMode_.card() || !presentationMode_.isEditable() || !webView_) return;
 
-    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, std::nullopt, AlertControllerStyle::ActionSheet);
+    auto sheet =
+        AlertController::alertControllerWithTitle(std::nullopt, std::nullopt, AlertControllerStyle::ActionSheet);
     sheet->view()->setTintColor(Color(0, 0.47843137254901963, 1, 1));
     std::weak_ptr<EditStudyCardViewController> weakSelf = sharedSelf();
     std::weak_ptr<BarButtonItem> weakSender = sender;
-    auto choice = [weakSelf, weakSender](std::function<void(EditStudyCardViewController&, const std::shared_ptr<BarButtonItem>&)> then) {
+    auto choice = [weakSelf, weakSender](
+                      std::function<void(EditStudyCardViewController&, const std::shared_ptr<BarButtonItem>&)> then) {
         return [weakSelf, weakSender, then](AlertAction&) {
             auto self = weakSelf.lock();
             if (!self) return;
@@ -136,8 +138,8 @@ void EditStudyCardViewController::dismissImagePicker(ImagePickerController& pick
     imagePickerPopoverViewController_.reset();
 }
 
-void EditStudyCardViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
-    ImagePickerController& picker, const ImagePickerMediaInfo& info) {
+void EditStudyCardViewController::imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController& picker,
+                                                                                     const ImagePickerMediaInfo& info) {
     dismissImagePicker(picker);
     if (info.mediaType == kUTTypeImage) insertImage(info.editedImage ? info.editedImage : info.originalImage);
     removeImagePlaceholder();
@@ -213,11 +215,10 @@ void EditStudyCardViewController::insertImage(const std::shared_ptr<Image>& imag
     delegate->addNewImageAttachmentWithName(name, *jpeg, card);
     const auto shown = FCCardImageSupport::htmlImgActualSizeForNativeSize(
         FCCardImageSupport::Size{scaled->size().width, scaled->size().height}, kImageMaxWidth);
-    webView_->evaluateJavaScript("window.fcEditor.updateInsertImagePlaceholder('" +
-                                 *temporaryImageInsertionPointMarkerId_ + "', '" + url + "', " +
-                                 editorNumberText(shown.width) + ", " + editorNumberText(shown.height) + ", " +
-                                 editorNumberText(scaled->size().width) + ", " +
-                                 editorNumberText(scaled->size().height) + ")");
+    webView_->evaluateJavaScript(
+        "window.fcEditor.updateInsertImagePlaceholder('" + *temporaryImageInsertionPointMarkerId_ + "', '" + url +
+        "', " + editorNumberText(shown.width) + ", " + editorNumberText(shown.height) + ", " +
+        editorNumberText(scaled->size().width) + ", " + editorNumberText(scaled->size().height) + ")");
     temporaryImageInsertionPointMarkerId_.reset();
 }
 

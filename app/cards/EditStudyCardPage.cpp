@@ -54,13 +54,13 @@ std::optional<std::string> EditStudyCardViewController::filledStudyCardTemplate(
                                                                                 const std::string& answer,
                                                                                 bool isEditable) {
     // One pass: text put in is never searched again.
-    return fillTemplatePlaceholders(
-        templateText, {{"@@Question@@", question},
-                       {"@@Answer@@", answer},
-                       {"@@QuestionPlaceholder@@", localized("QuestionPlaceholder", "Question")},
-                       {"@@AnswerPlaceholder@@", localized("AnswerPlaceholder", "Answer")},
-                       {"@@Editable@@", isEditable ? "true" : "false"},
-                       {"@@BottomEditorOnClick@@", isEditable ? kBottomEditorOnClick : ""}});
+    return fillTemplatePlaceholders(templateText,
+                                    {{"@@Question@@", question},
+                                     {"@@Answer@@", answer},
+                                     {"@@QuestionPlaceholder@@", localized("QuestionPlaceholder", "Question")},
+                                     {"@@AnswerPlaceholder@@", localized("AnswerPlaceholder", "Answer")},
+                                     {"@@Editable@@", isEditable ? "true" : "false"},
+                                     {"@@BottomEditorOnClick@@", isEditable ? kBottomEditorOnClick : ""}});
 }
 
 std::optional<std::string> EditStudyCardViewController::filledTopicCardTemplate(const std::string& templateText,
@@ -153,7 +153,8 @@ void EditStudyCardViewController::applyInputChange(const std::string& editorId, 
     const auto oldNames = imageNames(old);
     const auto newNames = imageNames(html);
     for (const auto& name : oldNames)
-        if (std::find(newNames.begin(), newNames.end(), name) == newNames.end()) imagesThatMayHaveBeenDeleted_.push_back(name);
+        if (std::find(newNames.begin(), newNames.end(), name) == newNames.end())
+            imagesThatMayHaveBeenDeleted_.push_back(name);
     if (editorId == "top-editor")
         study->setTop(html);
     else if (editorId == "bottom-editor")
@@ -188,7 +189,8 @@ void EditStudyCardViewController::setTextAttributes(const TextAttributes& attrib
 
 void EditStudyCardViewController::pruneImagesThatMayHaveBeenDeleted() {
     if (!imagesThatMayHaveBeenDeleted_.empty())
-        if (auto delegate = deckChangeDelegate()) delegate->runInventoryForImagesAndDeleteIfUnused(imagesThatMayHaveBeenDeleted_);
+        if (auto delegate = deckChangeDelegate())
+            delegate->runInventoryForImagesAndDeleteIfUnused(imagesThatMayHaveBeenDeleted_);
     imagesThatMayHaveBeenDeleted_.clear();
 }
 

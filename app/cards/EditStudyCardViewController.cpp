@@ -29,14 +29,14 @@ std::string localized(const std::string& key, const std::string& english) {
 }
 
 // The study screen's bridge makes the editor from this storyboard.
-const bool kSceneRegistered = (Storyboard::extendStoryboard(EditStudyCardViewController::kStoryboardName, "CardEditor",
-                                                            [](Storyboard& storyboard) {
-                                                                if (!storyboard.hasScene(
-                                                                        EditStudyCardViewController::kSceneIdentifier))
-                                                                    storyboard.addScene<EditStudyCardViewController>(
-                                                                        EditStudyCardViewController::kSceneIdentifier);
-                                                            }),
-                               true);
+const bool kSceneRegistered =
+    (Storyboard::extendStoryboard(EditStudyCardViewController::kStoryboardName, "CardEditor",
+                                  [](Storyboard& storyboard) {
+                                      if (!storyboard.hasScene(EditStudyCardViewController::kSceneIdentifier))
+                                          storyboard.addScene<EditStudyCardViewController>(
+                                              EditStudyCardViewController::kSceneIdentifier);
+                                  }),
+     true);
 
 // Whether the card list's mode has a list that takes new cards: the top
 // level of a current-format deck, or a topic.
@@ -131,8 +131,7 @@ std::string EditStudyCardViewController::PresentationMode::name() const {
 
 // --- Creation ---
 
-EditStudyCardViewController::EditStudyCardViewController()
-    : editorToolbar_(std::make_unique<GlobalEditCardToolbar>()) {
+EditStudyCardViewController::EditStudyCardViewController() : editorToolbar_(std::make_unique<GlobalEditCardToolbar>()) {
     (void)kSceneRegistered;
     exposeVoidMethod("handleEditorInputChanged:",
                      [this](const Value::Array& arguments) { handleEditorInputChanged(arguments); });
@@ -301,10 +300,10 @@ void EditStudyCardViewController::embedCover(const std::shared_ptr<DeckOverviewV
     }
     childView->setTranslatesAutoresizingMaskIntoConstraints(false);
     std::vector<std::shared_ptr<LayoutConstraint>> pins;
-    for (auto attribute : {LayoutAttribute::Leading, LayoutAttribute::Top, LayoutAttribute::Trailing,
-                           LayoutAttribute::Bottom})
-        pins.push_back(LayoutConstraint::constraintWithItem(childView, attribute, LayoutRelation::Equal, root,
-                                                            attribute, 1, 0));
+    for (auto attribute :
+         {LayoutAttribute::Leading, LayoutAttribute::Top, LayoutAttribute::Trailing, LayoutAttribute::Bottom})
+        pins.push_back(
+            LayoutConstraint::constraintWithItem(childView, attribute, LayoutRelation::Equal, root, attribute, 1, 0));
     LayoutConstraint::activateConstraints(pins);
     overview->didMoveToParentViewController(this);
     if (webView_) webView_->setBackgroundColor(Color::systemBackgroundColor());
@@ -381,11 +380,10 @@ void EditStudyCardViewController::updateToolbar(bool animated, bool hasDimmingOv
                                                          self->memorize(item.shared_from_this());
                                                  }));
         items.push_back(BarButtonItem::withSystemItem(BarButtonSystemItem::FlexibleSpace));
-        items.push_back(BarButtonItem::withTitle("Multiple Choice", BarButtonItemStyle::Plain,
-                                                 [weakSelf](BarButtonItem& item) {
-                                                     if (auto self = weakSelf.lock())
-                                                         self->multipleChoice(item.shared_from_this());
-                                                 }));
+        items.push_back(
+            BarButtonItem::withTitle("Multiple Choice", BarButtonItemStyle::Plain, [weakSelf](BarButtonItem& item) {
+                if (auto self = weakSelf.lock()) self->multipleChoice(item.shared_from_this());
+            }));
     } else {
         shown = false;
     }
@@ -472,7 +470,8 @@ void EditStudyCardViewController::endEditingInWebView() {
 
 void EditStudyCardViewController::popUpNewCardOptions(const std::shared_ptr<BarButtonItem>& sender) {
     if (!canAddCards()) return;
-    auto sheet = AlertController::alertControllerWithTitle(std::nullopt, std::nullopt, AlertControllerStyle::ActionSheet);
+    auto sheet =
+        AlertController::alertControllerWithTitle(std::nullopt, std::nullopt, AlertControllerStyle::ActionSheet);
     std::weak_ptr<EditStudyCardViewController> weakSelf = sharedSelf();
     sheet->addAction(AlertAction::actionWithTitle(localized("AddCardAction", "Add Card"), AlertActionStyle::Default,
                                                   [weakSelf](AlertAction&) {
@@ -594,12 +593,13 @@ void EditStudyCardViewController::viewWillAppear(bool animated) {
     updateToolbar(animated, overlay);
     updateNavigationTitle();
     std::weak_ptr<EditStudyCardViewController> weakSelf = sharedSelf();
-    keyboardWillHideToken_ = addObserver(NotificationCenter::defaultCenter(), std::string(kKeyboardWillHideNotification),
-                                         nullptr, nullptr, [weakSelf](const Notification&) {
-                                             TWLogDebug("Keyboard will hide");
-                                             auto self = weakSelf.lock();
-                                             if (self && self->webView_) FCEditor::make(*self->webView_)->blurFocusedElement();
-                                         });
+    keyboardWillHideToken_ =
+        addObserver(NotificationCenter::defaultCenter(), std::string(kKeyboardWillHideNotification), nullptr, nullptr,
+                    [weakSelf](const Notification&) {
+                        TWLogDebug("Keyboard will hide");
+                        auto self = weakSelf.lock();
+                        if (self && self->webView_) FCEditor::make(*self->webView_)->blurFocusedElement();
+                    });
 }
 
 void EditStudyCardViewController::viewWillDisappear(bool animated) {

@@ -174,8 +174,8 @@ public:
     static std::optional<std::string> filledStudyCardTemplate(const std::string& templateText,
                                                               const std::string& question, const std::string& answer,
                                                               bool isEditable);
-    static std::optional<std::string> filledTopicCardTemplate(const std::string& templateText,
-                                                              const std::string& title, bool isEditable);
+    static std::optional<std::string> filledTopicCardTemplate(const std::string& templateText, const std::string& title,
+                                                              bool isEditable);
     // The script that installs the input listeners on each DOM load.
     static const std::string& inputListenerScript();
     // Page calls (the handler's methods, by selector).
@@ -239,8 +239,8 @@ public:
                                                             const ImagePickerMediaInfo& info) override;
     void imagePickerControllerDidCancel(ImagePickerController& picker) override;
     // PopoverPresentationControllerDelegate
-    ModalPresentationStyle adaptivePresentationStyleForPresentationController(
-        PresentationController& controller, const TraitCollection& traits) override;
+    ModalPresentationStyle adaptivePresentationStyleForPresentationController(PresentationController& controller,
+                                                                              const TraitCollection& traits) override;
     void presentationControllerDidDismiss(PresentationController& controller) override;
 
     // --- Lifecycle ---

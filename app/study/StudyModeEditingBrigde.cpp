@@ -6,9 +6,9 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Storyboard.h"
 
-void StudyModeEditingBrigde::showEditorForCard(const std::shared_ptr<FCStudyCard>& card,
-                                               const std::shared_ptr<FIStudyModeViewController>& studyModeViewController,
-                                               std::function<void()> completionHandler) {
+void StudyModeEditingBrigde::showEditorForCard(
+    const std::shared_ptr<FCStudyCard>& card, const std::shared_ptr<FIStudyModeViewController>& studyModeViewController,
+    std::function<void()> completionHandler) {
     if (!studyModeViewController) return;
     auto editor = Storyboard::storyboardWithName(EditStudyCardViewController::kStoryboardName)
                       ->instantiate<EditStudyCardViewController>(EditStudyCardViewController::kSceneIdentifier);

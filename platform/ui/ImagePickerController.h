@@ -17,7 +17,7 @@ enum class ImagePickerControllerSourceType { PhotoLibrary, Camera, SavedPhotosAl
 
 // What a picker hands its delegate for a chosen photo.
 struct ImagePickerMediaInfo {
-    std::string mediaType;                // kUTTypeImage for a photo
+    std::string mediaType;                 // kUTTypeImage for a photo
     std::shared_ptr<Image> originalImage;  // null when the photo could not be read
     std::shared_ptr<Image> editedImage;    // only when the picker allows editing
 };

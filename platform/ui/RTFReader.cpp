@@ -29,10 +29,10 @@ void appendUTF8(std::string& out, std::uint32_t cp) {
 
 // Windows-1252 bytes 0x80-0x9F; the rest of the upper half is Latin-1.
 std::uint32_t windows1252(std::uint8_t byte) {
-    static constexpr std::uint16_t kHigh[32] = {
-        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+    static constexpr std::uint16_t kHigh[32] = {0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD,
+                                                0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
     if (byte >= 0x80 && byte <= 0x9F) return kHigh[byte - 0x80];
     return byte;
 }
@@ -45,11 +45,34 @@ int hexDigit(char c) {
 }
 
 const std::set<std::string_view>& skippedDestinations() {
-    static const std::set<std::string_view> names = {
-        "fonttbl", "colortbl", "stylesheet", "info",     "pict",    "header",  "headerl", "headerr",
-        "headerf", "footer",   "footerl",    "footerr",  "footerf", "fldinst", "object",  "xmlnstbl",
-        "listtable", "listoverridetable", "revtbl", "rsidtbl", "generator", "themedata", "colorschememapping",
-        "latentstyles", "datastore", "filetbl", "expandedcolortbl", "mmathPr"};
+    static const std::set<std::string_view> names = {"fonttbl",
+                                                     "colortbl",
+                                                     "stylesheet",
+                                                     "info",
+                                                     "pict",
+                                                     "header",
+                                                     "headerl",
+                                                     "headerr",
+                                                     "headerf",
+                                                     "footer",
+                                                     "footerl",
+                                                     "footerr",
+                                                     "footerf",
+                                                     "fldinst",
+                                                     "object",
+                                                     "xmlnstbl",
+                                                     "listtable",
+                                                     "listoverridetable",
+                                                     "revtbl",
+                                                     "rsidtbl",
+                                                     "generator",
+                                                     "themedata",
+                                                     "colorschememapping",
+                                                     "latentstyles",
+                                                     "datastore",
+                                                     "filetbl",
+                                                     "expandedcolortbl",
+                                                     "mmathPr"};
     return names;
 }
 
@@ -67,7 +90,7 @@ std::optional<std::string> plainTextFromRTF(const Data& rtf) {
     std::string out;
     std::vector<GroupState> stack;
     GroupState state;
-    int pendingSkip = 0;                  // replacement characters still to drop after a \uN
+    int pendingSkip = 0;  // replacement characters still to drop after a \uN
     std::optional<std::uint32_t> highSurrogate;
     bool closedOuterGroup = false;
 

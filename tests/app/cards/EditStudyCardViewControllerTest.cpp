@@ -177,13 +177,20 @@ protected:
     std::vector<std::string> rightItemKinds() {
         std::vector<std::string> kinds;
         for (const auto& item : editor->navigationItem().rightBarButtonItems()) {
-            if (item == editor->addCardBarItem()) kinds.push_back("add");
-            else if (item == editor->nextBarItem()) kinds.push_back("next");
-            else if (item == editor->prevBarItem()) kinds.push_back("previous");
-            else if (item == editor->addStudyCardBarItem()) kinds.push_back("addStudyCard");
-            else if (item == editor->addTopicCardBarItem()) kinds.push_back("addTopicCard");
-            else if (item->systemItem() == BarButtonSystemItem::Action) kinds.push_back("share");
-            else if (item->systemItem() == BarButtonSystemItem::Done) kinds.push_back("done");
+            if (item == editor->addCardBarItem())
+                kinds.push_back("add");
+            else if (item == editor->nextBarItem())
+                kinds.push_back("next");
+            else if (item == editor->prevBarItem())
+                kinds.push_back("previous");
+            else if (item == editor->addStudyCardBarItem())
+                kinds.push_back("addStudyCard");
+            else if (item == editor->addTopicCardBarItem())
+                kinds.push_back("addTopicCard");
+            else if (item->systemItem() == BarButtonSystemItem::Action)
+                kinds.push_back("share");
+            else if (item->systemItem() == BarButtonSystemItem::Done)
+                kinds.push_back("done");
         }
         return kinds;
     }
@@ -318,11 +325,16 @@ TEST_F(EditStudyCardTest, TheBottomToolbarShowsForTheListAndNeverForSoloModalOrP
         {"the cover", [&] { editor->showDeckOverview("S", "", nullptr, false, presenter, changes); }, true},
         {"blank", [&] { editor->showBlank(presenter, changes, false); }, true},
         {"a solo card", [&] { edit(0, false, true); }, false},
-        {"the modal editor", [&] { editor->showSingleCardModalEditor(studyCard(0), [] {}, changes); }, false},
+        {"the modal editor",
+         [&] {
+             editor->showSingleCardModalEditor(
+                 studyCard(0), [] {}, changes);
+         },
+         false},
         {"the cover of a version preview",
          [&] { editor->showDeckOverview("Preview", "", nullptr, true, presenter, changes); }, false},
-        {"a card of a version preview",
-         [&] { editor->showCardEditor(0, true, false, true, presenter, changes); }, false},
+        {"a card of a version preview", [&] { editor->showCardEditor(0, true, false, true, presenter, changes); },
+         false},
     };
     for (const auto& c : cases) {
         c.show();
@@ -344,7 +356,8 @@ TEST_F(EditStudyCardTest, TheRightBarButtonsFollowTheModeAndTheOverlay) {
     EXPECT_EQ((std::vector<std::string>{"previous", "next", "add"}), rightItemKinds());  // a phone
     editor->showDeckOverview("S", "", nullptr, false, presenter, changes);
     EXPECT_EQ(std::vector<std::string>{"add"}, rightItemKinds());
-    editor->showSingleCardModalEditor(studyCard(0), [] {}, changes);
+    editor->showSingleCardModalEditor(
+        studyCard(0), [] {}, changes);
     EXPECT_EQ(std::vector<std::string>{"done"}, rightItemKinds());
     edit(0, false, true);
     EXPECT_TRUE(rightItemKinds().empty());
@@ -415,7 +428,8 @@ TEST_F(EditStudyCardTest, DoneEditingModallyRunsTheCompletionOrLogsTheInvalidSta
         EXPECT_EQ(kind, editor->presentationMode().kind()) << name;
     }
     int completed = 0;
-    editor->showSingleCardModalEditor(studyCard(0), [&] { ++completed; }, changes);
+    editor->showSingleCardModalEditor(
+        studyCard(0), [&] { ++completed; }, changes);
     editor->doneEditingModally(nullptr);
     EXPECT_EQ(1, completed);
     EXPECT_EQ(Kind::blank, editor->presentationMode().kind());
@@ -441,10 +455,12 @@ TEST_F(EditStudyCardTest, TemplatesAreFilledInOnePassAndReadOnlyPagesGetNoHandle
         {"a question holding a placeholder stays as written", "say @@Answer@@ and @@Editable@@", "x", true,
          "<b id=q>say @@Answer@@ and @@Editable@@</b><i id=a>x</i>[Question|Answer]<body data-editable=\"true\"><div " +
              onClick + ">"},
-        {"read-only", "q", "a", false, "<b id=q>q</b><i id=a>a</i>[Question|Answer]<body data-editable=\"false\"><div >"},
+        {"read-only", "q", "a", false,
+         "<b id=q>q</b><i id=a>a</i>[Question|Answer]<body data-editable=\"false\"><div >"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.expected, EditStudyCardViewController::filledStudyCardTemplate(study, c.question, c.answer, c.editable))
+        EXPECT_EQ(c.expected,
+                  EditStudyCardViewController::filledStudyCardTemplate(study, c.question, c.answer, c.editable))
             << c.name;
     EXPECT_EQ("<h1>@@TopicLabel@@ x</h1>[false|Topic|Topic]",
               EditStudyCardViewController::filledTopicCardTemplate(
@@ -486,7 +502,8 @@ TEST_F(EditStudyCardTest, InputEventsReachTheCardAndTheDelegateAndMalformedOnesA
     document->deck()->cards().push_back(FCTopicCard::topicCardWithTitle("Verbs", 7));
     edit(0);
     const auto post = [&](Value::Array args) {
-        EXPECT_TRUE(page().postMessage(EditStudyCardViewController::kHandlerName, call("handleEditorInputChanged", args)));
+        EXPECT_TRUE(
+            page().postMessage(EditStudyCardViewController::kHandlerName, call("handleEditorInputChanged", args)));
         drainMainLoop();
     };
     post({"top-editor", "<b>Q</b>"});
@@ -495,8 +512,8 @@ TEST_F(EditStudyCardTest, InputEventsReachTheCardAndTheDelegateAndMalformedOnesA
     ASSERT_EQ(1u, changes->changedCards.size());
     EXPECT_EQ(document->deck()->cards()[0], changes->changedCards[0]);
 
-    for (const auto& bad : std::vector<Value::Array>{{"top-editor"}, {"side-editor", "x"}, {Value(1), "x"},
-                                                       {"bottom-editor", Value(2)}}) {
+    for (const auto& bad : std::vector<Value::Array>{
+             {"top-editor"}, {"side-editor", "x"}, {Value(1), "x"}, {"bottom-editor", Value(2)}}) {
         post(bad);
         EXPECT_EQ("A0", studyCard(0)->bottom());
     }
@@ -515,7 +532,8 @@ TEST_F(EditStudyCardTest, ARemovedImageIsCollectedOncePerChangeAndHandedOverOnce
     studyCard(0)->setBottom("<img src=\"card-attachment://a.jpg\"><img src='card-attachment://b.jpg'>");
     edit(0);
     auto post = [&](const std::string& html) {
-        page().postMessage(EditStudyCardViewController::kHandlerName, call("handleEditorInputChanged", {"bottom-editor", html}));
+        page().postMessage(EditStudyCardViewController::kHandlerName,
+                           call("handleEditorInputChanged", {"bottom-editor", html}));
         drainMainLoop();
     };
     post("<img src='card-attachment://b.jpg'> text");
@@ -544,7 +562,7 @@ TEST_F(EditStudyCardTest, TheDOMLoadInstallsTheInputListenersAndTheKeyboardEndsE
     ASSERT_NE(scripts.end(), listener);
     EXPECT_NE(std::string::npos,
               listener->find("window.nativeApp.editorViewController.handleEditorInputChanged(event.currentTarget.id, "
-                                  "event.currentTarget.innerHTML)"));
+                             "event.currentTarget.innerHTML)"));
     page().answerEvaluation(from + static_cast<std::size_t>(listener - scripts.begin()),
                             ScriptedPage::Outcome::failure(ScriptedPage::javaScriptExceptionError("boom")));
     drainMainLoop();
@@ -583,8 +601,9 @@ TEST_F(EditStudyCardTest, WritesTheEditorPagesFixture) {
         ASSERT_TRUE(writeDataAtomically(Data(text.begin(), text.end()), (folder / name).string(), &error))
             << error.description();
     };
-    const std::vector<std::tuple<const char*, std::int64_t, bool>> pages = {
-        {"edit-study-card.html", 0, false}, {"edit-study-card-readonly.html", 0, true}, {"edit-topic-card.html", 1, false}};
+    const std::vector<std::tuple<const char*, std::int64_t, bool>> pages = {{"edit-study-card.html", 0, false},
+                                                                            {"edit-study-card-readonly.html", 0, true},
+                                                                            {"edit-topic-card.html", 1, false}};
     for (const auto& [name, index, readOnly] : pages) {
         edit(index, readOnly);
         ASSERT_TRUE(page().loads().back().html);
@@ -594,9 +613,13 @@ TEST_F(EditStudyCardTest, WritesTheEditorPagesFixture) {
 }
 
 TEST(EditorNumberTextTest, NumbersAreTheShortestExactTextWithAFractionalDigit) {
-    const std::vector<std::pair<double, std::string>> cases = {
-        {425, "425.0"}, {318.75, "318.75"}, {0.1, "0.1"}, {0, "0.0"}, {1e21, "1000000000000000000000.0"},
-        {2.0 / 3, "0.6666666666666666"}, {NAN, "null"}};
+    const std::vector<std::pair<double, std::string>> cases = {{425, "425.0"},
+                                                               {318.75, "318.75"},
+                                                               {0.1, "0.1"},
+                                                               {0, "0.0"},
+                                                               {1e21, "1000000000000000000000.0"},
+                                                               {2.0 / 3, "0.6666666666666666"},
+                                                               {NAN, "null"}};
     for (const auto& [value, text] : cases) EXPECT_EQ(text, editorNumberText(value)) << value;
 }
 
@@ -812,9 +835,11 @@ TEST_F(EditStudyCardImagesTest, TheSheetPutsAPlaceholderAtTheCaretAndEveryWayOut
     edit(0);
     const auto id = openSourceSheet();
     EXPECT_EQ(32u, id.size());
-    EXPECT_EQ("(function(){ window.fcEditor.insertHtmlSnippet(`<img width=\"10\" height=\"10\" "
-              "class=\"fcInsertSoonImagePlaceholder\" id=\"" + id + "\">`);})();",
-              page().lastEvaluatedScript());
+    EXPECT_EQ(
+        "(function(){ window.fcEditor.insertHtmlSnippet(`<img width=\"10\" height=\"10\" "
+        "class=\"fcInsertSoonImagePlaceholder\" id=\"" +
+            id + "\">`);})();",
+        page().lastEvaluatedScript());
     auto sheet = std::dynamic_pointer_cast<AlertController>(editor->presentedViewController());
     ASSERT_EQ(4u, sheet->actions().size());
     EXPECT_EQ("Browse Photos", sheet->actions()[0]->title());

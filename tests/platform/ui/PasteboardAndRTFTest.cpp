@@ -11,7 +11,9 @@ TEST(RTFReaderTest, ReadsThePlainTextOfADocument) {
          "\\f0\\fs24 \\cf1 Hello\\par World}",
          "Hello\nWorld"},
         {"{\\rtf1 Caf\\'e9 \\'93quoted\\'94}", "Caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D"},
-        {"{\\rtf1 \\u8364?uro and \\uc2\\u-10179\\'3f\\'3f\\u-8704??}", "\xE2\x82\xAC" "uro and \xF0\x9F\x98\x80"},
+        {"{\\rtf1 \\u8364?uro and \\uc2\\u-10179\\'3f\\'3f\\u-8704??}",
+         "\xE2\x82\xAC"
+         "uro and \xF0\x9F\x98\x80"},
         {"{\\rtf1 a\\{b\\}c\\\\d\\tab e\\line f}", "a{b}c\\d\te\nf"},
         {"{\\rtf1 kept{\\*\\generator Writer;}{\\info{\\title T}} {\\b bold} text\r\n more}", "kept bold text more"},
         {"{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}}", "link"},
