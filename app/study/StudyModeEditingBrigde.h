@@ -2,35 +2,20 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 class FCStudyCard;
 class FIStudyModeViewController;
 
-// How the study screen opens the card editor for the card it shows. The
-// editor itself belongs to the card list's side; until it is reachable from
-// here this bridge records each request and finishes it when told to
-// (finishEditing), calling the screen's completion handler as the editor
-// does when it is done.
+// How the study screen opens the card editor for the card it shows: a
+// modal editor of that one card (from the storyboard "Main_nextgen"), in a
+// form sheet that cannot be swiped away, reporting its changes to the study
+// screen's change delegate. When the user is done, the completion handler
+// runs and then the sheet is dismissed.
 class StudyModeEditingBrigde {
 public:
-    struct Request {
-        std::shared_ptr<FCStudyCard> card;
-        std::weak_ptr<FIStudyModeViewController> studyModeViewController;
-        std::function<void()> completionHandler;
-    };
-
     virtual ~StudyModeEditingBrigde() = default;
 
     virtual void showEditorForCard(const std::shared_ptr<FCStudyCard>& card,
                                    const std::shared_ptr<FIStudyModeViewController>& studyModeViewController,
                                    std::function<void()> completionHandler);
-
-    // The requests not yet finished, oldest first.
-    const std::vector<Request>& pendingRequests() const { return pending_; }
-    // Finishes the oldest request: its completion handler runs. False when none is pending.
-    bool finishEditing();
-
-private:
-    std::vector<Request> pending_;
 };

@@ -27,19 +27,18 @@ std::uint16_t littleEndian16(const Data& d, std::size_t at) {
     return static_cast<std::uint16_t>(d[at] | (d[at + 1] << 8));
 }
 
-bool withinBound(std::uint64_t width, std::uint64_t height) {
-    return width > 0 && height > 0 && width <= kMaxDecodedImagePixels && height <= kMaxDecodedImagePixels &&
-           width * height <= kMaxDecodedImagePixels;
+bool withinBound(std::uint64_t width, std::uint64_t height, std::uint64_t maxPixels) {
+    return width > 0 && height > 0 && width <= maxPixels && height <= maxPixels && width * height <= maxPixels;
 }
 
 // The size in the PNG header chunk.
-bool pngWithinBound(const Data& d) {
+bool pngWithinBound(const Data& d, std::uint64_t maxPixels) {
     if (d.size() < 24 || std::memcmp(d.data() + 12, "IHDR", 4) != 0) return false;
-    return withinBound(bigEndian32(d, 16), bigEndian32(d, 20));
+    return withinBound(bigEndian32(d, 16), bigEndian32(d, 20), maxPixels);
 }
 
 // The size in the first start-of-frame marker.
-bool jpegWithinBound(const Data& d) {
+bool jpegWithinBound(const Data& d, std::uint64_t maxPixels) {
     std::size_t at = 2;
     while (at + 4 <= d.size()) {
         if (d[at] != 0xFF) return false;
@@ -57,7 +56,7 @@ bool jpegWithinBound(const Data& d) {
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (startOfFrame) {
             if (at + 9 > d.size()) return false;
-            return withinBound(bigEndian16(d, at + 7), bigEndian16(d, at + 5));
+            return withinBound(bigEndian16(d, at + 7), bigEndian16(d, at + 5), maxPixels);
         }
         if (length < 2) return false;
         at += 2 + length;
@@ -68,10 +67,10 @@ bool jpegWithinBound(const Data& d) {
 // Walks the GIF's blocks: the frames and their pixels, bounded by the bytes
 // present. nullopt when the structure is broken before the first frame or the
 // pixels exceed the bound.
-std::optional<std::size_t> gifFrameCount(const Data& d) {
+std::optional<std::size_t> gifFrameCount(const Data& d, std::uint64_t maxPixels) {
     if (d.size() < 13) return std::nullopt;
     const std::uint64_t screen = std::uint64_t(littleEndian16(d, 6)) * littleEndian16(d, 8);
-    if (!withinBound(littleEndian16(d, 6), littleEndian16(d, 8))) return std::nullopt;
+    if (!withinBound(littleEndian16(d, 6), littleEndian16(d, 8), maxPixels)) return std::nullopt;
     std::size_t at = 13;
     if (d[10] & 0x80) at += 3u * (1u << ((d[10] & 7) + 1));
     std::size_t frames = 0;
@@ -89,9 +88,9 @@ std::optional<std::size_t> gifFrameCount(const Data& d) {
             if (at + 10 > d.size()) break;
             const std::uint64_t w = littleEndian16(d, at + 5), h = littleEndian16(d, at + 7);
             // The loader keeps every frame at the size of the screen or the frame, whichever is larger.
-            if (!withinBound(w, h)) return std::nullopt;
+            if (!withinBound(w, h, maxPixels)) return std::nullopt;
             ++frames;
-            if ((frames * std::max(screen, w * h)) > kMaxDecodedImagePixels) return std::nullopt;
+            if ((frames * std::max(screen, w * h)) > maxPixels) return std::nullopt;
             const std::uint8_t flags = d[at + 9];
             at += 10;
             if (flags & 0x80) at += 3u * (1u << ((flags & 7) + 1));
@@ -105,19 +104,26 @@ std::optional<std::size_t> gifFrameCount(const Data& d) {
     return frames;
 }
 
-void refuseLargeImages(GdkPixbufLoader* loader, gint width, gint height, gpointer refused) {
-    if (!withinBound(static_cast<std::uint64_t>(std::max(width, 0)), static_cast<std::uint64_t>(std::max(height, 0)))) {
-        *static_cast<bool*>(refused) = true;
+struct LoaderBound {
+    std::uint64_t maxPixels;
+    bool refused = false;
+};
+
+void refuseLargeImages(GdkPixbufLoader* loader, gint width, gint height, gpointer bound) {
+    auto* limit = static_cast<LoaderBound*>(bound);
+    if (!withinBound(static_cast<std::uint64_t>(std::max(width, 0)), static_cast<std::uint64_t>(std::max(height, 0)),
+                     limit->maxPixels)) {
+        limit->refused = true;
         // A size of zero makes the loaders stop before they allocate pixels.
         gdk_pixbuf_loader_set_size(loader, 0, 0);
     }
 }
 
-std::shared_ptr<Image> imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
+std::shared_ptr<Image> imageFromPixbuf(GdkPixbuf* pixbuf, double scale, std::uint64_t maxPixels) {
     const int w = gdk_pixbuf_get_width(pixbuf), h = gdk_pixbuf_get_height(pixbuf);
     const int channels = gdk_pixbuf_get_n_channels(pixbuf);
     if (gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 || (channels != 3 && channels != 4) ||
-        !withinBound(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h)))
+        !withinBound(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h), maxPixels))
         return nullptr;
     const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
     const int sourceStride = gdk_pixbuf_get_rowstride(pixbuf);
@@ -147,15 +153,16 @@ std::shared_ptr<Image> imageFromPixbuf(GdkPixbuf* pixbuf, double scale) {
     return image;
 }
 
-std::shared_ptr<Image> decodeWithPixbuf(const Data& data, const char* type, double scale) {
+std::shared_ptr<Image> decodeWithPixbuf(const Data& data, const char* type, double scale, std::uint64_t maxPixels) {
     GError* error = nullptr;
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(type, &error);
     if (!loader) {
         if (error) g_error_free(error);
         return nullptr;
     }
-    bool refused = false;
-    g_signal_connect(loader, "size-prepared", G_CALLBACK(refuseLargeImages), &refused);
+    LoaderBound bound{maxPixels};
+    const bool& refused = bound.refused;
+    g_signal_connect(loader, "size-prepared", G_CALLBACK(refuseLargeImages), &bound);
     bool ok = true;
     const guchar* bytes = data.data();
     std::size_t left = data.size();
@@ -174,7 +181,7 @@ std::shared_ptr<Image> decodeWithPixbuf(const Data& data, const char* type, doub
     if (error) g_error_free(error);
     std::shared_ptr<Image> image;
     if (ok && closed && !refused)
-        if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader)) image = imageFromPixbuf(pixbuf, scale);
+        if (GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader)) image = imageFromPixbuf(pixbuf, scale, maxPixels);
     g_object_unref(loader);
     return image;
 }
@@ -192,19 +199,23 @@ std::string imageTypeOfData(const Data& d) {
 }
 
 std::optional<DecodedImage> decodeImageData(const Data& data, double scale) {
+    return decodeImageData(data, scale, kMaxDecodedImagePixels);
+}
+
+std::optional<DecodedImage> decodeImageData(const Data& data, double scale, std::uint64_t maxPixels) {
     const std::string type = imageTypeOfData(data);
     DecodedImage out;
     if (type == "png") {
-        if (pngWithinBound(data)) out.image = imageWithEncodedData(data, scale);
+        if (pngWithinBound(data, maxPixels)) out.image = imageWithEncodedData(data, scale);
     } else if (type == "jpeg") {
-        if (jpegWithinBound(data)) out.image = imageWithEncodedData(data, scale);
+        if (jpegWithinBound(data, maxPixels)) out.image = imageWithEncodedData(data, scale);
     } else if (type == "gif") {
-        auto frames = gifFrameCount(data);
+        auto frames = gifFrameCount(data, maxPixels);
         if (!frames) return std::nullopt;
         out.frameCount = *frames;
-        out.image = decodeWithPixbuf(data, "gif", scale);
+        out.image = decodeWithPixbuf(data, "gif", scale, maxPixels);
     } else if (!type.empty()) {
-        out.image = decodeWithPixbuf(data, type.c_str(), scale);
+        out.image = decodeWithPixbuf(data, type.c_str(), scale, maxPixels);
     }
     if (!out.image) return std::nullopt;
     return out;

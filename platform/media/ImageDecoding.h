@@ -29,6 +29,8 @@ struct DecodedImage {
 // The image of the bytes at that scale, or nullopt (unknown type, damaged
 // bytes, too many pixels).
 std::optional<DecodedImage> decodeImageData(const Data& data, double scale);
+// The same with another bound on the pixels (the card editor takes larger photos).
+std::optional<DecodedImage> decodeImageData(const Data& data, double scale, std::uint64_t maxPixels);
 
 // The type the signature shows: "png", "jpeg", "gif", "tiff", "bmp", "ico" or empty.
 std::string imageTypeOfData(const Data& data);

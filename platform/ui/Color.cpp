@@ -28,6 +28,11 @@ Color Color::systemGrayColor() {
     return Color(142 / 255.0, 142 / 255.0, 147 / 255.0);
 }
 
+Color Color::systemRedColor() {
+    static const Color color = dynamic(Color(1, 59 / 255.0, 48 / 255.0), Color(1, 69 / 255.0, 58 / 255.0));
+    return color;
+}
+
 Color Color::systemBlueColor() {
     static const Color color = dynamic(Color(0, 122 / 255.0, 1), Color(10 / 255.0, 132 / 255.0, 1));
     return color;

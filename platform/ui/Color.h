@@ -38,6 +38,7 @@ public:
     // System colours; the dynamic ones differ in light and dark appearance.
     static Color systemGrayColor();
     static Color systemBlueColor();
+    static Color systemRedColor();
     static Color systemBackgroundColor();
     static Color secondarySystemBackgroundColor();
     static Color labelColor();

@@ -11,6 +11,8 @@ class ScrollView;
 
 // How the safe area adds to the content inset (adjustedContentInset).
 enum class ScrollViewContentInsetAdjustmentBehavior { Automatic, ScrollableAxes, Never, Always };
+// How dragging the content treats the keyboard.
+enum class ScrollViewKeyboardDismissMode { None, OnDrag, Interactive };
 
 class ScrollViewDelegate {
 public:
@@ -62,6 +64,8 @@ public:
     void setContentSize(Size size) { contentSize_ = size; }
     EdgeInsets contentInset() const { return contentInset_; }
     void setContentInset(const EdgeInsets& insets) { contentInset_ = insets; }
+    ScrollViewKeyboardDismissMode keyboardDismissMode() const { return keyboardDismissMode_; }
+    void setKeyboardDismissMode(ScrollViewKeyboardDismissMode mode) { keyboardDismissMode_ = mode; }
     ScrollViewContentInsetAdjustmentBehavior contentInsetAdjustmentBehavior() const { return insetAdjustment_; }
     void setContentInsetAdjustmentBehavior(ScrollViewContentInsetAdjustmentBehavior behavior) {
         insetAdjustment_ = behavior;
@@ -113,6 +117,7 @@ private:
     void decelerate(Point target);
 
     Size contentSize_;
+    ScrollViewKeyboardDismissMode keyboardDismissMode_ = ScrollViewKeyboardDismissMode::None;
     EdgeInsets contentInset_;
     EdgeInsets barInsets_;
     ScrollViewContentInsetAdjustmentBehavior insetAdjustment_ = ScrollViewContentInsetAdjustmentBehavior::Automatic;

@@ -9,6 +9,7 @@
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/TextInputAssistantItem.h"
 #include "platform/ui/View.h"
 #include "platform/web/WebViewConfiguration.h"
 
@@ -61,6 +62,8 @@ public:
 
     // The view shown above the keyboard while an element of the page is edited.
     virtual std::shared_ptr<View> inputAccessoryView() const { return nullptr; }
+    // The shortcut bar shown with the keyboard while an element is edited.
+    TextInputAssistantItem& inputAssistantItem() { return *inputAssistantItem_; }
 
     ScriptedPage& page() { return *page_; }
     const ScriptedPage& page() const { return *page_; }
@@ -72,4 +75,5 @@ private:
     WebViewConfiguration configuration_;
     std::shared_ptr<ScrollView> scrollView_;
     std::unique_ptr<ScriptedPage> page_;
+    std::shared_ptr<TextInputAssistantItem> inputAssistantItem_ = std::make_shared<TextInputAssistantItem>();
 };

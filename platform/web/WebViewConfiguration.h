@@ -29,6 +29,11 @@ class WebViewConfiguration {
 public:
     WebViewConfiguration();
 
+    // What the page turns into links by itself (phone numbers, addresses, ...).
+    enum DataDetectorTypes : unsigned { DataDetectorNone = 0, DataDetectorAll = ~0u };
+    unsigned dataDetectorTypes() const { return dataDetectorTypes_; }
+    void setDataDetectorTypes(unsigned types) { dataDetectorTypes_ = types; }
+
     const std::shared_ptr<UserContentController>& userContentController() const { return userContentController_; }
     void setUserContentController(std::shared_ptr<UserContentController> controller);
     const std::shared_ptr<Preferences>& preferences() const { return preferences_; }
@@ -40,6 +45,7 @@ public:
     std::shared_ptr<URLSchemeHandler> urlSchemeHandlerForURLScheme(const std::string& scheme) const;
 
 private:
+    unsigned dataDetectorTypes_ = DataDetectorNone;
     std::shared_ptr<UserContentController> userContentController_;
     std::shared_ptr<Preferences> preferences_;
     std::map<std::string, std::shared_ptr<URLSchemeHandler>> schemeHandlers_;

@@ -343,7 +343,7 @@ TEST_F(CardListCommandsTest, TheEditorShowsTheSelectionOrTheCoverOrABlankPage) {
     EXPECT_EQ(adios, shown->card);
     EXPECT_EQ(2, shown->index);
     EXPECT_FALSE(shown->isReadOnly);
-    EXPECT_FALSE(shown->isSolo);
+    EXPECT_FALSE(shown->isSoloMode);
     EXPECT_EQ(presenter, editor->cardListPresenter());
 
     // While editing the editor is dimmed; two taps open the row alone.
@@ -356,7 +356,7 @@ TEST_F(CardListCommandsTest, TheEditorShowsTheSelectionOrTheCoverOrABlankPage) {
     ASSERT_NE(nullptr, solo);
     ASSERT_NE(nullptr, solo->presentationMode().asCardEditor());
     EXPECT_EQ(hola, solo->presentationMode().asCardEditor()->card);
-    EXPECT_TRUE(solo->presentationMode().asCardEditor()->isSolo);
+    EXPECT_TRUE(solo->presentationMode().asCardEditor()->isSoloMode);
     list->dismissViewController(false);
     list->setEditing(false, false);
     advance(0.5);

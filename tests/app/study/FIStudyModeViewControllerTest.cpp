@@ -4,6 +4,7 @@
 
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FILegacyDeckDocument.h"
+#include "app/cards/EditStudyCardViewController.h"
 #include "app/study/StudySessionSupport.h"
 #include "model/FCReversedStudyCard.h"
 #include "model/FCStudyStats.h"
@@ -348,19 +349,36 @@ TEST_F(StudySessionTest, SharingOffersTheDeckTitleAndMessageWithoutPrintOrCopy) 
                                                           offer.offeredActivityTypes.end(), ActivityType::kMail));
 }
 
-TEST_F(StudySessionTest, EditingTheShownCardReloadsItsPage) {
+TEST_F(StudySessionTest, EditingTheShownCardOpensTheModalEditorAndReloadsThePageBeforeItGoes) {
     document->deck()->setPreferredStudyDirection(1);
     start(1);
     ASSERT_TRUE(UIDriver::tap(*screen->editCardBarButtonItem()));
-    ASSERT_EQ(1u, bridge->pendingRequests().size());
-    // The card itself, not its reversed view.
-    EXPECT_EQ(cards[0], bridge->pendingRequests()[0].card);
-    EXPECT_EQ(screen, bridge->pendingRequests()[0].studyModeViewController.lock());
+    advance(0.5);
+    auto sheet = std::dynamic_pointer_cast<NavigationController>(screen->presentedViewController());
+    ASSERT_NE(nullptr, sheet);
+    EXPECT_EQ(ModalPresentationStyle::FormSheet, sheet->modalPresentationStyle());
+    EXPECT_TRUE(sheet->isModalInPresentation());
+    auto editor = std::dynamic_pointer_cast<EditStudyCardViewController>(sheet->topViewController());
+    ASSERT_NE(nullptr, editor);
+    ASSERT_NE(nullptr, editor->presentationMode().asSingleCardModalEditor());
+    // The card itself, not its reversed view, with the study screen's change delegate and no presenter.
+    EXPECT_EQ(cards[0], editor->presentationMode().card());
+    EXPECT_EQ(changes, editor->deckChangeDelegate());
+    EXPECT_EQ(nullptr, editor->cardListPresenter());
+
+    // A swipe does not take the sheet away.
+    UIDriver::swipeDownPresentation(*sheet);
+    advance(0.5);
+    EXPECT_EQ(sheet, screen->presentedViewController());
+
     const auto loads = currentPage()->leftWebView()->page().loads().size();
     cards[0]->setBottom("Paris");
-    ASSERT_TRUE(bridge->finishEditing());
+    editor->doneEditingModally(nullptr);
     ASSERT_LT(loads, currentPage()->leftWebView()->page().loads().size());
     EXPECT_NE(std::string::npos, currentPage()->leftWebView()->page().loads().back().html->find("Paris"));
+    EXPECT_EQ(EditStudyCardPresentationMode::Kind::blank, editor->presentationMode().kind());
+    advance(0.5);
+    EXPECT_EQ(nullptr, screen->presentedViewController());
 }
 
 TEST_F(StudySessionTest, MemoryWarningsEmptyTheURLCacheAndLayoutsAnnounceTheBar) {
