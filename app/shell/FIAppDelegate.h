@@ -82,6 +82,16 @@ public:
     // last 100000 characters of the log file, or "n/a".
     std::string _applicationLogForCrashManager() const;
 
+    // The storage-location prompt waits while this is set (the deck library
+    // clears it once its view has loaded). Main thread.
+    bool shouldDelayPromptingForStoragePreferences() const { return shouldDelayPromptingForStoragePreferences_; }
+    void setShouldDelayPromptingForStoragePreferences(bool delay) {
+        shouldDelayPromptingForStoragePreferences_ = delay;
+    }
+    // A move of the decks between local and cloud storage is under way. Main thread.
+    bool isBusySwitchingStorageLocations() const { return isBusySwitchingStorageLocations_; }
+    void setIsBusySwitchingStorageLocations(bool busy) { isBusySwitchingStorageLocations_ = busy; }
+
     // The window presenting the mail composer; none otherwise.
     const std::shared_ptr<Window>& alertHelperWindow() const { return alertHelperWindow_; }
 
@@ -94,4 +104,6 @@ public:
 
 private:
     std::shared_ptr<Window> alertHelperWindow_;
+    bool shouldDelayPromptingForStoragePreferences_ = true;
+    bool isBusySwitchingStorageLocations_ = false;
 };

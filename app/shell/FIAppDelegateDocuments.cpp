@@ -36,7 +36,7 @@ void FIAppDelegateDocuments::installDocumentHooks() {
 }
 
 std::shared_ptr<StandaloneAlertController> FIAppDelegateDocuments::showErrorSavingDeckAlert(
-    const std::shared_ptr<FIFlashcardsDocument>& document) {
+    const std::shared_ptr<FIDeckDocument>& document) {
     std::optional<std::string> message;
     if (auto error = document ? document->lastError() : std::nullopt) {
         message = joinedLocalizedDescriptions(*error, " - ");

@@ -28,7 +28,9 @@ public:
 
     // The save-error alert for the document's last error, shown in a window of
     // its own: "ErrorSavingDeckTitle", the error's descriptions joined by
-    // " - ", and the buttons "Contact Support" and "OK".
+    // " - ", and the buttons "Contact Support" and "OK". A ".flashcards"
+    // document shows it when its last save fails; the deck library shows it
+    // for a legacy document whose close failed.
     static std::shared_ptr<StandaloneAlertController> showErrorSavingDeckAlert(
-        const std::shared_ptr<FIFlashcardsDocument>& document);
+        const std::shared_ptr<FIDeckDocument>& document);
 };

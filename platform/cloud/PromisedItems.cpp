@@ -9,6 +9,7 @@
 
 #include "platform/document/Document.h"
 #include "platform/foundation/FileManager.h"
+#include "platform/foundation/URLResourceValues.h"
 
 namespace {
 
@@ -160,6 +161,23 @@ std::optional<ResourceValues> promisedItemResourceValues(const URL& url, Error* 
     values.fileSize = values.isDirectory ? 0 : static_cast<std::uint64_t>(st.st_size);
     values.thumbnail1024PNG = Document::thumbnailDataForFileAtURL(URL::fileURLWithPath(path));
     return values;
+}
+
+std::optional<Value> promisedItemResourceValueForKey(const URL& url, const std::string& key, Error* error) {
+    Error::clear(error);
+    const std::string path = itemPath(url);
+    struct stat st;
+    if (!exists(path, &st) && !exists(placeholderURLForItemAtURL(url).path(), &st)) {
+        Error::set(error, noSuchFile(path));
+        return std::nullopt;
+    }
+    if (key == URLDocumentIdentifierKey) return Value(static_cast<std::int64_t>(st.st_ino));
+    if (key == DocumentThumbnailDictionaryKey) {
+        auto png = Document::thumbnailDataForFileAtURL(URL::fileURLWithPath(path));
+        if (!png) return Value();
+        return Value::dictionary({{DocumentThumbnail1024x1024SizeKey, Value(std::move(*png))}});
+    }
+    return Value();
 }
 
 }  // namespace PromisedItems

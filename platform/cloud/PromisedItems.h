@@ -23,6 +23,7 @@
 #include "platform/foundation/Date.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
 
 namespace PromisedItems {
 
@@ -65,5 +66,14 @@ struct ResourceValues {
 // promisedItemResourceValuesForKeys: the values of the item or of its
 // placeholder; nullopt with 260 when there is neither.
 std::optional<ResourceValues> promisedItemResourceValues(const URL& url, Error* error = nullptr);
+
+// getPromisedItemResourceValue:forKey:error: for one key, answered by the item
+// or by its placeholder: URLDocumentIdentifierKey gives the integer identifier
+// (the same before and after eviction); DocumentThumbnailDictionaryKey a
+// dictionary holding the PNG data of the 1024 x 1024 thumbnail under
+// DocumentThumbnail1024x1024SizeKey, or null when the item has none. Other
+// keys give null. Fails (nullopt, 260) when there is neither item nor
+// placeholder.
+std::optional<Value> promisedItemResourceValueForKey(const URL& url, const std::string& key, Error* error = nullptr);
 
 }  // namespace PromisedItems

@@ -406,6 +406,10 @@ std::optional<Data> Document::thumbnailDataForFileAtURL(const URL& url) {
     return dataWithContentsOfFile(thumbnailStorePathForURL(url));
 }
 
+void Document::setThumbnailDataForFileAtURL(const Data& png, const URL& url) {
+    storeThumbnail(url, png);
+}
+
 std::optional<Value> Document::fileAttributesToWriteToURL(const URL&, DocumentSaveOperation, Error* error) {
     Error::clear(error);
     return Value::dictionary({{DocumentFileExtensionHiddenKey, Value(false)}});

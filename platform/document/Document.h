@@ -147,6 +147,9 @@ public:
     // --- Thumbnails kept with a file ---
     // The 1024 x 1024 thumbnail a save stored for the file (PNG data).
     static std::optional<Data> thumbnailDataForFileAtURL(const URL& url);
+    // Keeps that thumbnail for the file, as a save that carries one does (for
+    // files written outside a document, such as test fixtures).
+    static void setThumbnailDataForFileAtURL(const Data& png, const URL& url);
 
 protected:
     void setDocumentState(unsigned state);

@@ -22,6 +22,18 @@ public:
     std::vector<std::shared_ptr<Window>> windows() const;
     std::shared_ptr<Window> keyWindow() const;
 
+    static constexpr const char* kDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification";
+    static constexpr const char* kWillEnterForegroundNotification = "UIApplicationWillEnterForegroundNotification";
+
+    // The app went to the background / is about to come back: post
+    // kDidEnterBackgroundNotification / kWillEnterForegroundNotification on
+    // the default centre (no sender) and keep the state. Nothing suspends
+    // this process, so the shell (and tests) call these where the platform
+    // would. Main thread.
+    void didEnterBackground();
+    void willEnterForeground();
+    bool isInBackground() const { return inBackground_; }
+
     // Tells every controller of the visible windows (each root, its
     // children and what it presents, parents before children) that memory
     // runs low: their didReceiveMemoryWarning. Posts
@@ -78,4 +90,5 @@ private:
     Window* key_ = nullptr;
     std::vector<URL> openedURLs_;
     bool idleTimerDisabled_ = false;
+    bool inBackground_ = false;
 };

@@ -87,7 +87,8 @@ std::shared_ptr<Image> Button::imageForState(unsigned state) const {
 
 Color Button::currentTitleColor() const {
     if (auto color = titleColorForState(state())) return *color;
-    if (type_ == ButtonType::System) return isEnabled() ? tintColor() : Color::grayColor();
+    if (type_ == ButtonType::System || type_ == ButtonType::InfoLight)
+        return isEnabled() ? tintColor() : Color::grayColor();
     return Color::whiteColor();
 }
 

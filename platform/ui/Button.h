@@ -10,7 +10,8 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 
-enum class ButtonType { Custom, System };
+// InfoLight: the round information button, tinted like a system button.
+enum class ButtonType { Custom, System, InfoLight };
 
 // A button: a title, colours and images per control state, laid out centred
 // within the content insets. A value set for the normal state stands for

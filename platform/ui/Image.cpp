@@ -144,6 +144,10 @@ Color Image::colorAtPixel(int x, int y) const {
     return Color(((pixel >> 16) & 0xFF) / 255.0 / a, ((pixel >> 8) & 0xFF) / 255.0 / a, (pixel & 0xFF) / 255.0 / a, a);
 }
 
+void Image::drawInRect(const Rect& rect) const {
+    if (GraphicsContext* context = GraphicsContext::current()) context->drawImage(*this, rect);
+}
+
 std::optional<Data> Image::pngData() const {
     Data data;
     if (cairo_surface_write_to_png_stream(surface_, writeToData, &data) != CAIRO_STATUS_SUCCESS) return std::nullopt;

@@ -52,6 +52,10 @@ public:
     Color colorAtPoint(Point p) const;
     Color colorAtPixel(int x, int y) const;
 
+    // Draws the whole image into the rectangle of the current graphics
+    // context, stretched to the rectangle's size (nothing without a context).
+    void drawInRect(const Rect& rect) const;
+
     std::optional<Data> pngData() const;
     bool writePNG(const std::string& path, Error* error = nullptr) const;
 

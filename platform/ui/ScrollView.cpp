@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/ui/RefreshControl.h"
+
 ScrollView::ScrollView() : ScrollView(Rect()) {}
 
 ScrollView::ScrollView(const Rect& frame) : View(frame) {
@@ -91,6 +93,16 @@ void ScrollView::setBarInsets(const EdgeInsets& insets) {
     const bool restingAtTop = contentOffset().y == oldTop;
     barInsets_ = insets;
     if (restingAtTop) setContentOffset({contentOffset().x, -(contentInset_.top + barInsets_.top)});
+}
+
+void ScrollView::setRefreshControl(std::shared_ptr<RefreshControl> control) {
+    if (refreshControl_ == control) return;
+    if (refreshControl_) refreshControl_->removeFromSuperview();
+    refreshControl_ = std::move(control);
+    if (refreshControl_) {
+        refreshControl_->setFrame(Rect(0, -RefreshControl::kHeight, bounds().size.width, RefreshControl::kHeight));
+        addSubview(refreshControl_);
+    }
 }
 
 void ScrollView::setScrollEnabled(bool enabled) {

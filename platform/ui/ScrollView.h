@@ -6,6 +6,7 @@
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/View.h"
 
+class RefreshControl;
 class ScrollView;
 
 // How the safe area adds to the content inset (adjustedContentInset).
@@ -99,6 +100,10 @@ public:
     // scrolls this one.
     const std::shared_ptr<PanGestureRecognizer>& panGestureRecognizer() const { return pan_; }
 
+    // The pull-to-refresh control above the content (a subview), if any.
+    const std::shared_ptr<RefreshControl>& refreshControl() const { return refreshControl_; }
+    void setRefreshControl(std::shared_ptr<RefreshControl> control);
+
     void setBounds(const Rect& bounds) override;
 
 private:
@@ -124,4 +129,5 @@ private:
     Point dragStartOffset_;
     std::shared_ptr<PanGestureRecognizer> pan_;
     std::uint64_t panTarget_ = 0;
+    std::shared_ptr<RefreshControl> refreshControl_;
 };

@@ -125,6 +125,7 @@ std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string&
             raiseInconsistency("unable to dequeue a cell with identifier " + reuseIdentifier +
                                " - must register a nib or a class for the identifier");
         cell = it->second(reuseIdentifier);
+        if (cell && !cell->reuseIdentifier()) cell->setReuseIdentifier(reuseIdentifier);
     }
     if (auto segue = selectionSegues_.find(reuseIdentifier); segue != selectionSegues_.end())
         cell->setSelectionSegueIdentifier(segue->second);
@@ -277,6 +278,96 @@ void TableView::insertRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths,
         p.row = row;
     }
     relayOutAfterUpdate();
+}
+
+void TableView::performBatchUpdates(const std::vector<IndexPath>& deletes, const std::vector<IndexPath>& inserts,
+                                    const std::vector<std::pair<IndexPath, IndexPath>>& moves,
+                                    TableViewRowAnimation animation) {
+    auto keep = weak_from_this().lock();
+    auto dataSource = dataSource_.lock();
+    if (!dataSource) return;
+    const std::size_t sections = rowCounts_.size();
+    if (dataSource->numberOfSectionsInTableView(*this) != static_cast<std::int64_t>(sections))
+        raiseInconsistency("Invalid batch update: the number of sections changed");
+    if (!deletes.empty()) rowUpdates_.push_back({TableViewRowUpdate::Kind::Delete, deletes, animation, true});
+    if (!inserts.empty()) rowUpdates_.push_back({TableViewRowUpdate::Kind::Insert, inserts, animation, true});
+    for (const auto& [from, to] : moves)
+        rowUpdates_.push_back({TableViewRowUpdate::Kind::Move, {from, to}, animation, true});
+
+    std::vector<std::int64_t> newCounts(sections);
+    for (std::size_t s = 0; s < sections; ++s)
+        newCounts[s] =
+            std::max<std::int64_t>(0, dataSource->numberOfRowsInSection(*this, static_cast<std::int64_t>(s)));
+
+    // Marks the rows that go (before) and the places that are taken (after).
+    std::vector<std::vector<char>> gone(sections), taken(sections);
+    for (std::size_t s = 0; s < sections; ++s) {
+        gone[s].assign(static_cast<std::size_t>(rowCounts_[s]), 0);
+        taken[s].assign(static_cast<std::size_t>(newCounts[s]), 0);
+    }
+    auto mark = [&](const IndexPath& p, std::vector<std::vector<char>>& marks, const char* what) {
+        if (p.section < 0 || static_cast<std::size_t>(p.section) >= sections || p.row < 0 ||
+            static_cast<std::size_t>(p.row) >= marks[static_cast<std::size_t>(p.section)].size())
+            raiseInconsistency(std::string("Invalid batch update: ") + what + " of row " + std::to_string(p.row) +
+                               " in section " + std::to_string(p.section) + ", which does not exist");
+        char& m = marks[static_cast<std::size_t>(p.section)][static_cast<std::size_t>(p.row)];
+        if (m)
+            raiseInconsistency(std::string("Invalid batch update: ") + what + " of row " + std::to_string(p.row) +
+                               " in section " + std::to_string(p.section) + " told twice");
+        m = 1;
+    };
+    for (const auto& p : deletes) mark(p, gone, "delete");
+    for (const auto& [from, to] : moves) {
+        mark(from, gone, "move");
+        mark(to, taken, "move");
+    }
+    for (const auto& p : inserts) mark(p, taken, "insert");
+
+    // Where every row of before is now: a moved row at its destination, the
+    // others in order into the places left in their section.
+    std::vector<std::vector<std::optional<IndexPath>>> target(sections);
+    for (std::size_t s = 0; s < sections; ++s) {
+        target[s].assign(static_cast<std::size_t>(rowCounts_[s]), std::nullopt);
+        std::size_t next = 0;
+        for (std::size_t r = 0; r < gone[s].size(); ++r) {
+            if (gone[s][r]) continue;
+            while (next < taken[s].size() && taken[s][next]) ++next;
+            if (next == taken[s].size())
+                raiseInconsistency("Invalid batch update: invalid number of rows in section " + std::to_string(s));
+            target[s][r] = IndexPath{static_cast<std::int64_t>(s), static_cast<std::int64_t>(next++)};
+        }
+        while (next < taken[s].size() && taken[s][next]) ++next;
+        if (next != taken[s].size())
+            raiseInconsistency("Invalid batch update: invalid number of rows in section " + std::to_string(s));
+    }
+    for (const auto& [from, to] : moves)
+        target[static_cast<std::size_t>(from.section)][static_cast<std::size_t>(from.row)] = to;
+    auto moved = [&](const IndexPath& p) {
+        return target[static_cast<std::size_t>(p.section)][static_cast<std::size_t>(p.row)];
+    };
+
+    std::map<IndexPath, std::shared_ptr<TableViewCell>> cells;
+    for (auto& [indexPath, cell] : cells_) {
+        if (auto to = moved(indexPath))
+            cells[*to] = cell;
+        else
+            recycle(cell);
+    }
+    cells_ = std::move(cells);
+    std::map<IndexPath, double> heights;
+    for (const auto& [indexPath, height] : measuredHeights_)
+        if (indexPath.section >= 0 && static_cast<std::size_t>(indexPath.section) < sections &&
+            static_cast<std::size_t>(indexPath.row) < target[static_cast<std::size_t>(indexPath.section)].size())
+            if (auto to = moved(indexPath)) heights[*to] = height;
+    measuredHeights_ = std::move(heights);
+    std::vector<IndexPath> selected;
+    for (const auto& p : selected_)
+        if (auto to = moved(p)) selected.push_back(*to);
+    selected_ = std::move(selected);
+    swipedRow_.reset();
+    swipeConfiguration_.reset();
+    rowCounts_ = std::move(newCounts);
+    tileRows();
 }
 
 std::int64_t TableView::numberOfRowsInSection(std::int64_t section) const {

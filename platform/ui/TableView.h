@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/IndexPath.h"
@@ -166,8 +167,9 @@ public:
 // keep them in order (TableView::recordedRowAnimations) so that tests can
 // read which rows changed how.
 struct TableViewRowUpdate {
-    enum class Kind { Reload, Delete, Insert };
+    enum class Kind { Reload, Delete, Insert, Move };
     Kind kind;
+    // A Move holds two: where the row was and where it went.
     std::vector<IndexPath> indexPaths;
     TableViewRowAnimation animation;
     // Told between beginUpdates and endUpdates.
@@ -246,6 +248,8 @@ public:
                 return std::make_shared<T>(TableViewCellStyle::Default, identifier);
         });
     }
+    // A factory's cell without a reuse identifier (a prototype cell made
+    // from a Coder) is given the one it is registered under.
     void registerCellFactory(const std::string& reuseIdentifier, CellFactory factory);
     bool isRegistered(const std::string& reuseIdentifier) const { return factories_.count(reuseIdentifier) != 0; }
     // The storyboard's selection segue of a prototype cell: cells dequeued
@@ -276,6 +280,20 @@ public:
     // move with their rows; deleted ones are no longer selected.
     void deleteRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation animation);
     void insertRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation animation);
+    // A batch of row changes as a diffing data source computes them, told
+    // after the data source already answers with the new rows: `deletes`
+    // are index paths before the batch, `inserts` after it, `moves` pairs of
+    // before -> after (also across sections). Rows that neither go nor move
+    // keep their order and fill the remaining places of their section.
+    // Unlike single deletes and inserts, every row that stays keeps its cell
+    // (and its selection): the data source is asked only for the cells of
+    // rows that are new in view. The number of sections must not change, and
+    // the row counts and index paths must agree, else
+    // "NSInternalInconsistencyException" is raised. Recorded as one Delete,
+    // one Insert and one Move per moved row, inside updates.
+    void performBatchUpdates(const std::vector<IndexPath>& deletes, const std::vector<IndexPath>& inserts,
+                             const std::vector<std::pair<IndexPath, IndexPath>>& moves,
+                             TableViewRowAnimation animation);
     // Brackets row changes that animate together; the pairs nest. Each row
     // change is checked against the data source as it is told.
     void beginUpdates() { ++updateDepth_; }

@@ -31,6 +31,9 @@ public:
 
     TableViewCellStyle style() const { return style_; }
     const std::optional<std::string>& reuseIdentifier() const { return reuseIdentifier_; }
+    // A prototype cell of an interface file (made from a Coder) takes the
+    // identifier it is registered under when the table makes it.
+    void setReuseIdentifier(std::optional<std::string> identifier) { reuseIdentifier_ = std::move(identifier); }
     const std::shared_ptr<View>& contentView() const { return contentView_; }
     // The built-in labels and image view, made on first use.
     const std::shared_ptr<Label>& textLabel();

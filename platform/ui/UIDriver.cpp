@@ -10,6 +10,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/PresentationController.h"
+#include "platform/ui/RefreshControl.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/ViewController.h"
@@ -217,6 +218,12 @@ std::shared_ptr<SwipeActionsConfiguration> swipeRow(TableView& table, const Inde
 
 bool tapSwipeAction(TableView& table, const std::string& title) {
     return table.userTapSwipeAction(title);
+}
+
+bool pullToRefresh(ScrollView& scrollView) {
+    const auto& control = scrollView.refreshControl();
+    if (!control || !scrollView.isScrollEnabled()) return false;
+    return control->userPull();
 }
 
 bool fullSwipeRow(TableView& table, const IndexPath& indexPath) {

@@ -15,6 +15,7 @@ class TableView;
 struct IndexPath;
 class AlertView;
 class PickerView;
+class ScrollView;
 class TextField;
 class View;
 class ViewController;
@@ -82,6 +83,10 @@ bool deleteRow(TableView& table, const IndexPath& indexPath);
 std::optional<IndexPath> moveRow(TableView& table, const IndexPath& from, const IndexPath& to);
 // Double-taps the middle of a row's cell.
 bool doubleTapRow(TableView& table, const IndexPath& indexPath);
+// Pulls the content of a scroll view (a table) down past its refresh
+// control (RefreshControl::userPull); false without a control, while it
+// refreshes, or when the view does not scroll.
+bool pullToRefresh(ScrollView& scrollView);
 // The alert shown on top of the highest visible window that shows one.
 std::shared_ptr<AlertController> presentedAlert();
 // Taps the button of the alert's first enabled action with that title;

@@ -1,0 +1,146 @@
+// The rows of the deck library: the cell configuration, the refresh of rows
+// when their details arrive, and the debug lines about each configured row.
+
+#include <algorithm>
+
+#include "Common/FIFlashcardsDocument.h"
+#include "app/library/DeckLibraryTableViewController.h"
+#include "app/library/DiffableDeckListDataSource.h"
+#include "app/library/DocumentItemDetails.h"
+#include "app/storage/DocumentDetailsCache.h"
+#include "app/views/ColorAdditions.h"
+#include "app/views/CompatibleColor.h"
+#include "model/TWLogger.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Format.h"
+
+namespace {
+
+void logLine(const std::string& message, std::uint32_t level, const char* function, int line) {
+    TWLogger::sharedInstance().log(message, level, DeckLibraryTableViewController::kLogFile, function, Value(line));
+}
+
+std::string localized(const std::string& key, const std::string& english) {
+    return Bundle::main().localizedString(key, english);
+}
+
+}  // namespace
+
+std::shared_ptr<DocumentItemDetails> DeckLibraryTableViewController::detailsForItem(const DocumentItem& item) {
+    const auto& location = item.storageLocation();
+    const bool coordinatedRead = !location.isICloud() || location.wasDownloaded;
+    return documentDetailsCache_->details(item.url(), coordinatedRead);
+}
+
+std::shared_ptr<TableViewCell> DeckLibraryTableViewController::configuredCell(
+    TableView& tableView, const IndexPath& indexPath, const std::shared_ptr<DocumentItem>& item) {
+    auto cell = std::dynamic_pointer_cast<DocumentItemTableViewCell>(
+        tableView.dequeueReusableCell(kDocumentItemCellIdentifier, indexPath));
+    auto self = std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this());
+    cell->setDelegate(std::static_pointer_cast<DocumentItemTableViewCellDelegate>(self));
+    auto title = cell->titleLabel();
+    auto subtitle = cell->subtitleLabel();
+    auto progress = cell->deckProgressView();
+    auto cover = cell->coverImageView();
+
+    std::string titleText = item->displayName();
+    std::string subtitleText = item->subtitle();
+    if (progress) progress->setProgress(0, false);
+
+    // Details at once: current ones, or the cached or placeholder ones while
+    // a read is under way.
+    auto details = detailsForItem(*item);
+    if (details && details->numberOfStudyCards() && details->deckProgressInPercent()) {
+        subtitleText += ", " + stringWithFormat(localized("%d card(s)", "%d card(s)"),
+                                                static_cast<int>(*details->numberOfStudyCards()));
+        if (progress) progress->setProgress(static_cast<float>(*details->deckProgressInPercent() / 100.0), false);
+    }
+    const std::optional<Color> background = details ? details->coverImageBackgroundColor() : std::nullopt;
+    cell->setCoverImage(details ? details->coverImage() : nullptr);
+    if (cover) {
+        cover->setBackgroundColor(background);
+        cover->setContentMode(background ? ContentMode::Center : ContentMode::ScaleAspectFill);
+    }
+    if (progress) {
+        progress->setHidden(!details || !details->deckProgressInPercent());
+        progress->setTintColor(twColorFromHexString(std::string("e2e2e2")));
+        progress->setProgressTintColor(background ? background : std::optional<Color>(view()->tintColor()));
+    }
+
+    const auto& location = item->storageLocation();
+    cell->setICloudStatusText(location.isICloud() ? location.uploadingDownloadingStatus : std::nullopt);
+
+    // Shows or removes the pending-open indicator (DocumentItemTableViewCell).
+    cell->setWantsPendingOpenIndicator(documentURLpendingOpen_ && *documentURLpendingOpen_ == item->url());
+
+    if (item->isLegacyStudydeckDocument() && details && details->alternativeLegacyDocumentDisplayName())
+        titleText = *details->alternativeLegacyDocumentDisplayName();
+    const Color textColor = item->isLegacyStudydeckDocument() ? Color::secondaryLabelColor() : Color::labelColor();
+
+    // Shows or removes the edit-cover indicator; the cover takes taps exactly then.
+    cell->setWantsEditCoverIndictator(tableView.isEditing() &&
+                                      item->url().pathExtension() ==
+                                          FIFlashcardsDocument::flashcardsDocumentFileExtension());
+
+    if (documentsPendingClose_.count(item->url())) subtitleText = localized("DeckLibrarySavingDeckSubtitle", "Saving…");
+    const auto components = item->url().pathComponents();
+    if (std::find(components.begin(), components.end(), ".Trash") != components.end())
+        titleText += localized("DeckCellInTrash", " (in Trash)");
+
+    if (title) {
+        title->setText(titleText);
+        title->setTextColor(textColor);
+    }
+    if (subtitle) {
+        subtitle->setText(subtitleText);
+        subtitle->setTextColor(textColor);
+    }
+    logDocumentItem(*item, title ? title->text() : std::nullopt, subtitle ? subtitle->text() : std::nullopt,
+                    cell->wantsPendingOpenIndicator());
+    return cell;
+}
+
+void DeckLibraryTableViewController::didLoadDetails(const URL& url,
+                                                    const std::shared_ptr<DocumentItemDetails>& /*details*/) {
+    refreshThumbnail(url);
+    reloadDetails(URLSet{url}, false);
+}
+
+void DeckLibraryTableViewController::refreshThumbnail(const URL& url) {
+    auto index = indexOfItemWithURLPath(url);
+    if (!index) return;
+    const auto& item = documentItems_[*index];
+    auto details = detailsForItem(*item);
+    item->setThumbnail(details ? details->coverImage() : nullptr);
+}
+
+void DeckLibraryTableViewController::reloadDetails(const URLSet& urls, bool animated) {
+    auto dataSource = diffableDeckListDataSource();
+    auto snapshot = dataSource->snapshot();
+    std::vector<std::shared_ptr<DocumentItem>> items;
+    for (const auto& url : urls) {
+        auto index = indexOfItemWithURLPath(url);
+        if (!index || *index >= documentItems_.size()) continue;
+        if (snapshot.containsItem(documentItems_[*index])) items.push_back(documentItems_[*index]);
+    }
+    if (items.empty()) return;
+    snapshot.reloadItems(items);
+    dataSource->applySnapshot(snapshot, animated);
+}
+
+void DeckLibraryTableViewController::logDocumentItem(const DocumentItem& item, const std::optional<std::string>& title,
+                                                     const std::optional<std::string>& subtitle,
+                                                     bool wantsPendingIndicator) {
+    const auto& location = item.storageLocation();
+    const bool iCloud = location.isICloud();
+    std::string status = iCloud && location.uploadingDownloadingStatus ? *location.uploadingDownloadingStatus : " ";
+    std::string line1 = std::string("  [") + (wantsPendingIndicator ? "☼" : " ") + (iCloud ? "☁" : "☎") + status +
+                        "] " + title.value_or("n/a") + "\t\t\t\t";
+    auto mark = [](bool flag) { return flag ? "☑" : "☒"; };
+    std::string flags = iCloud ? std::string(mark(location.wasDownloaded)) + mark(location.localVersionIsCurrent) +
+                                     mark(location.isExternal)
+                               : std::string("   ");
+    std::string line2 = "  [" + flags + "] " + subtitle.value_or("n/a") + "\t\t";
+    logLine(line1, TWLogger::LevelDebug, "logDocumentItem(_:title:subtitle:wantsPendingIndicator:)", __LINE__);
+    logLine(line2, TWLogger::LevelDebug, "logDocumentItem(_:title:subtitle:wantsPendingIndicator:)", __LINE__);
+}

@@ -1,0 +1,177 @@
+// The deck library screen taking a change notice for 2,000 decks: a `reload`
+// of the whole list (new item objects for the same files), then an update of
+// 50 items, applied to the screen in a phone-sized window (snapshot,
+// differences, details invalidation, reconfiguring the rows in view). The
+// details loaders answer at once; their results come back between
+// iterations, outside the timing. Reported: the time of both notices
+// together and the cells configured per notice pair ("cells_configured",
+// counted from the rows' debug lines) against the rows in view
+// ("visible_rows").
+//
+// In the same run, the floor: what any screen must do with the same notices,
+// the identity look-up of the 2,000 old items among the new ones (a hash map
+// of paths) twice. The floor benchmark reports the ratio ("notice_over_floor").
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "app/library/DeckLibraryTableViewController.h"
+#include "app/library/DocumentItemDetails.h"
+#include "app/storage/DocumentDetailsCache.h"
+#include "model/TWLogger.h"
+#include "platform/foundation/Operation.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StringUtils.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/Storyboard.h"
+#include "platform/ui/Window.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+constexpr std::size_t kDecks = 2000;
+constexpr std::size_t kUpdated = 50;
+
+class BenchDocumentsController : public DocumentsController {
+public:
+    void setDelegate(std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate) override { delegate_ = delegate; }
+    void startListing() override {}
+    void stopListing() override {}
+    void enableUpdates() override {}
+    void disableUpdates() override {}
+    bool isDocumentNameAvailable(const std::string&, const URL&) override { return true; }
+    std::optional<URL> uniqueDocumentURL(const std::string&, const std::string&) override { return std::nullopt; }
+    void documentDidChange(const URL&) override {}
+    void documentWasAdded(const URL&) override {}
+    void documentWasDeleted(const URL&) override {}
+    void documentWasMoved(const URL&, const URL&) override {}
+    void deliver(const std::vector<std::shared_ptr<DocumentItem>>& items,
+                 const std::vector<DocumentItemAnimation>& animations) {
+        if (auto delegate = delegate_.lock()) delegate->documentItemsDidChange(items, animations);
+    }
+
+private:
+    std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate_;
+};
+
+std::vector<std::shared_ptr<DocumentItem>> makeItems(const std::string& subtitle) {
+    std::vector<std::shared_ptr<DocumentItem>> items;
+    items.reserve(kDecks);
+    for (std::size_t i = 0; i < kDecks; ++i) {
+        auto item = std::make_shared<DocumentItem>(
+            URL::fileURLWithPath("/decks/Deck " + std::to_string(i) + ".flashcards"), std::nullopt);
+        item->setSubtitle(subtitle);
+        items.push_back(item);
+    }
+    return items;
+}
+
+// Runs the main loop until the details reads are done and their results
+// have come back.
+void settle(OperationQueue& worker) {
+    for (int round = 0; round < 1000; ++round) {
+        RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantFuture(), std::chrono::milliseconds(1));
+        if (worker.operationCount() == 0 &&
+            !RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantPast(), std::chrono::milliseconds(0)))
+            return;
+    }
+}
+
+std::size_t configuredCells() {
+    std::size_t n = 0;
+    for (const auto& line : TWLogger::sharedInstance().messageBacklog())
+        if (stringContains(line, "logDocumentItem(")) ++n;
+    return n / 2;  // two lines per row
+}
+
+double& noticeSeconds() {
+    static double seconds = 0;
+    return seconds;
+}
+
+void BM_LibraryChangeNotice(benchmark::State& state) {
+    TWLogger::sharedInstance().setMessageBacklogSize(1000000);
+    auto library = Storyboard::storyboardWithName(DeckLibraryTableViewController::kStoryboardName)
+                       ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
+    auto documents = std::make_shared<BenchDocumentsController>();
+    library->setDocumentsController(documents);
+    auto cache = library->documentDetailsCache();
+    auto details = std::make_shared<DocumentItemDetails>(Image::render({64, 45}, 2, [](GraphicsContext&) {}), 12, 40.0,
+                                                         std::nullopt, std::nullopt);
+    cache->setLoadDetails([details](const URL&, Error*) { return details; });
+    cache->setLoadMetadataOnlyDetails([details](const URL&, Error*) { return details; });
+    auto window = std::make_shared<Window>(Rect(0, 0, 390, 844));
+    auto navigation = std::make_shared<NavigationController>(library);
+    window->setRootViewController(navigation);
+    window->makeKeyAndVisible();
+    documents->deliver(makeItems("Today, 09:00"), {DocumentItemAnimation::reload()});
+    settle(*cache->backgroundQueue());
+
+    std::vector<DocumentItemAnimation> updates;
+    for (std::size_t i = 0; i < kUpdated; ++i)
+        updates.push_back(DocumentItemAnimation::updateAt(i * (kDecks / kUpdated)));
+
+    double total = 0;
+    std::size_t cells = 0;
+    int round = 0;
+    for (auto _ : state) {
+        auto reloaded = makeItems("Today, 10:0" + std::to_string(round % 10));
+        auto updated = reloaded;
+        for (const auto& update : updates) {
+            auto item = std::make_shared<DocumentItem>(updated[update.index()]->url(), std::nullopt);
+            item->setSubtitle("Today, 11:00");
+            updated[update.index()] = item;
+        }
+        TWLogger::sharedInstance().setMessageBacklog({});
+
+        const auto start = SteadyClock::now();
+        documents->deliver(reloaded, {DocumentItemAnimation::reload()});
+        documents->deliver(updated, updates);
+        const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+        state.SetIterationTime(seconds);
+        total += seconds;
+        cells += configuredCells();
+
+        settle(*cache->backgroundQueue());
+        ++round;
+    }
+    noticeSeconds() = total / static_cast<double>(state.iterations());
+    state.counters["cells_configured"] = static_cast<double>(cells) / static_cast<double>(state.iterations());
+    state.counters["visible_rows"] = static_cast<double>(library->tableView()->indexPathsForVisibleRows().size());
+    state.counters["rows"] = static_cast<double>(library->tableView()->numberOfRowsInSection(0));
+    window->setHidden(true);
+    settle(*cache->backgroundQueue());
+}
+BENCHMARK(BM_LibraryChangeNotice)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_LibraryChangeNoticeFloor(benchmark::State& state) {
+    const auto old = makeItems("Today, 09:00");
+    double total = 0;
+    for (auto _ : state) {
+        auto reloaded = makeItems("Today, 10:00");
+        const auto start = SteadyClock::now();
+        std::size_t found = 0;
+        for (int notice = 0; notice < 2; ++notice) {
+            std::unordered_map<std::string, std::size_t> indexByPath;
+            indexByPath.reserve(reloaded.size());
+            for (std::size_t i = 0; i < reloaded.size(); ++i) indexByPath.emplace(reloaded[i]->path(), i);
+            for (const auto& item : old) found += indexByPath.count(item->path());
+        }
+        benchmark::DoNotOptimize(found);
+        const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+        state.SetIterationTime(seconds);
+        total += seconds;
+    }
+    const double floor = total / static_cast<double>(state.iterations());
+    if (noticeSeconds() > 0 && floor > 0) state.counters["notice_over_floor"] = noticeSeconds() / floor;
+}
+BENCHMARK(BM_LibraryChangeNoticeFloor)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
