@@ -26,7 +26,7 @@ class FIDeckDocument;
 // Posted by screens after they changed a deck's statistics (ratings).
 inline constexpr const char* FIDeckDocumentModifiedNotification = "FIDeckDocumentModifiedNotification";
 
-// How an open document reaches its owner. Both calls arrive on the main queue.
+// How an open document reaches its owner. The calls arrive on the main queue.
 class FIDeckDocumentDelegate {
 public:
     virtual ~FIDeckDocumentDelegate() = default;
@@ -40,6 +40,8 @@ public:
         (void)document;
         if (completionHanlder) completionHanlder();
     }
+    // The document wants to be closed and opened again from its file.
+    virtual void closeAndReopenDocument(const std::shared_ptr<FIDeckDocument>& document) { (void)document; }
 };
 
 class FIDeckDocument : public Document {

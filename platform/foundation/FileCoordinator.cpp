@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,16 +54,37 @@ std::string normalizedPath(const URL& url) {
     return path;
 }
 
+std::mutex& failureHookMutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::shared_ptr<FileCoordinator::FailureHook>& failureHook() {
+    static std::shared_ptr<FileCoordinator::FailureHook> hook;
+    return hook;
+}
+
 }  // namespace
+
+void FileCoordinator::setFailureHook(FailureHook hook) {
+    std::lock_guard lock(failureHookMutex());
+    failureHook() = hook ? std::make_shared<FailureHook>(std::move(hook)) : nullptr;
+}
 
 void FileCoordinator::coordinateReadingItemAtURL(const URL& url, unsigned /*options*/, Error* outError,
                                                  const Accessor& byAccessor) {
-    coordinate(url, false, outError, byAccessor);
+    coordinate({{url, false}}, outError, [&] { byAccessor(url); });
 }
 
 void FileCoordinator::coordinateWritingItemAtURL(const URL& url, unsigned /*options*/, Error* outError,
                                                  const Accessor& byAccessor) {
-    coordinate(url, true, outError, byAccessor);
+    coordinate({{url, true}}, outError, [&] { byAccessor(url); });
+}
+
+void FileCoordinator::coordinateReadingItemAtURL(const URL& readingURL, unsigned /*readingOptions*/,
+                                                 const URL& writingURL, unsigned /*writingOptions*/, Error* outError,
+                                                 const ReadingWritingAccessor& byAccessor) {
+    coordinate({{readingURL, false}, {writingURL, true}}, outError, [&] { byAccessor(readingURL, writingURL); });
 }
 
 std::size_t FileCoordinator::numberOfWaitingCoordinations() {
@@ -71,36 +93,60 @@ std::size_t FileCoordinator::numberOfWaitingCoordinations() {
     return r.waiting;
 }
 
-void FileCoordinator::coordinate(const URL& url, bool writing, Error* outError, const Accessor& byAccessor) {
+void FileCoordinator::coordinate(const std::vector<Item>& items, Error* outError,
+                                 const std::function<void()>& byAccessor) {
     Error::clear(outError);
-    if (!url.isFileURL()) {
-        Error::set(outError, Error(NSCocoaErrorDomain, writing ? NSFileWriteUnknownError : NSFileReadUnknownError));
-        return;
+    std::shared_ptr<FailureHook> hook;
+    {
+        std::lock_guard lock(failureHookMutex());
+        hook = failureHook();
     }
-    const std::string path = normalizedPath(url);
+    for (const auto& item : items) {
+        if (!item.url.isFileURL()) {
+            Error::set(outError,
+                       Error(NSCocoaErrorDomain, item.writing ? NSFileWriteUnknownError : NSFileReadUnknownError));
+            return;
+        }
+        if (hook) {
+            if (auto error = (*hook)(item.url, item.writing)) {
+                Error::set(outError, *error);
+                return;
+            }
+        }
+    }
+    std::vector<std::pair<std::string, bool>> wanted;
+    for (const auto& item : items) wanted.emplace_back(normalizedPath(item.url), item.writing);
     const std::thread::id self = std::this_thread::get_id();
     Registry& r = registry();
-    std::list<Claim>::iterator mine;
+    auto anyClash = [&] {
+        for (const auto& [path, writing] : wanted) {
+            if (clashes(r, path, writing, self)) return true;
+        }
+        return false;
+    };
+    std::vector<std::list<Claim>::iterator> mine;
     {
         std::unique_lock lock(r.mutex);
-        if (clashes(r, path, writing, self)) {
+        if (anyClash()) {
             ++r.waiting;
             r.changed.notify_all();  // lets observers of the waiting count look again
-            r.changed.wait(lock, [&] { return !clashes(r, path, writing, self); });
+            r.changed.wait(lock, [&] { return !anyClash(); });
             --r.waiting;
         }
-        mine = r.claims.insert(r.claims.end(), Claim{path, writing, self});
+        for (const auto& [path, writing] : wanted) {
+            mine.push_back(r.claims.insert(r.claims.end(), Claim{path, writing, self}));
+        }
     }
     struct Release {
         Registry& r;
-        std::list<Claim>::iterator it;
+        std::vector<std::list<Claim>::iterator>& its;
         ~Release() {
             {
                 std::lock_guard lock(r.mutex);
-                r.claims.erase(it);
+                for (auto it : its) r.claims.erase(it);
             }
             r.changed.notify_all();
         }
     } release{r, mine};
-    byAccessor(url);
+    byAccessor();
 }

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/URL.h"
@@ -16,6 +18,10 @@
 //
 // The accessor runs on the calling thread, which blocks until the item is
 // free. File presenters are not modelled; the coordinator takes none.
+//
+// A coordination fails without running its accessor for a URL that is not a
+// file URL, or when the tests' failure hook says so for one of its URLs (as
+// the platform's fails when it cannot bring a cloud item to the device).
 class FileCoordinator {
 public:
     enum ReadingOptions : unsigned {
@@ -31,6 +37,7 @@ public:
     };
 
     using Accessor = std::function<void(const URL& newURL)>;
+    using ReadingWritingAccessor = std::function<void(const URL& newReadingURL, const URL& newWritingURL)>;
 
     FileCoordinator() = default;
 
@@ -39,11 +46,27 @@ public:
     void coordinateReadingItemAtURL(const URL& url, unsigned options, Error* outError, const Accessor& byAccessor);
     // Runs the accessor with the URL once nobody else holds the item.
     void coordinateWritingItemAtURL(const URL& url, unsigned options, Error* outError, const Accessor& byAccessor);
+    // One request for reading one item and writing another (a copy): the
+    // accessor runs once both are free, the reading URL shared with readers,
+    // the writing URL held alone. Both are claimed together, so two such
+    // requests in opposite directions cannot hold one item each and wait.
+    void coordinateReadingItemAtURL(const URL& readingURL, unsigned readingOptions, const URL& writingURL,
+                                    unsigned writingOptions, Error* outError, const ReadingWritingAccessor& byAccessor);
+
+    // Tests: asked before each coordination with each of its URLs and
+    // whether that one is written; an error it returns fails the
+    // coordination with that error. nullptr removes it.
+    using FailureHook = std::function<std::optional<Error>(const URL& url, bool writing)>;
+    static void setFailureHook(FailureHook hook);
 
     // How many coordinations are waiting for an item right now (for tests
     // that need to know a coordination is blocked).
     static std::size_t numberOfWaitingCoordinations();
 
 private:
-    void coordinate(const URL& url, bool writing, Error* outError, const Accessor& byAccessor);
+    struct Item {
+        URL url;
+        bool writing;
+    };
+    void coordinate(const std::vector<Item>& items, Error* outError, const std::function<void()>& byAccessor);
 };

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/foundation/FileCoordinator.h"
+#include "platform/foundation/FileManager.h"
 
 namespace {
 
@@ -93,4 +94,69 @@ TEST(FileCoordinator, ClashingCoordinationsWaitOthersRunAlongside) {
         asker.join();
         EXPECT_EQ(askerSawHolderDone.load(), c.waits);
     }
+}
+
+// A copy's one request: the accessor gets both URLs, waits while another
+// holds the item it writes, and readers of the item it reads share it.
+TEST(FileCoordinator, OneRequestReadsOneItemAndWritesAnother) {
+    FileCoordinator coordinator;
+    const URL from = URL::fileURLWithPath("/tmp/copy/version");
+    const URL to = URL::fileURLWithPath("/tmp/copy/Deck 2.flashcards");
+    Error error;
+    std::optional<std::pair<URL, URL>> seen;
+    coordinator.coordinateReadingItemAtURL(from, FileCoordinator::ReadingWithoutChanges, to,
+                                           FileCoordinator::WritingForMoving, &error,
+                                           [&](const URL& r, const URL& w) { seen.emplace(r, w); });
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(from, seen->first);
+    EXPECT_EQ(to, seen->second);
+    EXPECT_FALSE(error.isSet());
+
+    std::latch holding(1), release(1);
+    std::atomic<bool> copied{false};
+    std::thread writer([&] {
+        coordinate(Kind::Write, to.path(), [&] {
+            holding.count_down();
+            release.wait();
+        });
+    });
+    holding.wait();
+    std::thread copier([&] {
+        FileCoordinator c;
+        c.coordinateReadingItemAtURL(from, FileCoordinator::ReadingWithoutChanges, to,
+                                     FileCoordinator::WritingForMoving, nullptr,
+                                     [&](const URL&, const URL&) { copied = true; });
+    });
+    waitUntilWaiting(1);
+    // A reader of the copy's source is not held up by the waiting copy.
+    bool read = false;
+    coordinate(Kind::Read, from.path(), [&] { read = true; });
+    EXPECT_TRUE(read);
+    EXPECT_FALSE(copied);
+    release.count_down();
+    writer.join();
+    copier.join();
+    EXPECT_TRUE(copied);
+}
+
+TEST(FileCoordinator, TheFailureHookFailsACoordinationWithoutRunningItsAccessor) {
+    const URL deck = URL::fileURLWithPath("/tmp/hook/Deck.flashcards");
+    FileCoordinator::setFailureHook([deck](const URL& url, bool writing) -> std::optional<Error> {
+        if (url == deck && !writing) return Error(NSCocoaErrorDomain, NSFileReadUnknownError);
+        return std::nullopt;
+    });
+    FileCoordinator coordinator;
+    Error error;
+    bool ran = false;
+    coordinator.coordinateReadingItemAtURL(deck, FileCoordinator::ReadingNone, &error, [&](const URL&) { ran = true; });
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(NSFileReadUnknownError, error.code());
+    coordinator.coordinateReadingItemAtURL(deck, FileCoordinator::ReadingNone, URL::fileURLWithPath("/tmp/hook/x"),
+                                           FileCoordinator::WritingNone, &error,
+                                           [&](const URL&, const URL&) { ran = true; });
+    EXPECT_FALSE(ran);
+    coordinator.coordinateWritingItemAtURL(deck, FileCoordinator::WritingNone, &error, [&](const URL&) { ran = true; });
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(error.isSet());
+    FileCoordinator::setFailureHook(nullptr);
 }
