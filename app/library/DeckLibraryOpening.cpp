@@ -383,4 +383,5 @@ void DeckLibraryTableViewController::closeDeck(CardListTableViewController& /*ca
 
 void DeckLibraryTableViewController::showConflictResolutionForDocument(const URL& url) {
     conflictResolutionRequests_.push_back(url);
+    _pushConflictResolutionForDocument(url);
 }

@@ -515,6 +515,7 @@ void DeckLibraryTableViewController::_showDeleteConfirmationForDocumentAtURL(con
 
 void DeckLibraryTableViewController::_showVersionsForDocumentAtURL(const URL& url) {
     operationRequests_.push_back({OperationRequest::Kind::Versions, url});
+    showVersionsForDocument(url);
 }
 
 void DeckLibraryTableViewController::_prepareCreateDeckSegue(StoryboardSegue& /*segue*/) {
@@ -527,4 +528,5 @@ void DeckLibraryTableViewController::addAction(const AnyObject& /*sender*/) {
 
 void DeckLibraryTableViewController::didPullToRefreshDecks(const AnyObject& /*sender*/) {
     operationRequests_.push_back({OperationRequest::Kind::Refresh, std::nullopt});
+    _refreshDecksAfterPull();
 }

@@ -67,8 +67,10 @@
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/TableViewController.h"
 
+class AlertController;
 class BarButtonItem;
 class Bundle;
+class FIFlashcardsDocument;
 class DiffableDeckListDataSource;
 class DocumentItemDetails;
 class PickCoverStyleController;
@@ -336,4 +338,93 @@ private:
     DeckFilePermissions deckFilePermissions_ = DeckFilePermissions::fileManager();
     std::vector<URL> conflictResolutionRequests_;
     // ===== End of opening a deck =====
+
+    // ===== Changes on other devices, versions, refresh, shared decks and
+    // adding a card (DeckLibraryTableViewController+Changes.cpp,
+    // DeckLibraryAddCard.cpp) =====
+    // The open document reports here that it was read again from its file
+    // (another device changed it: the changed-deck alert, whose "Show
+    // Changes" closes and reopens the deck), that another device deleted it
+    // (the alert whose "Delete" closes it and whose "Keep" writes it back),
+    // and that it wants to be closed and reopened. Alerts are shown on the
+    // controller on top of the library (topmostPresenter); a changed-deck
+    // notice replaces an earlier changed-deck alert but never another alert:
+    // over one, it comes in a window of its own.
+public:
+    static constexpr const char* kReloadHelperFileName = ".reload";
+    static constexpr double kReloadHelperPause = 1.0;
+    static constexpr double kDownloadSharedDeckWidth = 320;
+    static constexpr double kDownloadSharedDeckHeight = 220;
+
+    // FIDeckDocumentDelegate.
+    void deckDocumentLoadedFromDisk(const std::shared_ptr<FIDeckDocument>& document) override;
+    void deckDocumentDeletedOnAnotherDevice(const std::shared_ptr<FIDeckDocument>& document,
+                                            std::function<void()> completionHanlder) override;
+    void closeAndReopenDocument(const std::shared_ptr<FIDeckDocument>& document) override;
+
+    // The reload notice: the changed-deck alert for the open document, only
+    // a log line for any other.
+    void deckDocumentLoaded(const std::shared_ptr<FIDeckDocument>& fromDisk);
+    // Closes the open deck, takes its split view away without animation and
+    // opens the same file again (no flags).
+    void closeAndReopenCurrentlyOpenDocument();
+    // The last controller found following presentedViewController from the
+    // library, or the library itself when it presents nothing.
+    std::shared_ptr<ViewController> topmostPresenter();
+
+    // The version browser of a deck's versions or of its conflicting
+    // versions, pushed on the library's navigation controller (none: nothing).
+    void showVersionsForDocument(const URL& url);
+    void _pushConflictResolutionForDocument(const URL& url);
+    struct VersionBrowserRequest {
+        URL url;
+        bool conflictResolution = false;
+    };
+    const std::vector<VersionBrowserRequest>& versionBrowserRequests() const { return versionBrowserRequests_; }
+
+    // Pull to refresh: in the cloud container the helper file ".reload" is
+    // written at the container's root on a global queue, which pauses a
+    // second and then ends refreshing on the main queue; with local storage
+    // refreshing ends at once.
+    void _refreshDecksAfterPull();
+    // Writes ".reload" in the folder (coordinated for replacing, a random
+    // whole number 0 to 99, atomically; a failure is ignored), sleeps
+    // kReloadHelperPause on the clock, then runs the completion synchronously
+    // on the main queue. Call it off the main thread.
+    static void _helperFileReload(const URL& folder, const std::function<void()>& completion);
+
+    // The download screen of a shared deck as a popover, or, while the
+    // library presents anything, the stand-alone refusal.
+    void presentDownloadSharedDeckViewController(const std::string& publicDeckIdentifier);
+
+    // The "addcard" command: a study card made of the two texts (escaped,
+    // line breaks as "<br/>\n") appended to the first listed deck whose
+    // display name is the name under canonical equivalence. The open deck
+    // gets it directly (and autosaves); any other is opened, changed and
+    // closed.
+    void addCardToDeck(const std::string& deckName, const std::string& top, const std::string& bottom);
+    // "\r\n", then a lone "\r", then "\n", each replaced once by the replacement.
+    static std::string replacingLineBreaks(const std::string& text, const std::string& replacement);
+
+    // Makes the document addCardToDeck opens (FIFlashcardsDocument whatever
+    // the extension); tests put in one whose save fails.
+    using AddCardDocumentMaker = std::function<std::shared_ptr<FIFlashcardsDocument>(const URL& url)>;
+    void setAddCardDocumentMaker(AddCardDocumentMaker maker) { addCardDocumentMaker_ = std::move(maker); }
+
+    // Dismisses what the library presents, then runs the completion once,
+    // also when nothing is presented or a dismissal is already under way
+    // (the platform would drop the completion then).
+    void _dismissPresentedViewController(bool animated, std::function<void()> completion);
+
+private:
+    void presentChangedDeckAlert();
+    // The version browser in browse or conflict mode, pushed animated.
+    void pushVersionBrowser(const URL& url, bool conflictResolution);
+    // Appends the card to an open, loaded deck document (and tells it).
+    static void appendCard(FIFlashcardsDocument& document, const std::string& top, const std::string& bottom);
+
+    std::weak_ptr<AlertController> changedDeckAlert_;
+    std::vector<VersionBrowserRequest> versionBrowserRequests_;
+    AddCardDocumentMaker addCardDocumentMaker_;
+    // ===== End of changes on other devices =====
 };
