@@ -97,12 +97,12 @@ void UserGuideTableViewController::loadEntries(const URL& url) {
     Error error;
     auto data = dataWithContentsOfFile(url.path(), &error);
     if (!data) {
-        TWLogWarning("Could not read the help contents %@: %@", url.path(), error.description());
+        TWLogWarning("Could not read the help contents %@: %@", url.path(), error.localizedDescription());
         return;
     }
     auto contents = PropertyList::valueFromData(*data, &error);
     if (!contents) {
-        TWLogWarning("The help contents %@ are no property list: %@", url.path(), error.description());
+        TWLogWarning("The help contents %@ are no property list: %@", url.path(), error.localizedDescription());
         return;
     }
     auto entries = entriesFromContents(*contents);
