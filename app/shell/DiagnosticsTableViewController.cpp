@@ -46,37 +46,40 @@ std::shared_ptr<TableViewCell> makeCell(const std::string& title) {
 }  // namespace
 
 void DiagnosticsTableViewController::addScene(Storyboard& storyboard, const std::string& sceneIdentifier) {
-    storyboard.addScene<DiagnosticsTableViewController>(sceneIdentifier, [](DiagnosticsTableViewController& controller) {
-        auto table = std::make_shared<TableView>(Rect(0, 0, 390, 844), TableViewStyle::Grouped);
-        controller.setView(table);
-        controller.setTitle("Diagnostics");
-        controller.collectDiagnosticsCell_ = makeCell("Collect Debug Messages");
-        controller.collectDiagnosticsCell_->setSelectionStyle(TableViewCellSelectionStyle::None);
-        auto backtrace = makeCell("Generate Backtrace");
-        auto report = makeCell("Send Diagnostics Report");
-        controller.setStaticSections({
-            {"Debug Messages", {controller.collectDiagnosticsCell_, backtrace},
-             "Switch this on only when support asks you to. The app then writes more detail into its log until you "
-             "switch it off. A backtrace quits the app; send the crash report at the next start."},
-            {"Report", {report},
-             "Mails the app's log, its latest messages and an overview of your decks to the support team."},
-        });
+    storyboard.addScene<DiagnosticsTableViewController>(
+        sceneIdentifier, [](DiagnosticsTableViewController& controller) {
+            auto table = std::make_shared<TableView>(Rect(0, 0, 390, 844), TableViewStyle::Grouped);
+            controller.setView(table);
+            controller.setTitle("Diagnostics");
+            controller.collectDiagnosticsCell_ = makeCell("Collect Debug Messages");
+            controller.collectDiagnosticsCell_->setSelectionStyle(TableViewCellSelectionStyle::None);
+            auto backtrace = makeCell("Generate Backtrace");
+            auto report = makeCell("Send Diagnostics Report");
+            controller.setStaticSections({
+                {"Debug Messages",
+                 {controller.collectDiagnosticsCell_, backtrace},
+                 "Switch this on only when support asks you to. The app then writes more detail into its log until you "
+                 "switch it off. A backtrace quits the app; send the crash report at the next start."},
+                {"Report",
+                 {report},
+                 "Mails the app's log, its latest messages and an overview of your decks to the support team."},
+            });
 
-        auto footer = std::make_shared<View>(Rect(0, 0, 390, 64));
-        auto button = std::make_shared<Button>(ButtonType::System);
-        button->setFrame(Rect(16, 12, 358, 40));
-        button->setTitle("Recreate the iCloud Documents Folder", ControlStateNormal);
-        std::weak_ptr<ViewController> weak = controller.weak_from_this();
-        button->addTarget(
-            [weak](Control& sender) {
-                if (auto self = std::static_pointer_cast<DiagnosticsTableViewController>(weak.lock()))
-                    self->recreateDocumentsFolder(sender.shared_from_this());
-            },
-            ControlEventTouchUpInside);
-        footer->addSubview(button);
-        table->setTableFooterView(footer);
-        controller.recreateDocumentsFolderButton_ = button;
-    });
+            auto footer = std::make_shared<View>(Rect(0, 0, 390, 64));
+            auto button = std::make_shared<Button>(ButtonType::System);
+            button->setFrame(Rect(16, 12, 358, 40));
+            button->setTitle("Recreate the iCloud Documents Folder", ControlStateNormal);
+            std::weak_ptr<ViewController> weak = controller.weak_from_this();
+            button->addTarget(
+                [weak](Control& sender) {
+                    if (auto self = std::static_pointer_cast<DiagnosticsTableViewController>(weak.lock()))
+                        self->recreateDocumentsFolder(sender.shared_from_this());
+                },
+                ControlEventTouchUpInside);
+            footer->addSubview(button);
+            table->setTableFooterView(footer);
+            controller.recreateDocumentsFolderButton_ = button;
+        });
 }
 
 // --- The switch ---
@@ -124,8 +127,8 @@ std::string DiagnosticsTableViewController::diagnosticsReportSubject() {
 }
 
 std::string DiagnosticsTableViewController::diagnosticsReportBody() {
-    return "\n\n\n---\n" + FISystemInfo::systemInfo() + "\nApp version: " +
-           infoStringOrUnknown("CFBundleShortVersionString") + "\n";
+    return "\n\n\n---\n" + FISystemInfo::systemInfo() +
+           "\nApp version: " + infoStringOrUnknown("CFBundleShortVersionString") + "\n";
 }
 
 void DiagnosticsTableViewController::sendDiagnosticsReport() {

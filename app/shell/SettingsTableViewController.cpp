@@ -46,7 +46,8 @@ void loadSettingsScene(SettingsTableViewController& controller, std::shared_ptr<
     controller.setView(std::make_shared<TableView>(Rect(0, 0, 390, 844), TableViewStyle::Grouped));
     controller.setTitle("Settings");
 
-    auto remote = makeCell(TableViewCellStyle::Default, "Remote Control", TableViewCellAccessoryType::DisclosureIndicator);
+    auto remote =
+        makeCell(TableViewCellStyle::Default, "Remote Control", TableViewCellAccessoryType::DisclosureIndicator);
     iCloudCell = makeCell(TableViewCellStyle::Value1, "Keep Decks in iCloud");
     iCloudCell->setSelectionStyle(TableViewCellSelectionStyle::None);
     auto guide = makeCell(TableViewCellStyle::Default, "User Guide", TableViewCellAccessoryType::DisclosureIndicator);
@@ -59,13 +60,16 @@ void loadSettingsScene(SettingsTableViewController& controller, std::shared_ptr<
     auto windows = makeCell(TableViewCellStyle::Default, "Memorant for Windows");
 
     controller.setStaticSections({
-        {"Remote", {remote},
+        {"Remote",
+         {remote},
          "Study on your computer and turn the cards from this DEVICE. Open the companion app on the computer "
          "first."},
-        {"Storage", {iCloudCell},
+        {"Storage",
+         {iCloudCell},
          "With iCloud your decks are kept in iCloud Drive. Switching it off asks what happens to the decks on this "
          "device."},
-        {"Help", {guide, contactCell, diagnostics},
+        {"Help",
+         {guide, contactCell, diagnostics},
          "Double-tap Contact Support to send the support team diagnostics with your mail."},
         {"Companion Apps", {mac, windows}, "Version"},
     });
@@ -167,7 +171,8 @@ std::shared_ptr<View> SettingsTableViewController::makeBusySwitchAccessoryView()
     spinner->setFrame(Rect(0, 0, spinnerSize.width, height));
     toggle->setFrame(Rect(spinnerSize.width + 8, 0, switchSize.width, height));
     const std::map<std::string, std::shared_ptr<View>> views{{"progressControl", spinner}, {"switchControl", toggle}};
-    for (const char* format : {"H:|[progressControl]-8-[switchControl]|", "V:|[progressControl]|", "V:|[switchControl]|"})
+    for (const char* format :
+         {"H:|[progressControl]-8-[switchControl]|", "V:|[progressControl]|", "V:|[switchControl]|"})
         LayoutConstraint::activateConstraints(LayoutConstraint::constraintsWithVisualFormat(format, 0, {}, views));
     iCloudSwitch_ = toggle;
     progressSpinner_ = spinner;
@@ -187,8 +192,7 @@ void SettingsTableViewController::updateICloudCell() {
     if (iCloudTableViewCell_) {
         iCloudTableViewCell_->setAccessoryView(accessory);
         iCloudTableViewCell_->detailTextLabel()->setText(
-            isCloudAvailable_ ? std::string()
-                              : Bundle::main().localizedString("iCloudNotSignedIn", "Not signed in"));
+            isCloudAvailable_ ? std::string() : Bundle::main().localizedString("iCloudNotSignedIn", "Not signed in"));
     }
     iCloudSwitch_->setOn(isUsingCloudStorage_ && isCloudAvailable_, false);
 }
@@ -235,16 +239,16 @@ void SettingsTableViewController::_cloudSwitchChanged(const AnyObject& sender) {
             auto self = weak.lock();
             if (!self) return;
             self->isUsingCloudStorage_ = false;
-            self->startMove([](SettingsViewControllerDelegate& delegate,
-                               std::weak_ptr<SettingsTableViewController> weakSelf) {
-                delegate.switchToLocalStorageCopyingCloudDocuments([weakSelf](bool usingCloudStorage) {
-                    auto screen = weakSelf.lock();
-                    if (!screen) return;
-                    screen->isBusy_ = false;
-                    screen->isUsingCloudStorage_ = usingCloudStorage;
-                    screen->updateICloudCell();
+            self->startMove(
+                [](SettingsViewControllerDelegate& delegate, std::weak_ptr<SettingsTableViewController> weakSelf) {
+                    delegate.switchToLocalStorageCopyingCloudDocuments([weakSelf](bool usingCloudStorage) {
+                        auto screen = weakSelf.lock();
+                        if (!screen) return;
+                        screen->isBusy_ = false;
+                        screen->isUsingCloudStorage_ = usingCloudStorage;
+                        screen->updateICloudCell();
+                    });
                 });
-            });
         }));
     alert->addAction(AlertAction::actionWithTitle(
         stringWithFormat(bundle.localizedString("DeleteFromDeviceActionFormat", "Delete from My %@"), model),
@@ -252,22 +256,22 @@ void SettingsTableViewController::_cloudSwitchChanged(const AnyObject& sender) {
             auto self = weak.lock();
             if (!self) return;
             self->isUsingCloudStorage_ = false;
-            self->startMove([](SettingsViewControllerDelegate& delegate,
-                               std::weak_ptr<SettingsTableViewController> weakSelf) {
-                delegate.switchToLocalStorageEvictingCloudDocuments([weakSelf] {
-                    auto screen = weakSelf.lock();
-                    if (!screen) return;
-                    screen->isBusy_ = false;
-                    screen->updateICloudCell();
+            self->startMove(
+                [](SettingsViewControllerDelegate& delegate, std::weak_ptr<SettingsTableViewController> weakSelf) {
+                    delegate.switchToLocalStorageEvictingCloudDocuments([weakSelf] {
+                        auto screen = weakSelf.lock();
+                        if (!screen) return;
+                        screen->isBusy_ = false;
+                        screen->updateICloudCell();
+                    });
                 });
-            });
         }));
     std::weak_ptr<Switch> weakSwitch = toggle;
-    alert->addAction(AlertAction::actionWithTitle(
-        bundle.localizedString("ContinueUsingiCloudAction", "Continue Using iCloud"), AlertActionStyle::Default,
-        [weakSwitch](AlertAction&) {
-            if (auto control = weakSwitch.lock()) control->setOn(true, true);
-        }));
+    alert->addAction(
+        AlertAction::actionWithTitle(bundle.localizedString("ContinueUsingiCloudAction", "Continue Using iCloud"),
+                                     AlertActionStyle::Default, [weakSwitch](AlertAction&) {
+                                         if (auto control = weakSwitch.lock()) control->setOn(true, true);
+                                     }));
     presentViewController(alert, true);
 }
 
@@ -336,8 +340,7 @@ void SettingsTableViewController::willDisplayFooterView(TableView& /*tableView*/
     if (!footer) return;
     const auto& label = footer->textLabel();
     if (section == 0) {
-        label->setText(stringByReplacingOccurrences(label->text().value_or(""), "DEVICE",
-                                                            Device::current().model()));
+        label->setText(stringByReplacingOccurrences(label->text().value_or(""), "DEVICE", Device::current().model()));
     } else if (section == 3) {
         label->setText("Version " + infoStringOrNA("CFBundleShortVersionString") + " (" +
                        infoStringOrNA("CFBundleVersion") + ")");

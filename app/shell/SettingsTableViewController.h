@@ -110,7 +110,8 @@ private:
     std::shared_ptr<Switch> makeSwitch();
     void presentRemoteControl();
     void openLink(const std::string& key, const std::string& text);
-    void startMove(std::function<void(SettingsViewControllerDelegate&, std::weak_ptr<SettingsTableViewController>)> move);
+    void startMove(
+        std::function<void(SettingsViewControllerDelegate&, std::weak_ptr<SettingsTableViewController>)> move);
 
     std::shared_ptr<TableViewCell> iCloudTableViewCell_;
     std::shared_ptr<TableViewCell> contactSupportCell_;

@@ -293,9 +293,9 @@ TEST_F(SettingsScreenTest, TheRemoteControlComesAsASheetOnAPadAndFullScreenOnAPh
         advance(1);
         auto remote = std::dynamic_pointer_cast<RemoteControlUIViewController>(settings->presentedViewController());
         ASSERT_NE(nullptr, remote);
-        EXPECT_EQ(idiom == UserInterfaceIdiom::Pad ? ModalPresentationStyle::FormSheet
-                                                   : ModalPresentationStyle::FullScreen,
-                  remote->modalPresentationStyle());
+        EXPECT_EQ(
+            idiom == UserInterfaceIdiom::Pad ? ModalPresentationStyle::FormSheet : ModalPresentationStyle::FullScreen,
+            remote->modalPresentationStyle());
         EXPECT_EQ(ModalTransitionStyle::CoverVertical, remote->modalTransitionStyle());
         EXPECT_TRUE(remote->isModalInPresentation());
         EXPECT_EQ(Color::greenColor(), remote->view()->tintColor());
@@ -342,9 +342,10 @@ TEST_F(SettingsScreenTest, TheLinksOpenTheCompanionPagesAndAnInvalidLinkOpensNot
     // The string table's values win; one that is no URL opens nothing.
     memorant_test::TestBundle bundle;
     FileManager::defaultManager().createDirectoryAtPath(bundle.dir.file("en.lproj"), true);
-    ASSERT_TRUE(writeStringAtomically("\"CompanionAppURL\" = \"https://example.org/mac app\";\n"
-                                      "\"WindowsCompanionAppURL\" = \"https://example.org/win/\";\n",
-                                      bundle.dir.file("en.lproj/Localizable.strings")));
+    ASSERT_TRUE(
+        writeStringAtomically("\"CompanionAppURL\" = \"https://example.org/mac app\";\n"
+                              "\"WindowsCompanionAppURL\" = \"https://example.org/win/\";\n",
+                              bundle.dir.file("en.lproj/Localizable.strings")));
     Bundle::setMainResourcePath(bundle.dir.str());
     Application::shared().clearOpenedURLs();
     ASSERT_TRUE(UIDriver::tapRow(table(), {3, 0}));
