@@ -150,6 +150,7 @@ std::shared_ptr<RemoteControlUIViewController> RemoteControlUIViewController::pr
     remote->setModalPresentationStyle(Device::current().userInterfaceIdiom() == UserInterfaceIdiom::Pad
                                           ? ModalPresentationStyle::FormSheet
                                           : ModalPresentationStyle::FullScreen);
+    remote->setModalTransitionStyle(ModalTransitionStyle::CoverVertical);
     remote->setModalInPresentation(true);
     presenter.presentViewController(remote, true);
     return remote;

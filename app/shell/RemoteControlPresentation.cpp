@@ -20,6 +20,7 @@ std::shared_ptr<ViewController> presentRemoteControl(ViewController& presenter) 
     remote->setModalPresentationStyle(Device::current().userInterfaceIdiom() == UserInterfaceIdiom::Pad
                                           ? ModalPresentationStyle::FormSheet
                                           : ModalPresentationStyle::FullScreen);
+    remote->setModalTransitionStyle(ModalTransitionStyle::CoverVertical);
     remote->setModalInPresentation(true);
     presenter.presentViewController(remote, true);
     return remote;

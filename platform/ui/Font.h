@@ -21,6 +21,7 @@ public:
     // The platform's standard sizes.
     static double systemFontSize() { return 14; }
     static double labelFontSize() { return 17; }
+    static double smallSystemFontSize() { return 12; }
 
     // The installed font names can be changed, as by a font manager; tests use
     // this to take a font away.

@@ -50,6 +50,13 @@ public:
     // whole here).
     bool delaysTouchesEnded() const { return delaysTouchesEnded_; }
     void setDelaysTouchesEnded(bool delays) { delaysTouchesEnded_ = delays; }
+    // Whether a touch reaches the view only once this recogniser has failed
+    // (NO by default). A double-tap recogniser that delays its touches keeps
+    // the first tap of a double tap from the view (no row is selected, no
+    // control tapped); a lone tap still reaches it once the recogniser gives
+    // up on a second one.
+    bool delaysTouchesBegan() const { return delaysTouchesBegan_; }
+    void setDelaysTouchesBegan(bool delays) { delaysTouchesBegan_ = delays; }
     const std::weak_ptr<GestureRecognizerDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<GestureRecognizerDelegate> delegate) { delegate_ = std::move(delegate); }
 
@@ -72,6 +79,7 @@ private:
     bool enabled_ = true;
     bool cancelsTouchesInView_ = true;
     bool delaysTouchesEnded_ = true;
+    bool delaysTouchesBegan_ = false;
     std::weak_ptr<GestureRecognizerDelegate> delegate_;
     GestureRecognizerState state_ = GestureRecognizerState::Possible;
     Point location_;

@@ -600,6 +600,12 @@ void TableView::tileRows() {
                 auto found = made.find(section);
                 if (found == made.end()) continue;
                 it = views->emplace(section, found->second).first;
+                if (delegate) {
+                    if (isHeader)
+                        delegate->willDisplayHeaderView(*this, *found->second, section);
+                    else
+                        delegate->willDisplayFooterView(*this, *found->second, section);
+                }
                 addSubview(found->second);
             }
             it->second->setFrame(Rect(0, y, width, height));

@@ -120,6 +120,10 @@ class TableViewDelegate : public ScrollViewDelegate {
 public:
     // Just before a row's cell goes into the table.
     virtual void willDisplayCell(TableView& /*tableView*/, TableViewCell& /*cell*/, const IndexPath& /*indexPath*/) {}
+    // Just before a section's header (footer) view goes into the table, each
+    // time it comes into view.
+    virtual void willDisplayHeaderView(TableView& /*tableView*/, View& /*view*/, std::int64_t /*section*/) {}
+    virtual void willDisplayFooterView(TableView& /*tableView*/, View& /*view*/, std::int64_t /*section*/) {}
     // Heights: the table's rowHeight (kTableViewAutomaticDimension: the
     // cell's own), estimatedRowHeight, sectionHeaderHeight and
     // sectionFooterHeight unless overridden.

@@ -48,10 +48,25 @@ bool simultaneous(GestureRecognizer& a, GestureRecognizer& b) {
 
 namespace {
 
+// Whether a recogniser on the touched view or its ancestors that waits for a
+// double tap holds the touches back from the view until it fails.
+bool doubleTapDelaysTouches(View& root, Point point) {
+    for (const auto& view : touchChain(root, point))
+        for (const auto& recognizer : view->gestureRecognizers()) {
+            auto tapRecognizer = std::dynamic_pointer_cast<TapGestureRecognizer>(recognizer);
+            if (tapRecognizer && tapRecognizer->numberOfTapsRequired() == 2 &&
+                tapRecognizer->numberOfTouchesRequired() == 1 && tapRecognizer->delaysTouchesBegan() &&
+                mayBegin(*tapRecognizer))
+                return true;
+        }
+    return false;
+}
+
 // One tap that completes `taps` taps in a row: the tap recognisers that need
-// that many taps recognise; unless one of them cancels the touches, the tap
-// reaches the touched control or table row as well.
-bool tapCompleting(View& root, Point point, std::int64_t taps) {
+// that many taps recognise; unless one of them cancels the touches (or the
+// touches are held back), the tap reaches the touched control or table row
+// as well.
+bool tapCompleting(View& root, Point point, std::int64_t taps, bool reachesView = true) {
     auto chain = touchChain(root, point);
     if (chain.empty()) return false;
     std::vector<std::shared_ptr<GestureRecognizer>> fired;
@@ -74,6 +89,7 @@ bool tapCompleting(View& root, Point point, std::int64_t taps) {
         }
     }
     if (cancelsTouches) return true;
+    if (!reachesView) return !fired.empty();
     for (std::size_t i = 0; i < chain.size(); ++i) {
         if (auto* control = dynamic_cast<Control*>(chain[i].get())) {
             if (!control->isEnabled()) break;
@@ -97,7 +113,9 @@ bool tap(View& root, Point point) {
 }
 
 bool doubleTap(View& root, Point point) {
-    const bool first = tapCompleting(root, point, 1);
+    // A recogniser that delays touches keeps the first tap from the view: it
+    // is still waiting for the second one.
+    const bool first = tapCompleting(root, point, 1, !doubleTapDelaysTouches(root, point));
     return tapCompleting(root, point, 2) || first;
 }
 

@@ -36,9 +36,13 @@ namespace UIDriver {
 bool tap(View& root, Point point);
 // A tap at the middle of a view, through the root of its tree.
 bool tap(View& view);
-// Two taps in quick succession at one point: the first is a tap as above;
-// the second is recognised by the tap recognisers that need two taps and,
-// unless one of them cancels the touches, reaches the view as a tap too.
+// Two taps in quick succession at one point: the first is a tap as above,
+// except that it does not reach the view (control or row) when a
+// recogniser there that needs two taps delays touches began; the second is
+// recognised by the tap recognisers that need two taps and, unless one of
+// them cancels the touches, reaches the view as a tap too. (A lone tap with
+// such a recogniser reaches the view at once: the recogniser has failed by
+// the time anything else happens.)
 bool doubleTap(View& root, Point point);
 bool doubleTap(View& view);
 

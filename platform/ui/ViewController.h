@@ -36,6 +36,12 @@ enum class ModalPresentationStyle {
     None,
 };
 
+// How a presented controller comes on screen and goes: the cover slides up
+// from the bottom and back down (the default); the others flip, fade or
+// curl. Only the kind is kept here: every presentation takes the same
+// transition time.
+enum class ModalTransitionStyle { CoverVertical, FlipHorizontal, CrossDissolve, PartialCurl };
+
 // A screen's controller with the platform's lifecycle:
 // - the view is made on first use (loadView, then viewDidLoad, once); a
 //   controller made from a storyboard scene gets its view and outlets from
@@ -155,6 +161,8 @@ public:
     // Choosing Popover makes the popover presentation controller to
     // configure before presenting.
     void setModalPresentationStyle(ModalPresentationStyle style);
+    ModalTransitionStyle modalTransitionStyle() const { return modalTransitionStyle_; }
+    void setModalTransitionStyle(ModalTransitionStyle style) { modalTransitionStyle_ = style; }
     // The size a popover or form sheet shows this controller at (zero: the
     // style's default).
     Size preferredContentSize() const { return preferredContentSize_; }
@@ -253,6 +261,7 @@ private:
     ViewController* constructingParent_ = nullptr;
     std::vector<std::shared_ptr<ViewController>> children_;
     ModalPresentationStyle modalPresentationStyle_ = ModalPresentationStyle::Automatic;
+    ModalTransitionStyle modalTransitionStyle_ = ModalTransitionStyle::CoverVertical;
     Size preferredContentSize_;
     bool modalInPresentation_ = false;
     std::shared_ptr<PresentationController> presentationController_;

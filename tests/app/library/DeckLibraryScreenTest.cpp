@@ -338,7 +338,8 @@ TEST_F(DeckLibraryScreenTest, TheSettingsSegueHandsOverFourValues) {
         EXPECT_EQ(c.cloud, settings->isUsingCloudStorage());
         EXPECT_EQ(c.signedIn, settings->isCloudAvailable());
         EXPECT_EQ(c.busy, settings->isBusy());
-        EXPECT_EQ(appDelegate, settings->delegate());
+        // The application delegate, in its role of the settings delegate.
+        EXPECT_EQ(std::dynamic_pointer_cast<SettingsViewControllerDelegate>(appDelegate), settings->delegate());
         navigation->popViewControllerAnimated(false);
         drainMainLoop();
     }

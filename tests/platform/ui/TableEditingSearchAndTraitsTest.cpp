@@ -155,6 +155,23 @@ TEST_F(TableEditingTest, ADoubleTapRecogniserTakesTheSecondTapOnly) {
     EXPECT_EQ(1, doubles);
 }
 
+TEST_F(TableEditingTest, ADoubleTapRecogniserThatDelaysTouchesKeepsTheFirstTapFromTheRow) {
+    auto table = names->tableView();
+    int doubles = 0;
+    auto twice = std::make_shared<TapGestureRecognizer>([&](GestureRecognizer&) { ++doubles; });
+    twice->setNumberOfTapsRequired(2);
+    twice->setDelaysTouchesBegan(true);
+    auto cell = table->cellForRowAtIndexPath(IndexPath{0, 2});
+    cell->addGestureRecognizer(twice);
+    ASSERT_TRUE(UIDriver::doubleTap(*cell));
+    EXPECT_EQ(1, doubles);
+    EXPECT_FALSE(table->indexPathForSelectedRow()) << "the row was never selected";
+    // A lone tap still reaches the row.
+    ASSERT_TRUE(UIDriver::tap(*cell));
+    EXPECT_EQ(IndexPath({0, 2}), table->indexPathForSelectedRow());
+    EXPECT_EQ(1, doubles);
+}
+
 TEST_F(TableEditingTest, ATraitChangeRunsTheAlongsideBlocksAtOnceBeforeTellingOfIt) {
     Screen::main().setUserInterfaceStyle(UserInterfaceStyle::Dark);
     EXPECT_EQ((std::vector<std::string>{"will dark", "alongside", "did"}), names->traitEvents);

@@ -251,6 +251,42 @@ TEST_F(TableViewTest, ReloadingRowsAsksForThoseCellsAndUpdatesMustAddUp) {
     EXPECT_EQ(6, table->numberOfRowsInSection(0));
 }
 
+TEST_F(TableViewTest, TheDelegateIsToldEachTimeAFooterOrHeaderComesIntoView) {
+    struct Footers : Rows {
+        std::vector<std::string> shown;
+        std::optional<std::string> titleForHeaderInSection(TableView&, std::int64_t section) override {
+            return section == 0 ? std::optional<std::string>("Top") : std::nullopt;
+        }
+        std::optional<std::string> titleForFooterInSection(TableView&, std::int64_t section) override {
+            return "Footer " + std::to_string(section);
+        }
+        void willDisplayHeaderView(TableView&, View&, std::int64_t section) override {
+            shown.push_back("header " + std::to_string(section));
+        }
+        void willDisplayFooterView(TableView&, View& view, std::int64_t) override {
+            auto* footer = dynamic_cast<TableViewHeaderFooterView*>(&view);
+            shown.push_back(footer ? *footer->textLabel()->text() : "not a footer view");
+        }
+    };
+    auto footers = std::make_shared<Footers>();
+    footers->sections = {{"a"}, {"b"}, {"c"}, {"d"}};
+    rows = footers;
+    table = std::make_shared<TableView>(Rect(0, 0, 320, 100), TableViewStyle::Grouped);
+    table->registerClass<TableViewCell>("Cell");
+    table->setDataSource(rows);
+    table->setDelegate(rows);
+    table->reloadData();
+    EXPECT_EQ((Events{"header 0", "Footer 0"}), footers->shown);
+    footers->shown.clear();
+    table->setContentOffset({0, table->contentSize().height - 100});
+    table->layoutIfNeeded();
+    EXPECT_EQ((Events{"Footer 2", "Footer 3"}), footers->shown);
+    footers->shown.clear();
+    table->setContentOffset({0, 0});
+    table->layoutIfNeeded();
+    EXPECT_EQ((Events{"header 0", "Footer 0"}), footers->shown) << "told again as it comes back";
+}
+
 TEST_F(TableViewTest, HeaderViewsAccessoriesAndBackgrounds) {
     struct Headers : Rows {
         std::shared_ptr<View> viewForHeaderInSection(TableView& table, std::int64_t section) override {
