@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
         const auto bar = line.find(" | ");
         if (bar == std::string::npos)
             return fail(source.string() + ":" + std::to_string(lineNumber) + ": a card needs \"question | answer\"");
-        auto card = FCStudyCard::studyCardWithTop(trimmed(line.substr(0, bar)), trimmed(line.substr(bar + 3)),
-                                                  ++primaryKey);
+        auto card =
+            FCStudyCard::studyCardWithTop(trimmed(line.substr(0, bar)), trimmed(line.substr(bar + 3)), ++primaryKey);
         if (topic) {
             topic->cards()->push_back(card);
         } else {

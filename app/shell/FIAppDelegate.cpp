@@ -166,7 +166,7 @@ AnyObject FIAppDelegate::deckLibrary() const {
 // --- Launching ---
 
 bool FIAppDelegate::applicationWillFinishLaunchingWithOptions(Application& /*application*/,
-                                                             const Value& /*launchOptions*/) {
+                                                              const Value& /*launchOptions*/) {
     TWLogInfo("Launched app version: %@. System: %@",
               Bundle::main().objectForInfoDictionaryKey("CFBundleShortVersionString").stringValue(),
               FISystemInfo::osversion());
@@ -206,8 +206,7 @@ bool FIAppDelegate::applicationWillFinishLaunchingWithOptions(Application& /*app
     return true;
 }
 
-bool FIAppDelegate::applicationDidFinishLaunchingWithOptions(Application& /*application*/,
-                                                            const Value& launchOptions) {
+bool FIAppDelegate::applicationDidFinishLaunchingWithOptions(Application& /*application*/, const Value& launchOptions) {
     TWLogDebug("MEM did finish launching with options: %@", launchOptions);
     startAnalyticsAndCrashReporting();
 
@@ -219,7 +218,8 @@ bool FIAppDelegate::applicationDidFinishLaunchingWithOptions(Application& /*appl
     auto& center = NotificationCenter::defaultCenter();
     center.addObserver(this, std::string(NSUbiquityIdentityDidChangeNotification), {},
                        [weak](const Notification& notification) {
-                           if (auto self = weak.lock()) self->_handleUbiquityIdentityDidChangeNotification(&notification);
+                           if (auto self = weak.lock())
+                               self->_handleUbiquityIdentityDidChangeNotification(&notification);
                        });
     center.addObserver(this, std::string(PasteboardChangedNotification), {}, [weak](const Notification& notification) {
         if (auto self = weak.lock()) self->_handlePasteboardChangedNotification(&notification);

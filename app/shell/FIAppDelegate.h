@@ -160,9 +160,13 @@ public:
     const std::shared_ptr<DispatchQueue>& cloudContainerSerialQueue() const { return cloudContainerSerialQueue_; }
     std::optional<URL> debugCloudContainerURL() const;
     std::optional<URL> debugLegacyCloudContainerURL() const;
-    const std::shared_ptr<OperationQueue>& pasteboardImageDownloadQueue() const { return pasteboardImageDownloadQueue_; }
+    const std::shared_ptr<OperationQueue>& pasteboardImageDownloadQueue() const {
+        return pasteboardImageDownloadQueue_;
+    }
     const std::shared_ptr<void>& lastImageCopiedToPasteBoard() const { return lastImageCopiedToPasteBoard_; }
-    void setLastImageCopiedToPasteBoard(std::shared_ptr<void> image) { lastImageCopiedToPasteBoard_ = std::move(image); }
+    void setLastImageCopiedToPasteBoard(std::shared_ptr<void> image) {
+        lastImageCopiedToPasteBoard_ = std::move(image);
+    }
     const std::optional<Date>& lastPasteBoardCheckTime() const { return lastPasteBoardCheckTime_; }
     // The PDF import under way, none otherwise.
     const std::shared_ptr<ViewController>& importFromPDFcontroller() const { return importFromPDFcontroller_; }

@@ -71,17 +71,17 @@ void FIAppDelegate::_setupUserStoragePreferences() {
 }
 
 void FIAppDelegate::_notifyUserOfCloudAccountChangeWithUserPreferredStorageLocation(std::int64_t location,
-                                                                                   bool didChange) {
+                                                                                    bool didChange) {
     std::weak_ptr<FIAppDelegate> weak = weak_from_this();
     DispatchQueue::main().async([weak, location, didChange] {
         auto self = weak.lock();
         if (!self) return;
-        auto alert = AlertController::alertControllerWithTitle(localized("iCloudSignoutTitle"),
-                                                               localized("iCloudSignoutMessage"),
-                                                               AlertControllerStyle::Alert);
-        alert->addAction(AlertAction::actionWithTitle("OK", AlertActionStyle::Cancel, [weak, location, didChange](AlertAction&) {
-            if (auto self = weak.lock()) self->_resolveStateForUserPreferredStorageLocation(location, didChange);
-        }));
+        auto alert = AlertController::alertControllerWithTitle(
+            localized("iCloudSignoutTitle"), localized("iCloudSignoutMessage"), AlertControllerStyle::Alert);
+        alert->addAction(
+            AlertAction::actionWithTitle("OK", AlertActionStyle::Cancel, [weak, location, didChange](AlertAction&) {
+                if (auto self = weak.lock()) self->_resolveStateForUserPreferredStorageLocation(location, didChange);
+            }));
         self->presentAlert(alert);
     });
 }
@@ -121,14 +121,13 @@ void FIAppDelegate::_promptUserForStoragePreference() {
     }
     auto alert = AlertController::alertControllerWithTitle(
         localized("iCloudAvailableTitle"), localized("iCloudAvailableMessage"), AlertControllerStyle::Alert);
-    alert->addAction(AlertAction::actionWithTitle(localized("iCloudAvailableLaterAction"), AlertActionStyle::Default,
-                                                  [weak](AlertAction&) {
-                                                      auto self = weak.lock();
-                                                      if (!self) return;
-                                                      _saveUserPreferredStorageLocation(1);
-                                                      DeckLibraryConfigurator::configureForLocalStorage(
-                                                          self->deckLibrary());
-                                                  }));
+    alert->addAction(AlertAction::actionWithTitle(
+        localized("iCloudAvailableLaterAction"), AlertActionStyle::Default, [weak](AlertAction&) {
+            auto self = weak.lock();
+            if (!self) return;
+            _saveUserPreferredStorageLocation(1);
+            DeckLibraryConfigurator::configureForLocalStorage(self->deckLibrary());
+        }));
     alert->addAction(AlertAction::actionWithTitle(localized("iCloudAvailableUseiCloudAction"),
                                                   AlertActionStyle::Default, [weak](AlertAction&) {
                                                       if (auto self = weak.lock()) self->switchToCloudStorage([] {});

@@ -83,7 +83,7 @@ std::optional<URL> FIAppDelegate::cloudDocumentsDirectoryURL() {
 }
 
 bool FIAppDelegate::_localFileAtURLHasSameContentModificationDateAsCloudFileAtURL(const URL& localURL,
-                                                                                 const URL& cloudURL) {
+                                                                                  const URL& cloudURL) {
     auto local = resourceValueForKey(localURL, URLContentModificationDateKeyName);
     auto cloud = PromisedItems::promisedItemResourceValueForKey(cloudURL, PromisedItems::URLContentModificationDateKey);
     if (!local || !cloud || !local->asDate() || !cloud->asDate()) return false;
@@ -131,7 +131,8 @@ void FIAppDelegate::switchToCloudStorage(std::function<void()> completion) {
                     // Equal date and size do not prove equal decks: only the
                     // same bytes make the local one a duplicate. A cloud copy
                     // that is not on the device is fetched first.
-                    if (!PromisedItems::isDownloaded(target)) PromisedItems::startDownloadingUbiquitousItemAtURL(target);
+                    if (!PromisedItems::isDownloaded(target))
+                        PromisedItems::startDownloadingUbiquitousItemAtURL(target);
                     if (_localFileAtURLHasSameBytesAsCloudFileAtURL(localURL, target)) {
                         TWLogDebug(
                             "Removing document in local storage, because it has same modification date and file size "
@@ -142,10 +143,9 @@ void FIAppDelegate::switchToCloudStorage(std::function<void()> completion) {
                     }
                 }
                 Error error;
-                auto next = fiNextAvailableFileURLForNewDocumentWithName(*cloudDocuments, name, true, &error,
-                                                                         [](const URL& url, Error* e) {
-                                                                             return PromisedItems::checkPromisedItemIsReachable(url, e);
-                                                                         });
+                auto next = fiNextAvailableFileURLForNewDocumentWithName(
+                    *cloudDocuments, name, true, &error,
+                    [](const URL& url, Error* e) { return PromisedItems::checkPromisedItemIsReachable(url, e); });
                 if (!next) {
                     TWLogWarning("Failed to get next available name for: %@. Error: %@", name, error.description());
                     ++failures;
@@ -182,7 +182,8 @@ void FIAppDelegate::switchToCloudStorage(std::function<void()> completion) {
 
 void FIAppDelegate::switchToLocalStorageCopyingCloudDocuments(std::function<void(bool usingCloudStorage)> completion) {
     const AnyObject library = deckLibrary();
-    const std::vector<URL> cloudURLs = DeckLibraryConfigurator::cloudDocumentURLsWithCurrentLocalVersion(library, false);
+    const std::vector<URL> cloudURLs =
+        DeckLibraryConfigurator::cloudDocumentURLsWithCurrentLocalVersion(library, false);
     const std::vector<URL> needingDownload = DeckLibraryConfigurator::cloudDocumentURLsNeedingDownload(library);
     if (!needingDownload.empty()) {
         for (const URL& url : needingDownload) {
@@ -202,7 +203,8 @@ void FIAppDelegate::switchToLocalStorageCopyingCloudDocuments(std::function<void
         int failures = 0;
         const std::optional<URL> cloudDocuments = cloudDocumentsDirectoryURL();
         for (const URL& cloudURL : cloudURLs) {
-            if (!cloudDocuments || folderPath(cloudURL.URLByDeletingLastPathComponent()) != folderPath(*cloudDocuments)) {
+            if (!cloudDocuments ||
+                folderPath(cloudURL.URLByDeletingLastPathComponent()) != folderPath(*cloudDocuments)) {
                 TWLogDebug("Skipping cloud document in sub folder: %@", cloudURL.path());
                 continue;
             }
@@ -324,11 +326,10 @@ void FIAppDelegate::_promptUserWhatToDoAboutPendingDownloads(std::function<void(
                                                       if (auto self = weak.lock())
                                                           self->switchToLocalStorageCopyingCloudDocuments(completion);
                                                   }));
-    alert->addAction(AlertAction::actionWithTitle(localized("PendingiCloudDownloadsWaitForDownload"),
-                                                  AlertActionStyle::Default, [weak, completion](AlertAction&) {
-                                                      if (auto self = weak.lock())
-                                                          completion(DeckLibraryConfigurator::isUsingCloudStorage(
-                                                              self->deckLibrary()));
-                                                  }));
+    alert->addAction(AlertAction::actionWithTitle(
+        localized("PendingiCloudDownloadsWaitForDownload"), AlertActionStyle::Default,
+        [weak, completion](AlertAction&) {
+            if (auto self = weak.lock()) completion(DeckLibraryConfigurator::isUsingCloudStorage(self->deckLibrary()));
+        }));
     presentAlert(alert);
 }

@@ -199,8 +199,9 @@ bool setUbiquitous(bool ubiquitous, const URL& itemURL, const URL& destinationUR
         return false;
     }
     if (inContainers(from) == ubiquitous || inContainers(to) != ubiquitous) {
-        Error::set(error, Error(NSCocoaErrorDomain, 4,
-                                Value::dictionary({{NSLocalizedDescriptionKey, Value("The item cannot be moved there.")}})));
+        Error::set(error,
+                   Error(NSCocoaErrorDomain, 4,
+                         Value::dictionary({{NSLocalizedDescriptionKey, Value("The item cannot be moved there.")}})));
         return false;
     }
     if (exists(to) || exists(placeholderURLForItemAtURL(destinationURL).path())) {

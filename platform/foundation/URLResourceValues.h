@@ -24,9 +24,9 @@ inline constexpr const char* URLContentModificationDateKeyName = "NSURLContentMo
 
 // The value of the key for the item at the URL: for URLDocumentIdentifierKey
 // an integer; URLHasHiddenExtensionKey a bool; URLFileSizeKeyName an integer
-// (null for a folder); URLContentModificationDateKeyName a date. Fails (nullopt, with the file error: NSCocoaErrorDomain 260 for
-// a missing item) when the item cannot be looked at; a key it does not know
-// gives a null value.
+// (null for a folder); URLContentModificationDateKeyName a date. Fails (nullopt, with the file error:
+// NSCocoaErrorDomain 260 for a missing item) when the item cannot be looked at; a key it does not know gives a null
+// value.
 std::optional<Value> resourceValueForKey(const URL& url, const std::string& key, Error* error = nullptr);
 
 // setResourceValue:forKey:error: for URLHasHiddenExtensionKey (a bool); other

@@ -38,9 +38,7 @@ public:
     virtual bool applicationWillFinishLaunchingWithOptions(Application&, const Value& /*launchOptions*/) {
         return true;
     }
-    virtual bool applicationDidFinishLaunchingWithOptions(Application&, const Value& /*launchOptions*/) {
-        return true;
-    }
+    virtual bool applicationDidFinishLaunchingWithOptions(Application&, const Value& /*launchOptions*/) { return true; }
     // A URL handed to the app (the launch URL, or one opened later).
     virtual bool applicationOpenURL(Application&, const URL& /*url*/, const Value& /*options*/) { return false; }
     virtual void applicationDidBecomeActive(Application&) {}

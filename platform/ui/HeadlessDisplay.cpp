@@ -130,7 +130,8 @@ std::string currentFrame() {
     // is the highest window below the alert level that has a root.
     std::shared_ptr<Window> screenWindow;
     for (const auto& candidate : Application::shared().windows())
-        if (candidate->rootViewController() && !std::dynamic_pointer_cast<AlertController>(candidate->rootViewController()))
+        if (candidate->rootViewController() &&
+            !std::dynamic_pointer_cast<AlertController>(candidate->rootViewController()))
             if (candidate->windowLevel() < kWindowLevelAlert || !screenWindow) screenWindow = candidate;
     if (window && window->rootViewController() &&
         !std::dynamic_pointer_cast<AlertController>(window->rootViewController()) &&

@@ -95,7 +95,9 @@ protected:
     fs::path documents() const { return AppContainer::documentsDirectory(); }
     bool usingCloud() { return DeckLibraryConfigurator::isUsingCloudStorage(AnyObject(library)); }
     std::int64_t preference() { return UserDefaults::standard().integerForKey("FCUserPreferredStorageLocation"); }
-    void setPreference(std::int64_t value) { UserDefaults::standard().setInteger(value, "FCUserPreferredStorageLocation"); }
+    void setPreference(std::int64_t value) {
+        UserDefaults::standard().setInteger(value, "FCUserPreferredStorageLocation");
+    }
     void saveToken(const std::optional<std::string>& identity) {
         if (identity)
             UserDefaults::standard().setObject(Value(UbiquityIdentityToken(*identity).archivedData()),

@@ -52,8 +52,8 @@ std::string fileText(const std::filesystem::path& path) {
 // Runs the program with the arguments on the home folder. With
 // `stderrTerminal` its standard error is a pseudo-terminal. With
 // `signalWhenShown` the program gets SIGTERM once its output shows that text.
-ProgramOutcome runProgram(const std::string& home, const std::vector<std::string>& arguments, bool stderrTerminal = false,
-               const std::string& signalWhenShown = {}) {
+ProgramOutcome runProgram(const std::string& home, const std::vector<std::string>& arguments,
+                          bool stderrTerminal = false, const std::string& signalWhenShown = {}) {
     int out[2];
     if (::pipe(out) != 0) return {};
     int errorRead = -1, errorWrite = -1;
