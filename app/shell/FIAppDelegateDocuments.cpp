@@ -1,5 +1,8 @@
 #include "app/shell/FIAppDelegateDocuments.h"
 
+#include <mutex>
+#include <utility>
+
 #include "Common/FIFlashcardsDocument.h"
 #include "app/shell/FIAppDelegate.h"
 #include "app/views/StandaloneAlertController.h"
@@ -9,19 +12,33 @@
 
 namespace {
 
-std::shared_ptr<FIDeckDocument>& currentDocumentSlot() {
-    static std::shared_ptr<FIDeckDocument> document;
-    return document;
+// The card-attachment protocol reads the open document on its loading
+// thread and the scheme handler on the main thread while the library sets
+// it: the slot is read and written under a lock.
+struct CurrentDocumentSlot {
+    std::mutex mutex;
+    std::shared_ptr<FIDeckDocument> document;
+};
+
+CurrentDocumentSlot& currentDocumentSlot() {
+    static auto* slot = new CurrentDocumentSlot;
+    return *slot;
 }
 
 }  // namespace
 
 std::shared_ptr<FIDeckDocument> FIAppDelegateDocuments::currentDocument() {
-    return currentDocumentSlot();
+    std::lock_guard lock(currentDocumentSlot().mutex);
+    return currentDocumentSlot().document;
 }
 
 void FIAppDelegateDocuments::setCurrentDocument(std::shared_ptr<FIDeckDocument> document) {
-    currentDocumentSlot() = std::move(document);
+    std::shared_ptr<FIDeckDocument> previous;
+    {
+        std::lock_guard lock(currentDocumentSlot().mutex);
+        previous = std::exchange(currentDocumentSlot().document, std::move(document));
+    }
+    // The previous document may go here, outside the lock.
 }
 
 void FIAppDelegateDocuments::sendFeedbackEmailIncludingDiagnosticsData() {

@@ -15,7 +15,8 @@ class StandaloneAlertController;
 
 class FIAppDelegateDocuments {
 public:
-    // The deck document open at the moment, or nullptr. Main thread.
+    // The deck document open at the moment, or nullptr. Any thread (the
+    // card-attachment protocol reads it on its loading thread).
     static std::shared_ptr<FIDeckDocument> currentDocument();
     static void setCurrentDocument(std::shared_ptr<FIDeckDocument> document);
 

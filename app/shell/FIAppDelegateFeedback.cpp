@@ -5,6 +5,8 @@
 
 #include "Common/FCDirectoryLister.h"
 #include "Common/FIFlashcardsDocument.h"
+#include "app/library/DeckLibraryConfigurator.h"
+#include "app/library/DeckLibraryTableViewController.h"
 #include "app/shell/DiagnosticsController.h"
 #include "app/shell/FIAppDelegate.h"
 #include "app/views/FISystemInfo.h"
@@ -46,22 +48,6 @@ std::string percentEncodedComponent(std::string_view text) {
     static const URLAllowedCharacters unreserved =
         URLAllowedCharacters::fromCharacters("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~");
     return stringByAddingPercentEncoding(text, unreserved);
-}
-
-// The cloud sign-in and the storage in use come from the cloud container and
-// the deck library once they are part of the app; until then the app is
-// signed out and keeps its decks locally, and no cloud container is known.
-bool hasCloudIdentityToken() {
-    return false;
-}
-bool isUsingCloudStorage() {
-    return false;
-}
-std::optional<URL> debugCloudContainerURL() {
-    return std::nullopt;
-}
-std::optional<URL> debugLegacyCloudContainerURL() {
-    return std::nullopt;
 }
 
 }  // namespace
@@ -145,9 +131,10 @@ void FIAppDelegate::_fallbackSendFeedbackEmail() {
 
 std::string FIAppDelegate::_debugDocumentStatistics() const {
     std::string text;
-    text += stringWithFormat("Signed in to iCloud: %@\n", hasCloudIdentityToken() ? "YES" : "NO");
-    text +=
-        stringWithFormat("Using              : %@\n", isUsingCloudStorage() ? "iCloud container" : "Local container");
+    const bool usingCloud = std::dynamic_pointer_cast<DeckLibraryTableViewController>(deckLibraryViewController()) &&
+                            DeckLibraryConfigurator::isUsingCloudStorage(deckLibrary());
+    text += stringWithFormat("Signed in to iCloud: %@\n", _isCloudAvailable() ? "YES" : "NO");
+    text += stringWithFormat("Using              : %@\n", usingCloud ? "iCloud container" : "Local container");
     text += "\n";
     const std::string extension = FIFlashcardsDocument::flashcardsDocumentFileExtension();
     FIDirectoryLister::addDirectoryListing(URL::fileURLWithPath(AppContainer::documentsDirectory(), true), text,

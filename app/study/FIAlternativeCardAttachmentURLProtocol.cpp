@@ -50,11 +50,9 @@ void FIAlternativeCardAttachmentURLProtocol::startLoading() {
     }
     const URLResponse response(request().url(), mimeType, -1, std::nullopt);
 
-    std::shared_ptr<FIDeckDocument> document;
-    if (isMainThread())
-        document = FIAppDelegateDocuments::currentDocument();
-    else
-        DispatchQueue::main().sync([&] { document = FIAppDelegateDocuments::currentDocument(); });
+    // Safe from the loading thread: no hop to the main thread, which may be
+    // waiting for this load.
+    std::shared_ptr<FIDeckDocument> document = FIAppDelegateDocuments::currentDocument();
 
     const auto data = document ? document->dataForAttachmentWithName(*name) : std::nullopt;
     if (!data) {

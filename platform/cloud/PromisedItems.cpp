@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/cloud/UbiquityContainer.h"
 #include "platform/document/Document.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/URLResourceValues.h"
@@ -172,12 +173,58 @@ std::optional<Value> promisedItemResourceValueForKey(const URL& url, const std::
         return std::nullopt;
     }
     if (key == URLDocumentIdentifierKey) return Value(static_cast<std::int64_t>(st.st_ino));
+    if (key == URLFileSizeKey) return S_ISDIR(st.st_mode) ? Value() : Value(static_cast<std::int64_t>(st.st_size));
+    if (key == URLContentModificationDateKey)
+        return Value(Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec) +
+                                                     static_cast<double>(st.st_mtim.tv_nsec) / 1e9));
     if (key == DocumentThumbnailDictionaryKey) {
         auto png = Document::thumbnailDataForFileAtURL(URL::fileURLWithPath(path));
         if (!png) return Value();
         return Value::dictionary({{DocumentThumbnail1024x1024SizeKey, Value(std::move(*png))}});
     }
     return Value();
+}
+
+bool setUbiquitous(bool ubiquitous, const URL& itemURL, const URL& destinationURL, Error* error) {
+    Error::clear(error);
+    const std::string from = itemPath(itemURL);
+    const std::string to = itemPath(destinationURL);
+    const std::string root = UbiquityContainer::containersRoot();
+    auto inContainers = [&root](const std::string& path) {
+        return !root.empty() && path.size() > root.size() + 1 && path.compare(0, root.size(), root) == 0 &&
+               path[root.size()] == '/';
+    };
+    if (!exists(from)) {
+        Error::set(error, noSuchFile(from));
+        return false;
+    }
+    if (inContainers(from) == ubiquitous || inContainers(to) != ubiquitous) {
+        Error::set(error,
+                   Error(NSCocoaErrorDomain, 4,
+                         Value::dictionary({{NSLocalizedDescriptionKey, Value("The item cannot be moved there.")}})));
+        return false;
+    }
+    if (exists(to) || exists(placeholderURLForItemAtURL(destinationURL).path())) {
+        Error::set(error, fileError(EEXIST, to, false));
+        return false;
+    }
+    {
+        std::lock_guard lock(downloads().mutex);
+        downloads().pending.erase(from);
+    }
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    if (errno != EXDEV) {
+        Error::set(error, fileError(errno, from, false));
+        return false;
+    }
+    // Another file system: copy, then remove the original.
+    Error copyError;
+    if (!FileManager::defaultManager().copyItemAtPath(from, to, &copyError)) {
+        Error::set(error, copyError);
+        return false;
+    }
+    FileManager::defaultManager().removeItemAtPath(from);
+    return true;
 }
 
 }  // namespace PromisedItems

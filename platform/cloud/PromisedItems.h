@@ -67,13 +67,28 @@ struct ResourceValues {
 // placeholder; nullopt with 260 when there is neither.
 std::optional<ResourceValues> promisedItemResourceValues(const URL& url, Error* error = nullptr);
 
+// The keys of a promised item's size and content modification date.
+inline constexpr const char* URLFileSizeKey = "NSURLFileSizeKey";
+inline constexpr const char* URLContentModificationDateKey = "NSURLContentModificationDateKey";
+
 // getPromisedItemResourceValue:forKey:error: for one key, answered by the item
 // or by its placeholder: URLDocumentIdentifierKey gives the integer identifier
-// (the same before and after eviction); DocumentThumbnailDictionaryKey a
+// (the same before and after eviction); URLFileSizeKey the size in bytes (an
+// integer; null for a package); URLContentModificationDateKey the date; DocumentThumbnailDictionaryKey a
 // dictionary holding the PNG data of the 1024 x 1024 thumbnail under
 // DocumentThumbnail1024x1024SizeKey, or null when the item has none. Other
 // keys give null. Fails (nullopt, 260) when there is neither item nor
 // placeholder.
 std::optional<Value> promisedItemResourceValueForKey(const URL& url, const std::string& key, Error* error = nullptr);
+
+// setUbiquitous:itemAtURL:destinationURL:error: moves an item into the
+// container (ubiquitous true: from `itemURL` outside to `destinationURL` in a
+// container) or out of it (false: from the container to a place outside).
+// The move keeps the file's identity and dates. Fails with 260 when there is
+// no item, 516 (file exists) when something, or a placeholder, takes the
+// destination, and 4 when the item's or the destination's side of the
+// container is not what the flag says (a container is any folder under the
+// containers root).
+bool setUbiquitous(bool ubiquitous, const URL& itemURL, const URL& destinationURL, Error* error = nullptr);
 
 }  // namespace PromisedItems

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <set>
 #include <utility>
 
 #include "platform/foundation/AppContainer.h"
@@ -39,11 +40,58 @@ void storeThumbnail(const URL& url, const Data& png) {
 
 }  // namespace
 
+namespace {
+
+// The documents that exist, for the saves on leaving the foreground.
+struct LiveDocuments {
+    std::mutex mutex;
+    std::set<Document*> documents;
+};
+
+LiveDocuments& liveDocuments() {
+    static auto* live = new LiveDocuments;
+    return *live;
+}
+
+}  // namespace
+
 Document::Document(URL fileURL)
-    : fileAccessQueue_(DispatchQueue::create("com.memorant.document.file-access")), fileURL_(std::move(fileURL)) {}
+    : fileAccessQueue_(DispatchQueue::create("com.memorant.document.file-access")), fileURL_(std::move(fileURL)) {
+    std::lock_guard lock(liveDocuments().mutex);
+    liveDocuments().documents.insert(this);
+}
+
+void Document::autosaveDocumentsWithUnsavedChanges(std::function<void()> completion) {
+    std::vector<std::shared_ptr<Document>> changed;
+    {
+        std::lock_guard lock(liveDocuments().mutex);
+        for (Document* document : liveDocuments().documents) {
+            auto strong = document->weak_from_this().lock();  // null while it is being destroyed
+            if (strong && strong->hasUnsavedChanges() && !(strong->documentState() & DocumentStateClosed))
+                changed.push_back(std::move(strong));
+        }
+    }
+    if (changed.empty()) {
+        DispatchQueue::main().async([completion = std::move(completion)] {
+            if (completion) completion();
+        });
+        return;
+    }
+    auto remaining = std::make_shared<std::size_t>(changed.size());
+    auto done = std::make_shared<std::function<void()>>(std::move(completion));
+    for (const auto& document : changed) {
+        document->autosaveWithCompletionHandler([remaining, done](bool) {
+            if (--*remaining == 0 && *done) (*done)();
+        });
+    }
+}
 
 Document::~Document() {
     FileCoordinator::removeFilePresenter(this);
+    {
+        std::lock_guard lock(liveDocuments().mutex);
+        liveDocuments().documents.erase(this);
+    }
     std::shared_ptr<Timer> timer;
     {
         std::lock_guard lock(mutex_);

@@ -88,6 +88,11 @@ public:
     static void setAutosaveDelay(double seconds);
     // Saves now when there are unsaved changes; completes with YES otherwise.
     virtual void autosaveWithCompletionHandler(Completion completionHandler);
+    // What the platform does when the app leaves the foreground: every open
+    // document with unsaved changes autosaves now. The completion runs on
+    // the main queue once all those saves have completed (at once when none
+    // has changes). Main thread.
+    static void autosaveDocumentsWithUnsavedChanges(std::function<void()> completion);
 
     // --- Life cycle ---
     // Reads the file; the document is closed until this succeeds.

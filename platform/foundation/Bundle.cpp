@@ -74,6 +74,13 @@ std::optional<std::string> Bundle::pathForResource(const std::string& name, cons
     if (FileManager::defaultManager().fileExistsAtPath(path)) return path;
     path = dir + "/en.lproj/" + file;
     if (FileManager::defaultManager().fileExistsAtPath(path)) return path;
+#ifdef MEMORANT_GENERATED_RESOURCES_DIR
+    // What the build makes (the tutorial deck) lives in the build folder.
+    if (subdirectory.empty()) {
+        path = std::string(MEMORANT_GENERATED_RESOURCES_DIR) + "/" + file;
+        if (FileManager::defaultManager().fileExistsAtPath(path)) return path;
+    }
+#endif
     return std::nullopt;
 }
 

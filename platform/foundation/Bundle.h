@@ -29,7 +29,9 @@ public:
     const Value& objectForInfoDictionaryKey(const std::string& key) const;
     std::string bundleIdentifier() const;
 
-    // The path of a resource, or nullopt when it does not exist.
+    // The path of a resource, or nullopt when it does not exist: the
+    // bundle's folder, its "en.lproj", then the folder of resources the build
+    // made (the tutorial deck).
     std::optional<std::string> pathForResource(const std::string& name, const std::string& extension,
                                                const std::string& subdirectory = {}) const;
 

@@ -31,8 +31,15 @@ public:
         return *pool;
     }
 
+    // Tasks submitted and not yet finished.
+    std::size_t outstanding() {
+        std::lock_guard lock(mutex_);
+        return outstanding_;
+    }
+
     void submit(std::function<void()> task) {
         std::unique_lock lock(mutex_);
+        ++outstanding_;
         tasks_.push_back(std::move(task));
         if (tasks_.size() > idle_ && threads_ < kMaxThreads) {
             ++threads_;
@@ -58,6 +65,7 @@ private:
             task();
             task = nullptr;  // the block's captures go before the lock is taken again
             lock.lock();
+            --outstanding_;
         }
     }
 
@@ -66,6 +74,7 @@ private:
     std::deque<std::function<void()>> tasks_;
     std::size_t threads_ = 0;
     std::size_t idle_ = 0;
+    std::size_t outstanding_ = 0;
 };
 
 // The thread whose run loop holds the timers of asyncAfter on queues other
@@ -218,6 +227,11 @@ void DispatchQueue::asyncAfter(Date deadline, std::function<void()> block) {
     auto timer = std::make_shared<Timer>(
         deadline, 0, false, [self = shared_from_this(), block = std::move(block)](Timer&) { self->async(block); });
     timerLoop().addTimer(timer, RunLoop::kDefaultMode);
+}
+
+bool DispatchQueue::hasPendingBackgroundWork() {
+    if (ThreadPool::shared().outstanding() > 0) return true;
+    return timerLoop().hasPendingWork();
 }
 
 void DispatchQueue::enqueue(Item item) {

@@ -63,6 +63,11 @@ public:
     void asyncAfter(double seconds, std::function<void()> block);
     void asyncAfter(Date deadline, std::function<void()> block);
 
+    // Whether any queue but the main one has work: a block queued or running
+    // on a worker, or a delayed block waiting for its time. The main queue's
+    // blocks are the main run loop's (RunLoop::hasPendingWork).
+    static bool hasPendingBackgroundWork();
+
 private:
     enum class Kind { Main, Global, Serial, Concurrent };
     struct SyncWaiter;

@@ -270,6 +270,18 @@ void RunLoop::wakeUp() {
     waker_->wake();
 }
 
+bool RunLoop::hasPendingWork() const {
+    std::vector<std::shared_ptr<Timer>> timers;
+    {
+        std::lock_guard lock(mutex_);
+        if (!performs_.empty()) return true;
+        for (const auto& entry : timers_) timers.push_back(entry.timer);
+    }
+    for (const auto& timer : timers)
+        if (timer->isValid() && !timer->repeats()) return true;
+    return false;
+}
+
 void RunLoop::perform(std::function<void()> block) {
     perform({kDefaultMode}, std::move(block));
 }

@@ -141,6 +141,10 @@ public:
     std::optional<std::string> currentMode() const;
     // The earliest fire date of the valid timers of a mode (CFRunLoopGetNextTimerFireDate).
     std::optional<Date> nextTimerFireDate(const std::string& mode = kDefaultMode) const;
+    // Whether work waits on this loop in any mode: a posted block, or a valid
+    // timer that does not repeat (a repeating timer watches; it is no work
+    // that ends). What "run until idle" asks.
+    bool hasPendingWork() const;
 
     // One pass in a mode (runMode:beforeDate:): handles everything that is ready
     // (blocks posted so far, due timers, ready descriptors); if nothing was,

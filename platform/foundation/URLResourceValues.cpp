@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/foundation/AppContainer.h"
+#include "platform/foundation/Date.h"
 #include "platform/foundation/Digest.h"
 #include "platform/foundation/FileManager.h"
 
@@ -27,6 +28,10 @@ std::optional<Value> resourceValueForKey(const URL& url, const std::string& key,
         return std::nullopt;
     }
     if (key == URLDocumentIdentifierKey) return Value(static_cast<std::int64_t>(st.st_ino));
+    if (key == URLFileSizeKeyName) return S_ISDIR(st.st_mode) ? Value() : Value(static_cast<std::int64_t>(st.st_size));
+    if (key == URLContentModificationDateKeyName)
+        return Value(Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec) +
+                                                     static_cast<double>(st.st_mtim.tv_nsec) / 1e9));
     if (key == URLHasHiddenExtensionKey) {
         auto stored = dataWithContentsOfFile(hiddenExtensionStorePath(url));
         return Value(stored && !stored->empty() && (*stored)[0] == '1');

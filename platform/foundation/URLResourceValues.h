@@ -15,6 +15,10 @@
 // saves that replace its contents in place (here: the file's inode).
 inline constexpr const char* URLDocumentIdentifierKey = "NSURLDocumentIdentifierKey";
 
+// The item's size in bytes and content modification date.
+inline constexpr const char* URLFileSizeKeyName = "NSURLFileSizeKey";
+inline constexpr const char* URLContentModificationDateKeyName = "NSURLContentModificationDateKey";
+
 // Whether the file's name is shown without its extension (a boolean). The
 // file system has no room for it, so it is kept beside the file the way
 // document thumbnails are: in the caches folder, one small file per file
@@ -22,7 +26,9 @@ inline constexpr const char* URLDocumentIdentifierKey = "NSURLDocumentIdentifier
 inline constexpr const char* URLHasHiddenExtensionKey = "NSURLHasHiddenExtensionKey";
 
 // The value of the key for the item at the URL: for URLDocumentIdentifierKey
-// an integer, for URLHasHiddenExtensionKey a boolean (false until set).
+// an integer, for URLHasHiddenExtensionKey a boolean (false until set), for
+// URLFileSizeKeyName an integer (null for a folder), for
+// URLContentModificationDateKeyName a date.
 // Fails (nullopt, with the file error: NSCocoaErrorDomain 260 for a missing
 // item) when the item cannot be looked at; a key it does not know gives a
 // null value.

@@ -74,16 +74,6 @@ void Application::forEachController(const std::function<void(ViewController&)>& 
     for (const auto& window : windows()) visit(window->rootViewController());
 }
 
-void Application::didEnterBackground() {
-    inBackground_ = true;
-    NotificationCenter::defaultCenter().post(Notification(kDidEnterBackgroundNotification));
-}
-
-void Application::willEnterForeground() {
-    inBackground_ = false;
-    NotificationCenter::defaultCenter().post(Notification(kWillEnterForegroundNotification));
-}
-
 void Application::didReceiveMemoryWarning() {
     NotificationCenter::defaultCenter().post(Notification("UIApplicationDidReceiveMemoryWarningNotification"));
     forEachController([](ViewController& c) { c.didReceiveMemoryWarning(); });

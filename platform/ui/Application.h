@@ -5,10 +5,15 @@
 #include <vector>
 
 #include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
 #include "platform/ui/TraitCollection.h"
 
+class ApplicationDelegate;
 class ViewController;
 class Window;
+
+// UIApplicationState.
+enum class ApplicationState { Active, Inactive, Background };
 
 // The application object, as far as the interface needs it: the visible
 // windows and the key window. It does not own the windows; whoever shows a
@@ -24,15 +29,38 @@ public:
 
     static constexpr const char* kDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification";
     static constexpr const char* kWillEnterForegroundNotification = "UIApplicationWillEnterForegroundNotification";
+    static constexpr const char* kDidFinishLaunchingNotification = "UIApplicationDidFinishLaunchingNotification";
+    static constexpr const char* kDidBecomeActiveNotification = "UIApplicationDidBecomeActiveNotification";
+    static constexpr const char* kWillResignActiveNotification = "UIApplicationWillResignActiveNotification";
+    static constexpr const char* kWillTerminateNotification = "UIApplicationWillTerminateNotification";
 
-    // The app went to the background / is about to come back: post
-    // kDidEnterBackgroundNotification / kWillEnterForegroundNotification on
-    // the default centre (no sender) and keep the state. Nothing suspends
-    // this process, so the shell (and tests) call these where the platform
-    // would. Main thread.
-    void didEnterBackground();
+    // --- The delegate and the lifecycle (ApplicationLifecycle.cpp) ---
+    // Every step tells the delegate first, then posts its notification on
+    // the default centre (no sender). Main thread.
+    const std::shared_ptr<ApplicationDelegate>& delegate() const { return delegate_; }
+    void setDelegate(std::shared_ptr<ApplicationDelegate> delegate);
+    ApplicationState applicationState() const { return state_; }
+    // Launching: will-finish launching with the options, the root controller
+    // (if given) installed in the delegate's window, did-finish launching,
+    // the window made key and visible (unless it is already), the launch URL
+    // handed to the delegate's applicationOpenURL when the options hold one,
+    // then the first activation.
+    void launchWithOptions(const Value& launchOptions, std::shared_ptr<ViewController> rootViewController = nullptr);
+    void becomeActive();
+    void resignActive();
+    // The app went to the background / is about to come back. Going to the
+    // background also autosaves every document with unsaved changes, as the
+    // platform's documents do on leaving the foreground; the completion (if
+    // any) runs once those saves are done. Nothing suspends this process, so
+    // the program (on a quit request) and tests call these where the
+    // platform would.
+    void didEnterBackground(std::function<void()> savesDone = {});
     void willEnterForeground();
     bool isInBackground() const { return inBackground_; }
+    // Ending the run: resign (when active), background (when not already),
+    // and once the documents' saves are done, will-terminate; then the
+    // completion. Main thread.
+    void terminate(std::function<void()> completion);
 
     // Tells every controller of the visible windows (each root, its
     // children and what it presents, parents before children) that memory
@@ -67,9 +95,12 @@ public:
     bool isIdleTimerDisabled() const { return idleTimerDisabled_; }
     void setIdleTimerDisabled(bool disabled) { idleTimerDisabled_ = disabled; }
 
-    // Hands a URL to the app that opens its scheme. No other app is reached
-    // from here: the URLs are kept in order, for tests to read.
-    void openURL(const URL& url) { openedURLs_.push_back(url); }
+    // Hands a URL to the app that opens its scheme. The URLs are kept in
+    // order, for tests to read; when handing web URLs to the system is on
+    // (the program turns it on), http, https and mailto URLs also go to
+    // `xdg-open` when it is on the PATH. No other URL leaves the process.
+    void openURL(const URL& url);
+    static void setHandsWebURLsToSystem(bool hands);
     const std::vector<URL>& openedURLs() const { return openedURLs_; }
     void clearOpenedURLs() { openedURLs_.clear(); }
 
@@ -91,4 +122,6 @@ private:
     std::vector<URL> openedURLs_;
     bool idleTimerDisabled_ = false;
     bool inBackground_ = false;
+    std::shared_ptr<ApplicationDelegate> delegate_;
+    ApplicationState state_ = ApplicationState::Inactive;
 };

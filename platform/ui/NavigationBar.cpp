@@ -205,3 +205,13 @@ void Toolbar::layoutSubviews() {
         x += size.width + kSpacing;
     }
 }
+
+BarAppearanceProxy<NavigationBarAppearance>& NavigationBar::appearance() {
+    static BarAppearanceProxy<NavigationBarAppearance> proxy;
+    return proxy;
+}
+
+BarAppearanceProxy<ToolbarAppearance>& Toolbar::appearance() {
+    static BarAppearanceProxy<ToolbarAppearance> proxy;
+    return proxy;
+}

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/BarAppearance.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/View.h"
@@ -74,6 +75,9 @@ public:
     explicit NavigationBar(const Rect& frame = Rect(0, 0, 390, kHeight));
     ~NavigationBar() override;
 
+    // The appearances every navigation bar takes (recorded).
+    static BarAppearanceProxy<NavigationBarAppearance>& appearance();
+
     // The items from the bottom of the stack to the top.
     const std::vector<std::shared_ptr<NavigationItem>>& items() const { return items_; }
     void setItems(std::vector<std::shared_ptr<NavigationItem>> items, bool animated);
@@ -116,6 +120,8 @@ public:
     static constexpr double kHeight = 44;
 
     explicit Toolbar(const Rect& frame = Rect(0, 0, 390, kHeight));
+    // The appearances every toolbar takes (recorded).
+    static BarAppearanceProxy<ToolbarAppearance>& appearance();
     const std::vector<std::shared_ptr<BarButtonItem>>& items() const { return items_; }
     // `animated` fades the new items in (a "fade" transition of the layer).
     void setItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool animated = false);

@@ -218,6 +218,12 @@ Color View::tintColor() const {
     return Color::systemBlueColor();
 }
 
+View::TintAdjustmentMode View::tintAdjustmentMode() const {
+    for (const View* v = this; v; v = v->superview_)
+        if (v->tintAdjustmentMode_ != TintAdjustmentMode::Automatic) return v->tintAdjustmentMode_;
+    return TintAdjustmentMode::Normal;
+}
+
 void View::setTintColor(std::optional<Color> color) {
     tintColor_ = std::move(color);
     notifyTintColorChange();

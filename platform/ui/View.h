@@ -135,6 +135,12 @@ public:
     void setTintColor(std::optional<Color> color);
     // Told when the effective tint colour may have changed.
     virtual void tintColorDidChange() {}
+    // How the tint shows (UIViewTintAdjustmentMode): recorded, nothing is
+    // dimmed on this screen. Automatic follows the superview; without one it
+    // is Normal.
+    enum class TintAdjustmentMode { Automatic, Normal, Dimmed };
+    TintAdjustmentMode tintAdjustmentMode() const;
+    void setTintAdjustmentMode(TintAdjustmentMode mode) { tintAdjustmentMode_ = mode; }
     bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
     void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
     bool clipsToBounds() const { return layer_->masksToBounds(); }
@@ -289,6 +295,7 @@ private:
     ViewController* viewController_ = nullptr;
     std::int64_t tag_ = 0;
     std::optional<Color> tintColor_;
+    TintAdjustmentMode tintAdjustmentMode_ = TintAdjustmentMode::Automatic;
     bool userInteractionEnabled_ = true;
     bool opaque_ = true;
     bool translatesAutoresizingMaskIntoConstraints_ = true;

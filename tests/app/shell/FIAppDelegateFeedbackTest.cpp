@@ -3,6 +3,7 @@
 #include "app/shell/FIAppDelegate.h"
 #include "app/views/FISystemInfo.h"
 #include "model/TWLogger.h"
+#include "platform/cloud/UbiquityContainer.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
@@ -189,7 +190,11 @@ TEST_F(FeedbackMailTest, WithoutAComposerAMailtoURLCarriesTheSubject) {
 
 TEST_F(FeedbackMailTest, DeckStatisticsListTheStorageAndTheFolders) {
     ASSERT_TRUE(writeStringAtomically("x", AppContainer::documentsDirectory() + "/Stats Deck.flashcards"));
+    // Signed out, with no window: no cloud and the local storage.
+    const auto token = UbiquityContainer::ubiquityIdentityToken();
+    UbiquityContainer::setUbiquityIdentityToken(std::nullopt);
     const std::string text = app->_debugDocumentStatistics();
+    UbiquityContainer::setUbiquityIdentityToken(token);
     auto lines = componentsSeparatedByString(text, "\n");
     ASSERT_GE(lines.size(), 6u);
     EXPECT_EQ(lines[0], "Signed in to iCloud: NO");

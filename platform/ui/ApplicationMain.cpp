@@ -1,0 +1,202 @@
+#include "platform/ui/ApplicationMain.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/foundation/AppContainer.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/FileManager.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StringUtils.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/ApplicationDelegate.h"
+#include "platform/ui/HeadlessDisplay.h"
+#include "platform/ui/Storyboard.h"
+#include "platform/ui/Window.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void onQuitSignal(int signal) {
+    const int saved = errno;
+    unsigned char byte = static_cast<unsigned char>(signal);
+    ssize_t n = ::write(gSignalPipe[1], &byte, 1);
+    (void)n;
+    errno = saved;
+}
+
+// A free path for the name in the folder: the name, else "stem-1.ext",
+// "stem-2.ext"...
+std::string freePathInFolder(const std::string& folder, const std::string& name) {
+    FileManager& files = FileManager::defaultManager();
+    std::string candidate = stringByAppendingPathComponent(folder, name);
+    if (!files.fileExistsAtPath(candidate)) return candidate;
+    const std::string extension = pathExtension(name);
+    const std::string stem = stringByDeletingPathExtension(name);
+    for (int n = 1;; ++n) {
+        std::string numbered = stem + "-" + std::to_string(n) + (extension.empty() ? "" : "." + extension);
+        candidate = stringByAppendingPathComponent(folder, numbered);
+        if (!files.fileExistsAtPath(candidate)) return candidate;
+    }
+}
+
+std::optional<URL> copyIntoInbox(const std::string& path, std::vector<std::string>& problems) {
+    FileManager& files = FileManager::defaultManager();
+    bool isDirectory = false;
+    if (!files.fileExistsAtPath(path, &isDirectory)) {
+        problems.push_back("No such file to open: " + path);
+        return std::nullopt;
+    }
+    const std::string inbox = stringByAppendingPathComponent(AppContainer::documentsDirectory(), "Inbox");
+    Error error;
+    if (!files.createDirectoryAtPath(inbox, true, &error)) {
+        problems.push_back("Cannot make the inbox " + inbox + ": " + error.localizedDescription());
+        return std::nullopt;
+    }
+    std::string absolute = path;
+    if (absolute.empty() || absolute[0] != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd)) absolute = stringByAppendingPathComponent(cwd, path);
+    }
+    const std::string target = freePathInFolder(inbox, lastPathComponent(absolute));
+    if (!files.copyItemAtPath(absolute, target, &error)) {
+        problems.push_back("Cannot copy " + path + " into the inbox: " + error.localizedDescription());
+        return std::nullopt;
+    }
+    return URL::fileURLWithPath(target, isDirectory);
+}
+
+bool installQuitSignals() {
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    return true;
+}
+
+void runPass(std::chrono::milliseconds wait) {
+    RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantFuture(), wait);
+    HeadlessDisplay::refresh();
+}
+
+}  // namespace
+
+ApplicationArguments parseApplicationArguments(const std::vector<std::string>& arguments) {
+    ApplicationArguments result;
+    for (const std::string& argument : arguments) {
+        if (argument == "--until-idle") {
+            result.untilIdle = true;
+            continue;
+        }
+        if (argument == "--no-display") {
+            result.display = false;
+            continue;
+        }
+        if (argument.rfind("--", 0) == 0) {
+            result.problems.push_back("Unknown option: " + argument);
+            continue;
+        }
+        if (result.launchURL) {
+            result.problems.push_back("Only one URL or file is opened; ignored: " + argument);
+            continue;
+        }
+        const auto colon = argument.find(':');
+        const auto slash = argument.find('/');
+        if (colon != std::string::npos && colon > 0 && (slash == std::string::npos || colon < slash)) {
+            auto url = URL::URLWithString(argument);
+            if (url && url->scheme() && lowercaseString(*url->scheme()) != "file") {
+                result.launchURL = *url;
+                continue;
+            }
+            if (url && url->isFileURL()) {
+                result.launchURL = copyIntoInbox(url->path(), result.problems);
+                continue;
+            }
+        }
+        result.launchURL = copyIntoInbox(argument, result.problems);
+    }
+    return result;
+}
+
+Value launchOptionsForArguments(const ApplicationArguments& arguments) {
+    Value options = Value::dictionary();
+    if (arguments.launchURL) options.set(ApplicationLaunchOptionsURLKey, Value(arguments.launchURL->absoluteString()));
+    return options;
+}
+
+bool applicationIsIdle() {
+    return !RunLoop::main().hasPendingWork() && !DispatchQueue::hasPendingBackgroundWork();
+}
+
+int ApplicationMain(int argc, char** argv, const std::string& delegateClassName) {
+    auto delegate = ApplicationDelegateClasses::makeDelegate(delegateClassName);
+    if (!delegate) {
+        std::fprintf(stderr, "ApplicationMain: no application delegate class named '%s'\n", delegateClassName.c_str());
+        return 1;
+    }
+    Application& application = Application::shared();
+    application.setDelegate(delegate);
+    Application::setHandsWebURLsToSystem(true);
+
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    ApplicationArguments parsed = parseApplicationArguments(arguments);
+    for (const std::string& problem : parsed.problems) std::fprintf(stderr, "%s\n", problem.c_str());
+    std::fflush(stderr);
+    HeadlessDisplay::setEnabled(parsed.display);
+
+    const std::string storyboardName = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();
+    std::shared_ptr<ViewController> initialController;
+    if (!storyboardName.empty()) {
+        delegate->setWindow(std::make_shared<Window>());
+        initialController = Storyboard::storyboardWithName(storyboardName)->instantiateInitialViewController();
+    }
+
+    bool quitRequested = false;
+    std::shared_ptr<FileDescriptorSource> signals;
+    if (installQuitSignals()) {
+        signals = FileDescriptorSource::create(gSignalPipe[0], FileDescriptorSource::Readable,
+                                               [&quitRequested](FileDescriptorSource&, unsigned) {
+                                                   unsigned char bytes[16];
+                                                   while (::read(gSignalPipe[0], bytes, sizeof bytes) > 0) {
+                                                   }
+                                                   quitRequested = true;
+                                               });
+        RunLoop::main().addSource(signals, RunLoop::kCommonModes);
+    }
+
+    application.launchWithOptions(launchOptionsForArguments(parsed), std::move(initialController));
+    HeadlessDisplay::refresh();
+
+    constexpr auto kWait = std::chrono::milliseconds(50);
+    int idlePasses = 0;
+    while (!quitRequested) {
+        if (parsed.untilIdle) {
+            // Idle twice in a row, a pass apart, so work that one queue hands
+            // to another in between is not missed.
+            idlePasses = applicationIsIdle() ? idlePasses + 1 : 0;
+            if (idlePasses >= 2) break;
+        }
+        runPass(parsed.untilIdle && idlePasses > 0 ? std::chrono::milliseconds(1) : kWait);
+    }
+
+    bool terminated = false;
+    application.terminate([&terminated] { terminated = true; });
+    // The saves' file work may still be finishing once their completions ran.
+    for (int pass = 0; pass < 100000 && (!terminated || !applicationIsIdle()); ++pass) runPass(kWait);
+    HeadlessDisplay::refresh();
+    std::fflush(nullptr);
+    // Threads of the pool may still hold the process's objects: leave at once.
+    ::_exit(0);
+}

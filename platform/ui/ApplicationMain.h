@@ -1,0 +1,64 @@
+#pragma once
+
+// The program's main loop (UIApplicationMain), as this platform runs it.
+//
+// ApplicationMain(argc, argv, "FIAppDelegate") makes the delegate from the
+// class of that name (its class set-up first), reads the command line, makes
+// a window for the main storyboard (info-dictionary key
+// "UIMainStoryboardFile") and hands it to the delegate, launches
+// (will-finish launching, the storyboard's initial controller installed as
+// the window's root, did-finish launching, the window shown, the launch URL
+// handed over, the first activation), then runs the main run loop until the
+// run ends. It returns only when the class is unknown (1);
+// otherwise the process exits with 0.
+//
+// The command line, as the platform hands URLs to an app:
+// - an argument with a scheme of its own ("memorant:..."; any URL scheme
+//   but "file") is the launch URL;
+// - any other argument not starting with "--" is a file path: the file is
+//   copied into "<Documents>/Inbox/" (under a free name, "Name-1.ext" and
+//   so on when the name is taken) and the copy's file URL is the launch URL;
+//   the user's file stays where it is. A missing or unreadable file is
+//   logged on standard error and nothing is copied;
+// - "--until-idle": the run ends once nothing is pending on any loop or
+//   queue (no posted block, no timer that does not repeat, no block queued
+//   or running on a dispatch or operation queue);
+// - "--no-display": the headless display stays off.
+// Only the first launch URL counts; an unknown "--" option is logged.
+//
+// A run ends on SIGINT or SIGTERM, or when idle with --until-idle: the app
+// resigns active, goes to the background (documents with unsaved changes
+// save), terminates once those saves are done, and the process exits 0.
+//
+// The headless display (HeadlessDisplay) is on: after every pass of the main
+// loop that changed what the key window shows, the frame goes to standard
+// output.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/URL.h"
+#include "platform/foundation/Value.h"
+
+struct ApplicationArguments {
+    std::optional<URL> launchURL;
+    bool untilIdle = false;
+    bool display = true;
+    // What could not be used, one line each, as written to standard error.
+    std::vector<std::string> problems;
+};
+
+// Reads the arguments after the program's name; file arguments are copied
+// into <Documents>/Inbox/ here.
+ApplicationArguments parseApplicationArguments(const std::vector<std::string>& arguments);
+
+// The launch options for the arguments (a dictionary; the URL under
+// ApplicationLaunchOptionsURLKey when there is one).
+Value launchOptionsForArguments(const ApplicationArguments& arguments);
+
+// Whether nothing is pending on the main loop, the timer loop of delayed
+// blocks, or any dispatch or operation queue.
+bool applicationIsIdle();
+
+int ApplicationMain(int argc, char** argv, const std::string& delegateClassName);

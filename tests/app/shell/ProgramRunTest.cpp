@@ -1,0 +1,185 @@
+// The program run as a person runs it: the real executable in a child
+// process, on a temporary MEMORANT_HOME, its standard output (the headless
+// display) and standard error read through pipes or a terminal.
+
+#include <fcntl.h>
+#include <pty.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/TestEnvironment.h"
+
+extern char** environ;
+
+namespace {
+
+using memorant_test::TempDir;
+
+struct ProgramOutcome {
+    int exitStatus = -1;
+    std::string output;  // standard output
+    std::string error;   // standard error (pipe or terminal)
+};
+
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+std::string fileText(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs the program with the arguments on the home folder. With
+// `stderrTerminal` its standard error is a pseudo-terminal. With
+// `signalWhenShown` the program gets SIGTERM once its output shows that text.
+ProgramOutcome runProgram(const std::string& home, const std::vector<std::string>& arguments,
+                          bool stderrTerminal = false, const std::string& signalWhenShown = {}) {
+    int out[2];
+    if (::pipe(out) != 0) return {};
+    int errorRead = -1, errorWrite = -1;
+    if (stderrTerminal) {
+        if (::openpty(&errorRead, &errorWrite, nullptr, nullptr, nullptr) != 0) return {};
+    } else {
+        int err[2];
+        if (::pipe(err) != 0) return {};
+        errorRead = err[0];
+        errorWrite = err[1];
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errorWrite, STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, errorRead);
+
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("MEMORANT_HOME=", 0) != 0) envStrings.emplace_back(*e);
+    envStrings.push_back("MEMORANT_HOME=" + home);
+    std::vector<char*> env;
+    for (auto& e : envStrings) env.push_back(e.data());
+    env.push_back(nullptr);
+    std::vector<std::string> argStrings{MEMORANT_PROGRAM_PATH};
+    argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : argStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    ProgramOutcome run;
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, MEMORANT_PROGRAM_PATH, &actions, nullptr, argv.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(errorWrite);
+    if (spawned != 0) return run;
+    if (!signalWhenShown.empty()) {
+        char buffer[4096];
+        while (run.output.find(signalWhenShown) == std::string::npos) {
+            ssize_t n = ::read(out[0], buffer, sizeof buffer);
+            if (n <= 0) break;
+            run.output.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::kill(pid, SIGTERM);
+    }
+    // A terminal's reader gets EIO once the program has closed its side;
+    // read standard output first, the program is done when it closes.
+    run.output += readAll(out[0]);
+    run.error = readAll(errorRead);
+    ::close(out[0]);
+    ::close(errorRead);
+    int status = 0;
+    if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.exitStatus = WEXITSTATUS(status);
+    return run;
+}
+
+std::filesystem::path logFile(const TempDir& home) {
+    return home.path() / "Library/Caches/org.memorant.Memorant/Logs/Memorant.log";
+}
+
+}  // namespace
+
+TEST(ProgramRun, FirstRunShowsTheLibraryWithTheTutorialAndASecondRunDoesNotCopyItAgain) {
+    TempDir home;
+    ProgramOutcome first = runProgram(home.str(), {"--until-idle"});
+    EXPECT_EQ(0, first.exitStatus);
+    EXPECT_NE(std::string::npos, first.output.find("==== Memorant ====")) << first.output;
+    EXPECT_NE(std::string::npos, first.output.find("| Tutorial |")) << first.output;
+    const auto tutorial = home.path() / "Documents/Tutorial.flashcards";
+    ASSERT_TRUE(std::filesystem::exists(tutorial));
+    // The question of a new user with the cloud available shows over the library.
+    EXPECT_NE(std::string::npos, first.output.find("alert: ")) << first.output;
+
+    // A second run leaves the user's file alone, and a deleted tutorial stays deleted.
+    std::ofstream(tutorial, std::ios::trunc) << "mine";
+    ProgramOutcome second = runProgram(home.str(), {"--until-idle"});
+    EXPECT_EQ(0, second.exitStatus);
+    EXPECT_EQ("mine", fileText(tutorial));
+    std::filesystem::remove(tutorial);
+    ProgramOutcome third = runProgram(home.str(), {"--until-idle"});
+    EXPECT_EQ(0, third.exitStatus);
+    EXPECT_FALSE(std::filesystem::exists(tutorial));
+    EXPECT_EQ(std::string::npos, third.output.find("| Tutorial |")) << third.output;
+}
+
+TEST(ProgramRun, StandardErrorGoesToTheLogFileUnlessItIsATerminalAndTheMarkLineIsWrittenEitherWay) {
+    TempDir home;
+    ProgramOutcome piped = runProgram(home.str(), {"--until-idle"});
+    EXPECT_EQ(0, piped.exitStatus);
+    EXPECT_EQ("", piped.error);
+    const std::string log = fileText(logFile(home));
+    EXPECT_EQ(0u, log.find("---\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("Launched app version: 2.0.0. System: "));
+
+    ProgramOutcome terminal = runProgram(home.str(), {"--until-idle"}, /*stderrTerminal=*/true);
+    EXPECT_EQ(0, terminal.exitStatus);
+    EXPECT_EQ(0u, terminal.error.find("---")) << terminal.error;
+    EXPECT_NE(std::string::npos, terminal.error.find("Launched app version"));
+    EXPECT_EQ(log, fileText(logFile(home)));  // nothing more in the log file
+}
+
+TEST(ProgramRun, AFileArgumentIsCopiedIntoTheInboxAndAMissingOneIsLoggedWithNothingCopied) {
+    TempDir home;
+    TempDir elsewhere;
+    const auto mine = elsewhere.path() / "Spanish.flashcards";
+    std::ofstream(mine) << "deck bytes";
+    ProgramOutcome run = runProgram(home.str(), {"--until-idle", mine.string()});
+    EXPECT_EQ(0, run.exitStatus);
+    EXPECT_EQ("deck bytes", fileText(home.path() / "Documents/Inbox/Spanish.flashcards"));
+    EXPECT_TRUE(std::filesystem::exists(mine));  // the user's file stays
+    run = runProgram(home.str(), {"--until-idle", mine.string()});
+    EXPECT_TRUE(std::filesystem::exists(home.path() / "Documents/Inbox/Spanish-1.flashcards"));
+
+    TempDir other;
+    ProgramOutcome missing = runProgram(other.str(), {"--until-idle", (elsewhere.path() / "None.flashcards").string()});
+    EXPECT_EQ(0, missing.exitStatus);
+    EXPECT_NE(std::string::npos, fileText(logFile(other)).find("No such file to open: "));
+    EXPECT_FALSE(std::filesystem::exists(other.path() / "Documents/Inbox/None.flashcards"));
+}
+
+TEST(ProgramRun, TerminationRequestEndsTheRunWithStatusZero) {
+    TempDir home;
+    ProgramOutcome run = runProgram(home.str(), {}, false, "| Tutorial |");
+    EXPECT_EQ(0, run.exitStatus);
+    const std::string log = fileText(logFile(home));
+    EXPECT_NE(std::string::npos, log.find("Launched app version")) << log;
+}
