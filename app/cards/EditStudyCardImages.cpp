@@ -20,6 +20,7 @@
 #include "platform/media/ImageDecoding.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/DocumentMenuViewController.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/RTFReader.h"
@@ -152,14 +153,58 @@ void EditStudyCardViewController::imagePickerControllerDidCancel(ImagePickerCont
 
 // --- Image files ---
 
+namespace {
+
+// Hands the document menu's and picker's answers to the editor (held weakly).
+class ImageDocumentMenuAnswers : public DocumentMenuDelegate, public DocumentPickerDelegate {
+public:
+    explicit ImageDocumentMenuAnswers(std::weak_ptr<ViewController> editor) : editor_(std::move(editor)) {}
+
+    void documentMenuDidPickDocumentPicker(DocumentMenuViewController&,
+                                           const std::shared_ptr<DocumentPickerViewController>& picker) override {
+        auto editor = this->editor();
+        if (!editor) return;
+        picker->setDelegate(self_);
+        editor->presentViewController(picker, true);
+    }
+    void documentMenuWasCancelled(DocumentMenuViewController&) override {
+        if (auto editor = this->editor()) editor->documentPickerWasCancelled();
+    }
+    void documentPickerDidPickDocumentAtURL(DocumentPickerViewController&, const URL& url) override {
+        if (auto editor = this->editor()) editor->documentPickerDidPickDocumentAtURL(url);
+    }
+    void documentPickerWasCancelled(DocumentPickerViewController&) override {
+        if (auto editor = this->editor()) editor->documentPickerWasCancelled();
+    }
+
+    std::weak_ptr<ImageDocumentMenuAnswers> self_;
+
+private:
+    std::shared_ptr<EditStudyCardViewController> editor() const {
+        return std::dynamic_pointer_cast<EditStudyCardViewController>(editor_.lock());
+    }
+    std::weak_ptr<ViewController> editor_;
+};
+
+}  // namespace
+
 void EditStudyCardViewController::presentImageDocumentMenu(const std::shared_ptr<BarButtonItem>& sender) {
-    // The document menu and picker of image files (the types of
-    // FCCardImageSupport) are not part of the platform yet: the choice ends
-    // here as a cancelled one. A picked file arrives in
-    // documentPickerDidPickDocumentAtURL.
-    (void)sender;
-    TWLogInfo("No document picker for images: %zu image types", FCCardImageSupport::supportedImageTypes().size());
-    documentPickerWasCancelled();
+    // Image files of the supported types, picked from elsewhere; the answers
+    // live as long as the menu and the picker hold them.
+    auto answers = std::make_shared<ImageDocumentMenuAnswers>(weak_from_this());
+    answers->self_ = answers;
+    imageDocumentMenuAnswers_ = answers;
+    auto menu = std::make_shared<DocumentMenuViewController>(FCCardImageSupport::supportedImageTypes(),
+                                                             DocumentPickerMode::Import);
+    menu->setDelegate(std::static_pointer_cast<DocumentMenuDelegate>(answers));
+    menu->setModalPresentationStyle(ModalPresentationStyle::Popover);
+    if (auto popover = menu->popoverPresentationController()) {
+        if (sender)
+            popover->setBarButtonItem(sender);
+        else
+            popover->setSourceView(view());
+    }
+    presentViewController(menu, true);
 }
 
 void EditStudyCardViewController::documentPickerWasCancelled() {

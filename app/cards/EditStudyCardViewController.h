@@ -302,6 +302,8 @@ private:
     PresentationMode presentationMode_;
     std::shared_ptr<NotificationObservingCancellationToken> keyboardWillHideToken_;
     std::shared_ptr<EditorWebView> webView_;
+    // What answers the image files' document menu and picker (they hold it weakly).
+    std::shared_ptr<void> imageDocumentMenuAnswers_;
 };
 
 // The name the card list and the library know the editor's mode by.

@@ -15,6 +15,7 @@
 #include "app/study/DeckChangeDelegate.h"
 #include "app/views/TextColorPickerView.h"
 #include "model/FCCard.h"
+#include "model/FCCardImageSupport.h"
 #include "model/FCDeck.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
@@ -28,6 +29,7 @@
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/DocumentMenuViewController.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/Screen.h"
@@ -850,8 +852,8 @@ TEST_F(EditStudyCardImagesTest, TheSheetPutsAPlaceholderAtTheCaretAndEveryWayOut
     EXPECT_EQ(std::nullopt, editor->temporaryImageInsertionPointMarkerId());
     EXPECT_EQ(nullptr, editor->formattingOptionsPopupViewController());
 
-    // No camera; no photo library without its folder; the document menu is not there yet.
-    for (const char* unavailable : {"Take a Picture", "Browse Photos", "Insert from…"}) {
+    // No camera; no photo library without its folder.
+    for (const char* unavailable : {"Take a Picture", "Browse Photos"}) {
         const auto next = openSourceSheet();
         choose(unavailable);
         EXPECT_EQ(removal(next), page().lastEvaluatedScript()) << unavailable;
@@ -986,6 +988,23 @@ TEST_F(EditStudyCardImagesTest, ImageFilesThatCannotBeShownInsertNothingAndLeave
     ASSERT_EQ(1u, changes->attachments.size());
     EXPECT_NE(std::string::npos, page().lastEvaluatedScript()->find("'" + kept + "'"));
     EXPECT_NE(std::string::npos, page().lastEvaluatedScript()->find("300.0, 200.0, 300.0, 200.0)"));
+
+    // Through the real menu: the image types, the browser's picker, the file.
+    editor->playsTheDocumentMenu = false;
+    openSourceSheet();
+    choose("Insert from…");
+    advance(0.5);
+    auto menu = std::dynamic_pointer_cast<DocumentMenuViewController>(editor->presentedViewController());
+    ASSERT_NE(nullptr, menu);
+    EXPECT_EQ(FCCardImageSupport::supportedImageTypes(), menu->documentTypes());
+    ASSERT_TRUE(menu->userDidSelectOption(DocumentMenuViewController::kDocumentBrowserPlaceTitle));
+    advance(0.5);
+    auto picker = std::dynamic_pointer_cast<DocumentPickerViewController>(editor->presentedViewController());
+    ASSERT_NE(nullptr, picker);
+    ASSERT_TRUE(picker->userDidPickDocumentAtURL(URL::fileURLWithPath(dir.file("good.png"))));
+    advance(0.5);
+    EXPECT_EQ(2u, changes->attachments.size());
+    EXPECT_EQ(std::nullopt, editor->temporaryImageInsertionPointMarkerId());
 }
 
 TEST_F(EditStudyCardImagesTest, WithoutAChangeDelegateTheImageIsNotShownEither) {
