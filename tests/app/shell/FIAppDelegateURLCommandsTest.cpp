@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -239,6 +240,28 @@ TEST_F(AppDelegateURLTest, HandedOverFilesGoByTheirExtension) {
     ASSERT_TRUE(settle());
     EXPECT_FALSE(fs::exists(deck));
     EXPECT_EQ("french", fileText(documents() / "French.flashcards"));
+}
+
+TEST_F(AppDelegateURLTest, AnAddCardDeckNameThatClimbsOutMatchesNoDeckAndTouchesNoFile) {
+    writeFile(home.path() / "outside.flashcards", "outside");
+    writeFile(documents() / "Deck.flashcards", "inside");
+    auto snapshot = [&] {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(home.path()))
+            if (entry.is_regular_file() && entry.path().extension() == ".flashcards")
+                files[entry.path().string()] = fileText(entry.path());
+        return files;
+    };
+    const auto before = snapshot();
+    // Escaped, the climb is one deck name; unescaped, it is a wrong part count.
+    const std::pair<const char*, bool> cases[] = {{"memorant://addcard/..%2F..%2Foutside/a%20b/c", true},
+                                                  {"memorant://addcard/../outside/a%20b/c", false}};
+    for (const auto& [text, taken] : cases) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(taken, app->applicationOpenURL(Application::shared(), *URL::URLWithString(text), Value::dictionary()));
+        ASSERT_TRUE(settle());
+    }
+    EXPECT_EQ(before, snapshot());
 }
 
 }  // namespace
