@@ -5,10 +5,12 @@
 #include "Common/FIFlashcardsDocument.h"
 #include "app/net/FCDownloadFromSharedDeckOperation.h"
 #include "app/net/URLFIJSON.h"
+#include "app/shell/FIAppDelegate.h"
 #include "model/FCDeck.h"
 #include "model/FCNumberAdditions.h"
 #include "model/FCStringAdditions.h"
 #include "model/TWLogger.h"
+#include "platform/ui/Application.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Dispatch.h"
@@ -98,9 +100,13 @@ Self::DocumentImporter& installedImporter() {
     return importer;
 }
 
-// Until the application shell imports deck files, the downloaded document
-// stays where it is and the screen stays up (Cancel leaves it).
-void defaultImporter(const URL& temporaryURL, const std::function<void()>&) {
+// The application delegate's import; without a delegate the downloaded
+// document stays where it is and the screen stays up (Cancel leaves it).
+void defaultImporter(const URL& temporaryURL, const std::function<void()>& completion) {
+    if (auto delegate = std::dynamic_pointer_cast<FIAppDelegate>(Application::shared().delegate())) {
+        delegate->importFlashcardsDocumentFromTemporaryURL(temporaryURL, completion);
+        return;
+    }
     TWLogWarning("No document import to hand the downloaded deck to: %@", temporaryURL.path());
 }
 

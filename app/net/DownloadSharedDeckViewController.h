@@ -93,9 +93,9 @@ public:
     // opens it, calling the completion (main thread) once the move has ended.
     using DocumentImporter = std::function<void(const URL& temporaryURL, std::function<void()> completion)>;
     // The import every screen uses; nullptr puts the default back. The
-    // default is the application delegate's import; until the application
-    // shell offers one it logs the document it could not hand over and keeps
-    // the screen (and the file) as they are.
+    // default is the application delegate's import; without a delegate it
+    // logs the document it could not hand over and keeps the screen (and the
+    // file) as they are.
     static void setDocumentImporter(DocumentImporter importer);
 
     DownloadSharedDeckViewController();

@@ -134,6 +134,19 @@ public:
     void applicationWillEnterForeground(Application& application) override;
     void applicationWillTerminate(Application& application) override;
     void applicationDidReceiveMemoryWarning(Application& application) override;
+
+    // URL commands of the "memorant" scheme and files handed over by other
+    // apps; YES when the URL was taken.
+    bool applicationOpenURL(Application& application, const URL& url, const Value& options) override;
+    bool _handleDownloadDeckCommand(const std::vector<std::string>& components);
+    bool _handleAddCardToExistingDeckCommand(const std::vector<std::string>& components);
+    // The text after the last "." of the absolute string, if any.
+    static std::optional<std::string> _robustPathExtensionForURL(const URL& url);
+    // Moves the deck file into the library under a free name and opens it;
+    // the completion (may be empty) runs on the main thread once the move has
+    // ended, before the deck opens.
+    void importFlashcardsDocumentFromTemporaryURL(const URL& url, std::function<void()> completion);
+    void _importFlashcardsDocumentFromInbox(const URL& url);
     void _handlePasteboardChangedNotification(const Notification* notification);
 
     // The first controller of the window's root navigation controller.

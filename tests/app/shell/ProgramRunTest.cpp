@@ -157,17 +157,18 @@ TEST(ProgramRun, StandardErrorGoesToTheLogFileUnlessItIsATerminalAndTheMarkLineI
     EXPECT_EQ(log, fileText(logFile(home)));  // nothing more in the log file
 }
 
-TEST(ProgramRun, AFileArgumentIsCopiedIntoTheInboxAndAMissingOneIsLoggedWithNothingCopied) {
+TEST(ProgramRun, AFileArgumentGoesThroughTheInboxIntoTheLibraryAndAMissingOneIsLoggedWithNothingCopied) {
     TempDir home;
     TempDir elsewhere;
     const auto mine = elsewhere.path() / "Spanish.flashcards";
     std::ofstream(mine) << "deck bytes";
     ProgramOutcome run = runProgram(home.str(), {"--until-idle", mine.string()});
     EXPECT_EQ(0, run.exitStatus);
-    EXPECT_EQ("deck bytes", fileText(home.path() / "Documents/Inbox/Spanish.flashcards"));
+    EXPECT_EQ("deck bytes", fileText(home.path() / "Documents/Spanish.flashcards"));
+    EXPECT_FALSE(std::filesystem::exists(home.path() / "Documents/Inbox/Spanish.flashcards"));
     EXPECT_TRUE(std::filesystem::exists(mine));  // the user's file stays
     run = runProgram(home.str(), {"--until-idle", mine.string()});
-    EXPECT_TRUE(std::filesystem::exists(home.path() / "Documents/Inbox/Spanish-1.flashcards"));
+    EXPECT_EQ("deck bytes", fileText(home.path() / "Documents/Spanish 2.flashcards"));
 
     TempDir other;
     ProgramOutcome missing = runProgram(other.str(), {"--until-idle", (elsewhere.path() / "None.flashcards").string()});

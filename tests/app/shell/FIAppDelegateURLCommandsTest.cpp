@@ -1,0 +1,267 @@
+// The application delegate's URL commands and the import of deck files
+// handed over by other apps, on a fresh app folder and the virtual clock.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <fstream>
+#include <sstream>
+
+#include "app/library/DeckLibraryConfigurator.h"
+#include "app/library/DeckLibraryTableViewController.h"
+#include "app/net/DownloadSharedDeckViewController.h"
+#include "platform/ui/AlertView.h"
+#include "app/shell/FIAppDelegate.h"
+#include "app/views/ColorAdditions.h"
+#include "platform/cloud/PromisedItems.h"
+#include "platform/cloud/UbiquityContainer.h"
+#include "platform/document/Document.h"
+#include "platform/foundation/AppContainer.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/Format.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/AlertController.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/Storyboard.h"
+#include "platform/ui/UIDriver.h"
+#include "platform/ui/UITestFixture.h"
+#include "platform/ui/Window.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+using namespace memorant_test;
+namespace fs = std::filesystem;
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string localized(const std::string& key) {
+    return Bundle::main().localizedString(key, "", "Localizable");
+}
+
+class AppDelegateURLTest : public UITest {
+protected:
+    void SetUp() override {
+        savedRoot = AppContainer::root();
+        savedToken = UbiquityContainer::ubiquityIdentityToken();
+        AppContainer::setRoot(home.str());
+        UserDefaults::resetStandard();
+        // Signed out: the library stays on local storage and nobody is asked.
+        UbiquityContainer::setUbiquityIdentityToken(std::nullopt);
+        app = std::make_shared<FIAppDelegate>();
+        library = Storyboard::storyboardWithName(DeckLibraryTableViewController::kStoryboardName)
+                      ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
+        window->setRootViewController(std::make_shared<NavigationController>(library));
+        app->setWindow(window);
+        window->makeKeyAndVisible();
+        drainMainLoop();
+        launch();
+        fs::remove(documents() / "Tutorial.flashcards");
+    }
+    void TearDown() override {
+        if (auto alert = UIDriver::presentedAlert()) alert->presentingViewController()->dismissViewController(false);
+        for (auto& view : AlertView::visibleAlertViews()) view->dismissWithClickedButtonIndex(0, false);
+        if (library->presentedViewController()) {
+            advance(ViewController::kTransitionDuration);
+            library->dismissViewController(false);
+        }
+        window->setHidden(true);
+        drainMainLoop();
+        library.reset();
+        app.reset();
+        PromisedItems::setDownloadsFinishAtOnce(true);
+        UbiquityContainer::setUbiquityIdentityToken(savedToken);
+        AppContainer::setRoot(savedRoot);
+        UserDefaults::resetStandard();
+        UITest::TearDown();
+    }
+
+    void launch(const Value& options = Value::dictionary()) {
+        app->applicationWillFinishLaunchingWithOptions(Application::shared(), options);
+        app->applicationDidFinishLaunchingWithOptions(Application::shared(), options);
+        ASSERT_TRUE(settle());
+    }
+    // Runs the main loop until the container queue and the main queue are done.
+    ::testing::AssertionResult settle() {
+        return runMainLoopUntil([&] {
+            if (DispatchQueue::hasPendingBackgroundWork()) return false;
+            return drainMainLoop() == 0 && !DispatchQueue::hasPendingBackgroundWork();
+        });
+    }
+    fs::path documents() const { return AppContainer::documentsDirectory(); }
+    bool usingCloud() { return DeckLibraryConfigurator::isUsingCloudStorage(AnyObject(library)); }
+    std::int64_t preference() { return UserDefaults::standard().integerForKey("FCUserPreferredStorageLocation"); }
+    void setPreference(std::int64_t value) {
+        UserDefaults::standard().setInteger(value, "FCUserPreferredStorageLocation");
+    }
+    void saveToken(const std::optional<std::string>& identity) {
+        if (identity)
+            UserDefaults::standard().setObject(Value(UbiquityIdentityToken(*identity).archivedData()),
+                                               "FIUbiquityIdentityToken");
+        else
+            UserDefaults::standard().removeObjectForKey("FIUbiquityIdentityToken");
+    }
+    std::optional<std::string> alertTitle() {
+        auto alert = UIDriver::presentedAlert();
+        return alert ? alert->title() : std::nullopt;
+    }
+    bool tap(const std::string& title) {
+        auto alert = UIDriver::presentedAlert();
+        if (!alert || !UIDriver::tapAlertAction(*alert, title)) return false;
+        advance(1);
+        return static_cast<bool>(settle());
+    }
+    // Waits until the library lists this many decks.
+    ::testing::AssertionResult listed(std::size_t count) {
+        return runMainLoopUntil([&] { return library->documentItems().size() == count; });
+    }
+
+    TempDir home;
+    std::string savedRoot;
+    std::optional<UbiquityIdentityToken> savedToken;
+    std::shared_ptr<FIAppDelegate> app;
+    std::shared_ptr<DeckLibraryTableViewController> library;
+    std::shared_ptr<Window> window = std::make_shared<Window>(Rect(0, 0, 390, 844));
+};
+
+
+std::shared_ptr<AlertView> lastAlertView() {
+    auto views = AlertView::visibleAlertViews();
+    return views.empty() ? nullptr : views.back();
+}
+
+TEST_F(AppDelegateURLTest, CommandsAreTakenOrRefusedByTheirParts) {
+    struct Case {
+        const char* url;
+        bool taken;
+        std::optional<std::string> download;
+    };
+    const Case cases[] = {
+        {"memorant://downloaddeck/abc123", true, "abc123"},
+        {"memorant://downloaddeck/abc123/", false, std::nullopt},
+        {"memorant://downloaddeck", false, std::nullopt},
+        {"memorant://downloaddeck/a%2Fb", true, "a%2Fb"},
+        {"memorant://addcard/Deck/top", false, std::nullopt},
+        {"memorant://addcard/Deck/top/bottom/", false, std::nullopt},
+        {"memorant://somethingelse/x/y", true, std::nullopt},
+        {"memorant:downloaddeck/abc123", false, std::nullopt},
+        {"https://example.com/deck.flashcards", false, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        auto url = URL::URLWithString(c.url);
+        ASSERT_TRUE(url.has_value());
+        EXPECT_EQ(c.taken, app->applicationOpenURL(Application::shared(), *url, Value::dictionary()));
+        drainMainLoop();
+        auto download = std::dynamic_pointer_cast<DownloadSharedDeckViewController>(library->presentedViewController());
+        if (c.download) {
+            ASSERT_NE(nullptr, download);
+            EXPECT_EQ(*c.download, download->publicDeckIdentifier());
+            advance(ViewController::kTransitionDuration);
+            library->dismissViewController(false);
+            drainMainLoop();
+        } else {
+            EXPECT_EQ(nullptr, download);
+        }
+    }
+}
+
+TEST_F(AppDelegateURLTest, TheLastDotGivesTheRobustExtension) {
+    EXPECT_EQ("pdf", FIAppDelegate::_robustPathExtensionForURL(*URL::URLWithString("file:///a.b/c.pdf")));
+    EXPECT_EQ("b/c", FIAppDelegate::_robustPathExtensionForURL(*URL::URLWithString("memorant://a.b/c")));
+    EXPECT_EQ(std::nullopt, FIAppDelegate::_robustPathExtensionForURL(*URL::URLWithString("memorant://ab/c")));
+}
+
+TEST_F(AppDelegateURLTest, ADeckFromTheInboxMovesInUnderAFreeNameAndItsSourceLeaves) {
+    writeFile(documents() / "Spanish.flashcards", "taken");
+    const fs::path source = documents() / "Inbox" / "Spanish.flashcards";
+    writeFile(source, "shared deck");
+    bool completed = false;
+    app->importFlashcardsDocumentFromTemporaryURL(URL::fileURLWithPath(source.string()), [&] { completed = true; });
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(completed);
+    EXPECT_FALSE(fs::exists(source));
+    EXPECT_EQ("taken", fileText(documents() / "Spanish.flashcards"));
+    EXPECT_EQ("shared deck", fileText(documents() / "Spanish 2.flashcards"));
+}
+
+TEST_F(AppDelegateURLTest, AFailedMoveShowsTheErrorAndKeepsWhatWasThere) {
+    const fs::path source = home.path() / "elsewhere" / "Gone.flashcards";
+    bool completed = false;
+    app->importFlashcardsDocumentFromTemporaryURL(URL::fileURLWithPath(source.string()), [&] { completed = true; });
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(completed);
+    EXPECT_FALSE(fs::exists(documents() / "Gone.flashcards"));
+    auto alert = lastAlertView();
+    ASSERT_NE(nullptr, alert);
+    EXPECT_EQ(localized("ImportingCardsFromFlashcardsDocumentErrorTitle"), alert->title());
+    EXPECT_TRUE(alert->message().has_value() && !alert->message()->empty());
+}
+
+TEST_F(AppDelegateURLTest, HandedOverFilesGoByTheirExtension) {
+    const fs::path upper = documents() / "Inbox" / "Loud.FLASHCARDS";
+    writeFile(upper, "deck");
+    EXPECT_TRUE(app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(upper.string()),
+                                        Value::dictionary()));
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(fs::exists(upper));
+    EXPECT_EQ(nullptr, lastAlertView());
+
+    // With local storage a PDF asks the user to sign in first and stays put.
+    const fs::path pdf = home.path() / "Paper.PDF";
+    writeFile(pdf, "%PDF-1.4");
+    ASSERT_FALSE(usingCloud());
+    EXPECT_TRUE(app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(pdf.string()),
+                                        Value::dictionary()));
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(fs::exists(pdf));
+    auto alert = lastAlertView();
+    ASSERT_NE(nullptr, alert);
+    EXPECT_EQ(localized("ImportFromPDFSignInToIcloudFirstTitle"), alert->title());
+
+    const fs::path deck = documents() / "Inbox" / "French.flashcards";
+    writeFile(deck, "french");
+    EXPECT_TRUE(app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(deck.string()),
+                                        Value::dictionary()));
+    ASSERT_TRUE(settle());
+    EXPECT_FALSE(fs::exists(deck));
+    EXPECT_EQ("french", fileText(documents() / "French.flashcards"));
+}
+
+TEST_F(AppDelegateURLTest, AnAddCardDeckNameThatClimbsOutMatchesNoDeckAndTouchesNoFile) {
+    writeFile(home.path() / "outside.flashcards", "outside");
+    writeFile(documents() / "Deck.flashcards", "inside");
+    auto snapshot = [&] {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(home.path()))
+            if (entry.is_regular_file() && entry.path().extension() == ".flashcards")
+                files[entry.path().string()] = fileText(entry.path());
+        return files;
+    };
+    const auto before = snapshot();
+    // Escaped, the climb is one deck name; unescaped, it is a wrong part count.
+    const std::pair<const char*, bool> cases[] = {{"memorant://addcard/..%2F..%2Foutside/a%20b/c", true},
+                                                  {"memorant://addcard/../outside/a%20b/c", false}};
+    for (const auto& [text, taken] : cases) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(taken, app->applicationOpenURL(Application::shared(), *URL::URLWithString(text), Value::dictionary()));
+        ASSERT_TRUE(settle());
+    }
+    EXPECT_EQ(before, snapshot());
+}
+
+}  // namespace
