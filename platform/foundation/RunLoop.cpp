@@ -199,8 +199,8 @@ void FileDescriptorSource::wakeLoops() {
 
 // ---- RunLoop ----
 
-const std::string RunLoop::kDefaultMode = "kCFRunLoopDefaultMode";
-const std::string RunLoop::kCommonModes = "kCFRunLoopCommonModes";
+const std::string& RunLoop::kDefaultMode = *new std::string("kCFRunLoopDefaultMode");
+const std::string& RunLoop::kCommonModes = *new std::string("kCFRunLoopCommonModes");
 
 // An eventfd that a waiting poll watches. Shared with the clock listener so
 // that a late listener call never writes to a closed descriptor.

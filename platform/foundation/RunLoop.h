@@ -112,8 +112,9 @@ private:
 // thread; running is for the loop's own thread only.
 class RunLoop : public std::enable_shared_from_this<RunLoop> {
 public:
-    static const std::string kDefaultMode;  // "kCFRunLoopDefaultMode"
-    static const std::string kCommonModes;  // "kCFRunLoopCommonModes"
+    // Never destroyed: work on other threads may still post at exit.
+    static const std::string& kDefaultMode;  // "kCFRunLoopDefaultMode"
+    static const std::string& kCommonModes;  // "kCFRunLoopCommonModes"
 
     // The calling thread's loop, made on first use (on the main thread: main()).
     static RunLoop& current();
