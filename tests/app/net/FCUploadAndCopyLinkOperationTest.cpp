@@ -40,6 +40,14 @@ struct Part {
 
 class UploadTest : public ::testing::Test {
 protected:
+    // What the server's handler reads and writes: declared before the server,
+    // so that it outlives the server's threads.
+    std::mutex mutex;
+    std::vector<std::vector<Part>> uploads;  // one entry per request, parts in order
+    int replyStatus = 200;
+    std::string replyBody = "http://share.example/c/abc123";
+    std::atomic<bool> stall{false};
+    std::atomic<bool> requestArrived{false};
     TestHTTPServer server;
     ScopedServiceHost host{"127.0.0.1:" + std::to_string(server.port())};
     TempDir dir;
@@ -47,12 +55,6 @@ protected:
     std::shared_ptr<FIFlashcardsDocument> document;
     std::shared_ptr<OperationQueue> queue = OperationQueue::create("com.memorant.mobile.UploadSharedDeckQueue");
 
-    std::mutex mutex;
-    std::vector<std::vector<Part>> uploads;  // one entry per request, parts in order
-    int replyStatus = 200;
-    std::string replyBody = "http://share.example/c/abc123";
-    std::atomic<bool> stall{false};
-    std::atomic<bool> requestArrived{false};
 
     void SetUp() override {
         queue->setMaxConcurrentOperationCount(1);

@@ -94,13 +94,15 @@ public:
         return requested;
     }
 
-    TestHTTPServer server;
-    std::atomic<bool> stalled{false};
-
 private:
+    // Declared before the server, so that they outlive its threads.
     std::mutex mutex;
     std::map<std::string, Reply> replies;
     std::vector<std::string> requested;
+
+public:
+    std::atomic<bool> stalled{false};
+    TestHTTPServer server;
 };
 
 }  // namespace memorant_test
