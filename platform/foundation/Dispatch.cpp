@@ -229,6 +229,10 @@ void DispatchQueue::asyncAfter(Date deadline, std::function<void()> block) {
     timerLoop().addTimer(timer, RunLoop::kDefaultMode);
 }
 
+bool DispatchQueue::hasRunningBackgroundWork() {
+    return ThreadPool::shared().outstanding() > 0;
+}
+
 bool DispatchQueue::hasPendingBackgroundWork() {
     if (ThreadPool::shared().outstanding() > 0) return true;
     return timerLoop().hasPendingWork();

@@ -67,6 +67,9 @@ public:
     // on a worker, or a delayed block waiting for its time. The main queue's
     // blocks are the main run loop's (RunLoop::hasPendingWork).
     static bool hasPendingBackgroundWork();
+    // Whether a block is queued or running on a worker thread now (delayed
+    // blocks not yet due are not counted).
+    static bool hasRunningBackgroundWork();
 
 private:
     enum class Kind { Main, Global, Serial, Concurrent };
