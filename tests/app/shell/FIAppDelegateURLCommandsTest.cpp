@@ -1,7 +1,7 @@
 // The application delegate's URL commands and the import of deck files
 // handed over by other apps, on a fresh app folder and the virtual clock.
 
-#include <gtest/gtest.h>
+#include "app/shell/AppDelegateTestSupport.h"
 
 #include <filesystem>
 #include <map>
@@ -37,38 +37,11 @@ namespace {
 using namespace memorant_test;
 namespace fs = std::filesystem;
 
-std::string fileText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string localized(const std::string& key) {
-    return Bundle::main().localizedString(key, "", "Localizable");
-}
-
-class AppDelegateURLTest : public UITest {
+class AppDelegateURLTest : public AppDelegateFixture {
 protected:
     void SetUp() override {
-        savedRoot = AppContainer::root();
-        savedToken = UbiquityContainer::ubiquityIdentityToken();
-        AppContainer::setRoot(home.str());
-        UserDefaults::resetStandard();
         // Signed out: the library stays on local storage and nobody is asked.
-        UbiquityContainer::setUbiquityIdentityToken(std::nullopt);
-        app = std::make_shared<FIAppDelegate>();
-        library = Storyboard::storyboardWithName(DeckLibraryTableViewController::kStoryboardName)
-                      ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
-        window->setRootViewController(std::make_shared<NavigationController>(library));
-        app->setWindow(window);
-        window->makeKeyAndVisible();
-        drainMainLoop();
+        setUpApp(std::nullopt);
         launch();
         fs::remove(documents() / "Tutorial.flashcards");
     }
@@ -79,63 +52,8 @@ protected:
             advance(ViewController::kTransitionDuration);
             library->dismissViewController(false);
         }
-        window->setHidden(true);
-        drainMainLoop();
-        library.reset();
-        app.reset();
-        PromisedItems::setDownloadsFinishAtOnce(true);
-        UbiquityContainer::setUbiquityIdentityToken(savedToken);
-        AppContainer::setRoot(savedRoot);
-        UserDefaults::resetStandard();
-        UITest::TearDown();
+        AppDelegateFixture::TearDown();
     }
-
-    void launch(const Value& options = Value::dictionary()) {
-        app->applicationWillFinishLaunchingWithOptions(Application::shared(), options);
-        app->applicationDidFinishLaunchingWithOptions(Application::shared(), options);
-        ASSERT_TRUE(settle());
-    }
-    // Runs the main loop until the container queue and the main queue are done.
-    ::testing::AssertionResult settle() {
-        return runMainLoopUntil([&] {
-            if (DispatchQueue::hasPendingBackgroundWork()) return false;
-            return drainMainLoop() == 0 && !DispatchQueue::hasPendingBackgroundWork();
-        });
-    }
-    fs::path documents() const { return AppContainer::documentsDirectory(); }
-    bool usingCloud() { return DeckLibraryConfigurator::isUsingCloudStorage(AnyObject(library)); }
-    std::int64_t preference() { return UserDefaults::standard().integerForKey("FCUserPreferredStorageLocation"); }
-    void setPreference(std::int64_t value) {
-        UserDefaults::standard().setInteger(value, "FCUserPreferredStorageLocation");
-    }
-    void saveToken(const std::optional<std::string>& identity) {
-        if (identity)
-            UserDefaults::standard().setObject(Value(UbiquityIdentityToken(*identity).archivedData()),
-                                               "FIUbiquityIdentityToken");
-        else
-            UserDefaults::standard().removeObjectForKey("FIUbiquityIdentityToken");
-    }
-    std::optional<std::string> alertTitle() {
-        auto alert = UIDriver::presentedAlert();
-        return alert ? alert->title() : std::nullopt;
-    }
-    bool tap(const std::string& title) {
-        auto alert = UIDriver::presentedAlert();
-        if (!alert || !UIDriver::tapAlertAction(*alert, title)) return false;
-        advance(1);
-        return static_cast<bool>(settle());
-    }
-    // Waits until the library lists this many decks.
-    ::testing::AssertionResult listed(std::size_t count) {
-        return runMainLoopUntil([&] { return library->documentItems().size() == count; });
-    }
-
-    TempDir home;
-    std::string savedRoot;
-    std::optional<UbiquityIdentityToken> savedToken;
-    std::shared_ptr<FIAppDelegate> app;
-    std::shared_ptr<DeckLibraryTableViewController> library;
-    std::shared_ptr<Window> window = std::make_shared<Window>(Rect(0, 0, 390, 844));
 };
 
 
