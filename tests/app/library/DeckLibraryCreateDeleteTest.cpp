@@ -127,16 +127,7 @@ protected:
                       ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
         ASSERT_NE(nullptr, library);
         library->setDocumentsController(documents);
-        library->documentDetailsCache()->setLoadDetails([](const URL& url, Error* error) {
-            const auto& helper = DocumentItemDetailsHelper::shared();
-            return url.pathExtension() == "flashcards" ? helper.documentItemDetails(url, error)
-                                                       : helper.placeholderDetails();
-        });
-        library->setDeckDocumentMaker([hooks = hooks](const URL& url, bool currentFormat) {
-            return currentFormat ? std::static_pointer_cast<FIDeckDocument>(
-                                       std::make_shared<ScriptedFlashcardsDocument>(url, hooks))
-                                 : std::make_shared<ScriptedLegacyDocument>(url, hooks);
-        });
+        useScriptedDeckDocuments(*library, hooks);
         window->setRootViewController(std::make_shared<NavigationController>(library));
         window->makeKeyAndVisible();
         ASSERT_TRUE(runMainLoopUntil([this] { return library->isViewLoaded(); }));

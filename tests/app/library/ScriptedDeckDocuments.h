@@ -9,6 +9,9 @@
 
 #include "Common/FIFlashcardsDocument.h"
 #include "Common/FILegacyDeckDocument.h"
+#include "app/library/DeckLibraryTableViewController.h"
+#include "app/library/DocumentItemDetailsHelper.h"
+#include "app/storage/DocumentDetailsCache.h"
 #include "model/FCCard.h"
 #include "model/FCDeck.h"
 #include "platform/foundation/Dispatch.h"
@@ -115,6 +118,22 @@ inline void writeFlashcardsDeck(const URL& url, int studyCards, std::shared_ptr<
     std::optional<bool> closed;
     document->closeWithCompletionHandler([&](bool ok) { closed = ok; });
     EXPECT_TRUE(runMainLoopUntil([&] { return closed.has_value(); }));
+}
+
+// The library reads the details of the ".flashcards" decks on disk (a legacy
+// row has no package: the placeholder) and opens scripted documents.
+inline void useScriptedDeckDocuments(DeckLibraryTableViewController& library,
+                                     const std::shared_ptr<ScriptedDocumentHooks>& hooks) {
+    library.documentDetailsCache()->setLoadDetails([](const URL& url, Error* error) {
+        const auto& helper = DocumentItemDetailsHelper::shared();
+        return url.pathExtension() == "flashcards" ? helper.documentItemDetails(url, error)
+                                                   : helper.placeholderDetails();
+    });
+    library.setDeckDocumentMaker([hooks](const URL& url, bool currentFormat) {
+        return currentFormat
+                   ? std::static_pointer_cast<FIDeckDocument>(std::make_shared<ScriptedFlashcardsDocument>(url, hooks))
+                   : std::make_shared<ScriptedLegacyDocument>(url, hooks);
+    });
 }
 
 }  // namespace memorant_test
