@@ -78,6 +78,7 @@
 #include "platform/ui/ApplicationDelegate.h"
 
 class FIDeckDocument;
+class FIImportFromPDFViewController;
 class ViewController;
 class Window;
 
@@ -147,6 +148,9 @@ public:
     // ended, before the deck opens.
     void importFlashcardsDocumentFromTemporaryURL(const URL& url, std::function<void()> completion);
     void _importFlashcardsDocumentFromInbox(const URL& url);
+    // Starts the import of the deck carried in the PDF, with its progress
+    // alert; the deck opens when it is in the library.
+    void _importLegacyDeckFromPDF(const URL& url);
     void _handlePasteboardChangedNotification(const Notification* notification);
 
     // The first controller of the window's root navigation controller.
@@ -181,9 +185,12 @@ public:
         lastImageCopiedToPasteBoard_ = std::move(image);
     }
     const std::optional<Date>& lastPasteBoardCheckTime() const { return lastPasteBoardCheckTime_; }
-    // The PDF import under way, none otherwise.
-    const std::shared_ptr<ViewController>& importFromPDFcontroller() const { return importFromPDFcontroller_; }
-    void setImportFromPDFcontroller(std::shared_ptr<ViewController> controller) {
+    // The PDF import under way, none otherwise; while there is one, other
+    // files handed over are refused. Main thread.
+    const std::shared_ptr<FIImportFromPDFViewController>& importFromPDFcontroller() const {
+        return importFromPDFcontroller_;
+    }
+    void setImportFromPDFcontroller(std::shared_ptr<FIImportFromPDFViewController> controller) {
         importFromPDFcontroller_ = std::move(controller);
     }
 
@@ -268,7 +275,7 @@ private:
     std::shared_ptr<OperationQueue> pasteboardImageDownloadQueue_;
     std::shared_ptr<void> lastImageCopiedToPasteBoard_;
     std::optional<Date> lastPasteBoardCheckTime_;
-    std::shared_ptr<ViewController> importFromPDFcontroller_;
+    std::shared_ptr<FIImportFromPDFViewController> importFromPDFcontroller_;
     bool isFirstLaunch_ = false;
     bool shouldDelayPromptingForStoragePreferences_ = true;
     bool isBusySwitchingStorageLocations_ = false;

@@ -7,12 +7,14 @@
 #include "Common/FCCBinaryDocumentPersistence.h"
 #include "app/library/DeckLibraryConfigurator.h"
 #include "app/shell/FIAppDelegate.h"
+#include "app/shell/FIImportFromPDFViewController.h"
 #include "model/TWLogger.h"
 #include "model/TWStringAdditions.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileCoordinator.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/Window.h"
 
 namespace {
 
@@ -63,8 +65,7 @@ bool FIAppDelegate::applicationOpenURL(Application& /*application*/, const URL& 
                 alert->show();
                 return;
             }
-            // The import of decks carried in PDFs is not in this build yet.
-            TWLogInfo("Unsupported URL: %@", url.absoluteString());
+            self->_importLegacyDeckFromPDF(url);
         });
         return true;
     }
@@ -107,6 +108,32 @@ void FIAppDelegate::_importFlashcardsDocumentFromInbox(const URL& url) {
                                              localized("ImportingCardsFromFlahcardsDocumentCancel"));
     alert->show();
     importFlashcardsDocumentFromTemporaryURL(url, [alert] { alert->dismissWithClickedButtonIndex(0, true); });
+}
+
+void FIAppDelegate::_importLegacyDeckFromPDF(const URL& url) {
+    std::weak_ptr<FIAppDelegate> weak = weak_from_this();
+    auto controller = std::make_shared<FIImportFromPDFViewController>([weak]() -> std::optional<URL> {
+        auto self = weak.lock();
+        return self ? self->debugLegacyCloudContainerURL() : std::nullopt;
+    });
+    importFromPDFcontroller_ = controller;
+    auto alert = std::make_shared<AlertView>(localized("ImportingCardsFromPDFTitle"), std::string(),
+                                             localized("ImportingCardsFromPDFCancel"));
+    alert->setDelegate(controller);
+    alert->show();
+    controller->setAlert(alert);
+    const AnyObject library = deckLibrary();
+    controller->importLegacyDeckFromPDFatURL(url, library, [weak, library](const std::optional<URL>& deckURL) {
+        auto self = weak.lock();
+        if (!self) return;
+        if (self->window_) self->window_->setTintAdjustmentMode(View::TintAdjustmentMode::Normal);
+        if (deckURL) {
+            DeckLibraryConfigurator::didAddDocumentAtURL(*deckURL, library);
+            DeckLibraryConfigurator::openDocumentAtURL(*deckURL, true, true, library);
+        }
+        if (self->importFromPDFcontroller_) self->importFromPDFcontroller_->setAlert(nullptr);
+        self->importFromPDFcontroller_.reset();
+    });
 }
 
 void FIAppDelegate::importFlashcardsDocumentFromTemporaryURL(const URL& url, std::function<void()> completion) {
