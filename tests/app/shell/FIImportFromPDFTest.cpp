@@ -57,6 +57,12 @@ protected:
             advance(ViewController::kTransitionDuration);
             library->dismissViewController(false);
         }
+        // An imported deck is open; it closes before its folder goes.
+        if (auto document = library->currentlyOpenDocument()) {
+            bool closed = false;
+            document->closeWithCompletionHandler([&](bool) { closed = true; });
+            EXPECT_TRUE(runMainLoopUntil([&] { return closed; }));
+        }
         AppDelegateFixture::TearDown();
     }
 
