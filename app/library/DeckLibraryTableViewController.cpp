@@ -95,7 +95,7 @@ void DeckLibraryTableViewController::registerStoryboardScenes() {
         storyboard.setInitialScene(kSceneIdentifier);
         CardListTableViewController::addScene(storyboard);
         addDeckSplitScenes(storyboard, CardListTableViewController::kSceneIdentifier);
-        storyboard.addScene<SettingsTableViewController>(SettingsTableViewController::kSceneIdentifier);
+        // The settings scene itself is the settings screen's own extension.
         storyboard.addSegue(kSceneIdentifier, std::string(rawValue(SegueIdentifier::ShowSettingsSegue)),
                             SettingsTableViewController::kSceneIdentifier, StoryboardSegueKind::Push);
     });
