@@ -10,9 +10,9 @@
 #include "app/library/DiffableDeckListDataSource.h"
 #include "app/library/DocumentItemDetailsHelper.h"
 #include "app/library/PickCoverStyleController.h"
+#include "app/remote/RemoteControlUIViewController.h"
 #include "app/shell/FIAppDelegate.h"
 #include "app/shell/FIAppDelegateDocuments.h"
-#include "app/shell/RemoteControlPresentation.h"
 #include "app/shell/SettingsTableViewController.h"
 #include "app/storage/CloudDocumentsController.h"
 #include "app/storage/DocumentDetailsCache.h"
@@ -95,7 +95,7 @@ void DeckLibraryTableViewController::registerStoryboardScenes() {
         storyboard.setInitialScene(kSceneIdentifier);
         CardListTableViewController::addScene(storyboard);
         addDeckSplitScenes(storyboard, CardListTableViewController::kSceneIdentifier);
-        storyboard.addScene<SettingsTableViewController>(SettingsTableViewController::kSceneIdentifier);
+        // The settings scene itself is the settings screen's own extension.
         storyboard.addSegue(kSceneIdentifier, std::string(rawValue(SegueIdentifier::ShowSettingsSegue)),
                             SettingsTableViewController::kSceneIdentifier, StoryboardSegueKind::Push);
     });
@@ -475,7 +475,7 @@ void DeckLibraryTableViewController::showAboutViewController(const AnyObject& se
 }
 
 void DeckLibraryTableViewController::showRemoteControl(const AnyObject& /*sender*/) {
-    presentRemoteControl(*this);
+    RemoteControlUIViewController::presentFrom(*this);
 }
 
 // --- The open deck's split view ---

@@ -9,6 +9,7 @@
 #include "app/views/ColorAdditions.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Operation.h"
@@ -143,9 +144,15 @@ void RemoteControlUIViewController::registerStoryboard() {
 }
 
 std::shared_ptr<RemoteControlUIViewController> RemoteControlUIViewController::presentFrom(ViewController& presenter) {
-    registerStoryboard();
-    auto remote = std::dynamic_pointer_cast<RemoteControlUIViewController>(
-        Storyboard::storyboardWithName(kStoryboardName)->instantiateInitialViewController());
+    std::shared_ptr<Storyboard> storyboard;
+    try {
+        storyboard = Storyboard::storyboardWithName(kStoryboardName);
+    } catch (const NamedException&) {
+        registerStoryboard();
+        storyboard = Storyboard::storyboardWithName(kStoryboardName);
+    }
+    auto remote = storyboard->instantiateInitialViewController();
+    if (!remote) return nullptr;
     remote->view()->setTintColor(presenter.view()->tintColor());
     remote->setModalPresentationStyle(Device::current().userInterfaceIdiom() == UserInterfaceIdiom::Pad
                                           ? ModalPresentationStyle::FormSheet
@@ -153,7 +160,7 @@ std::shared_ptr<RemoteControlUIViewController> RemoteControlUIViewController::pr
     remote->setModalTransitionStyle(ModalTransitionStyle::CoverVertical);
     remote->setModalInPresentation(true);
     presenter.presentViewController(remote, true);
-    return remote;
+    return std::dynamic_pointer_cast<RemoteControlUIViewController>(remote);
 }
 
 // The scene: a grey screen (white rings and black letters both show on it)

@@ -71,10 +71,13 @@ public:
     // setup screen and the segue between them.
     static void registerStoryboard();
 
-    // Shows the remote over `presenter`, as the deck library and the settings
-    // screen do: in the presenter's tint, as a form sheet on a pad and full
-    // screen on a phone, with the vertical cover and no dismissal by a swipe
-    // (the screen closes itself).
+    // Shows the initial scene of the storyboard "RemoteControl" (defined
+    // here unless it already is) over `presenter`, as the deck library and
+    // the settings screen do: in the presenter's tint, as a form sheet on a
+    // pad and full screen on a phone, with the vertical cover and no
+    // dismissal by a swipe (the screen closes itself). Returns the remote;
+    // null when the storyboard has no initial scene or starts with another
+    // screen.
     static std::shared_ptr<RemoteControlUIViewController> presentFrom(ViewController& presenter);
 
     // One cell of the keypad.

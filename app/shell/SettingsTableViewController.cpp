@@ -101,8 +101,8 @@ void SettingsTableViewController::addScenes(Storyboard& storyboard) {
 
 namespace {
 
-// The deck library's extension ("DeckLibrary") names a settings scene too;
-// this one, later by name, is the one that stays.
+// The settings scene and what it leads to; the deck library's extension
+// ("DeckLibrary") adds only its segue to this scene.
 const bool kSettingsScenesRegistered =
     (Storyboard::extendStoryboard(kMainStoryboardName, "Settings", SettingsTableViewController::addScenes), true);
 

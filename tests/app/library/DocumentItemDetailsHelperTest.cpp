@@ -247,6 +247,37 @@ TEST_F(DocumentItemDetailsHelperTest, ALegacyDeckNotOnTheDeviceStartsDownloading
     EXPECT_TRUE(warned);
 }
 
+// A legacy package's preview always carries a cover style: a cover file that
+// is no dictionary gives the default style, and an icon this version does not
+// ship gives the placeholder, still on the background of the style's colour.
+TEST_F(DocumentItemDetailsHelperTest, ALegacyPreviewFallsBackToTheDefaultStyleOrThePlaceholder) {
+    const struct {
+        const char* name;
+        const char* cover;  // the package's cover file
+        bool placeholder;
+        std::optional<std::string> background;
+    } cases[] = {
+        {"cover no dictionary", "null", false, "#3293f5"},  // default start colour "#3996f9"
+        {"icon not shipped", R"({"startColor":"#cb9801","endColor":"#ffe566","icon":"NoSuchIcon"})", true, "#ffb118"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(fs::path(dir.str()) / "Biology.studydeck");
+        const URL legacy = copyLegacyDeck();
+        ASSERT_TRUE(writeStringAtomically(c.cover, legacy.path() + "/cover.json"));
+        Error error;
+        auto details = helper.documentItemDetails(legacy, &error);
+        ASSERT_TRUE(details) << error.description();
+        EXPECT_EQ(c.placeholder, details->coverImage() == helper.placeholderImage());
+        if (!c.placeholder) {
+            EXPECT_DOUBLE_EQ(45, longerSide(*details->coverImage()));
+        }
+        EXPECT_EQ(c.background, hex(details->coverImageBackgroundColor()));
+        EXPECT_EQ("Biology", details->alternativeLegacyDocumentDisplayName());
+        EXPECT_EQ(3, details->numberOfStudyCards());
+    }
+}
+
 TEST_F(DocumentItemDetailsHelperTest, ALargeCoverFitsTheIconIntoASquareOfTheHeight) {
     auto large = helper.coverStyleImage(style("#6fa314"), Size{1092, 768});
     EXPECT_DOUBLE_EQ(768, longerSide(*large->coverImage()));

@@ -3,7 +3,9 @@
 // a web service played by a local cpp-httplib server.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <utility>
 
 #include "Common/FCDeckSnaphot.h"
 #include "Common/FCDeckStoreContext.h"
@@ -16,6 +18,7 @@
 #include "model/FCDeck.h"
 #include "model/FCJSONAdditions.h"
 #include "platform/foundation/AppContainer.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Operation.h"
@@ -512,6 +515,64 @@ TEST_F(DownloadSharedDeckScreenTest, ADocumentMadeAfterTheScreenHasGoneIsClosed)
     ASSERT_TRUE(runMainLoopUntil([&] { return !folderExists(folder); }));
     EXPECT_TRUE(wasClosed(document));
     EXPECT_TRUE(importedFrom.empty());
+}
+
+// The screen taken away once the download has made its document: while the
+// images go into it, or as its final save begins. The document is closed all
+// the same, its folder goes, and nothing is imported.
+TEST_F(DownloadSharedDeckScreenTest, ADocumentWhoseScreenGoesWhileItIsFilledIsClosed) {
+    struct SignalOnExit {
+        DispatchSemaphore semaphore;
+        ~SignalOnExit() { semaphore.signal(); }
+    };
+    for (const bool duringImages : {true, false}) {
+        SCOPED_TRACE(duringImages ? "during the images" : "at the final save");
+        presentAndShowDetails();
+        // The download waits behind this until the test has hooked into it;
+        // then the operation's thread waits at the chosen moment until the
+        // screen has gone.
+        SignalOnExit start, screenGone;
+        screen->backgroundQueue()->addOperationWithBlock([semaphore = start.semaphore]() mutable { semaphore.wait(); });
+        tapDownload();
+        auto operation = screen->downloadOperation();
+        ASSERT_NE(nullptr, operation);
+        std::atomic<bool> reached{false};
+        auto pause = [&reached, semaphore = screenGone.semaphore]() mutable {
+            reached = true;
+            semaphore.wait();
+        };
+        if (duringImages) {
+            operation->setOnCurrentQueueDidDownloadImage(
+                [image = operation->onCurrentQueueDidDownloadImage(), pause, first = true](const std::string& name,
+                                                                                           const Data& data) mutable {
+                    image(name, data);
+                    if (std::exchange(first, false)) pause();
+                });
+        } else {
+            operation->setOnCurrentQueueDidFinishDownload(
+                [finish = operation->onCurrentQueueDidFinishDownload(), pause]() mutable {
+                    pause();
+                    finish();
+                });
+        }
+        start.semaphore.signal();
+        ASSERT_TRUE(runMainLoopUntil([&] { return reached.load(); }));
+        ASSERT_NE(nullptr, screen->pendingDocument());
+        const URL folder = screen->temporaryFolderURL().value();
+        const URL document = screen->documentURL().value();
+
+        root->dismissViewController(false);
+        drainMainLoop();
+        std::weak_ptr<Screen_> gone = screen;
+        screen.reset();
+        ASSERT_TRUE(gone.expired());
+        screenGone.semaphore.signal();
+
+        ASSERT_TRUE(runMainLoopUntil([&] { return !folderExists(folder); }));
+        EXPECT_TRUE(wasClosed(document));
+        EXPECT_TRUE(importedFrom.empty());
+        closedDocuments.clear();
+    }
 }
 
 }  // namespace

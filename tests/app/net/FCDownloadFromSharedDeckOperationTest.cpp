@@ -206,6 +206,8 @@ TEST_F(DownloadTest, EveryFailureHasItsMessageAndLogLine) {
     service.set("/broken/info.json", {500, "oops"});
     service.set("/broken/cards.json", {200, R"({"not":"an array"})"});
     service.set("/broken/text", {200, "hello"});
+    const std::string longImage = "/img/" + std::string(300, 'x') + ".png";
+    service.set(longImage, {200, "PNG-BYTES"});
     struct Case {
         std::string name;
         std::string link;
@@ -229,6 +231,9 @@ TEST_F(DownloadTest, EveryFailureHasItsMessageAndLogLine) {
          kGeneralError, "Invalid object type: NSDictionary from JSON: {\"not\":\"an array\"}"},
         {"image missing", link, Reply{200, index(cards, info, "[\"" + service.url("/img/none.png") + "\"]")},
          kImageError, "Error downloading: " + service.url("/img/none.png")},
+        // A name longer than any file system takes: downloaded, but not written.
+        {"image not writable", link, Reply{200, index(cards, info, "[\"" + service.url(longImage) + "\"]")},
+         kImageError, "Error writing to temp file: " + images.str()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -242,7 +247,7 @@ TEST_F(DownloadTest, EveryFailureHasItsMessageAndLogLine) {
         EXPECT_TRUE(backlogContains(c.logLine)) << c.logLine;
     }
     const std::vector<std::string> requested = service.requests();
-    EXPECT_EQ(std::count(requested.begin(), requested.end(), std::string("/share/api/")), 7);
+    EXPECT_EQ(std::count(requested.begin(), requested.end(), std::string("/share/api/")), 8);
 }
 
 TEST_F(DownloadTest, FailuresInTheImageFolderAndInReadingTheImagesBack) {
@@ -295,6 +300,8 @@ TEST_F(DownloadTest, AHostileIndexFailsClearlyAndWritesNothingOutsideTheFolder) 
          "Invalid image file name"},
         {"dot dot", index(cards, info, "[\"" + service.url("/img/%2E%2E") + "\"]"), kImageError,
          "Invalid image file name"},
+        {"dot", index(cards, info, "[\"" + service.url("/img/%2E") + "\"]"), kImageError,
+         "Error downloading: " + service.url("/img/%2E") + " Error: Invalid image file name"},
         {"backslash", index(cards, info, "[\"" + service.url("/img/..%5Cevil.jpg") + "\"]"), kImageError,
          "Invalid image file name"},
         {"no name", index(cards, info, "[\"" + service.url("/img/") + "\"]"), kImageError,

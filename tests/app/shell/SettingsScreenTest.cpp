@@ -246,6 +246,25 @@ TEST_F(SettingsScreenTest, WithoutADelegateTheRowChangesAndNothingMoves) {
     EXPECT_TRUE(settings->isBusy());
     EXPECT_NE(nullptr, settings->progressSpinner());
     EXPECT_TRUE(delegate->calls.empty());
+
+    // Off, with either move chosen.
+    Device::current().setModel("iPhone");
+    for (const char* action : {"Keep a Copy on My iPhone", "Delete from My iPhone"}) {
+        SCOPED_TRACE(action);
+        show(true, true, false, /*withDelegate=*/false);
+        ASSERT_TRUE(UIDriver::tap(*settings->iCloudSwitch()));
+        advance(1);
+        auto alert = UIDriver::presentedAlert();
+        ASSERT_NE(nullptr, alert);
+        ASSERT_TRUE(UIDriver::tapAlertAction(*alert, action));
+        advance(1);
+        EXPECT_FALSE(settings->isUsingCloudStorage());
+        EXPECT_TRUE(settings->isBusy());
+        EXPECT_NE(nullptr, settings->progressSpinner());
+        EXPECT_FALSE(settings->iCloudSwitch()->isOn());
+        EXPECT_EQ(nullptr, UIDriver::presentedAlert());
+    }
+    EXPECT_TRUE(delegate->calls.empty());
 }
 
 TEST_F(SettingsScreenTest, ATapMailsSupportAndADoubleTapOnlyAddsDiagnostics) {

@@ -290,8 +290,10 @@ TEST_F(VersionBrowserTest, BrowseEditingKeepsOneRowAndSavesItAsACopy) {
     EXPECT_EQ(nullptr, browser->presentedViewController());
 
     tapEdit();
-    tapRow(1);
+    tapRow(2);
     EXPECT_EQ("Save Copy", editTitle());
+    tapRow(1);  // above the first: the last selected stays, not the topmost or the lowest
+    EXPECT_EQ(std::vector<IndexPath>{(IndexPath{0, 1})}, table()->indexPathsForSelectedRows());
     tapRow(2);
     EXPECT_EQ(std::vector<IndexPath>{(IndexPath{0, 2})}, table()->indexPathsForSelectedRows());
     EXPECT_EQ("Save Copy", editTitle());
@@ -356,6 +358,19 @@ TEST_F(VersionBrowserTest, ConflictsAreResolvedKeepingTheSelectedRowsInRowOrder)
     EXPECT_FALSE(label->translatesAutoresizingMaskIntoConstraints());
 
     EXPECT_EQ("Choose", editTitle());
+    // A row chosen and unchosen, then "Cancel": nothing starts.
+    tapEdit();
+    tapRow(1);
+    tapRow(1);
+    EXPECT_EQ("Cancel", editTitle());
+    tapEdit();
+    EXPECT_FALSE(browser->isEditing());
+    EXPECT_EQ("Choose", editTitle());
+    EXPECT_FALSE(spinning());
+    EXPECT_EQ(3u, titles().size());
+    EXPECT_EQ(2u, FileVersion::unresolvedConflictVersionsOfItemAtURL(deck).size());
+    EXPECT_FALSE(exists("Deck 2.flashcards"));
+
     tapEdit();
     EXPECT_EQ("Cancel", editTitle());
     tapRow(2);
