@@ -306,6 +306,15 @@ void DeckLibraryTableViewController::_presentDeck(const std::shared_ptr<FIDeckDo
         if (!editFirstCardRightAway) return;
         if (auto list = weakCardList.lock()) list->selectFirstCardAndShowEditor();
     });
+    if (!split->presentingViewController()) {
+        // Refused: the library's window is not there or already presents
+        // something. A deck nobody can see must not stay open.
+        logLine("Could not show document: " + document->fileURL().description() + ". Closing document again.",
+                TWLogger::LevelWarning, kCompletionFunction, __LINE__);
+        setPresentedDeckSplitViewController(nullptr);
+        _closeCurrentlyOpenDocumentIfNeeded();
+        return;
+    }
 
     if (auto flashcards = std::dynamic_pointer_cast<FIFlashcardsDocument>(document);
         flashcards && regenerateThumbnail) {

@@ -220,6 +220,11 @@ public:
     // Whether the two items (files, or packages compared entry by entry)
     // hold the same bytes; NO when either cannot be read.
     static bool _localFileAtURLHasSameBytesAsCloudFileAtURL(const URL& localURL, const URL& cloudURL);
+    // How long (on the clock) a move into the cloud waits for a namesake's
+    // cloud copy to come down before it keeps both decks, and how often it
+    // looks meanwhile.
+    static constexpr double kCloudCopyDownloadWaitLimit = 30.0;
+    static constexpr double kCloudCopyDownloadPollInterval = 0.5;
     // The "Documents" folder of the cloud container (none when signed out).
     static std::optional<URL> cloudDocumentsDirectoryURL();
     void _showAlertWithTitle(const std::string& title, const std::optional<std::string>& message);

@@ -4,6 +4,7 @@
 
 #include "app/library/DeckLibraryConfigurator.h"
 #include "app/shell/FIAppDelegate.h"
+#include "app/views/StandaloneAlertController.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/RunLoop.h"
@@ -119,7 +120,10 @@ void FIAppDelegate::_promptUserForStoragePreference() {
         });
         return;
     }
-    auto alert = AlertController::alertControllerWithTitle(
+    // The question waits for an answer while other things go on (a deck handed
+    // over at launch opens meanwhile), so it takes a window of its own instead
+    // of taking the library's window's one presentation.
+    auto alert = StandaloneAlertController::alertControllerWithTitle(
         localized("iCloudAvailableTitle"), localized("iCloudAvailableMessage"), AlertControllerStyle::Alert);
     alert->addAction(AlertAction::actionWithTitle(
         localized("iCloudAvailableLaterAction"), AlertActionStyle::Default, [weak](AlertAction&) {
@@ -132,7 +136,7 @@ void FIAppDelegate::_promptUserForStoragePreference() {
                                                   AlertActionStyle::Default, [weak](AlertAction&) {
                                                       if (auto self = weak.lock()) self->switchToCloudStorage([] {});
                                                   }));
-    presentAlert(alert);
+    alert->showInSeparateWindow();
 }
 
 void FIAppDelegate::_handleUbiquityIdentityDidChangeNotification(const Notification* /*notification*/) {

@@ -17,6 +17,7 @@
 #include "platform/foundation/FileCoordinator.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Thread.h"
 #include "platform/foundation/URLResourceValues.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/Application.h"
@@ -67,6 +68,21 @@ bool sameItemBytes(const std::filesystem::path& a, const std::filesystem::path& 
     if (ec || namesA != namesB) return false;
     for (const auto& name : namesA)
         if (!sameItemBytes(a / name, b / name)) return false;
+    return true;
+}
+
+// Brings a cloud item that is not on the device down and waits for it, at
+// most the wait limit on the clock (container queue only: the wait blocks).
+// True when the item is on the device.
+bool downloadWaitingBounded(const URL& url) {
+    if (PromisedItems::isDownloaded(url)) return true;
+    if (!PromisedItems::startDownloadingUbiquitousItemAtURL(url)) return false;
+    const Date deadline = Clock::current().now().byAddingTimeInterval(FIAppDelegate::kCloudCopyDownloadWaitLimit);
+    while (!PromisedItems::isDownloaded(url)) {
+        // A download that ended without the item has failed.
+        if (!PromisedItems::isDownloading(url) || !(Clock::current().now() < deadline)) return false;
+        Thread::sleepForTimeInterval(FIAppDelegate::kCloudCopyDownloadPollInterval);
+    }
     return true;
 }
 
@@ -130,10 +146,10 @@ void FIAppDelegate::switchToCloudStorage(std::function<void()> completion) {
                     _localFileAtURLHasSameFileSizeAsCloudFileAtURL(localURL, target)) {
                     // Equal date and size do not prove equal decks: only the
                     // same bytes make the local one a duplicate. A cloud copy
-                    // that is not on the device is fetched first.
-                    if (!PromisedItems::isDownloaded(target))
-                        PromisedItems::startDownloadingUbiquitousItemAtURL(target);
-                    if (_localFileAtURLHasSameBytesAsCloudFileAtURL(localURL, target)) {
+                    // that is not on the device is fetched first; one that
+                    // does not come keeps both decks.
+                    if (downloadWaitingBounded(target) &&
+                        _localFileAtURLHasSameBytesAsCloudFileAtURL(localURL, target)) {
                         TWLogDebug(
                             "Removing document in local storage, because it has same modification date and file size "
                             "as iCloud version: %@",

@@ -3,10 +3,12 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/ui/AlertController.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Image.h"
@@ -100,6 +102,20 @@ void describeScreen(ViewController& top, NavigationController* navigation, std::
     }
 }
 
+void describeAlert(const std::optional<std::string>& title, const std::optional<std::string>& message,
+                   const std::vector<std::string>& buttons, std::string& frame) {
+    std::string line = "alert:";
+    if (title && !title->empty()) line += " " + *title;
+    appendLine(frame, line);
+    if (message && !message->empty()) appendLine(frame, "  " + *message);
+    std::string row;
+    for (const auto& button : buttons) {
+        if (!row.empty()) row += " ";
+        row += "[" + button + "]";
+    }
+    if (!row.empty()) appendLine(frame, "  " + row);
+}
+
 }  // namespace
 
 namespace HeadlessDisplay {
@@ -139,17 +155,17 @@ std::string currentFrame() {
         screenWindow = window;
     std::string frame = frameOfWindow(screenWindow.get());
     if (auto alert = UIDriver::presentedAlert()) {
-        std::string line = "alert:";
-        if (alert->title() && !alert->title()->empty()) line += " " + *alert->title();
-        appendLine(frame, line);
-        if (alert->message() && !alert->message()->empty()) appendLine(frame, "  " + *alert->message());
-        std::string actions;
-        for (const auto& action : alert->actions()) {
-            if (!action) continue;
-            if (!actions.empty()) actions += " ";
-            actions += "[" + action->title().value_or("") + "]";
-        }
-        if (!actions.empty()) appendLine(frame, "  " + actions);
+        std::vector<std::string> buttons;
+        for (const auto& action : alert->actions())
+            if (action) buttons.push_back(action->title().value_or(""));
+        describeAlert(alert->title(), alert->message(), buttons, frame);
+    }
+    // Alert views show above the app's windows, the newest on top.
+    for (const auto& alertView : AlertView::visibleAlertViews()) {
+        std::vector<std::string> buttons;
+        for (std::int64_t i = 0; i < alertView->numberOfButtons(); ++i)
+            buttons.push_back(alertView->buttonTitleAtIndex(i).value_or(""));
+        describeAlert(alertView->title(), alertView->message(), buttons, frame);
     }
     return frame;
 }

@@ -15,7 +15,9 @@
 // The frame holds the navigation bar of the top screen (its left items, its
 // title, its right items), the rows of the top screen's table by the texts of
 // their labels (in view order, joined by " | "), the toolbar's items when it
-// shows, and the alert on top of the windows: its title, message and actions.
+// shows, and the alerts on top of the windows, each with its title, message
+// and buttons: an alert controller's actions, then the alert views in the
+// order they were shown (the last is on top).
 // A bar item reads as its title, else "(symbol name)" of its image, else "+"
 // for an add item, else "(image)". The top screen is what the key window's
 // root presents (not an alert), down through navigation controllers to their
@@ -33,7 +35,7 @@ namespace HeadlessDisplay {
 
 // The frame's text for the window (without the border lines), "" for none.
 std::string frameOfWindow(Window* window);
-// The frame of the key window (and the alert on top of any window).
+// The frame of the key window (and the alerts on top of any window).
 std::string currentFrame();
 
 void setEnabled(bool enabled);

@@ -228,6 +228,21 @@ TEST_F(DeckLibraryOpenDeckTest, ATappedRowPresentsTheDeckInItsSplitViewWithTheCo
     list->closeDeck();  // nothing is presented any more
 }
 
+TEST_F(DeckLibraryOpenDeckTest, ADeckTheLibraryCannotShowIsClosedAgain) {
+    // An alert holds the window's one presentation, so the deck's split view is refused.
+    auto alert =
+        AlertController::alertControllerWithTitle(std::string("Busy"), std::nullopt, AlertControllerStyle::Alert);
+    library->presentViewController(alert, false);
+    library->_openDocumentAtURL(a, false, false, false, true);
+    ASSERT_TRUE(runMainLoopUntil([this] { return events().size() == 2; }));
+    EXPECT_EQ((std::vector<std::string>{"open Spanish.flashcards", "close Spanish.flashcards"}), events());
+    EXPECT_EQ(nullptr, library->currentlyOpenDocument());
+    EXPECT_EQ(nullptr, library->presentedDeckSplitViewController());
+    EXPECT_EQ(alert, library->presentedViewController());
+    EXPECT_EQ(std::nullopt, library->documentURLpendingOpen());
+    EXPECT_EQ(1u, logLinesContaining(" WARN| Could not show document: " + a.description()).size());
+}
+
 TEST_F(DeckLibraryOpenDeckTest, TheSameRowTwiceOpensOnceAndTheIndicatorWaitsAQuarterSecond) {
     script(a, {OpenOutcome::opens, std::nullopt, true});
     ASSERT_TRUE(tapRow(a));

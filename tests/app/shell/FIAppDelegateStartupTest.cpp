@@ -19,6 +19,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Thread.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/Application.h"
@@ -256,15 +257,47 @@ TEST_F(StorageMoveTest, IntoTheCloudOnlyByteEqualDecksAreDeletedLocallyAndOthers
     EXPECT_FALSE(fs::exists(documents() / "Twin.flashcards"));
 }
 
-TEST_F(StorageMoveTest, ACloudCopyThatCannotBeHadKeepsTheLocalDeckUnderAFreeName) {
+TEST_F(StorageMoveTest, ACloudCopyNotOnTheDeviceIsWaitedForBoundedBeforeTheComparison) {
     PromisedItems::setDownloadsFinishAtOnce(false);
-    writePair("Away.flashcards", "abcde", "abcde");
-    ASSERT_TRUE(PromisedItems::evictUbiquitousItemAtURL(URL::fileURLWithPath((cloud / "Away.flashcards").string())));
-    ASSERT_TRUE(relisted(1));
-    bool done = false;
-    app->switchToCloudStorage([&] { done = true; });
-    ASSERT_TRUE(runMainLoopUntil([&] { return done; }));
-    EXPECT_EQ("abcde", fileText(cloud / "Away 2.flashcards"));
+    struct Case {
+        const char* name;
+        bool arrives;  // else the local deck moves in beside it once the wait is over
+    };
+    for (const Case& c : {Case{"Late", true}, Case{"Never", false}}) {
+        SCOPED_TRACE(c.name);
+        const std::string file = std::string(c.name) + ".flashcards";
+        writePair(file, "abcde", "abcde");
+        const URL inCloud = URL::fileURLWithPath((cloud / file).string());
+        ASSERT_TRUE(PromisedItems::evictUbiquitousItemAtURL(inCloud));
+        ASSERT_TRUE(relisted(1));
+        ASSERT_TRUE(runMainLoopUntil([&] {
+            const auto& items = library->documentItems();
+            return items.size() == 1 && items.front()->url().path() == (documents() / file).string();
+        }));
+        const Date start = virtualClock.now();
+        bool done = false;
+        app->switchToCloudStorage([&] { done = true; });
+        ASSERT_TRUE(runMainLoopUntil([&] { return PromisedItems::isDownloading(inCloud); }));
+        if (c.arrives) {
+            ASSERT_TRUE(PromisedItems::finishDownloading(inCloud));
+        }
+        // Time goes on only while the move waits.
+        ASSERT_TRUE(runMainLoopUntil([&] {
+            if (Thread::numberOfSleepingThreads() > 0)
+                virtualClock.clock().advance(FIAppDelegate::kCloudCopyDownloadPollInterval);
+            return done;
+        }));
+        EXPECT_FALSE(fs::exists(documents() / file));
+        EXPECT_TRUE(PromisedItems::checkPromisedItemIsReachable(inCloud));
+        const fs::path beside = cloud / (std::string(c.name) + " 2.flashcards");
+        if (c.arrives) {
+            EXPECT_EQ("abcde", fileText(cloud / file));
+            EXPECT_FALSE(fs::exists(beside));
+        } else {
+            EXPECT_EQ("abcde", fileText(beside));
+            EXPECT_GE(virtualClock.now().timeIntervalSinceDate(start), FIAppDelegate::kCloudCopyDownloadWaitLimit);
+        }
+    }
 }
 
 TEST_F(StorageMoveTest, FailuresAreSummedUpInOneAlertSingularOrPlural) {

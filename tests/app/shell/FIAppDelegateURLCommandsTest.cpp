@@ -4,25 +4,30 @@
 #include "app/shell/AppDelegateTestSupport.h"
 
 #include <filesystem>
-#include <map>
 #include <fstream>
+#include <map>
 #include <sstream>
 
+#include "Common/FIFlashcardsDocument.h"
 #include "app/library/DeckLibraryConfigurator.h"
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/net/DownloadSharedDeckViewController.h"
-#include "platform/ui/AlertView.h"
 #include "app/shell/FIAppDelegate.h"
 #include "app/views/ColorAdditions.h"
+#include "model/FCCard.h"
+#include "model/FCDeck.h"
+#include "model/TWLogger.h"
 #include "platform/cloud/PromisedItems.h"
 #include "platform/cloud/UbiquityContainer.h"
 #include "platform/document/Document.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertController.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
@@ -52,10 +57,12 @@ protected:
             advance(ViewController::kTransitionDuration);
             library->dismissViewController(false);
         }
+        bool closed = false;
+        library->_closeCurrentlyOpenDocumentIfNeeded([&] { closed = true; });
+        EXPECT_TRUE(runMainLoopUntil([&] { return closed; }));
         AppDelegateFixture::TearDown();
     }
 };
-
 
 std::shared_ptr<AlertView> lastAlertView() {
     auto views = AlertView::visibleAlertViews();
@@ -67,23 +74,38 @@ TEST_F(AppDelegateURLTest, CommandsAreTakenOrRefusedByTheirParts) {
         const char* url;
         bool taken;
         std::optional<std::string> download;
+        const char* refusal;  // the log line of a refused URL
     };
     const Case cases[] = {
-        {"memorant://downloaddeck/abc123", true, "abc123"},
-        {"memorant://downloaddeck/abc123/", false, std::nullopt},
-        {"memorant://downloaddeck", false, std::nullopt},
-        {"memorant://downloaddeck/a%2Fb", true, "a%2Fb"},
-        {"memorant://addcard/Deck/top", false, std::nullopt},
-        {"memorant://addcard/Deck/top/bottom/", false, std::nullopt},
-        {"memorant://somethingelse/x/y", true, std::nullopt},
-        {"memorant:downloaddeck/abc123", false, std::nullopt},
-        {"https://example.com/deck.flashcards", false, std::nullopt},
+        {"memorant://downloaddeck/abc123", true, "abc123", nullptr},
+        {"memorant://downloaddeck/abc123/", false, std::nullopt,
+         " INFO| Invalid download deck url components: (memorant, downloaddeck, abc123, ) |"},
+        {"memorant://downloaddeck", false, std::nullopt,
+         " INFO| Invalid download deck url components: (memorant, downloaddeck) |"},
+        {"memorant://downloaddeck/a%2Fb", true, "a%2Fb", nullptr},
+        {"memorant://addcard/Deck/top", false, std::nullopt,
+         " INFO| Invalid addcard url components: (memorant, addcard, Deck, top) |"},
+        {"memorant://addcard/Deck/top/bottom/", false, std::nullopt,
+         " INFO| Invalid addcard url components: (memorant, addcard, Deck, top, bottom, ) |"},
+        {"memorant://somethingelse/x/y", true, std::nullopt, nullptr},
+        {"memorant:downloaddeck/abc123", false, std::nullopt, " INFO| Invalid URL: memorant:downloaddeck/abc123 |"},
+        {"https://example.com/deck.flashcards", false, std::nullopt,
+         " INFO| Unsupported URL: https://example.com/deck.flashcards |"},
     };
+    TWLogger::sharedInstance().setMessageBacklogSize(1000);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url);
         auto url = URL::URLWithString(c.url);
         ASSERT_TRUE(url.has_value());
+        TWLogger::sharedInstance().setMessageBacklog({});
         EXPECT_EQ(c.taken, app->applicationOpenURL(Application::shared(), *url, Value::dictionary()));
+        std::string logged;
+        for (const auto& line : TWLogger::sharedInstance().messageBacklog()) logged += line + "\n";
+        if (c.refusal) {
+            EXPECT_NE(std::string::npos, logged.find(c.refusal)) << logged;
+        } else {
+            EXPECT_EQ(std::string::npos, logged.find("Invalid")) << logged;
+        }
         drainMainLoop();
         auto download = std::dynamic_pointer_cast<DownloadSharedDeckViewController>(library->presentedViewController());
         if (c.download) {
@@ -104,17 +126,32 @@ TEST_F(AppDelegateURLTest, TheLastDotGivesTheRobustExtension) {
     EXPECT_EQ(std::nullopt, FIAppDelegate::_robustPathExtensionForURL(*URL::URLWithString("memorant://ab/c")));
 }
 
-TEST_F(AppDelegateURLTest, ADeckFromTheInboxMovesInUnderAFreeNameAndItsSourceLeaves) {
+TEST_F(AppDelegateURLTest, ADeckFromTheInboxMovesInUnderAFreeNameItsSourceLeavesAndItOpens) {
     writeFile(documents() / "Spanish.flashcards", "taken");
     const fs::path source = documents() / "Inbox" / "Spanish.flashcards";
-    writeFile(source, "shared deck");
+    const std::string deck = fileText(*Bundle::main().pathForResource("Tutorial", "flashcards"));
+    writeFile(source, deck);
     bool completed = false;
-    app->importFlashcardsDocumentFromTemporaryURL(URL::fileURLWithPath(source.string()), [&] { completed = true; });
+    std::optional<bool> openWhenCompleted;
+    app->importFlashcardsDocumentFromTemporaryURL(URL::fileURLWithPath(source.string()), [&] {
+        completed = true;
+        openWhenCompleted = library->currentlyOpenDocument() != nullptr;
+    });
     ASSERT_TRUE(settle());
     EXPECT_TRUE(completed);
+    EXPECT_EQ(std::optional(false), openWhenCompleted);  // the completion comes before the deck opens
     EXPECT_FALSE(fs::exists(source));
     EXPECT_EQ("taken", fileText(documents() / "Spanish.flashcards"));
-    EXPECT_EQ("shared deck", fileText(documents() / "Spanish 2.flashcards"));
+    const fs::path moved = documents() / "Spanish 2.flashcards";
+    EXPECT_EQ(deck, fileText(moved));
+
+    // The deck opens in its split view over the library.
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        return library->presentedDeckSplitViewController() &&
+               library->presentedViewController() == library->presentedDeckSplitViewController();
+    }));
+    ASSERT_NE(nullptr, library->currentlyOpenDocument());
+    EXPECT_EQ(moved.string(), library->currentlyOpenDocument()->fileURL().path());
 }
 
 TEST_F(AppDelegateURLTest, AFailedMoveShowsTheErrorAndKeepsWhatWasThere) {
@@ -127,14 +164,19 @@ TEST_F(AppDelegateURLTest, AFailedMoveShowsTheErrorAndKeepsWhatWasThere) {
     auto alert = lastAlertView();
     ASSERT_NE(nullptr, alert);
     EXPECT_EQ(localized("ImportingCardsFromFlashcardsDocumentErrorTitle"), alert->title());
-    EXPECT_TRUE(alert->message().has_value() && !alert->message()->empty());
+    // The move's own error, as the same move tells it.
+    Error moveError;
+    ASSERT_FALSE(FileManager::defaultManager().moveItemAtPath(source.string(),
+                                                              (documents() / "Gone.flashcards").string(), &moveError));
+    ASSERT_FALSE(moveError.localizedDescription().empty());
+    EXPECT_EQ(moveError.localizedDescription(), alert->message());
 }
 
 TEST_F(AppDelegateURLTest, HandedOverFilesGoByTheirExtension) {
     const fs::path upper = documents() / "Inbox" / "Loud.FLASHCARDS";
     writeFile(upper, "deck");
-    EXPECT_TRUE(app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(upper.string()),
-                                        Value::dictionary()));
+    EXPECT_TRUE(
+        app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(upper.string()), Value::dictionary()));
     ASSERT_TRUE(settle());
     EXPECT_TRUE(fs::exists(upper));
     EXPECT_EQ(nullptr, lastAlertView());
@@ -143,8 +185,8 @@ TEST_F(AppDelegateURLTest, HandedOverFilesGoByTheirExtension) {
     const fs::path pdf = home.path() / "Paper.PDF";
     writeFile(pdf, "%PDF-1.4");
     ASSERT_FALSE(usingCloud());
-    EXPECT_TRUE(app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(pdf.string()),
-                                        Value::dictionary()));
+    EXPECT_TRUE(
+        app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(pdf.string()), Value::dictionary()));
     ASSERT_TRUE(settle());
     EXPECT_TRUE(fs::exists(pdf));
     auto alert = lastAlertView();
@@ -153,11 +195,36 @@ TEST_F(AppDelegateURLTest, HandedOverFilesGoByTheirExtension) {
 
     const fs::path deck = documents() / "Inbox" / "French.flashcards";
     writeFile(deck, "french");
-    EXPECT_TRUE(app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(deck.string()),
-                                        Value::dictionary()));
+    EXPECT_TRUE(
+        app->applicationOpenURL(Application::shared(), URL::fileURLWithPath(deck.string()), Value::dictionary()));
     ASSERT_TRUE(settle());
     EXPECT_FALSE(fs::exists(deck));
     EXPECT_EQ("french", fileText(documents() / "French.flashcards"));
+}
+
+TEST_F(AppDelegateURLTest, AnAddCardCommandAddsItsUnescapedTextsToTheNamedDeck) {
+    const fs::path path = documents() / "My Deck.flashcards";
+    fs::copy_file(*Bundle::main().pathForResource("Tutorial", "flashcards"), path);
+    DeckLibraryConfigurator::configureForCloudStorage(AnyObject(library));
+    DeckLibraryConfigurator::configureForLocalStorage(AnyObject(library));
+    ASSERT_TRUE(listed(1));
+    EXPECT_TRUE(app->applicationOpenURL(
+        Application::shared(), *URL::URLWithString("memorant://addcard/My%20Deck/a%20b/c%2Fd"), Value::dictionary()));
+    ASSERT_TRUE(settle());
+
+    auto document = FIFlashcardsDocument::initWithFileURL(URL::fileURLWithPath(path.string()));
+    std::optional<bool> opened;
+    document->openWithCompletionHandler([&](bool ok) { opened = ok; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return opened.has_value(); }));
+    ASSERT_TRUE(*opened);
+    ASSERT_TRUE(document->deck() && !document->deck()->cards().empty());
+    auto card = std::dynamic_pointer_cast<FCStudyCard>(document->deck()->cards().back());
+    ASSERT_NE(nullptr, card);
+    EXPECT_EQ(std::optional<std::string>("a b"), card->top());
+    EXPECT_EQ(std::optional<std::string>("c/d"), card->bottom());
+    bool closed = false;
+    document->closeWithCompletionHandler([&](bool) { closed = true; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return closed; }));
 }
 
 TEST_F(AppDelegateURLTest, AnAddCardDeckNameThatClimbsOutMatchesNoDeckAndTouchesNoFile) {
@@ -176,7 +243,8 @@ TEST_F(AppDelegateURLTest, AnAddCardDeckNameThatClimbsOutMatchesNoDeckAndTouches
                                                   {"memorant://addcard/../outside/a%20b/c", false}};
     for (const auto& [text, taken] : cases) {
         SCOPED_TRACE(text);
-        EXPECT_EQ(taken, app->applicationOpenURL(Application::shared(), *URL::URLWithString(text), Value::dictionary()));
+        EXPECT_EQ(taken,
+                  app->applicationOpenURL(Application::shared(), *URL::URLWithString(text), Value::dictionary()));
         ASSERT_TRUE(settle());
     }
     EXPECT_EQ(before, snapshot());

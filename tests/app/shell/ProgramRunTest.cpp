@@ -3,6 +3,7 @@
 // display) and standard error read through pipes or a terminal.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,12 +12,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/foundation/Bundle.h"
 #include "support/TestEnvironment.h"
 
 extern char** environ;
@@ -51,9 +54,11 @@ std::string fileText(const std::filesystem::path& path) {
 
 // Runs the program with the arguments on the home folder. With
 // `stderrTerminal` its standard error is a pseudo-terminal. With
-// `signalWhenShown` the program gets SIGTERM once its output shows that text.
+// `signalWhenShown` the program gets the signal (SIGTERM unless said) once its
+// output shows that text, right after `beforeSignal` has run.
 ProgramOutcome runProgram(const std::string& home, const std::vector<std::string>& arguments,
-                          bool stderrTerminal = false, const std::string& signalWhenShown = {}) {
+                          bool stderrTerminal = false, const std::string& signalWhenShown = {}, int signal = SIGTERM,
+                          const std::function<void()>& beforeSignal = {}) {
     int out[2];
     if (::pipe(out) != 0) return {};
     int errorRead = -1, errorWrite = -1;
@@ -95,11 +100,16 @@ ProgramOutcome runProgram(const std::string& home, const std::vector<std::string
     if (!signalWhenShown.empty()) {
         char buffer[4096];
         while (run.output.find(signalWhenShown) == std::string::npos) {
+            // A program that never shows the text still gets the signal
+            // once it has written nothing for a long while.
+            pollfd ready{out[0], POLLIN, 0};
+            if (::poll(&ready, 1, 30000) <= 0) break;
             ssize_t n = ::read(out[0], buffer, sizeof buffer);
             if (n <= 0) break;
             run.output.append(buffer, static_cast<std::size_t>(n));
         }
-        ::kill(pid, SIGTERM);
+        if (beforeSignal) beforeSignal();
+        ::kill(pid, signal);
     }
     // A terminal's reader gets EIO once the program has closed its side;
     // read standard output first, the program is done when it closes.
@@ -114,6 +124,19 @@ ProgramOutcome runProgram(const std::string& home, const std::vector<std::string
 
 std::filesystem::path logFile(const TempDir& home) {
     return home.path() / "Library/Caches/org.memorant.Memorant/Logs/Memorant.log";
+}
+
+// A deck file of the user's, outside the program's folder.
+std::filesystem::path copyOfTheTutorialDeck(const TempDir& folder, const std::string& name) {
+    const auto deck = folder.path() / name;
+    std::filesystem::copy_file(*Bundle::main().pathForResource("Tutorial", "flashcards"), deck);
+    return deck;
+}
+
+// The last frame the program wrote.
+std::string lastFrame(const std::string& output) {
+    const auto start = output.rfind("==== Memorant ====");
+    return start == std::string::npos ? std::string() : output.substr(start);
 }
 
 }  // namespace
@@ -183,4 +206,25 @@ TEST(ProgramRun, TerminationRequestEndsTheRunWithStatusZero) {
     EXPECT_EQ(0, run.exitStatus);
     const std::string log = fileText(logFile(home));
     EXPECT_NE(std::string::npos, log.find("Launched app version")) << log;
+}
+
+TEST(ProgramRun, AQuitRequestSavesTheDeckANewUserWasHandedWhichShowsOverTheLibraryWhileTheQuestionWaits) {
+    // Opened from outside, the deck gets a new thumbnail: a change that its
+    // autosave would save only much later.
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+        TempDir home;
+        TempDir elsewhere;
+        const auto deck = copyOfTheTutorialDeck(elsewhere, "Some.flashcards");
+        const auto imported = home.path() / "Documents/Some.flashcards";
+        std::filesystem::file_time_type shownTime;
+        ProgramOutcome run = runProgram(home.str(), {deck.string()}, false, "| Welcome to Memorant!", signal,
+                                        [&] { shownTime = std::filesystem::last_write_time(imported); });
+        EXPECT_EQ(0, run.exitStatus);
+        // On a fresh home the storage question is up, and the deck shows beneath it.
+        const std::string frame = lastFrame(run.output);
+        EXPECT_NE(std::string::npos, frame.find("| Welcome to Memorant!")) << run.output;
+        EXPECT_NE(std::string::npos, frame.find("alert: ")) << frame;
+        EXPECT_GT(std::filesystem::last_write_time(imported), shownTime);
+    }
 }

@@ -14,6 +14,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/AlertController.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/ApplicationDelegate.h"
 #include "platform/ui/ApplicationMain.h"
@@ -173,6 +174,17 @@ TEST_F(ApplicationRunTest, TheFrameShowsTheBarTheRowsTheToolbarAndTheAlert) {
     EXPECT_EQ(
         "[Edit] Decks [+]\n| Deck 0 | 3 cards\n| Deck 1\ntoolbar: [Remote]\nalert: Title\n  Message\n  [OK] [Cancel]\n",
         HeadlessDisplay::currentFrame());
+
+    // An alert view shows the same way, above the alert controller.
+    auto progress = std::make_shared<AlertView>(std::string("Importing"), std::string(), std::string("Stop"),
+                                                std::vector<std::string>{"More"});
+    progress->show();
+    EXPECT_EQ(
+        "[Edit] Decks [+]\n| Deck 0 | 3 cards\n| Deck 1\ntoolbar: [Remote]\nalert: Title\n  Message\n  [OK] [Cancel]\n"
+        "alert: Importing\n  [Stop] [More]\n",
+        HeadlessDisplay::currentFrame());
+    progress->dismissWithClickedButtonIndex(0, false);
+    EXPECT_EQ(std::string::npos, HeadlessDisplay::currentFrame().find("Importing"));
 
     // Written when on and changed only.
     std::FILE* out = std::tmpfile();
