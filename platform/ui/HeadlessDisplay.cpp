@@ -15,8 +15,10 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/SplitViewController.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
@@ -75,6 +77,16 @@ void describeScreen(ViewController& top, NavigationController* navigation, std::
     NavigationItem& item = top.navigationItem();
     std::string bar = itemsText(item.leftBarButtonItems());
     std::string title = item.title().value_or(top.title().value_or(""));
+    // A title view in place of the title: the text it shows (a label's, or an editable title's).
+    if (title.empty() && item.titleView()) {
+        if (auto field = std::dynamic_pointer_cast<TextField>(item.titleView()))
+            title = field->text().value_or("");
+        else {
+            std::vector<std::string> texts;
+            collectLabels(*item.titleView(), texts);
+            for (const auto& text : texts) title += (title.empty() ? "" : " ") + text;
+        }
+    }
     if (!title.empty()) bar += (bar.empty() ? "" : " ") + title;
     std::string right = itemsText(item.rightBarButtonItems());
     if (!right.empty()) bar += (bar.empty() ? "" : " ") + right;
@@ -128,6 +140,11 @@ std::string frameOfWindow(Window* window) {
     while (auto presented = screen->presentedViewController()) {
         if (std::dynamic_pointer_cast<AlertController>(presented)) break;
         screen = presented;
+    }
+    // A split view shows its primary side: the list a user finds their way by.
+    if (auto split = std::dynamic_pointer_cast<SplitViewController>(screen)) {
+        auto sides = split->viewControllers();
+        if (!sides.empty() && sides.front()) screen = sides.front();
     }
     NavigationController* navigation = nullptr;
     while (auto nav = std::dynamic_pointer_cast<NavigationController>(screen)) {

@@ -22,8 +22,10 @@
 #include "platform/ui/HeadlessDisplay.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Pasteboard.h"
+#include "platform/ui/SplitViewController.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TableViewController.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/UITestFixture.h"
 #include "platform/ui/Window.h"
 #include "support/TestEnvironment.h"
@@ -185,6 +187,23 @@ TEST_F(ApplicationRunTest, TheFrameShowsTheBarTheRowsTheToolbarAndTheAlert) {
         HeadlessDisplay::currentFrame());
     progress->dismissWithClickedButtonIndex(0, false);
     EXPECT_EQ(std::string::npos, HeadlessDisplay::currentFrame().find("Importing"));
+
+    // A split view over the list: its primary side, with that side's bar and toolbar.
+    progress.reset();
+    auto deck = std::make_shared<ListController>();
+    auto titleField = std::make_shared<TextField>();  // an editable title in place of the title
+    titleField->setText(std::string("Spanish"));
+    deck->navigationItem().setTitleView(titleField);
+    deck->setToolbarItems({BarButtonItem::withTitle("Study", BarButtonItemStyle::Plain)});
+    auto master = std::make_shared<NavigationController>(deck);
+    master->setToolbarHidden(false, false);
+    auto split = std::make_shared<SplitViewController>();
+    split->setViewControllers({master});
+    navigation->dismissViewController(false);
+    drainMainLoop();
+    navigation->presentViewController(split, false);
+    drainMainLoop();
+    EXPECT_EQ("Spanish\n| Deck 0 | 3 cards\n| Deck 1\ntoolbar: [Study]\n", HeadlessDisplay::currentFrame());
 
     // Written when on and changed only.
     std::FILE* out = std::tmpfile();
