@@ -83,8 +83,10 @@ void DeckLibraryTableViewController::deckDocumentLoaded(const std::shared_ptr<FI
 
 void DeckLibraryTableViewController::presentChangedDeckAlert() {
     std::weak_ptr<ViewController> weak = shared_from_this();
-    // An earlier changed-deck alert still up gives way to the new one.
-    if (auto earlier = changedDeckAlert_.lock(); earlier && earlier->presentingViewController()) {
+    // An earlier changed-deck alert still up gives way to the new one, unless
+    // another alert was asked over it (dismissing it would take that one too).
+    if (auto earlier = changedDeckAlert_.lock();
+        earlier && earlier->presentingViewController() && !earlier->presentedViewController()) {
         // Going away already: its action, or the next notice, shows the deck anew.
         if (earlier->isBeingDismissed()) return;
         changedDeckAlert_.reset();

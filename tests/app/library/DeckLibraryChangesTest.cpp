@@ -250,6 +250,34 @@ TEST_F(DeckLibraryChangesTest, ANewNoticeReplacesOnlyAnEarlierChangedDeckAlert) 
     EXPECT_EQ(nullptr, own->parentWindow());
 }
 
+TEST_F(DeckLibraryChangesTest, AnAlertAskedOverAnEarlierChangedDeckAlertIsNotTakenAwayWithIt) {
+    auto document = openAlpha();
+    auto split = library->presentedDeckSplitViewController();
+    library->deckDocumentLoadedFromDisk(document);
+    settleTransitions();
+    auto earlier = std::dynamic_pointer_cast<AlertController>(split->presentedViewController());
+    ASSERT_NE(nullptr, earlier);
+    // The deletion question asked while the changed-deck alert is up comes over it.
+    auto question = AlertController::alertControllerWithTitle(std::string("Deleting Deck…"), std::nullopt,
+                                                              AlertControllerStyle::Alert);
+    earlier->presentViewController(question, true);
+    settleTransitions();
+
+    library->deckDocumentLoadedFromDisk(document);
+    settleTransitions();
+    settleTransitions();
+    EXPECT_EQ(earlier, split->presentedViewController());
+    EXPECT_EQ(question, earlier->presentedViewController());
+    EXPECT_FALSE(earlier->isBeingDismissed());
+    EXPECT_FALSE(question->isBeingDismissed());
+    auto alerts = visibleAlerts();
+    ASSERT_EQ(3u, alerts.size());
+    auto newest = std::dynamic_pointer_cast<StandaloneAlertController>(alerts[2]);
+    ASSERT_NE(nullptr, newest);
+    EXPECT_EQ("Deck Changed on Another Device", newest->title());
+    EXPECT_NE(nullptr, newest->parentWindow());
+}
+
 // --- Deleted on another device ---
 
 TEST_F(DeckLibraryChangesTest, DeleteClosesTheDeckTakesItsSplitViewAwayAndCompletesOnce) {
