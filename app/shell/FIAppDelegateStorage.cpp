@@ -4,6 +4,7 @@
 
 #include "app/library/DeckLibraryConfigurator.h"
 #include "app/shell/FIAppDelegate.h"
+#include "app/shell/ShellLocalizedString.h"
 #include "app/views/StandaloneAlertController.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
@@ -16,10 +17,6 @@ namespace {
 constexpr const char* kPreferredStorageLocationKey = "FCUserPreferredStorageLocation";
 constexpr const char* kUbiquityIdentityTokenKey = "FIUbiquityIdentityToken";
 constexpr double kPromptRetryDelay = 2.0;
-
-std::string localized(const std::string& key) {
-    return Bundle::main().localizedString(key, "", "Localizable");
-}
 
 }  // namespace
 
@@ -78,7 +75,7 @@ void FIAppDelegate::_notifyUserOfCloudAccountChangeWithUserPreferredStorageLocat
         auto self = weak.lock();
         if (!self) return;
         auto alert = AlertController::alertControllerWithTitle(
-            localized("iCloudSignoutTitle"), localized("iCloudSignoutMessage"), AlertControllerStyle::Alert);
+            shellLocalized("iCloudSignoutTitle"), shellLocalized("iCloudSignoutMessage"), AlertControllerStyle::Alert);
         alert->addAction(
             AlertAction::actionWithTitle("OK", AlertActionStyle::Cancel, [weak, location, didChange](AlertAction&) {
                 if (auto self = weak.lock()) self->_resolveStateForUserPreferredStorageLocation(location, didChange);
@@ -124,15 +121,15 @@ void FIAppDelegate::_promptUserForStoragePreference() {
     // over at launch opens meanwhile), so it takes a window of its own instead
     // of taking the library's window's one presentation.
     auto alert = StandaloneAlertController::alertControllerWithTitle(
-        localized("iCloudAvailableTitle"), localized("iCloudAvailableMessage"), AlertControllerStyle::Alert);
+        shellLocalized("iCloudAvailableTitle"), shellLocalized("iCloudAvailableMessage"), AlertControllerStyle::Alert);
     alert->addAction(AlertAction::actionWithTitle(
-        localized("iCloudAvailableLaterAction"), AlertActionStyle::Default, [weak](AlertAction&) {
+        shellLocalized("iCloudAvailableLaterAction"), AlertActionStyle::Default, [weak](AlertAction&) {
             auto self = weak.lock();
             if (!self) return;
             _saveUserPreferredStorageLocation(1);
             DeckLibraryConfigurator::configureForLocalStorage(self->deckLibrary());
         }));
-    alert->addAction(AlertAction::actionWithTitle(localized("iCloudAvailableUseiCloudAction"),
+    alert->addAction(AlertAction::actionWithTitle(shellLocalized("iCloudAvailableUseiCloudAction"),
                                                   AlertActionStyle::Default, [weak](AlertAction&) {
                                                       if (auto self = weak.lock()) self->switchToCloudStorage([] {});
                                                   }));

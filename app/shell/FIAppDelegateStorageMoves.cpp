@@ -9,6 +9,7 @@
 
 #include "app/library/DeckLibraryConfigurator.h"
 #include "app/shell/FIAppDelegate.h"
+#include "app/shell/ShellLocalizedString.h"
 #include "model/FIURLAdditions.h"
 #include "model/TWFileSystem.h"
 #include "model/TWLogger.h"
@@ -24,10 +25,6 @@
 #include "platform/ui/Screen.h"
 
 namespace {
-
-std::string localized(const std::string& key) {
-    return Bundle::main().localizedString(key, "", "Localizable");
-}
 
 std::string folderPath(const URL& url) {
     std::string path = url.path();
@@ -183,12 +180,13 @@ void FIAppDelegate::switchToCloudStorage(std::function<void()> completion) {
             if (!self) return;
             if (failures == 1) {
                 self->_showAlertWithTitle(
-                    stringWithFormat(localized("ErrorMovingFromLocalToCloudTitleSingularFormat"), deviceModel()),
+                    stringWithFormat(shellLocalized("ErrorMovingFromLocalToCloudTitleSingularFormat"), deviceModel()),
                     std::nullopt);
             } else if (failures > 1) {
-                self->_showAlertWithTitle(stringWithFormat(localized("ErrorMovingFromLocalToCloudTitlePluralFormat"),
-                                                           static_cast<long>(failures), deviceModel()),
-                                          std::nullopt);
+                self->_showAlertWithTitle(
+                    stringWithFormat(shellLocalized("ErrorMovingFromLocalToCloudTitlePluralFormat"),
+                                     static_cast<long>(failures), deviceModel()),
+                    std::nullopt);
             }
             self->isBusySwitchingStorageLocations_ = false;
             completion();
@@ -270,12 +268,13 @@ void FIAppDelegate::switchToLocalStorageCopyingCloudDocuments(std::function<void
             if (!self) return;
             if (failures == 1) {
                 self->_showAlertWithTitle(
-                    stringWithFormat(localized("OneDeckCouldNotBeCopiedFromiCloudFormat"), deviceModel()),
+                    stringWithFormat(shellLocalized("OneDeckCouldNotBeCopiedFromiCloudFormat"), deviceModel()),
                     std::nullopt);
             } else if (failures > 1) {
-                self->_showAlertWithTitle(stringWithFormat(localized("MoreThanOneDeckCouldNotBeCopiedFromiCloudFormat"),
-                                                           static_cast<long>(failures), deviceModel()),
-                                          std::nullopt);
+                self->_showAlertWithTitle(
+                    stringWithFormat(shellLocalized("MoreThanOneDeckCouldNotBeCopiedFromiCloudFormat"),
+                                     static_cast<long>(failures), deviceModel()),
+                    std::nullopt);
             }
             self->isBusySwitchingStorageLocations_ = false;
             completion(DeckLibraryConfigurator::isUsingCloudStorage(library));
@@ -334,16 +333,17 @@ void FIAppDelegate::_showAlertWithTitle(const std::string& title, const std::opt
 
 void FIAppDelegate::_promptUserWhatToDoAboutPendingDownloads(std::function<void(bool usingCloudStorage)> completion) {
     auto alert = AlertController::alertControllerWithTitle(
-        localized("PendingiCloudDownloadsTitle"),
-        stringWithFormat(localized("PendingiCloudDownloadsMessageFormat"), deviceModel()), AlertControllerStyle::Alert);
+        shellLocalized("PendingiCloudDownloadsTitle"),
+        stringWithFormat(shellLocalized("PendingiCloudDownloadsMessageFormat"), deviceModel()),
+        AlertControllerStyle::Alert);
     std::weak_ptr<FIAppDelegate> weak = weak_from_this();
-    alert->addAction(AlertAction::actionWithTitle(localized("PendingiCloudDownloadsTryAgainAction"),
+    alert->addAction(AlertAction::actionWithTitle(shellLocalized("PendingiCloudDownloadsTryAgainAction"),
                                                   AlertActionStyle::Default, [weak, completion](AlertAction&) {
                                                       if (auto self = weak.lock())
                                                           self->switchToLocalStorageCopyingCloudDocuments(completion);
                                                   }));
     alert->addAction(AlertAction::actionWithTitle(
-        localized("PendingiCloudDownloadsWaitForDownload"), AlertActionStyle::Default,
+        shellLocalized("PendingiCloudDownloadsWaitForDownload"), AlertActionStyle::Default,
         [weak, completion](AlertAction&) {
             if (auto self = weak.lock()) completion(DeckLibraryConfigurator::isUsingCloudStorage(self->deckLibrary()));
         }));

@@ -8,6 +8,7 @@
 #include "app/library/DeckLibraryConfigurator.h"
 #include "app/shell/FIAppDelegate.h"
 #include "app/shell/FIImportFromPDFViewController.h"
+#include "app/shell/ShellLocalizedString.h"
 #include "model/TWLogger.h"
 #include "model/TWStringAdditions.h"
 #include "platform/foundation/Bundle.h"
@@ -19,10 +20,6 @@
 namespace {
 
 constexpr const char* kURLScheme = "memorant";
-
-std::string localized(const std::string& key) {
-    return Bundle::main().localizedString(key, "", "Localizable");
-}
 
 std::string joinedComponents(const std::vector<std::string>& components) {
     std::string joined = "(";
@@ -60,7 +57,7 @@ bool FIAppDelegate::applicationOpenURL(Application& /*application*/, const URL& 
             for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             if (extension != "pdf") return;
             if (!DeckLibraryConfigurator::isUsingCloudStorage(self->deckLibrary())) {
-                auto alert = std::make_shared<AlertView>(localized("ImportFromPDFSignInToIcloudFirstTitle"),
+                auto alert = std::make_shared<AlertView>(shellLocalized("ImportFromPDFSignInToIcloudFirstTitle"),
                                                          std::nullopt, "OK");
                 alert->show();
                 return;
@@ -104,8 +101,8 @@ std::optional<std::string> FIAppDelegate::_robustPathExtensionForURL(const URL& 
 }
 
 void FIAppDelegate::_importFlashcardsDocumentFromInbox(const URL& url) {
-    auto alert = std::make_shared<AlertView>(localized("ImportingCardsFromFlashcardsDocumentTitle"), std::string(),
-                                             localized("ImportingCardsFromFlahcardsDocumentCancel"));
+    auto alert = std::make_shared<AlertView>(shellLocalized("ImportingCardsFromFlashcardsDocumentTitle"), std::string(),
+                                             shellLocalized("ImportingCardsFromFlahcardsDocumentCancel"));
     alert->show();
     importFlashcardsDocumentFromTemporaryURL(url, [alert] { alert->dismissWithClickedButtonIndex(0, true); });
 }
@@ -117,8 +114,8 @@ void FIAppDelegate::_importLegacyDeckFromPDF(const URL& url) {
         return self ? self->debugLegacyCloudContainerURL() : std::nullopt;
     });
     importFromPDFcontroller_ = controller;
-    auto alert = std::make_shared<AlertView>(localized("ImportingCardsFromPDFTitle"), std::string(),
-                                             localized("ImportingCardsFromPDFCancel"));
+    auto alert = std::make_shared<AlertView>(shellLocalized("ImportingCardsFromPDFTitle"), std::string(),
+                                             shellLocalized("ImportingCardsFromPDFCancel"));
     alert->setDelegate(controller);
     alert->show();
     controller->setAlert(alert);
@@ -180,7 +177,7 @@ void FIAppDelegate::importFlashcardsDocumentFromTemporaryURL(const URL& url, std
             }
             TWLogWarning("Error importing Inbox document: %@. Error: %@", url.absoluteString(),
                          failure->description());
-            auto alert = std::make_shared<AlertView>(localized("ImportingCardsFromFlashcardsDocumentErrorTitle"),
+            auto alert = std::make_shared<AlertView>(shellLocalized("ImportingCardsFromFlashcardsDocumentErrorTitle"),
                                                      failure->localizedDescription(), "OK");
             alert->show();
         });

@@ -4,6 +4,7 @@
 #include "Common/FILegacyDeckDocument.h"
 #include "app/library/DeckLibraryConfigurator.h"
 #include "app/shell/FCPDFAttachmentController.h"
+#include "app/shell/ShellLocalizedString.h"
 #include "model/FCCUniqueId.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/AppContainer.h"
@@ -18,10 +19,6 @@ namespace {
 
 constexpr const char* kLegacyDecksFolderName = "decks";
 constexpr const char* kInboxFolderName = "Inbox";
-
-std::string localized(const std::string& key) {
-    return Bundle::main().localizedString(key, "", "Localizable");
-}
 
 bool extractWithAttachmentController(const URL& pdfURL, const URL& outputURL, Error* error) {
     return FCPDFAttachmentController().extractFileFromPDFatURL(pdfURL, outputURL, error);
@@ -130,8 +127,8 @@ void FIImportFromPDFViewController::_finishImport(const std::optional<URL>& deck
     if (!deckURL && !wasCanceled()) {
         const bool invalidPDF = failure == Failure::InvalidPDF;
         auto errorAlert = std::make_shared<AlertView>(
-            localized(invalidPDF ? "ImportFromPDFInvalidPDFErrorTitle" : "ImportFromPDFGeneralErrorTitle"),
-            localized(invalidPDF ? "ImportFromPDFInvalidPDFErrorText" : "ImportFromPDFGeneralErrorText"), "OK");
+            shellLocalized(invalidPDF ? "ImportFromPDFInvalidPDFErrorTitle" : "ImportFromPDFGeneralErrorTitle"),
+            shellLocalized(invalidPDF ? "ImportFromPDFInvalidPDFErrorText" : "ImportFromPDFGeneralErrorText"), "OK");
         errorAlert->show();
     }
     if (completion) completion(deckURL);
