@@ -3,7 +3,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "platform/foundation/Bundle.h"
@@ -17,7 +19,16 @@ TWLogger& TWLogger::sharedInstance() {
     return *logger;
 }
 
-TWLogger::TWLogger(UserDefaults& defaults, const Bundle& bundle) {
+namespace {
+
+std::uint64_t nextLoggerId() {
+    static std::atomic<std::uint64_t> next{1};
+    return next++;
+}
+
+}  // namespace
+
+TWLogger::TWLogger(UserDefaults& defaults, const Bundle& bundle) : id_(nextLoggerId()) {
     if (defaults.boolForKey("TWEnableDebugLogging")) {
         maxLogLevel_ = LevelDebug;
     } else {
@@ -27,6 +38,7 @@ TWLogger::TWLogger(UserDefaults& defaults, const Bundle& bundle) {
     }
     std::int64_t size = bundle.objectForInfoDictionaryKey("TWConfigMessageBacklogSize").integerValue();
     messageBacklogSize_ = size < 100 ? 100 : size;
+    backlogSize_ = messageBacklogSize_.load();
     if (defaults.boolForKey("DebugLoggingEnabled")) {
         maxLogLevel_ = LevelDebug;
         // Through this logger, not the shared one: it may be this one in the making.
@@ -58,26 +70,51 @@ const char* TWLogger::levelWord(std::uint32_t level) {
 
 std::string TWLogger::formatLine(const std::string& message, std::uint32_t level, const char* file,
                                  const char* function, const Value& line) {
-    std::string fileName = file ? lastPathComponent(file) : std::string();
-    return stringWithFormat("%@| %@ |%@:%@| %@", levelWord(level), message, fileName, line,
-                            std::string(function ? function : ""));
+    // "%@| %@ |%@:%@| %@" of the level word, the message, the file's last path
+    // component, the line and the function, put together directly: every
+    // line of every level is formatted (the backlog keeps them all), so this
+    // runs for each debugging detail even when nothing is echoed.
+    const std::string fileName = file ? lastPathComponent(file) : std::string();
+    const std::string lineText = line.isNull() ? std::string("(null)") : line.description();
+    const char* word = levelWord(level);
+    const std::size_t functionLength = function ? std::strlen(function) : 0;
+    std::string out;
+    out.reserve(std::strlen(word) + message.size() + fileName.size() + lineText.size() + functionLength + 6);
+    out += word;
+    out += "| ";
+    out += message;
+    out += " |";
+    out += fileName;
+    out += ':';
+    out += lineText;
+    out += "| ";
+    if (function) out.append(function, functionLength);
+    return out;
 }
 
 void TWLogger::log(const std::string& message, std::uint32_t level, const char* file, const char* function,
                    const Value& line) {
     std::string text = formatLine(message, level, file, function, line);
-    {
+    const bool echo = maxLogLevel_.load() >= level;
+    std::shared_ptr<FileHandle> errorFile;
+    bool toLogFile = false;
+    if (hasFileHandles_.load()) {
         std::lock_guard lock(mutex_);
-        std::int64_t size = messageBacklogSize_.load();
-        if (size >= 1) {
-            backlog_.push_front(text);
-            while (static_cast<std::int64_t>(backlog_.size()) > size) backlog_.pop_back();
+        if (level <= LevelWarning) errorFile = errorLogFileHandle_;
+        toLogFile = logFileHandle_ && logFileMaxLevel_.load() >= level;
+    }
+    const std::int64_t size = messageBacklogSize_.load();
+    if (size >= 1) {
+        // A line that nothing else needs moves into the backlog.
+        if (echo || errorFile || toLogFile) {
+            storeInBacklog(text, size);
+        } else {
+            storeInBacklog(std::move(text), size);
         }
     }
-    if (maxLogLevel_.load() >= level) echoToSystemLog(text);
+    if (echo) echoToSystemLog(text);
 
-    std::shared_ptr<FileHandle> errorFile = errorLogFileHandle();
-    if (errorFile && level <= LevelWarning) {
+    if (errorFile) {
         // Local wall-clock time printed with a +0000 zone, as the error file always has.
         Date now = Date::now();
         Date shifted = now.byAddingTimeInterval(TimeZone::secondsFromGMT(now));
@@ -85,8 +122,69 @@ void TWLogger::log(const std::string& message, std::uint32_t level, const char* 
         errorFile->writeString(stringWithFormat("%@ %@\n", shifted.description(), text));
     }
 
+    if (!toLogFile) return;
     std::lock_guard lock(mutex_);
     if (logFileHandle_ && logFileMaxLevel_.load() >= level) logFileHandle_->writeString(text + "\n");
+}
+
+TWLogger::ThreadLines& TWLogger::threadLines() {
+    struct Mine {
+        std::uint64_t loggerId = 0;
+        std::shared_ptr<ThreadLines> lines;
+    };
+    thread_local Mine mine;
+    if (mine.lines && mine.loggerId == id_) return *mine.lines;
+    auto lines = std::make_shared<ThreadLines>();
+    {
+        std::lock_guard lock(backlogMutex_);
+        // Lists that no thread adds to any more (only this logger holds them)
+        // go once their lines have left the backlog.
+        const std::uint64_t start = windowStartLocked();
+        std::erase_if(threadLines_, [start](const std::shared_ptr<ThreadLines>& list) {
+            if (list.use_count() != 1) return false;
+            std::lock_guard listLock(list->mutex);
+            return list->lines.empty() || list->lines.back().first < start;
+        });
+        threadLines_.push_back(lines);
+    }
+    mine = Mine{id_, lines};
+    return *lines;
+}
+
+void TWLogger::storeInBacklog(std::string line, std::int64_t size) {
+    if (size != backlogSize_.load()) {
+        // The lines so far were trimmed to the size before: those it left
+        // out stay out.
+        std::lock_guard lock(backlogMutex_);
+        const std::int64_t before = backlogSize_.load();
+        if (size != before) {
+            const std::uint64_t next = nextNumber_.load();
+            if (before >= 1 && next > static_cast<std::uint64_t>(before)) {
+                backlogFloor_.store(std::max(backlogFloor_.load(), next - static_cast<std::uint64_t>(before)));
+            }
+            backlogSize_.store(size);
+        }
+    }
+    ThreadLines& mine = threadLines();
+    std::string dropped;  // freed after the list's lock is let go
+    std::lock_guard lock(mine.mutex);
+    const std::uint64_t number = nextNumber_.fetch_add(1);
+    mine.lines.emplace_back(number, std::move(line));
+    const std::uint64_t windowStart =
+        number + 1 >= static_cast<std::uint64_t>(size) ? number + 1 - static_cast<std::uint64_t>(size) : 0;
+    const std::uint64_t start = std::max(backlogFloor_.load(), windowStart);
+    while (!mine.lines.empty() && mine.lines.front().first < start) {
+        dropped = std::move(mine.lines.front().second);
+        mine.lines.pop_front();
+    }
+}
+
+std::uint64_t TWLogger::windowStartLocked() const {
+    const std::uint64_t next = nextNumber_.load();
+    const std::int64_t size = backlogSize_.load();
+    const std::uint64_t windowStart =
+        size >= 1 && next > static_cast<std::uint64_t>(size) ? next - static_cast<std::uint64_t>(size) : 0;
+    return std::max(backlogFloor_.load(), windowStart);
 }
 
 void TWLogger::echoToSystemLog(const std::string& line) {
@@ -141,13 +239,38 @@ void TWLogger::writeWarningsAndErrorsToSeparateFileAtURL(const std::string& path
 }
 
 std::vector<std::string> TWLogger::messageBacklog() const {
-    std::lock_guard lock(mutex_);
-    return std::vector<std::string>(backlog_.begin(), backlog_.end());
+    std::vector<std::pair<std::uint64_t, std::string>> numbered;
+    {
+        std::lock_guard lock(backlogMutex_);
+        const std::uint64_t start = windowStartLocked();
+        for (const auto& list : threadLines_) {
+            std::lock_guard listLock(list->mutex);
+            for (const auto& entry : list->lines)
+                if (entry.first >= start) numbered.push_back(entry);
+        }
+    }
+    std::sort(numbered.begin(), numbered.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<std::string> lines;
+    lines.reserve(numbered.size());
+    for (auto& entry : numbered) lines.push_back(std::move(entry.second));
+    return lines;
 }
 
 void TWLogger::setMessageBacklog(std::vector<std::string> lines) {
-    std::lock_guard lock(mutex_);
-    backlog_.assign(lines.begin(), lines.end());
+    std::lock_guard lock(backlogMutex_);
+    for (const auto& list : threadLines_) {
+        std::lock_guard listLock(list->mutex);
+        list->lines.clear();
+    }
+    // The given lines, newest first, take the next numbers, oldest lowest, in
+    // a list of their own; they are all kept until the next line trims them.
+    const std::uint64_t count = lines.size();
+    const std::uint64_t first = nextNumber_.fetch_add(count);
+    auto restored = std::make_shared<ThreadLines>();
+    for (std::uint64_t i = 0; i < count; ++i) restored->lines.emplace_back(first + i, std::move(lines[count - 1 - i]));
+    threadLines_.push_back(std::move(restored));
+    backlogFloor_.store(first);
+    if (static_cast<std::int64_t>(count) > backlogSize_.load()) backlogSize_.store(static_cast<std::int64_t>(count));
 }
 
 std::shared_ptr<FileHandle> TWLogger::logFileHandle() const {
@@ -158,6 +281,7 @@ std::shared_ptr<FileHandle> TWLogger::logFileHandle() const {
 void TWLogger::setLogFileHandle(std::shared_ptr<FileHandle> handle) {
     std::lock_guard lock(mutex_);
     logFileHandle_ = std::move(handle);
+    hasFileHandles_ = logFileHandle_ || errorLogFileHandle_;
 }
 
 std::shared_ptr<FileHandle> TWLogger::errorLogFileHandle() const {
@@ -168,4 +292,5 @@ std::shared_ptr<FileHandle> TWLogger::errorLogFileHandle() const {
 void TWLogger::setErrorLogFileHandle(std::shared_ptr<FileHandle> handle) {
     std::lock_guard lock(mutex_);
     errorLogFileHandle_ = std::move(handle);
+    hasFileHandles_ = logFileHandle_ || errorLogFileHandle_;
 }

@@ -63,13 +63,37 @@ public:
 private:
     void echoToSystemLog(const std::string& line);
 
+    // The backlog. Every stored line gets the next number of one counter;
+    // each thread keeps the lines it logged in a list of its own, so threads
+    // that log at once do not wait for each other or share memory. The
+    // backlog is the window of the newest numbers: those from
+    // max(backlogFloor_, lastNumber + 1 - backlogSize_) on, newest first.
+    // backlogSize_ is the size that the last stored line trimmed to (a new
+    // messageBacklogSize takes effect with the next line, as a trimmed list
+    // would); backlogFloor_ is where lines trimmed for good end (by an earlier
+    // size, or setMessageBacklog).
+    struct ThreadLines {
+        std::mutex mutex;  // taken by its thread to add, by readers to copy
+        std::deque<std::pair<std::uint64_t, std::string>> lines;  // oldest first
+    };
+    ThreadLines& threadLines();
+    void storeInBacklog(std::string line, std::int64_t size);
+    std::uint64_t windowStartLocked() const;  // backlogMutex_ held
+
     std::atomic<std::uint32_t> maxLogLevel_{LevelInfo};
     std::atomic<std::int64_t> messageBacklogSize_{100};
     std::atomic<std::uint32_t> logFileMaxLevel_{LevelInfo};
-    mutable std::mutex mutex_;  // the backlog, the full log file and the handles
-    std::deque<std::string> backlog_;
+    mutable std::mutex mutex_;  // the full log file and the handles
     std::shared_ptr<FileHandle> logFileHandle_;
     std::shared_ptr<FileHandle> errorLogFileHandle_;
+    std::atomic<bool> hasFileHandles_{false};  // either handle is set: lines take the lock
+
+    const std::uint64_t id_;  // tells this logger's per-thread lists from another's
+    mutable std::mutex backlogMutex_;  // the list of lists, the floor and the size changes
+    std::vector<std::shared_ptr<ThreadLines>> threadLines_;
+    std::atomic<std::uint64_t> nextNumber_{0};
+    std::atomic<std::uint64_t> backlogFloor_{0};
+    std::atomic<std::int64_t> backlogSize_{100};
 };
 
 #define TWLogAtLevel(level, ...)                                                                             \

@@ -107,17 +107,24 @@ std::shared_ptr<Image> DocumentItemDetailsHelper::coverStyleIcon(const std::shar
     // in the cache folder; a list of hundreds of decks uses the same few
     // icons, so each rendering is kept here once it exists (images are
     // immutable and shared between threads).
+    // Each thread keeps the few renderings it has used in front of the shared
+    // map, so that the details workers do not take turns at its lock.
     const IconKey key{name, fitSize.width, fitSize.height, Screen::main().scale()};
+    thread_local std::map<IconKey, std::shared_ptr<Image>> threadIcons;
+    if (auto it = threadIcons.find(key); it != threadIcons.end()) return it->second;
+    std::shared_ptr<Image> icon;
     {
         std::lock_guard lock(iconsMutex());
         auto it = icons().find(key);
-        if (it != icons().end()) return it->second;
+        if (it != icons().end()) icon = it->second;
     }
-    auto icon = imageWithPDFNamedFitSize(name, fitSize);
-    if (icon) {
+    if (!icon) {
+        icon = imageWithPDFNamedFitSize(name, fitSize);
+        if (!icon) return nullptr;
         std::lock_guard lock(iconsMutex());
-        icons().emplace(key, icon);
+        icon = icons().emplace(key, icon).first->second;
     }
+    threadIcons.emplace(key, icon);
     return icon;
 }
 

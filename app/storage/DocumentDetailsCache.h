@@ -32,14 +32,16 @@
 // Threads: lookups, ignoring, invalidation, the up-to-date set and the
 // delivery are main-thread business. The operations run on the worker queue.
 // Whether their document is the ignored one they learn from a copy of the
-// ignored identifier that the main thread keeps under a lock, rather than by
+// ignored identifier that the main thread keeps in an atomic, rather than by
 // waiting for the main thread: a busy main thread (a list scrolling through
 // hundreds of rows) does not hold the workers up, and the main thread never
 // waits for the worker queue.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -202,8 +204,7 @@ public:
         } else {
             ignoreDocumentWithIdentifier_.reset();
         }
-        std::lock_guard lock(generationMutex_);
-        ignoredForWorkers_ = ignoreDocumentWithIdentifier_;
+        ignoredForWorkers_.store(ignoreDocumentWithIdentifier_.value_or(kNoIgnoredDocument));
     }
 
     // Cancels the document's operations on the queue, oldest first; returns
@@ -323,13 +324,20 @@ private:
         DocumentAccessOperation::ReadBlock read = [loader](const URL& readURL, Error* error) -> std::shared_ptr<void> {
             return loader(readURL, error);
         };
-        DocumentAccessOperation::ShouldReadBlock shouldRead = [self](std::int64_t identifier) {
-            std::lock_guard lock(self->generationMutex_);
-            return !self->ignoredForWorkers_ || *self->ignoredForWorkers_ != identifier;
+        // The did-read block holds the cache for the operation's life; this
+        // one, released with it, needs no hold of its own.
+        DocumentAccessOperation::ShouldReadBlock shouldRead = [cache = this](std::int64_t identifier) {
+            const std::int64_t ignored = cache->ignoredForWorkers_.load();
+            return ignored == kNoIgnoredDocument || ignored != identifier;
         };
+        // Called once, as the operation ends: its hold on the cache and the
+        // URL move on into the delivery.
         DocumentAccessOperation::DidReadBlock didRead = [self, documentIdentifier, url,
-                                                         generation](const std::shared_ptr<void>& value) {
-            self->storeDetails(std::static_pointer_cast<Details>(value), documentIdentifier, url, generation);
+                                                         generation](const std::shared_ptr<void>& value) mutable {
+            auto cache = std::move(self);
+            DocumentDetailsCache::storeDetails(std::move(cache), std::static_pointer_cast<Details>(value),
+                                               documentIdentifier,
+                                std::move(url), generation);
         };
         if (coordinatedRead) {
             return std::make_shared<CoordinatedReadOperation>(documentIdentifier, url, std::move(read),
@@ -341,20 +349,19 @@ private:
 
     // Worker thread: keeps the result and hands it to the main thread, unless
     // the document changed since the operation was made.
-    void storeDetails(const DetailsPtr& details, std::int64_t identifier, const URL& url,
-                      const Generation& generation) {
+    static void storeDetails(std::shared_ptr<DocumentDetailsCache> self, const DetailsPtr& details,
+                             std::int64_t identifier, URL url, const Generation& generation) {
         {
-            std::lock_guard lock(generationMutex_);
-            if (!(currentGenerationLocked(identifier) == generation)) {
+            std::lock_guard lock(self->generationMutex_);
+            if (!(self->currentGenerationLocked(identifier) == generation)) {
                 document_details_cache_detail::logDebug(
                     "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
                     __LINE__);
                 return;
             }
-            cache_->setObject(details, identifier);
+            self->cache_->setObject(details, identifier);
         }
-        auto self = this->shared_from_this();
-        OperationQueue::mainQueue().addOperationWithBlock([self, details, identifier, url, generation] {
+        OperationQueue::mainQueue().addOperationWithBlock([self = std::move(self), details, identifier, url = std::move(url), generation] {
             if (!self->isCurrent(identifier, generation)) {
                 document_details_cache_detail::logDebug(
                     "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
@@ -378,13 +385,15 @@ private:
     // Main thread: each document's operations as they were added to the queue.
     std::unordered_map<std::int64_t, std::vector<std::weak_ptr<DocumentAccessOperation>>> scheduledOperations_;
 
-    // Guards the generations, the cache writes that depend on them and the
-    // workers' copy of the ignored identifier. Held only for a few steps, never
-    // while waiting for anything.
+    // Guards the generations and the cache writes that depend on them. Held
+    // only for a few steps, never while waiting for anything.
     mutable std::mutex generationMutex_;
     std::unordered_map<std::int64_t, std::uint64_t> generations_;
     std::uint64_t epoch_ = 0;
-    // The ignored identifier as the workers read it: set on the main thread
-    // together with ignoreDocumentWithIdentifier_, read under the lock.
-    std::optional<std::int64_t> ignoredForWorkers_;
+    // The ignored identifier as the workers read it (kNoIgnoredDocument for
+    // none): set on the main thread together with ignoreDocumentWithIdentifier_.
+    // No document has this identifier: file numbers do not come near 2^63 and
+    // made-up ones count down from -1.
+    static constexpr std::int64_t kNoIgnoredDocument = std::numeric_limits<std::int64_t>::min();
+    std::atomic<std::int64_t> ignoredForWorkers_{kNoIgnoredDocument};
 };

@@ -19,6 +19,9 @@ namespace {
 
 std::shared_mutex gClockMutex;
 std::shared_ptr<Clock> gClock;
+// Whether gClock is set: the system clock is read without taking the lock,
+// which every thread asking for the time would otherwise share.
+std::atomic<bool> gClockSet{false};
 
 std::mutex gListenerMutex;
 std::uint64_t gNextListenerId = 1;
@@ -93,6 +96,7 @@ Clock& Clock::current() {
     // Never destroyed: background threads may still read the time while the
     // process exits.
     static SystemClock* systemClock = new SystemClock;
+    if (!gClockSet.load(std::memory_order_acquire)) return *systemClock;
     std::shared_lock lock(gClockMutex);
     if (gClock) return *gClock;
     return *systemClock;
@@ -103,6 +107,7 @@ void Clock::setCurrent(std::shared_ptr<Clock> clock) {
     {
         std::unique_lock lock(gClockMutex);
         previous = std::exchange(gClock, std::move(clock));
+        gClockSet.store(gClock != nullptr, std::memory_order_release);
     }
     notifyChanged();
 }
@@ -110,6 +115,7 @@ void Clock::setCurrent(std::shared_ptr<Clock> clock) {
 std::shared_ptr<Clock> Clock::currentShared() {
     // Never destroyed, so threads may still read it while the process exits.
     static const auto* systemClock = new std::shared_ptr<Clock>(std::make_shared<SystemClock>());
+    if (!gClockSet.load(std::memory_order_acquire)) return *systemClock;
     std::shared_lock lock(gClockMutex);
     if (gClock) return gClock;
     return *systemClock;

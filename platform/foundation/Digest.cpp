@@ -5,12 +5,26 @@
 #include <memory>
 #include <stdexcept>
 
+namespace {
+
+// The library's MD5 implementation, looked up once: looking it up for each
+// digest takes a lock that threads hashing at the same time wait for.
+const EVP_MD* md5Implementation() {
+    static const EVP_MD* md = [] {
+        const EVP_MD* fetched = EVP_MD_fetch(nullptr, "MD5", nullptr);
+        return fetched ? fetched : EVP_md5();
+    }();
+    return md;
+}
+
+}  // namespace
+
 MD5DigestBytes md5Digest(const void* bytes, std::size_t length) {
     MD5DigestBytes out{};
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     unsigned int size = 0;
     // MD5 over memory fails only when the library cannot allocate its context.
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_md5(), nullptr) != 1 ||
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), md5Implementation(), nullptr) != 1 ||
         EVP_DigestUpdate(ctx.get(), bytes, length) != 1 || EVP_DigestFinal_ex(ctx.get(), out.data(), &size) != 1 ||
         size != out.size())
         throw std::runtime_error("MD5 digest failed");

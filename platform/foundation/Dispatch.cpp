@@ -183,7 +183,8 @@ bool DispatchQueue::isCurrent() const {
 void DispatchQueue::async(std::function<void()> block) {
     if (!block) return;
     if (kind_ == Kind::Main) {
-        RunLoop::main().perform({RunLoop::kCommonModes}, std::move(block));
+        static const std::vector<std::string>* commonModes = new std::vector<std::string>{RunLoop::kCommonModes};
+        RunLoop::main().perform(*commonModes, std::move(block));
         return;
     }
     enqueue({std::move(block), false, nullptr});

@@ -1,6 +1,7 @@
 #include "platform/foundation/FileCoordinator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <list>
@@ -52,8 +53,26 @@ bool clashes(const Registry& r, const std::string& path, bool writing, std::thre
     return false;
 }
 
+// Whether the path has no empty, "." or ".." component: then it is already
+// in its lexically normal form but for trailing slashes (the common case,
+// which spares a parse for each coordination).
+bool isPlainPath(const std::string& path) {
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const std::size_t length = end - start;
+        if (length == 0 && start != 0 && end != path.size()) return false;  // "//" inside
+        if (length == 1 && path[start] == '.') return false;
+        if (length == 2 && path[start] == '.' && path[start + 1] == '.') return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 std::string normalizedPath(const URL& url) {
-    std::string path = std::filesystem::path(url.path()).lexically_normal().string();
+    std::string path = url.path();
+    if (!isPlainPath(path)) path = std::filesystem::path(path).lexically_normal().string();
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
 }
@@ -62,6 +81,10 @@ std::mutex& failureHookMutex() {
     static std::mutex m;
     return m;
 }
+
+// Whether a hook is installed: coordinations read the hook under its lock
+// only then (tests install one; the app never does).
+std::atomic<bool> gFailureHookSet{false};
 
 std::shared_ptr<FileCoordinator::FailureHook>& failureHook() {
     static std::shared_ptr<FileCoordinator::FailureHook> hook;
@@ -73,6 +96,7 @@ std::shared_ptr<FileCoordinator::FailureHook>& failureHook() {
 void FileCoordinator::setFailureHook(FailureHook hook) {
     std::lock_guard lock(failureHookMutex());
     failureHook() = hook ? std::make_shared<FailureHook>(std::move(hook)) : nullptr;
+    gFailureHookSet.store(failureHook() != nullptr);
 }
 
 void FileCoordinator::coordinateReadingItemAtURL(const URL& url, unsigned /*options*/, Error* outError,
@@ -107,7 +131,7 @@ void FileCoordinator::coordinate(const std::vector<Item>& items, Error* outError
                                  const std::function<void()>& byAccessor) {
     Error::clear(outError);
     std::shared_ptr<FailureHook> hook;
-    {
+    if (gFailureHookSet.load()) {
         std::lock_guard lock(failureHookMutex());
         hook = failureHook();
     }

@@ -417,13 +417,15 @@ std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error
     Error::clear(error);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        Error::set(error, fileError(errno, path, true));
+        // Built only when asked for: callers that probe for optional files
+        // (a deck's thumbnail) pass no error.
+        if (error) *error = fileError(errno, path, true);
         return std::nullopt;
     }
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
-        Error::set(error, fileError(EISDIR, path, true));
+        if (error) *error = fileError(EISDIR, path, true);
         return std::nullopt;
     }
     Data out;
@@ -434,7 +436,7 @@ std::optional<Data> dataWithContentsOfFile(const std::string& path, Error* error
         if (n < 0) {
             int err = errno;
             ::close(fd);
-            Error::set(error, fileError(err, path, true));
+            if (error) *error = fileError(err, path, true);
             return std::nullopt;
         }
         if (n == 0) break;

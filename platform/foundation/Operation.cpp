@@ -27,6 +27,21 @@ private:
     OperationQueue* saved_;
 };
 
+// A worker thread running an operation of a (non-main) queue. When that
+// operation finishes on this thread, the thread is free: the queue hands it
+// the next operation to start instead of waking another thread for it, and the
+// worker runs it once the finished one has returned from start(). So a queue
+// of many short operations keeps its workers busy without a thread hand-off
+// for each.
+struct WorkerSlot {
+    OperationQueue* queue = nullptr;
+    const Operation* running = nullptr;
+    bool free = false;
+    std::shared_ptr<Operation> next;
+};
+
+thread_local WorkerSlot* tWorkerSlot = nullptr;
+
 }  // namespace
 
 // ---- Operation ----
@@ -222,20 +237,24 @@ std::optional<Value> Operation::valueForKey(const std::string& key) const {
 
 // ---- BlockOperation ----
 
-BlockOperation::BlockOperation(std::function<void()> block) {
-    if (block) blocks_.push_back(std::move(block));
-}
+BlockOperation::BlockOperation(std::function<void()> block) : firstBlock_(std::move(block)) {}
 
 std::shared_ptr<BlockOperation> BlockOperation::create(std::function<void()> block) {
     return std::make_shared<BlockOperation>(std::move(block));
 }
 
 void BlockOperation::addExecutionBlock(std::function<void()> block) {
-    if (block) blocks_.push_back(std::move(block));
+    if (!block) return;
+    if (!firstBlock_) {
+        firstBlock_ = std::move(block);
+    } else {
+        laterBlocks_.push_back(std::move(block));
+    }
 }
 
 void BlockOperation::main() {
-    for (auto& block : blocks_) block();
+    if (firstBlock_) firstBlock_();
+    for (auto& block : laterBlocks_) block();
 }
 
 // ---- OperationQueue ----
@@ -311,13 +330,15 @@ void OperationQueue::addOperation(const std::shared_ptr<Operation>& operation) {
         std::lock_guard lock(operation->mutex_);
         operation->queue_ = shared_from_this();
     }
+    Startable startable;
     {
         std::lock_guard lock(mutex_);
-        Record record;
-        record.operation = operation;
-        records_.push_back(std::move(record));
+        records_.push_back(operation);
+        operation->queuePosition_ = std::prev(records_.end());
+        operation->listedInQueue_ = true;
+        collectStartableLocked(startable);
     }
-    startOperations();
+    launch(std::move(startable));
 }
 
 void OperationQueue::addOperations(const std::vector<std::shared_ptr<Operation>>& operations, bool waitUntilFinished) {
@@ -336,7 +357,7 @@ std::shared_ptr<BlockOperation> OperationQueue::addOperationWithBlock(std::funct
 std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const {
     std::lock_guard lock(mutex_);
     std::vector<std::shared_ptr<Operation>> out;
-    for (auto& record : records_) out.push_back(record.operation);
+    out.assign(records_.begin(), records_.end());
     return out;
 }
 
@@ -356,42 +377,83 @@ void OperationQueue::waitUntilAllOperationsAreFinished() {
 
 void OperationQueue::operationFinished(Operation* operation) {
     if (!operation->isFinished()) return;
-    std::list<Record> removed;  // released outside the lock
+    std::list<std::shared_ptr<Operation>> removed;  // released outside the lock
+    Startable startable;
     {
         std::lock_guard lock(mutex_);
-        auto it = std::find_if(records_.begin(), records_.end(),
-                               [&](const Record& r) { return r.operation.get() == operation; });
-        if (it == records_.end()) return;
-        if (it->started) --running_;
-        removed.splice(removed.begin(), records_, it);
+        if (!operation->listedInQueue_) return;
+        operation->listedInQueue_ = false;
+        if (operation->startedByQueue_) --running_;
+        removed.splice(removed.begin(), records_, operation->queuePosition_);
         if (records_.empty()) emptyCondition_.notify_all();
+        collectStartableLocked(startable);
     }
-    startOperations();
+    if (tWorkerSlot && tWorkerSlot->queue == this && tWorkerSlot->running == operation) tWorkerSlot->free = true;
+    launch(std::move(startable));
 }
 
 void OperationQueue::startOperations() {
-    std::vector<std::shared_ptr<Operation>> starting;
+    Startable startable;
     {
         std::lock_guard lock(mutex_);
-        if (suspended_) return;
-        const int limit = maxConcurrent_ < 0 ? INT_MAX : maxConcurrent_;
-        for (auto& record : records_) {
-            if (running_ >= limit) break;
-            // Readiness is read here, under the queue's lock, so that no change is lost.
-            if (record.started || !record.operation->isReady()) continue;
-            record.started = true;
-            ++running_;
-            starting.push_back(record.operation);
+        collectStartableLocked(startable);
+    }
+    launch(std::move(startable));
+}
+
+void OperationQueue::collectStartableLocked(Startable& startable) {
+    if (suspended_) return;
+    const int limit = maxConcurrent_ < 0 ? INT_MAX : maxConcurrent_;
+    for (auto& operation : records_) {
+        if (running_ >= limit) break;
+        // Readiness is read here, under the queue's lock, so that no change is lost.
+        if (operation->startedByQueue_ || !operation->isReady()) continue;
+        operation->startedByQueue_ = true;
+        ++running_;
+        if (!startable.first) {
+            startable.first = operation;
+        } else {
+            startable.more.push_back(operation);
         }
     }
-    for (auto& operation : starting) {
-        auto task = [self = shared_from_this(), operation] {
-            OperationQueueScope scope(self.get());
-            operation->start();
-        };
-        if (isMain_)
-            DispatchQueue::main().async(std::move(task));
-        else
-            DispatchQueue::global().async(std::move(task));
+}
+
+void OperationQueue::launch(Startable startable) {
+    if (!startable.first) return;
+    if (!isMain_ && tWorkerSlot && tWorkerSlot->queue == this && tWorkerSlot->free && !tWorkerSlot->next) {
+        tWorkerSlot->free = false;
+        tWorkerSlot->next = std::move(startable.first);
+    } else {
+        dispatchStart(std::move(startable.first));
     }
+    for (auto& operation : startable.more) dispatchStart(std::move(operation));
+}
+
+void OperationQueue::dispatchStart(std::shared_ptr<Operation> operation) {
+    if (isMain_) {
+        // The main queue lives for ever; the block holds the operation alone,
+        // which the block's own storage has room for.
+        DispatchQueue::main().async([operation = std::move(operation)] {
+            OperationQueueScope scope(&mainQueue());
+            operation->start();
+        });
+    } else {
+        DispatchQueue::global().async(
+            [self = shared_from_this(), operation = std::move(operation)] { self->runOnWorker(operation); });
+    }
+}
+
+void OperationQueue::runOnWorker(std::shared_ptr<Operation> operation) {
+    OperationQueueScope scope(this);
+    WorkerSlot slot;
+    slot.queue = this;
+    WorkerSlot* saved = std::exchange(tWorkerSlot, &slot);
+    while (operation) {
+        slot.running = operation.get();
+        slot.free = false;
+        operation->start();
+        slot.running = nullptr;
+        operation = std::move(slot.next);
+    }
+    tWorkerSlot = saved;
 }

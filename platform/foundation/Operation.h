@@ -103,6 +103,11 @@ private:
     std::function<void()> completionBlock_;
     std::string name_;
     bool finishHandled_ = false;  // the last step of finishing; what waiters wait for
+
+    // Its place in its queue's list, guarded by the queue's lock.
+    std::list<std::shared_ptr<Operation>>::iterator queuePosition_;
+    bool listedInQueue_ = false;
+    bool startedByQueue_ = false;
 };
 
 // An operation that runs blocks (NSBlockOperation), one after the other.
@@ -114,7 +119,8 @@ public:
     void main() override;
 
 private:
-    std::vector<std::function<void()>> blocks_;
+    std::function<void()> firstBlock_;                // most operations run one block
+    std::vector<std::function<void()>> laterBlocks_;  // the blocks added after it
 };
 
 // An operation queue (NSOperationQueue): starts its ready operations in the
@@ -162,14 +168,25 @@ public:
 
 private:
     friend class Operation;
-    struct Record {
-        std::shared_ptr<Operation> operation;
-        bool started = false;
-    };
     OperationQueue(std::string name, bool isMain);
     // Called by the operation itself (see Operation::keyValueDidChange).
     void operationFinished(Operation* operation);
     void startOperations();
+    // What may start now, marked as started: usually one operation (the one
+    // after a finished one), kept apart so that it costs no allocation.
+    struct Startable {
+        std::shared_ptr<Operation> first;
+        std::vector<std::shared_ptr<Operation>> more;
+    };
+    void collectStartableLocked(Startable& startable);  // mutex_ held
+    // Starts them, with no lock held: the first on the calling worker when it
+    // is free (see runOnWorker), the others on the main thread (main queue) or
+    // worker threads.
+    void launch(Startable startable);
+    void dispatchStart(std::shared_ptr<Operation> operation);
+    // Runs the operation on the calling thread (a worker of this queue), then
+    // the operations this thread was handed as each finished.
+    void runOnWorker(std::shared_ptr<Operation> operation);
 
     const bool isMain_;
     mutable std::mutex mutex_;
@@ -178,5 +195,5 @@ private:
     int maxConcurrent_ = kDefaultMaxConcurrentOperationCount;
     bool suspended_ = false;
     int running_ = 0;
-    std::list<Record> records_;
+    std::list<std::shared_ptr<Operation>> records_;  // in the order they were added
 };

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -204,12 +205,19 @@ const std::string& RunLoop::kCommonModes = *new std::string("kCFRunLoopCommonMod
 
 // An eventfd that a waiting poll watches. Shared with the clock listener so
 // that a late listener call never writes to a closed descriptor.
+//
+// One write stands for every wake-up until the loop drains it: a burst of
+// blocks posted from other threads costs one write and one read, not one
+// each. The loop reads before it clears the flag, and looks at the posted
+// blocks after draining, so a block posted while the flag was set is seen.
 struct RunLoop::Waker {
     int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    mutable std::atomic<bool> signalled{false};
     ~Waker() {
         if (fd >= 0) ::close(fd);
     }
     void wake() const {
+        if (signalled.exchange(true)) return;
         std::uint64_t one = 1;
         ssize_t n = ::write(fd, &one, sizeof one);
         (void)n;  // EAGAIN only when the counter is full, and then the loop is awake anyway
@@ -218,6 +226,7 @@ struct RunLoop::Waker {
         std::uint64_t value;
         ssize_t n = ::read(fd, &value, sizeof value);
         (void)n;
+        signalled.store(false);
     }
 };
 
@@ -267,6 +276,11 @@ void RunLoop::checkThread() const {
 }
 
 void RunLoop::wakeUp() {
+    // The loop's own thread is not waiting: it looks at what was posted,
+    // added or stopped before it waits again (every pass begins with the
+    // blocks posted before it, and a pass that handled something does not
+    // wait). So only other threads need to write.
+    if (isCurrent()) return;
     waker_->wake();
 }
 
@@ -290,7 +304,11 @@ void RunLoop::perform(const std::vector<std::string>& modes, std::function<void(
     if (!block) return;
     {
         std::lock_guard lock(mutex_);
-        performs_.push_back({nextSequence_++, modes, std::move(block)});
+        if (modes.size() == 1 && modes.front() == kCommonModes) {
+            performs_.push_back({nextSequence_++, {}, std::move(block), true});
+        } else {
+            performs_.push_back({nextSequence_++, modes, std::move(block), false});
+        }
     }
     wakeUp();
 }
@@ -355,6 +373,10 @@ std::optional<std::string> RunLoop::currentMode() const {
     return frames_.back()->mode;
 }
 
+bool RunLoop::isCommonMode(const std::string& mode) const {
+    return std::find(commonModes_.begin(), commonModes_.end(), mode) != commonModes_.end();
+}
+
 bool RunLoop::matches(const std::vector<std::string>& modes, const std::string& mode) const {
     for (const auto& m : modes) {
         if (m == mode) return true;
@@ -396,7 +418,7 @@ bool RunLoop::handleReady(const std::string& mode) {
             std::lock_guard lock(mutex_);
             auto it = performs_.begin();
             for (; it != performs_.end() && it->sequence <= last; ++it)
-                if (matches(it->modes, mode)) break;
+                if (it->commonModes ? isCommonMode(mode) : matches(it->modes, mode)) break;
             if (it == performs_.end() || it->sequence > last) break;
             block = std::move(it->block);
             performs_.erase(it);
@@ -433,6 +455,11 @@ bool RunLoop::handleReady(const std::string& mode) {
         handled = true;
     }
     return handled;
+}
+
+bool RunLoop::hasSources() const {
+    std::lock_guard lock(mutex_);
+    return !sources_.empty();
 }
 
 bool RunLoop::handleSources(const std::string& mode, int timeoutMs) {
@@ -513,7 +540,10 @@ bool RunLoop::runPass(const std::string& mode, Date limitDate, std::optional<std
                 }
             }
         }
-        if (handleSources(mode, timeoutMs)) handled = true;
+        // After handling something, sources are only looked at when there
+        // are any: the wake-up of what was handled is drained by the next
+        // pass that waits.
+        if ((!handled || hasSources()) && handleSources(mode, timeoutMs)) handled = true;
         if (handled) return true;
         if (frame.stopped || clockNow() >= limitDate) return false;
         if (maxRealWait && std::chrono::steady_clock::now() - realStart >= *maxRealWait) return false;

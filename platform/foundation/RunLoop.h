@@ -175,8 +175,9 @@ private:
     class FrameScope;
     struct PerformItem {
         std::uint64_t sequence;
-        std::vector<std::string> modes;
+        std::vector<std::string> modes;  // empty when commonModes
         std::function<void()> block;
+        bool commonModes = false;  // posted for the common modes alone (most blocks)
     };
     struct TimerEntry {
         std::shared_ptr<Timer> timer;
@@ -191,11 +192,13 @@ private:
     static std::shared_ptr<RunLoop> makeLoop(int threadId);
     void checkThread() const;
     bool matches(const std::vector<std::string>& modes, const std::string& mode) const;  // mutex_ held
+    bool isCommonMode(const std::string& mode) const;                                   // mutex_ held
     std::optional<Date> nextTimerLocked(const std::string& mode) const;                  // mutex_ held
     bool runPass(const std::string& mode, Date limitDate, std::optional<std::chrono::milliseconds> maxRealWait,
                  Frame& frame);
     bool handleReady(const std::string& mode);
     bool handleSources(const std::string& mode, int timeoutMs);
+    bool hasSources() const;
 
     const int threadId_;
     std::shared_ptr<Waker> waker_;

@@ -352,7 +352,14 @@ std::optional<int> URL::port() const {
 }
 
 bool URL::isFileURL() const {
-    return scheme_ && lowercaseString(*scheme_) == "file";
+    if (!scheme_ || scheme_->size() != 4) return false;
+    static constexpr char kFile[] = "file";
+    for (std::size_t i = 0; i < 4; ++i) {
+        char c = (*scheme_)[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kFile[i]) return false;
+    }
+    return true;
 }
 
 bool URL::hasDirectoryPath() const {

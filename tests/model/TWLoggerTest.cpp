@@ -94,6 +94,66 @@ TEST(TWLogger, BacklogKeepsNewestFirstAndTrimsOnNextLine) {
     EXPECT_TRUE(logger.messageBacklog().empty());
 }
 
+// Each thread keeps its own lines; the backlog is still the newest lines of
+// all threads in the order they were logged, also after their threads end,
+// and a second logger on the same thread keeps its lines apart.
+TEST(TWLogger, BacklogOrdersTheLinesOfEveryThreadAndOutlivesThem) {
+    TestBundle env;
+    TWLogger logger(env.defaults, env.bundle);
+    TWLogger other(env.defaults, env.bundle);
+    logger.setMaxLogLevel(0);
+    other.setMaxLogLevel(0);
+    auto logMany = [&](const std::string& prefix, int count) {
+        for (int i = 1; i <= count; ++i) logLine(logger, prefix + std::to_string(i), TWLogger::LevelDebug);
+    };
+    std::thread([&] { logMany("a", 60); }).join();
+    logLine(logger, "m1", TWLogger::LevelDebug);
+    logLine(other, "other", TWLogger::LevelDebug);
+    std::thread([&] { logMany("b", 50); }).join();
+    logLine(logger, "m2", TWLogger::LevelDebug);
+
+    auto backlog = logger.messageBacklog();
+    ASSERT_EQ(100u, backlog.size());  // 112 lines: a1 to a12 left
+    auto message = [&](std::size_t i) {
+        const auto start = backlog[i].find("| ") + 2;
+        return backlog[i].substr(start, backlog[i].find(" |", start) - start);
+    };
+    EXPECT_EQ("m2", message(0));
+    EXPECT_EQ("b50", message(1));
+    EXPECT_EQ("b1", message(50));
+    EXPECT_EQ("m1", message(51));
+    EXPECT_EQ("a60", message(52));
+    EXPECT_EQ("a13", message(99));
+    ASSERT_EQ(1u, other.messageBacklog().size());
+    EXPECT_NE(std::string::npos, other.messageBacklog()[0].find("| other |"));
+}
+
+// Lines set from outside are kept whole until the next line trims them, and
+// lines trimmed once do not come back when the size grows.
+TEST(TWLogger, RestoredBacklogAndGrowingSizeTrimLikeOneList) {
+    TestBundle env;
+    TWLogger logger(env.defaults, env.bundle);
+    logger.setMaxLogLevel(0);
+    std::vector<std::string> restored;
+    for (int i = 150; i >= 1; --i) restored.push_back("restored " + std::to_string(i));
+    logger.setMessageBacklog(restored);
+    EXPECT_EQ(restored, logger.messageBacklog());
+    logLine(logger, "new", TWLogger::LevelDebug);
+    auto backlog = logger.messageBacklog();
+    ASSERT_EQ(100u, backlog.size());
+    EXPECT_NE(std::string::npos, backlog[0].find("| new |"));
+    EXPECT_EQ("restored 52", backlog[99]);
+
+    logger.setMessageBacklogSize(10);
+    logLine(logger, "trim", TWLogger::LevelDebug);
+    logger.setMessageBacklogSize(20);
+    logLine(logger, "grow", TWLogger::LevelDebug);
+    backlog = logger.messageBacklog();
+    ASSERT_EQ(11u, backlog.size());
+    EXPECT_NE(std::string::npos, backlog[0].find("| grow |"));
+    EXPECT_EQ("restored 143", backlog[10]);
+}
+
 TEST(TWLogger, EchoesUpToMaxLevelOnly) {
     TestBundle env;
     TWLogger logger(env.defaults, env.bundle);

@@ -70,6 +70,10 @@ TEST(FileCoordinator, ClashingCoordinationsWaitOthersRunAlongside) {
         {Kind::Write, "/c/doc", Kind::Read, "/c/doc/Data/Version", true},
         {Kind::Write, "/c/doc", Kind::Write, "/c/document", false},
         {Kind::Write, "/c/doc", Kind::Write, "/c/other", false},
+        // Paths are compared in their normal form.
+        {Kind::Write, "/c/x/../doc", Kind::Read, "/c/doc", true},
+        {Kind::Write, "/c/./doc/", Kind::Read, "/c/doc/Data", true},
+        {Kind::Write, "/c/x/../doc", Kind::Write, "/c/x/doc", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.heldPath) + " / " + c.askedPath);

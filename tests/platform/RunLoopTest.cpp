@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/Date.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/RunLoop.h"
@@ -211,6 +213,34 @@ TEST(RunLoop, BlocksPostedFromOtherThreadsWakeTheMainLoop) {
         });
     for (auto& t : threads) t.join();
     ASSERT_TRUE(runMainLoopUntil([&] { return ran == 100; }));
+}
+
+// Wake-ups are coalesced: a burst of posts costs one write. Each post that
+// comes while the loop waits still wakes it, and a block the loop's own
+// thread posts needs no wake-up: the next pass runs it before it waits.
+TEST(RunLoop, EveryPostWakesAWaitingLoopAndOwnPostsNeedNoWakeUp) {
+    constexpr int kPosts = 200;
+    std::atomic<int> ran{0};
+    std::thread poster([&] {
+        for (int i = 0; i < kPosts; ++i) {
+            DispatchQueue::main().async([&] { ++ran; });
+            std::this_thread::sleep_for(std::chrono::microseconds(i % 4 == 0 ? 200 : 0));
+        }
+    });
+    int timedOut = 0;
+    while (ran < kPosts && timedOut < 3) {
+        if (!RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantFuture(), std::chrono::seconds(5)) &&
+            ran < kPosts)
+            ++timedOut;
+    }
+    poster.join();
+    EXPECT_EQ(0, timedOut);
+    EXPECT_EQ(kPosts, ran.load());
+
+    bool ownRan = false;
+    DispatchQueue::main().async([&] { ownRan = true; });
+    EXPECT_TRUE(RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantFuture(), std::chrono::seconds(5)));
+    EXPECT_TRUE(ownRan);
 }
 
 }  // namespace
