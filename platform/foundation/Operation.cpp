@@ -447,7 +447,17 @@ void OperationQueue::runOnWorker(std::shared_ptr<Operation> operation) {
     OperationQueueScope scope(this);
     WorkerSlot slot;
     slot.queue = this;
-    WorkerSlot* saved = std::exchange(tWorkerSlot, &slot);
+    // Also when an operation throws: the slot goes, and an operation it was
+    // handed starts on another thread.
+    struct Leave {
+        OperationQueue* queue;
+        WorkerSlot& slot;
+        WorkerSlot* saved;
+        ~Leave() {
+            tWorkerSlot = saved;
+            if (slot.next) queue->dispatchStart(std::move(slot.next));
+        }
+    } leave{this, slot, std::exchange(tWorkerSlot, &slot)};
     while (operation) {
         slot.running = operation.get();
         slot.free = false;
@@ -455,5 +465,4 @@ void OperationQueue::runOnWorker(std::shared_ptr<Operation> operation) {
         slot.running = nullptr;
         operation = std::move(slot.next);
     }
-    tWorkerSlot = saved;
 }

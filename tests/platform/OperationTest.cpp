@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <numeric>
 #include <semaphore>
 #include <string>
 #include <thread>
@@ -232,6 +233,36 @@ TEST(Operation, OperationsAddedFromOtherThreadsWhileTheMainQueueRunsAllRun) {
     for (auto& thread : threads) thread.join();
     EXPECT_TRUE(runMainLoopUntil([&] { return ran == kThreads * kEach; }));
     EXPECT_EQ(0u, OperationQueue::mainQueue().operationCount());
+}
+
+// A worker whose operation finished runs the next one itself: a serial queue
+// still runs them in order, each sees its queue as the current one, and an
+// operation that finishes on a thread of its own (asynchronous) still lets
+// the next one start.
+TEST(Operation, SerialQueueRunsInOrderWhateverThreadFinishesEach) {
+    auto queue = OperationQueue::create("com.memorant.test.serial");
+    queue->setMaxConcurrentOperationCount(1);
+    std::binary_semaphore gate(0);
+    std::mutex mutex;
+    std::vector<int> order;
+    int wrongQueue = 0;
+    std::vector<std::shared_ptr<Operation>> operations;
+    for (int i = 0; i < 12; ++i) {
+        if (i == 5) operations.push_back(std::make_shared<AsyncOperation>(gate));
+        operations.push_back(BlockOperation::create([&, i] {
+            std::lock_guard lock(mutex);
+            order.push_back(i);
+            if (OperationQueue::currentQueue() != queue) ++wrongQueue;
+        }));
+    }
+    queue->addOperations(operations, false);
+    gate.release();
+    queue->waitUntilAllOperationsAreFinished();
+    std::vector<int> expected(12);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(wrongQueue, 0);
+    EXPECT_EQ(queue->operationCount(), 0u);
 }
 
 TEST(Operation, CurrentQueueIsTheQueueRunningTheOperation) {
