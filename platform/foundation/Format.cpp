@@ -91,9 +91,14 @@ namespace {
 std::string cFormat(const std::string& conversion, auto value) {
     static locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
     locale_t old = uselocale(c);
-    int n = std::snprintf(nullptr, 0, conversion.c_str(), value);
+    // Most conversions fit a small buffer: one pass; a longer one is measured
+    // by that pass and written again.
+    char small[64];
+    int n = std::snprintf(small, sizeof small, conversion.c_str(), value);
     std::string out;
-    if (n > 0) {
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof small) {
+        out.assign(small, static_cast<std::size_t>(n));
+    } else if (n > 0) {
         out.resize(static_cast<std::size_t>(n) + 1);
         std::snprintf(out.data(), out.size(), conversion.c_str(), value);
         out.resize(static_cast<std::size_t>(n));

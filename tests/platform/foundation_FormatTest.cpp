@@ -15,6 +15,9 @@ TEST(Format, AppFormats) {
         {"1.5", stringWithFormat("%@", Value(1.5))},
         {"2001-01-01 00:00:00 +0000", stringWithFormat("%@", Date(0))},
         {"Deck 2.flashcards", stringWithFormat("%@ %ld.%@", "Deck", 2L, "flashcards")},
+        // Conversions longer than the formatter's small buffer.
+        {std::string(99, ' ') + "5", stringWithFormat("%100ld", 5L)},
+        {"1." + std::string(80, '0'), stringWithFormat("%.80f", 1.0)},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, c.actual);
 }
