@@ -172,6 +172,9 @@ void BM_ReadDeckMetadataFloor(benchmark::State& state) {
 
 // Both in turn in every iteration, so that the load of a shared machine falls
 // on both alike; the time is that of the cache, the ratio that of the sums.
+// Which runs first changes with every iteration: the one that runs second
+// finds the caches and idle processors the other left (the cache's workers
+// have slept through the floor's run), so a fixed order would favour one.
 // Beside the times, the processor time of the whole process during each
 // (all threads), which a busy machine disturbs less than the wall clock.
 void BM_DeckDetailsAgainstFloorInTurn(benchmark::State& state) {
@@ -179,13 +182,27 @@ void BM_DeckDetailsAgainstFloorInTurn(benchmark::State& state) {
     warmUp(lib);
     double cache = 0, floor = 0, cacheCpu = 0, floorCpu = 0;
     int withCount = 0, read = 0;
+    bool floorFirst = true;
     for (auto _ : state) {
-        const double cpuStart = processCpuSeconds();
-        floor += metadataFromThreads(lib, read);
-        const double cpuBetween = processCpuSeconds();
-        const double seconds = detailsThroughCache(lib, withCount);
-        floorCpu += cpuBetween - cpuStart;
-        cacheCpu += processCpuSeconds() - cpuBetween;
+        double seconds = 0;
+        auto runFloor = [&] {
+            const double cpuStart = processCpuSeconds();
+            floor += metadataFromThreads(lib, read);
+            floorCpu += processCpuSeconds() - cpuStart;
+        };
+        auto runCache = [&] {
+            const double cpuStart = processCpuSeconds();
+            seconds = detailsThroughCache(lib, withCount);
+            cacheCpu += processCpuSeconds() - cpuStart;
+        };
+        if (floorFirst) {
+            runFloor();
+            runCache();
+        } else {
+            runCache();
+            runFloor();
+        }
+        floorFirst = !floorFirst;
         cache += seconds;
         state.SetIterationTime(seconds);
     }
