@@ -158,10 +158,7 @@ void TWLogger::storeInBacklog(std::string line, std::int64_t size) {
         std::lock_guard lock(backlogMutex_);
         const std::int64_t before = backlogSize_.load();
         if (size != before) {
-            const std::uint64_t next = nextNumber_.load();
-            if (before >= 1 && next > static_cast<std::uint64_t>(before)) {
-                backlogFloor_.store(std::max(backlogFloor_.load(), next - static_cast<std::uint64_t>(before)));
-            }
+            backlogFloor_.store(firstInWindow(nextNumber_.load(), before, backlogFloor_.load()));
             backlogSize_.store(size);
         }
     }
@@ -170,21 +167,22 @@ void TWLogger::storeInBacklog(std::string line, std::int64_t size) {
     std::lock_guard lock(mine.mutex);
     const std::uint64_t number = nextNumber_.fetch_add(1);
     mine.lines.emplace_back(number, std::move(line));
-    const std::uint64_t windowStart =
-        number + 1 >= static_cast<std::uint64_t>(size) ? number + 1 - static_cast<std::uint64_t>(size) : 0;
-    const std::uint64_t start = std::max(backlogFloor_.load(), windowStart);
+    const std::uint64_t start = firstInWindow(number + 1, size, backlogFloor_.load());
     while (!mine.lines.empty() && mine.lines.front().first < start) {
         dropped = std::move(mine.lines.front().second);
         mine.lines.pop_front();
     }
 }
 
+std::uint64_t TWLogger::firstInWindow(std::uint64_t next, std::int64_t size, std::uint64_t floor) {
+    const std::uint64_t newest = size >= 1 && next > static_cast<std::uint64_t>(size)
+                                     ? next - static_cast<std::uint64_t>(size)
+                                     : 0;
+    return std::max(floor, newest);
+}
+
 std::uint64_t TWLogger::windowStartLocked() const {
-    const std::uint64_t next = nextNumber_.load();
-    const std::int64_t size = backlogSize_.load();
-    const std::uint64_t windowStart =
-        size >= 1 && next > static_cast<std::uint64_t>(size) ? next - static_cast<std::uint64_t>(size) : 0;
-    return std::max(backlogFloor_.load(), windowStart);
+    return firstInWindow(nextNumber_.load(), backlogSize_.load(), backlogFloor_.load());
 }
 
 void TWLogger::echoToSystemLog(const std::string& line) {

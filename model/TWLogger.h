@@ -73,11 +73,14 @@ private:
     // would); backlogFloor_ is where lines trimmed for good end (by an earlier
     // size, or setMessageBacklog).
     struct ThreadLines {
-        std::mutex mutex;  // taken by its thread to add, by readers to copy
+        std::mutex mutex;                                         // taken by its thread to add, by readers to copy
         std::deque<std::pair<std::uint64_t, std::string>> lines;  // oldest first
     };
     ThreadLines& threadLines();
     void storeInBacklog(std::string line, std::int64_t size);
+    // The first number of the window: `size` numbers below `next` (the number
+    // the next line gets), not below `floor`.
+    static std::uint64_t firstInWindow(std::uint64_t next, std::int64_t size, std::uint64_t floor);
     std::uint64_t windowStartLocked() const;  // backlogMutex_ held
 
     std::atomic<std::uint32_t> maxLogLevel_{LevelInfo};
@@ -88,7 +91,7 @@ private:
     std::shared_ptr<FileHandle> errorLogFileHandle_;
     std::atomic<bool> hasFileHandles_{false};  // either handle is set: lines take the lock
 
-    const std::uint64_t id_;  // tells this logger's per-thread lists from another's
+    const std::uint64_t id_;           // tells this logger's per-thread lists from another's
     mutable std::mutex backlogMutex_;  // the list of lists, the floor and the size changes
     std::vector<std::shared_ptr<ThreadLines>> threadLines_;
     std::atomic<std::uint64_t> nextNumber_{0};

@@ -325,10 +325,10 @@ private:
             return loader(readURL, error);
         };
         // The did-read block holds the cache for the operation's life; this
-        // one, released with it, needs no hold of its own.
+        // one, released with it, needs no hold of its own. No document has
+        // the identifier that stands for none ignored.
         DocumentAccessOperation::ShouldReadBlock shouldRead = [cache = this](std::int64_t identifier) {
-            const std::int64_t ignored = cache->ignoredForWorkers_.load();
-            return ignored == kNoIgnoredDocument || ignored != identifier;
+            return cache->ignoredForWorkers_.load() != identifier;
         };
         // Called once, as the operation ends: its hold on the cache and the
         // URL move on into the delivery.
@@ -336,8 +336,7 @@ private:
                                                          generation](const std::shared_ptr<void>& value) mutable {
             auto cache = std::move(self);
             DocumentDetailsCache::storeDetails(std::move(cache), std::static_pointer_cast<Details>(value),
-                                               documentIdentifier,
-                                std::move(url), generation);
+                                               documentIdentifier, std::move(url), generation);
         };
         if (coordinatedRead) {
             return std::make_shared<CoordinatedReadOperation>(documentIdentifier, url, std::move(read),
@@ -361,16 +360,17 @@ private:
             }
             self->cache_->setObject(details, identifier);
         }
-        OperationQueue::mainQueue().addOperationWithBlock([self = std::move(self), details, identifier, url = std::move(url), generation] {
-            if (!self->isCurrent(identifier, generation)) {
-                document_details_cache_detail::logDebug(
-                    "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
-                    __LINE__);
-                return;
-            }
-            self->upToDateDocumentIdentifiers_.insert(identifier);
-            if (self->didLoadDetails_) self->didLoadDetails_(url, details);
-        });
+        OperationQueue::mainQueue().addOperationWithBlock(
+            [self = std::move(self), details, identifier, url = std::move(url), generation] {
+                if (!self->isCurrent(identifier, generation)) {
+                    document_details_cache_detail::logDebug(
+                        "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
+                        __LINE__);
+                    return;
+                }
+                self->upToDateDocumentIdentifiers_.insert(identifier);
+                if (self->didLoadDetails_) self->didLoadDetails_(url, details);
+            });
     }
 
     std::shared_ptr<OperationQueue> backgroundQueue_;

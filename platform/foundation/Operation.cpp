@@ -356,9 +356,7 @@ std::shared_ptr<BlockOperation> OperationQueue::addOperationWithBlock(std::funct
 
 std::vector<std::shared_ptr<Operation>> OperationQueue::operations() const {
     std::lock_guard lock(mutex_);
-    std::vector<std::shared_ptr<Operation>> out;
-    out.assign(records_.begin(), records_.end());
-    return out;
+    return {records_.begin(), records_.end()};
 }
 
 std::size_t OperationQueue::operationCount() const {

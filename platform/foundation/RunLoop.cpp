@@ -380,8 +380,7 @@ bool RunLoop::isCommonMode(const std::string& mode) const {
 bool RunLoop::matches(const std::vector<std::string>& modes, const std::string& mode) const {
     for (const auto& m : modes) {
         if (m == mode) return true;
-        if (m == kCommonModes && std::find(commonModes_.begin(), commonModes_.end(), mode) != commonModes_.end())
-            return true;
+        if (m == kCommonModes && isCommonMode(mode)) return true;
     }
     return false;
 }

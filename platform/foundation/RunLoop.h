@@ -192,7 +192,7 @@ private:
     static std::shared_ptr<RunLoop> makeLoop(int threadId);
     void checkThread() const;
     bool matches(const std::vector<std::string>& modes, const std::string& mode) const;  // mutex_ held
-    bool isCommonMode(const std::string& mode) const;                                   // mutex_ held
+    bool isCommonMode(const std::string& mode) const;                                    // mutex_ held
     std::optional<Date> nextTimerLocked(const std::string& mode) const;                  // mutex_ held
     bool runPass(const std::string& mode, Date limitDate, std::optional<std::chrono::milliseconds> maxRealWait,
                  Frame& frame);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/StringUtils.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -84,7 +85,7 @@ void describeScreen(ViewController& top, NavigationController* navigation, std::
         else {
             std::vector<std::string> texts;
             collectLabels(*item.titleView(), texts);
-            for (const auto& text : texts) title += (title.empty() ? "" : " ") + text;
+            title = componentsJoinedByString(texts, " ");
         }
     }
     if (!title.empty()) bar += (bar.empty() ? "" : " ") + title;
@@ -120,12 +121,9 @@ void describeAlert(const std::optional<std::string>& title, const std::optional<
     if (title && !title->empty()) line += " " + *title;
     appendLine(frame, line);
     if (message && !message->empty()) appendLine(frame, "  " + *message);
-    std::string row;
-    for (const auto& button : buttons) {
-        if (!row.empty()) row += " ";
-        row += "[" + button + "]";
-    }
-    if (!row.empty()) appendLine(frame, "  " + row);
+    std::vector<std::string> bracketed;
+    for (const auto& button : buttons) bracketed.push_back("[" + button + "]");
+    if (!bracketed.empty()) appendLine(frame, "  " + componentsJoinedByString(bracketed, " "));
 }
 
 }  // namespace
