@@ -100,6 +100,15 @@ protected:
     }
     void settleTransitions() { advance(ViewController::kTransitionDuration); }
 
+    // Reports the document reloaded from disk; the alert then over the deck's
+    // split view, if any.
+    std::shared_ptr<AlertController> alertAfterReload(const std::shared_ptr<OpenableDeckDocument>& document) {
+        library->deckDocumentLoadedFromDisk(document);
+        settleTransitions();
+        return std::dynamic_pointer_cast<AlertController>(
+            library->presentedDeckSplitViewController()->presentedViewController());
+    }
+
     // The alerts on screen, in every window, topmost window last.
     std::vector<std::shared_ptr<AlertController>> visibleAlerts() {
         std::vector<std::shared_ptr<AlertController>> alerts;
@@ -138,11 +147,9 @@ TEST_F(DeckLibraryChangesTest, AReloadOfAnotherDocumentOnlyLogs) {
 TEST_F(DeckLibraryChangesTest, ShowChangesClosesTheDeckAndOpensItAgain) {
     auto first = openAlpha();
     auto split = library->presentedDeckSplitViewController();
-    library->deckDocumentLoadedFromDisk(first);
-    settleTransitions();
 
     // The alert comes over the deck's split view.
-    auto alert = std::dynamic_pointer_cast<AlertController>(split->presentedViewController());
+    auto alert = alertAfterReload(first);
     ASSERT_NE(nullptr, alert);
     EXPECT_EQ("Deck Changed on Another Device", alert->title());
     EXPECT_EQ(std::nullopt, alert->message());
@@ -200,9 +207,7 @@ TEST_F(DeckLibraryChangesTest, ShowChangesClosesTheDeckAndOpensItAgain) {
 TEST_F(DeckLibraryChangesTest, ANewNoticeReplacesOnlyAnEarlierChangedDeckAlert) {
     auto document = openAlpha();
     auto split = library->presentedDeckSplitViewController();
-    library->deckDocumentLoadedFromDisk(document);
-    settleTransitions();
-    auto earlier = std::dynamic_pointer_cast<AlertController>(split->presentedViewController());
+    auto earlier = alertAfterReload(document);
     ASSERT_NE(nullptr, earlier);
 
     // Over the earlier changed-deck alert: it goes, and the new one comes.
@@ -253,9 +258,7 @@ TEST_F(DeckLibraryChangesTest, ANewNoticeReplacesOnlyAnEarlierChangedDeckAlert) 
 TEST_F(DeckLibraryChangesTest, AnAlertAskedOverAnEarlierChangedDeckAlertIsNotTakenAwayWithIt) {
     auto document = openAlpha();
     auto split = library->presentedDeckSplitViewController();
-    library->deckDocumentLoadedFromDisk(document);
-    settleTransitions();
-    auto earlier = std::dynamic_pointer_cast<AlertController>(split->presentedViewController());
+    auto earlier = alertAfterReload(document);
     ASSERT_NE(nullptr, earlier);
     // The deletion question asked while the changed-deck alert is up comes over it.
     auto question = AlertController::alertControllerWithTitle(std::string("Deleting Deck…"), std::nullopt,

@@ -192,9 +192,17 @@ protected:
     }
     void closeScreen() {
         waitForQueue();
+        takeScreenAway();
+    }
+
+    // Dismisses the screen and lets go of it, as the library does; whether
+    // nothing else holds it then.
+    bool takeScreenAway() {
         root->dismissViewController(false);
         drainMainLoop();
+        std::weak_ptr<Screen_> gone = screen;
         screen.reset();
+        return gone.expired();
     }
 
     void tapDownload() { ASSERT_TRUE(UIDriver::tap(*screen->downloadButton())); }
@@ -505,11 +513,7 @@ TEST_F(DownloadSharedDeckScreenTest, ADocumentMadeAfterTheScreenHasGoneIsClosed)
     EXPECT_EQ(nullptr, screen->pendingDocument());
 
     // The library takes the screen away while the download goes on.
-    root->dismissViewController(false);
-    drainMainLoop();
-    std::weak_ptr<Screen_> gone = screen;
-    screen.reset();
-    ASSERT_TRUE(gone.expired());
+    ASSERT_TRUE(takeScreenAway());
     service.server.release();
 
     ASSERT_TRUE(runMainLoopUntil([&] { return !folderExists(folder); }));
@@ -561,11 +565,7 @@ TEST_F(DownloadSharedDeckScreenTest, ADocumentWhoseScreenGoesWhileItIsFilledIsCl
         const URL folder = screen->temporaryFolderURL().value();
         const URL document = screen->documentURL().value();
 
-        root->dismissViewController(false);
-        drainMainLoop();
-        std::weak_ptr<Screen_> gone = screen;
-        screen.reset();
-        ASSERT_TRUE(gone.expired());
+        ASSERT_TRUE(takeScreenAway());
         screenGone.semaphore.signal();
 
         ASSERT_TRUE(runMainLoopUntil([&] { return !folderExists(folder); }));
