@@ -1,11 +1,13 @@
 #include "platform/foundation/StringUtils.h"
 
 #include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/ustring.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -160,6 +162,42 @@ std::string lowercaseString(std::string_view s) {
 std::string uppercaseString(std::string_view s) {
     auto u = icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
     u.toUpper(icu::Locale::getRoot());
+    std::string out;
+    u.toUTF8String(out);
+    return out;
+}
+
+std::string foldedForSearch(std::string_view s) {
+    bool ascii = true;
+    for (char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        // Folding ASCII is lower-casing; most card text takes this path.
+        std::string out(s);
+        for (char& c : out)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return out;
+    }
+    auto u = icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+    u.foldCase(U_FOLD_CASE_DEFAULT);
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfd = icu::Normalizer2::getNFDInstance(status);
+    if (U_SUCCESS(status)) {
+        icu::UnicodeString decomposed = nfd->normalize(u, status);
+        if (U_SUCCESS(status)) {
+            icu::UnicodeString bare;
+            for (int32_t i = 0; i < decomposed.length();) {
+                UChar32 c = decomposed.char32At(i);
+                if (u_charType(c) != U_NON_SPACING_MARK) bare.append(c);
+                i += U16_LENGTH(c);
+            }
+            u = std::move(bare);
+        }
+    }
     std::string out;
     u.toUTF8String(out);
     return out;
@@ -349,6 +387,54 @@ std::string sanitizeUTF8(std::string_view bytes) {
             out += "\xEF\xBF\xBD";
         else
             out.append(bytes.substr(start, i - start));
+    }
+    return out;
+}
+
+std::string escapedExcerpt(std::string_view text, std::size_t maxBytes) {
+    static const char* const hex = "0123456789abcdef";
+    std::string out;
+    out.reserve(std::min(text.size(), maxBytes) + 16);
+    std::size_t i = 0;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
+    while (i < text.size() && i < static_cast<std::size_t>(length)) {
+        int32_t idx = static_cast<int32_t>(i);
+        UChar32 c;
+        U8_NEXT(bytes, idx, length, c);
+        std::size_t next = static_cast<std::size_t>(idx);
+        if (next > maxBytes) break;
+        auto escapeByte = [&](uint8_t b) {
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 0xF];
+        };
+        if (c < 0) {
+            for (std::size_t k = i; k < next; ++k) escapeByte(bytes[k]);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+            // C0 and C1 controls (ESC, CSI) and the Unicode line separators never reach a log line raw.
+            if (c < 0x100) {
+                escapeByte(static_cast<uint8_t>(c));
+            } else {
+                out += c == 0x2028 ? "\\u2028" : "\\u2029";
+            }
+        } else {
+            out.append(text.substr(i, next - i));
+        }
+        i = next;
+    }
+    if (i < text.size()) {
+        out += "\xE2\x80\xA6 (";
+        out += std::to_string(text.size());
+        out += " bytes)";
     }
     return out;
 }

@@ -33,6 +33,10 @@ std::string lowercaseString(std::string_view s);
 std::string uppercaseString(std::string_view s);
 // -1, 0 or 1, comparing case-insensitively (Unicode case folding).
 int caseInsensitiveCompare(std::string_view a, std::string_view b);
+// The string folded for searching as a user types: Unicode default case folding, then accents and
+// other combining marks dropped, so that "Übung" and "übung" fold alike, and "ΣΟΦΙΑ" and "σοφία" too
+// (capitals in Greek are written without their accents). Search a folded text for a folded query.
+std::string foldedForSearch(std::string_view s);
 
 // Paths, with the platform's rules: slashes fold, a trailing slash is dropped.
 std::vector<std::string> pathComponents(std::string_view path);
@@ -60,3 +64,8 @@ void appendUTF8(std::string& out, char32_t c);
 // Decodes UTF-8, replacing each invalid byte by U+FFFD.
 std::string sanitizeUTF8(std::string_view bytes);
 bool isValidUTF8(std::string_view bytes);
+// A short, printable excerpt of text received from outside, for a log line or a terminal: at most
+// maxBytes bytes of the input are shown (cut on a character boundary), control characters and
+// escape sequences are written as \n, \r, \t or \xNN, invalid UTF-8 bytes as \xNN, a backslash
+// as \\, and a cut ends with "… (N bytes)", N being the input's whole size. It never holds a line break.
+std::string escapedExcerpt(std::string_view text, std::size_t maxBytes = 200);

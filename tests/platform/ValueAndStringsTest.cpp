@@ -113,6 +113,36 @@ TEST(StringUtils, UTF16AndComposedCharacters) {
     EXPECT_TRUE(isValidUTF8("01234567 \u00e9t\u00e9 and \U0001F600 in longer text"));
 }
 
+TEST(StringUtils, SearchFoldingMatchesInAnyScript) {
+    EXPECT_EQ(foldedForSearch("\u00dcbung"), foldedForSearch("\u00fcbung"));
+    EXPECT_EQ(foldedForSearch("\u03a3\u039f\u03a6\u0399\u0391"), foldedForSearch("\u03c3\u03bf\u03c6\u03af\u03b1"));
+    EXPECT_EQ(foldedForSearch("stra\u00dfe"), foldedForSearch("STRASSE"));
+    EXPECT_EQ("plain ascii", foldedForSearch("Plain ASCII"));
+    EXPECT_NE(std::string::npos, foldedForSearch("Eine \u00dcbung").find(foldedForSearch("\u00fcbung")));
+}
+
+TEST(StringUtils, EscapedExcerptIsOneShortPrintableLine) {
+    struct Case {
+        std::string in;
+        std::size_t max;
+        std::string out;
+    } cases[] = {
+        {"plain", 200, "plain"},
+        {"a\nb\r\tc\\", 200, "a\\nb\\r\\tc\\\\"},
+        {"\x1b[31mred\x07", 200, "\\x1b[31mred\\x07"},
+        {"bad \xFF byte", 200, "bad \\xff byte"},
+        {"\u00e9t\u00e9", 200, "\u00e9t\u00e9"},
+        {"\xC2\x9b C1", 200, "\\x9b C1"},
+        {"abcdef", 3, "abc\u2026 (6 bytes)"},
+        // A cut never splits a character.
+        {"a\u00e9b", 2, "a\u2026 (4 bytes)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.out, escapedExcerpt(c.in, c.max)) << c.in;
+        EXPECT_EQ(std::string::npos, escapedExcerpt(c.in, c.max).find('\n'));
+    }
+}
+
 TEST(Error, TextsAndDescription) {
     Error none;
     EXPECT_FALSE(none);
