@@ -164,6 +164,7 @@ void CardListTableViewController::addScene(Storyboard& storyboard) {
     });
     storyboard.addSegue(kSceneIdentifier, std::string(rawValue(SegueIdentifier::ShowParticalCardListSegue)),
                         kSceneIdentifier, StoryboardSegueKind::Push);
+    addCommandScenes(storyboard);
 }
 
 // --- Creation ---

@@ -149,16 +149,10 @@ public:
 
     // The scene of the card list (the table with its prototype cells, the
     // header with the grouping control and the search bar, the empty-rows
-    // footer) and its segue to a child list.
+    // footer), its segue to a child list, and the screens its commands open
+    // with the segues to them (addCommandScenes): wherever the list is, its
+    // commands find their screens.
     static void addScene(Storyboard& storyboard);
-    // The screens the list's commands open, as scenes of the same storyboard,
-    // and the segues to them: the topic picker (in a navigation controller,
-    // as a popover), listening, the multiple-choice test (in a navigation
-    // controller, from the storyboard "MultipleChoice"), the solo editor (in a
-    // navigation controller, as a form sheet), the spaced-repetition groups
-    // (pushed) and the box-interval setup (in a navigation controller, as a
-    // form sheet). "ShowEditorDetailSegue" is the split view's to connect.
-    static void addCommandScenes(Storyboard& storyboard);
 
     CardListTableViewController();
     ~CardListTableViewController() override;
@@ -431,6 +425,14 @@ public:
     void configureEditor(EditStudyCardViewController& editor) override;
 
 private:
+    // The screens the list's commands open, as scenes of the same storyboard,
+    // and the segues to them: the topic picker (in a navigation controller,
+    // as a popover), listening, the multiple-choice test (in a navigation
+    // controller, from the storyboard "MultipleChoice"), the solo editor (in a
+    // navigation controller, as a form sheet), the spaced-repetition groups
+    // (pushed) and the box-interval setup (in a navigation controller, as a
+    // form sheet). "ShowEditorDetailSegue" is the split view's to connect.
+    static void addCommandScenes(Storyboard& storyboard);
     void configureEditor(EditStudyCardViewController& editor, const std::optional<IndexPath>& row, bool isSoloMode);
     void insertNewCard(std::int64_t index, bool studyCard);
     std::shared_ptr<BarButtonItem> makeBarItem(BarItemKind kind);

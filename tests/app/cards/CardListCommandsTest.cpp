@@ -25,27 +25,14 @@ namespace {
 
 using Kind = CardListTableViewController::BarItemKind;
 
-// The card list with the screens its commands open (the real scenes), in a
-// navigation controller without a split view.
+// The card list with the screens its commands open, in the app's own deck
+// split view on a phone (collapsed: the list's navigation controller alone).
 class CardListCommandsTest : public CardListTest {
 protected:
     void SetUp() override {
         CardListTest::SetUp();
-        Storyboard::registerStoryboard("CardListCommandsTest", [](Storyboard& s) {
-            CardListTableViewController::addScene(s);
-            addDeckSplitScenes(s, CardListTableViewController::kSceneIdentifier);
-            CardListTableViewController::addCommandScenes(s);
-            s.addSegue(CardListTableViewController::kSceneIdentifier, "ShowEditorDetailSegue",
-                       kDeckDetailViewControllerScene, StoryboardSegueKind::Modal);
-            s.addNavigationScene("Root", CardListTableViewController::kSceneIdentifier);
-            s.setInitialScene("Root");
-        });
-        storyboardName = "CardListCommandsTest";
+        inAppDeckSplitView = true;
         ActivityViewController::resetRecording();
-    }
-    void TearDown() override {
-        Storyboard::unregisterStoryboard("CardListCommandsTest");
-        CardListTest::TearDown();
     }
 
     // What the list presents, or the first controller of a presented
@@ -229,6 +216,77 @@ TEST_F(CardListCommandsTest, AddingWhereNoListTakesCardsDoesNothing) {
     ASSERT_EQ(4u, verbs->cards()->size());
     EXPECT_TRUE(verbs->cards()->back()->isStudyCard());
     EXPECT_EQ(before, document->deck()->cards().size());
+}
+
+// The user's road through the app's own storyboard: every toolbar item, the
+// move, the double tap in editing mode, the tapped card and the setup row of
+// the spaced-repetition grouping open their screens, and nothing stops.
+TEST_F(CardListCommandsTest, EveryCommandOpensItsScreenFromTheAppsStoryboard) {
+    show();
+    auto toolbarItem = [&](std::int64_t tag) -> std::shared_ptr<BarButtonItem> {
+        for (const auto& item : navigation->toolbar()->items())
+            if (item->tag() == tag) return item;
+        return nullptr;
+    };
+    auto closePresented = [&] {
+        list->dismissViewController(false);
+        advance(0.5);
+        ASSERT_EQ(nullptr, list->presentedViewController());
+    };
+
+    ASSERT_TRUE(UIDriver::tap(*toolbarItem(CardListTableViewController::kMultipleChoiceItemTag)));
+    advance(0.5);
+    auto test = presented<MultipleChoicePageViewController>(*list);
+    ASSERT_NE(nullptr, test);
+    EXPECT_EQ(5u, test->normalizedStudyCardsForQuestions().size());
+    closePresented();
+
+    ASSERT_TRUE(UIDriver::tap(*toolbarItem(CardListTableViewController::kMemorizeItemTag)));
+    advance(0.5);
+    EXPECT_NE(nullptr, presented<FIStudyModeViewController>(*list));
+    closePresented();
+
+    ASSERT_TRUE(UIDriver::tap(*list->editButtonItem()));
+    ASSERT_TRUE(UIDriver::tapRow(*list->tableView(), IndexPath{0, 2}));
+    ASSERT_TRUE(UIDriver::tap(*toolbarItem(CardListTableViewController::kMoveItemTag)));
+    advance(0.5);
+    ASSERT_TRUE(UIDriver::tapAlertAction(*UIDriver::presentedAlert(), "Move Selected Cards"));
+    advance(0.5);
+    auto picker = presented<TopicPickerTableViewController>(*list);
+    ASSERT_NE(nullptr, picker);
+    EXPECT_EQ("Moving 1 Item", picker->navigationItem().title());
+    closePresented();
+
+    ASSERT_TRUE(UIDriver::doubleTapRow(*list->tableView(), IndexPath{0, 0}));
+    advance(0.5);
+    auto solo = presented<EditStudyCardViewController>(*list);
+    ASSERT_NE(nullptr, solo);
+    ASSERT_NE(nullptr, solo->presentationMode().asCardEditor());
+    EXPECT_EQ(hola, solo->presentationMode().asCardEditor()->card);
+    EXPECT_TRUE(solo->presentationMode().asCardEditor()->isSoloMode);
+    closePresented();
+    ASSERT_TRUE(UIDriver::tap(*list->editButtonItem()));
+
+    // On a phone the tapped card's editor comes on top of the list.
+    ASSERT_TRUE(UIDriver::tapRow(*list->tableView(), IndexPath{0, 2}));
+    advance(0.5);
+    auto shown = navigation->topViewController();
+    if (auto detail = std::dynamic_pointer_cast<NavigationController>(shown)) shown = detail->topViewController();
+    auto editor = std::dynamic_pointer_cast<EditStudyCardViewController>(shown);
+    ASSERT_NE(nullptr, editor);
+    ASSERT_NE(nullptr, editor->presentationMode().asCardEditor());
+    EXPECT_EQ(adios, editor->presentationMode().asCardEditor()->card);
+    navigation->popToRootViewControllerAnimated(false);
+    advance(0.5);
+    ASSERT_EQ(list, navigation->topViewController());
+
+    ASSERT_TRUE(list->groupingOptionsControl()->userSelectSegment(1));
+    advance(0.5);
+    const std::int64_t setupRow = list->tableView()->numberOfRowsInSection(0) - 1;
+    ASSERT_TRUE(UIDriver::tapRow(*list->tableView(), IndexPath{0, setupRow}));
+    advance(0.5);
+    EXPECT_NE(nullptr, presented<SpacedRepetitionSetupViewController>(*list));
+    closePresented();
 }
 
 TEST_F(CardListCommandsTest, TheMultipleChoiceTestAsksTheSettingAtMostTheCardCount) {
@@ -637,7 +695,8 @@ TEST_F(CardListCommandsTest, SharingOffersTheDeckFileWithTheUploadActivity) {
     EXPECT_FALSE(sheet->chooseActivity(ActivityType::kMail));
     ASSERT_TRUE(sheet->chooseActivity(CardListTableViewController::kUploadAndCopyLinkActivityType));
     advance(0.5);
-    EXPECT_NE(nullptr, std::dynamic_pointer_cast<UploadAndCopyLinkStepsViewController>(sheet->presentedViewController()));
+    EXPECT_NE(nullptr,
+              std::dynamic_pointer_cast<UploadAndCopyLinkStepsViewController>(sheet->presentedViewController()));
     list->dismissViewController(false);
     advance(0.5);
 

@@ -11,11 +11,14 @@
 #include "Common/FILegacyDeckDocument.h"
 #include "app/cards/CardListDetailEditor.h"
 #include "app/cards/CardListTableViewController.h"
+#include "app/cards/DeckSplitScenes.h"
+#include "app/library/DeckLibrarySplitViewCollapse.h"
 #include "app/study/DeckChangeDelegate.h"
 #include "model/FCDeck.h"
 #include "platform/document/Document.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/SplitViewController.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/UIDriver.h"
@@ -141,16 +144,29 @@ protected:
     }
 
     // Shows a top-level card list of the document.
+    // With inAppDeckSplitView, the list is the master of the app's own deck
+    // split view, made from the storyboard "Main" as the library makes it.
     void show(std::shared_ptr<FIDeckDocument> doc, bool versionPreview = false) {
-        auto storyboard = Storyboard::storyboardWithName(storyboardName);
-        navigation = std::dynamic_pointer_cast<NavigationController>(storyboard->instantiateInitialViewController());
-        list = std::dynamic_pointer_cast<CardListTableViewController>(navigation->topViewController());
+        std::shared_ptr<ViewController> root;
+        if (inAppDeckSplitView) {
+            auto split =
+                Storyboard::storyboardWithName("Main")->instantiate<SplitViewController>(kDeckSplitViewControllerScene);
+            split->setPreferredDisplayMode(SplitViewControllerDisplayMode::OneBesideSecondary);
+            split->setDelegate(splitRule);
+            navigation = std::dynamic_pointer_cast<NavigationController>(split->viewControllers().front());
+            root = split;
+        } else {
+            navigation = std::dynamic_pointer_cast<NavigationController>(
+                Storyboard::storyboardWithName(storyboardName)->instantiateInitialViewController());
+            root = navigation;
+        }
+        list = std::dynamic_pointer_cast<CardListTableViewController>(navigation->viewControllers().front());
         list->setDocument(doc);
         list->setDeckChangeDelegate(library);
         list->setIsReadOnlyVersionPreview(versionPreview);
         list->setPresentationMode(PresentationMode::topLevelCards(doc));
         window = std::make_shared<Window>(Rect(0, 0, 390, 844));
-        window->setRootViewController(navigation);
+        window->setRootViewController(root);
         window->makeKeyAndVisible();
         drainMainLoop();
     }
@@ -182,6 +198,16 @@ protected:
     TempDir folder;
     // The storyboard show() takes the list from (its initial scene).
     std::string storyboardName = "CardListTest";
+    bool inAppDeckSplitView = false;
+    // The library's rule for the deck's split view on a phone: the detail
+    // goes unless it edits a card.
+    struct LibrarySplitRule : SplitViewControllerDelegate {
+        bool collapseSecondaryViewController(SplitViewController&, ViewController& secondary,
+                                             ViewController&) override {
+            return deckSplitViewDropsSecondary(secondary);
+        }
+    };
+    std::shared_ptr<LibrarySplitRule> splitRule = std::make_shared<LibrarySplitRule>();
     double savedAutosaveDelay = 0;
     std::shared_ptr<RecordingLibrary> library = std::make_shared<RecordingLibrary>();
     std::shared_ptr<RecordingFlashcardsDocument> document;
