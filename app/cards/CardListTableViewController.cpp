@@ -975,21 +975,23 @@ void CardListTableViewController::presentMoveSelectedCardsOptions(const std::sha
 void CardListTableViewController::deleteSelectedCards() {
     auto keep = shared_from_this();
     auto table = tableView();
-    std::vector<IndexPath> selected = table->indexPathsForSelectedRows();
-    if (auto* cards = modifiableCards()) {
-        IndexSet rows;
-        for (const auto& indexPath : selected)
-            if (indexPath.row >= 0 && static_cast<std::size_t>(indexPath.row) < cards->size())
-                rows.addIndex(static_cast<std::size_t>(indexPath.row));
-        // From the end, so that earlier indexes stay valid.
-        for (auto it = rows.indexes().rbegin(); it != rows.indexes().rend(); ++it)
-            cards->erase(cards->begin() + static_cast<std::ptrdiff_t>(*it));
-        std::vector<IndexPath> deleted;
-        for (auto row : rows.indexes()) deleted.push_back(IndexPath{CARD_LIST_SECTION_INDEX, std::int64_t(row)});
-        table->beginUpdates();
-        table->deleteRowsAtIndexPaths(deleted, TableViewRowAnimation::Fade);
-        table->endUpdates();
-    }
+    // Search results and groups have no list to delete from: the deck stays
+    // as it is, unchanged and unsaved.
+    auto* cards = modifiableCards();
+    if (!cards) return;
+    IndexSet rows;
+    for (const auto& indexPath : table->indexPathsForSelectedRows())
+        if (indexPath.row >= 0 && static_cast<std::size_t>(indexPath.row) < cards->size())
+            rows.addIndex(static_cast<std::size_t>(indexPath.row));
+    if (rows.count() == 0) return;
+    // From the end, so that earlier indexes stay valid.
+    for (auto it = rows.indexes().rbegin(); it != rows.indexes().rend(); ++it)
+        cards->erase(cards->begin() + static_cast<std::ptrdiff_t>(*it));
+    std::vector<IndexPath> deleted;
+    for (auto row : rows.indexes()) deleted.push_back(IndexPath{CARD_LIST_SECTION_INDEX, std::int64_t(row)});
+    table->beginUpdates();
+    table->deleteRowsAtIndexPaths(deleted, TableViewRowAnimation::Fade);
+    table->endUpdates();
     pruneUnusedAttachments();
     didAddOrRemoveCardsWithUpdateChangeCount(true, false);
 }

@@ -307,6 +307,26 @@ TEST_F(CardListTest, DeletingTheSelectedCardsTellsTheDocumentAndTheLibraryOnce) 
     EXPECT_EQ((std::vector<std::string>{"addOrRemove NO YES"}), library->calls);
 }
 
+// Search results have no list to delete from: the delete removes nothing,
+// and so neither changes the document nor reports to the library.
+TEST_F(CardListTest, DeletingFromSearchResultsChangesNothingAndSavesNothing) {
+    show();
+    ASSERT_TRUE(UIDriver::tap(*list->editButtonItem()));
+    ASSERT_TRUE(list->searchBar()->becomeFirstResponder());
+    ASSERT_TRUE(UIDriver::typeText(*list->searchBar()->searchTextField(), "hola"));
+    advance(0.3);
+    ASSERT_EQ((FCCardArray{hola}), list->presentationMode()->cards());
+    ASSERT_TRUE(list->tableView()->isEditing());
+    ASSERT_TRUE(UIDriver::tapRow(*list->tableView(), IndexPath{0, 0}));
+    ASSERT_TRUE(UIDriver::tap(*toolbarItemWithTag(*navigation, CardListTableViewController::kDeleteItemTag)));
+    advance(0.3);
+    ASSERT_TRUE(UIDriver::tapAlertAction(*UIDriver::presentedAlert(), "Delete Selected Cards"));
+    advance(0.3);
+    EXPECT_EQ((FCCardArray{hola, verbs, adios}), document->deck()->cards());
+    EXPECT_FALSE(document->hasUnsavedChanges());
+    EXPECT_TRUE(library->calls.empty());
+}
+
 TEST_F(CardListTest, ClearingTheSelectedCardsStatisticsReachesIntoTopics) {
     comer->updateLeitnerRating(1);
     comer->updateReverseLeitnerRating(2);
