@@ -33,7 +33,10 @@ void CardListTableViewController::_renameDocumentToNewName(const std::string& ti
     const URL oldURL = document_->fileURL();
     const URL newURL = oldURL.URLByDeletingLastPathComponent().URLByAppendingPathComponent(fileName(title));
     std::weak_ptr<ViewController> weak = weak_from_this();
-    DispatchQueue::global().async([weak, oldURL, newURL, completion = std::move(completion)] {
+    // The library learns of the move even when the list has gone by then (a
+    // long save, then the deck closed): its row must follow the file.
+    std::weak_ptr<DeckChangeDelegate> weakDelegate = deckChangeDelegate_;
+    DispatchQueue::global().async([weak, weakDelegate, oldURL, newURL, completion = std::move(completion)] {
         FileCoordinator coordinator;
         Error coordinationError;
         bool moved = false;
@@ -66,10 +69,10 @@ void CardListTableViewController::_renameDocumentToNewName(const std::string& ti
             return;
         }
         TWLogDebug("Renamed document from: %@ to: %@", oldURL, newURL);
-        OperationQueue::mainQueue().addOperationWithBlock([weak, oldURL, newURL, completion] {
+        OperationQueue::mainQueue().addOperationWithBlock([weak, weakDelegate, oldURL, newURL, completion] {
+            if (auto delegate = weakDelegate.lock()) delegate->didChangeDocumentTitle(oldURL, newURL);
             auto list = std::static_pointer_cast<CardListTableViewController>(weak.lock());
             if (!list) return;
-            if (auto delegate = list->deckChangeDelegate_.lock()) delegate->didChangeDocumentTitle(oldURL, newURL);
             // The title now reads the new file name.
             if (!list->titleTextField_->isFirstResponder()) {
                 list->titleTextField_->setText(list->shownTitleText());

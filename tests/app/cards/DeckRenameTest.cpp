@@ -75,6 +75,36 @@ protected:
     bool reported(const std::string& call) const {
         return std::find(library->calls.begin(), library->calls.end(), call) != library->calls.end();
     }
+
+    // A second deck of the same cards, saved under the name and shown, with
+    // no report recorded yet.
+    std::shared_ptr<GatedFlashcardsDocument> showGatedDeck(const std::string& name) {
+        auto gated = std::make_shared<GatedFlashcardsDocument>(URL::fileURLWithPath(folder.file(name + ".flashcards")));
+        gated->setDeck(document->deck());
+        gated->setUserDocumentSettings(std::make_shared<FCCUserDocumentSettings>());
+        std::optional<bool> created;
+        gated->saveToURL(gated->fileURL(), DocumentSaveOperation::ForCreating, [&](bool ok) { created = ok; });
+        if (!runMainLoopUntil([&] { return created.has_value(); }) || !*created) return nullptr;
+        show(gated);
+        library->calls.clear();
+        return gated;
+    }
+
+    // Changes the first card and starts an autosave that waits in its write
+    // until the gate opens; `result` takes the save's outcome.
+    void startHeldSave(GatedFlashcardsDocument& gated, const std::string& top, std::optional<bool>& result) {
+        hola->setTop(top);
+        gated.didChangeCardContents();
+        gated.armed = true;
+        gated.autosaveWithCompletionHandler([&result](bool ok) { result = ok; });
+        ASSERT_TRUE(runMainLoopUntil([&] { return gated.writing.load(); }));
+    }
+
+    void closeDocument(Document& doc) {
+        std::optional<bool> closed;
+        doc.closeWithCompletionHandler([&](bool ok) { closed = ok; });
+        EXPECT_TRUE(runMainLoopUntil([&] { return closed.has_value(); }));
+    }
 };
 
 }  // namespace
@@ -184,21 +214,10 @@ TEST_F(DeckRenameTest, AFileThatAppearsBeforeTheMoveIsKeptAndTheTitleComesBack) 
 // A rename asked for while the document saves waits for the save; the save
 // that was asked for meanwhile, and every later one, goes to the new name.
 TEST_F(DeckRenameTest, ARenameDuringASaveWaitsAndTheDocumentSavesUnderItsNewName) {
-    auto french = std::make_shared<GatedFlashcardsDocument>(URL::fileURLWithPath(folder.file("French.flashcards")));
-    french->setDeck(document->deck());
-    french->setUserDocumentSettings(std::make_shared<FCCUserDocumentSettings>());
-    std::optional<bool> created;
-    french->saveToURL(french->fileURL(), DocumentSaveOperation::ForCreating, [&](bool ok) { created = ok; });
-    ASSERT_TRUE(runMainLoopUntil([&] { return created.has_value(); }));
-    show(french);
-    library->calls.clear();
-
-    hola->setTop(std::string("Bonjour"));
-    french->didChangeCardContents();
-    french->armed = true;
+    auto french = showGatedDeck("French");
+    ASSERT_NE(nullptr, french);
     std::optional<bool> firstSave;
-    french->autosaveWithCompletionHandler([&](bool ok) { firstSave = ok; });
-    ASSERT_TRUE(runMainLoopUntil([&] { return french->writing.load(); }));
+    startHeldSave(*french, "Bonjour", firstSave);
 
     bool completed = false;
     list->_renameDocumentToNewName(
@@ -243,4 +262,37 @@ TEST_F(DeckRenameTest, ARenameDuringASaveWaitsAndTheDocumentSavesUnderItsNewName
     closed.reset();
     reopened->closeWithCompletionHandler([&](bool ok) { closed = ok; });
     ASSERT_TRUE(runMainLoopUntil([&] { return closed.has_value(); }));
+}
+
+// A rename held up by a long save finishes after the user has closed the
+// deck and its card list is gone: the library still learns of the new file.
+TEST_F(DeckRenameTest, ARenameThatOutlivesItsCardListStillReachesTheLibrary) {
+    auto french = showGatedDeck("French");
+    ASSERT_NE(nullptr, french);
+    std::optional<bool> save;
+    startHeldSave(*french, "Bonjour", save);
+    ASSERT_TRUE(
+        enterTitle("Fran\xC3\xA7"
+                   "ais"));
+    ASSERT_TRUE(runMainLoopUntil([] { return FileCoordinator::numberOfWaitingCoordinations() >= 1; }));
+
+    std::weak_ptr<CardListTableViewController> gone = list;
+    window->setHidden(true);
+    window.reset();
+    navigation.reset();
+    list.reset();
+    drainMainLoop();
+    ASSERT_TRUE(gone.expired());
+
+    french->gate.signal();
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        return save.has_value() && reported(
+                                       "title French.flashcards Fran\xC3\xA7"
+                                       "ais.flashcards");
+    }));
+    EXPECT_EQ((std::vector<std::string>{"Fran\xC3\xA7"
+                                        "ais.flashcards",
+                                        "Spanish.flashcards"}),
+              filesInFolder());
+    closeDocument(*french);
 }
