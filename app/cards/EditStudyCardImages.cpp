@@ -96,6 +96,8 @@ void EditStudyCardViewController::insertPhoto(const std::shared_ptr<BarButtonIte
 
 void EditStudyCardViewController::insertImagePlaceholder() {
     if (!webView_) return;
+    // One placeholder at most: an earlier one still in the page goes first.
+    removeImagePlaceholder();
     const std::string id = FCCUniqueId::makeUniqueId();
     temporaryImageInsertionPointMarkerId_ = id;
     FCEditor::make(*webView_)->insertHtmlSnippet(
@@ -203,8 +205,18 @@ void EditStudyCardViewController::presentImageDocumentMenu(const std::shared_ptr
             popover->setBarButtonItem(sender);
         else
             popover->setSourceView(view());
+        // A tap outside the menu abandons the choice: the editor hears of it
+        // and takes the placeholder out (presentationControllerDidDismiss).
+        popover->setDelegate(std::weak_ptr<AdaptivePresentationControllerDelegate>(sharedSelf()));
     }
-    presentViewController(menu, true);
+    // Shown, the menu is the pop-up a second tap on the photo button closes.
+    std::weak_ptr<EditStudyCardViewController> weakSelf = sharedSelf();
+    std::weak_ptr<ViewController> weakMenu = menu;
+    presentViewController(menu, true, [weakSelf, weakMenu] {
+        auto self = weakSelf.lock();
+        auto shown = weakMenu.lock();
+        if (self && shown && shown->presentingViewController()) self->formattingOptionsPopupViewController_ = shown;
+    });
 }
 
 void EditStudyCardViewController::documentPickerWasCancelled() {

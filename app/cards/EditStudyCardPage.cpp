@@ -276,6 +276,10 @@ void EditStudyCardViewController::sendColorCommand(const std::string& name, cons
 }
 
 bool EditStudyCardViewController::closeShownPopup() {
+    // A pop-up that closed itself (the document menu, once a place is
+    // chosen or it is cancelled) is no longer shown.
+    if (formattingOptionsPopupViewController_ && !formattingOptionsPopupViewController_->presentingViewController())
+        formattingOptionsPopupViewController_.reset();
     if (formattingOptionsPopupViewController_) {
         std::weak_ptr<EditStudyCardViewController> weakSelf =
             std::static_pointer_cast<EditStudyCardViewController>(shared_from_this());

@@ -24,12 +24,12 @@
 #include "platform/ui/AlertController.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/DocumentMenuViewController.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ImagePickerController.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/NavigationController.h"
-#include "platform/ui/DocumentMenuViewController.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/Screen.h"
@@ -1005,6 +1005,59 @@ TEST_F(EditStudyCardImagesTest, ImageFilesThatCannotBeShownInsertNothingAndLeave
     advance(0.5);
     EXPECT_EQ(2u, changes->attachments.size());
     EXPECT_EQ(std::nullopt, editor->temporaryImageInsertionPointMarkerId());
+}
+
+// However the "Insert from…" menu goes (a tap outside it, a second tap on the
+// photo button, a place chosen and then given up), its placeholder goes too,
+// and the photo button opens the source sheet again afterwards.
+TEST_F(EditStudyCardImagesTest, TheInsertFromMenuLeavesNoPlaceholderHoweverItCloses) {
+    addCards(1);
+    edit(0);
+    // The photo button sits on the keyboard's toolbar, which this screen
+    // does not show: its action stands for the tap.
+    auto photo = toolbarItem(12);
+    ASSERT_NE(nullptr, photo);
+    // Taps the photo button and "Insert from…"; returns the menu.
+    std::string id;
+    auto openMenu = [&]() -> std::shared_ptr<DocumentMenuViewController> {
+        id = openSourceSheet();
+        choose("Insert from…");
+        advance(0.5);
+        return std::dynamic_pointer_cast<DocumentMenuViewController>(editor->presentedViewController());
+    };
+    auto expectNoPlaceholder = [&](const char* how) {
+        EXPECT_EQ(removal(id), page().lastEvaluatedScript()) << how;
+        EXPECT_EQ(std::nullopt, editor->temporaryImageInsertionPointMarkerId()) << how;
+        EXPECT_EQ(nullptr, editor->presentedViewController()) << how;
+    };
+
+    auto menu = openMenu();
+    ASSERT_NE(nullptr, menu);
+    // A popover on a phone too, anchored at the photo button.
+    EXPECT_EQ(ModalPresentationStyle::Popover,
+              menu->presentationController()->adaptedPresentationStyle(window->traitCollection()));
+    EXPECT_EQ(photo, menu->popoverPresentationController()->barButtonItem());
+    ASSERT_TRUE(UIDriver::tapOutsidePresentation(*menu));
+    advance(0.5);
+    expectNoPlaceholder("tap outside");
+
+    ASSERT_NE(nullptr, openMenu());
+    editor->insertPhoto(photo);
+    advance(0.5);
+    expectNoPlaceholder("second tap");
+
+    menu = openMenu();
+    ASSERT_NE(nullptr, menu);
+    ASSERT_TRUE(menu->userDidSelectOption(DocumentMenuViewController::kDocumentBrowserPlaceTitle));
+    advance(0.5);
+    auto picker = std::dynamic_pointer_cast<DocumentPickerViewController>(editor->presentedViewController());
+    ASSERT_NE(nullptr, picker);
+    ASSERT_TRUE(picker->userDidCancel());
+    advance(0.5);
+    expectNoPlaceholder("picker cancelled");
+
+    openSourceSheet();
+    choose("Cancel");
 }
 
 TEST_F(EditStudyCardImagesTest, WithoutAChangeDelegateTheImageIsNotShownEither) {
