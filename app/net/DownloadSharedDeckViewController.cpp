@@ -10,7 +10,6 @@
 #include "model/FCNumberAdditions.h"
 #include "model/FCStringAdditions.h"
 #include "model/TWLogger.h"
-#include "platform/ui/Application.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Dispatch.h"
@@ -24,6 +23,7 @@
 #include "platform/net/ServiceHost.h"
 #include "platform/net/URLError.h"
 #include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Font.h"
@@ -32,6 +32,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/ProgressView.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Storyboard.h"
@@ -405,6 +406,19 @@ void DownloadSharedDeckViewController::cancel() {
 void DownloadSharedDeckViewController::download() {
     state_ = State::downloading;
     updateUI();
+}
+
+// --- Its popover ---
+
+ModalPresentationStyle DownloadSharedDeckViewController::adaptivePresentationStyleForPresentationController(
+    PresentationController&, const TraitCollection& traits) {
+    return traits.horizontalSizeClass == UserInterfaceSizeClass::Compact ? ModalPresentationStyle::Popover
+                                                                         : ModalPresentationStyle::FormSheet;
+}
+
+std::shared_ptr<ViewController> DownloadSharedDeckViewController::viewControllerForAdaptivePresentationStyle(
+    PresentationController& controller, ModalPresentationStyle) {
+    return std::make_shared<NavigationController>(controller.presentedViewController().shared_from_this());
 }
 
 // --- The details ---

@@ -138,6 +138,13 @@ public:
     void setReadOptions(URLContentReadOptions options);
 
     void viewDidLoad() override;
+    // As its popover's delegate: where the width is compact the screen stays
+    // a popover (a form sheet elsewhere); in an adapted style it is shown in a
+    // new navigation controller of its own.
+    ModalPresentationStyle adaptivePresentationStyleForPresentationController(PresentationController& controller,
+                                                                              const TraitCollection& traits) override;
+    std::shared_ptr<ViewController> viewControllerForAdaptivePresentationStyle(PresentationController& controller,
+                                                                               ModalPresentationStyle style) override;
     // Acts on the current state; called after every change of state.
     void updateUI();
     // The states updateUI() has shown since the view's own set-up, in order.

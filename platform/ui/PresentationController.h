@@ -20,6 +20,14 @@ public:
         PresentationController& /*controller*/, const TraitCollection& /*traits*/) {
         return ModalPresentationStyle::Automatic;
     }
+    // The controller to show in the adapted style in place of the presented
+    // one (a navigation controller around it, say), or nullptr for the
+    // presented controller itself. This stand-in always shows the presented
+    // controller; the answer is the delegate's to give.
+    virtual std::shared_ptr<ViewController> viewControllerForAdaptivePresentationStyle(
+        PresentationController& /*controller*/, ModalPresentationStyle /*style*/) {
+        return nullptr;
+    }
     virtual bool presentationControllerShouldDismiss(PresentationController& /*controller*/) { return true; }
     virtual void presentationControllerWillDismiss(PresentationController& /*controller*/) {}
     // After a dismissal by the user, once the presented controller is gone.

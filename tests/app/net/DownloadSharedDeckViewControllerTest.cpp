@@ -263,6 +263,19 @@ TEST_F(DownloadSharedDeckScreenTest, ShowsTheSharedDeckOnceThePresentationHasFin
     EXPECT_EQ((std::vector<std::string>{"/share/api/", "/deck/info.json", "/deck/cover200.png"}), service.requests());
 }
 
+// On a phone, where the width is compact, the screen stays the small popover
+// it was presented as instead of becoming a sheet over the whole window.
+TEST_F(DownloadSharedDeckScreenTest, StaysAPopoverWhereTheWidthIsCompact) {
+    ASSERT_EQ(UserInterfaceSizeClass::Compact, window->traitCollection().horizontalSizeClass);
+    present("abc123");
+    advance(ViewController::kTransitionDuration);
+    auto popover = screen->popoverPresentationController();
+    ASSERT_NE(nullptr, popover);
+    EXPECT_EQ(ModalPresentationStyle::Popover, popover->adaptedPresentationStyle(window->traitCollection()));
+    EXPECT_EQ((Size{320, 220}), screen->view()->frame().size);
+    closeScreen();
+}
+
 TEST_F(DownloadSharedDeckScreenTest, DescriptionsThatSayLessFallBack) {
     struct Case {
         std::string name;
