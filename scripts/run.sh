@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
-cmake -S . -B build -G Ninja >/dev/null
+./scripts/configure.sh build
 cmake --build build --parallel "$(nproc)" --target Memorant
 # --until-idle: the run shows the library and ends once nothing is left to do.
 exec ./build/Memorant --until-idle "$@"

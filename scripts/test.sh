@@ -11,7 +11,7 @@ else
   dir=build
   extra=()
 fi
-cmake -S . -B "$dir" -G Ninja -DMEMORANT_WERROR=ON -DMEMORANT_BUILD_BENCH=ON "${extra[@]}" >/dev/null
+./scripts/configure.sh "$dir" "${extra[@]}"
 cmake --build "$dir" --parallel "$(nproc)"
 cd "$dir"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
