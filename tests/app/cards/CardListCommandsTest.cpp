@@ -239,6 +239,9 @@ TEST_F(CardListCommandsTest, EveryCommandOpensItsScreenFromTheAppsStoryboard) {
     auto test = presented<MultipleChoicePageViewController>(*list);
     ASSERT_NE(nullptr, test);
     EXPECT_EQ(5u, test->normalizedStudyCardsForQuestions().size());
+    // The test opens on its start page.
+    ASSERT_NE(nullptr, test->startPageViewController());
+    EXPECT_EQ((std::vector<std::shared_ptr<ViewController>>{test->startPageViewController()}), test->viewControllers());
     closePresented();
 
     ASSERT_TRUE(UIDriver::tap(*toolbarItem(CardListTableViewController::kMemorizeItemTag)));
