@@ -220,21 +220,6 @@ TEST(ProgramRun, AnArgumentThatIsNoDocumentTheAppOpensIsRefusedOnStandardErrorWi
     }
 }
 
-TEST(ProgramRun, ASymbolicLinkArgumentBringsTheBytesOfItsFileNotTheLink) {
-    TempDir home;
-    TempDir elsewhere;
-    const auto deck = copyOfTheTutorialDeck(elsewhere, "Real.flashcards");
-    const auto link = elsewhere.path() / "Linked.flashcards";
-    std::filesystem::create_symlink(deck, link);
-    ProgramOutcome run = runProgram(home.str(), {link.string()}, false, "| Welcome to Memorant!");
-    EXPECT_EQ(0, run.exitStatus);
-    const auto imported = home.path() / "Documents/Linked.flashcards";
-    ASSERT_TRUE(std::filesystem::exists(imported)) << run.error;
-    EXPECT_FALSE(std::filesystem::is_symlink(imported));
-    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(deck)));
-    EXPECT_NE(std::string::npos, lastFrame(run.output).find("| Welcome to Memorant!")) << run.output;
-}
-
 TEST(ProgramRun, ALogFileThatCannotBeOpenedLeavesStandardErrorWorking) {
     TempDir home;
     std::filesystem::create_directories(logFile(home));  // a folder where the file would be
