@@ -432,8 +432,12 @@ TEST_F(RemoteControlScreenTest, ACommandForAScreenThatHasGoneCompletesAndTheQueu
 TEST_F(RemoteControlScreenTest, AScreenClosedDuringARebuildStillCompletesEveryPendingCommand) {
     ASSERT_NO_FATAL_FAILURE(connectPeer());
     ASSERT_NO_FATAL_FAILURE(reportMode("m"));
-    sendAll(peer, "t\r\nmc\r\n");
+    // "mc" comes once "t" is being applied (a mode that arrives while the one
+    // before it still waits takes its place).
+    sendAll(peer, "t\r\n");
     ASSERT_TRUE(runMainLoopUntil([&] { return logged("Handling t on") == 1; }));
+    sendAll(peer, "mc\r\n");
+    ASSERT_TRUE(runMainLoopUntil([&] { return remote->waitingCommandCount() == 1; }));
     for (int i = 0; i < 5; ++i) drainMainLoop();
     auto queue = remote->commandQueue();
     root->dismissViewController(false);
