@@ -144,6 +144,14 @@ protected:
         sendAll(peer, lines + "Ping\r\n");
         return runMainLoopUntil([&] { return handler->dateOfLastPingReceived().has_value(); });
     }
+    // A new remote screen from the storyboard, shown full screen over the root.
+    void presentAFreshRemote() {
+        remote = std::dynamic_pointer_cast<Screen_>(
+            Storyboard::storyboardWithName(Screen_::kStoryboardName)->instantiateInitialViewController());
+        remote->setModalPresentationStyle(ModalPresentationStyle::FullScreen);
+        root->presentViewController(remote, true);
+        advance(ViewController::kTransitionDuration);
+    }
     // After a hostile peer: the screen (opened again when that peer was let
     // go) serves a well-behaved one both ways.
     void expectAWellBehavedPeerIsServed() {
@@ -151,11 +159,7 @@ protected:
             advance(ViewController::kTransitionDuration);
             if (peer >= 0) ::close(peer);
             peer = -1;
-            remote = std::dynamic_pointer_cast<Screen_>(
-                Storyboard::storyboardWithName(Screen_::kStoryboardName)->instantiateInitialViewController());
-            remote->setModalPresentationStyle(ModalPresentationStyle::FullScreen);
-            root->presentViewController(remote, true);
-            advance(ViewController::kTransitionDuration);
+            presentAFreshRemote();
             ASSERT_NO_FATAL_FAILURE(connectPeer());
         }
         advance(Screen_::kFadeOutDuration + Screen_::kSpringDuration);  // what was going on ends
@@ -525,13 +529,7 @@ TEST_F(RemoteControlScreenTest, TheScreenClosesOnCancelResigningActiveAndALostPe
     enum class Way { Cancel, ResignActive, PeerLeaves };
     for (Way way : {Way::Cancel, Way::ResignActive, Way::PeerLeaves}) {
         SCOPED_TRACE(static_cast<int>(way));
-        if (way != Way::Cancel) {
-            remote = std::dynamic_pointer_cast<Screen_>(
-                Storyboard::storyboardWithName(Screen_::kStoryboardName)->instantiateInitialViewController());
-            remote->setModalPresentationStyle(ModalPresentationStyle::FullScreen);
-            root->presentViewController(remote, true);
-            advance(ViewController::kTransitionDuration);
-        }
+        if (way != Way::Cancel) presentAFreshRemote();
         ASSERT_NO_FATAL_FAILURE(connectPeer());
         switch (way) {
             case Way::Cancel:
