@@ -213,6 +213,12 @@ void LineBasedCommandHandler::send(const std::string& command) {
     outputBuffer_.insert(outputBuffer_.end(), command.begin(), command.end());
     outputBuffer_.insert(outputBuffer_.end(), COMMAND_SEPARATOR.begin(), COMMAND_SEPARATOR.end());
     if (outputStreamHasSpaceAvailable_) writePendingOutput();
+    if (outputBuffer_.size() > kMaxPendingOutputLength) {
+        logWarning("Closing the connection: the peer has not read " + std::to_string(outputBuffer_.size()) +
+                       " bytes sent to it",
+                   "send(_:)", __LINE__);
+        close();
+    }
 }
 
 void LineBasedCommandHandler::writePendingOutput() {

@@ -33,12 +33,15 @@ public:
 // of either stream, a read or a write of 0 bytes or less, and on received
 // bytes that cannot be UTF-8 or a line that passes kMaxLineLength bytes
 // without a separator (both logged at level 1). A partial trailing UTF-8
-// sequence waits for the rest.
+// sequence waits for the rest. A peer that does not read what is sent is let
+// go too: once more than kMaxPendingOutputLength bytes wait to be written,
+// the connection is closed (logged at level 1).
 class LineBasedCommandHandler : public StreamDelegate, public std::enable_shared_from_this<LineBasedCommandHandler> {
 public:
     static inline const std::string COMMAND_SEPARATOR = "\r\n";
     static inline const std::string PingCommand = "Ping";
     static constexpr std::size_t kMaxLineLength = 64 * 1024;
+    static constexpr std::size_t kMaxPendingOutputLength = 1024 * 1024;
 
     static std::shared_ptr<LineBasedCommandHandler> create(std::shared_ptr<InputStream> inputStream,
                                                            std::shared_ptr<OutputStream> outputStream,
@@ -49,7 +52,8 @@ public:
     // current run loop (default mode) and opens them, input first.
     void openStreams();
     // Queues one command (framed here); it is written as soon as the output
-    // stream has space.
+    // stream has space. Closes the connection when the peer has left more
+    // than kMaxPendingOutputLength bytes unread.
     void send(const std::string& command);
     // Ends the connection; once the streams are closed, does nothing.
     void close();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 #include "app/remote/KeypadContainerView.h"
 #include "app/remote/RemoteControlAPI.h"
@@ -36,6 +37,11 @@ constexpr double kPinnedRowInset = 20;
 
 void log(const std::string& message, std::uint32_t level, const char* function, int line) {
     TWLogger::sharedInstance().log(message, level, "RemoteControlUIViewController", function, Value(line));
+}
+
+bool isModeCommand(const std::string& command) {
+    return command == Commands::MemorizeStudyMode() || command == Commands::MultipleChoiceStudyMode() ||
+           command == Commands::TypeStudyMode();
 }
 
 std::string describeCurrentThread() {
@@ -351,21 +357,70 @@ void RemoteControlUIViewController::remoteServicePublisherDidConnect(RemoteServi
 }
 
 void RemoteControlUIViewController::remoteServicePublisherDidReceiveCommand(RemoteServicePublisher&,
-                                                                           const std::string& command) {
+                                                                            const std::string& command) {
+    // Each waiting command has its work item on the command queue, which
+    // takes the first one waiting when it runs: a command that takes the
+    // place of another needs none of its own.
+    const bool full = waitingCommands_.size() >= kMaxWaitingCommands;
+    if (isModeCommand(command)) {
+        // Modes in a row: only the latest matters. When too many wait, the
+        // latest mode takes the place of the last mode waiting, or else of
+        // the oldest other command.
+        auto lastMode = std::find_if(waitingCommands_.rbegin(), waitingCommands_.rend(), isModeCommand);
+        if (lastMode != waitingCommands_.rend() && (lastMode == waitingCommands_.rbegin() || full)) {
+            *lastMode = command;
+            return;
+        }
+        if (full) {
+            logDroppedCommand(waitingCommands_.front());
+            waitingCommands_.pop_front();
+            waitingCommands_.push_back(command);
+            return;
+        }
+    } else if (full) {
+        logDroppedCommand(command);
+        return;
+    }
+    waitingCommands_.push_back(command);
     std::weak_ptr<ViewController> weak = weak_from_this();
-    commandQueue_->async([weak, command] {
+    commandQueue_->async([weak] {
         auto applied = std::make_shared<DispatchSemaphore>(0);
         DispatchQueue::main().sync([&] {
             auto completion = once([applied] { applied->signal(); });
             auto self = std::static_pointer_cast<RemoteControlUIViewController>(weak.lock());
-            if (!self) {
+            if (!self || self->waitingCommands_.empty()) {
                 completion();
                 return;
             }
-            self->_handleCommand(command, completion);
+            const std::string next = std::move(self->waitingCommands_.front());
+            self->waitingCommands_.pop_front();
+            self->_handleCommand(next, completion);
         });
         applied->wait();
     });
+}
+
+void RemoteControlUIViewController::logDroppedCommand(const std::string& command) {
+    if (auto note = unsupportedCommandLogNote())
+        log("Dropped a command from the peer, " + std::to_string(waitingCommands_.size()) +
+                " are waiting: " + escapedExcerpt(command, kLoggedCommandBytes) + *note,
+            TWLogger::LevelWarning, "remoteServicePublisher(_:didReceiveCommand:)", __LINE__);
+}
+
+std::optional<std::string> RemoteControlUIViewController::unsupportedCommandLogNote() {
+    auto& limit = unsupportedCommandLog_;
+    const Date now = Date::now();
+    if (now.timeIntervalSinceDate(limit.windowStart) >= 1 || now < limit.windowStart) {
+        limit.windowStart = now;
+        limit.linesInWindow = 0;
+    }
+    if (limit.linesInWindow >= kMaxUnsupportedCommandLogsPerSecond) {
+        ++limit.heldBack;
+        return std::nullopt;
+    }
+    ++limit.linesInWindow;
+    const int heldBack = std::exchange(limit.heldBack, 0);
+    return heldBack ? " (" + std::to_string(heldBack) + " more not logged)" : std::string();
 }
 
 void RemoteControlUIViewController::remoteServicePublisherDidDisconnect(RemoteServicePublisher&) {
@@ -393,9 +448,17 @@ void RemoteControlUIViewController::textInputDialButtonDidDeleteBackward(TextInp
 // ---- Commands from the peer ----
 
 void RemoteControlUIViewController::_handleCommand(const std::string& command, std::function<void()> completion) {
-    log("Handling " + command + " on " + describeCurrentThread(), TWLogger::LevelDebug,
-        "_handleCommand(_:completion:)", __LINE__);
     auto done = once(std::move(completion));
+    // The peer's text is logged as a short escaped excerpt, and unknown
+    // commands only a few times a second.
+    std::optional<std::string> note;
+    if (!isModeCommand(command) && !(note = unsupportedCommandLogNote())) {
+        done();
+        return;
+    }
+    const std::string shown = escapedExcerpt(command, kLoggedCommandBytes);
+    log("Handling " + shown + " on " + describeCurrentThread(), TWLogger::LevelDebug, "_handleCommand(_:completion:)",
+        __LINE__);
     if (command == Commands::MemorizeStudyMode()) {
         rebuildKeypad(memorizeButtons(), ratingButtons(), PinnedStudyButtonType::memorizeButton, done);
     } else if (command == Commands::MultipleChoiceStudyMode()) {
@@ -403,7 +466,7 @@ void RemoteControlUIViewController::_handleCommand(const std::string& command, s
     } else if (command == Commands::TypeStudyMode()) {
         rebuildKeypad(typeButtons(), ratingButtons(), PinnedStudyButtonType::typeButton, done);
     } else {
-        log("Unsupported remote control command: " + command, TWLogger::LevelWarning,
+        log("Unsupported remote control command: " + shown + note.value_or(""), TWLogger::LevelWarning,
             "_handleCommand(_:completion:)", __LINE__);
         done();
     }

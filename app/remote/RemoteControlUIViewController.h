@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "app/remote/DialPadButtonView.h"
 #include "app/remote/RemoteControlSetupViewController.h"
 #include "app/remote/RemoteServicePublisher.h"
+#include "platform/foundation/Date.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/ui/Color.h"
 #include "platform/ui/LayoutConstraint.h"
@@ -35,7 +37,13 @@ class Button;
 // completion before it starts the next. That completion always runs, once:
 // when the rebuild's animations end (finished or cut short), for an unknown
 // command (logged at level 1), and at once when the screen has gone, so the
-// queue never waits for good.
+// queue never waits for good. A peer cannot make the screen fall behind: a
+// mode reported right after another that still waits takes that one's place
+// (only the latest mode matters), and no more than kMaxWaitingCommands
+// commands wait; beyond that other commands are dropped, while a mode takes
+// the place of the last mode waiting (or of the oldest other command). Commands are logged as short escaped excerpts,
+// and unknown ones at most kMaxUnsupportedCommandLogsPerSecond a second (the
+// next line logged tells how many were not).
 //
 // A publishing failure shows an alert ("DEVICE" in its message becomes the
 // device's model) with Help, which opens the setup screen's help page while
@@ -62,6 +70,9 @@ public:
     static constexpr double kFadeOutDuration = 0.5;
     static constexpr double kSpringDuration = 0.8;
     static constexpr double kLabelFadeInDuration = 0.6;
+    static constexpr std::size_t kMaxWaitingCommands = 16;
+    static constexpr int kMaxUnsupportedCommandLogsPerSecond = 3;
+    static constexpr std::size_t kLoggedCommandBytes = 80;
     // The band at the top of the screen that holds the cancel button; the
     // keypad's containers fill the view below it.
     static constexpr double kTopBarHeight = 80;
@@ -135,6 +146,8 @@ public:
         return specialTopRowButtons_;
     }
     const std::shared_ptr<DispatchQueue>& commandQueue() const { return commandQueue_; }
+    // The peer's commands received and not yet begun.
+    std::size_t waitingCommandCount() const { return waitingCommands_.size(); }
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -184,7 +197,20 @@ private:
         std::vector<std::shared_ptr<View>> labelsAndImages;
     };
 
+    // The lines about unknown commands logged in the current second, and
+    // those held back.
+    struct LogRateLimit {
+        Date windowStart = Date::distantPast();
+        int linesInWindow = 0;
+        int heldBack = 0;
+    };
+
     void loadScene();
+    // When a line about an unknown command may be logged now: what it adds
+    // about the lines held back ("" or " (N more not logged)"); else nothing,
+    // and the line is counted as held back.
+    std::optional<std::string> unsupportedCommandLogNote();
+    void logDroppedCommand(const std::string& command);
     void observeResignActive();
     void stopAndClose();
     void sendCommand(const std::string& command);
@@ -207,5 +233,7 @@ private:
     std::vector<std::shared_ptr<View>> pinnedButtonsAndLabels_;
     std::vector<std::shared_ptr<DialPadButtonView>> specialTopRowButtons_;
     std::shared_ptr<DispatchQueue> commandQueue_;
+    std::deque<std::string> waitingCommands_;
+    LogRateLimit unsupportedCommandLog_;
     bool observingResignActive_ = false;
 };

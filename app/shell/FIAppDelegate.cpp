@@ -1,9 +1,12 @@
 #include "app/shell/FIAppDelegate.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
 #include "app/library/DeckLibraryConfigurator.h"
@@ -95,9 +98,17 @@ void FIAppDelegate::initialize() {
     std::string path = logFilePath();
     FileManager::defaultManager().createDirectoryAtPath(stringByDeletingLastPathComponent(path), true);
     if (!isatty(STDERR_FILENO)) {
-        std::fflush(stderr);
-        // Fails when the folder could not be made; standard error then stays where it was.
-        if (!std::freopen(path.c_str(), "a+", stderr)) {
+        // The file is opened first and only then moved over standard error, so
+        // that a log file that cannot be opened leaves standard error as it was.
+        const int log = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (log < 0) {
+            const int error = errno;
+            std::fprintf(stderr, "Cannot open the log file %s (%s); logging to standard error\n", path.c_str(),
+                         std::strerror(error));
+        } else {
+            std::fflush(stderr);
+            ::dup2(log, STDERR_FILENO);
+            ::close(log);
         }
     }
     std::fputs("---\n", stderr);

@@ -456,6 +456,11 @@ bool RunLoop::handleReady(const std::string& mode) {
     return handled;
 }
 
+std::size_t RunLoop::sourceCount() const {
+    std::lock_guard lock(mutex_);
+    return sources_.size();
+}
+
 bool RunLoop::hasSources() const {
     std::lock_guard lock(mutex_);
     return !sources_.empty();
@@ -464,9 +469,17 @@ bool RunLoop::hasSources() const {
 bool RunLoop::handleSources(const std::string& mode, int timeoutMs) {
     std::vector<pollfd> fds;
     std::vector<std::shared_ptr<FileDescriptorSource>> watched;
+    std::vector<std::shared_ptr<FileDescriptorSource>> released;  // destroyed after the lock is let go
     fds.push_back({waker_->fd, POLLIN, 0});
     {
         std::lock_guard lock(mutex_);
+        // Invalidated sources go, in every mode: a loop that serves many
+        // short connections would otherwise keep one entry per connection.
+        std::erase_if(sources_, [&](SourceEntry& entry) {
+            if (entry.source->isValid()) return false;
+            released.push_back(std::move(entry.source));
+            return true;
+        });
         for (const auto& entry : sources_) {
             if (!matches(entry.modes, mode)) continue;
             std::lock_guard sourceLock(entry.source->mutex_);

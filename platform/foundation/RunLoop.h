@@ -76,7 +76,7 @@ public:
     // Changes what to wait for (Readable, Writable or both); wakes the loops.
     void setInterest(unsigned interest);
     bool isValid() const;
-    // Removes the source from every loop and releases its callback.
+    // Releases its callback; every loop drops the source on its next pass.
     void invalidate();
 
 private:
@@ -137,6 +137,9 @@ public:
     void addSource(const std::shared_ptr<FileDescriptorSource>& source, const std::string& mode = kDefaultMode);
     void removeSource(const std::shared_ptr<FileDescriptorSource>& source, const std::string& mode = kDefaultMode);
     void addCommonMode(const std::string& mode);
+    // The sources this loop holds, in any mode (an invalidated one until the
+    // next pass drops it).
+    std::size_t sourceCount() const;
 
     // The mode of the innermost run going on, if the loop runs.
     std::optional<std::string> currentMode() const;

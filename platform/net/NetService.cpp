@@ -145,6 +145,7 @@ NetService::NetService(std::string domain, std::string type, std::string name, i
     : domain_(std::move(domain)), type_(std::move(type)), name_(std::move(name)), port_(port) {}
 
 NetService::~NetService() {
+    if (acceptRetry_) acceptRetry_->invalidate();
     for (auto& source : sources_) source->invalidate();
     for (int fd : listeners_) ::close(fd);
     if (registrar_ && registration_) registrar_->unregisterService(registration_);
@@ -205,6 +206,8 @@ void NetService::fail(std::int64_t code) {
 void NetService::stop() {
     if (!publishing_) return;
     publishing_ = false;
+    if (acceptRetry_) acceptRetry_->invalidate();
+    acceptRetry_.reset();
     for (auto& source : sources_) source->invalidate();
     sources_.clear();
     for (int fd : listeners_) ::close(fd);
@@ -217,11 +220,34 @@ void NetService::stop() {
 void NetService::accept(int listener) {
     for (;;) {
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return;  // EAGAIN: all taken; other errors: the peer gave up
+        if (fd < 0) {
+            if (errno == ECONNABORTED || errno == EINTR) continue;  // that peer gave up; the next one may wait
+            // Out of descriptors or memory: the listener stays readable, so
+            // watching it now would only spin the loop.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) pauseAccepting();
+            return;  // EAGAIN: all taken
+        }
         auto [input, output] = SocketStreams::createPairWithSocket(fd);
         auto delegate = delegate_.lock();
         if (!delegate) continue;  // nobody takes it: the streams close the socket
         delegate->netServiceDidAcceptConnection(*this, input, output);
         if (!publishing_) return;  // stopped by the delegate: the listener is closed
     }
+}
+
+void NetService::setAccepting(bool accepting) {
+    for (auto& source : sources_) source->setInterest(accepting ? FileDescriptorSource::Readable : 0u);
+}
+
+void NetService::pauseAccepting() {
+    if (acceptRetry_) return;
+    setAccepting(false);
+    std::weak_ptr<NetService> weak = weak_from_this();
+    acceptRetry_ = Timer::make(kAcceptRetryInterval, false, [weak](Timer&) {
+        auto self = weak.lock();
+        if (!self || !self->publishing_) return;
+        self->acceptRetry_.reset();
+        self->setAccepting(true);
+    });
+    RunLoop::current().addTimer(acceptRetry_);
 }

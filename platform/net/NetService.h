@@ -12,6 +12,7 @@
 
 class FileDescriptorSource;
 class NetService;
+class Timer;
 
 // Keys and codes of the did-not-publish error dictionary (text keys, number
 // values), as the platform's network services give them.
@@ -103,9 +104,13 @@ public:
 // netServiceDidAcceptConnection. A failure to listen or to register reports
 // netServiceDidNotPublish with the error dictionary and leaves the service
 // stopped. stop() closes the listening sockets and withdraws the registration.
+// When the process has no descriptor left for a new connection (or the system
+// no memory for it), the service stops listening for kAcceptRetryInterval
+// seconds of the clock and then tries again: the waiting peer stays queued.
 class NetService : public std::enable_shared_from_this<NetService> {
 public:
     enum Options : unsigned { NoAutoRename = 1u, ListenForConnections = 2u };
+    static constexpr double kAcceptRetryInterval = 0.5;
 
     // Use create(): a service is held by std::shared_ptr.
     static std::shared_ptr<NetService> create(std::string domain, std::string type, std::string name, int port);
@@ -136,6 +141,8 @@ private:
     NetService(std::string domain, std::string type, std::string name, int port);
     void fail(std::int64_t code);
     void accept(int listener);
+    void pauseAccepting();
+    void setAccepting(bool accepting);
 
     std::string domain_, type_, name_;
     int port_;
@@ -144,6 +151,7 @@ private:
     std::weak_ptr<NetServiceDelegate> delegate_;
     std::vector<int> listeners_;
     std::vector<std::shared_ptr<FileDescriptorSource>> sources_;
+    std::shared_ptr<Timer> acceptRetry_;  // while accepting is paused
     std::shared_ptr<NetServiceRegistrar> registrar_;
     NetServiceRegistrar::Registration registration_ = 0;
     std::uint64_t generation_ = 0;  // of publish(), so that an earlier answer is ignored

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
@@ -48,30 +49,64 @@ std::string freePathInFolder(const std::string& folder, const std::string& name)
     }
 }
 
+// Whether the app opens documents with this extension: one of the
+// "CFBundleTypeExtensions" of its info dictionary's "CFBundleDocumentTypes",
+// compared without regard to case. Also the list, for a refusal.
+bool appOpensExtension(const std::string& extension, std::string* listed = nullptr) {
+    bool opens = false;
+    std::vector<std::string> all;
+    const Value& types = Bundle::main().objectForInfoDictionaryKey("CFBundleDocumentTypes");
+    for (std::size_t i = 0; i < types.count(); ++i) {
+        const Value& extensions = types[i]["CFBundleTypeExtensions"];
+        for (std::size_t k = 0; k < extensions.count(); ++k) {
+            const std::string known = extensions[k].stringValue();
+            all.push_back("." + known);
+            opens = opens || (!extension.empty() && lowercaseString(known) == lowercaseString(extension));
+        }
+    }
+    if (listed) *listed = componentsJoinedByString(all, " or ");
+    return opens;
+}
+
+// Copies a document the app opens into the inbox, under a free name. Only a
+// regular file (a symbolic link is followed: its file's bytes are copied, not
+// the link) whose extension the app opens; anything else is refused with a
+// problem and nothing is copied.
 std::optional<URL> copyIntoInbox(const std::string& path, std::vector<std::string>& problems) {
-    FileManager& files = FileManager::defaultManager();
-    bool isDirectory = false;
-    if (!files.fileExistsAtPath(path, &isDirectory)) {
-        problems.push_back("No such file to open: " + path);
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);  // follows symbolic links
+    if (!fs::exists(status)) {
+        problems.push_back(ec && ec != std::errc::no_such_file_or_directory && ec != std::errc::not_a_directory
+                               ? "Cannot open " + path + ": " + ec.message()
+                               : "No such file to open: " + path);
         return std::nullopt;
     }
+    if (!fs::is_regular_file(status)) {
+        problems.push_back("Cannot open " + path + ": " +
+                           (fs::is_directory(status) ? "it is a folder" : "it is not a regular file") +
+                           "; nothing was copied");
+        return std::nullopt;
+    }
+    std::string opened;
+    if (!appOpensExtension(pathExtension(path), &opened)) {
+        problems.push_back("Cannot open " + path + ": only " + opened + " files are opened; nothing was copied");
+        return std::nullopt;
+    }
+    FileManager& files = FileManager::defaultManager();
     const std::string inbox = stringByAppendingPathComponent(AppContainer::documentsDirectory(), "Inbox");
     Error error;
     if (!files.createDirectoryAtPath(inbox, true, &error)) {
         problems.push_back("Cannot make the inbox " + inbox + ": " + error.localizedDescription());
         return std::nullopt;
     }
-    std::string absolute = path;
-    if (absolute.empty() || absolute[0] != '/') {
-        char cwd[4096];
-        if (::getcwd(cwd, sizeof cwd)) absolute = stringByAppendingPathComponent(cwd, path);
-    }
-    const std::string target = freePathInFolder(inbox, lastPathComponent(absolute));
-    if (!files.copyItemAtPath(absolute, target, &error)) {
-        problems.push_back("Cannot copy " + path + " into the inbox: " + error.localizedDescription());
+    const std::string target = freePathInFolder(inbox, lastPathComponent(path));
+    if (!fs::copy_file(path, target, ec)) {
+        problems.push_back("Cannot copy " + path + " into the inbox: " + ec.message());
+        fs::remove(target, ec);
         return std::nullopt;
     }
-    return URL::fileURLWithPath(target, isDirectory);
+    return URL::fileURLWithPath(target, false);
 }
 
 bool installQuitSignals() {
@@ -140,9 +175,14 @@ bool applicationIsIdle() {
 }
 
 int ApplicationMain(int argc, char** argv, const std::string& delegateClassName) {
+    // Standard error as the program was started with: the delegate's class
+    // set-up may send it to a log file, and what cannot be used of the command
+    // line is for the person who typed it.
+    const int commandLineErrors = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     auto delegate = ApplicationDelegateClasses::makeDelegate(delegateClassName);
     if (!delegate) {
         std::fprintf(stderr, "ApplicationMain: no application delegate class named '%s'\n", delegateClassName.c_str());
+        if (commandLineErrors >= 0) ::close(commandLineErrors);
         return 1;
     }
     Application& application = Application::shared();
@@ -152,8 +192,10 @@ int ApplicationMain(int argc, char** argv, const std::string& delegateClassName)
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
     ApplicationArguments parsed = parseApplicationArguments(arguments);
-    for (const std::string& problem : parsed.problems) std::fprintf(stderr, "%s\n", problem.c_str());
     std::fflush(stderr);
+    for (const std::string& problem : parsed.problems)
+        ::dprintf(commandLineErrors >= 0 ? commandLineErrors : STDERR_FILENO, "%s\n", problem.c_str());
+    if (commandLineErrors >= 0) ::close(commandLineErrors);
     HeadlessDisplay::setEnabled(parsed.display);
 
     const std::string storyboardName = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();

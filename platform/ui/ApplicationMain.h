@@ -15,16 +15,21 @@
 // The command line, as the platform hands URLs to an app:
 // - an argument with a scheme of its own ("memorant:..."; any URL scheme
 //   but "file") is the launch URL;
-// - any other argument not starting with "--" is a file path: the file is
+// - any other argument not starting with "--" is a file path: a regular
+//   file with an extension the app opens (its info dictionary's
+//   "CFBundleDocumentTypes", their "CFBundleTypeExtensions", in any case) is
 //   copied into "<Documents>/Inbox/" (under a free name, "Name-1.ext" and
 //   so on when the name is taken) and the copy's file URL is the launch URL;
-//   the user's file stays where it is. A missing or unreadable file is
-//   logged on standard error and nothing is copied;
+//   the user's file stays where it is. A symbolic link is followed: the
+//   bytes of its file are copied, never the link. A missing path, a folder,
+//   any other kind of file or extension is refused: nothing is copied;
 // - "--until-idle": the run ends once nothing is pending on any loop or
 //   queue (no posted block, no timer that does not repeat, no block queued
 //   or running on a dispatch or operation queue);
 // - "--no-display": the headless display stays off.
-// Only the first launch URL counts; an unknown "--" option is logged.
+// Only the first launch URL counts; an unknown "--" option is refused too.
+// What is refused is told on standard error as the program was started with
+// (before the delegate's class set-up may have sent it to a log file).
 //
 // A run ends on SIGINT or SIGTERM, or when idle with --until-idle: the app
 // resigns active, goes to the background (documents with unsaved changes

@@ -30,10 +30,17 @@ std::atomic<bool> gEnabled{false};
 std::string gLastFrame;
 bool gWroteOnce = false;
 
+// Text as the frame shows it: whole, with control characters and escape
+// sequences (from a shared deck, say) escaped, so that none reaches the
+// terminal or breaks the frame's lines.
+std::string shown(const std::string& text) {
+    return escapedExcerpt(text, text.size());
+}
+
 std::string itemText(const BarButtonItem& item) {
     if (item.systemItem() == BarButtonSystemItem::FlexibleSpace || item.systemItem() == BarButtonSystemItem::FixedSpace)
         return {};
-    if (item.title() && !item.title()->empty()) return "[" + *item.title() + "]";
+    if (item.title() && !item.title()->empty()) return "[" + shown(*item.title()) + "]";
     if (item.image() && item.image()->systemSymbolName()) return "[(" + *item.image()->systemSymbolName() + ")]";
     if (item.systemItem() == BarButtonSystemItem::Add) return "[+]";
     return "[(image)]";
@@ -54,7 +61,7 @@ std::string itemsText(const std::vector<std::shared_ptr<BarButtonItem>>& items) 
 void collectLabels(const View& view, std::vector<std::string>& texts) {
     if (view.isHidden()) return;
     if (auto label = dynamic_cast<const Label*>(&view)) {
-        if (label->text() && !label->text()->empty()) texts.push_back(*label->text());
+        if (label->text() && !label->text()->empty()) texts.push_back(shown(*label->text()));
     }
     for (const auto& child : view.subviews())
         if (child) collectLabels(*child, texts);
@@ -77,11 +84,11 @@ void appendLine(std::string& frame, const std::string& line) {
 void describeScreen(ViewController& top, NavigationController* navigation, std::string& frame) {
     NavigationItem& item = top.navigationItem();
     std::string bar = itemsText(item.leftBarButtonItems());
-    std::string title = item.title().value_or(top.title().value_or(""));
+    std::string title = shown(item.title().value_or(top.title().value_or("")));
     // A title view in place of the title: the text it shows (a label's, or an editable title's).
     if (title.empty() && item.titleView()) {
         if (auto field = std::dynamic_pointer_cast<TextField>(item.titleView()))
-            title = field->text().value_or("");
+            title = shown(field->text().value_or(""));
         else {
             std::vector<std::string> texts;
             collectLabels(*item.titleView(), texts);
@@ -118,11 +125,11 @@ void describeScreen(ViewController& top, NavigationController* navigation, std::
 void describeAlert(const std::optional<std::string>& title, const std::optional<std::string>& message,
                    const std::vector<std::string>& buttons, std::string& frame) {
     std::string line = "alert:";
-    if (title && !title->empty()) line += " " + *title;
+    if (title && !title->empty()) line += " " + shown(*title);
     appendLine(frame, line);
-    if (message && !message->empty()) appendLine(frame, "  " + *message);
+    if (message && !message->empty()) appendLine(frame, "  " + shown(*message));
     std::vector<std::string> bracketed;
-    for (const auto& button : buttons) bracketed.push_back("[" + button + "]");
+    for (const auto& button : buttons) bracketed.push_back("[" + shown(button) + "]");
     if (!bracketed.empty()) appendLine(frame, "  " + componentsJoinedByString(bracketed, " "));
 }
 

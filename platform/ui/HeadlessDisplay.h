@@ -21,7 +21,10 @@
 // A bar item reads as its title, else "(symbol name)" of its image, else "+"
 // for an add item, else "(image)". The top screen is what the key window's
 // root presents (not an alert), down through navigation controllers to their
-// top controller.
+// top controller. Every text shows whole, with line breaks, other control
+// characters, escape sequences and invalid bytes escaped (\n, \x1b...) and a
+// backslash doubled: a frame line is one line, and nothing in it drives the
+// terminal.
 //
 // Off unless turned on (ApplicationMain turns it on for the program; tests
 // turn it on where they read it). Main thread.

@@ -169,7 +169,9 @@ TEST_F(RunLoopTest, FileDescriptorSourceReportsReadinessOnTheLoopThread) {
                                                    if (events & FileDescriptorSource::Writable) ++writable;
                                                    source.setInterest(0);  // nothing more to write
                                                });
+    const std::size_t sourcesBefore = RunLoop::main().sourceCount();
     RunLoop::main().addSource(reader);
+    RunLoop::main().addSource(reader, "OtherMode");
     RunLoop::main().addSource(writer);
 
     std::thread([&] { ASSERT_EQ(::write(fds[1], "hello", 5), 5); }).join();
@@ -181,7 +183,14 @@ TEST_F(RunLoopTest, FileDescriptorSourceReportsReadinessOnTheLoopThread) {
     ASSERT_EQ(::write(fds[1], "more", 4), 4);
     drainMainLoop();
     EXPECT_EQ(received, "hello") << "an invalidated source hears nothing";
+    // The loop lets it go, in every mode it was added for: a loop that serves
+    // many short connections does not grow.
+    std::weak_ptr<FileDescriptorSource> released = reader;
+    reader.reset();
+    EXPECT_TRUE(released.expired());
+    EXPECT_EQ(RunLoop::main().sourceCount(), sourcesBefore + 1);
     RunLoop::main().removeSource(writer);
+    EXPECT_EQ(RunLoop::main().sourceCount(), sourcesBefore);
     ::close(fds[0]);
     ::close(fds[1]);
 }

@@ -80,10 +80,10 @@ protected:
         return registrar->registeredServices().back().port;
     }
     // The peer connects and the screen takes it (the setup screen goes).
-    void connectPeer() {
+    void connectPeer(int receiveBuffer = 0) {
         const int port = advertisedPort();
         ASSERT_GT(port, 0);
-        peer = connectToLoopback(port);
+        peer = connectToLoopback(port, receiveBuffer);
         ASSERT_GE(peer, 0);
         ASSERT_TRUE(runMainLoopUntil([&] { return remote->setupViewController() == nullptr; }));
         ASSERT_TRUE(expectPeerReceives("s\r\n"));
@@ -131,6 +131,41 @@ protected:
     void press(const std::shared_ptr<DialPadButtonView>& key) {
         ASSERT_NE(key, nullptr);
         ASSERT_TRUE(UIDriver::touchUpInside(*key));
+    }
+    std::shared_ptr<LineBasedCommandHandler> connectedHandler() const {
+        const auto* connected = std::get_if<ServerState::ConsumerConnected>(&remote->remoteServicePublisher()->state());
+        return connected ? connected->commandHandler : nullptr;
+    }
+    // Runs the main loop until the screen has read everything the peer sent
+    // so far (the peer's closing keep-alive has arrived).
+    ::testing::AssertionResult peerSendsAndIsRead(const std::string& lines) {
+        auto handler = connectedHandler();
+        if (!handler) return ::testing::AssertionFailure() << "no peer connected";
+        sendAll(peer, lines + "Ping\r\n");
+        return runMainLoopUntil([&] { return handler->dateOfLastPingReceived().has_value(); });
+    }
+    // A new remote screen from the storyboard, shown full screen over the root.
+    void presentAFreshRemote() {
+        remote = std::dynamic_pointer_cast<Screen_>(
+            Storyboard::storyboardWithName(Screen_::kStoryboardName)->instantiateInitialViewController());
+        remote->setModalPresentationStyle(ModalPresentationStyle::FullScreen);
+        root->presentViewController(remote, true);
+        advance(ViewController::kTransitionDuration);
+    }
+    // After a hostile peer: the screen (opened again when that peer was let
+    // go) serves a well-behaved one both ways.
+    void expectAWellBehavedPeerIsServed() {
+        if (!connectedHandler()) {
+            advance(ViewController::kTransitionDuration);
+            if (peer >= 0) ::close(peer);
+            peer = -1;
+            presentAFreshRemote();
+            ASSERT_NO_FATAL_FAILURE(connectPeer());
+        }
+        advance(Screen_::kFadeOutDuration + Screen_::kSpringDuration);  // what was going on ends
+        ASSERT_NO_FATAL_FAILURE(reportMode("mc"));
+        press(key("B"));
+        EXPECT_TRUE(expectPeerReceives("B\r\n"));
     }
 
     std::shared_ptr<InProcessServiceRegistrar> registrar = std::make_shared<InProcessServiceRegistrar>();
@@ -315,6 +350,76 @@ TEST_F(RemoteControlScreenTest, ACommandWaitsForThePreviousOneAndUnknownOnesAreL
     EXPECT_TRUE(remote->specialTopRowButtons()[1]->isSelected());
 }
 
+TEST_F(RemoteControlScreenTest, AFloodOfModesIsCoalescedAndTheLatestModeIsAppliedWithoutDelay) {
+    ASSERT_NO_FATAL_FAILURE(connectPeer());
+    std::string flood;
+    for (int i = 0; i < 1000; ++i) flood += i % 2 ? "m\r\n" : "mc\r\n";
+    ASSERT_TRUE(peerSendsAndIsRead(flood + "t\r\n"));
+    EXPECT_LE(remote->waitingCommandCount(), 1u) << "one mode waits at most, the latest";
+
+    // The first mode is being applied; the one waiting is "t", applied next.
+    const Date sent = virtualClock.now();
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        if (logged("Handling t on") > 0 || virtualClock.now().timeIntervalSinceDate(sent) > 30) return true;
+        advance(0.1);
+        return false;
+    }));
+    EXPECT_EQ(logged("Handling t on"), 1);
+    EXPECT_LE(virtualClock.now().timeIntervalSinceDate(sent),
+              2 * (Screen_::kFadeOutDuration + Screen_::kSpringDuration));
+    EXPECT_LE(logged("Handling m on") + logged("Handling mc on"), 2);
+    ASSERT_NO_FATAL_FAILURE(expectAWellBehavedPeerIsServed());
+}
+
+TEST_F(RemoteControlScreenTest, UnknownLinesAreLoggedAsShortEscapedExcerptsAFewASecond) {
+    ASSERT_NO_FATAL_FAILURE(connectPeer());
+    ASSERT_NO_FATAL_FAILURE(reportMode("m"));
+    // Lines that forge a log line of their own and reach a terminal; the
+    // first also long enough to fill the log.
+    const std::string forged = "x\n2026-01-01 00:00:00.000 ERROR| forged |\x1b]0;owned\x07\x1b[2J";
+    std::string lines = forged + std::string(3000, 'y') + "\r\n";
+    for (int i = 1; i < 40; ++i) lines += forged + "\r\n";
+    ASSERT_TRUE(peerSendsAndIsRead(lines));
+    ASSERT_TRUE(runMainLoopUntil([&] { return remote->waitingCommandCount() == 0; }));
+    drainMainLoop();
+    // Each logged as an unsupported command, or as dropped when many wait.
+    const std::string escaped = R"(x\n2026-01-01 00:00:00.000 ERROR| forged |\x1b]0;owned\x07\x1b[2J)";
+    EXPECT_EQ(logged("Unsupported remote control command: " + escaped) + logged(" are waiting: " + escaped),
+              Screen_::kMaxUnsupportedCommandLogsPerSecond);
+    for (const auto& line : TWLogger::sharedInstance().messageBacklog()) {
+        EXPECT_LT(line.size(), 400u);
+        EXPECT_EQ(line.find_first_of("\n\x1b\x07"), std::string::npos) << line;
+    }
+
+    // A second later the next one is logged again, telling how many were not.
+    advance(1);
+    ASSERT_TRUE(peerSendsAndIsRead("bogus\r\n"));
+    ASSERT_TRUE(runMainLoopUntil([&] { return logged("Unsupported remote control command: bogus") == 1; }));
+    EXPECT_EQ(logged("Unsupported remote control command: bogus (37 more not logged)"), 1);
+    ASSERT_NO_FATAL_FAILURE(expectAWellBehavedPeerIsServed());
+}
+
+TEST_F(RemoteControlScreenTest, APeerThatNeverReadsIsLetGoOnceTheUnreadTextPassesTheBound) {
+    // The peer's small receive window keeps the system's buffers small too.
+    ASSERT_NO_FATAL_FAILURE(connectPeer(/*receiveBuffer=*/4096));
+    ASSERT_NO_FATAL_FAILURE(reportMode("t"));
+    auto keyboard = std::dynamic_pointer_cast<TextInputDialButtonView>(key("n/a"));
+    ASSERT_NE(keyboard, nullptr);
+    press(keyboard);
+    const std::string typed(256 * 1024, 'x');
+    std::size_t mostWaiting = 0;
+    for (int i = 0; i < 64 && connectedHandler(); ++i) {
+        keyboard->insertText(typed);
+        drainMainLoop();
+        if (auto handler = connectedHandler()) mostWaiting = std::max(mostWaiting, handler->outputBuffer().size());
+    }
+    EXPECT_EQ(connectedHandler(), nullptr) << "the connection is closed";
+    EXPECT_LE(mostWaiting, LineBasedCommandHandler::kMaxPendingOutputLength);
+    EXPECT_EQ(logged("Closing the connection: the peer has not read "), 1);
+    EXPECT_TRUE(remote->isBeingDismissed() || !remote->isVisible()) << "a lost peer closes the screen";
+    ASSERT_NO_FATAL_FAILURE(expectAWellBehavedPeerIsServed());
+}
+
 TEST_F(RemoteControlScreenTest, ACommandForAScreenThatHasGoneCompletesAndTheQueueGoesOn) {
     auto queue = remote->commandQueue();
     remote->dismissViewController(false);
@@ -331,8 +436,12 @@ TEST_F(RemoteControlScreenTest, ACommandForAScreenThatHasGoneCompletesAndTheQueu
 TEST_F(RemoteControlScreenTest, AScreenClosedDuringARebuildStillCompletesEveryPendingCommand) {
     ASSERT_NO_FATAL_FAILURE(connectPeer());
     ASSERT_NO_FATAL_FAILURE(reportMode("m"));
-    sendAll(peer, "t\r\nmc\r\n");
+    // "mc" comes once "t" is being applied (a mode that arrives while the one
+    // before it still waits takes its place).
+    sendAll(peer, "t\r\n");
     ASSERT_TRUE(runMainLoopUntil([&] { return logged("Handling t on") == 1; }));
+    sendAll(peer, "mc\r\n");
+    ASSERT_TRUE(runMainLoopUntil([&] { return remote->waitingCommandCount() == 1; }));
     for (int i = 0; i < 5; ++i) drainMainLoop();
     auto queue = remote->commandQueue();
     root->dismissViewController(false);
@@ -420,13 +529,7 @@ TEST_F(RemoteControlScreenTest, TheScreenClosesOnCancelResigningActiveAndALostPe
     enum class Way { Cancel, ResignActive, PeerLeaves };
     for (Way way : {Way::Cancel, Way::ResignActive, Way::PeerLeaves}) {
         SCOPED_TRACE(static_cast<int>(way));
-        if (way != Way::Cancel) {
-            remote = std::dynamic_pointer_cast<Screen_>(
-                Storyboard::storyboardWithName(Screen_::kStoryboardName)->instantiateInitialViewController());
-            remote->setModalPresentationStyle(ModalPresentationStyle::FullScreen);
-            root->presentViewController(remote, true);
-            advance(ViewController::kTransitionDuration);
-        }
+        if (way != Way::Cancel) presentAFreshRemote();
         ASSERT_NO_FATAL_FAILURE(connectPeer());
         switch (way) {
             case Way::Cancel:

@@ -1,14 +1,22 @@
 #include "app/remote/RemoteServicePublisher.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 #include "app/remote/RemoteControlAPI.h"
 #include "app/remote/RemoteTestSupport.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/net/SocketStream.h"
 
 using namespace remote_test;
 using memorant_test::drainMainLoop;
 using memorant_test::runMainLoopUntil;
+using memorant_test::ScopedVirtualClock;
 
 namespace {
 
@@ -28,6 +36,34 @@ struct RecordingPublisherDelegate : RemoteServicePublisherDelegate {
         commands.push_back(command);
     }
     void remoteServicePublisherDidDisconnect(RemoteServicePublisher&) override { ++disconnected; }
+};
+
+// Takes every free descriptor of the process for its lifetime (under a lowered
+// limit), as a process that has run out of them.
+class DescriptorTableFilled {
+public:
+    DescriptorTableFilled() {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        int highest = 0;
+        if (DIR* fds = ::opendir("/proc/self/fd")) {
+            while (dirent* entry = ::readdir(fds)) highest = std::max(highest, std::atoi(entry->d_name));
+            ::closedir(fds);
+        }
+        rlimit lowered = saved_;
+        lowered.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, static_cast<rlim_t>(highest) + 16);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken_.push_back(fd);
+    }
+    ~DescriptorTableFilled() {
+        for (int fd : taken_) ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+    DescriptorTableFilled(const DescriptorTableFilled&) = delete;
+    DescriptorTableFilled& operator=(const DescriptorTableFilled&) = delete;
+
+private:
+    rlimit saved_{};
+    std::vector<int> taken_;
 };
 
 // A publisher with the in-process registrar, listening on the loopback
@@ -167,6 +203,48 @@ TEST_F(RemoteServicePublisherTest, APublishingFailureStopsAndALaterStartMakesAFr
     EXPECT_EQ(registrar->registrationHistory().size(), 2u);
     ASSERT_GE(connectPeer(), 0);
     EXPECT_TRUE(runMainLoopUntil([&] { return delegate->connected == 1; }));
+}
+
+TEST_F(RemoteServicePublisherTest, ConnectionsThatComeAndGoLeaveNothingBehindInTheRunLoop) {
+    drainMainLoop();
+    const std::size_t sourcesBefore = RunLoop::main().sourceCount();
+    for (int round = 0; round < 50; ++round) {
+        startAndWaitForPublishing();
+        const int consumer = connectPeer();
+        const int turnedAway = connectPeer();
+        ASSERT_GE(turnedAway, 0);
+        ASSERT_TRUE(runMainLoopUntil([&] { return delegate->connected == round + 1; }));
+        ASSERT_TRUE(runUntilPeerSeesEnd(turnedAway));
+        ::shutdown(consumer, SHUT_RDWR);
+        ASSERT_TRUE(runMainLoopUntil([&] { return delegate->disconnected == round + 1; }));
+        drainMainLoop();
+    }
+    EXPECT_EQ(RunLoop::main().sourceCount(), sourcesBefore);
+
+    startAndWaitForPublishing();
+    const int peer = connectPeer();
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->connected == 51; }));
+    sendAll(peer, "m\r\n");
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->commands.size() == 1; }));
+}
+
+TEST_F(RemoteServicePublisherTest, OutOfDescriptorsTheListenerRestsInsteadOfSpinningAndThePeerIsServedLater) {
+    ScopedVirtualClock clock;
+    startAndWaitForPublishing();
+    const int peer = connectPeer();
+    ASSERT_GE(peer, 0);
+    {
+        DescriptorTableFilled full;
+        EXPECT_LT(memorant_test::drainMainLoop(), 10) << "the loop does not spin on a listener it cannot serve";
+        EXPECT_EQ(delegate->connected, 0);
+        clock.advanceAndRun(NetService::kAcceptRetryInterval);
+        EXPECT_LT(memorant_test::drainMainLoop(), 10) << "it tries again after a while, and rests again";
+    }
+    clock.advanceAndRun(NetService::kAcceptRetryInterval);
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->connected == 1; }));
+    sendAll(peer, "t\r\n");
+    ASSERT_TRUE(runMainLoopUntil([&] { return delegate->commands.size() == 1; }));
+    EXPECT_EQ(delegate->commands[0], "t");
 }
 
 TEST_F(RemoteServicePublisherTest, StartWhileActiveDoesNothing) {

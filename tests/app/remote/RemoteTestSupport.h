@@ -18,9 +18,11 @@
 
 namespace remote_test {
 
-// A connected TCP client socket to 127.0.0.1:port (blocking connect).
-inline int connectToLoopback(int port) {
+// A connected TCP client socket to 127.0.0.1:port (blocking connect); with a
+// receive buffer of that many bytes when `receiveBuffer` is given.
+inline int connectToLoopback(int port, int receiveBuffer = 0) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));

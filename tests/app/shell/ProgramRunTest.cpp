@@ -180,7 +180,7 @@ TEST(ProgramRun, StandardErrorGoesToTheLogFileUnlessItIsATerminalAndTheMarkLineI
     EXPECT_EQ(log, fileText(logFile(home)));  // nothing more in the log file
 }
 
-TEST(ProgramRun, AFileArgumentGoesThroughTheInboxIntoTheLibraryAndAMissingOneIsLoggedWithNothingCopied) {
+TEST(ProgramRun, AFileArgumentGoesThroughTheInboxIntoTheLibrary) {
     TempDir home;
     TempDir elsewhere;
     const auto mine = elsewhere.path() / "Spanish.flashcards";
@@ -192,12 +192,52 @@ TEST(ProgramRun, AFileArgumentGoesThroughTheInboxIntoTheLibraryAndAMissingOneIsL
     EXPECT_TRUE(std::filesystem::exists(mine));  // the user's file stays
     run = runProgram(home.str(), {"--until-idle", mine.string()});
     EXPECT_EQ("deck bytes", fileText(home.path() / "Documents/Spanish 2.flashcards"));
+}
 
-    TempDir other;
-    ProgramOutcome missing = runProgram(other.str(), {"--until-idle", (elsewhere.path() / "None.flashcards").string()});
-    EXPECT_EQ(0, missing.exitStatus);
-    EXPECT_NE(std::string::npos, fileText(logFile(other)).find("No such file to open: "));
-    EXPECT_FALSE(std::filesystem::exists(other.path() / "Documents/Inbox/None.flashcards"));
+TEST(ProgramRun, AnArgumentThatIsNoDocumentTheAppOpensIsRefusedOnStandardErrorWithNothingCopied) {
+    TempDir elsewhere;
+    std::filesystem::create_directories(elsewhere.path() / "Folder.flashcards/Inner");
+    std::ofstream(elsewhere.path() / "Folder.flashcards/Inner/card.txt") << "text";
+    std::ofstream(elsewhere.path() / "Notes.txt") << "notes";
+    struct Case {
+        std::string argument, message;
+    };
+    const std::vector<Case> cases = {
+        {(elsewhere.path() / "None.flashcards").string(), "No such file to open: "},
+        {(elsewhere.path() / "Folder.flashcards").string(), ": it is a folder; nothing was copied"},
+        {(elsewhere.path() / "Notes.txt").string(), ": only .flashcards or .pdf files are opened; nothing was copied"},
+    };
+    for (const Case& refused : cases) {
+        SCOPED_TRACE(refused.argument);
+        TempDir home;
+        ProgramOutcome run = runProgram(home.str(), {"--until-idle", refused.argument});
+        EXPECT_EQ(0, run.exitStatus);
+        EXPECT_NE(std::string::npos, run.error.find(refused.message)) << run.error;
+        EXPECT_EQ(std::string::npos, fileText(logFile(home)).find(refused.message)) << "not only in the log file";
+        const auto inbox = home.path() / "Documents/Inbox";
+        EXPECT_TRUE(!std::filesystem::exists(inbox) || std::filesystem::is_empty(inbox));
+        EXPECT_NE(std::string::npos, lastFrame(run.output).find("| Tutorial |")) << "the app runs on";
+    }
+}
+
+TEST(ProgramRun, ALogFileThatCannotBeOpenedLeavesStandardErrorWorking) {
+    TempDir home;
+    std::filesystem::create_directories(logFile(home));  // a folder where the file would be
+    ProgramOutcome run = runProgram(home.str(), {"--until-idle", "/no/such/deck.flashcards"});
+    EXPECT_EQ(0, run.exitStatus);
+    EXPECT_NE(std::string::npos, run.error.find("Cannot open the log file ")) << run.error;
+    EXPECT_NE(std::string::npos, run.error.find("No such file to open: /no/such/deck.flashcards")) << run.error;
+    EXPECT_NE(std::string::npos, run.error.find("Launched app version")) << "the log goes to standard error";
+}
+
+TEST(ProgramRun, EscapeSequencesInADeckTitleReachTheTerminalEscaped) {
+    TempDir home;
+    TempDir elsewhere;
+    const auto deck = copyOfTheTutorialDeck(elsewhere, "Evil\x1b]0;owned\x07\x1b[2J.flashcards");
+    ProgramOutcome run = runProgram(home.str(), {deck.string()}, false, "| Welcome to Memorant!");
+    EXPECT_EQ(0, run.exitStatus);
+    EXPECT_EQ(std::string::npos, run.output.find_first_of("\x1b\x07")) << "nothing drives the terminal";
+    EXPECT_NE(std::string::npos, run.output.find(R"(Evil\x1b]0;owned\x07\x1b[2J)")) << run.output;
 }
 
 TEST(ProgramRun, TerminationRequestEndsTheRunWithStatusZero) {

@@ -111,10 +111,33 @@ TEST_F(ApplicationRunTest, TheCommandLineGivesTheLaunchURLOrAnInboxCopyOfTheFile
     parsed = parseApplicationArguments({file.string()});
     EXPECT_EQ((inbox / "Deck-1.flashcards").string(), parsed.launchURL->path());
 
-    parsed = parseApplicationArguments({(elsewhere.path() / "None.txt").string()});
-    EXPECT_FALSE(parsed.launchURL);
-    ASSERT_EQ(1u, parsed.problems.size());
-    EXPECT_EQ(0u, parsed.problems[0].find("No such file to open: "));
+    // Only a regular file (or a link to one) of a type the app opens is copied.
+    fs::create_directory(elsewhere.path() / "Folder.flashcards");
+    std::ofstream(elsewhere.path() / "Scan.PDF") << "pdf bytes";
+    std::ofstream(elsewhere.path() / "Deck.flashcards.txt") << "text";
+    fs::create_symlink(elsewhere.path() / "Scan.PDF", elsewhere.path() / "Link.pdf");
+    struct Case {
+        std::string name, problem;  // no problem: copied
+    };
+    for (const Case& c : std::vector<Case>{{"None.txt", "No such file to open: "},
+                                           {"Folder.flashcards", "Cannot open "},
+                                           {"Deck.flashcards.txt", "Cannot open "},
+                                           {"Scan.PDF", ""},
+                                           {"Link.pdf", ""}}) {
+        SCOPED_TRACE(c.name);
+        parsed = parseApplicationArguments({(elsewhere.path() / c.name).string()});
+        EXPECT_EQ(c.problem.empty(), parsed.launchURL.has_value());
+        if (!c.problem.empty()) {
+            EXPECT_EQ(1u, parsed.problems.size());
+            EXPECT_EQ(0u, parsed.problems.empty() ? 1u : parsed.problems[0].find(c.problem));
+            EXPECT_FALSE(fs::exists(inbox / c.name));
+        } else {
+            EXPECT_TRUE(parsed.problems.empty());
+            EXPECT_FALSE(fs::is_symlink(inbox / c.name));
+            std::ifstream copied(inbox / c.name);
+            EXPECT_EQ("pdf bytes", std::string(std::istreambuf_iterator<char>(copied), {}));
+        }
+    }
     EXPECT_FALSE(parseApplicationArguments({}).untilIdle);
     fs::remove_all(inbox);
 }
@@ -144,10 +167,11 @@ TEST_F(ApplicationRunTest, IdleMeansNoBlockNoOneShotTimerAndNoQueuedWork) {
 
 class ListController : public TableViewController {
 public:
+    std::string rowName = "Deck ";
     std::int64_t numberOfRowsInSection(TableView&, std::int64_t) override { return 2; }
     std::shared_ptr<TableViewCell> cellForRowAtIndexPath(TableView&, const IndexPath& indexPath) override {
         auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Subtitle, "cell");
-        cell->textLabel()->setText("Deck " + std::to_string(indexPath.row));
+        cell->textLabel()->setText(rowName + std::to_string(indexPath.row));
         cell->detailTextLabel()->setText(std::string(indexPath.row ? "" : "3 cards"));
         return cell;
     }
@@ -215,6 +239,36 @@ TEST_F(ApplicationRunTest, TheFrameShowsTheBarTheRowsTheToolbarAndTheAlert) {
     HeadlessDisplay::setEnabled(false);
     std::fclose(out);
     navigation->dismissViewController(false);
+    window->setHidden(true);
+}
+
+TEST_F(ApplicationRunTest, TheFrameShowsControlCharactersAndEscapeSequencesEscaped) {
+    // Texts as a shared deck or a peer could bring them: a terminal title, a
+    // screen wipe, a C1 control and line breaks that would forge frame lines.
+    auto list = std::make_shared<ListController>();
+    list->rowName = "\x1b[31mRed\\";
+    list->navigationItem().setTitle(std::string("Evil\x1b]0;owned\x07\n| Forged |"));
+    list->navigationItem().setRightBarButtonItems({BarButtonItem::withTitle("\x1b[2J", BarButtonItemStyle::Plain)});
+    auto navigation = std::make_shared<NavigationController>(list);
+    auto window = std::make_shared<Window>(Rect(0, 0, 390, 844));
+    window->setRootViewController(navigation);
+    window->makeKeyAndVisible();
+    auto alert = AlertController::alertControllerWithTitle(std::string("\xc2\x9b"
+                                                                       "2J"),
+                                                           std::string("a\r\nb\xff"), AlertControllerStyle::Alert);
+    alert->addAction(AlertAction::actionWithTitle(std::string("O\tK"), AlertActionStyle::Default));
+    navigation->presentViewController(alert, false);
+    drainMainLoop();
+    EXPECT_EQ(R"(Evil\x1b]0;owned\x07\n| Forged | [\x1b[2J]
+| \x1b[31mRed\\0 | 3 cards
+| \x1b[31mRed\\1
+alert: \x9b2J
+  a\r\nb\xff
+  [O\tK]
+)",
+              HeadlessDisplay::currentFrame());
+    navigation->dismissViewController(false);
+    drainMainLoop();
     window->setHidden(true);
 }
 
