@@ -146,16 +146,19 @@ std::optional<std::string> FCHtmlToPlainTextValueTransformer::plainText(std::str
     if (stringByTrimmingWhitespaceAndNewlines(text).empty()) return std::nullopt;
     std::string scratch;
     if (preserveLineBreaks_)
-        replaceTags(text, scratch, "\n",
-                    [](std::string_view s, std::size_t at) { return endOfExactTag(s, at, {"/li>", "/p>", "/div>"}); });
+        replaceTags(text, scratch, "\n", [](std::string_view s, std::size_t at) {
+            return endOfExactTag(s, at, {"/li>", "/p>", "/div>"});
+        });
     if (usePrettyLists_)
         replaceTags(text, scratch, "- ",
                     [](std::string_view s, std::size_t at) { return endOfTagStarting(s, at, {"li"}); });
     // Inline styling goes without a trace, so a word split by it stays one word.
-    replaceTags(text, scratch, "",
-                [](std::string_view s, std::size_t at) { return endOfTagStarting(s, at, {"span", "font"}); });
-    replaceTags(text, scratch, "",
-                [](std::string_view s, std::size_t at) { return endOfExactTag(s, at, {"/span>", "/font>"}); });
+    replaceTags(text, scratch, "", [](std::string_view s, std::size_t at) {
+        return endOfTagStarting(s, at, {"span", "font"});
+    });
+    replaceTags(text, scratch, "", [](std::string_view s, std::size_t at) {
+        return endOfExactTag(s, at, {"/span>", "/font>"});
+    });
     removeAnyTags(text, scratch);
     foldBlanks(text);
     // Decoded only now that the tags are gone, so an encoded "<" never starts a tag.
