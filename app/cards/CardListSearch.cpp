@@ -1,19 +1,45 @@
 #include "app/cards/CardListSearch.h"
 
 #include <cstring>
-#include <functional>
 
-#include "model/FCDeck.h"
 #include "model/FCReversedStudyCard.h"
 #include "platform/foundation/StringUtils.h"
 
 namespace {
 
+// A hash of a text, eight bytes at a time (the sides of every card are hashed
+// on each keystroke, so this must cost little more than reading them).
+std::uint64_t hashOfText(std::string_view text, std::uint64_t seed) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    std::uint64_t h = seed ^ (text.size() * kMultiplier);
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        h = (h ^ word) * kMultiplier;
+        h ^= h >> 29;
+    }
+    std::uint64_t tail = 0;
+    if (i < text.size()) std::memcpy(&tail, text.data() + i, text.size() - i);
+    h = (h ^ tail) * kMultiplier;
+    return h ^ (h >> 32);
+}
+
 std::uint64_t hashOfSides(const FCCardSides& sides) {
-    const auto side = [](std::optional<std::string_view> text) -> std::uint64_t {
-        return text ? std::hash<std::string_view>()(*text) : 0x9E3779B97F4A7C15ull;
-    };
-    return side(sides.top()) * 0x100000001B3ull ^ side(sides.bottom());
+    const auto top = sides.top(), bottom = sides.bottom();
+    // A missing side and an empty one give the same plain text, so they may hash alike.
+    return hashOfText(bottom.value_or(std::string_view()), hashOfText(top.value_or(std::string_view()), 1));
+}
+
+void collectStudyCards(const FCCardArray& cards, std::vector<std::shared_ptr<FCStudyCard>>& into) {
+    for (const auto& card : cards) {
+        if (!card) continue;
+        if (card->isStudyCard()) {
+            into.push_back(std::static_pointer_cast<FCStudyCard>(card));
+        } else if (const FCCardArray* children = card->isTopicCard() ? card->cards() : nullptr) {
+            collectStudyCards(*children, into);
+        }
+    }
 }
 
 bool contains(std::string_view text, std::string_view query) {
@@ -92,9 +118,8 @@ void CardSearchIndex::compactIfMostlyStale() {
 CardListSearch::CardListSearch(PresentationMode base, std::string foldedQuery)
     : base_(std::move(base)), query_(std::move(foldedQuery)) {
     if (query_.empty()) return;
-    FCDeck::traverseAllCards(base_.cards(), [this](const std::shared_ptr<FCCard>& card, bool, bool*) {
-        if (card && card->isStudyCard()) cards_.push_back(std::static_pointer_cast<FCStudyCard>(card));
-    });
+    // Depth first, as the deck's traversal goes.
+    collectStudyCards(base_.cards(), cards_);
 }
 
 bool CardListSearch::advance(CardSearchIndex& index, std::chrono::nanoseconds budget) {
