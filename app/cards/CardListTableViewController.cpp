@@ -601,6 +601,8 @@ std::int64_t CardListTableViewController::numberOfSectionsInTableView(TableView&
 
 std::int64_t CardListTableViewController::numberOfRowsInSection(TableView&, std::int64_t section) {
     needsTableFillerFooterHeightAdjustment_ = true;
+    // The table is (re)loading: the rows' cards may have changed.
+    topicRowsStudyCardCount_.reset();
     if (section != CARD_LIST_SECTION_INDEX || !presentationMode_) return 0;
     return static_cast<std::int64_t>(presentationMode_->cards().size());
 }
@@ -765,9 +767,14 @@ void CardListTableViewController::configureTopicCell(TableViewCell& cell, const 
         subtitleLabel->setTextColor(color);
     }
     if (auto* progressCell = dynamic_cast<TableViewCellWithProgress*>(&cell)) {
-        std::int64_t total = 0;
-        for (const auto& row : presentationMode_->cards())
-            if (row->isTopicCard()) total += static_cast<const FCTopicCard&>(*row).deepStudyCardCount();
+        // Counted once for all the rows a load configures, not once for each.
+        if (!topicRowsStudyCardCount_) {
+            topicRowsStudyCardCount_ = 0;
+            for (const auto& row : presentationMode_->cards())
+                if (row->isTopicCard())
+                    *topicRowsStudyCardCount_ += static_cast<const FCTopicCard&>(*row).deepStudyCardCount();
+        }
+        const std::int64_t total = *topicRowsStudyCardCount_;
         progressCell->setProgress(
             total == 0 ? 0 : static_cast<double>(topic.deepStudyCardCount()) / static_cast<double>(total));
         std::optional<Color> progressColor;

@@ -499,6 +499,8 @@ private:
     std::shared_ptr<TextField> titleTextField_;
     bool didHideTableHeaderOnFirstViewAppearance_ = false;
     bool needsTableFillerFooterHeightAdjustment_ = false;
+    // The study cards under the topic and group rows, for their progress bars.
+    std::optional<std::int64_t> topicRowsStudyCardCount_;
     std::shared_ptr<DocumentItemDetails> documentDeails_;
     std::vector<BarItemKind> leftBarItemKinds_, rightBarItemKinds_, toolbarItemKinds_;
 };
