@@ -19,6 +19,7 @@
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/storage/DocumentDetailsCache.h"
 #include "bench/BenchDeck.h"
+#include "bench/BenchDocumentsController.h"
 #include "bench/BenchFloors.h"
 #include "model/FCCoverStyle.h"
 #include "model/TWLogger.h"
@@ -34,28 +35,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class BenchDocumentsController : public DocumentsController {
-public:
-    void setDelegate(std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate) override { delegate_ = delegate; }
-    void startListing() override {}
-    void stopListing() override {}
-    void enableUpdates() override {}
-    void disableUpdates() override {}
-    bool isDocumentNameAvailable(const std::string&, const URL&) override { return true; }
-    std::optional<URL> uniqueDocumentURL(const std::string&, const std::string&) override { return std::nullopt; }
-    void documentDidChange(const URL&) override {}
-    void documentWasAdded(const URL&) override {}
-    void documentWasDeleted(const URL&) override {}
-    void documentWasMoved(const URL&, const URL&) override {}
-    void deliver(const std::vector<std::shared_ptr<DocumentItem>>& items) {
-        if (auto delegate = delegate_.lock())
-            delegate->documentItemsDidChange(items, {DocumentItemAnimation::reload()});
-    }
-
-private:
-    std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate_;
-};
 
 // Runs the main loop until `done` holds (or about ten seconds went by).
 bool runUntil(const std::function<bool()>& done) {
@@ -97,7 +76,7 @@ void BM_TapDeckRowToCardList(benchmark::State& state) {
     auto window = std::make_shared<Window>(Rect(0, 0, 390, 844));
     window->setRootViewController(std::make_shared<NavigationController>(library));
     window->makeKeyAndVisible();
-    documents->deliver({std::make_shared<DocumentItem>(url, std::nullopt)});
+    documents->deliver({std::make_shared<DocumentItem>(url, std::nullopt)}, {DocumentItemAnimation::reload()});
     const auto& cache = *library->documentDetailsCache();
     runUntil([&] {
         return cache.upToDateDocumentIdentifiers().size() == 1 && cache.backgroundQueue()->operationCount() == 0;
