@@ -19,7 +19,8 @@
 //                       the same cards putting each into its bucket by its
 //                       statistics' latest result and score.
 //
-// Each reports medians in ms and "<step>_over_floor"; a floor that is not
+// Each reports medians in ms, "<step>_over_floor" (wall time) and
+// "<step>_cpu_over_floor" (the main thread's CPU time); a floor that is not
 // faster than the step it divides stops the benchmark with an error.
 
 #include <benchmark/benchmark.h>
@@ -101,12 +102,11 @@ struct Screen {
     }
 };
 
-// Median in ms, floor in ms and the ratio; an error when the floor is not faster.
-void report(benchmark::State& state, const std::string& step, const bench::Samples& ours, const bench::Samples& floor) {
-    state.counters[step + "_ms"] = ours.median() * 1e3;
-    state.counters["floor_ms"] = floor.median() * 1e3;
-    state.counters[step + "_over_floor"] = ours.median() / floor.median();
-    if (!(floor.median() < ours.median())) state.SkipWithError("the floor is not faster than the step");
+// Medians in ms and the ratios of wall and CPU time (the main thread's: the
+// steps run there); an error when the floor is not faster.
+void report(benchmark::State& state, const std::string& step, const bench::Timing& ours, const bench::Timing& floor) {
+    bench::reportAgainstFloor(state, step, "floor", ours, floor);
+    if (!(floor.wall.median() < ours.wall.median())) state.SkipWithError("the floor is not faster than the step");
 }
 
 void BM_SearchKeystroke(benchmark::State& state) {
@@ -116,18 +116,19 @@ void BM_SearchKeystroke(benchmark::State& state) {
     bar.becomeFirstResponder();
     const std::string typed = "answer 12", keystroke = "3";
 
-    auto typeAndWait = [&](double* longestPass) {
+    auto typeAndWait = [&](bench::Timing& timing, double* longestPass) {
         screen.resetToTopLevel();
         field.setText(typed);
-        const auto start = bench::SteadyClock::now();
+        timing.start();
         UIDriver::typeText(field, keystroke);
         double longest = 0;
         while (!screen.list->presentationMode()->is(Tag::filteredCards)) longest = std::max(longest, Screen::runAll());
-        const double seconds = bench::secondsSince(start);
+        const double seconds = timing.stop();
         if (longestPass) *longestPass = std::max(*longestPass, longest);
         return seconds;
     };
-    state.counters["first_search_ms"] = typeAndWait(nullptr) * 1e3;
+    bench::Timing first;
+    state.counters["first_search_ms"] = typeAndWait(first, nullptr) * 1e3;
     const std::size_t expected = screen.list->presentationMode()->cards().size();
 
     // The floor's texts: each side's plain text, folded, made outside the timing.
@@ -138,13 +139,13 @@ void BM_SearchKeystroke(benchmark::State& state) {
         for (const auto& side : {card->top(), card->bottom()})
             texts.push_back(foldedForSearch(transformer.transformedValue(side.value_or("")).value_or("")));
 
-    bench::Samples ours, floor;
+    bench::Timing ours, floor;
     double longestPass = 0;
     for (auto _ : state) {
-        ours.add(typeAndWait(&longestPass));
+        typeAndWait(ours, &longestPass);
         if (screen.list->presentationMode()->cards().size() != expected) state.SkipWithError("wrong results");
 
-        const auto start = bench::SteadyClock::now();
+        floor.start();
         FCCardArray found;
         for (std::size_t i = 0; i < screen.cards.size(); ++i) {
             const auto& top = texts[2 * i];
@@ -154,7 +155,7 @@ void BM_SearchKeystroke(benchmark::State& state) {
                 found.push_back(screen.cards[i]);
         }
         benchmark::DoNotOptimize(found.data());
-        floor.add(bench::secondsSince(start));
+        floor.stop();
         if (found.size() != expected) state.SkipWithError("the floor found other cards");
     }
     state.counters["longest_pass_ms"] = longestPass * 1e3;
@@ -167,15 +168,15 @@ void BM_GroupingSwitch(benchmark::State& state) {
     Screen screen(static_cast<int>(state.range(0)));
     const std::int64_t segment = state.range(1);
     auto& control = *screen.list->groupingOptionsControl();
-    bench::Samples ours, floor;
+    bench::Timing ours, floor;
     for (auto _ : state) {
-        auto start = bench::SteadyClock::now();
+        ours.start();
         control.userSelectSegment(segment);
         Screen::runAll();
-        ours.add(bench::secondsSince(start));
+        ours.stop();
         if (!screen.list->presentationMode()->is(Tag::groupForTopLevelCards)) state.SkipWithError("not grouped");
 
-        start = bench::SteadyClock::now();
+        floor.start();
         std::array<FCStudyCardArray, 5> buckets;
         for (const auto& card : screen.cards) {
             const auto& stats = card->storedStudyStats();
@@ -186,7 +187,7 @@ void BM_GroupingSwitch(benchmark::State& state) {
             buckets[static_cast<std::size_t>(bucket)].push_back(card);
         }
         benchmark::DoNotOptimize(buckets.data());
-        floor.add(bench::secondsSince(start));
+        floor.stop();
 
         state.PauseTiming();
         buckets = {};
