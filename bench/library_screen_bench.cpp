@@ -23,6 +23,7 @@
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/library/DocumentItemDetails.h"
 #include "app/storage/DocumentDetailsCache.h"
+#include "bench/BenchDocumentsController.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Operation.h"
 #include "platform/foundation/RunLoop.h"
@@ -38,28 +39,6 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 constexpr std::size_t kDecks = 2000;
 constexpr std::size_t kUpdated = 50;
-
-class BenchDocumentsController : public DocumentsController {
-public:
-    void setDelegate(std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate) override { delegate_ = delegate; }
-    void startListing() override {}
-    void stopListing() override {}
-    void enableUpdates() override {}
-    void disableUpdates() override {}
-    bool isDocumentNameAvailable(const std::string&, const URL&) override { return true; }
-    std::optional<URL> uniqueDocumentURL(const std::string&, const std::string&) override { return std::nullopt; }
-    void documentDidChange(const URL&) override {}
-    void documentWasAdded(const URL&) override {}
-    void documentWasDeleted(const URL&) override {}
-    void documentWasMoved(const URL&, const URL&) override {}
-    void deliver(const std::vector<std::shared_ptr<DocumentItem>>& items,
-                 const std::vector<DocumentItemAnimation>& animations) {
-        if (auto delegate = delegate_.lock()) delegate->documentItemsDidChange(items, animations);
-    }
-
-private:
-    std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate_;
-};
 
 std::vector<std::shared_ptr<DocumentItem>> makeItems(const std::string& subtitle) {
     std::vector<std::shared_ptr<DocumentItem>> items;

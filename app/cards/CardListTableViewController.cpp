@@ -1,7 +1,7 @@
 #include "app/cards/CardListTableViewController.h"
 
 #include <algorithm>
-#include <cctype>
+#include <chrono>
 
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FIDeckDocument.h"
@@ -64,10 +64,15 @@ std::string trimmingBlanksAndTabs(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string lowercased(std::string text) {
-    for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
+// The text with its first character in upper case, in any script.
+std::string withFirstCharacterUpperCased(const std::string& text) {
+    std::size_t end = 1;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    return uppercaseString(std::string_view(text).substr(0, end)) + text.substr(end);
 }
+
+// A slice of a search keeps the main thread for at most this long, half a frame.
+constexpr std::chrono::nanoseconds kSearchSliceBudget = std::chrono::milliseconds(8);
 
 std::shared_ptr<TableViewCellWithProgress> makeTopicCell(const std::string& identifier, bool withSubtitle,
                                                          std::weak_ptr<ViewController> weakList) {
@@ -200,6 +205,8 @@ std::shared_ptr<FIFlashcardsDocument> CardListTableViewController::flashcardsDoc
 // --- Presentation mode ---
 
 void CardListTableViewController::setPresentationMode(PresentationMode mode) {
+    // The mode a search under way started from is gone: so is the search.
+    search_.reset();
     auto oldMode = std::move(presentationMode_);
     presentationMode_ = std::move(mode);
     applyPresentationMode(oldMode);
@@ -595,6 +602,8 @@ std::int64_t CardListTableViewController::numberOfSectionsInTableView(TableView&
 
 std::int64_t CardListTableViewController::numberOfRowsInSection(TableView&, std::int64_t section) {
     needsTableFillerFooterHeightAdjustment_ = true;
+    // The table is (re)loading: the rows' cards may have changed.
+    topicRowsStudyCardCount_.reset();
     if (section != CARD_LIST_SECTION_INDEX || !presentationMode_) return 0;
     return static_cast<std::int64_t>(presentationMode_->cards().size());
 }
@@ -744,8 +753,7 @@ void CardListTableViewController::configureTopicCell(TableViewCell& cell, const 
             title = plain->substr(0, open);
             std::string rest = plain->substr(open + 2);
             subtitle = rest.substr(0, rest.find(')'));
-            if (!subtitle.empty())
-                subtitle[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(subtitle[0])));
+            if (!subtitle.empty()) subtitle = withFirstCharacterUpperCased(subtitle);
         }
     } else {
         title = localized("CardListEmtpyTopicTitle", "Topic");
@@ -760,9 +768,14 @@ void CardListTableViewController::configureTopicCell(TableViewCell& cell, const 
         subtitleLabel->setTextColor(color);
     }
     if (auto* progressCell = dynamic_cast<TableViewCellWithProgress*>(&cell)) {
-        std::int64_t total = 0;
-        for (const auto& row : presentationMode_->cards())
-            if (row->isTopicCard()) total += static_cast<const FCTopicCard&>(*row).deepStudyCardCount();
+        // Counted once for all the rows a load configures, not once for each.
+        if (!topicRowsStudyCardCount_) {
+            topicRowsStudyCardCount_ = 0;
+            for (const auto& row : presentationMode_->cards())
+                if (row->isTopicCard())
+                    *topicRowsStudyCardCount_ += static_cast<const FCTopicCard&>(*row).deepStudyCardCount();
+        }
+        const std::int64_t total = *topicRowsStudyCardCount_;
         progressCell->setProgress(
             total == 0 ? 0 : static_cast<double>(topic.deepStudyCardCount()) / static_cast<double>(total));
         std::optional<Color> progressColor;
@@ -1308,6 +1321,7 @@ void CardListTableViewController::deleteDeckAtURL(const URL& url) {
 void CardListTableViewController::didChangeCard(const std::shared_ptr<FCCard>& card,
                                                 const std::shared_ptr<ViewController>& viewController) {
     auto keep = shared_from_this();
+    restartPendingSearch();
     if (isViewLoaded() && card) {
         auto table = tableView();
         if (presentationMode_ && presentationMode_->is(PresentationMode::Tag::groupContent)) {
@@ -1358,6 +1372,7 @@ void CardListTableViewController::didChangeDocumentTitle(const URL& oldURL, cons
 }
 
 void CardListTableViewController::didReorderCards() {
+    restartPendingSearch();
     if (auto document = flashcardsDocument()) document->didReorderCards();
     if (isEditing()) {
         refreshDetailPane();
@@ -1367,6 +1382,7 @@ void CardListTableViewController::didReorderCards() {
 
 void CardListTableViewController::didAddOrRemoveCardsWithUpdateChangeCount(bool updateChangeCount, bool reloadData) {
     auto keep = shared_from_this();
+    restartPendingSearch();
     if (updateChangeCount)
         if (auto document = flashcardsDocument()) document->didAddOrRemoveCards();
     if (reloadData && isViewLoaded()) tableView()->reloadData();
@@ -1379,6 +1395,7 @@ void CardListTableViewController::didAddOrRemoveCardsWithUpdateChangeCount(bool 
 
 void CardListTableViewController::didMoveCardsWithUpdateChangeCount(bool updateChangeCount) {
     auto keep = shared_from_this();
+    restartPendingSearch();
     if (updateChangeCount)
         if (auto document = flashcardsDocument()) document->didReorderCards();
     if (auto delegate = deckChangeDelegate_.lock()) delegate->didMoveCardsWithUpdateChangeCount(false);
@@ -1451,30 +1468,49 @@ void CardListTableViewController::textDidChange(SearchBar& bar, const std::strin
     auto keep = shared_from_this();
     TWLogDebug("Search text: %@", bar.text());
     if (!presentationMode_) return;
-    const PresentationMode base = presentationMode_->is(PresentationMode::Tag::filteredCards)
-                                      ? *presentationMode_->originalPresentationMode()
-                                      : *presentationMode_;
-    const std::string query = lowercased(trimmingBlanksAndTabs(bar.text()));
-    FCCardArray found;
-    if (!query.empty()) {
-        FCDeck::traverseAllCards(base.cards(), [&](const std::shared_ptr<FCCard>& card, bool, bool*) {
-            if (!card->isStudyCard()) return;
-            const auto& study = static_cast<const FCStudyCard&>(*card);
-            auto matches = [&](const std::optional<std::string>& html) {
-                auto text = plainText(html);
-                return text && lowercased(*text).find(query) != std::string::npos;
-            };
-            if (matches(study.top()) || matches(study.bottom())) found.push_back(card);
-        });
-    }
-    setPresentationMode(PresentationMode::filteredCards(base, std::move(found)));
-    tableView()->reloadData();
+    startSearch(foldedForSearch(trimmingBlanksAndTabs(bar.text())), true);
     if (bar.text().empty()) {
         std::weak_ptr<View> weakBar = bar.weak_from_this();
         DispatchQueue::main().asyncAfter(0.1, [weakBar] {
             if (auto strong = weakBar.lock()) strong->endEditing(true);
         });
     }
+}
+
+void CardListTableViewController::startSearch(std::string foldedQuery, bool firstSliceNow) {
+    PresentationMode base = presentationMode_->is(PresentationMode::Tag::filteredCards)
+                                ? *presentationMode_->originalPresentationMode()
+                                : *presentationMode_;
+    // A search under way is dropped: only its turn on the main queue is left, where it finds itself replaced.
+    search_ = std::make_shared<CardListSearch>(std::move(base), std::move(foldedQuery));
+    if (firstSliceNow)
+        continueSearch(search_);
+    else
+        continueSearchLater(search_);
+}
+
+void CardListTableViewController::continueSearch(std::shared_ptr<CardListSearch> search) {
+    if (search != search_) return;
+    if (!search->advance(searchIndex_, kSearchSliceBudget)) {
+        continueSearchLater(search);
+        return;
+    }
+    auto keep = shared_from_this();
+    setPresentationMode(PresentationMode::filteredCards(search->base(), search->takeFound()));
+    tableView()->reloadData();
+}
+
+void CardListTableViewController::continueSearchLater(const std::shared_ptr<CardListSearch>& search) {
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    DispatchQueue::main().async([weak, search] {
+        if (auto list = std::dynamic_pointer_cast<CardListTableViewController>(weak.lock()))
+            list->continueSearch(search);
+    });
+}
+
+void CardListTableViewController::restartPendingSearch() {
+    // Started over on the cards as they are now, once the change is done.
+    if (search_ && presentationMode_) startSearch(search_->foldedQuery(), false);
 }
 
 void CardListTableViewController::searchBarTextDidEndEditing(SearchBar& bar) {

@@ -58,6 +58,7 @@
 #include "app/cards/CardGroup.h"
 #include "app/cards/CardListPresentationMode.h"
 #include "app/cards/CardListPresenter.h"
+#include "app/cards/CardListSearch.h"
 #include "app/cards/CardListSegueIdentifier.h"
 #include "app/cards/CardListTableViewControllerDelegate.h"
 #include "app/cards/GroupingDelegate.h"
@@ -393,6 +394,10 @@ public:
     void pruneUnusedAttachments();
 
     // --- Search ---
+    // The search runs in slices on the main queue (CardListSearch); the table
+    // shows its results once it has visited every card. A later keystroke, a
+    // change of mode or of the deck's cards drops the search under way (the
+    // last two start it again on the current cards).
     void textDidChange(SearchBar& searchBar, const std::string& searchText) override;
     void searchBarTextDidEndEditing(SearchBar& searchBar) override;
 
@@ -465,6 +470,12 @@ private:
     std::optional<std::string> plainText(const std::optional<std::string>& html) const;
     void clearStatistics(const FCCardArray& cards);
     void regroupCurrentMode();
+    // Its first slice at once, or on the main queue's next turn.
+    void startSearch(std::string foldedQuery, bool firstSliceNow);
+    void continueSearch(std::shared_ptr<CardListSearch> search);
+    void continueSearchLater(const std::shared_ptr<CardListSearch>& search);
+    // After the deck's cards changed: a search under way starts again.
+    void restartPendingSearch();
 
     FCStudyStatsResultsToTextTransformer studyStatsToTextTransformer_;
     FCHtmlToPlainTextValueTransformer htmlToPlainTextTransformer_;
@@ -484,10 +495,14 @@ private:
     std::shared_ptr<SegmentedControl> groupingOptionsControl_;
     std::shared_ptr<EmtpyTableViewImpersonatorView> emptyTableViewImpersonatorFooterView_;
     std::shared_ptr<SearchBar> searchBar_;
+    CardSearchIndex searchIndex_;
+    std::shared_ptr<CardListSearch> search_;
     std::shared_ptr<FCAbstractCardGroupingStrategy> currentGroupingStrategy_;
     std::shared_ptr<TextField> titleTextField_;
     bool didHideTableHeaderOnFirstViewAppearance_ = false;
     bool needsTableFillerFooterHeightAdjustment_ = false;
+    // The study cards under the topic and group rows, for their progress bars.
+    std::optional<std::int64_t> topicRowsStudyCardCount_;
     std::shared_ptr<DocumentItemDetails> documentDeails_;
     std::vector<BarItemKind> leftBarItemKinds_, rightBarItemKinds_, toolbarItemKinds_;
 };

@@ -285,7 +285,6 @@ void DeckLibraryTableViewController::_presentDeck(const std::shared_ptr<FIDeckDo
                                                   bool regenerateThumbnail, bool editFirstCardRightAway) {
     logLine("Document state: " + fcDebugDocumentStateAsString(*document), TWLogger::LevelDebug, kCompletionFunction,
             __LINE__);
-    auto details = DocumentItemDetailsHelper::shared().documentItemDetails(*document);
     if (auto deck = document->deck())
         FIAnalytics::shared().trackOpenDeck(deck->studyCardsCount(), document->lastAvailableFileSize());
 
@@ -298,6 +297,16 @@ void DeckLibraryTableViewController::_presentDeck(const std::shared_ptr<FIDeckDo
     split->setDelegate(std::static_pointer_cast<SplitViewControllerDelegate>(self));
     auto master = std::dynamic_pointer_cast<NavigationController>(split->viewControllers().front());
     auto cardList = std::dynamic_pointer_cast<CardListTableViewController>(master->viewControllers().front());
+    // The cover as far as it is kept at once; the file's thumbnail, or the style's icon rendered at the cover's
+    // size, is made on another thread and shown when it is there.
+    std::weak_ptr<CardListTableViewController> weakList = cardList;
+    auto details = DocumentItemDetailsHelper::shared().documentItemDetailsAtOnce(
+        *document, [weakList](std::shared_ptr<DocumentItemDetails> cover) {
+            auto list = weakList.lock();
+            if (!list) return;
+            list->setDocumentDeails(std::move(cover));
+            list->refreshDeckCover();
+        });
     configureCardList(*cardList, document, details, std::static_pointer_cast<DeckChangeDelegate>(self),
                       std::static_pointer_cast<CardListTableViewControllerDelegate>(self), false);
     split->setModalPresentationStyle(ModalPresentationStyle::FullScreen);

@@ -16,6 +16,7 @@
 #include "model/TWLogger.h"
 #include "platform/cloud/PromisedItems.h"
 #include "platform/document/Document.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/media/ImageContext.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
@@ -99,32 +100,48 @@ std::optional<Color> DocumentItemDetailsHelper::backgroundColor(const std::share
     return twColorFromHexString(it->second);
 }
 
+namespace {
+
+std::optional<IconKey> iconKey(const std::shared_ptr<FCCoverStyle>& coverStyle, Size fitSize) {
+    if (!coverStyle || !coverStyle->iconName()) return std::nullopt;
+    const std::string name = FCCoverStyle::fileNameForIconName(*coverStyle->iconName()) + ".pdf";
+    return IconKey{name, fitSize.width, fitSize.height, Screen::main().scale()};
+}
+
+std::shared_ptr<Image> sharedIcon(const IconKey& key) {
+    std::lock_guard lock(iconsMutex());
+    auto it = icons().find(key);
+    return it != icons().end() ? it->second : nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<Image> DocumentItemDetailsHelper::keptCoverStyleIcon(const std::shared_ptr<FCCoverStyle>& coverStyle,
+                                                                     Size fitSize) {
+    const auto key = iconKey(coverStyle, fitSize);
+    return key ? sharedIcon(*key) : nullptr;
+}
+
 std::shared_ptr<Image> DocumentItemDetailsHelper::coverStyleIcon(const std::shared_ptr<FCCoverStyle>& coverStyle,
                                                                  Size fitSize) {
-    if (!coverStyle || !coverStyle->iconName()) return nullptr;
-    const std::string name = FCCoverStyle::fileNameForIconName(*coverStyle->iconName()) + ".pdf";
     // Fitting a PDF opens it for its page size before the rendering is found
     // in the cache folder; a list of hundreds of decks uses the same few
     // icons, so each rendering is kept here once it exists (images are
     // immutable and shared between threads).
     // Each thread keeps the few renderings it has used in front of the shared
     // map, so that the details workers do not take turns at its lock.
-    const IconKey key{name, fitSize.width, fitSize.height, Screen::main().scale()};
+    const auto key = iconKey(coverStyle, fitSize);
+    if (!key) return nullptr;
     thread_local std::map<IconKey, std::shared_ptr<Image>> threadIcons;
-    if (auto it = threadIcons.find(key); it != threadIcons.end()) return it->second;
-    std::shared_ptr<Image> icon;
-    {
-        std::lock_guard lock(iconsMutex());
-        auto it = icons().find(key);
-        if (it != icons().end()) icon = it->second;
-    }
+    if (auto it = threadIcons.find(*key); it != threadIcons.end()) return it->second;
+    std::shared_ptr<Image> icon = sharedIcon(*key);
     if (!icon) {
-        icon = imageWithPDFNamedFitSize(name, fitSize);
+        icon = imageWithPDFNamedFitSize(std::get<0>(*key), fitSize);
         if (!icon) return nullptr;
         std::lock_guard lock(iconsMutex());
-        icon = icons().emplace(key, icon).first->second;
+        icon = icons().emplace(*key, icon).first->second;
     }
-    threadIcons.emplace(key, icon);
+    threadIcons.emplace(*key, icon);
     return icon;
 }
 
@@ -229,17 +246,42 @@ std::shared_ptr<DocumentItemDetails> DocumentItemDetailsHelper::coverStyleImage(
 std::shared_ptr<DocumentItemDetails> DocumentItemDetailsHelper::documentItemDetails(
     const FIDeckDocument& openDocument) const {
     auto deck = openDocument.deck();
-    std::optional<std::int64_t> count;
-    std::optional<double> progress;
-    if (deck) {
-        count = deck->studyCardsCount();
-        progress = deck->studyProgress();
-    }
-    if (auto thumbnail = fileThumbnail(openDocument.fileURL())) {
+    if (!deck) return openDocumentDetails(openDocument.fileURL(), std::nullopt, std::nullopt, nullptr);
+    return openDocumentDetails(openDocument.fileURL(), deck->studyCardsCount(), deck->studyProgress(),
+                               deck->coverStyle());
+}
+
+std::shared_ptr<DocumentItemDetails> DocumentItemDetailsHelper::openDocumentDetails(
+    const URL& fileURL, std::optional<std::int64_t> count, std::optional<double> progress,
+    const std::shared_ptr<FCCoverStyle>& coverStyle) const {
+    if (auto thumbnail = fileThumbnail(fileURL)) {
         return std::make_shared<DocumentItemDetails>(thumbnail, count, progress, std::nullopt, std::nullopt);
     }
-    auto coverStyle = deck ? deck->coverStyle() : nullptr;
     auto large = coverStyleImage(coverStyle, kOpenDocumentCoverSize);
     return std::make_shared<DocumentItemDetails>(large->coverImage(), count, progress, backgroundColor(coverStyle),
                                                  std::nullopt);
+}
+
+std::shared_ptr<DocumentItemDetails> DocumentItemDetailsHelper::documentItemDetailsAtOnce(
+    const FIDeckDocument& openDocument, std::function<void(std::shared_ptr<DocumentItemDetails>)> completion) const {
+    auto deck = openDocument.deck();
+    std::optional<std::int64_t> count;
+    std::optional<double> progress;
+    std::shared_ptr<FCCoverStyle> coverStyle;
+    if (deck) {
+        count = deck->studyCardsCount();
+        progress = deck->studyProgress();
+        // A copy: the deck's own style stays the main thread's.
+        if (deck->coverStyle()) coverStyle = std::make_shared<FCCoverStyle>(*deck->coverStyle());
+    }
+    const Size iconSize{kOpenDocumentCoverSize.height, kOpenDocumentCoverSize.height};
+    auto cover = keptCoverStyleIcon(coverStyle, iconSize);
+    auto details = std::make_shared<DocumentItemDetails>(cover ? cover : placeholderImage_, count, progress,
+                                                         backgroundColor(coverStyle), std::nullopt);
+    DispatchQueue::global().async(
+        [this, url = openDocument.fileURL(), count, progress, coverStyle, completion = std::move(completion)] {
+            auto full = openDocumentDetails(url, count, progress, coverStyle);
+            DispatchQueue::main().async([full, completion] { completion(full); });
+        });
+    return details;
 }

@@ -15,6 +15,7 @@
 // download from the cloud. The same pieces make the large cover of an open deck
 // (documentItemDetails(openDocument), coverStyleImage) for the deck overview.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -90,9 +91,21 @@ public:
     // else coverStyleImage of the deck's style at 1092 x 768; the deck's count
     // and progress.
     std::shared_ptr<DocumentItemDetails> documentItemDetails(const FIDeckDocument& openDocument) const;
+    // Main thread. The same details without reading the file or rendering:
+    // the style's icon at the open deck's size when it is kept from an earlier
+    // rendering, else the placeholder. `completion` gets the full details
+    // (documentItemDetails) later on the main queue, made on another thread.
+    std::shared_ptr<DocumentItemDetails> documentItemDetailsAtOnce(
+        const FIDeckDocument& openDocument, std::function<void(std::shared_ptr<DocumentItemDetails>)> completion) const;
 
 private:
     DocumentItemDetailsHelper();
+    // What documentItemDetails(openDocument) makes of the deck's values, on any thread.
+    std::shared_ptr<DocumentItemDetails> openDocumentDetails(const URL& fileURL, std::optional<std::int64_t> count,
+                                                             std::optional<double> progress,
+                                                             const std::shared_ptr<FCCoverStyle>& coverStyle) const;
+    // The kept rendering of coverStyleIcon, or nullptr when there is none yet.
+    static std::shared_ptr<Image> keptCoverStyleIcon(const std::shared_ptr<FCCoverStyle>& coverStyle, Size fitSize);
 
     std::shared_ptr<Image> placeholderImage_;
     Size coverImageSize_ = kCoverImageSize;

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <thread>
 
 #include "model/FCHtmlToPlainTextValueTransformer.h"
+#include "model/TWStringAdditions.h"
+#include "platform/foundation/RegularExpression.h"
+#include "platform/foundation/StringUtils.h"
 
 namespace {
 
@@ -46,6 +50,93 @@ TEST(FCHtmlToPlainTextValueTransformer, Options) {
     EXPECT_EQ(S("first\n second"), transformer.transformedValue("<p>first</p><div>second</div>"));
     transformer.setPreserveLineBreaks(false);
     EXPECT_EQ(S("- one - two"), transformer.transformedValue(list));
+}
+
+// The conversion as a chain of case-insensitive regular expressions states it.
+S plainTextByExpressions(const std::string& html, bool lineBreaks, bool prettyLists) {
+    if (stringByTrimmingWhitespaceAndNewlines(html).empty()) return std::nullopt;
+    auto replace = [](const std::string& text, const char* pattern, const char* with) {
+        return RegularExpression::make(pattern, RegularExpression::CaseInsensitive)
+            ->stringByReplacingMatches(text, with);
+    };
+    std::string text = html;
+    if (lineBreaks) text = replace(text, "</li>|</p>|</div>", "\n");
+    if (prettyLists) text = replace(text, "<li.*?>", "- ");
+    text = replace(text, "<(span|font).*?>", "");
+    text = replace(text, "</(span|font)>", "");
+    text = replace(text, "<.*?>", " ");
+    text = replace(text, "  +", " ");
+    text = stringByTrimmingWhitespaceAndNewlines(twStringByUnescapingHTML(text));
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
+TEST(FCHtmlToPlainTextValueTransformer, SameTextAsTheExpressionsForMixedMarkup) {
+    // Pieces that make tags, near-tags, line ends inside tags, references,
+    // blanks, other scripts and ill-formed bytes when strung together.
+    const std::vector<std::string> pieces = {"<",
+                                             ">",
+                                             "</",
+                                             "<b>",
+                                             "<br/>",
+                                             "<span style=\"a\">",
+                                             "</span>",
+                                             "<FONT>",
+                                             "</Font>",
+                                             "<spanner>",
+                                             "<\xC5\xBFpan>",
+                                             "</p>",
+                                             "</P>",
+                                             "</div>",
+                                             "</DIV >",
+                                             "<li>",
+                                             "<LI class=x>",
+                                             "</li>",
+                                             "<link>",
+                                             "<p>",
+                                             " ",
+                                             "  ",
+                                             "\t",
+                                             "\n",
+                                             "\r\n",
+                                             "\v",
+                                             "\f",
+                                             "\xC2\x85",
+                                             "\xE2\x80\xA8",
+                                             "\xE2\x80\xA9",
+                                             "&amp;",
+                                             "&lt;b&gt;",
+                                             "&#x41;",
+                                             "&nbsp;",
+                                             "&",
+                                             ";",
+                                             "a",
+                                             "Wort",
+                                             "\xC3\x9C",
+                                             "\xCF\x83",
+                                             "\xE6\x97\xA5",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xFF",
+                                             "\xE2\x80",
+                                             "\xC3",
+                                             "<<",
+                                             ">>",
+                                             "<>",
+                                             "x=\"<\"",
+                                             std::string(1, '\0')};
+    std::mt19937 random(47);
+    for (int round = 0; round < 4000; ++round) {
+        std::string html;
+        const int count = 1 + static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) html += pieces[random() % pieces.size()];
+        for (int options = 0; options < 4; ++options) {
+            FCHtmlToPlainTextValueTransformer transformer;
+            transformer.setPreserveLineBreaks(options & 1);
+            transformer.setUsePrettyLists(options & 2);
+            ASSERT_EQ(plainTextByExpressions(html, options & 1, options & 2), transformer.transformedValue(html))
+                << escapedExcerpt(html) << " options " << options;
+        }
+    }
 }
 
 TEST(FCHtmlToPlainTextValueTransformer, ValuesOtherThanStrings) {

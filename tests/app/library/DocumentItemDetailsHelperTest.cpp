@@ -22,6 +22,7 @@
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
+#include "support/MainLoop.h"
 #include "support/TestEnvironment.h"
 
 namespace fs = std::filesystem;
@@ -312,6 +313,43 @@ TEST_F(DocumentItemDetailsHelperTest, AnOpenDeckShowsItsThumbnailAsItIsElseItsLa
             EXPECT_DOUBLE_EQ(768, longerSide(*details->coverImage()));
             EXPECT_EQ("#ea6d28", hex(details->coverImageBackgroundColor()));
         }
+    }
+}
+
+// The open of a deck takes what is kept of its cover at once; reading the
+// file's thumbnail and rendering the icon happen on another thread.
+TEST_F(DocumentItemDetailsHelperTest, AnOpenDeckGetsItsKeptCoverAtOnceAndTheRestLater) {
+    for (bool thumbnail : {false, true}) {
+        SCOPED_TRACE(thumbnail ? "with thumbnail" : "without thumbnail");
+        // An icon no other test renders at the open deck's size.
+        const URL url =
+            writeDeck(thumbnail ? "LaterThumb" : "LaterBare", 4, style("#f56b0b", "SpeechBubbles"), thumbnail);
+        auto document = FIFlashcardsDocument::initWithFileURL(url);
+        FCZipBackedBinaryDocumentPersistence persistence;
+        std::shared_ptr<FCCUserDocumentSettings> settings;
+        document->setDeck(persistence.readFromURL(url, &settings));
+        ASSERT_TRUE(document->deck());
+
+        std::shared_ptr<DocumentItemDetails> later;
+        auto atOnce = helper.documentItemDetailsAtOnce(
+            *document, [&](std::shared_ptr<DocumentItemDetails> full) { later = std::move(full); });
+        EXPECT_EQ(4, atOnce->numberOfStudyCards());
+        EXPECT_EQ("#ea6d28", hex(atOnce->coverImageBackgroundColor()));
+        if (!thumbnail) {
+            EXPECT_EQ(helper.placeholderImage(), atOnce->coverImage()) << "nothing kept yet";
+        }
+        EXPECT_FALSE(later) << "the full cover comes through the main queue";
+        ASSERT_TRUE(memorant_test::runMainLoopUntil([&] { return later != nullptr; }));
+        EXPECT_EQ(4, later->numberOfStudyCards());
+        if (thumbnail) {
+            EXPECT_EQ((Size{1024, 1024}), later->coverImage()->size());
+        } else {
+            EXPECT_DOUBLE_EQ(768, longerSide(*later->coverImage()));
+        }
+        // Rendered once, the icon is there at once from then on.
+        auto again = helper.documentItemDetailsAtOnce(*document, [](std::shared_ptr<DocumentItemDetails>) {});
+        EXPECT_DOUBLE_EQ(768, longerSide(*again->coverImage()));
+        memorant_test::drainMainLoop();
     }
 }
 
