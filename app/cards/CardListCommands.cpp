@@ -244,6 +244,10 @@ void CardListTableViewController::multipleChoice(const AnyObject&) {
     performSegueWithIdentifier(std::string(rawValue(SegueIdentifier::StudyAsMultipleChoiceSegue)), AnyObject(cards));
 }
 
+void CardListTableViewController::showSpacedRepetitionGroups(const AnyObject& sender) {
+    performSegueWithIdentifier(std::string(rawValue(SegueIdentifier::SpacedRepetitionSegue)), sender);
+}
+
 bool CardListTableViewController::shouldPerformSegueWithIdentifier(const std::string&, const AnyObject&) {
     return !(isViewLoaded() && tableView()->isEditing());
 }
@@ -282,8 +286,11 @@ std::vector<CardListTableViewController::BarItemKind> CardListTableViewControlle
     using K = BarItemKind;
     if (editing) return {K::deleteCards, K::flexibleSpace, K::clearStatistics, K::flexibleSpace, K::moveCards};
     if (!splitViewExpanded) {
-        if (inConflict) return {K::memorize, K::flexibleSpace, K::versionConflict, K::flexibleSpace, K::multipleChoice};
-        return {K::memorize, K::flexibleSpace, K::multipleChoice};
+        std::vector<BarItemKind> kinds{K::memorize,         K::flexibleSpace, K::listen, K::flexibleSpace,
+                                       K::spacedRepetition, K::flexibleSpace};
+        if (inConflict) kinds.insert(kinds.end(), {K::versionConflict, K::flexibleSpace});
+        kinds.push_back(K::multipleChoice);
+        return kinds;
     }
     if (inConflict) return {K::flexibleSpace, K::versionConflict, K::flexibleSpace};
     return {};
@@ -337,6 +344,19 @@ std::shared_ptr<BarButtonItem> CardListTableViewController::makeBarItem(BarItemK
                                              list.multipleChoice(AnyObject(sender.shared_from_this()));
                                          })),
                 kMultipleChoiceItemTag);
+        case K::listen:
+            return tagged(BarButtonItem::withImage(Image::systemImageNamed("speaker.wave.2"), BarButtonItemStyle::Plain,
+                                                   on([](auto& list, auto& sender) {
+                                                       list.listen(AnyObject(sender.shared_from_this()));
+                                                   })),
+                          kListenItemTag);
+        case K::spacedRepetition:
+            return tagged(BarButtonItem::withImage(Image::systemImageNamed("calendar"), BarButtonItemStyle::Plain,
+                                                   on([](auto& list, auto& sender) {
+                                                       list.showSpacedRepetitionGroups(
+                                                           AnyObject(sender.shared_from_this()));
+                                                   })),
+                          kSpacedRepetitionItemTag);
         case K::deleteCards:
             return tagged(
                 BarButtonItem::withSystemItem(BarButtonSystemItem::Trash, on([](auto& list, auto& sender) {

@@ -121,6 +121,8 @@ public:
         kMoveItemTag = 2,
         kMemorizeItemTag = 10,
         kMultipleChoiceItemTag = 11,
+        kListenItemTag = 12,
+        kSpacedRepetitionItemTag = 13,
         kVersionConflictItemTag = 12,
         kFlexibleSpaceItemTag = -1
     };
@@ -134,6 +136,8 @@ public:
         cancelEditingTitle,
         memorize,
         multipleChoice,
+        listen,
+        spacedRepetition,
         deleteCards,
         clearStatistics,
         moveCards,
@@ -226,6 +230,8 @@ public:
     void closeDeck();
     void cancelEditingTitle();
     void listen(const AnyObject& sender);
+    // Shows the spaced-repetition groups of the deck ("SpacedRepetitionSegue").
+    void showSpacedRepetitionGroups(const AnyObject& sender);
 
     // --- Commands ---
     // Whether the deck can be changed here: a current-format document that
@@ -299,9 +305,11 @@ public:
     const std::vector<BarItemKind>& toolbarItemKinds() const { return toolbarItemKinds_; }
     // The toolbar for a state: while editing delete, space, clear
     // statistics, space, move; else, with the split view collapsed or
-    // absent, memorize, space, multiple choice (with space, conflict, space
-    // before multiple choice while in conflict); else nothing (space,
-    // conflict, space while in conflict).
+    // absent, memorize, space, listen, space, spaced repetition, space,
+    // multiple choice (with conflict, space before multiple choice while in
+    // conflict); else nothing (space, conflict, space while in conflict).
+    // Listening and the spaced-repetition groups have toolbar items of
+    // their own so that a tap reaches them.
     static std::vector<BarItemKind> toolbarItemKinds(bool editing, bool splitViewExpanded, bool inConflict);
 
     // --- Table ---

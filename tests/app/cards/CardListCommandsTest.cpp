@@ -249,6 +249,18 @@ TEST_F(CardListCommandsTest, EveryCommandOpensItsScreenFromTheAppsStoryboard) {
     EXPECT_NE(nullptr, presented<FIStudyModeViewController>(*list));
     closePresented();
 
+    ASSERT_TRUE(UIDriver::tap(*toolbarItem(CardListTableViewController::kListenItemTag)));
+    advance(0.5);
+    EXPECT_NE(nullptr, presented<ListenToCardsViewController>(*list));
+    closePresented();
+
+    ASSERT_TRUE(UIDriver::tap(*toolbarItem(CardListTableViewController::kSpacedRepetitionItemTag)));
+    advance(0.5);
+    EXPECT_NE(nullptr, std::dynamic_pointer_cast<SpacedRepetitionTableViewController>(navigation->topViewController()));
+    navigation->popToRootViewControllerAnimated(false);
+    advance(0.5);
+    ASSERT_EQ(list, navigation->topViewController());
+
     ASSERT_TRUE(UIDriver::tap(*list->editButtonItem()));
     ASSERT_TRUE(UIDriver::tapRow(*list->tableView(), IndexPath{0, 2}));
     ASSERT_TRUE(UIDriver::tap(*toolbarItem(CardListTableViewController::kMoveItemTag)));
@@ -577,7 +589,8 @@ TEST_F(CardListCommandsTest, AfterEveryMoveEachCardStandsOnceInTheTree) {
 }
 
 TEST_F(CardListCommandsTest, BarItemsFollowEditingTheSplitViewAndConflicts) {
-    EXPECT_EQ((std::vector<Kind>{Kind::memorize, Kind::flexibleSpace, Kind::multipleChoice}),
+    EXPECT_EQ((std::vector<Kind>{Kind::memorize, Kind::flexibleSpace, Kind::listen, Kind::flexibleSpace,
+                                 Kind::spacedRepetition, Kind::flexibleSpace, Kind::multipleChoice}),
               CardListTableViewController::toolbarItemKinds(false, false, false));
     show();
     auto toolbarTags = [&] {
@@ -587,7 +600,9 @@ TEST_F(CardListCommandsTest, BarItemsFollowEditingTheSplitViewAndConflicts) {
     };
     using T = CardListTableViewController;
     const std::int64_t space = T::kFlexibleSpaceItemTag;
-    EXPECT_EQ((std::vector<std::int64_t>{T::kMemorizeItemTag, space, T::kMultipleChoiceItemTag}), toolbarTags());
+    EXPECT_EQ((std::vector<std::int64_t>{T::kMemorizeItemTag, space, T::kListenItemTag, space,
+                                         T::kSpacedRepetitionItemTag, space, T::kMultipleChoiceItemTag}),
+              toolbarTags());
     EXPECT_FALSE(navigation->isToolbarHidden());
     EXPECT_EQ((std::vector<Kind>{Kind::closeDeck}), list->leftBarItemKinds());
     EXPECT_EQ((std::vector<Kind>{Kind::edit, Kind::share, Kind::addStudyCard, Kind::addTopicCard}),
@@ -596,7 +611,8 @@ TEST_F(CardListCommandsTest, BarItemsFollowEditingTheSplitViewAndConflicts) {
 
     document->setDocumentState(DocumentStateInConflict);
     drainMainLoop();
-    EXPECT_EQ((std::vector<std::int64_t>{T::kMemorizeItemTag, space, T::kVersionConflictItemTag, space,
+    EXPECT_EQ((std::vector<std::int64_t>{T::kMemorizeItemTag, space, T::kListenItemTag, space,
+                                         T::kSpacedRepetitionItemTag, space, T::kVersionConflictItemTag, space,
                                          T::kMultipleChoiceItemTag}),
               toolbarTags());
 
