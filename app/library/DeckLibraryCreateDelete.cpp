@@ -3,6 +3,7 @@
 #include "Common/FIFlashcardsDocument.h"
 #include "Common/FILegacyDeckDocument.h"
 #include "app/library/DeckLibraryTableViewController.h"
+#include "app/shell/FIAppDelegateDocuments.h"
 #include "app/storage/DocumentDetailsCache.h"
 #include "app/storage/MakeNewDeckDialogViewController.h"
 #include "model/FCCoverStyle.h"
@@ -48,7 +49,7 @@ const bool kCreateDeckScenesRegistered = [] {
 // --- The add menu ---
 
 void DeckLibraryTableViewController::addAction(const AnyObject& sender) {
-    operationRequests_.push_back({OperationRequest::Kind::Add, std::nullopt});
+    recordRequest(operationRequests_, OperationRequest{OperationRequest::Kind::Add, std::nullopt});
     showAddMenu(sender.as<BarButtonItem>());
 }
 
@@ -91,7 +92,7 @@ void DeckLibraryTableViewController::documentPickerDidPickDocumentAtURL(Document
 // --- A new deck ---
 
 void DeckLibraryTableViewController::_prepareCreateDeckSegue(StoryboardSegue& segue) {
-    operationRequests_.push_back({OperationRequest::Kind::CreateDeckSegue, std::nullopt});
+    recordRequest(operationRequests_, OperationRequest{OperationRequest::Kind::CreateDeckSegue, std::nullopt});
     addMenu_ = nullptr;
     auto destination = segue.destinationViewController();
     auto dialog = std::dynamic_pointer_cast<MakeNewDeckDialogViewController>(destination);
@@ -136,6 +137,12 @@ void DeckLibraryTableViewController::_openNewUntitledDocument(
     auto url = documentsController->uniqueDocumentURL(title, FIFlashcardsDocument::flashcardsDocumentFileExtension());
     if (!url) {
         logLine("No folder to create the document in: " + title, TWLogger::LevelWarning, kFunction, __LINE__);
+        // The user hears of it as of any new deck that could not be saved.
+        Error error(NSCocoaErrorDomain, NSFileNoSuchFileError,
+                    Value::dictionary(
+                        {{NSLocalizedDescriptionKey, Value(localized("NoFolderForNewDeckMessage",
+                                                                     "There is no folder to create the deck in."))}}));
+        DispatchQueue::main().async([error] { FIAppDelegateDocuments::showErrorSavingDeckAlert(error); });
         return;
     }
     std::shared_ptr<FIDeckDocument> document = FIFlashcardsDocument::initNewDocumentWithFileURL(*url, coverStyle);
@@ -163,7 +170,7 @@ void DeckLibraryTableViewController::_openNewUntitledDocument(
 // --- Deleting ---
 
 void DeckLibraryTableViewController::_showDeleteConfirmationForDocumentAtURL(const URL& url) {
-    operationRequests_.push_back({OperationRequest::Kind::DeleteConfirmation, url});
+    recordRequest(operationRequests_, OperationRequest{OperationRequest::Kind::DeleteConfirmation, url});
     deleteDeck(url);
 }
 

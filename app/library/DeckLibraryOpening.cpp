@@ -14,6 +14,7 @@
 #include "app/shell/FIAppDelegateDocuments.h"
 #include "app/storage/DocumentDetailsCache.h"
 #include "app/views/DocumentItemTableViewCell.h"
+#include "app/views/StandaloneAlertController.h"
 #include "model/FCCoverStyle.h"
 #include "model/FCDeck.h"
 #include "model/TWLogger.h"
@@ -37,10 +38,10 @@ std::string localized(const std::string& key, const std::string& english) {
     return Bundle::main().localizedString(key, english, "Localizable");
 }
 
-std::shared_ptr<AlertController> makeAlertOfferingSupport(std::optional<std::string> message) {
-    auto alert =
-        AlertController::alertControllerWithTitle(localized("ErrorOpeningDocument", "Error Opening the Document"),
-                                                  std::move(message), AlertControllerStyle::Alert);
+std::shared_ptr<StandaloneAlertController> makeAlertOfferingSupport(std::optional<std::string> message) {
+    auto alert = StandaloneAlertController::alertControllerWithTitle(
+        localized("ErrorOpeningDocument", "Error Opening the Document"), std::move(message),
+        AlertControllerStyle::Alert);
     alert->addAction(AlertAction::actionWithTitle(
         localized("Contact Support", "Contact Support"), AlertActionStyle::Default,
         [](AlertAction&) { FIAppDelegateDocuments::sendFeedbackEmailIncludingDiagnosticsData(); }));
@@ -102,11 +103,11 @@ std::optional<std::string> openingErrorMessage(const std::optional<Error>& lastE
     return lastError->localizedDescription();
 }
 
-std::shared_ptr<AlertController> makeOpeningErrorAlert(std::optional<std::string> message) {
+std::shared_ptr<StandaloneAlertController> makeOpeningErrorAlert(std::optional<std::string> message) {
     return makeAlertOfferingSupport(std::move(message));
 }
 
-std::shared_ptr<AlertController> makeLockedDocumentAlert() {
+std::shared_ptr<StandaloneAlertController> makeLockedDocumentAlert() {
     return makeAlertOfferingSupport(localized(
         "LockedDeckMessage",
         "The document is locked. Unlock the document on your Mac in Finder \u2192 iCloud Drive \u2192 Memorant \u2192 "
@@ -167,8 +168,8 @@ std::shared_ptr<DocumentItemTableViewCell> DeckLibraryTableViewController::visib
 void DeckLibraryTableViewController::_openDocumentAtURL(const URL& url, bool regenerateThumbnail,
                                                         bool openToChangeCover, bool editFirstCardRightAway,
                                                         bool animated) {
-    operationRequests_.push_back(
-        {OperationRequest::Kind::Open, url, regenerateThumbnail, openToChangeCover, editFirstCardRightAway, animated});
+    recordRequest(operationRequests_, OperationRequest{OperationRequest::Kind::Open, url, regenerateThumbnail,
+                                                       openToChangeCover, editFirstCardRightAway, animated});
     logLine("Request to open: " + url.path(), TWLogger::LevelDebug, kOpenFunction, __LINE__);
     if (documentURLpendingOpen_ && *documentURLpendingOpen_ == url) {
         logLine("Already opening this document: " + url.description(), TWLogger::LevelInfo, kOpenFunction, __LINE__);
@@ -191,6 +192,8 @@ void DeckLibraryTableViewController::_openDocumentAtURL(const URL& url, bool reg
         document = std::make_shared<FIFlashcardsDocument>(url);
     else
         document = std::make_shared<FILegacyDeckDocument>(url);
+    // A failed open ends in the opening alert below, not in the document's own.
+    FIAppDelegateDocuments::openerReportsOpenFailure(document);
     logLine("About to open document: " + url.description(), TWLogger::LevelInfo, kOpenFunction, __LINE__);
     auto self = std::static_pointer_cast<DeckLibraryTableViewController>(shared_from_this());
     document->openWithCompletionHandler(
@@ -223,7 +226,7 @@ void DeckLibraryTableViewController::_handleOpenCompletion(bool success, const U
 
     if (!success) {
         const auto lastError = document->lastError();
-        presentViewController(makeOpeningErrorAlert(openingErrorMessage(lastError)), true);
+        presentAlertOnTop(makeOpeningErrorAlert(openingErrorMessage(lastError)));
         logLine("Error opening document: " + (lastError ? lastError->description() : std::string("nil")) +
                     ". Closing document again.",
                 TWLogger::LevelWarning, kCompletionFunction, __LINE__);
@@ -237,7 +240,7 @@ void DeckLibraryTableViewController::_handleOpenCompletion(bool success, const U
         logLine("Document is locked/not writable: " + path + ". Trying to make writable...", TWLogger::LevelWarning,
                 kCompletionFunction, __LINE__);
         if (!makeDocumentWritable(url, deckFilePermissions_)) {
-            presentViewController(makeLockedDocumentAlert(), true);
+            presentAlertOnTop(makeLockedDocumentAlert());
             logLine("Document still not writable. Won't open. Closing document again.", TWLogger::LevelWarning,
                     kCompletionFunction, __LINE__);
             document->closeWithCompletionHandler(nullptr);
@@ -275,10 +278,29 @@ void DeckLibraryTableViewController::_handleOpenCompletion(bool success, const U
         logLine("Success opening: " + url.description(), TWLogger::LevelDebug, kCompletionFunction, __LINE__);
         self->setDocumentURLpendingOpen(std::nullopt);
     };
+    // The split view of a deck shown now (one opened from outside while the
+    // user was in another deck) gives way first: the library presents one
+    // deck at a time, and the user ends in the new one.
+    auto makeRoom = [weak, take] {
+        auto self = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock());
+        if (!self) return;
+        auto shown = self->presentedDeckSplitViewController_;
+        auto presenter = shown ? shown->presentingViewController() : nullptr;
+        // One on its way out already ends in the library.
+        if (!presenter || shown->isBeingDismissed()) return take();
+        // Whatever the deck presents goes with it.
+        presenter->dismissViewController(false, [weak, shown, take] {
+            auto library = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock());
+            if (!library) return;
+            if (library->presentedDeckSplitViewController_ == shown)
+                library->setPresentedDeckSplitViewController(nullptr);
+            take();
+        });
+    };
     if (currentlyOpenDocument_ && currentlyOpenDocument_ != document)
-        _closeCurrentlyOpenDocumentIfNeeded(take);
+        _closeCurrentlyOpenDocumentIfNeeded(makeRoom);
     else
-        take();
+        makeRoom();
 }
 
 void DeckLibraryTableViewController::_presentDeck(const std::shared_ptr<FIDeckDocument>& document,
@@ -400,6 +422,6 @@ void DeckLibraryTableViewController::closeDeck(CardListTableViewController& /*ca
 }
 
 void DeckLibraryTableViewController::showConflictResolutionForDocument(const URL& url) {
-    conflictResolutionRequests_.push_back(url);
+    recordRequest(conflictResolutionRequests_, url);
     _pushConflictResolutionForDocument(url);
 }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "app/views/StandaloneAlertController.h"
 #include "platform/foundation/Error.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/URL.h"
@@ -59,12 +60,13 @@ std::optional<std::string> openingErrorMessage(const std::optional<Error>& lastE
 
 // The alert after a failed open: "ErrorOpeningDocument" ("Error Opening the
 // Document") with the message, and the actions "Contact Support" (the
-// feedback mail with diagnostics data) and "OK" (only dismisses).
-std::shared_ptr<AlertController> makeOpeningErrorAlert(std::optional<std::string> message);
+// feedback mail with diagnostics data) and "OK" (only dismisses). It can
+// show in a window of its own where no screen can present it.
+std::shared_ptr<StandaloneAlertController> makeOpeningErrorAlert(std::optional<std::string> message);
 
 // The same alert for a file that could not be made writable, with the
 // message "LockedDeckMessage".
-std::shared_ptr<AlertController> makeLockedDocumentAlert();
+std::shared_ptr<StandaloneAlertController> makeLockedDocumentAlert();
 
 // The card list's set-up for an open deck: its document, details, weak
 // change and close delegates and read-only flag, and last its presentation

@@ -55,11 +55,6 @@ std::function<void()> once(std::function<void()> completion) {
 
 // Shows the alert on the controller, or in a window of its own when the
 // controller cannot present it.
-void presentAlert(const std::shared_ptr<StandaloneAlertController>& alert, ViewController& presenter) {
-    presenter.presentViewController(alert, true);
-    if (!alert->presentingViewController()) alert->showInSeparateWindow();
-}
-
 }  // namespace
 
 // --- The open document's reports ---
@@ -116,7 +111,7 @@ void DeckLibraryTableViewController::presentChangedDeckAlert() {
         alert->showInSeparateWindow();
         return;
     }
-    presentAlert(alert, *top);
+    presentAlertOnTop(alert, top);
 }
 
 void DeckLibraryTableViewController::closeAndReopenDocument(const std::shared_ptr<FIDeckDocument>& /*document*/) {
@@ -200,7 +195,7 @@ void DeckLibraryTableViewController::deckDocumentDeletedOnAnotherDevice(const st
                                                                           DocumentSaveOperation::ForOverwriting,
                                                                           [completion](bool) { completion(); });
                                                   }));
-    presentAlert(alert, *topmostPresenter());
+    presentAlertOnTop(alert);
 }
 
 void DeckLibraryTableViewController::_dismissPresentedViewController(bool animated, std::function<void()> completion) {
@@ -221,6 +216,14 @@ std::shared_ptr<ViewController> DeckLibraryTableViewController::topmostPresenter
     std::shared_ptr<ViewController> top = shared_from_this();
     while (auto presented = top->presentedViewController()) top = presented;
     return top;
+}
+
+void DeckLibraryTableViewController::presentAlertOnTop(const std::shared_ptr<StandaloneAlertController>& alert,
+                                                       std::shared_ptr<ViewController> top) {
+    if (!top) top = topmostPresenter();
+    // A controller on its way out would take the alert with it.
+    if (!top->isBeingDismissed()) top->presentViewController(alert, true);
+    if (!alert->presentingViewController()) alert->showInSeparateWindow();
 }
 
 // --- Versions ---

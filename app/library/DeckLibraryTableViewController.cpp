@@ -510,7 +510,7 @@ void DeckLibraryTableViewController::didChangeStudyStatisticsForMultipleCardsWit
 // --- Entry points of the operations built elsewhere ---
 
 void DeckLibraryTableViewController::_showVersionsForDocumentAtURL(const URL& url) {
-    operationRequests_.push_back({OperationRequest::Kind::Versions, url});
+    recordRequest(operationRequests_, OperationRequest{OperationRequest::Kind::Versions, url});
     showVersionsForDocument(url);
 }
 
@@ -518,6 +518,6 @@ void DeckLibraryTableViewController::_showVersionsForDocumentAtURL(const URL& ur
 // DeckLibraryCreateDelete.cpp.
 
 void DeckLibraryTableViewController::didPullToRefreshDecks(const AnyObject& /*sender*/) {
-    operationRequests_.push_back({OperationRequest::Kind::Refresh, std::nullopt});
+    recordRequest(operationRequests_, OperationRequest{OperationRequest::Kind::Refresh, std::nullopt});
     _refreshDecksAfterPull();
 }

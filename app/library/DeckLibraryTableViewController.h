@@ -78,6 +78,7 @@ class DiffableDeckListDataSource;
 class DocumentItemDetails;
 class PickCoverStyleController;
 class SplitViewController;
+class StandaloneAlertController;
 class StoryboardSegue;
 template <class Details>
 class DocumentDetailsCache;
@@ -251,7 +252,8 @@ public:
     void didPullToRefreshDecks(const AnyObject& sender);
 
     // What the entry points were asked, in order (for the later work and
-    // for tests).
+    // for tests): the newest kRecordedRequestsLimit only, so that a long run
+    // does not keep them all.
     struct OperationRequest {
         enum class Kind { Open, DeleteConfirmation, Versions, CreateDeckSegue, Add, Refresh };
         Kind kind;
@@ -262,8 +264,16 @@ public:
         bool animated = false;
     };
     const std::vector<OperationRequest>& operationRequests() const { return operationRequests_; }
+    static constexpr std::size_t kRecordedRequestsLimit = 32;
 
 private:
+    // Appends the entry, dropping the oldest beyond kRecordedRequestsLimit.
+    template <typename Entry>
+    static void recordRequest(std::vector<Entry>& list, Entry entry) {
+        if (list.size() >= kRecordedRequestsLimit)
+            list.erase(list.begin(), list.end() - static_cast<std::ptrdiff_t>(kRecordedRequestsLimit - 1));
+        list.push_back(std::move(entry));
+    }
     // What every initialiser sets up.
     void commonInit();
     // A snapshot of the one section with documentItems in order.
@@ -319,8 +329,9 @@ public:
     // CardListTableViewControllerDelegate: dismisses the deck's split view;
     // the document closes when this screen reappears.
     void closeDeck(CardListTableViewController& cardList) override;
-    // The conflict browser for a deck; recorded here, shown by the handling
-    // of changes on other devices.
+    // The conflict browser for a deck; recorded here (the newest
+    // kRecordedRequestsLimit), shown by the handling of changes on other
+    // devices.
     void showConflictResolutionForDocument(const URL& url);
     const std::vector<URL>& conflictResolutionRequests() const { return conflictResolutionRequests_; }
 
@@ -376,6 +387,12 @@ public:
     // The last controller found following presentedViewController from the
     // library, or the library itself when it presents nothing.
     std::shared_ptr<ViewController> topmostPresenter();
+    // Presents the alert on that controller (or on `top`, when given), or,
+    // where it cannot present (it is going away, or presents something being
+    // taken away), shows the alert in a window of its own: the user sees it
+    // either way.
+    void presentAlertOnTop(const std::shared_ptr<StandaloneAlertController>& alert,
+                           std::shared_ptr<ViewController> top = nullptr);
 
     // The version browser of a deck's versions or of its conflicting
     // versions, pushed on the library's navigation controller (none: nothing).

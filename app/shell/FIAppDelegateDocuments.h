@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/foundation/Error.h"
 
@@ -20,6 +21,10 @@ public:
     static std::shared_ptr<FIDeckDocument> currentDocument();
     static void setCurrentDocument(std::shared_ptr<FIDeckDocument> document);
 
+    // The opener of the document shows the opening alert should the open
+    // fail: the document then shows no alert of its own for it. Any thread.
+    static void openerReportsOpenFailure(const std::shared_ptr<FIDeckDocument>& document);
+
     // Starts the feedback e-mail with the diagnostics data (FIAppDelegate).
     static void sendFeedbackEmailIncludingDiagnosticsData();
 
@@ -30,8 +35,14 @@ public:
     // The save-error alert for the document's last error, shown in a window of
     // its own: "ErrorSavingDeckTitle", the error's descriptions joined by
     // " - ", and the buttons "Contact Support" and "OK". A ".flashcards"
-    // document shows it when its last save fails; the deck library shows it
-    // for a legacy document whose close failed.
+    // document shows it when a save or a read fails (unless its opener
+    // reports the failed open, see above); the deck library shows it for a legacy
+    // document whose close failed, and for a new deck it has no folder for.
     static std::shared_ptr<StandaloneAlertController> showErrorSavingDeckAlert(
         const std::shared_ptr<FIDeckDocument>& document);
+    // The same alert for an error that no document holds.
+    static std::shared_ptr<StandaloneAlertController> showErrorSavingDeckAlert(const std::optional<Error>& error);
+
+private:
+    static bool openerReportsFailure(const std::shared_ptr<FIDeckDocument>& document);
 };

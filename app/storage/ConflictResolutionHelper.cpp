@@ -46,6 +46,17 @@ void logEntriesToCopy(const std::vector<std::shared_ptr<VersionEntry>>& entries)
     }
 }
 
+// Copies the item to a name beside the destination and puts it in place in
+// one rename that refuses to replace: a copy that fails part way, or a
+// destination taken meanwhile, leaves nothing behind.
+bool copyItemIntoPlace(const std::string& source, const std::string& destination, Error* error) {
+    auto& fm = FileManager::defaultManager();
+    const std::string beside = temporaryPathBeside(destination);
+    if (fm.copyItemAtPath(source, beside, error) && fm.placeItemAtPath(destination, beside, error)) return true;
+    fm.removeItemAtPath(beside);
+    return false;
+}
+
 }  // namespace
 
 void ConflictResolutionHelper::saveCopyOfVersion(const std::shared_ptr<VersionEntry>& entry, const URL& documentURL,
@@ -193,7 +204,7 @@ void ConflictResolutionHelper::copyVersion(const URL& versionURL, const URL& /*f
                     accessed = true;
                     Thread::sleepForTimeInterval(kCopyDelay);
                     Error error;
-                    if (FileManager::defaultManager().copyItemAtPath(readURL.path(), writeURL.path(), &error)) {
+                    if (copyItemIntoPlace(readURL.path(), writeURL.path(), &error)) {
                         logLine("Saved a copy of version: " + readURL.absoluteString() +
                                     " as: " + writeURL.absoluteString() + ".",
                                 TWLogger::LevelDebug, kCopyVersion, __LINE__);

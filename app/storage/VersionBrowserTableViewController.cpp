@@ -10,6 +10,7 @@
 #include "app/library/DeckLibraryOpening.h"
 #include "app/library/DocumentItemDetails.h"
 #include "app/library/DocumentItemDetailsHelper.h"
+#include "app/shell/FIAppDelegateDocuments.h"
 #include "app/storage/ConflictResolutionHelper.h"
 #include "app/storage/DocumentsController.h"
 #include "app/storage/PreviewedVersionDocument.h"
@@ -429,6 +430,7 @@ std::shared_ptr<FIDeckDocument> VersionBrowserTableViewController::makePreviewDo
 
 void VersionBrowserTableViewController::openVersion(const URL& versionURL) {
     auto document = makePreviewDocument(versionURL);
+    FIAppDelegateDocuments::openerReportsOpenFailure(document);
     logLine("Opening version at: " + versionURL.path(), TWLogger::LevelInfo, "openVersion(at:)", __LINE__);
     std::weak_ptr<VersionBrowserTableViewController> weak =
         std::static_pointer_cast<VersionBrowserTableViewController>(shared_from_this());

@@ -7,6 +7,7 @@
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/PropertyList.h"
+#include "platform/foundation/URLResourceValues.h"
 #include "platform/foundation/UUID.h"
 #include "platform/foundation/Value.h"
 
@@ -250,7 +251,10 @@ std::optional<URL> FileVersion::replaceItemAtURL(const URL& url, unsigned option
         Error::set(error, fileError(ENOENT, source, true));
         return std::nullopt;
     }
+    // The item keeps its document identifier whatever contents it takes.
+    const bool itemThere = fm.fileExistsAtPath(target);
     if (options & ReplacingByMoving) {
+        if (itemThere) carryDocumentIdentifier(URL::fileURLWithPath(target), url_);
         if (!fm.replaceItemAtPath(target, source, error)) return std::nullopt;
         if (kind_ != Kind::Current) {
             fm.removeItemAtPath(std::filesystem::path(source).parent_path().string());
@@ -262,6 +266,7 @@ std::optional<URL> FileVersion::replaceItemAtURL(const URL& url, unsigned option
     // half written.
     const std::string beside = target + ".replacing-" + UUID().UUIDString();
     if (!fm.copyItemAtPath(source, beside, error)) return std::nullopt;
+    if (itemThere) carryDocumentIdentifier(URL::fileURLWithPath(target), URL::fileURLWithPath(beside));
     if (!fm.replaceItemAtPath(target, beside, error)) {
         fm.removeItemAtPath(beside);
         return std::nullopt;

@@ -65,6 +65,16 @@ bool download(const URL& url, Error* error) {
     return rename(placeholder, path, error);
 }
 
+// The item's own path, or its placeholder's when only that exists.
+std::optional<std::string> existingPath(const URL& url, struct stat* st, Error* error) {
+    const std::string path = itemPath(url);
+    if (exists(path, st)) return path;
+    std::string placeholder = PromisedItems::placeholderURLForItemAtURL(url).path();
+    if (exists(placeholder, st)) return placeholder;
+    Error::set(error, noSuchFile(path));
+    return std::nullopt;
+}
+
 }  // namespace
 
 namespace PromisedItems {
@@ -150,12 +160,12 @@ std::optional<ResourceValues> promisedItemResourceValues(const URL& url, Error* 
     Error::clear(error);
     const std::string path = itemPath(url);
     struct stat st;
-    if (!exists(path, &st) && !exists(placeholderURLForItemAtURL(url).path(), &st)) {
-        Error::set(error, noSuchFile(path));
-        return std::nullopt;
-    }
+    auto found = existingPath(url, &st, error);
+    if (!found) return std::nullopt;
+    auto identifier = documentIdentifierOfItemAtPath(*found, error);
+    if (!identifier) return std::nullopt;
     ResourceValues values;
-    values.documentIdentifier = static_cast<std::int64_t>(st.st_ino);
+    values.documentIdentifier = *identifier;
     values.contentModificationDate = Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec) +
                                                                      static_cast<double>(st.st_mtim.tv_nsec) / 1e9);
     values.isDirectory = S_ISDIR(st.st_mode);
@@ -168,11 +178,12 @@ std::optional<Value> promisedItemResourceValueForKey(const URL& url, const std::
     Error::clear(error);
     const std::string path = itemPath(url);
     struct stat st;
-    if (!exists(path, &st) && !exists(placeholderURLForItemAtURL(url).path(), &st)) {
-        Error::set(error, noSuchFile(path));
-        return std::nullopt;
+    auto found = existingPath(url, &st, error);
+    if (!found) return std::nullopt;
+    if (key == URLDocumentIdentifierKey) {
+        auto identifier = documentIdentifierOfItemAtPath(*found, error);
+        return identifier ? std::optional<Value>(Value(*identifier)) : std::nullopt;
     }
-    if (key == URLDocumentIdentifierKey) return Value(static_cast<std::int64_t>(st.st_ino));
     if (key == URLFileSizeKey) return S_ISDIR(st.st_mode) ? Value() : Value(static_cast<std::int64_t>(st.st_size));
     if (key == URLContentModificationDateKey)
         return Value(Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec) +
@@ -217,12 +228,14 @@ bool setUbiquitous(bool ubiquitous, const URL& itemURL, const URL& destinationUR
         Error::set(error, fileError(errno, from, false));
         return false;
     }
-    // Another file system: copy, then remove the original.
+    // Another file system: copy, which keeps the document's identifier, then
+    // remove the original.
     Error copyError;
     if (!FileManager::defaultManager().copyItemAtPath(from, to, &copyError)) {
         Error::set(error, copyError);
         return false;
     }
+    carryDocumentIdentifier(URL::fileURLWithPath(from), URL::fileURLWithPath(to));
     FileManager::defaultManager().removeItemAtPath(from);
     return true;
 }

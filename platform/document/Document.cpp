@@ -14,6 +14,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/URLResourceValues.h"
 
 namespace {
 
@@ -482,11 +483,14 @@ bool Document::writeContents(const std::any& contents, const Value& attributes, 
         return false;
     }
     // Creating never replaces: a file that came in while this one was
-    // written makes the save fail.
+    // written makes the save fail. Replacing keeps the document's identifier.
+    const bool replacing = originalContentsURL.has_value();
+    if (replacing) carryDocumentIdentifier(safelyToURL, beside);
     const bool placed = saveOperation == DocumentSaveOperation::ForCreating
                             ? fm.placeItemAtPath(safelyToURL.path(), beside.path(), error)
                             : fm.replaceItemAtPath(safelyToURL.path(), beside.path(), error);
     if (!placed) {
+        if (replacing) carryDocumentIdentifier(beside, safelyToURL);
         fm.removeItemAtPath(beside.path());
         return false;
     }

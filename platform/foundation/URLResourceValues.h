@@ -11,8 +11,18 @@
 #include "platform/foundation/URL.h"
 #include "platform/foundation/Value.h"
 
-// An integer that stays with the file on its file system across renames and
-// saves that replace its contents in place (here: the file's inode).
+// A positive integer that stays with the document: across renames and moves
+// on its file system, and across saves that write a new file and rename it
+// over the old one (the save carries it over, see carryDocumentIdentifier).
+// No two files share one: a copy, or a new file that reuses a freed inode,
+// gets an identifier of its own.
+//
+// It is kept in the file's extended attribute "user.memorant.documentIdentifier"
+// together with the inode it was given to, so that a copy that brings the
+// attribute along is told from the original. Where the file system has no
+// extended attributes (or the file cannot take one), the process keeps a
+// table of its own, keyed by the file's device, inode and birth time; such an
+// identifier lasts as long as the process.
 inline constexpr const char* URLDocumentIdentifierKey = "NSURLDocumentIdentifierKey";
 
 // The item's size in bytes and content modification date.
@@ -33,6 +43,22 @@ inline constexpr const char* URLHasHiddenExtensionKey = "NSURLHasHiddenExtension
 // item) when the item cannot be looked at; a key it does not know gives a
 // null value.
 std::optional<Value> resourceValueForKey(const URL& url, const std::string& key, Error* error = nullptr);
+
+// The document identifier of the item at the path (a file or a folder; the
+// path itself is looked at, not a symbolic link's target), given on the first
+// request. Fails with the file error when the item cannot be looked at.
+std::optional<std::int64_t> documentIdentifierOfItemAtPath(const std::string& path, Error* error = nullptr);
+
+// Gives the item at `to` the document identifier of the item at `from` (which
+// is given one first if it has none): a save that writes the new contents
+// beside the document and renames them over it calls this before the rename,
+// so that the document keeps its identifier. Fails with the file error when
+// either item cannot be looked at.
+bool carryDocumentIdentifier(const URL& from, const URL& to, Error* error = nullptr);
+
+// Tests: whether identifiers go into extended attributes (the default) or only
+// into the process's own table, as on a file system without them.
+void setDocumentIdentifiersUseExtendedAttributes(bool use);
 
 // Sets a writable resource value of the item at the URL: only
 // URLHasHiddenExtensionKey (a boolean) is writable. Fails with the file

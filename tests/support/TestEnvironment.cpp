@@ -1,6 +1,10 @@
 #include "support/TestEnvironment.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 namespace memorant_test {
@@ -28,6 +32,23 @@ void Environment::SetUp() {
 void Environment::TearDown() {
     delete gRoot;
     gRoot = nullptr;
+}
+
+::testing::AssertionResult replaceWithAFileOnTheFreedInode(const std::string& path, const std::string& contents) {
+    struct stat removed;
+    if (::stat(path.c_str(), &removed) != 0 || std::remove(path.c_str()) != 0)
+        return ::testing::AssertionFailure() << "cannot remove " << path;
+    std::string candidate;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        candidate = path + ".candidate-" + std::to_string(attempt);
+        std::ofstream(candidate) << contents;
+        struct stat made;
+        if (::stat(candidate.c_str(), &made) != 0) return ::testing::AssertionFailure() << "cannot make " << candidate;
+        if (made.st_ino == removed.st_ino) break;
+    }
+    if (std::rename(candidate.c_str(), path.c_str()) != 0)
+        return ::testing::AssertionFailure() << "cannot rename " << candidate;
+    return ::testing::AssertionSuccess();
 }
 
 }  // namespace memorant_test

@@ -22,6 +22,11 @@ private:
     std::filesystem::path path_;
 };
 
+// Removes the file at the path and makes another there (in the same folder),
+// on the inode the removed one freed where the file system hands it out again
+// within a few tries (it mostly does at once).
+::testing::AssertionResult replaceWithAFileOnTheFreedInode(const std::string& path, const std::string& contents);
+
 // Process-wide set-up for every test program: the app's folders and user
 // defaults live in a temporary root so tests never touch a real user's data.
 class Environment : public ::testing::Environment {

@@ -11,6 +11,7 @@
 #include "app/views/StandaloneAlertController.h"
 #include "model/FCDeck.h"
 #include "platform/cloud/UbiquityContainer.h"
+#include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Thread.h"
@@ -371,7 +372,7 @@ TEST_F(DeckLibraryChangesTest, KeepWhoseSaveFailsShowsTheSaveErrorOnceAndStillCo
     EXPECT_EQ(1, completions);
     auto alerts = visibleAlerts();
     ASSERT_EQ(1u, alerts.size());
-    EXPECT_EQ("Error Saving Deck", alerts[0]->title());
+    EXPECT_EQ(Bundle::main().localizedString("ErrorSavingDeckTitle", "", "Localizable"), alerts[0]->title());
     EXPECT_EQ("The disk is full.", alerts[0]->message());
     ASSERT_TRUE(UIDriver::tapAlertAction(*alerts[0], "OK"));
     settleTransitions();

@@ -23,6 +23,7 @@
 #include "app/views/StandaloneAlertController.h"
 #include "model/FCCoverStyle.h"
 #include "model/TWLogger.h"
+#include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileCoordinator.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/URLResourceValues.h"
@@ -62,6 +63,7 @@ public:
         return local_->isDocumentNameAvailable(name, parent);
     }
     std::optional<URL> uniqueDocumentURL(const std::string& baseName, const std::string& extension) override {
+        if (noFolder) return std::nullopt;
         auto url = local_->uniqueDocumentURL(baseName, extension);
         if (url && fileArrives) {
             EXPECT_TRUE(writeStringAtomically(kSomeonesDeck, url->path()));
@@ -81,6 +83,7 @@ public:
 
     static constexpr const char* kSomeonesDeck = "someone else's deck";
     std::atomic<bool> fileArrives{false};
+    std::atomic<bool> noFolder{false};  // as when the cloud container is gone
 
 private:
     std::shared_ptr<LocalDocumentsController> local_;
@@ -293,7 +296,7 @@ TEST_F(DeckLibraryCreateDeleteTest, AFailedSaveShowsTheSaveErrorAlertOnceAndAdds
     EXPECT_EQ(1u, logLinesContaining(" WARN| Error saving new document: " +
                                      URL::fileURLWithPath(folder.path() + "/Lost.flashcards").description() + " |"));
     ASSERT_EQ(1u, saveErrorAlerts().size());
-    EXPECT_EQ(std::optional<std::string>("Error Saving Deck"), saveErrorAlerts()[0]->title());
+    EXPECT_EQ(Bundle::main().localizedString("ErrorSavingDeckTitle", "", "Localizable"), saveErrorAlerts()[0]->title());
     EXPECT_TRUE(events().empty());
     EXPECT_TRUE(library->documentItems().empty());
     EXPECT_EQ(nullptr, library->presentedViewController());
@@ -509,4 +512,32 @@ TEST_F(DeckLibraryCreateDeleteTest, ANewRequestWhileConfirmingReplacesTheOldOne)
     EXPECT_TRUE(exists(a));
     EXPECT_FALSE(exists(b));
     EXPECT_TRUE(waitForListed({"Alpha.flashcards"}));
+}
+
+// Without a folder for decks (the cloud container gone) a new deck cannot be
+// made: the user hears of it as of any new deck that could not be saved.
+TEST_F(DeckLibraryCreateDeleteTest, ACreateWithoutAFolderShowsTheSaveErrorAlert) {
+    documents->noFolder = true;
+    ASSERT_TRUE(UIDriver::tap(*library->addDeckBarButtonItem()));
+    advance(ViewController::kTransitionDuration);
+    ASSERT_TRUE(library->addMenu() && library->addMenu()->userDidSelectOption("Create Deck"));
+    advance(ViewController::kTransitionDuration);
+    advance(ViewController::kTransitionDuration);
+    auto dialog = presentedDialog();
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(UIDriver::typeText(*dialog->deckTitleTextField(), "Spanish"));
+    ASSERT_TRUE(UIDriver::tap(*dialog->createDeckBarButtonItem()));
+    advance(ViewController::kTransitionDuration);
+
+    ASSERT_TRUE(runMainLoopUntil([] { return !saveErrorAlerts().empty(); }));
+    advance(ViewController::kTransitionDuration);
+    settle();
+    EXPECT_EQ(1u, logLinesContaining(" WARN| No folder to create the document in: Spanish |"));
+    ASSERT_EQ(1u, saveErrorAlerts().size());
+    EXPECT_EQ(Bundle::main().localizedString("ErrorSavingDeckTitle", "", "Localizable"), saveErrorAlerts()[0]->title());
+    EXPECT_EQ(std::optional<std::string>("There is no folder to create the deck in."), saveErrorAlerts()[0]->message());
+    EXPECT_TRUE(events().empty());
+    EXPECT_TRUE(library->documentItems().empty());
+    EXPECT_TRUE(UIDriver::tapAlertAction(*saveErrorAlerts()[0], "OK"));
+    advance(ViewController::kTransitionDuration);
 }

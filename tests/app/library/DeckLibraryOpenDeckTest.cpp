@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "Common/FCPersistenceError.h"
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
 #include "app/cards/CardListTableViewController.h"
 #include "app/cards/DeckSplitScenes.h"
 #include "app/cards/EditStudyCardViewController.h"
+#include "app/library/DeckLibraryConfigurator.h"
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/library/DeckMasterNavigationController.h"
 #include "app/library/DiffableDeckListDataSource.h"
@@ -21,6 +24,7 @@
 #include "model/FCCoverStyle.h"
 #include "model/TWLogger.h"
 #include "platform/analytics/Analytics.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -126,6 +130,7 @@ protected:
         library->_closeCurrentlyOpenDocumentIfNeeded([this] { closedAtEnd = true; });
         EXPECT_TRUE(runMainLoopUntil([this] { return closedAtEnd; }));
         for (auto& w : Application::shared().windows()) w->setHidden(true);
+        FIFlashcardsDocument::setErrorAlertPresenter(nullptr);
         Storyboard::extendStoryboard(DeckLibraryTableViewController::kStoryboardName, "zz-open-deck-test",
                                      [](Storyboard&) {});
         UITest::TearDown();
@@ -621,4 +626,107 @@ TEST_F(DeckLibraryOpenDeckTest, ADeckStillOpenIsClosedAndSavedBeforeTheNewOneTak
     EXPECT_EQ(b, library->currentlyOpenDocument()->fileURL());
     EXPECT_EQ(library->currentlyOpenDocument(), FIAppDelegateDocuments::currentDocument());
     EXPECT_TRUE(runMainLoopUntil([this] { return library->documentsPendingClose().empty(); }));
+}
+
+// Each save of the open deck writes a new file and renames it over the deck:
+// the deck keeps its identifier, so the details cache goes on leaving it
+// alone, and closing it through its close button ends that.
+TEST_F(DeckLibraryOpenDeckTest, AnOpenDeckSavedThreeTimesKeepsItsIdentifierUntilItsCloseEndsTheIgnoring) {
+    ASSERT_TRUE(tapRow(a));
+    ASSERT_TRUE(waitForPresentedDeck());
+    auto& cache = *library->documentDetailsCache();
+    const std::int64_t identifier = cache.documentIdentifierProvider().identifier(a);
+    EXPECT_EQ(identifier, cache.ignoreDocumentWithIdentifier());
+    auto document = std::dynamic_pointer_cast<FIFlashcardsDocument>(library->currentlyOpenDocument());
+    ASSERT_TRUE(document);
+    for (int save = 1; save <= 3; ++save) {
+        SCOPED_TRACE("save " + std::to_string(save));
+        struct stat before;
+        ASSERT_EQ(0, ::stat(a.path().c_str(), &before));
+        document->didChangeCardContents();
+        std::optional<bool> saved;
+        document->saveToURL(a, DocumentSaveOperation::ForOverwriting, [&](bool ok) { saved = ok; });
+        ASSERT_TRUE(runMainLoopUntil([&] { return saved.has_value(); }));
+        ASSERT_TRUE(*saved);
+        struct stat after;
+        ASSERT_EQ(0, ::stat(a.path().c_str(), &after));
+        EXPECT_NE(before.st_ino, after.st_ino);  // a new file took the deck's place
+        EXPECT_EQ(identifier, cache.documentIdentifierProvider().identifier(a));
+        EXPECT_EQ(identifier, cache.ignoreDocumentWithIdentifier());
+    }
+
+    auto close = cardList()->navigationItem().leftBarButtonItem();
+    ASSERT_TRUE(close);
+    ASSERT_TRUE(UIDriver::tap(*close));
+    advance(ViewController::kTransitionDuration);
+    ASSERT_TRUE(runMainLoopUntil([this] {
+        return !library->presentedViewController() && !library->currentlyOpenDocument() &&
+               library->documentsPendingClose().empty();
+    }));
+    EXPECT_TRUE(document->documentState() & DocumentStateClosed);
+    EXPECT_EQ(std::nullopt, cache.ignoreDocumentWithIdentifier());
+}
+
+// A deck opened from outside the library (a file handed to the app) while
+// another deck is shown takes its place on screen.
+TEST_F(DeckLibraryOpenDeckTest, AnOpenWhileADeckIsShownEndsInTheNewDeck) {
+    ASSERT_TRUE(tapRow(a));
+    ASSERT_TRUE(waitForPresentedDeck());
+    auto first = library->currentlyOpenDocument();
+    auto firstSplit = library->presentedDeckSplitViewController();
+
+    DeckLibraryConfigurator::openDocumentAtURL(b, false, true, library);
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        return library->presentedDeckSplitViewController() &&
+               library->presentedDeckSplitViewController() != firstSplit &&
+               library->presentedViewController() == library->presentedDeckSplitViewController();
+    }));
+    advance(ViewController::kTransitionDuration);
+    EXPECT_TRUE(first->documentState() & DocumentStateClosed);
+    ASSERT_TRUE(library->currentlyOpenDocument());
+    EXPECT_EQ(b, library->currentlyOpenDocument()->fileURL());
+    EXPECT_FALSE(library->currentlyOpenDocument()->documentState() & DocumentStateClosed);
+    EXPECT_EQ(library->currentlyOpenDocument(), cardList()->document());
+    EXPECT_EQ(nullptr, firstSplit->presentingViewController());
+    EXPECT_EQ(std::nullopt, library->documentURLpendingOpen());
+}
+
+// A damaged deck fails to open: the library tells the user that opening it
+// failed, and the document shows no alert of its own (which speaks of saving).
+TEST_F(DeckLibraryOpenDeckTest, ADamagedDeckShowsTheOpeningAlertAndNoOther) {
+    FIAppDelegateDocuments::installDocumentHooks();
+    const auto whole = dataWithContentsOfFile(a.path());
+    ASSERT_TRUE(whole);
+    auto& files = FileManager::defaultManager();
+    const struct {
+        const char* what;
+        std::function<void()> damage;
+    } cases[] = {
+        {"a truncated zip",
+         [&] { files.createFileAtPath(a.path(), Data(whole->begin(), whole->begin() + whole->size() / 2)); }},
+        {"random bytes",
+         [&] {
+             Data bytes;
+             for (unsigned i = 0; i < 4096; ++i) bytes.push_back(static_cast<std::uint8_t>((i * 2654435761u) >> 13));
+             files.createFileAtPath(a.path(), bytes);
+         }},
+        {"an empty file", [&] { files.createFileAtPath(a.path(), Data()); }},
+        {"a folder", [&] { files.createDirectoryAtPath(a.path(), true); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        files.removeItemAtPath(a.path());
+        c.damage();
+        ASSERT_TRUE(tapRow(a));
+        ASSERT_TRUE(runMainLoopUntil([this] { return library->presentedViewController() != nullptr; }));
+        advance(ViewController::kTransitionDuration);
+        drainMainLoop();
+        auto alert = std::dynamic_pointer_cast<AlertController>(library->presentedViewController());
+        ASSERT_TRUE(alert);
+        EXPECT_EQ("Error Opening the Document", alert->title());
+        EXPECT_EQ(alert, UIDriver::presentedAlert());  // no alert above it
+        EXPECT_EQ(nullptr, library->currentlyOpenDocument());
+        ASSERT_TRUE(UIDriver::tapAlertAction(*alert, "OK"));
+        advance(ViewController::kTransitionDuration);
+    }
 }

@@ -403,3 +403,20 @@ TEST_F(DeckLibraryScreenTest, TheCardListsChangesReachTheDocumentsController) {
 }
 
 }  // namespace
+
+// The requests are kept for the work that follows them and for tests, not
+// for the whole run: only the newest stay.
+TEST_F(DeckLibraryScreenTest, OnlyTheNewestRequestsAreKept) {
+    deliverThree();
+    const std::size_t limit = DeckLibraryTableViewController::kRecordedRequestsLimit;
+    for (std::size_t pull = 0; pull < limit + 8; ++pull) {
+        ASSERT_TRUE(UIDriver::pullToRefresh(table())) << pull;
+        settle();
+    }
+    ASSERT_TRUE(UIDriver::swipeRow(table(), {0, 1}));
+    ASSERT_TRUE(UIDriver::tapSwipeAction(table(), "Versions"));
+    const auto recorded = requests(*library);
+    ASSERT_EQ(limit, recorded.size());
+    EXPECT_EQ("refresh", recorded.front());
+    EXPECT_EQ("versions Beta.flashcards", recorded.back());
+}

@@ -27,6 +27,7 @@
 #include "platform/cloud/ScriptedMetadataQueryBackend.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/StringUtils.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/NavigationController.h"
@@ -198,7 +199,8 @@ protected:
     }
     void TearDown() override {
         settle();
-        window->setHidden(true);
+        // Alerts in windows of their own (a failed open's) go too.
+        for (auto& shown : Application::shared().windows()) shown->setHidden(true);
         drainMainLoop();
         UITest::TearDown();
     }

@@ -39,7 +39,7 @@ TEST_F(FIAppDelegateDocumentsTest, SaveErrorAlertJoinsTheErrorsAndOffersSupport)
     ASSERT_TRUE(memorant_test::runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
     auto alert = std::dynamic_pointer_cast<StandaloneAlertController>(UIDriver::presentedAlert());
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->title(), "Error Saving Deck");
+    EXPECT_EQ(alert->title(), "Deck Error");
     EXPECT_EQ(alert->message(), "Could not save. - Disk full");
     EXPECT_EQ(alert->preferredStyle(), AlertControllerStyle::Alert);
     ASSERT_EQ(alert->actions().size(), 2u);

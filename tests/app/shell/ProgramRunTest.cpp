@@ -268,3 +268,41 @@ TEST(ProgramRun, AQuitRequestSavesTheDeckANewUserWasHandedWhichShowsOverTheLibra
         EXPECT_GT(std::filesystem::last_write_time(imported), shownTime);
     }
 }
+
+// A damaged deck handed to the program fails to open, and the document's own
+// alert, which speaks of saving, is not shown for it: the library tells of
+// the failed open (beneath the new user's storage question here, in the
+// library tests on their own).
+TEST(ProgramRun, ADamagedDeckHandedToTheProgramShowsNoSavingAlert) {
+    const std::string tutorial = *Bundle::main().pathForResource("Tutorial", "flashcards");
+    const std::string savingTitle = Bundle::main().localizedString("ErrorSavingDeckTitle", "", "Localizable");
+    const struct {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> make;
+    } damaged[] = {
+        {"a truncated zip",
+         [&](const std::filesystem::path& deck) {
+             std::filesystem::copy_file(tutorial, deck);
+             std::filesystem::resize_file(deck, std::filesystem::file_size(deck) / 2);
+         }},
+        {"random bytes",
+         [](const std::filesystem::path& deck) {
+             std::ofstream out(deck, std::ios::binary);
+             for (unsigned i = 0; i < 4096; ++i) out.put(static_cast<char>((i * 2654435761u) >> 13));
+         }},
+        {"an empty file", [](const std::filesystem::path& deck) { std::ofstream{deck}; }},
+        {"a folder", [](const std::filesystem::path& deck) { std::filesystem::create_directory(deck); }},
+    };
+    for (const auto& c : damaged) {
+        SCOPED_TRACE(c.what);
+        TempDir home;
+        TempDir elsewhere;
+        const auto deck = elsewhere.path() / "Damaged.flashcards";
+        c.make(deck);
+        ProgramOutcome run = runProgram(home.str(), {"--until-idle", deck.string()});
+        EXPECT_EQ(0, run.exitStatus);
+        EXPECT_NE(std::string::npos, fileText(logFile(home)).find(". Success opening: false"));
+        EXPECT_EQ(std::string::npos, run.output.find("alert: " + savingTitle)) << run.output;
+        EXPECT_EQ(std::string::npos, run.output.find("alert: Error Saving Deck")) << run.output;
+    }
+}

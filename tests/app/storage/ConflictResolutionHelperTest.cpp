@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "app/storage/CloudTestSupport.h"
@@ -229,4 +233,28 @@ TEST_F(ConflictResolutionTest, ASavedCopyIsANewDeckThatTheLocalListShows) {
 
     EXPECT_TRUE(ConflictResolutionHelper().copyVersions({}, URL::fileURLWithPath(dir.str(), true), controller, "Deck",
                                                         "flashcards"));
+}
+
+// A copy that fails part way (here: a package holding an item no copy can
+// take) leaves nothing behind: no broken "Deck 2.flashcards" for the next
+// listing to show, and nothing half made beside it.
+TEST_F(ConflictResolutionTest, ACopyThatFailsPartWayLeavesNothing) {
+    auto version = addVersion(FileVersion::Kind::Other, "A", Date(100), "Phone");
+    const std::string stored = version->url().path();
+    auto& files = FileManager::defaultManager();
+    ASSERT_TRUE(files.removeItemAtPath(stored));
+    ASSERT_TRUE(files.createDirectoryAtPath(stored, true));
+    ASSERT_TRUE(files.createFileAtPath(stored + "/cards", textData("cards")));
+    ASSERT_EQ(0, ::mkfifo((stored + "/pipe").c_str(), 0600));
+
+    auto entry = std::make_shared<VersionEntry>("Modified on Phone", "", version, false);
+    std::optional<bool> result;
+    ConflictResolutionHelper().saveCopyOfVersion(entry, deck, controller, [&](bool ok) { result = ok; });
+    ASSERT_TRUE(runCopiesUntil(virtualClock.clock(), [&] { return result.has_value(); }));
+    EXPECT_FALSE(*result);
+    std::set<std::string> left;
+    for (const auto& item : std::filesystem::directory_iterator(dir.path()))
+        left.insert(item.path().filename().string());
+    EXPECT_EQ((std::set<std::string>{"Deck.flashcards", ".Deck.flashcards.versions"}), left);
+    EXPECT_EQ("current", docText("Deck.flashcards"));
 }
