@@ -23,7 +23,7 @@
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/library/DocumentItemDetails.h"
 #include "app/storage/DocumentDetailsCache.h"
-#include "bench/BenchDocumentsController.h"
+#include "tests/support/ListedDocumentsController.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Operation.h"
 #include "platform/foundation/RunLoop.h"
@@ -79,7 +79,7 @@ void BM_LibraryChangeNotice(benchmark::State& state) {
     TWLogger::sharedInstance().setMessageBacklogSize(1000000);
     auto library = Storyboard::storyboardWithName(DeckLibraryTableViewController::kStoryboardName)
                        ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
-    auto documents = std::make_shared<BenchDocumentsController>();
+    auto documents = std::make_shared<ListedDocumentsController>();
     library->setDocumentsController(documents);
     auto cache = library->documentDetailsCache();
     auto details = std::make_shared<DocumentItemDetails>(Image::render({64, 45}, 2, [](GraphicsContext&) {}), 12, 40.0,

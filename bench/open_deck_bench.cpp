@@ -20,7 +20,7 @@
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/storage/DocumentDetailsCache.h"
 #include "bench/BenchDeck.h"
-#include "bench/BenchDocumentsController.h"
+#include "tests/support/ListedDocumentsController.h"
 #include "bench/BenchFloors.h"
 #include "model/FCCoverStyle.h"
 #include "model/TWLogger.h"
@@ -72,7 +72,7 @@ void BM_TapDeckRowToCardList(benchmark::State& state) {
 
     auto library = Storyboard::storyboardWithName(DeckLibraryTableViewController::kStoryboardName)
                        ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
-    auto documents = std::make_shared<BenchDocumentsController>();
+    auto documents = std::make_shared<ListedDocumentsController>();
     library->setDocumentsController(documents);
     auto window = std::make_shared<Window>(Rect(0, 0, 390, 844));
     window->setRootViewController(std::make_shared<NavigationController>(library));

@@ -35,33 +35,11 @@
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/UITestFixture.h"
 #include "platform/ui/Window.h"
+#include "support/ListedDocumentsController.h"
 
 using namespace memorant_test;
 
 namespace {
-
-// Hands the library the list the test gives.
-class OpeningTestDocumentsController : public DocumentsController {
-public:
-    void setDelegate(std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate) override { delegate_ = delegate; }
-    void startListing() override {}
-    void stopListing() override {}
-    void enableUpdates() override {}
-    void disableUpdates() override {}
-    bool isDocumentNameAvailable(const std::string&, const URL&) override { return true; }
-    std::optional<URL> uniqueDocumentURL(const std::string&, const std::string&) override { return std::nullopt; }
-    void documentDidChange(const URL&) override {}
-    void documentWasAdded(const URL&) override {}
-    void documentWasDeleted(const URL&) override {}
-    void documentWasMoved(const URL&, const URL&) override {}
-    void deliver(const std::vector<std::shared_ptr<DocumentItem>>& items) {
-        if (auto delegate = delegate_.lock())
-            delegate->documentItemsDidChange(items, {DocumentItemAnimation::reload()});
-    }
-
-private:
-    std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate_;
-};
 
 // The card editor's segue of the card list is the card editor's to define;
 // here it leads to a screen that only records that it came.
@@ -164,7 +142,7 @@ protected:
     URL b = URL::fileURLWithPath(dir.file("Capitals.flashcards"));
     URL legacy = URL::fileURLWithPath(dir.file("Old.studydeck"));
     std::shared_ptr<ScriptedDocumentHooks> hooks = std::make_shared<ScriptedDocumentHooks>();
-    std::shared_ptr<OpeningTestDocumentsController> documents = std::make_shared<OpeningTestDocumentsController>();
+    std::shared_ptr<ListedDocumentsController> documents = std::make_shared<ListedDocumentsController>();
     std::shared_ptr<DeckLibraryTableViewController> library;
     std::shared_ptr<Window> window;
     bool closedAtEnd = false;

@@ -291,7 +291,8 @@ TEST(ProgramRun, ADamagedDeckHandedToTheProgramShowsNoSavingAlert) {
              for (unsigned i = 0; i < 4096; ++i) out.put(static_cast<char>((i * 2654435761u) >> 13));
          }},
         {"an empty file", [](const std::filesystem::path& deck) { std::ofstream{deck}; }},
-        {"a folder", [](const std::filesystem::path& deck) { std::filesystem::create_directory(deck); }},
+        // (A folder named like a deck is refused as an argument before any open:
+        // AnArgumentThatIsNoDocumentTheAppOpensIsRefusedOnStandardErrorWithNothingCopied.)
     };
     for (const auto& c : damaged) {
         SCOPED_TRACE(c.what);

@@ -7,9 +7,9 @@
 
 #include "app/storage/DocumentsController.h"
 
-// A documents controller for the library benchmarks: it lists nothing of its
-// own and hands the library the items a benchmark gives it.
-class BenchDocumentsController : public DocumentsController {
+// A documents controller that lists nothing of its own and hands the library
+// the items a test or a benchmark gives it.
+class ListedDocumentsController : public DocumentsController {
 public:
     void setDelegate(std::weak_ptr<FlashcardsDocumentQueryDelegate> delegate) override { delegate_ = delegate; }
     void startListing() override {}
@@ -23,7 +23,7 @@ public:
     void documentWasDeleted(const URL&) override {}
     void documentWasMoved(const URL&, const URL&) override {}
     void deliver(const std::vector<std::shared_ptr<DocumentItem>>& items,
-                 const std::vector<DocumentItemAnimation>& animations) {
+                 const std::vector<DocumentItemAnimation>& animations = {DocumentItemAnimation::reload()}) {
         if (auto delegate = delegate_.lock()) delegate->documentItemsDidChange(items, animations);
     }
 
