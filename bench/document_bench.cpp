@@ -23,6 +23,9 @@
 //                             exit; both pay the same start and exit
 //                             ("process_over_floor_process", CPU time from
 //                             the children's usage)
+//   BM_OpenDeckResidentMemory  a child process opens the file and reports how
+//                             far its resident set grew from its idle start,
+//                             per card ("resident_bytes_per_card")
 //
 // Each reports the medians in ms, "<step>_over_floor" (wall time) and
 // "<step>_cpu_over_floor" (CPU time of the whole process, all threads).
@@ -32,6 +35,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -174,13 +178,24 @@ void BM_RateAndSaveOpenDocument(benchmark::State& state) {
 
 // --- Whole processes ---
 
-// Set in a child's environment: "open-rate-save-close" or "floor", the file,
-// and for the floor the card block's offset and the file to write.
+// Set in a child's environment: "open-rate-save-close", "open-memory" or
+// "floor", the file, for the floor the card block's offset and the file to
+// write, for the memory the file to write the figure to.
 constexpr const char* kChildStep = "DOCUMENT_BENCH_CHILD";
 constexpr const char* kChildFile = "DOCUMENT_BENCH_FILE";
 constexpr const char* kChildOffset = "DOCUMENT_BENCH_OFFSET";
 constexpr const char* kChildOutput = "DOCUMENT_BENCH_OUTPUT";
 constexpr const char* kChildContainer = "DOCUMENT_BENCH_CONTAINER";
+
+// The bytes of this process resident in memory.
+long residentBytes() {
+    long pages = 0, resident = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm) return 0;
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
 
 // The child's whole work; its exit status.
 int runChild(const std::string& step) {
@@ -196,10 +211,18 @@ int runChild(const std::string& step) {
             return 3;
         return 0;
     }
+    // The process as it starts, before it does anything, is the idle one.
+    const long idleBytes = residentBytes();
     TWLogger::sharedInstance().setMaxLogLevel(0);
     AppContainer::setRoot(std::getenv(kChildContainer));
     auto document = FIFlashcardsDocument::initWithFileURL(URL::fileURLWithPath(file));
     if (!await([&](auto done) { document->openWithCompletionHandler(done); })) return 2;
+    if (step == "open-memory") {
+        std::FILE* out = std::fopen(std::getenv(kChildOutput), "w");
+        if (!out) return 3;
+        std::fprintf(out, "%ld\n", residentBytes() - idleBytes);
+        return std::fclose(out) == 0 ? 0 : 3;
+    }
     someCard(*document->deck())->updateLeitnerRating(1);
     document->didUpdateStudyStatsForCardWithIdentifier(std::nullopt);
     if (!await([&](auto done) { document->autosaveWithCompletionHandler(done); })) return 3;
@@ -274,6 +297,36 @@ void BM_OpenRateSaveCloseProcess(benchmark::State& state) {
     bench::checkFloorIsFaster(state, "process", wall.median(), floorWall.median());
 }
 
+// What an open deck holds in memory above an idle process: a child opens the
+// document and reports how far its resident set grew from its start
+// ("resident_bytes_per_card", median of the runs).
+void BM_OpenDeckResidentMemory(benchmark::State& state) {
+    auto& f = environment().fixture(static_cast<int>(state.range(0)));
+    const std::string output = (f.dir / "memory.txt").string();
+    bench::Samples perCard;
+    for (auto _ : state) {
+        double wall = 0, cpu = 0;
+        fs::remove(output);
+        long bytes = -1;
+        if (runChildProcess(
+                {std::string(kChildStep) + "=open-memory", std::string(kChildFile) + "=" + f.url.path(),
+                 std::string(kChildContainer) + "=" + AppContainer::root(), std::string(kChildOutput) + "=" + output},
+                wall, cpu)) {
+            if (std::FILE* in = std::fopen(output.c_str(), "r")) {
+                if (std::fscanf(in, "%ld", &bytes) != 1) bytes = -1;
+                std::fclose(in);
+            }
+        }
+        if (bytes < 0) {
+            state.SkipWithError("open-memory process failed");
+            break;
+        }
+        perCard.add(static_cast<double>(bytes) / f.cards);
+        state.SetIterationTime(wall);
+    }
+    state.counters["resident_bytes_per_card"] = perCard.median();
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     for (int cards : {1000, 10000, 50000, 200000}) b->Arg(cards);
 }
@@ -284,3 +337,4 @@ BENCHMARK(BM_OpenDocument)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMill
 BENCHMARK(BM_OpenRateSaveClose)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RateAndSaveOpenDocument)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenRateSaveCloseProcess)->Apply(sizes)->Iterations(9)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenDeckResidentMemory)->Apply(sizes)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
