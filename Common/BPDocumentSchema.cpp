@@ -7,7 +7,6 @@
 #include <memory>
 
 #include <snappy.h>
-#include <sys/mman.h>
 
 #include "model/TWErrorAdditions.h"
 #include "model/TWLogger.h"
@@ -520,24 +519,10 @@ std::optional<std::size_t> checkedUncompressedLength(const char* block, std::siz
 
 }  // namespace
 
-namespace {
-// From this size a block is mapped on its own.
-constexpr std::size_t kMappedBlockLength = std::size_t{2} << 20;
-}  // namespace
-
-BPSnappy::Block::Block(std::size_t size) : size_(size) {
-    if (size < kMappedBlockLength) {
-        bytes_ = new std::uint8_t[size];
-        return;
-    }
-    void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-    ::madvise(mapped, size, MADV_HUGEPAGE);  // advice only
-#endif
-    bytes_ = static_cast<std::uint8_t*>(mapped);
-    mapped_ = true;
-}
+// From the allocator, as any buffer, so that a large block freed after
+// reading leaves its memory for the next read instead of having the system
+// zero and fault its pages in again each time.
+BPSnappy::Block::Block(std::size_t size) : bytes_(new std::uint8_t[size]), size_(size) {}
 
 BPSnappy::Block& BPSnappy::Block::operator=(Block&& other) noexcept {
     if (this != &other) {
@@ -547,13 +532,7 @@ BPSnappy::Block& BPSnappy::Block::operator=(Block&& other) noexcept {
     return *this;
 }
 
-BPSnappy::Block::~Block() {
-    if (!bytes_) return;
-    if (mapped_)
-        ::munmap(bytes_, size_);
-    else
-        delete[] bytes_;
-}
+BPSnappy::Block::~Block() { delete[] bytes_; }
 
 namespace {
 

@@ -186,13 +186,12 @@ public:
         return uncompressData(data, 0, error);
     }
 
-    // Uncompressed bytes in memory that is not zero-filled first; a large
-    // block is mapped on its own, in huge pages where the system can.
+    // Uncompressed bytes in memory that is not zero-filled first.
     class Block {
     public:
         Block() = default;
         explicit Block(std::size_t size);  // throws std::bad_alloc
-        Block(Block&& other) noexcept : bytes_(other.bytes_), size_(other.size_), mapped_(other.mapped_) {
+        Block(Block&& other) noexcept : bytes_(other.bytes_), size_(other.size_) {
             other.bytes_ = nullptr;
             other.size_ = 0;
         }
@@ -205,7 +204,6 @@ public:
     private:
         std::uint8_t* bytes_ = nullptr;
         std::size_t size_ = 0;
-        bool mapped_ = false;
     };
     // The same as uncompressData, into a Block.
     static std::optional<Block> uncompressBlock(BPBytes data, std::size_t skip, Error* error = nullptr);

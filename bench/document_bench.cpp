@@ -23,16 +23,19 @@
 //                             exit; both pay the same start and exit
 //                             ("process_over_floor_process", CPU time from
 //                             the children's usage)
+//   BM_OpenDeckResidentMemory  a child process opens the file and reports how
+//                             far its resident set grew from its idle start,
+//                             per card ("resident_bytes_per_card")
 //
 // Each reports the medians in ms, "<step>_over_floor" (wall time) and
 // "<step>_cpu_over_floor" (CPU time of the whole process, all threads).
 
 #include <benchmark/benchmark.h>
-#include <snappy.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -86,7 +89,11 @@ struct Fixture {
     ~Fixture() { fs::remove_all(dir); }
 
     bool readFloor() const { return bench::readFloor(url.path(), cardsOffset); }
-    bool writeFloor() const { return bench::writeFloor(recordsHead, uncompressedCards, floorPath); }
+    // A new file, as the document's save writes.
+    bool writeFloor() const {
+        fs::remove(floorPath);
+        return bench::writeFloor(recordsHead, uncompressedCards, floorPath);
+    }
 };
 
 bench::FixturesBySize<Fixture>& environment() {
@@ -103,9 +110,7 @@ void BM_OpenDocument(benchmark::State& state) {
     auto& f = environment().fixture(static_cast<int>(state.range(0)));
     bench::Timing open(CLOCK_PROCESS_CPUTIME_ID), floor(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
-        floor.start();
-        if (!f.readFloor()) state.SkipWithError("floor failed");
-        floor.stop();
+        if (!bench::timeWarm(floor, [&] { return f.readFloor(); })) state.SkipWithError("floor failed");
 
         auto document = FIFlashcardsDocument::initWithFileURL(f.url);
         open.start();
@@ -123,10 +128,8 @@ void BM_OpenRateSaveClose(benchmark::State& state) {
     auto& f = environment().fixture(static_cast<int>(state.range(0)));
     bench::Timing whole(CLOCK_PROCESS_CPUTIME_ID), floor(CLOCK_PROCESS_CPUTIME_ID), sync(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
-        fs::remove(f.floorPath);  // a new file, as the document's save writes
-        floor.start();
-        if (!f.readFloor() || !f.writeFloor()) state.SkipWithError("floor failed");
-        floor.stop();
+        if (!bench::timeWarm(floor, [&] { return f.readFloor() && f.writeFloor(); }))
+            state.SkipWithError("floor failed");
         sync.start();
         if (!bench::syncFileAndFolder(f.floorPath)) state.SkipWithError("floor sync failed");
         sync.stop();
@@ -160,10 +163,7 @@ void BM_RateAndSaveOpenDocument(benchmark::State& state) {
     await([&](auto done) { document->autosaveWithCompletionHandler(done); });
     bench::Timing save(CLOCK_PROCESS_CPUTIME_ID), floor(CLOCK_PROCESS_CPUTIME_ID);
     for (auto _ : state) {
-        fs::remove(f.floorPath);
-        floor.start();
-        if (!f.writeFloor()) state.SkipWithError("floor failed");
-        floor.stop();
+        if (!bench::timeWarm(floor, [&] { return f.writeFloor(); })) state.SkipWithError("floor failed");
 
         save.start();
         someCard(*document->deck())->updateLeitnerRating(3);
@@ -178,13 +178,24 @@ void BM_RateAndSaveOpenDocument(benchmark::State& state) {
 
 // --- Whole processes ---
 
-// Set in a child's environment: "open-rate-save-close" or "floor", the file,
-// and for the floor the card block's offset and the file to write.
+// Set in a child's environment: "open-rate-save-close", "open-memory" or
+// "floor", the file, for the floor the card block's offset and the file to
+// write, for the memory the file to write the figure to.
 constexpr const char* kChildStep = "DOCUMENT_BENCH_CHILD";
 constexpr const char* kChildFile = "DOCUMENT_BENCH_FILE";
 constexpr const char* kChildOffset = "DOCUMENT_BENCH_OFFSET";
 constexpr const char* kChildOutput = "DOCUMENT_BENCH_OUTPUT";
 constexpr const char* kChildContainer = "DOCUMENT_BENCH_CONTAINER";
+
+// The bytes of this process resident in memory.
+long residentBytes() {
+    long pages = 0, resident = 0;
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm) return 0;
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
 
 // The child's whole work; its exit status.
 int runChild(const std::string& step) {
@@ -192,20 +203,26 @@ int runChild(const std::string& step) {
     if (step == "floor") {
         const std::size_t offset = std::stoull(std::getenv(kChildOffset));
         const std::string output = std::getenv(kChildOutput);
-        Data records = bench::unzipRecords(file);
-        const char* block = reinterpret_cast<const char*>(records.data()) + offset;
-        std::size_t length = 0;
-        if (!snappy::GetUncompressedLength(block, records.size() - offset, &length)) return 2;
-        std::unique_ptr<char[]> cards(new char[length]);
-        if (!snappy::RawUncompress(block, records.size() - offset, cards.get())) return 2;
-        Data head(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(offset));
-        if (!bench::writeFloor(head, cards.get(), length, output) || !bench::syncFileAndFolder(output)) return 3;
+        auto records = bench::readRecordsEntry(file);
+        auto cards = records ? bench::uncompressCards(*records, offset) : std::nullopt;
+        if (!cards) return 2;
+        Data head(records->data(), records->data() + offset);
+        if (!bench::writeFloor(head, cards->data(), cards->length, output) || !bench::syncFileAndFolder(output))
+            return 3;
         return 0;
     }
+    // The process as it starts, before it does anything, is the idle one.
+    const long idleBytes = residentBytes();
     TWLogger::sharedInstance().setMaxLogLevel(0);
     AppContainer::setRoot(std::getenv(kChildContainer));
     auto document = FIFlashcardsDocument::initWithFileURL(URL::fileURLWithPath(file));
     if (!await([&](auto done) { document->openWithCompletionHandler(done); })) return 2;
+    if (step == "open-memory") {
+        std::FILE* out = std::fopen(std::getenv(kChildOutput), "w");
+        if (!out) return 3;
+        std::fprintf(out, "%ld\n", residentBytes() - idleBytes);
+        return std::fclose(out) == 0 ? 0 : 3;
+    }
     someCard(*document->deck())->updateLeitnerRating(1);
     document->didUpdateStudyStatsForCardWithIdentifier(std::nullopt);
     if (!await([&](auto done) { document->autosaveWithCompletionHandler(done); })) return 3;
@@ -262,10 +279,10 @@ void BM_OpenRateSaveCloseProcess(benchmark::State& state) {
         }
         floorWall.add(w);
         floorCPU.add(c);
-        if (!runChildProcess({std::string(kChildStep) + "=open-rate-save-close",
-                              std::string(kChildFile) + "=" + f.url.path(),
-                              std::string(kChildContainer) + "=" + container},
-                             w, c)) {
+        if (!runChildProcess(
+                {std::string(kChildStep) + "=open-rate-save-close", std::string(kChildFile) + "=" + f.url.path(),
+                 std::string(kChildContainer) + "=" + container},
+                w, c)) {
             state.SkipWithError("open-rate-save-close process failed");
             break;
         }
@@ -277,6 +294,37 @@ void BM_OpenRateSaveCloseProcess(benchmark::State& state) {
     state.counters["floor_process_ms"] = floorWall.median() * 1e3;
     state.counters["process_over_floor_process"] = wall.median() / floorWall.median();
     state.counters["process_cpu_over_floor_process"] = cpu.median() / floorCPU.median();
+    bench::checkFloorIsFaster(state, "process", wall.median(), floorWall.median());
+}
+
+// What an open deck holds in memory above an idle process: a child opens the
+// document and reports how far its resident set grew from its start
+// ("resident_bytes_per_card", median of the runs).
+void BM_OpenDeckResidentMemory(benchmark::State& state) {
+    auto& f = environment().fixture(static_cast<int>(state.range(0)));
+    const std::string output = (f.dir / "memory.txt").string();
+    bench::Samples perCard;
+    for (auto _ : state) {
+        double wall = 0, cpu = 0;
+        fs::remove(output);
+        long bytes = -1;
+        if (runChildProcess(
+                {std::string(kChildStep) + "=open-memory", std::string(kChildFile) + "=" + f.url.path(),
+                 std::string(kChildContainer) + "=" + AppContainer::root(), std::string(kChildOutput) + "=" + output},
+                wall, cpu)) {
+            if (std::FILE* in = std::fopen(output.c_str(), "r")) {
+                if (std::fscanf(in, "%ld", &bytes) != 1) bytes = -1;
+                std::fclose(in);
+            }
+        }
+        if (bytes < 0) {
+            state.SkipWithError("open-memory process failed");
+            break;
+        }
+        perCard.add(static_cast<double>(bytes) / f.cards);
+        state.SetIterationTime(wall);
+    }
+    state.counters["resident_bytes_per_card"] = perCard.median();
 }
 
 void sizes(benchmark::internal::Benchmark* b) {
@@ -289,3 +337,4 @@ BENCHMARK(BM_OpenDocument)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMill
 BENCHMARK(BM_OpenRateSaveClose)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RateAndSaveOpenDocument)->Apply(sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenRateSaveCloseProcess)->Apply(sizes)->Iterations(9)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenDeckResidentMemory)->Apply(sizes)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -14,6 +14,10 @@
 // as large as a huge page and the system is asked to back them with huge
 // pages where it can.
 //
+// The chunks of an arena that is gone are kept (up to kMaxPooledChunks) for
+// the next one, so that opening a deck after closing another does not pay
+// for fresh pages again.
+//
 // Only the reading thread allocates, and only until it calls
 // `finishReading()`; the objects may be freed on any thread at any time, the
 // arena itself goes when the reader has finished and every object is gone.
@@ -24,6 +28,9 @@ public:
     static constexpr std::size_t kChunkSize = std::size_t{2} << 20;
     // Larger allocations are not taken from the arena.
     static constexpr std::size_t kMaxAllocation = kChunkSize / 8;
+    // Chunks kept for later arenas at most (80 MiB, the cards of a deck of
+    // about 250,000); more are given back to the system.
+    static constexpr std::size_t kMaxPooledChunks = 40;
     static constexpr std::size_t kAlignment = alignof(std::max_align_t) < 8 ? alignof(std::max_align_t) : 8;
 
     // A new arena, held by its reader.
@@ -48,8 +55,11 @@ public:
     // The reader is done: from now on only the objects hold the arena.
     void finishReading() noexcept;
 
-    // Bytes in chunks of all arenas alive, for measuring memory.
+    // Bytes in chunks of all arenas alive, for measuring memory (kept chunks
+    // not counted).
     static std::size_t bytesInChunks() { return bytesInChunks_.load(std::memory_order_relaxed); }
+    // Chunks kept for later arenas.
+    static std::size_t pooledChunks();
 
     // An allocator for std::allocate_shared: objects and their control
     // blocks in the arena.
@@ -80,6 +90,7 @@ private:
     FCCardArena() = default;
     ~FCCardArena();
     void addChunk();
+    void useChunk(char* chunk);
 
     std::atomic<std::int64_t> references_{kReaderReferences};
     std::int64_t allocations_ = 0;

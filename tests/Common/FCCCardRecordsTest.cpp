@@ -252,6 +252,33 @@ TEST_F(FCCCardRecords, ALargeDeckReadsIntoMemoryThatGoesWithItsLastCard) {
     EXPECT_EQ(copy->top(), "Question 7" + std::string(150, 'q'));
 }
 
+// A deck read after another one went takes the memory that one left (its
+// chunks, with its bytes still in them) and reads the same.
+TEST_F(FCCCardRecords, ADeckReadAfterAnotherWentReusesItsMemory) {
+    FCCardArray many;
+    for (int i = 0; i < 3000; ++i)
+        many.push_back(card("Question " + std::to_string(i) + std::string(150, 'q'), "Answer " + std::to_string(i),
+                            stats({1 + i % 3}, 1.7e9 + i), nullptr));
+    FCCardArray cards;
+    cards.push_back(topic("many", std::move(many)));
+    const Data records = genericWrite(cards);
+    ASSERT_GE(records.size(), FCCCardRecordCodec::kArenaRecordsLength);
+    const std::string expected = genericRead(records);
+    EXPECT_EQ(fastRead(records), expected);
+    const std::size_t kept = FCCardArena::pooledChunks();
+    ASSERT_GT(kept, 0u);
+    const std::size_t before = FCCardArena::bytesInChunks();
+    {
+        auto read = codec.read(records);
+        ASSERT_TRUE(read);
+        EXPECT_LT(FCCardArena::pooledChunks(), kept);
+        EXPECT_GT(FCCardArena::bytesInChunks(), before);
+    }
+    EXPECT_EQ(FCCardArena::pooledChunks(), kept);
+    EXPECT_EQ(fastRead(records), expected);
+    EXPECT_EQ(FCCardArena::bytesInChunks(), before);
+}
+
 // A package written before the codec existed (its card records by the generic
 // writer) opens through the codec and saves to the very records file that
 // opening and saving it generically gives.
