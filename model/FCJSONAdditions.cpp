@@ -15,7 +15,9 @@ JSONReadingLimits receivedJSONLimits() {
 std::optional<Value> objectFromJSONString(const std::string& json, const JSONReadingLimits& limits) {
     Error error;
     auto object = JSONSerialization::JSONObjectWithData(dataFromString(json), 0, &error, limits);
-    if (!object) TWLogWarning("Error parsing JSON: %@, error: %@", escapedExcerpt(json), error);
+    if (!object)
+        TWLogWarning("Error parsing JSON: %@, error: %@", escapedExcerpt(json),
+                     escapedExcerpt(error.description(), 600));
     return object;
 }
 

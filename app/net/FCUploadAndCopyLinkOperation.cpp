@@ -223,7 +223,8 @@ void FCUploadAndCopyLinkOperation::main() {
             semaphore->signal();
         },
         [weakSelf, semaphore](std::shared_ptr<AFHTTPRequestOperation>, const Error& error) {
-            TWLogWarning("Error uploading deck: %@", error);
+            // The error carries the server's reply: the log keeps an excerpt.
+            TWLogWarning("Error uploading deck: %@", escapedExcerpt(error.description(), 600));
             if (auto self = weakSelf.lock()) {
                 // A cancel by the caller ends the upload quietly.
                 if (!self->isCancelled()) self->_failWithError(error.localizedDescription());
@@ -319,7 +320,7 @@ void FCUploadAndCopyLinkOperation::_uploadDidFinishSuccessfully(const std::optio
         setSharedLink(trimmed);
         return;
     }
-    TWLogWarning("Invalid shared deck link from server: %@", trimmed);
+    TWLogWarning("Invalid shared deck link from server: %@", escapedExcerpt(trimmed));
     _failWithError(std::nullopt);
 }
 

@@ -18,6 +18,8 @@ constexpr const char* kCorruptDataText = "The data couldn\u2019t be read because
 // Deeper nesting is refused rather than risking the stack of whoever later
 // walks or destroys the value, whatever depth a caller allows.
 constexpr std::size_t kMaxNestingDepth = 512;
+// The longest failure text kept whole.
+constexpr std::size_t kMaxFailureBytes = 300;
 // What a dictionary entry costs beyond its key and value: the tree node.
 constexpr std::size_t kDictionaryNodeBytes = 32;
 // Strings up to this length live inside the string object.
@@ -75,6 +77,8 @@ public:
         std::string what = ex.what();
         if (auto bracket = what.find("] "); what.rfind("[json.exception.", 0) == 0 && bracket != std::string::npos)
             what.erase(0, bracket + 2);
+        // The parser quotes the token it read last, which can be most of the text.
+        if (what.size() > kMaxFailureBytes) what = escapedExcerpt(what, kMaxFailureBytes);
         return fail(what);
     }
 

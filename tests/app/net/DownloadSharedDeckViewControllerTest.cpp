@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <set>
 #include <utility>
 
 #include "Common/FCDeckSnaphot.h"
@@ -22,6 +23,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Operation.h"
+#include "platform/foundation/StringUtils.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
@@ -478,6 +480,67 @@ TEST_F(DownloadSharedDeckScreenTest, AFailedDownloadShowsWhyAndRemovesItsFolder)
     EXPECT_FALSE(std::filesystem::exists(document.path()));
     EXPECT_TRUE(importedFrom.empty());
     EXPECT_EQ(screen, root->presentedViewController());
+}
+
+namespace {
+// The deck packages in the caches folder.
+std::set<std::string> cachedPackages() {
+    std::set<std::string> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(AppContainer::cachesDirectory(), ec))
+        if (entry.path().extension() == ".bundle") found.insert(entry.path().filename().string());
+    return found;
+}
+}  // namespace
+
+TEST_F(DownloadSharedDeckScreenTest, ATitleTooLongForAFileNameMakesAShortenedNameAndLeavesNoPackage) {
+    // 300 bytes of two-byte characters, with a NUL and a slash inside.
+    std::string title("A\0B/", 4);
+    for (int i = 0; i < 148; ++i) title += "\u00e9";
+    title += "Z";
+    description.set("title", Value(title));
+    serveDescription();
+    const std::set<std::string> packagesBefore = cachedPackages();
+    presentAndShowDetails();
+    tapDownload();
+    ASSERT_TRUE(runMainLoopUntil([&] { return !importedFrom.empty(); })) << labelText(screen->errorLabel());
+    const std::string name = importedFrom[0].lastPathComponent();
+    ASSERT_GT(name.size(), std::string(".flashcards").size());
+    const std::string stem = name.substr(0, name.size() - std::string(".flashcards").size());
+    EXPECT_EQ(stem.size(), 199u);  // "AB-" and the 98 whole two-byte characters that fit in 200 bytes
+    EXPECT_TRUE(isValidUTF8(stem));
+    EXPECT_EQ(stem.rfind("AB-\u00e9", 0), 0u);
+    EXPECT_EQ(name.substr(name.size() - 11), ".flashcards");
+
+    // The screen showed the whole title; the library names the deck by its file.
+    EXPECT_TRUE(std::filesystem::exists(importedPath));
+    drainMainLoop();
+    EXPECT_EQ(cachedPackages(), packagesBefore);
+}
+
+TEST_F(DownloadSharedDeckScreenTest, ASaveThatFailsShowsItsMessageAndLeavesNothingBehind) {
+    presentAndShowDetails();
+    // The caches folder where the document's package goes is a plain file.
+    const std::string caches = AppContainer::cachesDirectory();
+    const std::string aside = caches + ".aside";
+    std::filesystem::rename(caches, aside);
+    ASSERT_TRUE(writeDataAtomically(Data{1}, caches));
+    tapDownload();
+    const bool shown = runMainLoopUntil([&] { return screen->viewModel()->error.has_value(); });
+    std::filesystem::remove(caches);
+    std::filesystem::rename(aside, caches);
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(labelText(screen->errorLabel()).empty());
+    EXPECT_TRUE(backlogContains("Error saving downloaded document at url: "));
+    const URL folder = screen->temporaryFolderURL().value();
+    ASSERT_TRUE(runMainLoopUntil([&] { return !folderExists(folder); }));
+    EXPECT_TRUE(importedFrom.empty());
+
+    // A normal download still works afterwards.
+    closeScreen();
+    presentAndShowDetails();
+    tapDownload();
+    ASSERT_TRUE(runMainLoopUntil([&] { return !importedFrom.empty(); }));
 }
 
 TEST_F(DownloadSharedDeckScreenTest, CancelDuringTheDownloadDismissesAtOnceAndTheFolderStillGoes) {
