@@ -52,9 +52,8 @@ int effectivePort(const URL& url) {
 }  // namespace
 
 bool isSameOrigin(const URL& a, const URL& b) {
-    return lowercaseString(a.scheme().value_or("")) == lowercaseString(b.scheme().value_or("")) &&
-           lowercaseString(a.host().value_or("")) == lowercaseString(b.host().value_or("")) &&
-           effectivePort(a) == effectivePort(b);
+    const URLProtectionSpace space{a.host().value_or(""), effectivePort(a), a.scheme().value_or(""), {}, nullptr};
+    return space.isOriginOf(b);
 }
 
 bool URLProtectionSpace::isOriginOf(const URL& url) const {
