@@ -132,21 +132,13 @@ void FCDownloadFromSharedDeckOperation::setImageReadOptions(URLContentReadOption
     imageReadOptions_ = std::move(options);
 }
 
-std::size_t FCDownloadFromSharedDeckOperation::maximumImageCount() const {
+FCDownloadFromSharedDeckOperation::ImageBounds FCDownloadFromSharedDeckOperation::imageBounds() const {
     std::lock_guard lock(mutex_);
-    return maximumImageCount_;
+    return imageBounds_;
 }
-void FCDownloadFromSharedDeckOperation::setMaximumImageCount(std::size_t count) {
+void FCDownloadFromSharedDeckOperation::setImageBounds(ImageBounds bounds) {
     std::lock_guard lock(mutex_);
-    maximumImageCount_ = count;
-}
-std::uint64_t FCDownloadFromSharedDeckOperation::maximumTotalImageBytes() const {
-    std::lock_guard lock(mutex_);
-    return maximumTotalImageBytes_;
-}
-void FCDownloadFromSharedDeckOperation::setMaximumTotalImageBytes(std::uint64_t bytes) {
-    std::lock_guard lock(mutex_);
-    maximumTotalImageBytes_ = bytes;
+    imageBounds_ = bounds;
 }
 
 URLContentReadOptions FCDownloadFromSharedDeckOperation::withCancelCheck(URLContentReadOptions options) {
@@ -316,9 +308,10 @@ std::optional<std::vector<std::string>> FCDownloadFromSharedDeckOperation::_down
     const std::vector<std::string>& imageURLs, double startProgress, double endProgress) {
     std::vector<std::string> paths;
     if (imageURLs.empty()) return paths;
-    if (imageURLs.size() > maximumImageCount()) {
+    const ImageBounds bounds = imageBounds();
+    if (imageURLs.size() > bounds.count) {
         TWLogWarning("Error downloading images: %lu images, more than %lu",
-                     static_cast<unsigned long>(imageURLs.size()), static_cast<unsigned long>(maximumImageCount()));
+                     static_cast<unsigned long>(imageURLs.size()), static_cast<unsigned long>(bounds.count));
         return std::nullopt;
     }
 
@@ -336,7 +329,7 @@ std::optional<std::vector<std::string>> FCDownloadFromSharedDeckOperation::_down
     double progress = startProgress;
     URLContentReadOptions options = withCancelCheck(imageReadOptions());
     const std::uint64_t perImage = options.maxBytes;
-    std::uint64_t bytesLeft = maximumTotalImageBytes();
+    std::uint64_t bytesLeft = bounds.bytes;
     for (const std::string& entry : imageURLs) {
         if (isCancelled()) return std::nullopt;
         // No image may take more than the images together have left.

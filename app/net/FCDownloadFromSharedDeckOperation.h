@@ -31,9 +31,9 @@
 //   file: the later data wins and its path comes twice;
 // - every read has a connect, a stall and an overall time-out and a size cap
 //   (readOptions), and stops as soon as the operation is cancelled;
-// - the images together are bounded: an index naming more than
-//   maximumImageCount images, or images that together pass
-//   maximumTotalImageBytes, fail the download with
+// - the images together are bounded (imageBounds): an index naming more
+//   images than the count, or images that together pass the bytes, fail the
+//   download with
 //   "SharedDeckImportImageDownloadError" (the count before any image is read;
 //   the bytes as soon as a read passes what is left);
 // - received text (JSON that is not what was expected, addresses, names) goes
@@ -99,12 +99,13 @@ public:
     void setJSONReadOptions(URLContentReadOptions options);
     URLContentReadOptions imageReadOptions() const;
     void setImageReadOptions(URLContentReadOptions options);
-    // The bounds of all images of one deck together (defaults 10,000 images
-    // and 512 MiB).
-    std::size_t maximumImageCount() const;
-    void setMaximumImageCount(std::size_t count);
-    std::uint64_t maximumTotalImageBytes() const;
-    void setMaximumTotalImageBytes(std::uint64_t bytes);
+    // The bounds of all images of one deck together.
+    struct ImageBounds {
+        std::size_t count = 10'000;
+        std::uint64_t bytes = 512u * 1024 * 1024;
+    };
+    ImageBounds imageBounds() const;
+    void setImageBounds(ImageBounds bounds);
 
     // The steps (public for tests).
     static std::optional<std::string> _parseSharedDeckIdentifier(const std::string& link);
@@ -140,6 +141,5 @@ private:
     CardsBlock didDownloadCards_;
     URLContentReadOptions JSONReadOptions_;
     URLContentReadOptions imageReadOptions_;
-    std::size_t maximumImageCount_ = 10'000;
-    std::uint64_t maximumTotalImageBytes_ = 512u * 1024 * 1024;
+    ImageBounds imageBounds_;
 };

@@ -364,8 +364,7 @@ TEST_F(DownloadTest, ImagesAreBoundedInNumberAndBytesAndTheLibraryGetsNothingUnl
         events.clear();
         const auto before = service.requests().size();
         auto operation = makeOperation(link);
-        operation->setMaximumImageCount(3);
-        operation->setMaximumTotalImageBytes(10000);
+        operation->setImageBounds({3, 10000});
         run(operation);
         EXPECT_EQ(operation->errorMessage(), kImageError);
         EXPECT_TRUE(events.empty());  // no deck, no images handed over
@@ -375,14 +374,13 @@ TEST_F(DownloadTest, ImagesAreBoundedInNumberAndBytesAndTheLibraryGetsNothingUnl
                                 [](const std::string& path) { return path.rfind("/img/", 0) == 0; }),
                   static_cast<std::ptrdiff_t>(c.requestedImages));
     }
-    EXPECT_EQ(FCDownloadFromSharedDeckOperation::create()->maximumImageCount(), 10000u);
-    EXPECT_EQ(FCDownloadFromSharedDeckOperation::create()->maximumTotalImageBytes(), 512u * 1024 * 1024);
+    EXPECT_EQ(FCDownloadFromSharedDeckOperation::create()->imageBounds().count, 10000u);
+    EXPECT_EQ(FCDownloadFromSharedDeckOperation::create()->imageBounds().bytes, 512u * 1024 * 1024);
 
     // Within the bounds the deck arrives.
     serveIndex(files({"/img/a.png", "/img/big.png"}));
     auto normal = makeOperation(link);
-    normal->setMaximumImageCount(3);
-    normal->setMaximumTotalImageBytes(10000);
+    normal->setImageBounds({3, 10000});
     run(normal);
     EXPECT_EQ(normal->errorMessage(), std::nullopt);
     EXPECT_EQ(deliveredImages.size(), 2u);

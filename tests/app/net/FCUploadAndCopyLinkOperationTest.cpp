@@ -356,25 +356,28 @@ TEST_F(UploadTest, ProgressFollowsTheBytesSent) {
               (std::vector<std::optional<std::string>>{"Preparing cards…", "Uploading cards…", "Done uploading."}));
 }
 
-TEST_F(UploadTest, AServerThatNeverAnswersEndsTheUploadWithinTheTimeOut) {
-    stall = true;
-    auto operation = makeOperation();
-    operation->setRequestTimeoutInterval(1);
-    run(operation);
-    EXPECT_EQ(operation->sharedLink(), std::nullopt);
-    EXPECT_EQ(operation->errorMessage(), urlErrorDescription(URLErrorTimedOut));
-    EXPECT_TRUE(operation->isCancelled());
-}
-
-TEST_F(UploadTest, ATricklingReplyEndsAtTheDeadline) {
-    trickle = true;
-    auto operation = makeOperation();
-    operation->setRequestTimeoutInterval(5);  // the trickle is never silent that long
-    operation->setRequestDeadlineInterval(0.5);
-    run(operation);
-    EXPECT_EQ(operation->sharedLink(), std::nullopt);
-    EXPECT_EQ(operation->errorMessage(), urlErrorDescription(URLErrorTimedOut));
-    EXPECT_TRUE(operation->isCancelled());
+TEST_F(UploadTest, ASilentOrTricklingServerEndsTheUploadWithTheTimeOut) {
+    const struct {
+        const char* what;
+        bool stalls, trickles;
+        double timeout, deadline;
+    } cases[] = {
+        {"never answers: the time-out", true, false, 1, 1800},
+        {"never silent, never done: the deadline", false, true, 5, 0.5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        stall = c.stalls;
+        trickle = c.trickles;
+        auto operation = makeOperation();
+        operation->setRequestTimeoutInterval(c.timeout);
+        operation->setRequestDeadlineInterval(c.deadline);
+        run(operation);
+        EXPECT_EQ(operation->sharedLink(), std::nullopt);
+        EXPECT_EQ(operation->errorMessage(), urlErrorDescription(URLErrorTimedOut));
+        EXPECT_TRUE(operation->isCancelled());
+    }
+    EXPECT_EQ(FCUploadAndCopyLinkOperation::create()->requestDeadlineInterval(), 1800);
 }
 
 TEST_F(UploadTest, AReplyLongerThanALinkFailsAndTheNextUploadWorks) {
