@@ -2,11 +2,22 @@
 
 #include "model/TWLogger.h"
 #include "platform/foundation/JSON.h"
+#include "platform/foundation/StringUtils.h"
 
-std::optional<Value> objectFromJSONString(const std::string& json) {
+JSONReadingLimits receivedJSONLimits() {
+    JSONReadingLimits limits;
+    limits.maxValues = 2'000'000;
+    limits.maxDepth = 512;
+    limits.maxBytes = 256u * 1024 * 1024;
+    return limits;
+}
+
+std::optional<Value> objectFromJSONString(const std::string& json, const JSONReadingLimits& limits) {
     Error error;
-    auto object = JSONSerialization::JSONObjectWithData(dataFromString(json), 0, &error);
-    if (!object) TWLogWarning("Error parsing JSON: %@, error: %@", json, error);
+    auto object = JSONSerialization::JSONObjectWithData(dataFromString(json), 0, &error, limits);
+    if (!object)
+        TWLogWarning("Error parsing JSON: %@, error: %@", escapedExcerpt(json),
+                     escapedExcerpt(error.description(), 600));
     return object;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/JSON.h"
 #include "platform/foundation/Value.h"
 
 // The app's JSON layer over the platform's JSON serialisation, always with no
@@ -12,7 +13,12 @@
 // warning and give nullopt, except objectFromJSONDataWithError, which reports
 // through its error instead.
 
-std::optional<Value> objectFromJSONString(const std::string& json);
+// The bounds of JSON that came from outside (a server's reply): 2,000,000
+// values, 512 levels, 256 MiB of parsed values.
+JSONReadingLimits receivedJSONLimits();
+
+// The warning for text that is not JSON shows a short escaped excerpt of it.
+std::optional<Value> objectFromJSONString(const std::string& json, const JSONReadingLimits& limits = {});
 std::optional<Value> objectFromJSONData(const Data& data);
 std::optional<Value> objectFromJSONDataWithError(const Data& data, Error* error);
 

@@ -26,6 +26,13 @@ std::uint64_t nextLoggerId() {
     return next++;
 }
 
+// A message cut to the logger's bound on a character boundary, with its whole size.
+std::string cutMessage(const std::string& message) {
+    std::size_t end = TWLogger::kMaxMessageBytes;
+    while (end > 0 && (static_cast<unsigned char>(message[end]) & 0xC0) == 0x80) --end;
+    return message.substr(0, end) + stringWithFormat("\u2026 (%lu bytes)", static_cast<unsigned long>(message.size()));
+}
+
 }  // namespace
 
 TWLogger::TWLogger(UserDefaults& defaults, const Bundle& bundle) : id_(nextLoggerId()) {
@@ -94,7 +101,8 @@ std::string TWLogger::formatLine(const std::string& message, std::uint32_t level
 
 void TWLogger::log(const std::string& message, std::uint32_t level, const char* file, const char* function,
                    const Value& line) {
-    std::string text = formatLine(message, level, file, function, line);
+    std::string text = message.size() > kMaxMessageBytes ? formatLine(cutMessage(message), level, file, function, line)
+                                                         : formatLine(message, level, file, function, line);
     const bool echo = maxLogLevel_.load() >= level;
     std::shared_ptr<FileHandle> errorFile;
     bool toLogFile = false;
@@ -140,10 +148,12 @@ TWLogger::ThreadLines& TWLogger::threadLines() {
         // Lists that no thread adds to any more (only this logger holds them)
         // go once their lines have left the backlog.
         const std::uint64_t start = windowStartLocked();
-        std::erase_if(threadLines_, [start](const std::shared_ptr<ThreadLines>& list) {
+        std::erase_if(threadLines_, [this, start](const std::shared_ptr<ThreadLines>& list) {
             if (list.use_count() != 1) return false;
             std::lock_guard listLock(list->mutex);
-            return list->lines.empty() || list->lines.back().first < start;
+            if (!list->lines.empty() && list->lines.back().first >= start) return false;
+            dropLinesBelow(*list, start);
+            return true;
         });
         threadLines_.push_back(lines);
     }
@@ -163,21 +173,51 @@ void TWLogger::storeInBacklog(std::string line, std::int64_t size) {
         }
     }
     ThreadLines& mine = threadLines();
-    std::string dropped;  // freed after the list's lock is let go
-    std::lock_guard lock(mine.mutex);
-    const std::uint64_t number = nextNumber_.fetch_add(1);
-    mine.lines.emplace_back(number, std::move(line));
-    const std::uint64_t start = firstInWindow(number + 1, size, backlogFloor_.load());
-    while (!mine.lines.empty() && mine.lines.front().first < start) {
-        dropped = std::move(mine.lines.front().second);
-        mine.lines.pop_front();
+    {
+        std::lock_guard lock(mine.mutex);
+        const std::uint64_t number = nextNumber_.fetch_add(1);
+        backlogBytes_ += static_cast<std::int64_t>(line.size());
+        mine.lines.emplace_back(number, std::move(line));
+        dropLinesBelow(mine, firstInWindow(number + 1, size, backlogFloor_.load()));
+    }
+    if (backlogBytes_.load() > kMaxBacklogBytes) trimBacklogToBytes();
+}
+
+void TWLogger::dropLinesBelow(ThreadLines& list, std::uint64_t start) {
+    while (!list.lines.empty() && list.lines.front().first < start) {
+        backlogBytes_ -= static_cast<std::int64_t>(list.lines.front().second.size());
+        list.lines.pop_front();
+    }
+}
+
+void TWLogger::trimBacklogToBytes() {
+    std::lock_guard lock(backlogMutex_);
+    std::uint64_t start = windowStartLocked();
+    std::vector<std::pair<std::uint64_t, std::size_t>> sizes;  // of the lines in the window
+    for (const auto& list : threadLines_) {
+        std::lock_guard listLock(list->mutex);
+        for (const auto& entry : list->lines)
+            if (entry.first >= start) sizes.emplace_back(entry.first, entry.second.size());
+    }
+    std::sort(sizes.begin(), sizes.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::int64_t kept = 0;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        kept += static_cast<std::int64_t>(sizes[i].second);
+        if (kept > kMaxBacklogBytes && i > 0) {
+            start = sizes[i - 1].first;
+            break;
+        }
+    }
+    backlogFloor_.store(std::max(backlogFloor_.load(), start));
+    for (const auto& list : threadLines_) {
+        std::lock_guard listLock(list->mutex);
+        dropLinesBelow(*list, start);
     }
 }
 
 std::uint64_t TWLogger::firstInWindow(std::uint64_t next, std::int64_t size, std::uint64_t floor) {
-    const std::uint64_t newest = size >= 1 && next > static_cast<std::uint64_t>(size)
-                                     ? next - static_cast<std::uint64_t>(size)
-                                     : 0;
+    const std::uint64_t newest =
+        size >= 1 && next > static_cast<std::uint64_t>(size) ? next - static_cast<std::uint64_t>(size) : 0;
     return std::max(floor, newest);
 }
 
@@ -258,14 +298,17 @@ void TWLogger::setMessageBacklog(std::vector<std::string> lines) {
     std::lock_guard lock(backlogMutex_);
     for (const auto& list : threadLines_) {
         std::lock_guard listLock(list->mutex);
-        list->lines.clear();
+        dropLinesBelow(*list, UINT64_MAX);
     }
     // The given lines, newest first, take the next numbers, oldest lowest, in
     // a list of their own; they are all kept until the next line trims them.
     const std::uint64_t count = lines.size();
     const std::uint64_t first = nextNumber_.fetch_add(count);
     auto restored = std::make_shared<ThreadLines>();
-    for (std::uint64_t i = 0; i < count; ++i) restored->lines.emplace_back(first + i, std::move(lines[count - 1 - i]));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        backlogBytes_ += static_cast<std::int64_t>(lines[count - 1 - i].size());
+        restored->lines.emplace_back(first + i, std::move(lines[count - 1 - i]));
+    }
     threadLines_.push_back(std::move(restored));
     backlogFloor_.store(first);
     if (static_cast<std::int64_t>(count) > backlogSize_.load()) backlogSize_.store(static_cast<std::int64_t>(count));

@@ -20,10 +20,18 @@ class UserDefaults;
 // newest lines, echoed to the system log (standard error) up to maxLogLevel,
 // and optionally appended to a full log file and a warnings-and-errors file.
 // Any thread may log.
+//
+// Both are bounded in bytes as well as in lines: a message longer than
+// kMaxMessageBytes is cut (on a character boundary) and ends with
+// "… (N bytes)", N being its whole size; the backlog keeps no more than
+// kMaxBacklogBytes of lines, dropping the oldest (the newest line always stays).
 class TWLogger {
 public:
     // Levels: a smaller number is more important; comparisons are unsigned.
     enum Level : std::uint32_t { LevelError = 0, LevelWarning = 1, LevelInfo = 2, LevelDebug = 3 };
+
+    static constexpr std::size_t kMaxMessageBytes = 8 * 1024;
+    static constexpr std::int64_t kMaxBacklogBytes = 1024 * 1024;
 
     static TWLogger& sharedInstance();
 
@@ -48,6 +56,8 @@ public:
     void setMessageBacklogSize(std::int64_t size) { messageBacklogSize_.store(size); }
     // A snapshot of the backlog, newest line first.
     std::vector<std::string> messageBacklog() const;
+    // The bytes of the lines the backlog holds.
+    std::int64_t messageBacklogBytes() const { return backlogBytes_.load(); }
     void setMessageBacklog(std::vector<std::string> lines);
     std::shared_ptr<FileHandle> logFileHandle() const;
     void setLogFileHandle(std::shared_ptr<FileHandle> handle);
@@ -78,6 +88,10 @@ private:
     };
     ThreadLines& threadLines();
     void storeInBacklog(std::string line, std::int64_t size);
+    // Drops the oldest lines until the backlog holds at most kMaxBacklogBytes.
+    void trimBacklogToBytes();
+    // Takes the lines below `start` off the front of a list (its mutex held).
+    void dropLinesBelow(ThreadLines& list, std::uint64_t start);
     // The first number of the window: `size` numbers below `next` (the number
     // the next line gets), not below `floor`.
     static std::uint64_t firstInWindow(std::uint64_t next, std::int64_t size, std::uint64_t floor);
@@ -97,9 +111,10 @@ private:
     std::atomic<std::uint64_t> nextNumber_{0};
     std::atomic<std::uint64_t> backlogFloor_{0};
     std::atomic<std::int64_t> backlogSize_{100};
+    std::atomic<std::int64_t> backlogBytes_{0};  // of every line still held in a list
 };
 
-#define TWLogAtLevel(level, ...)                                                                             \
+#define TWLogAtLevel(level, ...)                                                                          \
     TWLogger::sharedInstance().log(stringWithFormat(__VA_ARGS__), (level), __FILE__, __PRETTY_FUNCTION__, \
                                    Value(__LINE__))
 #define TWLogError(...) TWLogAtLevel(0u, __VA_ARGS__)

@@ -196,15 +196,7 @@ StringEncoding AFHTTPRequestOperation::determineResponseStringEncoding() const {
 }
 
 void AFHTTPRequestOperation::pause() {
-    std::int64_t offset = 0;
-    auto stream = outputStream();
-    const Value fileOffset = stream->propertyForKey(NSStreamFileCurrentOffsetKey);
-    if (fileOffset.isInteger()) {
-        offset = fileOffset.integerValue();
-    } else {
-        const Value written = stream->propertyForKey(NSStreamDataWrittenToMemoryStreamKey);
-        if (auto data = written.asData()) offset = static_cast<std::int64_t>(data->size());
-    }
+    const std::int64_t offset = bytesWrittenToStream(*outputStream());
     URLRequest request = this->request();
     auto* http = dynamic_cast<const HTTPURLResponse*>(response().get());
     if (http)

@@ -278,6 +278,34 @@ std::shared_ptr<InputStream> AFMultipartBodyStream::copy() const {
 AFStreamingMultipartFormData::AFStreamingMultipartFormData(URLRequest request, StringEncoding encoding)
     : request_(std::move(request)), stringEncoding_(encoding), bodyStream_(AFMultipartBodyStream::create(encoding)) {}
 
+namespace {
+
+// A quoted value of a Content-Disposition header as form submissions write
+// it: a quote, CR and LF become %22, %0D and %0A, so that a name can neither
+// end the value nor start a header line of its own.
+std::string quotedDispositionValue(const std::string& value) {
+    std::string quoted = "\"";
+    for (const char c : value) {
+        if (c == '"')
+            quoted += "%22";
+        else if (c == '\r')
+            quoted += "%0D";
+        else if (c == '\n')
+            quoted += "%0A";
+        else
+            quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string contentDisposition(const std::string& name, const std::optional<std::string>& fileName) {
+    std::string header = "form-data; name=" + quotedDispositionValue(name);
+    if (fileName) header += "; filename=" + quotedDispositionValue(*fileName);
+    return header;
+}
+
+}  // namespace
+
 bool AFStreamingMultipartFormData::appendPartWithFileURL(const URL& fileURL, const std::string& name, Error* error) {
     return appendPartWithFileURL(fileURL, name, fileURL.lastPathComponent(), "application/octet-stream", error);
 }
@@ -295,9 +323,8 @@ bool AFStreamingMultipartFormData::appendPartWithFileURL(const URL& fileURL, con
         Error::set(error, fileURLError("File URL not reachable."));
         return false;
     }
-    std::map<std::string, std::string> headers{
-        {"Content-Disposition", stringWithFormat("form-data; name=\"%@\"; filename=\"%@\"", name, fileName)},
-        {"Content-Type", mimeType}};
+    std::map<std::string, std::string> headers{{"Content-Disposition", contentDisposition(name, fileName)},
+                                               {"Content-Type", mimeType}};
     bodyStream_->appendHTTPBodyPart(std::make_shared<AFHTTPBodyPart>(stringEncoding_, std::move(headers), fileURL,
                                                                      static_cast<std::uint64_t>(info.st_size)));
     return true;
@@ -306,23 +333,20 @@ bool AFStreamingMultipartFormData::appendPartWithFileURL(const URL& fileURL, con
 void AFStreamingMultipartFormData::appendPartWithInputStream(std::shared_ptr<InputStream> stream,
                                                              const std::string& name, const std::string& fileName,
                                                              std::uint64_t length, const std::string& mimeType) {
-    std::map<std::string, std::string> headers{
-        {"Content-Disposition", stringWithFormat("form-data; name=\"%@\"; filename=\"%@\"", name, fileName)},
-        {"Content-Type", mimeType}};
+    std::map<std::string, std::string> headers{{"Content-Disposition", contentDisposition(name, fileName)},
+                                               {"Content-Type", mimeType}};
     bodyStream_->appendHTTPBodyPart(
         std::make_shared<AFHTTPBodyPart>(stringEncoding_, std::move(headers), std::move(stream), length));
 }
 
 void AFStreamingMultipartFormData::appendPartWithFileData(Data data, const std::string& name,
                                                           const std::string& fileName, const std::string& mimeType) {
-    appendPartWithHeaders(
-        {{"Content-Disposition", stringWithFormat("form-data; name=\"%@\"; filename=\"%@\"", name, fileName)},
-         {"Content-Type", mimeType}},
-        std::move(data));
+    appendPartWithHeaders({{"Content-Disposition", contentDisposition(name, fileName)}, {"Content-Type", mimeType}},
+                          std::move(data));
 }
 
 void AFStreamingMultipartFormData::appendPartWithFormData(Data data, const std::string& name) {
-    appendPartWithHeaders({{"Content-Disposition", stringWithFormat("form-data; name=\"%@\"", name)}}, std::move(data));
+    appendPartWithHeaders({{"Content-Disposition", contentDisposition(name, std::nullopt)}}, std::move(data));
 }
 
 void AFStreamingMultipartFormData::appendPartWithHeaders(std::map<std::string, std::string> headers, Data body) {

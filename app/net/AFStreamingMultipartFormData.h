@@ -23,7 +23,8 @@
 //
 // Every part is framed as: boundary ("--B\r\n" for the first part, "\r\n--B\r\n"
 // for the others), its header lines ("Name: value\r\n" each, in name order,
-// then "\r\n"), its body, and for the last part the final boundary
+// then "\r\n"; in the Content-Disposition line a part's name and file name
+// have a quote, CR and LF written as %22, %0D and %0A), its body, and for the last part the final boundary
 // ("\r\n--B--\r\n"), with B = kMultipartFormBoundary.
 //
 // The body always agrees with the Content-Length computed when the request

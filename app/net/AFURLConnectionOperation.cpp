@@ -510,8 +510,11 @@ void AFURLConnectionOperation::connectionWillSendRequestForAuthenticationChallen
 
     const auto& space = challenge.protectionSpace();
     if (space.authenticationMethod != NSURLAuthenticationMethodServerTrust || !space.serverTrust) {
+        // The operation's credential is for the host of its request, not for
+        // one a redirect led to.
         auto credential = this->credential();
-        if (challenge.previousFailureCount() == 0 && credential)
+        const auto url = request().url();
+        if (challenge.previousFailureCount() == 0 && credential && url && space.isOriginOf(*url))
             challenge.useCredential(credential);
         else
             challenge.continueWithoutCredential();
@@ -604,16 +607,58 @@ void AFURLConnectionOperation::connectionDidReceiveResponse(URLConnection& conne
         responseString_.reset();
     }
     outputStream()->open();
+    acceptResponseBody(response);
+}
+
+std::int64_t AFURLConnectionOperation::bytesWrittenToStream(const OutputStream& stream) {
+    const Value fileOffset = stream.propertyForKey(NSStreamFileCurrentOffsetKey);
+    if (fileOffset.isInteger()) return fileOffset.integerValue();
+    const Value written = stream.propertyForKey(NSStreamDataWrittenToMemoryStreamKey);
+    if (auto data = written.asData()) return static_cast<std::int64_t>(data->size());
+    return 0;
+}
+
+bool AFURLConnectionOperation::acceptResponseBody(const std::shared_ptr<URLResponse>& response) {
+    const auto* http = dynamic_cast<const HTTPURLResponse*>(response.get());
+    const bool isPart = http && http->statusCode() == 206;
+    if (!isPart) {
+        // The body starts here: what an earlier run wrote is not part of it.
+        auto stream = outputStream();
+        if (bytesWrittenToStream(*stream) > 0) {
+            if (!stream->setPropertyForKey(Value(static_cast<std::int64_t>(0)), NSStreamFileCurrentOffsetKey)) {
+                failWhileLoading(makeURLError(URLErrorCannotWriteToFile, request().url()));
+                return false;
+            }
+            auto self = selfPointer();
+            DispatchQueue::main().async([self] { self->totalBytesRead_ = 0; });
+        }
+        std::lock_guard lock(lock_);
+        bodyBytesReceived_ = 0;
+    }
+    const std::int64_t announced = response ? response->expectedContentLength() : -1;
+    bool tooLong;
+    {
+        std::lock_guard lock(lock_);
+        tooLong = announced > 0 && bodyBytesReceived_ + announced > maximumResponseBodyLength();
+    }
+    if (tooLong) failWhileLoading(makeURLError(URLErrorDataLengthExceedsMaximum, request().url()));
+    return !tooLong;
 }
 
 void AFURLConnectionOperation::connectionDidReceiveData(URLConnection& connection, const Data& data) {
-    bool waiting;
+    bool waiting = false, tooLong = false;
     {
         std::lock_guard lock(lock_);
         if (connection_.get() != &connection) return;
-        waiting = !pendingBody_.empty();
-        pendingBody_.insert(pendingBody_.end(), data.begin(), data.end());
+        const auto length = static_cast<std::int64_t>(data.size());
+        tooLong = bodyBytesReceived_ + length > maximumResponseBodyLength();
+        if (!tooLong) {
+            bodyBytesReceived_ += length;
+            waiting = !pendingBody_.empty();
+            pendingBody_.insert(pendingBody_.end(), data.begin(), data.end());
+        }
     }
+    if (tooLong) return failWhileLoading(makeURLError(URLErrorDataLengthExceedsMaximum, request().url()));
     if (!waiting) writeToOutputStream();
     bool blocked;
     {

@@ -58,11 +58,26 @@ enum PinningMode { PinningModeNone = 0, PinningModePublicKey = 1, PinningModeCer
 // stream that takes nothing must report space again (a space-available event
 // on the network thread's loop); until it does, the operation waits.
 //
+// Received bodies are bounded: a response whose announced length or whose
+// bytes (chunked or not, over every resumed part) pass
+// maximumResponseBodyLength fails the operation with NSURLErrorDomain -1103
+// ("resource exceeds maximum size") as soon as that is known; nothing past
+// the bound is kept.
+//
+// A resumed request (one that asks for a "Range") answered with anything but
+// 206 Partial Content gets the whole body again: the output stream is set
+// back to its start (NSStreamFileCurrentOffsetKey 0), so the body is never
+// the old part followed by the whole; a stream that cannot be set back fails
+// the operation with -3003 (cannot write to file) instead.
+//
 // Operations are made with create() (or the subclasses' own) and held by
 // std::shared_ptr.
 class AFURLConnectionOperation : public Operation, public URLConnectionDelegate, public StreamDelegate {
 public:
     enum State : int { Paused = -1, Initialized = 0, Ready = 1, Executing = 2, Finished = 3 };
+
+    // The bound of a response body unless one is set (32 MiB).
+    static constexpr std::int64_t kDefaultMaximumResponseBodyLength = 32 * 1024 * 1024;
 
     using UploadProgressBlock = std::function<void(std::int64_t bytesWritten, std::int64_t totalBytesWritten,
                                                    std::int64_t totalBytesExpectedToWrite)>;
@@ -113,6 +128,9 @@ public:
     std::optional<std::string> responseString() const;
     StringEncoding responseStringEncoding() const;
     std::int64_t totalBytesRead() const { return totalBytesRead_; }
+    // The most body bytes the operation takes (see the class comment).
+    std::int64_t maximumResponseBodyLength() const { return maximumResponseBodyLength_; }
+    void setMaximumResponseBodyLength(std::int64_t bytes) { maximumResponseBodyLength_ = bytes; }
 
     std::shared_ptr<InputStream> inputStream() const;
     void setInputStream(std::shared_ptr<InputStream> stream);
@@ -188,6 +206,8 @@ protected:
     std::shared_ptr<AFURLConnectionOperation> selfPointer();
     static URLRequest requestFromCoder(const Value& coder);
     void restoreFromCoder(const Value& coder);
+    // The bytes a stream holds: its file offset, or what a memory stream collected.
+    static std::int64_t bytesWrittenToStream(const OutputStream& stream);
     mutable std::recursive_mutex lock_;  // "com.velotide.networking.operation.lock"
 
 private:
@@ -197,6 +217,8 @@ private:
     void completeLoading();
     void writeToOutputStream();
     void failWhileLoading(const Error& error);
+    // After a response of the current connection: false when it failed the operation.
+    bool acceptResponseBody(const std::shared_ptr<URLResponse>& response);
     void setReceivingPaused(bool paused);
     bool isCurrentConnection(const URLConnection& connection) const;
     Error cancelledError() const;
@@ -213,6 +235,9 @@ private:
     std::shared_ptr<OutputStream> outputStream_;
     std::shared_ptr<URLConnection> connection_;
     std::atomic<std::int64_t> totalBytesRead_{0};
+    std::atomic<std::int64_t> maximumResponseBodyLength_{kDefaultMaximumResponseBodyLength};
+    // Body bytes of the response taken so far (network thread; a 206 part adds to them).
+    std::int64_t bodyBytesReceived_ = 0;
     std::shared_ptr<URLCredential> credential_;
     std::atomic<bool> shouldUseCredentialStorage_{true};
     std::atomic<PinningMode> pinningMode_{PinningModeNone};

@@ -10,7 +10,6 @@
 #include "model/FCNumberAdditions.h"
 #include "model/FCStringAdditions.h"
 #include "model/TWLogger.h"
-#include "platform/ui/Application.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Dispatch.h"
@@ -24,6 +23,7 @@
 #include "platform/net/ServiceHost.h"
 #include "platform/net/URLError.h"
 #include "platform/ui/ActivityIndicatorView.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Font.h"
@@ -156,6 +156,15 @@ void closeAndWait(const std::shared_ptr<FIFlashcardsDocument>& document) {
     DispatchSemaphore closed(0);
     document->closeWithCompletionHandler([closed](bool) mutable { closed.signal(); });
     closed.wait();
+}
+
+// Ends the download with the message of a save that failed (the general one
+// without an error), so that the screen shows it.
+void failSaving(const std::weak_ptr<FCDownloadFromSharedDeckOperation>& operation, const std::optional<Error>& error) {
+    auto running = operation.lock();
+    if (!running || running->isCancelled()) return;
+    running->_failWithError(error && error->isSet() ? std::optional<std::string>(error->localizedDescription())
+                                                    : std::nullopt);
 }
 
 }  // namespace
@@ -554,7 +563,8 @@ void DownloadSharedDeckViewController::_startDownloadInBackground() {
         stringByAppendingPathComponent(AppContainer::temporaryDirectory(), UUID().UUIDString()), true);
     FileManager::defaultManager().createDirectoryAtPath(download->folderURL.path(), true);
     download->documentURL =
-        download->folderURL.URLByAppendingPathComponent(fcEscapeIllegalCharactersInFileName(viewModel_->title))
+        download->folderURL
+            .URLByAppendingPathComponent(FCDownloadFromSharedDeckOperation::deckFileNameForTitle(viewModel_->title))
             .URLByAppendingPathExtension(FIFlashcardsDocument::flashcardsDocumentFileExtension());
     {
         std::lock_guard lock(mutex_);
@@ -575,16 +585,21 @@ void DownloadSharedDeckViewController::_startDownloadInBackground() {
     operation->setIdentifier("http://" + serviceDomainName() + "/c/" + pid);
     operation->setTemporaryDirectoryURL(download->folderURL);
 
-    operation->setOnCurrentQueueDidDownloadDeck([weak, download](const std::shared_ptr<FCDeck>& deck) {
+    std::weak_ptr<FCDownloadFromSharedDeckOperation> weakOperation = operation;
+    operation->setOnCurrentQueueDidDownloadDeck([weak, download, weakOperation](const std::shared_ptr<FCDeck>& deck) {
         std::shared_ptr<FIFlashcardsDocument> document =
             deck ? FIFlashcardsDocument::initNewDocumentWithFileURL(download->documentURL) : nullptr;
         if (!document) {
             logSavingError(download->documentURL, std::nullopt);
+            failSaving(weakOperation, std::nullopt);
             return;
         }
         document->setDeck(deck);
         if (!document->fiSynchronouslySaveToURL(download->documentURL, DocumentSaveOperation::ForCreating)) {
             logSavingError(download->documentURL, document->lastError());
+            // Closing lets go of what the save left in the caches.
+            closeAndWait(document);
+            failSaving(weakOperation, document->lastError());
             return;
         }
         if (weak.expired()) {
@@ -598,18 +613,21 @@ void DownloadSharedDeckViewController::_startDownloadInBackground() {
         if (weak.expired()) return;
         if (auto document = download->document()) document->addNewAttachmentWithData(data, fileName);
     });
-    operation->setOnCurrentQueueDidFinishDownload([weak, download] {
+    operation->setOnCurrentQueueDidFinishDownload([weak, download, weakOperation] {
         if (weak.expired()) return;
         auto document = download->document();
         if (!document) return;
         // The attachments are added on the document's file-access queue: let
         // every one be stored before the final save.
         document->fiPerformSynchronousFileAccessUsingBlock([] {});
-        if (document->fiSynchronouslySaveToURL(download->documentURL, DocumentSaveOperation::ForOverwriting))
+        const bool saved =
+            document->fiSynchronouslySaveToURL(download->documentURL, DocumentSaveOperation::ForOverwriting);
+        if (saved)
             download->succeeded = true;
         else
             logSavingError(download->documentURL, document->lastError());
         if (download->takeOpenDocument()) closeAndWait(document);
+        if (!saved) failSaving(weakOperation, document->lastError());
     });
     operation->setDidUpdateProgress([weak](double fraction) {
         auto screen = weak.lock();
@@ -623,7 +641,6 @@ void DownloadSharedDeckViewController::_startDownloadInBackground() {
         screen->viewModel_->actionTitle = step.value_or(std::string());
         screen->applyViewModel();
     });
-    std::weak_ptr<FCDownloadFromSharedDeckOperation> weakOperation = operation;
     operation->setCompletionBlock([weak, download, weakOperation] {
         auto finished = weakOperation.lock();
         OperationQueue::mainQueue().addOperationWithBlock([weak, download, finished] {

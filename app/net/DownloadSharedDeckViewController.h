@@ -22,10 +22,14 @@
 //   its steps become the button's title and its progress the bar and
 //   progressInPercent (truncated). The deck is written into a new
 //   "<title>.flashcards" document in a fresh folder under the temporary
-//   directory, every image is added to it and stored before the final save,
-//   the document is closed and, on success, handed to the document import
-//   once; its completion dismisses the screen. The folder is removed after
-//   the import, after a failure and after a cancel.
+//   directory (the title made a valid file name, shortened when it is too
+//   long: FCDownloadFromSharedDeckOperation::deckFileNameForTitle), every
+//   image is added to it and stored before the final save, the document is
+//   closed and, on success, handed to the document import once; its
+//   completion dismisses the screen. A save that fails ends the download
+//   with the save's message, which the screen shows; the document is closed,
+//   so nothing of it stays in the caches. The folder is removed after the
+//   import, after a failure and after a cancel.
 //
 // What the service and the link hand in is not trusted:
 // - only an identifier made of word characters (Unicode \w, matched with

@@ -1,9 +1,13 @@
 #include "app/net/FCDownloadFromSharedDeckOperation.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "Common/FCDeckStoreContext.h"
 #include "app/net/URLFIJSON.h"
 #include "model/FCDeck.h"
 #include "model/FCJSONAdditions.h"
+#include "model/FCStringAdditions.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
@@ -26,14 +30,15 @@ std::string commonText(const std::string& key, const std::string& english) {
 }
 
 std::string unableToIdentifyDeckFormat() {
-    return commonText("SharedDeckImportUnableToIdentifyDeckFormat",
-                      "Unable to identify deck. This does not seem to be a valid link to a deck on " +
-                          serviceDomainName() + ": %@");
+    return commonText(
+        "SharedDeckImportUnableToIdentifyDeckFormat",
+        "Unable to identify deck. This does not seem to be a valid link to a deck on " + serviceDomainName() + ": %@");
 }
 
 URLContentReadOptions defaultImageReadOptions() {
     URLContentReadOptions options = fiDefaultJSONDownloadOptions();
     options.maxBytes = 64u * 1024 * 1024;
+    options.totalTimeout = 300;
     return options;
 }
 
@@ -127,6 +132,15 @@ void FCDownloadFromSharedDeckOperation::setImageReadOptions(URLContentReadOption
     imageReadOptions_ = std::move(options);
 }
 
+FCDownloadFromSharedDeckOperation::ImageBounds FCDownloadFromSharedDeckOperation::imageBounds() const {
+    std::lock_guard lock(mutex_);
+    return imageBounds_;
+}
+void FCDownloadFromSharedDeckOperation::setImageBounds(ImageBounds bounds) {
+    std::lock_guard lock(mutex_);
+    imageBounds_ = bounds;
+}
+
 URLContentReadOptions FCDownloadFromSharedDeckOperation::withCancelCheck(URLContentReadOptions options) {
     // The operation outlives every read it makes (main waits for each), so
     // the check may hold it plainly.
@@ -148,9 +162,9 @@ void FCDownloadFromSharedDeckOperation::main() {
         return;
     }
 
-    const std::string indexURL = stringWithFormat(
-        "%@&pid=%@", "http://" + serviceHost() + "/share/api/?cmd=deckindex",
-        stringByAddingPercentEncoding(*publicIdentifier, URLAllowedCharacters::URLQueryAllowed()));
+    const std::string indexURL =
+        stringWithFormat("%@&pid=%@", "http://" + serviceHost() + "/share/api/?cmd=deckindex",
+                         stringByAddingPercentEncoding(*publicIdentifier, URLAllowedCharacters::URLQueryAllowed()));
     const std::optional<Value> index = _downloadJSONObjectFrom(indexURL, Value::Type::Dictionary);
     setProgressOnMainThread(0.1);
     if (isCancelled()) return;
@@ -162,16 +176,15 @@ void FCDownloadFromSharedDeckOperation::main() {
     const Value* cardsURL = index->find("cards");
     const Value* deckInfoURL = index->find("deckInfo");
     const Value* files = index->find("files");
-    if (!cardsURL || !cardsURL->isString() || !deckInfoURL || !deckInfoURL->isString() || !files ||
-        !files->isArray()) {
-        TWLogInfo("Invalid deck index: %@", *index);
+    if (!cardsURL || !cardsURL->isString() || !deckInfoURL || !deckInfoURL->isString() || !files || !files->isArray()) {
+        TWLogInfo("Invalid deck index: %@", escapedExcerpt(index->description()));
         _failWithError(std::nullopt);
         return;
     }
     std::vector<std::string> imageURLs;
     for (const Value& entry : *files->asArray()) {
         if (!entry.isString()) {
-            TWLogInfo("Invalid deck index: %@", *index);
+            TWLogInfo("Invalid deck index: %@", escapedExcerpt(index->description()));
             _failWithError(std::nullopt);
             return;
         }
@@ -203,7 +216,7 @@ void FCDownloadFromSharedDeckOperation::main() {
 
     std::shared_ptr<FCDeck> deck = FCDeckStoreContext::makeNewDeckFromDownloadData(downloadData);
     if (!deck) {
-        TWLogWarning("Error making deck from serialized data: %@", downloadData);
+        TWLogWarning("Error making deck from serialized data: %@", escapedExcerpt(downloadData.description()));
         _failWithError(std::nullopt);
         return;
     }
@@ -260,15 +273,26 @@ std::optional<Value> FCDownloadFromSharedDeckOperation::_downloadJSONObjectFrom(
     else
         error = makeURLError(URLErrorBadURL);
     if (!text) {
-        TWLogWarning("Error downloading: %@ Error: %@", urlString, error);
+        TWLogWarning("Error downloading: %@ Error: %@", escapedExcerpt(urlString), escapedExcerpt(error.description()));
         return std::nullopt;
     }
-    std::optional<Value> object = objectFromJSONString(*text);
+    std::optional<Value> object = objectFromJSONString(*text, receivedJSONLimits());
     if (!object || object->type() != expectedType) {
-        TWLogWarning("Invalid object type: %@ from JSON: %@", fiJSONClassName(object), *text);
+        TWLogWarning("Invalid object type: %@ from JSON: %@", fiJSONClassName(object), escapedExcerpt(*text));
         return std::nullopt;
     }
     return object;
+}
+
+std::string FCDownloadFromSharedDeckOperation::deckFileNameForTitle(const std::string& title) {
+    std::string name;
+    for (const std::string& character : composedCharacterSequences(fcEscapeIllegalCharactersInFileName(title))) {
+        std::string kept;
+        std::remove_copy(character.begin(), character.end(), std::back_inserter(kept), '\0');
+        if (name.size() + kept.size() > kMaximumDeckFileNameBytes) break;
+        name += kept;
+    }
+    return name.empty() ? std::string("Downloaded Deck") : name;
 }
 
 std::optional<std::string> FCDownloadFromSharedDeckOperation::imageFileNameForURLString(const std::string& urlString) {
@@ -284,10 +308,16 @@ std::optional<std::vector<std::string>> FCDownloadFromSharedDeckOperation::_down
     const std::vector<std::string>& imageURLs, double startProgress, double endProgress) {
     std::vector<std::string> paths;
     if (imageURLs.empty()) return paths;
+    const ImageBounds bounds = imageBounds();
+    if (imageURLs.size() > bounds.count) {
+        TWLogWarning("Error downloading images: %lu images, more than %lu",
+                     static_cast<unsigned long>(imageURLs.size()), static_cast<unsigned long>(bounds.count));
+        return std::nullopt;
+    }
 
     const std::optional<URL> base = temporaryDirectoryURL();
-    const std::string folder = stringByAppendingPathComponent(base ? base->path() : AppContainer::temporaryDirectory(),
-                                                              UUID().UUIDString());
+    const std::string folder =
+        stringByAppendingPathComponent(base ? base->path() : AppContainer::temporaryDirectory(), UUID().UUIDString());
     FileManager& files = FileManager::defaultManager();
     Error error;
     if (!files.createDirectoryAtPath(folder, true, &error)) {
@@ -297,12 +327,16 @@ std::optional<std::vector<std::string>> FCDownloadFromSharedDeckOperation::_down
 
     const double step = (endProgress - startProgress) / static_cast<double>(imageURLs.size());
     double progress = startProgress;
-    const URLContentReadOptions options = withCancelCheck(imageReadOptions());
+    URLContentReadOptions options = withCancelCheck(imageReadOptions());
+    const std::uint64_t perImage = options.maxBytes;
+    std::uint64_t bytesLeft = bounds.bytes;
     for (const std::string& entry : imageURLs) {
         if (isCancelled()) return std::nullopt;
+        // No image may take more than the images together have left.
+        options.maxBytes = std::min(perImage, bytesLeft);
         const std::optional<std::string> name = imageFileNameForURLString(entry);
         if (!name) {
-            TWLogWarning("Error downloading: %@ Error: %@", entry, "Invalid image file name");
+            TWLogWarning("Error downloading: %@ Error: %@", escapedExcerpt(entry), "Invalid image file name");
             return std::nullopt;
         }
         std::optional<Data> data;
@@ -311,15 +345,16 @@ std::optional<std::vector<std::string>> FCDownloadFromSharedDeckOperation::_down
         else
             error = makeURLError(URLErrorBadURL);
         if (!data) {
-            TWLogWarning("Error downloading: %@ Error: %@", entry, error);
+            TWLogWarning("Error downloading: %@ Error: %@", escapedExcerpt(entry), escapedExcerpt(error.description()));
             return std::nullopt;
         }
+        bytesLeft -= data->size();
         const std::string path = stringByAppendingPathComponent(folder, *name);
         if (!writeDataWithoutSyncing(*data, path, &error)) {
-            TWLogWarning("Error writing to temp file: %@ Error: %@", path, error);
+            TWLogWarning("Error writing to temp file: %@ Error: %@", escapedExcerpt(path), error);
             return std::nullopt;
         }
-        TWLogDebug("Downloaded %@ to %@", *name, path);
+        TWLogDebug("Downloaded %@ to %@", escapedExcerpt(*name), escapedExcerpt(path));
         paths.push_back(path);
         progress += step;
         setProgressOnMainThread(progress);
@@ -329,9 +364,9 @@ std::optional<std::vector<std::string>> FCDownloadFromSharedDeckOperation::_down
 
 void FCDownloadFromSharedDeckOperation::_failWithError(const std::optional<std::string>& message) {
     TWLogWarning("Error importing deck from " + serviceDomainName() + ": %@. Error: %@", identifier(), message);
-    setErrorMessageOnMainThread(
-        message ? *message
-                : commonText("SharedDeckImportGeneralError",
-                             "There was an error downloading the cards. Please try again later."));
+    setErrorMessageOnMainThread(message
+                                    ? *message
+                                    : commonText("SharedDeckImportGeneralError",
+                                                 "There was an error downloading the cards. Please try again later."));
     cancel();
 }

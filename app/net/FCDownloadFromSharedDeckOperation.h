@@ -29,14 +29,23 @@
 //   the download fails with "SharedDeckImportImageDownloadError", so nothing
 //   is ever written outside the image folder. One name given twice is one
 //   file: the later data wins and its path comes twice;
-// - every read has a connect and a stall time-out and a size cap
-//   (readOptions), and stops as soon as the operation is cancelled.
+// - every read has a connect, a stall and an overall time-out and a size cap
+//   (readOptions), and stops as soon as the operation is cancelled;
+// - the images together are bounded (imageBounds): an index naming more
+//   images than the count, or images that together pass the bytes, fail the
+//   download with
+//   "SharedDeckImportImageDownloadError" (the count before any image is read;
+//   the bytes as soon as a read passes what is left);
+// - received text (JSON that is not what was expected, addresses, names) goes
+//   into the log only as a short escaped excerpt, and a reply's JSON is read
+//   within receivedJSONLimits.
 //
 // Ends: successfully after the last step; failed (cancelled, errorMessage
 // set) after _failWithError; quietly (cancelled, no message, no callback
 // after the point reached) when the caller cancelled it. The image files stay
 // in their folder: the caller removes it.
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -84,11 +93,19 @@ public:
 
     // The limits of the JSON reads and of each image read (the cancel check
     // is the operation's own). Defaults: 30 s to connect, 30 s of silence,
-    // 32 MiB of JSON, 64 MiB an image.
+    // 120 s for a JSON read and 300 s for an image, 32 MiB of JSON, 64 MiB an
+    // image.
     URLContentReadOptions JSONReadOptions() const;
     void setJSONReadOptions(URLContentReadOptions options);
     URLContentReadOptions imageReadOptions() const;
     void setImageReadOptions(URLContentReadOptions options);
+    // The bounds of all images of one deck together.
+    struct ImageBounds {
+        std::size_t count = 10'000;
+        std::uint64_t bytes = 512u * 1024 * 1024;
+    };
+    ImageBounds imageBounds() const;
+    void setImageBounds(ImageBounds bounds);
 
     // The steps (public for tests).
     static std::optional<std::string> _parseSharedDeckIdentifier(const std::string& link);
@@ -98,6 +115,16 @@ public:
     std::optional<std::vector<std::string>> _downloadDeckImagesToTempDir(const std::vector<std::string>& imageURLs,
                                                                          double startProgress, double endProgress);
     void _failWithError(const std::optional<std::string>& message);
+
+    // The most bytes of a deck's file name before its extension: a file
+    // system takes 255, and the library may add a number to a name it has.
+    static constexpr std::size_t kMaximumDeckFileNameBytes = 200;
+    // The file name (without extension) a deck with this title is saved
+    // under: NUL left out, "/" and the other characters a file name should
+    // not hold replaced (fcEscapeIllegalCharactersInFileName), cut on a
+    // character boundary to kMaximumDeckFileNameBytes; "Downloaded Deck"
+    // when nothing is left. The deck keeps its whole title.
+    static std::string deckFileNameForTitle(const std::string& title);
 
     // The file name an image URL is stored under, or nullopt when the URL
     // gives none that is safe (empty, ".", "..", "/", "\", NUL, bad escapes).
@@ -114,4 +141,5 @@ private:
     CardsBlock didDownloadCards_;
     URLContentReadOptions JSONReadOptions_;
     URLContentReadOptions imageReadOptions_;
+    ImageBounds imageBounds_;
 };

@@ -115,6 +115,14 @@ void FCUploadAndCopyLinkOperation::setRequestTimeoutInterval(double seconds) {
     std::lock_guard lock(mutex_);
     requestTimeoutInterval_ = seconds;
 }
+double FCUploadAndCopyLinkOperation::requestDeadlineInterval() const {
+    std::lock_guard lock(mutex_);
+    return requestDeadlineInterval_;
+}
+void FCUploadAndCopyLinkOperation::setRequestDeadlineInterval(double seconds) {
+    std::lock_guard lock(mutex_);
+    requestDeadlineInterval_ = seconds;
+}
 
 std::string FCUploadAndCopyLinkOperation::genericErrorMessage() {
     return text("UploadDeckGenericError", "The deck could not be uploaded. Please try again later.");
@@ -215,13 +223,15 @@ void FCUploadAndCopyLinkOperation::main() {
             semaphore->signal();
         },
         [weakSelf, semaphore](std::shared_ptr<AFHTTPRequestOperation>, const Error& error) {
-            TWLogWarning("Error uploading deck: %@", error);
+            // The error carries the server's reply: the log keeps an excerpt.
+            TWLogWarning("Error uploading deck: %@", escapedExcerpt(error.description(), 600));
             if (auto self = weakSelf.lock()) {
                 // A cancel by the caller ends the upload quietly.
                 if (!self->isCancelled()) self->_failWithError(error.localizedDescription());
             }
             semaphore->signal();
         });
+    operation->setMaximumResponseBodyLength(kMaximumReplyLength);
     // The last time bytes went either way: the wait below ends the upload
     // once the server has been silent for the time-out.
     const auto lastActivity = std::make_shared<std::atomic<double>>(Date::now().timeIntervalSinceReferenceDate());
@@ -260,17 +270,22 @@ void FCUploadAndCopyLinkOperation::main() {
     _failWithError(message);
 }
 
-void FCUploadAndCopyLinkOperation::_waitForReply(DispatchSemaphore& semaphore, const std::atomic<double>& lastActivity) {
+void FCUploadAndCopyLinkOperation::_waitForReply(DispatchSemaphore& semaphore,
+                                                 const std::atomic<double>& lastActivity) {
     // The connection's own stall limit judges the speed over several seconds
     // and so ends a silent server late; the wait keeps the time-out itself.
     // On a virtual clock this watch moves only with the clock; the
     // connection's limit still ends the request in real time.
-    const double timeout = requestTimeoutInterval() > 0 ? requestTimeoutInterval() : URLRequest::kDefaultTimeoutInterval;
+    // Bytes that keep coming never count as activity past the deadline.
+    const double timeout =
+        requestTimeoutInterval() > 0 ? requestTimeoutInterval() : URLRequest::kDefaultTimeoutInterval;
+    const double deadline = Date::now().timeIntervalSinceReferenceDate() + requestDeadlineInterval();
     for (;;) {
-        if (semaphore.wait(Date(lastActivity.load()).byAddingTimeInterval(timeout))) return;
-        if (Date::now().timeIntervalSinceReferenceDate() - lastActivity.load() < timeout) continue;
-        const Error timedOut = makeURLError(URLErrorTimedOut, requestOperation() ? requestOperation()->request().url()
-                                                                                  : std::nullopt);
+        if (semaphore.wait(Date(std::min(lastActivity.load() + timeout, deadline)))) return;
+        const double now = Date::now().timeIntervalSinceReferenceDate();
+        if (now < deadline && now - lastActivity.load() < timeout) continue;
+        const Error timedOut =
+            makeURLError(URLErrorTimedOut, requestOperation() ? requestOperation()->request().url() : std::nullopt);
         TWLogWarning("Error uploading deck: %@", timedOut);
         _failWithError(timedOut.localizedDescription());  // cancels the request too
         return;
@@ -305,7 +320,7 @@ void FCUploadAndCopyLinkOperation::_uploadDidFinishSuccessfully(const std::optio
         setSharedLink(trimmed);
         return;
     }
-    TWLogWarning("Invalid shared deck link from server: %@", trimmed);
+    TWLogWarning("Invalid shared deck link from server: %@", escapedExcerpt(trimmed));
     _failWithError(std::nullopt);
 }
 
@@ -392,9 +407,9 @@ std::optional<std::string> FCUploadAndCopyLinkOperation::_fileMIMEType(const std
 std::optional<URL> FCUploadAndCopyLinkOperation::makeShowAllDecksForUserURL() {
     const std::optional<std::string> key = _loadOrMakeSharingApiKeyAtFileURL(_apiKeyFileURL());
     if (!key) return std::nullopt;
-    return URL::URLWithString(stringWithFormat(
-        "%@/share/mine/?id=%@", baseURL().absoluteString(),
-        stringByAddingPercentEncoding(*key, URLAllowedCharacters::URLQueryAllowed())));
+    return URL::URLWithString(
+        stringWithFormat("%@/share/mine/?id=%@", baseURL().absoluteString(),
+                         stringByAddingPercentEncoding(*key, URLAllowedCharacters::URLQueryAllowed())));
 }
 
 void FCUploadAndCopyLinkOperation::fetchTotalDownloadsMessage(MessageBlock block) {

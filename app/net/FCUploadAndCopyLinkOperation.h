@@ -28,8 +28,12 @@
 // every later upload; an empty file means no key, and every upload fails.
 //
 // The wait always ends: the request runs under requestTimeoutInterval
-// (seconds in which no byte went either way; 60 unless set), after which the
-// upload fails with the platform's time-out error; main() looks at the
+// (seconds in which no byte went either way; 60 unless set) and under
+// requestDeadlineInterval (seconds for the whole request, however steadily a
+// server trickles; 1800 unless set), after either of which the upload fails
+// with the platform's time-out error. The reply is at most
+// kMaximumReplyLength bytes (a link); a longer one fails the upload with the
+// platform's "resource exceeds maximum size" error. main() looks at the
 // cancelled flag before it queues the request and again before it waits, and
 // cancel() also cancels the request operation, whose failure ends the wait.
 // When the caller cancelled, the operation ends quietly: no link, no
@@ -82,9 +86,14 @@ public:
     std::optional<std::string> sharingApiKey() const;
     std::shared_ptr<DispatchSemaphore> uploadSemaphore() const;
     std::shared_ptr<AFHTTPRequestOperation> requestOperation() const;
+    static constexpr std::int64_t kMaximumReplyLength = 8 * 1024;
+
     // The upload request's time-out in seconds (default 60).
     double requestTimeoutInterval() const;
     void setRequestTimeoutInterval(double seconds);
+    // The time the whole upload request may take, in seconds (default 1800).
+    double requestDeadlineInterval() const;
+    void setRequestDeadlineInterval(double seconds);
 
     // "http://" and the web service's host.
     static URL baseURL();
@@ -118,7 +127,8 @@ private:
     void setSharedLink(std::optional<std::string> link);
     void _appendCardImages(AFStreamingMultipartFormData& formData, FIFlashcardsDocument& document) const;
     // Waits for the request's callbacks; fails the upload with the time-out
-    // error once nothing went either way for requestTimeoutInterval.
+    // error once nothing went either way for requestTimeoutInterval, or at
+    // the request's deadline.
     void _waitForReply(DispatchSemaphore& semaphore, const std::atomic<double>& lastActivity);
 
     mutable std::mutex mutex_;
@@ -132,4 +142,5 @@ private:
     std::shared_ptr<DispatchSemaphore> uploadSemaphore_;
     std::shared_ptr<AFHTTPRequestOperation> requestOperation_;
     double requestTimeoutInterval_ = 60;
+    double requestDeadlineInterval_ = 1800;
 };

@@ -17,6 +17,7 @@ URLContentReadOptions fiDefaultJSONDownloadOptions() {
     URLContentReadOptions options;
     options.connectTimeout = 30;
     options.stallTimeout = 30;
+    options.totalTimeout = 120;
     options.maxBytes = 32u * 1024 * 1024;
     return options;
 }
@@ -35,8 +36,7 @@ std::optional<Data> fiReadWebURL(const URL& url, const URLContentReadOptions& op
     return readContentsOfURL(url, options, error);
 }
 
-std::optional<std::string> fiReadWebURLAsUTF8Text(const URL& url, const URLContentReadOptions& options,
-                                                  Error* error) {
+std::optional<std::string> fiReadWebURLAsUTF8Text(const URL& url, const URLContentReadOptions& options, Error* error) {
     std::optional<Data> data = fiReadWebURL(url, options, error);
     if (!data) return std::nullopt;
     std::string text = stringFromData(*data);
@@ -68,11 +68,11 @@ std::optional<Value> _fiDownloadJSONObjectOfType(const URL& url, Value::Type exp
                                                  const URLContentReadOptions& options) {
     std::optional<std::string> text = fiReadWebURLAsUTF8Text(url, options, error);
     if (!text) return std::nullopt;
-    std::optional<Value> object = objectFromJSONString(*text);
+    std::optional<Value> object = objectFromJSONString(*text, receivedJSONLimits());
     if (object && object->type() == expectedType) return object;
     Error::set(error, twErrorWithDomain(kURLJSONHelperErrorDomain, -1,
                                         stringWithFormat("Invalid object type: %@ from JSON: %@",
-                                                         fiJSONClassName(object), *text)));
+                                                         fiJSONClassName(object), escapedExcerpt(*text))));
     return std::nullopt;
 }
 

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -15,8 +16,18 @@ namespace {
 constexpr const char* kDebugDescriptionKey = "NSDebugDescription";
 constexpr const char* kCorruptDataText = "The data couldn\u2019t be read because it isn\u2019t in the correct format.";
 // Deeper nesting is refused rather than risking the stack of whoever later
-// walks or destroys the value.
+// walks or destroys the value, whatever depth a caller allows.
 constexpr std::size_t kMaxNestingDepth = 512;
+// The longest failure text kept whole.
+constexpr std::size_t kMaxFailureBytes = 300;
+// What a dictionary entry costs beyond its key and value: the tree node.
+constexpr std::size_t kDictionaryNodeBytes = 32;
+// Strings up to this length live inside the string object.
+constexpr std::size_t kInlineStringLength = 15;
+
+std::size_t heapBytesOfString(std::size_t length) {
+    return length > kInlineStringLength ? length + 1 : 0;
+}
 
 Error readError(const std::string& debugDescription) {
     return Error(
@@ -34,7 +45,8 @@ Error writeError(const std::string& debugDescription) {
 // nesting costs no native recursion.
 class ValueBuilder {
 public:
-    explicit ValueBuilder(bool allowFragments) : allowFragments_(allowFragments) {}
+    ValueBuilder(bool allowFragments, const JSONReadingLimits& limits)
+        : allowFragments_(allowFragments), limits_(limits), maxDepth_(std::min(limits.maxDepth, kMaxNestingDepth)) {}
 
     bool null() { return addScalar(Value()); }
     bool boolean(bool b) { return addScalar(Value(b)); }
@@ -44,11 +56,15 @@ public:
         return addScalar(Value(static_cast<unsigned long long>(u)));
     }
     bool number_float(double d, const std::string&) { return addScalar(Value(d)); }
-    bool string(std::string& s) { return addScalar(Value(std::move(s))); }
+    bool string(std::string& s) {
+        if (!charge(heapBytesOfString(s.size()))) return false;
+        return addScalar(Value(std::move(s)));
+    }
     bool binary(nlohmann::json::binary_t&) { return fail("Unexpected binary value."); }
 
     bool start_object(std::size_t) { return open(Value::dictionary()); }
     bool key(std::string& k) {
+        if (!charge(kDictionaryNodeBytes + sizeof(std::string) + heapBytesOfString(k.size()))) return false;
         stack_.back().key = std::move(k);
         return true;
     }
@@ -61,6 +77,8 @@ public:
         std::string what = ex.what();
         if (auto bracket = what.find("] "); what.rfind("[json.exception.", 0) == 0 && bracket != std::string::npos)
             what.erase(0, bracket + 2);
+        // The parser quotes the token it read last, which can be most of the text.
+        if (what.size() > kMaxFailureBytes) what = escapedExcerpt(what, kMaxFailureBytes);
         return fail(what);
     }
 
@@ -81,7 +99,21 @@ private:
     bool addScalar(Value v) {
         if (stack_.empty() && !allowFragments_)
             return fail("JSON text did not start with array or object and option to allow fragments not set.");
+        if (!countValue()) return false;
         return add(std::move(v));
+    }
+
+    // One more value: its object, and as much again for the slack of the
+    // array that holds it.
+    bool countValue() {
+        if (++values_ > limits_.maxValues) return fail("Too many values.");
+        return charge(2 * sizeof(Value));
+    }
+
+    bool charge(std::size_t bytes) {
+        bytes_ += bytes;
+        if (bytes_ > limits_.maxBytes) return fail("The values would take too much memory.");
+        return true;
     }
 
     bool add(Value v) {
@@ -98,7 +130,8 @@ private:
     }
 
     bool open(Value container) {
-        if (stack_.size() >= kMaxNestingDepth) return fail("Too many nested arrays or dictionaries.");
+        if (stack_.size() >= maxDepth_) return fail("Too many nested arrays or dictionaries.");
+        if (!countValue()) return false;
         stack_.push_back({std::move(container), {}});
         return true;
     }
@@ -110,6 +143,10 @@ private:
     }
 
     bool allowFragments_;
+    JSONReadingLimits limits_;
+    std::size_t maxDepth_;
+    std::size_t values_ = 0;
+    std::size_t bytes_ = 0;
     std::vector<Frame> stack_;
     std::optional<Value> root_;
     std::string failure_;
@@ -281,8 +318,13 @@ bool JSONSerialization::isValidJSONObject(const Value& object) {
 }
 
 std::optional<Value> JSONSerialization::JSONObjectWithData(const Data& data, unsigned options, Error* error) {
+    return JSONObjectWithData(data, options, error, JSONReadingLimits());
+}
+
+std::optional<Value> JSONSerialization::JSONObjectWithData(const Data& data, unsigned options, Error* error,
+                                                           const JSONReadingLimits& limits) {
     Error::clear(error);
-    ValueBuilder builder((options & ReadingFragmentsAllowed) != 0);
+    ValueBuilder builder((options & ReadingFragmentsAllowed) != 0, limits);
     bool ok = nlohmann::json::sax_parse(data.begin(), data.end(), &builder, nlohmann::json::input_format_t::json,
                                         /*strict=*/true, /*ignore_comments=*/false);
     if (!ok || !builder.result()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 
 #include "platform/foundation/Data.h"
@@ -20,6 +22,18 @@
 // here they give nullopt and an error (NSCocoaErrorDomain, 3840). The output is
 // compact UTF-8 with "/" escaped as "\/", dictionary keys in the dictionary's
 // order and reals in their shortest round-trip form.
+// What reading may build, checked as the text is read so that a reply is
+// refused before it costs what it asks for: values of any kind (containers
+// included), nesting depth, and the memory the parsed values take (an
+// estimate counting each value, its slot, dictionary entries with their keys
+// and string bytes). Passing a bound fails like invalid JSON (3840), naming
+// the bound in the debug description.
+struct JSONReadingLimits {
+    std::size_t maxValues = SIZE_MAX;
+    std::size_t maxDepth = 512;
+    std::size_t maxBytes = SIZE_MAX;
+};
+
 class JSONSerialization {
 public:
     enum ReadingOptions : unsigned {
@@ -36,5 +50,7 @@ public:
     static bool isValidJSONObject(const Value& object);
 
     static std::optional<Value> JSONObjectWithData(const Data& data, unsigned options = 0, Error* error = nullptr);
+    static std::optional<Value> JSONObjectWithData(const Data& data, unsigned options, Error* error,
+                                                   const JSONReadingLimits& limits);
     static std::optional<Data> dataWithJSONObject(const Value& object, unsigned options = 0, Error* error = nullptr);
 };

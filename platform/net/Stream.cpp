@@ -110,6 +110,10 @@ Value ByteStream::propertyForKey(const std::string&) const {
     return Value();
 }
 
+bool ByteStream::setPropertyForKey(const Value&, const std::string&) {
+    return false;
+}
+
 StreamEvent InputStream::eventsAfterOpen() const {
     return static_cast<StreamEvent>(StreamEventOpenCompleted | StreamEventHasBytesAvailable);
 }
@@ -198,6 +202,14 @@ public:
         if (key == NSStreamDataWrittenToMemoryStreamKey) return Value(data_);
         return Value();
     }
+    bool setPropertyForKey(const Value& value, const std::string& key) override {
+        std::lock_guard lock(streamMutex_);
+        if (key != NSStreamFileCurrentOffsetKey || !value.isInteger() || value.integerValue() < 0 ||
+            static_cast<std::uint64_t>(value.integerValue()) > data_.size())
+            return false;
+        data_.resize(static_cast<std::size_t>(value.integerValue()));
+        return true;
+    }
 
 private:
     Data data_;
@@ -240,6 +252,16 @@ public:
         std::lock_guard lock(streamMutex_);
         if (key == NSStreamFileCurrentOffsetKey) return Value(static_cast<std::int64_t>(offset_));
         return Value();
+    }
+    bool setPropertyForKey(const Value& value, const std::string& key) override {
+        std::lock_guard lock(streamMutex_);
+        if (key != NSStreamFileCurrentOffsetKey || !value.isInteger() || fd_ < 0) return false;
+        const std::int64_t offset = value.integerValue();
+        if (offset < 0 || offset > offset_) return false;
+        // Cut first: appended writes go to the end, which is then the offset.
+        if (::ftruncate(fd_, offset) != 0 || ::lseek(fd_, offset, SEEK_SET) < 0) return false;
+        offset_ = offset;
+        return true;
     }
 
 private:

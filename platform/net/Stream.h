@@ -80,6 +80,11 @@ public:
 
     // A property by key; null when the stream has none of that name.
     virtual Value propertyForKey(const std::string& key) const;
+    // Sets a property; false when the stream does not take it. Output
+    // streams to memory and to files take NSStreamFileCurrentOffsetKey back
+    // to an offset they have passed: what was written from there on is
+    // dropped (the file is cut there), so what follows replaces it.
+    virtual bool setPropertyForKey(const Value& value, const std::string& key);
 
 protected:
     ByteStream() = default;

@@ -45,6 +45,22 @@ void URLAuthenticationChallenge::performDefaultHandling() {
     disposition_ = Disposition::PerformDefaultHandling;
 }
 
+namespace {
+int effectivePort(const URL& url) {
+    return url.port().value_or(lowercaseString(url.scheme().value_or("")) == "https" ? 443 : 80);
+}
+}  // namespace
+
+bool isSameOrigin(const URL& a, const URL& b) {
+    const URLProtectionSpace space{a.host().value_or(""), effectivePort(a), a.scheme().value_or(""), {}, nullptr};
+    return space.isOriginOf(b);
+}
+
+bool URLProtectionSpace::isOriginOf(const URL& url) const {
+    return lowercaseString(url.scheme().value_or("")) == lowercaseString(protocol) &&
+           lowercaseString(url.host().value_or("")) == lowercaseString(host) && effectivePort(url) == port;
+}
+
 // ---- the curl driver of a thread ----
 
 namespace {
@@ -388,7 +404,7 @@ void URLConnection::begin(URLRequest request, bool bodyAgain) {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::write);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    if (credential_ && !credential_->user().empty()) {
+    if (credential_ && !credential_->user().empty() && credentialURL_ && isSameOrigin(*credentialURL_, *url)) {
         curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
         curl_easy_setopt(easy, CURLOPT_USERNAME, credential_->user().c_str());
         curl_easy_setopt(easy, CURLOPT_PASSWORD, credential_->password().c_str());
@@ -486,6 +502,8 @@ void URLConnection::headersComplete() {
         if (location) {
             URLRequest next = t.request;
             next.setURL(location);
+            if (!isSameOrigin(*t.request.url(), *location))
+                next.setValueForHTTPHeaderField(std::nullopt, "Authorization");
             const bool keepsBody = status == 307 || status == 308;
             if (!keepsBody && next.HTTPMethod() != "HEAD" && (status == 303 || next.HTTPMethod() == "POST")) {
                 next.setHTTPMethod("GET");
@@ -511,8 +529,8 @@ void URLConnection::headersComplete() {
     if (status == 401 && authenticate && lowercaseString(*authenticate).rfind("basic", 0) == 0) {
         const auto& url = *t.request.url();
         URLAuthenticationChallenge challenge(
-            {*url.host(), url.port().value_or(lowercaseString(url.scheme().value_or("")) == "https" ? 443 : 80),
-             lowercaseString(url.scheme().value_or("http")), NSURLAuthenticationMethodHTTPBasic, nullptr},
+            {*url.host(), effectivePort(url), lowercaseString(url.scheme().value_or("http")),
+             NSURLAuthenticationMethodHTTPBasic, nullptr},
             authFailures_);
         delegate->connectionWillSendRequestForAuthenticationChallenge(*this, challenge);
         if (cancelled_) return;
@@ -520,6 +538,7 @@ void URLConnection::headersComplete() {
             challenge.credential()) {
             ++authFailures_;
             credential_ = challenge.credential();
+            credentialURL_ = url;
             t.restartNeedsBody = true;
             t.restartWith = t.request;
             return;

@@ -44,6 +44,9 @@ struct URLProtectionSpace {
     std::string protocol;
     std::string authenticationMethod;
     std::shared_ptr<ServerTrust> serverTrust;
+
+    // Whether the URL is of this space's scheme, host and port.
+    bool isOriginOf(const URL& url) const;
 };
 
 // A challenge from the connection. The delegate answers it before its
@@ -112,6 +115,10 @@ public:
     }
 };
 
+// Whether two URLs name the same origin: scheme and host (any case) and port
+// (the scheme's default when none is given).
+bool isSameOrigin(const URL& a, const URL& b);
+
 // A URL connection (NSURLConnection) over libcurl's multi interface, run by
 // the run loop it is scheduled in: curl's sockets become FileDescriptorSources
 // of that loop and curl's timer a timerfd source (real time, since curl keeps
@@ -128,6 +135,10 @@ public:
 //   with -1202 (default handling) or -1012 (the delegate cancelled). TLS
 //   sessions and connections are not reused, so every request is judged.
 // - HTTP Basic challenges go to the delegate as well (a 401 naming Basic).
+//   A credential given for a challenge, and an "Authorization" header of the
+//   request, are sent only to the origin they were meant for: a redirect to
+//   another origin drops the header (before the delegate sees the request)
+//   and the credential.
 // - The request's time-out interval bounds the connect and every wait for
 //   data; it fails with -1001.
 // - Receiving can be paused (for a writer that cannot keep up) and resumed.
@@ -184,6 +195,7 @@ private:
     int redirects_ = 0;
     int authFailures_ = 0;
     std::shared_ptr<URLCredential> credential_;
+    std::optional<URL> credentialURL_;  // where the challenge that gave the credential came from
     std::unique_ptr<Transfer> transfer_;
     std::shared_ptr<URLConnection> selfWhileRunning_;
 };

@@ -16,7 +16,9 @@
 //   ("resource exceeds maximum size"), as soon as the length is known or the
 //   bytes pass it; nothing longer is kept.
 // - connectTimeout: seconds to reach the server; stallTimeout: seconds the
-//   server may send nothing before the read fails; both fail with -1001.
+//   server may send nothing before the read fails; totalTimeout: seconds the
+//   whole read may take, however steadily a server trickles its reply (0:
+//   no such bound); each fails with -1001.
 // - isCancelled: asked while the read goes on; true stops it with -999.
 // - TLS verifies the server against the system's anchors (and those added by
 //   ServerTrust::setAdditionalSystemAnchors) and the host name.
@@ -28,6 +30,7 @@ struct URLContentReadOptions {
     std::uint64_t maxBytes = UINT64_MAX;
     double connectTimeout = 60;
     double stallTimeout = 60;
+    double totalTimeout = 600;
     std::function<bool()> isCancelled;
 };
 

@@ -6,6 +6,7 @@
 #include "model/TWLogger.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/JSON.h"
+#include "platform/foundation/StringUtils.h"
 
 namespace {
 
@@ -51,7 +52,9 @@ TEST(FCJSONAdditions, FailuresLogTheirWarning) {
         std::string message;
     } cases[] = {
         {"string to object", [] { return !objectFromJSONString("{bad"); },
-         stringWithFormat("Error parsing JSON: %@, error: %@", "{bad", readError("{bad"))},
+         // Received text and the parser's error about it are logged as short escaped excerpts.
+         stringWithFormat("Error parsing JSON: %@, error: %@", "{bad",
+                          escapedExcerpt(readError("{bad").description(), 600))},
         {"data to object", [] { return !objectFromJSONData(dataFromString("7")); },
          stringWithFormat("Error parsing JSON data, error: %@", readError("7"))},
         {"plain string to data", [] { return !JSONData(std::string("plain")); },

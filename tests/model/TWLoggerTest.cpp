@@ -16,7 +16,9 @@ void logLine(TWLogger& logger, const std::string& message, std::uint32_t level =
     logger.log(message, level, "/src/model/FIDeckDocument.cpp", "void FIDeckDocument::read()", Value(42));
 }
 
-std::string fileText(const std::string& path) { return stringFromData(dataWithContentsOfFile(path).value_or(Data())); }
+std::string fileText(const std::string& path) {
+    return stringFromData(dataWithContentsOfFile(path).value_or(Data()));
+}
 
 }  // namespace
 
@@ -70,7 +72,8 @@ TEST(TWLogger, LineLayout) {
         {1, nullptr, " WARN| Save failed |:42| -[FIDeckDocument read]"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.expected, TWLogger::formatLine("Save failed", c.level, c.file, "-[FIDeckDocument read]", Value(42)));
+        EXPECT_EQ(c.expected,
+                  TWLogger::formatLine("Save failed", c.level, c.file, "-[FIDeckDocument read]", Value(42)));
 }
 
 TEST(TWLogger, BacklogKeepsNewestFirstAndTrimsOnNextLine) {
@@ -92,6 +95,39 @@ TEST(TWLogger, BacklogKeepsNewestFirstAndTrimsOnNextLine) {
     logger.setMessageBacklog({});
     logLine(logger, "dropped");
     EXPECT_TRUE(logger.messageBacklog().empty());
+}
+
+// A hostile reply logged whole would keep megabytes per line: lines are cut,
+// and the backlog holds a bounded number of bytes however many lines it may
+// keep, over every thread.
+TEST(TWLogger, LongLinesAreCutAndTheBacklogIsBoundedInBytes) {
+    TestBundle env;
+    TWLogger logger(env.defaults, env.bundle);
+    logger.setMaxLogLevel(0);
+    logger.setMessageBacklogSize(100000);
+    const std::string huge = std::string(TWLogger::kMaxMessageBytes - 1, 'a') + "\u00e9" + std::string(1 << 20, 'b');
+    logLine(logger, huge, TWLogger::LevelDebug);
+    const std::string cut = logger.messageBacklog().front();
+    EXPECT_LT(cut.size(), TWLogger::kMaxMessageBytes + 200);
+    // Cut before the two-byte character that would pass the bound, with the whole size.
+    EXPECT_NE(cut.find(std::string(TWLogger::kMaxMessageBytes - 1, 'a') + "\u2026 (" + std::to_string(huge.size()) +
+                       " bytes) |"),
+              std::string::npos);
+
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&logger, &huge, t] {
+            for (int i = 0; i < 100; ++i)
+                logLine(logger, std::to_string(t) + ":" + std::to_string(i) + " " + huge, TWLogger::LevelDebug);
+        });
+    for (auto& thread : threads) thread.join();
+    EXPECT_LE(logger.messageBacklogBytes(), TWLogger::kMaxBacklogBytes);
+    const auto backlog = logger.messageBacklog();
+    std::int64_t bytes = 0;
+    for (const auto& line : backlog) bytes += static_cast<std::int64_t>(line.size());
+    EXPECT_EQ(bytes, logger.messageBacklogBytes());
+    EXPECT_GT(backlog.size(), 100u);  // the newest lines, as many as fit
+    EXPECT_LT(backlog.size(), 400u);
 }
 
 // Each thread keeps its own lines; the backlog is still the newest lines of
@@ -166,8 +202,8 @@ TEST(TWLogger, EchoesUpToMaxLevelOnly) {
         testing::internal::CaptureStderr();
         logLine(logger, "echo me", c.level);
         std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(c.echoed, err.find("| echo me |FIDeckDocument.cpp:42| void FIDeckDocument::read()\n") !=
-                                std::string::npos)
+        EXPECT_EQ(c.echoed,
+                  err.find("| echo me |FIDeckDocument.cpp:42| void FIDeckDocument::read()\n") != std::string::npos)
             << c.maxLevel << " " << c.level << ": " << err;
     }
 }

@@ -150,3 +150,51 @@ TEST(JSONSerialization, UnwritableValuesGiveAnErrorNotAnException) {
         EXPECT_FALSE(error.userInfo()["NSDebugDescription"].stringValue().empty());
     }
 }
+
+TEST(JSONSerialization, ReadingLimitsRefuseWhatWouldCostTooMuch) {
+    auto zeros = [](std::size_t count) {
+        std::string text = "[";
+        for (std::size_t i = 0; i < count; ++i) text += i ? ",0" : "0";
+        return text + "]";
+    };
+    auto strings = [](std::size_t count, std::size_t length) {
+        std::string text = "{";
+        for (std::size_t i = 0; i < count; ++i)
+            text += (i ? ",\"" : "\"") + std::to_string(i) + "\":\"" + std::string(length, 's') + "\"";
+        return text + "}";
+    };
+    JSONReadingLimits values;
+    values.maxValues = 1000;
+    JSONReadingLimits depth;
+    depth.maxDepth = 3;
+    JSONReadingLimits memory;
+    memory.maxBytes = 64 * 1024;
+    const struct {
+        const char* what;
+        std::string text;
+        JSONReadingLimits limits;
+        bool accepted;
+        const char* debugDescription;
+    } cases[] = {
+        {"values at the bound (the array counts)", zeros(999), values, true, ""},
+        {"one value more", zeros(1000), values, false, "Too many values."},
+        {"many small values", zeros(200000), values, false, "Too many values."},
+        {"depth at the bound", "[[[1]]]", depth, true, ""},
+        {"one level more", "[[[[1]]]]", depth, false, "Too many nested arrays or dictionaries."},
+        {"strings within the memory", strings(10, 1000), memory, true, ""},
+        {"strings past the memory", strings(100, 1000), memory, false, "The values would take too much memory."},
+        {"many entries past the memory", strings(2000, 0), memory, false, "The values would take too much memory."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Error error;
+        const auto parsed = JSONSerialization::JSONObjectWithData(dataFromString(c.text), 0, &error, c.limits);
+        EXPECT_EQ(parsed.has_value(), c.accepted);
+        if (c.accepted) continue;
+        EXPECT_EQ(error.domain(), NSCocoaErrorDomain);
+        EXPECT_EQ(error.code(), 3840);
+        EXPECT_EQ(error.userInfo()["NSDebugDescription"].stringValue(), c.debugDescription);
+    }
+    // Without limits the same texts read as before.
+    EXPECT_TRUE(parse(zeros(200000)));
+}

@@ -14,11 +14,13 @@
 #include "app/net/AFHTTPRequestOperation.h"
 #include "app/net/JSONOnlyOperation.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/ServerTrust.h"
 #include "platform/net/URLError.h"
 #include "support/MainLoop.h"
+#include "support/TestEnvironment.h"
 #include "support/TestHTTPServer.h"
 
 using memorant_test::runMainLoopUntil;
@@ -116,22 +118,67 @@ protected:
             res.set_content("late", "text/plain");
         });
         // The first 1,000 bytes, then nothing until released; a request with
-        // a range gets what it asks for.
-        s.Get("/resumable", [this](const httplib::Request& req, httplib::Response& res) {
+        // a range gets what it asks for ("/resumable"), or the whole body
+        // again with 200 ("/resumable-whole").
+        for (const bool honoursRange : {true, false}) {
+            s.Get(honoursRange ? "/resumable" : "/resumable-whole",
+                  [this, honoursRange](const httplib::Request& req, httplib::Response& res) {
+                      {
+                          std::lock_guard lock(mutex);
+                          ranges.push_back(req.get_header_value("Range"));
+                          ifRanges.push_back(req.get_header_value("If-Range"));
+                      }
+                      res.set_header("ETag", "abc");
+                      if (req.has_header("Range")) {
+                          if (honoursRange) return res.set_content(resumableBody, "application/octet-stream");
+                          // Chunked: the server's own range handling leaves it whole.
+                          res.status = 200;
+                          return res.set_chunked_content_provider(
+                              "application/octet-stream", [this](size_t, httplib::DataSink& sink) {
+                                  sink.write(resumableBody.data(), resumableBody.size());
+                                  sink.done();
+                                  return true;
+                              });
+                      }
+                      res.set_content_provider(resumableBody.size(), "application/octet-stream",
+                                               [this](size_t offset, size_t, httplib::DataSink& sink) {
+                                                   if (offset == 0) return sink.write(resumableBody.data(), 1000);
+                                                   server.stallUntilReleased();
+                                                   return false;
+                                               });
+                  });
+        }
+        // 64 KiB chunks for as long as the client reads (at most 1 GiB).
+        s.Get("/endless", [](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("application/octet-stream", [](size_t offset, httplib::DataSink& sink) {
+                static const std::string chunk(64 * 1024, 'z');
+                if (offset >= (std::size_t(1) << 30)) return false;
+                return sink.write(chunk.data(), chunk.size());
+            });
+        });
+        // Logs in, then sends the client to another origin.
+        s.Get("/login-then-away", [this](const httplib::Request& req, httplib::Response& res) {
+            if (req.get_header_value("Authorization") != "Basic dXNlcjpwdw==") {
+                res.status = 401;
+                res.set_header("WWW-Authenticate", "Basic realm=\"deck\"");
+                return;
+            }
+            res.set_redirect(elsewhere.url("/collect"), 302);
+        });
+        s.Get("/away", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect(elsewhere.url("/collect"), 302);
+        });
+        s.Get("/home", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/private", 302); });
+        // The other origin keeps what it was sent and asks for a login too.
+        elsewhere.server().Get("/collect", [this](const httplib::Request& req, httplib::Response& res) {
             {
                 std::lock_guard lock(mutex);
-                ranges.push_back(req.get_header_value("Range"));
-                ifRanges.push_back(req.get_header_value("If-Range"));
+                collected.push_back(req.get_header_value("Authorization"));
             }
-            res.set_header("ETag", "abc");
-            if (req.has_header("Range")) return res.set_content(resumableBody, "application/octet-stream");
-            res.set_content_provider(resumableBody.size(), "application/octet-stream",
-                                     [this](size_t offset, size_t, httplib::DataSink& sink) {
-                                         if (offset == 0) return sink.write(resumableBody.data(), 1000);
-                                         server.stallUntilReleased();
-                                         return false;
-                                     });
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"elsewhere\"");
         });
+        elsewhere.start();
         s.Get("/private", [](const httplib::Request& req, httplib::Response& res) {
             if (req.get_header_value("Authorization") == "Basic dXNlcjpwdw==")  // user:pw
                 return res.set_content("secret", "text/plain");
@@ -152,6 +199,7 @@ protected:
 
     void TearDown() override {
         server.release();
+        elsewhere.release();
         memorant_test::drainMainLoop();
     }
 
@@ -182,10 +230,10 @@ protected:
         return own;
     }
 
-    TestHTTPServer server;
-    std::atomic<int> hits{0};
     std::mutex mutex;
-    std::vector<std::string> echoed, ranges, ifRanges;
+    std::vector<std::string> echoed, ranges, ifRanges, collected;
+    TestHTTPServer server, elsewhere;
+    std::atomic<int> hits{0};
     const std::string resumableBody = pattern(5000);
     std::vector<std::pair<std::string, const void*>> notes;
     std::shared_ptr<NotificationObserver> startToken, finishToken;
@@ -247,6 +295,94 @@ TEST_F(OperationAgainstServer, PauseAsksForTheRestWithRangeAndETag) {
     EXPECT_EQ(ranges[1], "bytes=1000-");
     EXPECT_EQ(ifRanges[1], "abc");
     EXPECT_EQ(stringFromData(*operation->responseData()), resumableBody);
+}
+
+TEST_F(OperationAgainstServer, AResumeAnsweredWithTheWholeBodyStartsTheBodyAgain) {
+    const struct {
+        const char* what;
+        std::function<std::shared_ptr<OutputStream>(const std::string& path)> stream;
+    } sinks[] = {
+        {"memory", [](const std::string&) { return std::shared_ptr<OutputStream>(); }},
+        {"file", [](const std::string& path) { return OutputStream::outputStreamToFileAtPath(path, false); }},
+    };
+    memorant_test::TempDir dir;
+    for (const auto& sink : sinks) {
+        SCOPED_TRACE(sink.what);
+        auto operation = AFHTTPRequestOperation::create(request("/resumable-whole"));
+        if (auto stream = sink.stream(dir.file("body"))) operation->setOutputStream(stream);
+        std::atomic<std::int64_t> read{0};
+        operation->setDownloadProgressBlock([&](std::int64_t, std::int64_t total, std::int64_t) { read = total; });
+        operation->start();
+        ASSERT_TRUE(runMainLoopUntil([&] { return read >= 1000; }));
+        operation->pause();
+        ASSERT_TRUE(runMainLoopUntil([&] {
+            const auto own = notesOf(operation.get());
+            return !own.empty() && own.back().first == "finish";
+        }));
+        // The first request's handler stays stalled (until the fixture ends),
+        // so that the next sink's first request stalls as well.
+        operation->resume();
+        ASSERT_TRUE(waitFor(operation));
+        memorant_test::drainMainLoop();  // the progress counts that are still on their way
+        EXPECT_FALSE(operation->error()) << operation->error().description();
+        EXPECT_EQ(operation->request().valueForHTTPHeaderField("Range"), "bytes=1000-");
+        if (std::string(sink.what) == "memory") {
+            EXPECT_EQ(stringFromData(*operation->responseData()), resumableBody);
+        } else {
+            EXPECT_EQ(stringFromData(*dataWithContentsOfFile(dir.file("body"))), resumableBody);
+        }
+        EXPECT_EQ(operation->totalBytesRead(), static_cast<std::int64_t>(resumableBody.size()));
+    }
+}
+
+TEST_F(OperationAgainstServer, BodiesOverTheLimitFailAndTheNextRequestWorks) {
+    const struct {
+        const char* path;
+        std::int64_t limit;
+    } cases[] = {
+        {"/large", 64 * 1024 - 1},  // announced length over the limit
+        {"/endless", 1024 * 1024},  // chunked, without end
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto operation = AFHTTPRequestOperation::create(request(c.path));
+        operation->setMaximumResponseBodyLength(c.limit);
+        std::atomic<std::int64_t> read{0};
+        operation->setDownloadProgressBlock([&](std::int64_t, std::int64_t total, std::int64_t) { read = total; });
+        ASSERT_TRUE(run(operation));
+        EXPECT_EQ(operation->error().domain(), NSURLErrorDomain);
+        EXPECT_EQ(operation->error().code(), URLErrorDataLengthExceedsMaximum);
+        EXPECT_EQ(operation->responseData(), std::nullopt);
+        memorant_test::drainMainLoop();
+        EXPECT_LE(read, c.limit);
+    }
+    EXPECT_EQ(AFHTTPRequestOperation::create(request("/hello"))->maximumResponseBodyLength(), 32 * 1024 * 1024);
+    auto normal = AFHTTPRequestOperation::create(request("/large"));
+    normal->setMaximumResponseBodyLength(64 * 1024);
+    ASSERT_TRUE(run(normal));
+    EXPECT_FALSE(normal->error()) << normal->error().description();
+    EXPECT_EQ(normal->responseData()->size(), 64u * 1024);
+}
+
+TEST_F(OperationAgainstServer, CredentialsGoOnlyToTheOriginThatAskedForThem) {
+    // A login answered by a redirect to another origin that asks for one too.
+    auto login = AFHTTPRequestOperation::create(request("/login-then-away"));
+    login->setCredential(URLCredential::credentialWithUser("user", "pw"));
+    ASSERT_TRUE(run(login));
+    EXPECT_EQ(dynamic_cast<HTTPURLResponse*>(login->response().get())->statusCode(), 401);
+
+    // The caller's own header, redirected away and redirected home.
+    URLRequest away = request("/away");
+    away.setValueForHTTPHeaderField("Basic dXNlcjpwdw==", "Authorization");
+    ASSERT_TRUE(run(AFHTTPRequestOperation::create(away)));
+    URLRequest home = request("/home");
+    home.setValueForHTTPHeaderField("Basic dXNlcjpwdw==", "Authorization");
+    auto homeOperation = AFHTTPRequestOperation::create(home);
+    ASSERT_TRUE(run(homeOperation));
+    EXPECT_EQ(homeOperation->responseString(), "secret");
+
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(collected, (std::vector<std::string>{"", ""}));
 }
 
 TEST_F(OperationAgainstServer, NotFoundGoesToTheFailureCallbackOnTheMainQueue) {

@@ -2,6 +2,7 @@
 #include <httplib.h>
 
 #include <fstream>
+#include <functional>
 
 #include "app/net/AFHTTPClient.h"
 #include "app/net/AFStreamingMultipartFormData.h"
@@ -91,6 +92,41 @@ TEST(AFMultipartFormDataTest, FramesOneFieldAndTwoPartsExactly) {
     request = finalized(none);
     EXPECT_FALSE(request.HTTPBodyStream());
     EXPECT_FALSE(request.valueForHTTPHeaderField("Content-Type"));
+}
+
+TEST(AFMultipartFormDataTest, QuotesAndLineBreaksInNamesCannotBreakTheFraming) {
+    const std::string name = "a\"b\r\nX-Injected: 1";
+    const std::string fileName = "evil\".png\r\n\r\nbody";
+    const std::string escapedName = "a%22b%0D%0AX-Injected: 1";
+    const std::string escapedFile = "evil%22.png%0D%0A%0D%0Abody";
+    const struct {
+        const char* how;
+        std::function<void(AFStreamingMultipartFormData&)> append;
+        std::string disposition;
+    } cases[] = {
+        {"form data", [&](auto& form) { form.appendPartWithFormData(dataFromString("1"), name); },
+         "form-data; name=\"" + escapedName + "\""},
+        {"file data",
+         [&](auto& form) { form.appendPartWithFileData(dataFromString("1"), name, fileName, "image/png"); },
+         "form-data; name=\"" + escapedName + "\"; filename=\"" + escapedFile + "\""},
+        {"stream",
+         [&](auto& form) {
+             form.appendPartWithInputStream(InputStream::inputStreamWithData(dataFromString("1")), name, fileName, 1,
+                                            "image/png");
+         },
+         "form-data; name=\"" + escapedName + "\"; filename=\"" + escapedFile + "\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        AFStreamingMultipartFormData form(URLRequest(URL::URLWithString("http://h/up")), NSUTF8StringEncoding);
+        c.append(form);
+        URLRequest request = finalized(form);
+        request.HTTPBodyStream()->open();
+        const std::string body = readAll(*request.HTTPBodyStream(), 4096);
+        EXPECT_NE(body.find("\r\nContent-Disposition: " + c.disposition + "\r\n"), std::string::npos) << body;
+        EXPECT_EQ(body.find("\r\nX-Injected"), std::string::npos) << body;
+        EXPECT_EQ(request.valueForHTTPHeaderField("Content-Length"), std::to_string(body.size()));
+    }
 }
 
 TEST(AFMultipartFormDataTest, PacketSizeCapsEveryReadAndAClosedStreamReadsNothing) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <set>
 #include <utility>
 
 #include "Common/FCDeckSnaphot.h"
@@ -22,6 +23,7 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Operation.h"
+#include "platform/foundation/StringUtils.h"
 #include "platform/ui/ActivityIndicatorView.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
@@ -491,6 +493,74 @@ TEST_F(DownloadSharedDeckScreenTest, AFailedDownloadShowsWhyAndRemovesItsFolder)
     EXPECT_FALSE(std::filesystem::exists(document.path()));
     EXPECT_TRUE(importedFrom.empty());
     EXPECT_EQ(screen, root->presentedViewController());
+}
+
+namespace {
+// The deck packages in the caches folder.
+std::set<std::string> cachedPackages() {
+    std::set<std::string> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(AppContainer::cachesDirectory(), ec))
+        if (entry.path().extension() == ".bundle") found.insert(entry.path().filename().string());
+    return found;
+}
+}  // namespace
+
+TEST_F(DownloadSharedDeckScreenTest, ATitleTooLongForAFileNameMakesAShortenedNameAndLeavesNoPackage) {
+    const std::string e = "\u00e9";  // two bytes
+    auto repeated = [](const std::string& text, int count) {
+        std::string out;
+        for (int i = 0; i < count; ++i) out += text;
+        return out;
+    };
+    const struct {
+        const char* what;
+        std::string title;
+        std::string stem;  // the file name without its extension
+    } cases[] = {
+        {"300 bytes", repeated(e, 150), repeated(e, 100)},
+        {"a NUL and a slash inside", std::string("A\0B/", 4) + repeated(e, 148) + "Z", "AB-" + repeated(e, 98)},
+    };
+    const std::set<std::string> packagesBefore = cachedPackages();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        importedFrom.clear();
+        description.set("title", Value(c.title));
+        serveDescription();
+        presentAndShowDetails();
+        EXPECT_EQ(labelText(screen->titleLabel()), c.title);  // the screen shows the whole title
+        tapDownload();
+        ASSERT_TRUE(runMainLoopUntil([&] { return !importedFrom.empty(); })) << labelText(screen->errorLabel());
+        EXPECT_EQ(importedFrom[0].lastPathComponent(), c.stem + ".flashcards");
+        EXPECT_TRUE(std::filesystem::exists(importedPath));
+        closeScreen();
+        EXPECT_EQ(cachedPackages(), packagesBefore);
+    }
+}
+
+TEST_F(DownloadSharedDeckScreenTest, ASaveThatFailsShowsItsMessageAndLeavesNothingBehind) {
+    presentAndShowDetails();
+    // The caches folder where the document's package goes is a plain file.
+    const std::string caches = AppContainer::cachesDirectory();
+    const std::string aside = caches + ".aside";
+    std::filesystem::rename(caches, aside);
+    ASSERT_TRUE(writeDataAtomically(Data{1}, caches));
+    tapDownload();
+    const bool shown = runMainLoopUntil([&] { return screen->viewModel()->error.has_value(); });
+    std::filesystem::remove(caches);
+    std::filesystem::rename(aside, caches);
+    ASSERT_TRUE(shown);
+    EXPECT_FALSE(labelText(screen->errorLabel()).empty());
+    EXPECT_TRUE(backlogContains("Error saving downloaded document at url: "));
+    const URL folder = screen->temporaryFolderURL().value();
+    ASSERT_TRUE(runMainLoopUntil([&] { return !folderExists(folder); }));
+    EXPECT_TRUE(importedFrom.empty());
+
+    // A normal download still works afterwards.
+    closeScreen();
+    presentAndShowDetails();
+    tapDownload();
+    ASSERT_TRUE(runMainLoopUntil([&] { return !importedFrom.empty(); }));
 }
 
 TEST_F(DownloadSharedDeckScreenTest, CancelDuringTheDownloadDismissesAtOnceAndTheFolderStillGoes) {

@@ -22,6 +22,7 @@
 #include "model/FCCard.h"
 #include "model/FCDeck.h"
 #include "model/FCJSONAdditions.h"
+#include "model/TWLogger.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/Operation.h"
@@ -31,8 +32,8 @@
 #include "support/TestHTTPServer.h"
 
 using memorant_test::backlogContains;
-using memorant_test::runMainLoopUntil;
 using memorant_test::Reply;
+using memorant_test::runMainLoopUntil;
 using memorant_test::ScopedServiceHost;
 using memorant_test::SharedDeckServer;
 using memorant_test::TempDir;
@@ -304,8 +305,7 @@ TEST_F(DownloadTest, AHostileIndexFailsClearlyAndWritesNothingOutsideTheFolder) 
          "Error downloading: " + service.url("/img/%2E") + " Error: Invalid image file name"},
         {"backslash", index(cards, info, "[\"" + service.url("/img/..%5Cevil.jpg") + "\"]"), kImageError,
          "Invalid image file name"},
-        {"no name", index(cards, info, "[\"" + service.url("/img/") + "\"]"), kImageError,
-         "Invalid image file name"},
+        {"no name", index(cards, info, "[\"" + service.url("/img/") + "\"]"), kImageError, "Invalid image file name"},
         {"description over the size cap", index(cards, service.url("/huge"), "[]"), kGeneralError,
          "Error downloading: " + service.url("/huge")},
         {"a server that stalls", index(cards, service.url("/slow"), "[]"), kGeneralError,
@@ -342,14 +342,106 @@ TEST_F(DownloadTest, AHostileIndexFailsClearlyAndWritesNothingOutsideTheFolder) 
     EXPECT_EQ(deliveredImages, (std::map<std::string, Data>{{"a.png", dataFromString("SECOND")}}));
 }
 
+TEST_F(DownloadTest, ImagesAreBoundedInNumberAndBytesAndTheLibraryGetsNothingUnlessAllArrive) {
+    const std::string cards = service.url("/deck/cards.json"), info = service.url("/deck/info.json");
+    service.set("/img/big.png", {200, std::string(6000, 'p')});
+    auto files = [&](const std::vector<std::string>& paths) {
+        std::string list = "[";
+        for (const auto& path : paths) list += (list.size() > 1 ? ",\"" : "\"") + service.url(path) + "\"";
+        return R"({"cards":")" + cards + R"(","deckInfo":")" + info + R"(","files":)" + list + "]}";
+    };
+    const struct {
+        const char* what;
+        std::vector<std::string> images;
+        std::size_t requestedImages;  // how many image requests reach the server
+    } cases[] = {
+        {"more images than allowed", {"/img/a.png", "/img/b.jpg", "/img/a.png", "/img/b.jpg"}, 0},
+        {"images together larger", {"/img/a.png", "/img/big.png", "/img/big.png"}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        serveIndex(files(c.images));
+        events.clear();
+        const auto before = service.requests().size();
+        auto operation = makeOperation(link);
+        operation->setImageBounds({3, 10000});
+        run(operation);
+        EXPECT_EQ(operation->errorMessage(), kImageError);
+        EXPECT_TRUE(events.empty());  // no deck, no images handed over
+        EXPECT_FALSE(deliveredCards);
+        const auto requested = service.requests();
+        EXPECT_EQ(std::count_if(requested.begin() + static_cast<std::ptrdiff_t>(before), requested.end(),
+                                [](const std::string& path) { return path.rfind("/img/", 0) == 0; }),
+                  static_cast<std::ptrdiff_t>(c.requestedImages));
+    }
+    EXPECT_EQ(FCDownloadFromSharedDeckOperation::create()->imageBounds().count, 10000u);
+    EXPECT_EQ(FCDownloadFromSharedDeckOperation::create()->imageBounds().bytes, 512u * 1024 * 1024);
+
+    // Within the bounds the deck arrives.
+    serveIndex(files({"/img/a.png", "/img/big.png"}));
+    auto normal = makeOperation(link);
+    normal->setImageBounds({3, 10000});
+    run(normal);
+    EXPECT_EQ(normal->errorMessage(), std::nullopt);
+    EXPECT_EQ(deliveredImages.size(), 2u);
+}
+
+// A reply that is no JSON, or JSON of a great many small values, fails with
+// the decoding error; its text reaches the log only as a short excerpt, so
+// retrying it keeps the backlog bounded in bytes.
+TEST_F(DownloadTest, HostileRepliesFailWithBoundedLogLines) {
+    const std::string cards = service.url("/deck/cards.json");
+    std::string manyValues = "[";
+    for (int i = 0; i < 2'100'000; ++i) manyValues += i ? ",0" : "0";
+    manyValues += "]";
+    const std::string notJSON = "<html>\n" + std::string(3 * 1024 * 1024, 'x') + "\n</html>";
+    service.set("/hostile/many.json", {200, manyValues});
+    service.set("/hostile/page", {200, notJSON});
+    const struct {
+        const char* what;
+        std::string index;
+        std::string logLine;
+    } cases[] = {
+        {"many small values",
+         R"({"cards":")" + service.url("/hostile/many.json") + R"(","deckInfo":")" + service.url("/deck/info.json") +
+             R"(","files":[]})",
+         "Invalid object type: (null) from JSON: [0,0,0"},
+        {"a page that is no JSON",
+         R"({"cards":")" + cards + R"(","deckInfo":")" + service.url("/hostile/page") + R"(","files":[]})",
+         "Invalid object type: (null) from JSON: <html>\\nxxx"},
+    };
+    TWLogger& logger = TWLogger::sharedInstance();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        serveIndex(c.index);
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            auto operation = makeOperation(link);
+            run(operation);
+            EXPECT_EQ(operation->errorMessage(), kGeneralError);
+            EXPECT_LE(logger.messageBacklogBytes(), TWLogger::kMaxBacklogBytes);
+        }
+        EXPECT_TRUE(backlogContains(c.logLine)) << c.logLine;
+        // Every line that quotes the reply quotes a short excerpt on one line.
+        for (const auto& line : logger.messageBacklog()) {
+            if (line.find("<html>") == std::string::npos && line.find("[0,0,0,0") == std::string::npos) continue;
+            EXPECT_LT(line.size(), 2000u) << line.substr(0, 200);
+            EXPECT_EQ(line.find('\n'), std::string::npos) << line.substr(0, 200);
+        }
+    }
+    // The service answers properly again: the deck arrives.
+    serveIndex(R"({"cards":")" + cards + R"(","deckInfo":")" + service.url("/deck/info.json") + R"(","files":[]})");
+    auto normal = makeOperation(link);
+    run(normal);
+    EXPECT_EQ(normal->errorMessage(), std::nullopt);
+    EXPECT_TRUE(deliveredCards);
+}
+
 TEST(URLFIJSON, ReadsOnlyTheExpectedKindAndHandsOutThePlatformsErrors) {
     TestHTTPServer server;
-    server.server().Get("/pair", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("[1,2]", "application/json");
-    });
-    server.server().Get("/text", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("not json", "text/plain");
-    });
+    server.server().Get(
+        "/pair", [](const httplib::Request&, httplib::Response& res) { res.set_content("[1,2]", "application/json"); });
+    server.server().Get(
+        "/text", [](const httplib::Request&, httplib::Response& res) { res.set_content("not json", "text/plain"); });
     server.start();
     const URL pair = *URL::URLWithString(server.url("/pair"));
 

@@ -9,10 +9,12 @@
 #include <functional>
 #include <mutex>
 #include <regex>
+#include <thread>
 
 #include "Common/FIFlashcardsDocument.h"
 #include "app/net/AFHTTPRequestOperation.h"
 #include "app/net/FCUploadAndCopyLinkOperation.h"
+#include "app/net/SharingTestSupport.h"
 #include "app/shell/FIAppDelegate.h"
 #include "model/FCCard.h"
 #include "model/FCDeck.h"
@@ -24,7 +26,6 @@
 #include "support/MainLoop.h"
 #include "support/TestEnvironment.h"
 #include "support/TestHTTPServer.h"
-#include "app/net/SharingTestSupport.h"
 
 using memorant_test::backlogContains;
 using memorant_test::runMainLoopUntil;
@@ -47,6 +48,7 @@ protected:
     int replyStatus = 200;
     std::string replyBody = "http://share.example/c/abc123";
     std::atomic<bool> stall{false};
+    std::atomic<bool> trickle{false};
     std::atomic<bool> requestArrived{false};
     TestHTTPServer server;
     ScopedServiceHost host{"127.0.0.1:" + std::to_string(server.port())};
@@ -54,7 +56,6 @@ protected:
     URL url = URL::fileURLWithPath(dir.file("World Capitals.flashcards"));
     std::shared_ptr<FIFlashcardsDocument> document;
     std::shared_ptr<OperationQueue> queue = OperationQueue::create("com.memorant.mobile.UploadSharedDeckQueue");
-
 
     void SetUp() override {
         queue->setMaxConcurrentOperationCount(1);
@@ -77,6 +78,14 @@ protected:
             }
             requestArrived = true;
             if (stall) server.stallUntilReleased(std::chrono::seconds(20));
+            if (trickle) {
+                // A byte every 20 ms: never silent, never done (gives up after 20 s).
+                return res.set_chunked_content_provider("text/plain", [](size_t offset, httplib::DataSink& sink) {
+                    if (offset >= 1000) return false;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    return sink.write("h", 1);
+                });
+            }
             res.status = replyStatus;
             res.set_content(replyBody, "text/plain");
         });
@@ -136,7 +145,8 @@ protected:
     // Attachments reach the package folder that the upload reads with a save.
     void save() {
         // The additions are made on the file queue first.
-        ASSERT_TRUE(call([&](auto done) { document->performAsynchronousFileAccessUsingBlock([done] { done(true); }); }));
+        ASSERT_TRUE(
+            call([&](auto done) { document->performAsynchronousFileAccessUsingBlock([done] { done(true); }); }));
         ASSERT_TRUE(document->hasUnsavedChanges());
         ASSERT_TRUE(call([&](auto done) { document->autosaveWithCompletionHandler(done); }));
     }
@@ -191,7 +201,8 @@ TEST_F(UploadTest, SendsTheFormFieldsTheCopyWithoutStatisticsAndTheImagesInOrder
     EXPECT_EQ(parts[2].content, "200");
     EXPECT_TRUE(std::regex_match(parts[3].content, std::regex("[0-9a-f]{32}_l")));
     EXPECT_EQ(parts[4].content, "2");
-    EXPECT_TRUE(std::regex_match(parts[5].content, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}")))
+    EXPECT_TRUE(
+        std::regex_match(parts[5].content, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}")))
         << parts[5].content;
     EXPECT_EQ(parts[6].content, "Ada");
     EXPECT_EQ(parts[7].content, FIAppDelegate::currentAppLanguageCode());
@@ -227,8 +238,7 @@ TEST_F(UploadTest, SendsTheFormFieldsTheCopyWithoutStatisticsAndTheImagesInOrder
                 identifiers.push_back(card["identifier"].stringValue());
                 for (const char* key : {"top", "bottom", "title"})
                     if (card[key].isString()) texts.push_back(card[key].stringValue());
-                for (const char* key : {"studystats", "reversestudystats"})
-                    EXPECT_TRUE(card[key].isNull()) << key;
+                for (const char* key : {"studystats", "reversestudystats"}) EXPECT_TRUE(card[key].isNull()) << key;
                 if (card["cards"].isArray()) walk(card["cards"]);
             }
         };
@@ -342,18 +352,47 @@ TEST_F(UploadTest, ProgressFollowsTheBytesSent) {
     EXPECT_LT(reported.front(), 1.0);
     EXPECT_DOUBLE_EQ(reported.back(), 1.0);
     EXPECT_DOUBLE_EQ(operation->progress(), 1.0);
-    EXPECT_EQ(steps, (std::vector<std::optional<std::string>>{"Preparing cards…", "Uploading cards…",
-                                                              "Done uploading."}));
+    EXPECT_EQ(steps,
+              (std::vector<std::optional<std::string>>{"Preparing cards…", "Uploading cards…", "Done uploading."}));
 }
 
-TEST_F(UploadTest, AServerThatNeverAnswersEndsTheUploadWithinTheTimeOut) {
-    stall = true;
+TEST_F(UploadTest, ASilentOrTricklingServerEndsTheUploadWithTheTimeOut) {
+    const struct {
+        const char* what;
+        bool stalls, trickles;
+        double timeout, deadline;
+    } cases[] = {
+        {"never answers: the time-out", true, false, 1, 1800},
+        {"never silent, never done: the deadline", false, true, 5, 0.5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        stall = c.stalls;
+        trickle = c.trickles;
+        auto operation = makeOperation();
+        operation->setRequestTimeoutInterval(c.timeout);
+        operation->setRequestDeadlineInterval(c.deadline);
+        run(operation);
+        EXPECT_EQ(operation->sharedLink(), std::nullopt);
+        EXPECT_EQ(operation->errorMessage(), urlErrorDescription(URLErrorTimedOut));
+        EXPECT_TRUE(operation->isCancelled());
+    }
+    EXPECT_EQ(FCUploadAndCopyLinkOperation::create()->requestDeadlineInterval(), 1800);
+}
+
+TEST_F(UploadTest, AReplyLongerThanALinkFailsAndTheNextUploadWorks) {
+    replyBody = "http://share.example/c/" + std::string(64 * 1024, 'x');
     auto operation = makeOperation();
-    operation->setRequestTimeoutInterval(1);
     run(operation);
     EXPECT_EQ(operation->sharedLink(), std::nullopt);
-    EXPECT_EQ(operation->errorMessage(), urlErrorDescription(URLErrorTimedOut));
-    EXPECT_TRUE(operation->isCancelled());
+    EXPECT_EQ(operation->errorMessage(), urlErrorDescription(URLErrorDataLengthExceedsMaximum));
+    ASSERT_TRUE(operation->requestOperation());
+    EXPECT_EQ(operation->requestOperation()->responseData(), std::nullopt);
+
+    replyBody = "http://share.example/c/abc123";
+    auto next = makeOperation();
+    run(next);
+    EXPECT_EQ(next->sharedLink(), "http://share.example/c/abc123");
 }
 
 TEST_F(UploadTest, CancellingDuringTheUploadEndsItAtOnceWithoutAMessage) {
@@ -383,7 +422,8 @@ TEST_F(UploadTest, TheUploadersDeckPageAndTheDownloadSummary) {
     });
     auto operation = makeOperation();
     const std::optional<URL> page = operation->makeShowAllDecksForUserURL();
-    const std::string key = stringFromData(*dataWithContentsOfFile(FCUploadAndCopyLinkOperation::_apiKeyFileURL().path()));
+    const std::string key =
+        stringFromData(*dataWithContentsOfFile(FCUploadAndCopyLinkOperation::_apiKeyFileURL().path()));
     ASSERT_TRUE(page);
     EXPECT_EQ(page->absoluteString(), "http://127.0.0.1:" + std::to_string(server.port()) + "/share/mine/?id=" + key);
 

@@ -2,6 +2,8 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "platform/foundation/FileManager.h"
 #include "platform/net/ServerTrust.h"
@@ -30,6 +32,14 @@ protected:
                 std::string part(500, 'y');
                 sink.write(part.data(), part.size());
                 return true;
+            });
+        });
+        // A byte every 20 ms, for as long as the client stays (at most 20 s).
+        server.server().Get("/trickle", [](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("application/json", [](size_t offset, httplib::DataSink& sink) {
+                if (offset >= 1000) return false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                return sink.write("[", 1);
             });
         });
         server.server().Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
@@ -77,6 +87,20 @@ TEST_F(URLContentReaderTest, StallsTimeOutAndCancelStops) {
     options.isCancelled = [&] { return ++asked > 1; };
     EXPECT_FALSE(readContentsOfURL(url("/chunked"), options, &error));
     EXPECT_EQ(error.code(), URLErrorCancelled);
+}
+
+TEST_F(URLContentReaderTest, ATrickleEndsAtTheOverallDeadline) {
+    Error error;
+    URLContentReadOptions options;
+    options.stallTimeout = 5;  // the trickle never stalls
+    options.totalTimeout = 0.3;
+    EXPECT_FALSE(readContentsOfURL(url("/trickle"), options, &error));
+    EXPECT_EQ(error.domain(), NSURLErrorDomain);
+    EXPECT_EQ(error.code(), URLErrorTimedOut);
+
+    // A reply that fits the deadline still arrives.
+    options.totalTimeout = 5;
+    EXPECT_TRUE(readContentsOfURL(url("/deck.json"), options, &error)) << error.description();
 }
 
 TEST_F(URLContentReaderTest, ErrorsStatusesAndFiles) {
