@@ -229,6 +229,10 @@ TEST_F(RemoteServicePublisherTest, ConnectionsThatComeAndGoLeaveNothingBehindInT
 }
 
 TEST_F(RemoteServicePublisherTest, OutOfDescriptorsTheListenerRestsInsteadOfSpinningAndThePeerIsServedLater) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "The sanitizers' runtime checks open descriptors of their own (a pipe to probe memory): with the "
+                    "table full they report faults that are not there";
+#endif
     ScopedVirtualClock clock;
     startAndWaitForPublishing();
     const int peer = connectPeer();
