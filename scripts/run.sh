@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --parallel "$(nproc)" --target Memorant
 # --until-idle: the run shows the library and ends once nothing is left to do.
-exec ./build/Memorant --until-idle "$@"
+exec ./build/Memorant "$@"
