@@ -88,6 +88,14 @@ test('a user answers the storage question, opens the tutorial and sees its cards
   await assert.doesNotReject(page.getByRole('row', { name: /How do I rate myself\?/ }).waitFor());
   await saveScreen('03-card-list');
 
+  // A reload, and a second tab, show the current screen.
+  await page.reload();
+  await page.getByRole('row', { name: /How do I rate myself\?/ }).waitFor();
+  const second = await context.newPage();
+  await second.goto(page.url());
+  await second.getByRole('row', { name: /What is a deck\?/ }).waitFor();
+  await second.close();
+
   child.kill('SIGINT');
   const { code, signal } = await exited;
   assert.equal(signal, null, stderr);
