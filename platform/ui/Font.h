@@ -6,7 +6,6 @@
 #include "platform/ui/Geometry.h"
 
 struct _cairo;
-struct _PangoLayout;
 
 enum class FontWeight { Regular, Medium, Semibold, Bold, Thin };
 
@@ -36,12 +35,10 @@ public:
     bool isSystemFont() const;
     Font withSize(double size) const { return Font(name_, size, bold_); }
 
-    // The family this font is drawn with (a fontconfig alias).
+    // The cairo family this font is drawn with.
     std::string cairoFamily() const;
-    // A Pango layout of one line of text in this font for the cairo context
-    // (shaped for any script, with fallback to the installed fonts); the
-    // caller releases it with g_object_unref.
-    _PangoLayout* layoutLine(_cairo* cr, const std::string& text) const;
+    // Makes this font the cairo context's font.
+    void selectInto(_cairo* cr) const;
 
     // One line of text, measured.
     Size sizeOfText(const std::string& text) const;
