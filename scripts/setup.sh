@@ -9,6 +9,7 @@ packages=(
   zlib1g-dev libminizip-dev libsnappy-dev
   nlohmann-json3-dev libssl-dev uuid-dev libicu-dev libplist-dev
   libcairo2-dev libpng-dev libjpeg-dev libpoppler-glib-dev
+  libpango1.0-dev librsvg2-dev adwaita-icon-theme libboost-dev
   libcurl4-openssl-dev libcpp-httplib-dev
   libespeak-ng-dev libpcaudio-dev
   libxml2-dev libgdk-pixbuf-2.0-dev

@@ -2,14 +2,20 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
+#include "platform/display/BrowserDisplay.h"
+#include "platform/display/DisplayScreen.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Dispatch.h"
@@ -19,6 +25,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/ApplicationDelegate.h"
 #include "platform/ui/HeadlessDisplay.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/Window.h"
 
@@ -120,22 +127,86 @@ bool installQuitSignals() {
     return true;
 }
 
-void runPass(std::chrono::milliseconds wait) {
-    RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantFuture(), wait);
+// One pass of the main loop; the screens are told what it did.
+void runPass(std::chrono::milliseconds wait, BrowserDisplay* display) {
+    if (display) wait = display->maximumWait(wait);
+    const bool handled = RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantFuture(), wait);
     HeadlessDisplay::refresh();
+    if (display) display->passEnded(handled);
+}
+
+// Opens the address in the desktop's browser, without waiting for it.
+void openInBrowser(const std::string& address) {
+    const char* argv[] = {"sh", "-c", "xdg-open \"$0\" >/dev/null 2>&1 &", address.c_str(), nullptr};
+    pid_t child = -1;
+    if (::posix_spawnp(&child, "sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) == 0)
+        ::waitpid(child, nullptr, 0);
+}
+
+// The browser display, started; null (with the reason on standard error) when it cannot listen.
+std::unique_ptr<BrowserDisplay> startBrowserDisplay(const ApplicationArguments& parsed) {
+    auto display = std::make_unique<BrowserDisplay>();
+    BrowserDisplay::Options options;
+    options.port = parsed.port;
+    options.scale = Screen::main().scale();
+    Error error;
+    if (!display->start(options, &error)) {
+        std::fprintf(stderr, "%s\n", error.localizedDescription().c_str());
+        return nullptr;
+    }
+    std::printf("Memorant shows its window at %s\n", display->server().address().c_str());
+    std::fflush(stdout);
+    const bool desktop = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    if (parsed.openBrowser && desktop) openInBrowser(display->server().address());
+    return display;
+}
+
+void writeScreenshot(const std::string& path) {
+    Error error;
+    if (!DisplayScreen::writePNG(path, Screen::main().scale(), &error))
+        std::fprintf(stderr, "Cannot write the screenshot %s: %s\n", path.c_str(),
+                     error.localizedDescription().c_str());
 }
 
 }  // namespace
 
 ApplicationArguments parseApplicationArguments(const std::vector<std::string>& arguments) {
     ApplicationArguments result;
-    for (const std::string& argument : arguments) {
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
         if (argument == "--until-idle") {
             result.untilIdle = true;
             continue;
         }
         if (argument == "--no-display") {
             result.display = false;
+            continue;
+        }
+        if (argument == "--no-browser") {
+            result.openBrowser = false;
+            continue;
+        }
+        if (argument == "--port" || argument == "--device" || argument == "--screenshot") {
+            if (index + 1 >= arguments.size()) {
+                result.problems.push_back("The option " + argument + " needs a value");
+                continue;
+            }
+            const std::string& value = arguments[++index];
+            if (argument == "--screenshot") {
+                result.screenshotPath = value;
+            } else if (argument == "--device") {
+                if (value == "phone" || value == "tablet")
+                    result.tablet = value == "tablet";
+                else
+                    result.problems.push_back("Unknown device (phone or tablet): " + value);
+            } else {
+                char* end = nullptr;
+                const long port = std::strtol(value.c_str(), &end, 10);
+                if (value.empty() || *end != '\0' || port < 0 || port > 65535)
+                    result.problems.push_back("Not a port number: " + value);
+                else
+                    result.port = static_cast<int>(port);
+            }
             continue;
         }
         if (argument.rfind("--", 0) == 0) {
@@ -197,6 +268,12 @@ int ApplicationMain(int argc, char** argv, const std::string& delegateClassName)
         ::dprintf(commandLineErrors >= 0 ? commandLineErrors : STDERR_FILENO, "%s\n", problem.c_str());
     if (commandLineErrors >= 0) ::close(commandLineErrors);
     HeadlessDisplay::setEnabled(parsed.display);
+    if (parsed.tablet) Device::current().setUserInterfaceIdiom(UserInterfaceIdiom::Pad);
+    std::unique_ptr<BrowserDisplay> display;
+    if (!parsed.untilIdle) {
+        display = startBrowserDisplay(parsed);
+        if (!display) return 1;
+    }
 
     const std::string storyboardName = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();
     std::shared_ptr<ViewController> initialController;
@@ -223,20 +300,24 @@ int ApplicationMain(int argc, char** argv, const std::string& delegateClassName)
 
     constexpr auto kWait = std::chrono::milliseconds(50);
     int idlePasses = 0;
+    std::optional<std::string> screenshot = parsed.screenshotPath;
     while (!quitRequested) {
-        if (parsed.untilIdle) {
-            // Idle twice in a row, a pass apart, so work that one queue hands
-            // to another in between is not missed.
-            idlePasses = applicationIsIdle() ? idlePasses + 1 : 0;
-            if (idlePasses >= 2) break;
+        // Idle twice in a row, a pass apart, so work that one queue hands
+        // to another in between is not missed.
+        idlePasses = applicationIsIdle() ? idlePasses + 1 : 0;
+        if (idlePasses >= 2 && screenshot) {
+            writeScreenshot(*screenshot);
+            screenshot.reset();
         }
-        runPass(parsed.untilIdle && idlePasses > 0 ? std::chrono::milliseconds(1) : kWait);
+        if (parsed.untilIdle && idlePasses >= 2) break;
+        const bool waitingForIdle = parsed.untilIdle || screenshot;
+        runPass(waitingForIdle && idlePasses > 0 ? std::chrono::milliseconds(1) : kWait, display.get());
     }
 
     bool terminated = false;
     application.terminate([&terminated] { terminated = true; });
     // The saves' file work may still be finishing once their completions ran.
-    for (int pass = 0; pass < 100000 && (!terminated || !applicationIsIdle()); ++pass) runPass(kWait);
+    for (int pass = 0; pass < 100000 && (!terminated || !applicationIsIdle()); ++pass) runPass(kWait, display.get());
     HeadlessDisplay::refresh();
     std::fflush(nullptr);
     // Threads of the pool may still hold the process's objects: leave at once.

@@ -27,6 +27,13 @@
 //   queue (no posted block, no timer that does not repeat, no block queued
 //   or running on a dispatch or operation queue);
 // - "--no-display": the headless display stays off.
+// - "--port N": the browser display listens on that port (else a free one).
+// - "--no-browser": the browser display's address is printed, no browser
+//   opened.
+// - "--device phone|tablet": the screen of a phone (390 x 844 points, the
+//   default) or of a tablet (820 x 1180, the regular size class), at scale 2.
+// - "--screenshot FILE": once the app is first idle, the screen is written to
+//   FILE as PNG (at the device scale), also with --until-idle.
 // Only the first launch URL counts; an unknown "--" option is refused too.
 // What is refused is told on standard error as the program was started with
 // (before the delegate's class set-up may have sent it to a log file).
@@ -38,6 +45,12 @@
 // The headless display (HeadlessDisplay) is on: after every pass of the main
 // loop that changed what the key window shows, the frame goes to standard
 // output.
+//
+// Without --until-idle the screen is a browser window (BrowserDisplay): the
+// program prints one line with the page's address,
+// "Memorant shows its window at http://127.0.0.1:PORT/#TOKEN", and, when a
+// desktop session is there (DISPLAY or WAYLAND_DISPLAY) and --no-browser is
+// not given, opens it with xdg-open. With --until-idle nothing is served.
 
 #include <optional>
 #include <string>
@@ -50,6 +63,10 @@ struct ApplicationArguments {
     std::optional<URL> launchURL;
     bool untilIdle = false;
     bool display = true;
+    int port = 0;
+    bool openBrowser = true;
+    bool tablet = false;
+    std::optional<std::string> screenshotPath;
     // What could not be used, one line each, as written to standard error.
     std::vector<std::string> problems;
 };

@@ -1,0 +1,147 @@
+#include "platform/display/BrowserDisplay.h"
+
+#include <cairo.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/display/DisplayInput.h"
+#include "platform/display/DisplayScreen.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/StringUtils.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Screen.h"
+
+namespace {
+
+constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / 60);
+
+}  // namespace
+
+struct BrowserDisplay::State : std::enable_shared_from_this<State> {
+    DisplayServer server;
+    DisplayInput input;
+    double scale = 2;
+    DisplayServer::LogSink log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+    std::atomic<std::size_t> pendingMessages{0};
+    std::atomic<bool> droppingMessages{false};
+
+    bool dirty = true;
+    std::chrono::steady_clock::time_point lastFrame{};
+    std::string lastPixels;
+    std::string lastElements;
+    std::size_t framesSent = 0;
+
+    // Server thread: hands the message to the main thread, within a bound.
+    void received(std::string message) {
+        if (pendingMessages.load() >= kMaxPendingMessages) {
+            if (!droppingMessages.exchange(true))
+                log("Display: input comes faster than the app takes it; dropped what came over " +
+                    std::to_string(kMaxPendingMessages) + " waiting messages");
+            return;
+        }
+        ++pendingMessages;
+        RunLoop::main().perform([weak = weak_from_this(), message = std::move(message)] {
+            if (auto self = weak.lock()) self->handle(message);
+        });
+    }
+
+    void handle(const std::string& text) {
+        --pendingMessages;
+        droppingMessages = false;
+        dirty = true;
+        auto message = nlohmann::json::parse(text, nullptr, false);
+        std::string reason = "not JSON";
+        if (!message.is_discarded() && input.handle(message, reason)) return;
+        log("Display: ignored a message (" + reason + "): " + escapedExcerpt(text, 120));
+    }
+
+    void sendFrameIfChanged() {
+        auto image = DisplayScreen::render(scale);
+        cairo_surface_t* surface = image->surface();
+        cairo_surface_flush(surface);
+        const auto* data = reinterpret_cast<const char*>(cairo_image_surface_get_data(surface));
+        std::string pixels(data, static_cast<std::size_t>(cairo_image_surface_get_stride(surface)) *
+                                     static_cast<std::size_t>(cairo_image_surface_get_height(surface)));
+        const Size size = Screen::main().bounds().size;
+        nlohmann::json header{{"width", size.width},
+                              {"height", size.height},
+                              {"scale", scale},
+                              {"elements", DisplayScreen::accessibleElements()}};
+        std::string elements = header.dump();
+        if (pixels == lastPixels && elements == lastElements) return;
+        std::string png = DisplayScreen::pngBytes(*image);
+        const auto length = static_cast<std::uint32_t>(elements.size());
+        std::string frame{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+                          static_cast<char>(length >> 8), static_cast<char>(length)};
+        frame += elements;
+        frame += png;
+        lastPixels = std::move(pixels);
+        lastElements = std::move(elements);
+        if (frame.size() > kMaxFrameBytes) {
+            log("Display: a frame of " + std::to_string(frame.size()) + " bytes is over the bound; not sent");
+            return;
+        }
+        server.publishFrame(std::move(frame));
+        ++framesSent;
+    }
+};
+
+BrowserDisplay::BrowserDisplay() : state_(std::make_shared<State>()) {}
+
+BrowserDisplay::~BrowserDisplay() {
+    state_->server.stop();
+}
+
+bool BrowserDisplay::start(const Options& options, Error* error) {
+    state_->scale = options.scale;
+    DisplayServer::Options serverOptions;
+    serverOptions.port = options.port;
+    serverOptions.pageDirectory = options.pageDirectory.empty()
+                                      ? stringByAppendingPathComponent(Bundle::main().resourcePath(), "display")
+                                      : options.pageDirectory;
+    std::weak_ptr<State> weak = state_;
+    state_->server.setMessageHandler([weak](std::string message) {
+        if (auto state = weak.lock()) state->received(std::move(message));
+    });
+    // A new page draws the newest frame; one is made if none was yet.
+    state_->server.setConnectHandler([weak] {
+        RunLoop::main().perform([weak] {
+            if (auto state = weak.lock()) state->dirty = true;
+        });
+    });
+    return state_->server.start(serverOptions, error);
+}
+
+DisplayServer& BrowserDisplay::server() {
+    return state_->server;
+}
+
+void BrowserDisplay::setLogSink(DisplayServer::LogSink sink) {
+    state_->log = sink;
+    state_->server.setLogSink(std::move(sink));
+}
+
+void BrowserDisplay::passEnded(bool handledSomething) {
+    State& state = *state_;
+    state.dirty = state.dirty || handledSomething;
+    const auto now = std::chrono::steady_clock::now();
+    if (!state.dirty || now - state.lastFrame < kFrameInterval) return;
+    state.dirty = false;
+    state.lastFrame = now;
+    state.sendFrameIfChanged();
+}
+
+std::chrono::milliseconds BrowserDisplay::maximumWait(std::chrono::milliseconds wait) const {
+    if (!state_->dirty) return wait;
+    const auto due = state_->lastFrame + kFrameInterval - std::chrono::steady_clock::now();
+    return std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(due) + std::chrono::milliseconds(1),
+                      std::chrono::milliseconds(1), wait);
+}
+
+std::size_t BrowserDisplay::framesSent() const {
+    return state_->framesSent;
+}

@@ -1,0 +1,160 @@
+#include "platform/display/DisplayScreen.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+
+#include "platform/foundation/StringUtils.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/SegmentedControl.h"
+#include "platform/ui/Switch.h"
+#include "platform/ui/TableViewCell.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/Window.h"
+
+namespace DisplayScreen {
+
+namespace {
+
+using nlohmann::json;
+
+json element(const char* role, const std::string& name, const Rect& rect) {
+    return json{{"role", role},
+                {"name", name},
+                {"x", rect.origin.x},
+                {"y", rect.origin.y},
+                {"width", rect.size.width},
+                {"height", rect.size.height}};
+}
+
+void collectLabelTexts(const View& view, std::vector<std::string>& texts) {
+    if (view.isHidden() || view.alpha() <= 0) return;
+    if (auto label = dynamic_cast<const Label*>(&view))
+        if (label->text() && !label->text()->empty()) texts.push_back(*label->text());
+    for (const auto& child : view.subviews())
+        if (child) collectLabelTexts(*child, texts);
+}
+
+std::string buttonName(const Button& button) {
+    if (auto title = button.currentTitle(); title && !title->empty()) return *title;
+    if (auto image = button.currentImage(); image && image->systemSymbolName()) return *image->systemSymbolName();
+    return {};
+}
+
+void collectElements(View& view, const Rect& screen, json& out) {
+    if (view.isHidden() || view.alpha() <= 0) return;
+    const Rect rect = view.convertRectToView(view.bounds(), nullptr);
+    Rect onScreen = rect;
+    if (Window* window = view.window()) onScreen = rect.offsetBy(window->frame().origin.x, window->frame().origin.y);
+    const bool visible = onScreen.maxX() > screen.minX() && onScreen.minX() < screen.maxX() &&
+                         onScreen.maxY() > screen.minY() && onScreen.minY() < screen.maxY();
+    if (!visible || onScreen.isEmpty()) return;
+
+    if (auto field = dynamic_cast<TextField*>(&view)) {
+        json item = element("textbox", field->placeholder().value_or(""), onScreen);
+        item["value"] = field->text().value_or("");
+        item["focused"] = field->isFirstResponder();
+        item["disabled"] = !field->isEnabled();
+        out.push_back(std::move(item));
+        return;
+    }
+    if (auto toggle = dynamic_cast<Switch*>(&view)) {
+        json item = element("switch", "", onScreen);
+        item["checked"] = toggle->isOn();
+        item["disabled"] = !toggle->isEnabled();
+        out.push_back(std::move(item));
+        return;
+    }
+    if (auto segmented = dynamic_cast<SegmentedControl*>(&view)) {
+        const std::int64_t count = segmented->numberOfSegments();
+        for (std::int64_t i = 0; i < count; ++i) {
+            Rect segment = onScreen;
+            segment.size.width = onScreen.size.width / static_cast<double>(count);
+            segment.origin.x += segment.size.width * static_cast<double>(i);
+            json item = element("radio", segmented->titleForSegmentAtIndex(i).value_or(""), segment);
+            item["checked"] = segmented->selectedSegmentIndex() == i;
+            item["disabled"] = !segmented->isEnabled();
+            out.push_back(std::move(item));
+        }
+        return;
+    }
+    if (auto button = dynamic_cast<Button*>(&view)) {
+        json item = element("button", buttonName(*button), onScreen);
+        item["disabled"] = !button->isEnabled();
+        if (button->isSelected()) item["checked"] = true;
+        out.push_back(std::move(item));
+        return;
+    }
+    if (auto label = dynamic_cast<Label*>(&view)) {
+        if (label->text() && !label->text()->empty()) out.push_back(element("text", *label->text(), onScreen));
+        return;
+    }
+    if (dynamic_cast<TableViewCell*>(&view)) {
+        std::vector<std::string> texts;
+        collectLabelTexts(view, texts);
+        out.push_back(element("row", componentsJoinedByString(texts, ", "), onScreen));
+    }
+    for (const auto& child : view.subviews())
+        if (child) collectElements(*child, screen, out);
+}
+
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+std::vector<std::shared_ptr<Window>> visibleWindows() {
+    std::vector<std::shared_ptr<Window>> windows;
+    for (const auto& window : Application::shared().windows())
+        if (window && !window->isHidden()) windows.push_back(window);
+    std::stable_sort(windows.begin(), windows.end(),
+                     [](const auto& a, const auto& b) { return a->windowLevel() < b->windowLevel(); });
+    return windows;
+}
+
+std::shared_ptr<Window> windowAtPoint(Point point) {
+    auto windows = visibleWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        const Point local{point.x - (*it)->frame().origin.x, point.y - (*it)->frame().origin.y};
+        if ((*it)->hitTest(local)) return *it;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<Image> render(double scale) {
+    const Size size = Screen::main().bounds().size;
+    auto windows = visibleWindows();
+    return Image::render(size, scale, [&](GraphicsContext& context) {
+        for (const auto& window : windows) {
+            window->layoutIfNeeded();
+            // A window's layer sits where the window's frame puts it on the screen.
+            window->traitCollection().performAsCurrent([&] { window->layer().renderInContext(context); });
+        }
+    });
+}
+
+std::string pngBytes(const Image& image) {
+    std::string bytes;
+    cairo_surface_flush(image.surface());
+    cairo_surface_write_to_png_stream(image.surface(), appendBytes, &bytes);
+    return bytes;
+}
+
+bool writePNG(const std::string& path, double scale, Error* error) {
+    return render(scale)->writePNG(path, error);
+}
+
+json accessibleElements() {
+    json out = json::array();
+    const Rect screen = Screen::main().bounds();
+    for (const auto& window : visibleWindows()) collectElements(*window, screen, out);
+    return out;
+}
+
+}  // namespace DisplayScreen

@@ -1,0 +1,43 @@
+#pragma once
+
+// What the browser display shows and where its input lands: the app's
+// visible windows, drawn as the platform draws them, and the accessible
+// elements over them. Main thread.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/foundation/Error.h"
+#include "platform/ui/Geometry.h"
+
+class Image;
+class View;
+class Window;
+
+namespace DisplayScreen {
+
+// The visible windows, lowest level first (the key window's alerts and
+// presented controllers are in its tree, alert windows above it).
+std::vector<std::shared_ptr<Window>> visibleWindows();
+// The window a point of the screen reaches: the highest visible one whose
+// hit test finds a view there.
+std::shared_ptr<Window> windowAtPoint(Point point);
+
+// The screen's picture at the scale: every visible window's layer tree.
+std::shared_ptr<Image> render(double scale);
+// The picture as PNG bytes.
+std::string pngBytes(const Image& image);
+bool writePNG(const std::string& path, double scale, Error* error = nullptr);
+
+// One element per control, row, bar item, alert action, text field and
+// label shown, in drawing order (what is drawn later lies on top):
+// {"role", "name", "x", "y", "width", "height"} in screen points, with
+// "disabled", "checked", "value" and "focused" where they apply. A button is
+// named by its title, else by its symbol's name; a row by its labels' texts
+// (joined by ", "); a text field by its placeholder.
+nlohmann::json accessibleElements();
+
+}  // namespace DisplayScreen

@@ -1,0 +1,191 @@
+// What the browser display makes of the page's input, and what it tells the
+// page about the screen.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/display/DisplayInput.h"
+#include "platform/display/DisplayScreen.h"
+#include "platform/ui/ApplicationMain.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/Switch.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/UITestFixture.h"
+#include "platform/ui/Window.h"
+
+namespace {
+
+using nlohmann::json;
+
+class DisplayInputTest : public memorant_test::UITest {
+protected:
+    void SetUp() override {
+        window = std::make_shared<Window>();
+        window->makeKeyAndVisible();
+    }
+
+    void send(const json& message) {
+        std::string reason;
+        EXPECT_TRUE(input.handle(message, reason)) << message.dump() << ": " << reason;
+    }
+    void pointer(const char* phase, double x, double y, double t) {
+        send({{"type", "pointer"}, {"phase", phase}, {"x", x}, {"y", y}, {"t", t}});
+    }
+
+    std::shared_ptr<Window> window;
+    DisplayInput input;
+};
+
+TEST_F(DisplayInputTest, AFingerThatStaysTapsAndOneThatTravelsPansWithItsVelocity) {
+    auto button = std::make_shared<Button>(Rect(20, 100, 120, 44));
+    int taps = 0;
+    button->addTarget([&](Control&) { ++taps; }, ControlEventTouchUpInside);
+    window->addSubview(button);
+    auto pad = std::make_shared<View>(Rect(0, 300, 390, 400));
+    std::vector<std::pair<GestureRecognizerState, Point>> pans;
+    auto recognizer = std::make_shared<PanGestureRecognizer>([&](GestureRecognizer& r) {
+        pans.emplace_back(r.state(), static_cast<PanGestureRecognizer&>(r).translationInView(pad.get()));
+    });
+    pad->addGestureRecognizer(recognizer);
+    window->addSubview(pad);
+
+    pointer("down", 50, 120, 0);
+    pointer("move", 53, 122, 30);
+    pointer("up", 53, 122, 60);
+    EXPECT_EQ(1, taps);
+
+    // Off the button before lifting: no tap.
+    pointer("down", 50, 120, 100);
+    pointer("move", 50, 200, 150);
+    pointer("up", 50, 200, 200);
+    EXPECT_EQ(1, taps);
+
+    pointer("down", 100, 400, 300);
+    pointer("move", 100, 500, 350);
+    pointer("move", 100, 600, 400);
+    pointer("up", 100, 600, 400);
+    ASSERT_FALSE(pans.empty());
+    EXPECT_EQ(GestureRecognizerState::Began, pans.front().first);
+    EXPECT_EQ(GestureRecognizerState::Ended, pans.back().first);
+    EXPECT_DOUBLE_EQ(200, pans.back().second.y);
+    EXPECT_NEAR(2000, recognizer->velocityInView(pad.get()).y, 1);
+    EXPECT_EQ(1, taps);
+}
+
+TEST_F(DisplayInputTest, TheWheelScrollsTheScrollViewUnderThePointerWithinItsContent) {
+    auto scroll = std::make_shared<ScrollView>(Rect(0, 100, 390, 400));
+    scroll->setContentSize({390, 1000});
+    window->addSubview(scroll);
+    const double top = -scroll->adjustedContentInset().top;
+    const double bottom = 1000 + scroll->adjustedContentInset().bottom - 400;
+
+    send({{"type", "wheel"}, {"x", 100}, {"y", 300}, {"dx", 0}, {"dy", 150}});
+    EXPECT_DOUBLE_EQ(top + 150, scroll->contentOffset().y);
+    send({{"type", "wheel"}, {"x", 100}, {"y", 300}, {"dx", 0}, {"dy", 5000}});
+    EXPECT_DOUBLE_EQ(bottom, scroll->contentOffset().y);
+    send({{"type", "wheel"}, {"x", 100}, {"y", 300}, {"dx", -50}, {"dy", -5000}});
+    EXPECT_DOUBLE_EQ(top, scroll->contentOffset().y);
+    EXPECT_DOUBLE_EQ(0, scroll->contentOffset().x);
+    // Outside it nothing scrolls.
+    send({{"type", "wheel"}, {"x", 100}, {"y", 700}, {"dx", 0}, {"dy", 100}});
+    EXPECT_DOUBLE_EQ(top, scroll->contentOffset().y);
+}
+
+struct ReturnCounter : TextFieldDelegate {
+    int returns = 0;
+    bool textFieldShouldReturn(TextField&) override {
+        ++returns;
+        return true;
+    }
+};
+
+TEST_F(DisplayInputTest, EditsReplaceRangesOfTheFocusedFieldAndEnterIsItsReturnKey) {
+    auto field = std::make_shared<TextField>(Rect(20, 100, 300, 34));
+    auto delegate = std::make_shared<ReturnCounter>();
+    field->setDelegate(delegate);
+    window->addSubview(field);
+    // Nothing focused: an edit changes nothing.
+    send({{"type", "edit"}, {"location", 0}, {"length", 0}, {"text", "lost"}});
+    EXPECT_EQ("", field->text().value_or(""));
+
+    ASSERT_TRUE(field->becomeFirstResponder());
+    send({{"type", "edit"}, {"location", 0}, {"length", 0}, {"text", "h😀llo"}});
+    EXPECT_EQ("h😀llo", field->text().value_or(""));
+    // The range counts UTF-16 units, as the page's strings do: the emoji is two.
+    send({{"type", "edit"}, {"location", 1}, {"length", 2}, {"text", "e"}});
+    EXPECT_EQ("hello", field->text().value_or(""));
+    // A range past the end is cut to the text.
+    send({{"type", "edit"}, {"location", 5}, {"length", 99}, {"text", "!"}});
+    EXPECT_EQ("hello!", field->text().value_or(""));
+    send({{"type", "key"}, {"key", "Enter"}});
+    EXPECT_EQ(1, delegate->returns);
+}
+
+TEST_F(DisplayInputTest, ThePageGetsOneElementPerControlWithItsRoleNameAndPlace) {
+    auto study = std::make_shared<Button>(Rect(20, 100, 120, 44));
+    study->setTitle("Study", ControlStateNormal);
+    auto gear = std::make_shared<Button>(Rect(300, 100, 44, 44));
+    gear->setImage(Image::systemImageNamed("gear"), ControlStateNormal);
+    auto toggle = std::make_shared<Switch>(Rect(20, 200, 51, 31));
+    toggle->setOn(true);
+    auto field = std::make_shared<TextField>(Rect(20, 300, 300, 34));
+    field->setPlaceholder("Deck name");
+    auto hidden = std::make_shared<Button>(Rect(20, 400, 120, 44));
+    hidden->setTitle("Hidden", ControlStateNormal);
+    hidden->setHidden(true);
+    auto offScreen = std::make_shared<Button>(Rect(20, 2000, 120, 44));
+    offScreen->setTitle("Below", ControlStateNormal);
+    for (const auto& view : std::vector<std::shared_ptr<View>>{study, gear, toggle, field, hidden, offScreen})
+        window->addSubview(view);
+
+    json elements = DisplayScreen::accessibleElements();
+    auto find = [&](const std::string& role, const std::string& name) -> json {
+        for (const auto& element : elements)
+            if (element["role"] == role && element["name"] == name) return element;
+        return nullptr;
+    };
+    json button = find("button", "Study");
+    ASSERT_FALSE(button.is_null()) << elements.dump();
+    EXPECT_EQ((std::vector<double>{20, 100, 120, 44}),
+              (std::vector<double>{button["x"], button["y"], button["width"], button["height"]}));
+    EXPECT_FALSE(find("button", "gear").is_null()) << elements.dump();
+    json toggleElement;
+    for (const auto& element : elements)
+        if (element["role"] == "switch") toggleElement = element;
+    ASSERT_FALSE(toggleElement.is_null()) << elements.dump();
+    EXPECT_TRUE(toggleElement["checked"].get<bool>());
+    json textbox = find("textbox", "Deck name");
+    ASSERT_FALSE(textbox.is_null()) << elements.dump();
+    EXPECT_FALSE(textbox["focused"].get<bool>());
+    EXPECT_TRUE(find("button", "Hidden").is_null());
+    EXPECT_TRUE(find("button", "Below").is_null());
+}
+
+TEST(DisplayOptions, PortDeviceScreenshotAndBrowserAreReadAndBadValuesReported) {
+    auto parsed = parseApplicationArguments(
+        {"--port", "8123", "--device", "tablet", "--screenshot", "/tmp/screen.png", "--no-browser"});
+    EXPECT_TRUE(parsed.problems.empty());
+    EXPECT_EQ(8123, parsed.port);
+    EXPECT_TRUE(parsed.tablet);
+    EXPECT_EQ("/tmp/screen.png", parsed.screenshotPath.value_or(""));
+    EXPECT_FALSE(parsed.openBrowser);
+    EXPECT_FALSE(parsed.untilIdle);
+
+    parsed = parseApplicationArguments({"--until-idle"});
+    EXPECT_EQ(0, parsed.port);
+    EXPECT_FALSE(parsed.tablet);
+    EXPECT_TRUE(parsed.openBrowser);
+    EXPECT_FALSE(parsed.screenshotPath);
+
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"--port", "http"}, {"--port", "70000"}, {"--port", "-1"}, {"--device", "watch"}, {"--port"}}) {
+        parsed = parseApplicationArguments(bad);
+        EXPECT_EQ(1u, parsed.problems.size()) << bad.front();
+        EXPECT_FALSE(parsed.launchURL) << bad.front();
+    }
+}
+
+}  // namespace
