@@ -10,6 +10,7 @@
 #include "model/FCCard.h"
 #include "model/FCDeck.h"
 #include "model/FCReversedStudyCard.h"
+#include "platform/foundation/Bundle.h"
 #include "platform/foundation/FatalError.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
@@ -88,6 +89,15 @@ void MultipleChoicePageViewController::viewDidLoad() {
         board->instantiate<MultipleChoiceTestSummaryViewController>("MultipleChoiceTestSummaryViewController");
     summaryPage_->setDelegate(std::dynamic_pointer_cast<MultipleChoiceTestSummaryViewControllerDelegate>(self));
     view()->setBackgroundColor(Color::lightGrayColor());
+    // The toolbar, shown by the question pages, holds Check in its middle.
+    std::weak_ptr<ViewController> weakSelf = weak_from_this();
+    checkButtonItem_ = BarButtonItem::withTitle(
+        Bundle::main().localizedString("Check", "Check"), BarButtonItemStyle::Plain, [weakSelf](BarButtonItem&) {
+            if (auto self = std::static_pointer_cast<MultipleChoicePageViewController>(weakSelf.lock()))
+                self->checkAnswer();
+        });
+    setToolbarItems({BarButtonItem::withSystemItem(BarButtonSystemItem::FlexibleSpace), checkButtonItem_,
+                     BarButtonItem::withSystemItem(BarButtonSystemItem::FlexibleSpace)});
     restart();
 }
 

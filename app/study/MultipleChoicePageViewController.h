@@ -11,6 +11,7 @@
 #include "model/FCCStudyTools.h"
 #include "platform/ui/PageViewController.h"
 
+class BarButtonItem;
 class FIDeckDocument;
 class MultipleChoiceQuestionViewController;
 
@@ -78,8 +79,9 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void doneAction();
-    // The toolbar's Check.
+    // The toolbar's Check (made with the view): checks and rates the shown question.
     void checkAnswer() { checkAnswersOfCurrentPage(); }
+    const std::shared_ptr<BarButtonItem>& checkButtonItem() const { return checkButtonItem_; }
 
     // --- Pages ---
     std::int64_t pageIndex(const ViewController& page) const;
@@ -116,4 +118,5 @@ private:
     FCCMultipleChoiceQuestionArray questions_;
     std::shared_ptr<MultipleChoiceStartPageViewController> startPage_;
     std::shared_ptr<MultipleChoiceTestSummaryViewController> summaryPage_;
+    std::shared_ptr<BarButtonItem> checkButtonItem_;
 };

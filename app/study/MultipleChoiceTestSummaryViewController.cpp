@@ -43,17 +43,20 @@ void MultipleChoiceTestSummaryViewController::loadView() {
     scoreProgressView_ = instantiateFromNib<HorseshoeProgressView>(Rect(60, 20, 200, 150));
     rightAnswersButton_ = instantiateFromNib<StatsButton>(Rect(20, 190, 130, 90));
     wrongAnswersButton_ = instantiateFromNib<StatsButton>(Rect(170, 190, 130, 90));
-    rightAnswersSelectionButton_ = std::make_shared<Button>(Rect(40, 300, 100, 30));
-    wrongAnswersSelectionButton_ = std::make_shared<Button>(Rect(180, 300, 100, 30));
+    rightAnswersSelectionButton_ = makeControl(Rect(40, 300, 100, 30), [this] { toggleIncludeRightAnswers(); });
+    wrongAnswersSelectionButton_ = makeControl(Rect(180, 300, 100, 30), [this] { toggleIncludeWrongAnswers(); });
+    startOverButton_ = makeControl(Rect(85, 350, 150, 44), [this] { startOver(); });
+    startOverButton_->setTitle(Bundle::main().localizedString("StudySummaryStartOverTitle", "Start Over"),
+                               ControlStateNormal);
     rightSpacingConstraint_ =
         LayoutConstraint::constraintWithItem(rightAnswersSelectionButton_, LayoutAttribute::Leading,
                                              LayoutRelation::Equal, root, LayoutAttribute::Leading, 1, 0);
     wrongSpacingConstraint_ =
         LayoutConstraint::constraintWithItem(wrongAnswersSelectionButton_, LayoutAttribute::Leading,
                                              LayoutRelation::Equal, root, LayoutAttribute::Leading, 1, 0);
-    for (const std::shared_ptr<View>& subview :
-         std::initializer_list<std::shared_ptr<View>>{scoreProgressView_, rightAnswersButton_, wrongAnswersButton_,
-                                                      rightAnswersSelectionButton_, wrongAnswersSelectionButton_}) {
+    for (const std::shared_ptr<View>& subview : std::initializer_list<std::shared_ptr<View>>{
+             scoreProgressView_, rightAnswersButton_, wrongAnswersButton_, rightAnswersSelectionButton_,
+             wrongAnswersSelectionButton_, startOverButton_}) {
         root->addSubview(subview);
     }
     root->addConstraints({rightSpacingConstraint_, wrongSpacingConstraint_});
@@ -64,6 +67,19 @@ void MultipleChoiceTestSummaryViewController::loadView() {
     setView(root);
 }
 
+std::shared_ptr<Button> MultipleChoiceTestSummaryViewController::makeControl(const Rect& frame,
+                                                                             std::function<void()> action) {
+    auto button = Button::buttonWithType(ButtonType::System);
+    button->setFrame(frame);
+    std::weak_ptr<ViewController> weakSelf = weak_from_this();
+    button->addTarget(
+        [weakSelf, action = std::move(action)](Control&) {
+            if (auto self = weakSelf.lock()) action();
+        },
+        ControlEventTouchUpInside);
+    return button;
+}
+
 void MultipleChoiceTestSummaryViewController::viewDidLoad() {
     ViewController::viewDidLoad();
     for (const auto& button : {rightAnswersButton_, wrongAnswersButton_}) {
@@ -72,6 +88,13 @@ void MultipleChoiceTestSummaryViewController::viewDidLoad() {
     }
     rightAnswersButton_->setLabel(Bundle::main().localizedString("MultipleChoiceSummaryCorrectLabel", "Correct"));
     wrongAnswersButton_->setLabel(Bundle::main().localizedString("MultipleChoiceSummaryWrongLabel", "Wrong"));
+    // A toggle is named after the answers it adds to a start-over, with a
+    // check mark while selected.
+    for (const auto& [toggle, stats] : {std::pair{rightAnswersSelectionButton_, rightAnswersButton_},
+                                        std::pair{wrongAnswersSelectionButton_, wrongAnswersButton_}}) {
+        toggle->setTitle(stats->label(), ControlStateNormal);
+        toggle->setTitle("\u2713 " + stats->label(), ControlStateSelected);
+    }
     addStudyPageShadow(*view());
     updateScore();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/ui/ViewController.h"
@@ -8,6 +9,7 @@
 class Button;
 class HorseshoeProgressView;
 class LayoutConstraint;
+struct Rect;
 class StatsButton;
 class View;
 
@@ -40,6 +42,8 @@ public:
     const std::shared_ptr<HorseshoeProgressView>& scoreProgressView() const { return scoreProgressView_; }
     const std::shared_ptr<Button>& rightAnswersSelectionButton() const { return rightAnswersSelectionButton_; }
     const std::shared_ptr<Button>& wrongAnswersSelectionButton() const { return wrongAnswersSelectionButton_; }
+    // Sends startOver().
+    const std::shared_ptr<Button>& startOverButton() const { return startOverButton_; }
     const std::shared_ptr<LayoutConstraint>& rightSpacingConstraint() const { return rightSpacingConstraint_; }
     const std::shared_ptr<LayoutConstraint>& wrongSpacingConstraint() const { return wrongSpacingConstraint_; }
 
@@ -59,6 +63,8 @@ public:
 
 private:
     void resetGauge();
+    // A system button that sends `action` on a tap while this page lives.
+    std::shared_ptr<Button> makeControl(const Rect& frame, std::function<void()> action);
 
     std::weak_ptr<MultipleChoiceTestSummaryViewControllerDelegate> delegate_;
     std::int64_t rightAnswers_ = 0;
@@ -69,6 +75,7 @@ private:
     std::shared_ptr<HorseshoeProgressView> scoreProgressView_;
     std::shared_ptr<Button> rightAnswersSelectionButton_;
     std::shared_ptr<Button> wrongAnswersSelectionButton_;
+    std::shared_ptr<Button> startOverButton_;
     std::shared_ptr<LayoutConstraint> rightSpacingConstraint_;
     std::shared_ptr<LayoutConstraint> wrongSpacingConstraint_;
 };

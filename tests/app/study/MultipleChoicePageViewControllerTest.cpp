@@ -68,7 +68,16 @@ TEST_F(MultipleChoiceTest, PagesRunFromStartThroughQuestionsToSummary) {
 }
 
 TEST_F(MultipleChoiceTest, EveryQuestionIsRatedOnce) {
+    memorant_test::ScopedVirtualClock clock;
     start(3);
+    auto window = std::make_shared<Window>();
+    window->setRootViewController(std::make_shared<NavigationController>(test));
+    window->makeKeyAndVisible();
+    // Check on the toolbar the question pages show.
+    auto check = [&] {
+        clock.advanceAndRun(1);
+        ASSERT_TRUE(UIDriver::tap(*test->checkButtonItem()));
+    };
     swipe();
     auto skipped = test->questions()[0]->underlyingCard();
     swipe();  // past an unanswered question: nothing recorded
@@ -77,11 +86,11 @@ TEST_F(MultipleChoiceTest, EveryQuestionIsRatedOnce) {
 
     // Check without a choice records a wrong answer, once.
     auto checked = test->questions()[1]->underlyingCard();
-    test->checkAnswer();
-    test->checkAnswer();
+    check();
+    check();
     swipe();
     swipe(Direction::Reverse);
-    test->checkAnswer();
+    check();
     EXPECT_EQ(wrongs(checked->studyStats()), 1);
     ASSERT_EQ(changes->cards.size(), 1u);
     EXPECT_EQ(changes->cards[0], checked);

@@ -6,6 +6,7 @@
 #include "platform/ui/Animation.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/LayoutConstraint.h"
+#include "platform/ui/UIDriver.h"
 #include "support/MainLoop.h"
 
 namespace {
@@ -69,7 +70,7 @@ TEST_F(MultipleChoiceSummaryTest, GaugeShowsTheScore) {
     EXPECT_EQ(gauge->countingLayer()->progressInPercent(), 100);
 
     // New numbers clear the toggles and reset the gauge.
-    summary->toggleIncludeRightAnswers();
+    ASSERT_TRUE(UIDriver::tap(*summary->rightAnswersSelectionButton()));
     summary->setRightAnswers(1);
     summary->updateScore();
     EXPECT_FALSE(summary->rightAnswersSelectionButton()->isSelected());
@@ -78,7 +79,7 @@ TEST_F(MultipleChoiceSummaryTest, GaugeShowsTheScore) {
 }
 
 TEST_F(MultipleChoiceSummaryTest, ARefusedStartOverShakesTheUnselectedToggles) {
-    summary->startOver();
+    ASSERT_TRUE(UIDriver::tap(*summary->startOverButton()));
     ASSERT_EQ(restarts->asked, (std::vector<std::pair<bool, bool>>{{false, false}}));
     auto right = shake(*summary->rightAnswersSelectionButton());
     auto wrong = shake(*summary->wrongAnswersSelectionButton());
@@ -98,8 +99,8 @@ TEST_F(MultipleChoiceSummaryTest, ARefusedStartOverShakesTheUnselectedToggles) {
     advance(2);
 
     // Only right answers asked for, and none there: only the wrong toggle shakes.
-    summary->toggleIncludeRightAnswers();
-    summary->startOver();
+    ASSERT_TRUE(UIDriver::tap(*summary->rightAnswersSelectionButton()));
+    ASSERT_TRUE(UIDriver::tap(*summary->startOverButton()));
     EXPECT_EQ(restarts->asked.back(), (std::pair<bool, bool>{true, false}));
     EXPECT_FALSE(shake(*summary->rightAnswersSelectionButton()));
     EXPECT_TRUE(shake(*summary->wrongAnswersSelectionButton()));
@@ -107,9 +108,9 @@ TEST_F(MultipleChoiceSummaryTest, ARefusedStartOverShakesTheUnselectedToggles) {
 
     // A restart that happens shakes nothing; without a delegate nothing happens.
     restarts->answer = true;
-    summary->startOver();
+    ASSERT_TRUE(UIDriver::tap(*summary->startOverButton()));
     EXPECT_FALSE(shake(*summary->wrongAnswersSelectionButton()));
     summary->setDelegate(nullptr);
-    summary->startOver();
+    ASSERT_TRUE(UIDriver::tap(*summary->startOverButton()));
     EXPECT_EQ(restarts->asked.size(), 3u);
 }

@@ -29,6 +29,21 @@ struct RecordingDeckChangeDelegate : DeckChangeDelegate {
     }
 };
 
+// The page script reports a right or wrong selection on the question page
+// the test shows.
+inline void answerShownQuestion(MultipleChoicePageViewController& test, bool right) {
+    auto page = std::dynamic_pointer_cast<MultipleChoiceQuestionViewController>(test.viewControllers().back());
+    ASSERT_TRUE(page);
+    const auto& question = *page->question();
+    const std::int64_t correct = question.indexesOfCorrectAnswers()->front();
+    const std::int64_t chosen = right ? correct : (correct + 1) % static_cast<std::int64_t>(question.answers().size());
+    Value body = Value::dictionary({{"method", "updateAnswersForQuestion"},
+                                    {"args", Value(Value::Array{Value(right), Value(std::to_string(chosen))})},
+                                    {"promiseId", "1"}});
+    ASSERT_TRUE(page->webView()->page().postMessage("studyViewController", body));
+    memorant_test::drainMainLoop();
+}
+
 // A test over a new ".flashcards" document, with a fixed random seed; the
 // page script is played by posting its reports.
 class MultipleChoiceTest : public ::testing::Test {
@@ -71,20 +86,7 @@ protected:
     void swipe(PageViewControllerNavigationDirection direction = PageViewControllerNavigationDirection::Forward) {
         ASSERT_TRUE(test->swipe(direction));
     }
-    // The page script reports a selection on the shown question page.
-    void answer(bool right) {
-        auto page = questionPage();
-        ASSERT_TRUE(page);
-        const auto& question = *page->question();
-        const std::int64_t correct = question.indexesOfCorrectAnswers()->front();
-        const std::int64_t chosen =
-            right ? correct : (correct + 1) % static_cast<std::int64_t>(question.answers().size());
-        Value body = Value::dictionary({{"method", "updateAnswersForQuestion"},
-                                        {"args", Value(Value::Array{Value(right), Value(std::to_string(chosen))})},
-                                        {"promiseId", "1"}});
-        ASSERT_TRUE(page->webView()->page().postMessage("studyViewController", body));
-        memorant_test::drainMainLoop();
-    }
+    void answer(bool right) { answerShownQuestion(*test, right); }
 };
 
 }  // namespace mc_test
