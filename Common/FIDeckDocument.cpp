@@ -1,6 +1,7 @@
 #include "Common/FIDeckDocument.h"
 
 #include "model/FCDeck.h"
+#include "model/FCReversedStudyCard.h"
 #include "model/TWLogger.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileManager.h"
@@ -61,6 +62,15 @@ std::string FIDeckDocument::defaultFileExtension() const {
 }
 void FIDeckDocument::didUpdateStudyStatsForCardWithIdentifier(const std::optional<std::string>&) {
     raiseAbstract("didUpdateStudyStatsForCardWithIdentifier:");
+}
+std::shared_ptr<FCStudyCard> FIDeckDocument::ratedCardItself(const std::shared_ptr<FCStudyCard>& card) {
+    if (card && card->isReversed())
+        if (auto reversed = std::dynamic_pointer_cast<FCReversedStudyCard>(card)) return reversed->originalCard();
+    return card;
+}
+void FIDeckDocument::didUpdateStudyStatsForCard(const std::shared_ptr<FCStudyCard>& card) {
+    if (const auto original = ratedCardItself(card))
+        didUpdateStudyStatsForCardWithIdentifier(original->legacyIdentifier());
 }
 void FIDeckDocument::didUpdateStudyStatisticsForMultipleCards() {
     raiseAbstract("didUpdateStudyStatisticsForMultipleCards");

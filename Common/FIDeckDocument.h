@@ -21,6 +21,7 @@
 #include "platform/foundation/URL.h"
 
 class FCDeck;
+class FCStudyCard;
 class FIDeckDocument;
 
 // Posted by screens after they changed a deck's statistics (ratings).
@@ -74,6 +75,12 @@ public:
     virtual std::optional<Data> dataForAttachmentWithName(const std::optional<std::string>& fileName);
     virtual std::string defaultFileExtension() const;
     virtual void didUpdateStudyStatsForCardWithIdentifier(const std::optional<std::string>& identifier);
+    // The study screens' report of ratings of one card (a reversed view stands
+    // for its card): passes the card's identifier on to the report above; a
+    // format that can take in one card's change does so here.
+    virtual void didUpdateStudyStatsForCard(const std::shared_ptr<FCStudyCard>& card);
+    // The card a reversed view wraps; any other card as it is.
+    static std::shared_ptr<FCStudyCard> ratedCardItself(const std::shared_ptr<FCStudyCard>& card);
     virtual void didUpdateStudyStatisticsForMultipleCards();
     virtual void clearLastError();
     // 0 question first, 1 answer first, 2 both ways.

@@ -349,8 +349,22 @@ void FIFlashcardsDocument::didReorderCards() {
 }
 
 void FIFlashcardsDocument::didUpdateStudyStatsForCardWithIdentifier(const std::optional<std::string>&) {
-    if (auto deck = this->deck()) deck->updateStudyCardsCountAndDeckProgress();
+    if (auto deck = this->deck()) {
+        if (reportedCard_)
+            deck->updateStudyCardsCountAndDeckProgressForRatedCard(*reportedCard_);
+        else
+            deck->updateStudyCardsCountAndDeckProgress();
+    }
     markChange();
+}
+
+// Goes through the report by identifier, which subclasses may observe.
+void FIFlashcardsDocument::didUpdateStudyStatsForCard(const std::shared_ptr<FCStudyCard>& card) {
+    const auto original = ratedCardItself(card);
+    if (!original) return;
+    reportedCard_ = original.get();
+    didUpdateStudyStatsForCardWithIdentifier(original->legacyIdentifier());
+    reportedCard_ = nullptr;
 }
 
 void FIFlashcardsDocument::didUpdateStudyStatisticsForMultipleCards() {

@@ -102,7 +102,11 @@ public:
     void didChangeCardContents();
     void didAddOrRemoveCards();
     void didReorderCards();
+    // After a card's report (didUpdateStudyStatsForCard) the deck's counts
+    // take in that card's ratings alone; after one by identifier only, the
+    // deck is counted again.
     void didUpdateStudyStatsForCardWithIdentifier(const std::optional<std::string>& identifier) override;
+    void didUpdateStudyStatsForCard(const std::shared_ptr<FCStudyCard>& card) override;
     void didUpdateStudyStatisticsForMultipleCards() override;
     void didUpdateUserDocumentSettings();
     void updatePreferredStudyDirection(std::int64_t direction) override;
@@ -133,4 +137,6 @@ private:
     // time, and each takes its snapshot when it starts.
     mutable std::mutex saveCoverStyleLock_;
     std::shared_ptr<FCCoverStyle> saveCoverStyle_;
+    // The card whose report is being handled (main thread), else null.
+    FCStudyCard* reportedCard_ = nullptr;
 };

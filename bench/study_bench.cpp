@@ -9,8 +9,8 @@
 //                      twice) copied and shuffled, without our code.
 //   BM_RateCard        one rating on the loaded screen: the card's
 //                      statistics, the card list's report to the document
-//                      (which recounts the deck's progress and marks a
-//                      change), the re-queue of a hard card and the start of
+//                      (which moves the deck's counts and progress by the
+//                      rated card and marks a change), the re-queue of a hard card and the start of
 //                      the pager's move. The move's animation is finished and
 //                      the change count cleared outside the timed part, so
 //                      nothing is ever saved. Floor: removing and inserting
@@ -48,7 +48,7 @@ namespace fs = std::filesystem;
 struct DocumentReport : DeckChangeDelegate {
     std::shared_ptr<FIDeckDocument> document;
     void didChangeStudyStatisticsForCard(const std::shared_ptr<FCStudyCard>& card, bool updateChangeCount) override {
-        if (updateChangeCount) document->didUpdateStudyStatsForCardWithIdentifier(card->legacyIdentifier());
+        if (updateChangeCount) document->didUpdateStudyStatsForCard(card);
     }
 };
 

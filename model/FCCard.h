@@ -209,6 +209,14 @@ public:
     virtual void _internalRate(std::int64_t rating);
     void _internalRateReverse(std::int64_t rating);
 
+    // Whether the card was unstudied before its first rating since the deck
+    // last counted it, and nullopt when it has not been rated since. The two
+    // rating methods above take it down, so that the deck can move its counts
+    // by this one card instead of walking all of them; the deck clears it
+    // when it takes the change in, or when it counts every card.
+    std::optional<bool> unstudiedBeforeUncountedRatings() const;
+    void clearUnstudiedBeforeUncountedRatings() { unstudiedBeforeUncountedRatings_ = kNotRated; }
+
     // MD5 hex digest of the top followed by the bottom (nil sides as "").
     std::optional<std::string> versionstamp() const override;
 
@@ -231,9 +239,13 @@ protected:
 
 private:
     static void recordRating(FCStudyStats* stats, std::int64_t rating, bool sameDayRule);
+    void noteStateBeforeRating();
+
+    static constexpr std::int8_t kNotRated = -1;
 
     FCCardSides sides_;
     std::shared_ptr<FCStudyStats> studyStats_;
     std::shared_ptr<FCStudyStats> reverseStudyStats_;
     std::int64_t sequenceNumber_ = 0;
+    std::int8_t unstudiedBeforeUncountedRatings_ = kNotRated;  // else 0 or 1
 };

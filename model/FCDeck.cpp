@@ -96,11 +96,28 @@ void FCDeck::countAndNumberCards(bool renumber) {
         if (renumber) card->setPrimaryKey(nextAvailableCardPrimaryKey());
         if (isTopic) return;
         auto& studyCard = static_cast<FCStudyCard&>(*card);
+        studyCard.clearUnstudiedBeforeUncountedRatings();
         ++studyCards;
         if (studyCard.isUnstudied()) ++unstudied;
         if (renumber) studyCard.setSequenceNumber(studyCards);
     });
     setCountsAndProgress(studyCards, unstudied);
+}
+
+void FCDeck::updateStudyCardsCountAndDeckProgressForRatedCard(FCStudyCard& card) {
+    const std::optional<bool> wasUnstudied = card.unstudiedBeforeUncountedRatings();
+    if (!countsFollowCards_ || !wasUnstudied) {
+        updateStudyCardsCountAndDeckProgress();
+        return;
+    }
+    card.clearUnstudiedBeforeUncountedRatings();
+    const std::int64_t unstudied = unstudiedStudyCardsCount_ + (card.isUnstudied() ? 1 : 0) - (*wasUnstudied ? 1 : 0);
+    // Out of range only for a card that is not in this deck: count the deck.
+    if (unstudied < 0 || unstudied > studyCardsCount_) {
+        updateStudyCardsCountAndDeckProgress();
+        return;
+    }
+    setCountsAndProgress(studyCardsCount_, unstudied);
 }
 
 void FCDeck::finishInitializationOfNumberedCards(std::int64_t lastUsedCardPrimaryKey, std::int64_t studyCardsCount,
@@ -112,6 +129,7 @@ void FCDeck::finishInitializationOfNumberedCards(std::int64_t lastUsedCardPrimar
 void FCDeck::setCountsAndProgress(std::int64_t studyCards, std::int64_t unstudied) {
     studyCardsCount_ = studyCards;
     unstudiedStudyCardsCount_ = unstudied;
+    countsFollowCards_ = true;
     studyProgress_ =
         studyCards == 0 ? 0.0 : static_cast<double>(studyCards - unstudied) / static_cast<double>(studyCards) * 100.0;
 }

@@ -49,12 +49,21 @@ public:
     void setCards(FCCardArray cards) { cards_ = std::move(cards); }
 
     std::int64_t studyCardsCount() const { return studyCardsCount_; }
-    void setStudyCardsCount(std::int64_t count) { studyCardsCount_ = count; }
+    void setStudyCardsCount(std::int64_t count) {
+        studyCardsCount_ = count;
+        countsFollowCards_ = false;
+    }
     std::int64_t unstudiedStudyCardsCount() const { return unstudiedStudyCardsCount_; }
-    void setUnstudiedStudyCardsCount(std::int64_t count) { unstudiedStudyCardsCount_ = count; }
+    void setUnstudiedStudyCardsCount(std::int64_t count) {
+        unstudiedStudyCardsCount_ = count;
+        countsFollowCards_ = false;
+    }
     // Percent of studied study cards, 0 to 100.
     double studyProgress() const { return studyProgress_; }
-    void setStudyProgress(double progress) { studyProgress_ = progress; }
+    void setStudyProgress(double progress) {
+        studyProgress_ = progress;
+        countsFollowCards_ = false;
+    }
     // 0 question first, 1 answer first, 2 both ways.
     std::int64_t preferredStudyDirection() const { return preferredStudyDirection_; }
     void setPreferredStudyDirection(std::int64_t direction) { preferredStudyDirection_ = direction; }
@@ -97,6 +106,12 @@ public:
                                              std::int64_t unstudiedStudyCardsCount);
     // Recounts the study cards and the unstudied ones and recomputes progress.
     void updateStudyCardsCountAndDeckProgress();
+    // The same result after ratings of one study card of this deck, without
+    // walking the others: the unstudied count moves by that card's change
+    // since the counts last took it in. Counts every card instead when the
+    // card has no rating noted, or when the counts were not made from the
+    // cards (set from outside, or a copied deck not yet counted).
+    void updateStudyCardsCountAndDeckProgressForRatedCard(FCStudyCard& card);
     // Renumbers the study cards 1, 2, ... depth first.
     void updateCardSequenceNumbers();
 
@@ -143,6 +158,8 @@ private:
     std::int64_t studyCardsCount_ = 0;
     std::int64_t unstudiedStudyCardsCount_ = 0;
     double studyProgress_ = 0;
+    // Whether the counts are those of the cards as last counted or taken in.
+    bool countsFollowCards_ = false;
     std::int64_t preferredStudyDirection_ = 0;
     std::optional<std::string> topPreferredLocaleIdentifier_;
     std::optional<std::string> bottomPreferredLocaleIdentifier_;

@@ -164,13 +164,26 @@ void FCStudyCard::recordRating(FCStudyStats* stats, std::int64_t rating, bool sa
     stats->setLastStudied(Date::now());
 }
 
+std::optional<bool> FCStudyCard::unstudiedBeforeUncountedRatings() const {
+    if (unstudiedBeforeUncountedRatings_ == kNotRated) return std::nullopt;
+    return unstudiedBeforeUncountedRatings_ != 0;
+}
+
+// Only the first rating since the deck counted the card is noted: the deck's
+// counts still reflect the state before it.
+void FCStudyCard::noteStateBeforeRating() {
+    if (unstudiedBeforeUncountedRatings_ == kNotRated) unstudiedBeforeUncountedRatings_ = isUnstudied() ? 1 : 0;
+}
+
 void FCStudyCard::updateLeitnerRating(std::int64_t rating) {
+    noteStateBeforeRating();
     willChangeValueForKey("studyStats");
     recordRating(studyStats().get(), rating, true);
     didChangeValueForKey("studyStats");
 }
 
 void FCStudyCard::updateReverseLeitnerRating(std::int64_t rating) {
+    noteStateBeforeRating();
     willChangeValueForKey("reverseStudyStats");
     recordRating(reverseStudyStats().get(), rating, true);
     didChangeValueForKey("reverseStudyStats");

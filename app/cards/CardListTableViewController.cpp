@@ -1361,7 +1361,7 @@ void CardListTableViewController::didChangeStudyStatisticsForCard(const std::sha
             table->endUpdates();
         }
     if (updateChangeCount && document_ && original) {
-        document_->didUpdateStudyStatsForCardWithIdentifier(original->legacyIdentifier());
+        document_->didUpdateStudyStatsForCard(original);
         refreshDeckCover();
     }
     if (auto delegate = deckChangeDelegate_.lock()) delegate->didChangeStudyStatisticsForCard(card, false);

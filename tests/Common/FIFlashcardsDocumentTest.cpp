@@ -15,6 +15,7 @@
 #include "model/FCCard.h"
 #include "model/FCCoverStyle.h"
 #include "model/FCDeck.h"
+#include "model/FCReversedStudyCard.h"
 #include "model/FCStudyStats.h"
 #include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Dispatch.h"
@@ -561,3 +562,69 @@ TEST_F(FIFlashcardsDocumentTest, ErrorsAreStoredAndAlertedOnlyWhenTheUserMayBeAs
 }
 
 }  // namespace
+
+// A rating's report moves the deck's counts by the rated card alone; after
+// every report they must be what counting the whole deck gives.
+TEST_F(FIFlashcardsDocumentTest, RatingReportsKeepTheCountsOfAFullRecount) {
+    enum class Report { none, card, identifier };
+    struct Step {
+        int card;  // 0 never rated, 1 studied both ways, 2 right forward but wrong reversed
+        bool reversed;
+        std::int64_t rating;
+        Report report;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        bool countsSetFromOutside = false;
+    };
+    const auto R = Report::card, N = Report::none, I = Report::identifier;
+    const std::vector<Case> cases = {
+        {"right on a new card", {{0, false, 1, R}}},
+        {"unsure on a new card", {{0, false, 3, R}}},
+        {"wrong on a studied card", {{1, false, 2, R}}},
+        {"wrong on a studied card answer first", {{1, true, 2, R}}},
+        {"right answer first completes a half-studied card", {{2, true, 1, R}}},
+        {"wrong forward on a half-studied card", {{2, false, 2, R}}},
+        {"back and forth on one card, each reported", {{1, false, 2, R}, {1, false, 1, R}, {1, true, 3, R}}},
+        {"both directions rated, reported once", {{0, false, 1, N}, {0, true, 2, N}, {0, true, 1, R}}},
+        {"a second right on the same day", {{0, false, 1, R}, {0, false, 1, R}, {0, true, 1, R}}},
+        {"several cards in turn", {{0, false, 1, R}, {2, true, 1, R}, {1, false, 2, R}, {2, false, 2, R}}},
+        {"a report by identifier counts, later reports start from it",
+         {{0, false, 1, N}, {1, false, 2, I}, {0, false, 2, R}, {1, true, 1, R}}},
+        {"counts set from outside are recounted", {{0, false, 1, R}, {2, true, 1, R}}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto document = FIFlashcardsDocument::initNewDocumentWithFileURL(url);
+        auto deck = std::make_shared<FCDeck>();
+        const std::vector<std::vector<std::int64_t>> forward = {{}, {2, 1}, {1}}, reverse = {{}, {1}, {1, 2}};
+        for (std::size_t i = 0; i < forward.size(); ++i) {
+            auto card = FCStudyCard::studyCardWithTop("top " + std::to_string(i), "bottom", 0);
+            card->setStudyStats(FCStudyStats::statsWithLegacyPastResults(forward[i]));
+            card->setReverseStudyStats(FCStudyStats::statsWithLegacyPastResults(reverse[i]));
+            deck->cards().push_back(card);
+        }
+        deck->finishInitialization();
+        document->setDeck(deck);
+        if (c.countsSetFromOutside) deck->setUnstudiedStudyCardsCount(1);
+
+        for (const auto& step : c.steps) {
+            std::shared_ptr<FCStudyCard> card = std::static_pointer_cast<FCStudyCard>(deck->cards().at(step.card));
+            if (step.reversed) card = std::make_shared<FCReversedStudyCard>(card);
+            card->updateLeitnerRating(step.rating);
+            if (step.report == Report::none) continue;
+            if (step.report == Report::card)
+                document->didUpdateStudyStatsForCard(card);
+            else
+                document->didUpdateStudyStatsForCardWithIdentifier(std::nullopt);
+            const auto recounted = deck->duplicate();
+            recounted->updateStudyCardsCountAndDeckProgress();
+            EXPECT_EQ(deck->studyCardsCount(), 3);
+            EXPECT_EQ(deck->unstudiedStudyCardsCount(), recounted->unstudiedStudyCardsCount());
+            EXPECT_DOUBLE_EQ(deck->studyProgress(), recounted->studyProgress());
+        }
+        EXPECT_TRUE(document->hasUnsavedChanges());
+        document->updateChangeCount(DocumentChangeKind::Cleared);
+    }
+}
