@@ -42,8 +42,9 @@ public:
 // with a direction, or reached by swiping: a drag of the finger across the
 // view along its orientation (its pan recogniser) swipes forward when it goes
 // left (or up) and back when it goes right (or down), and completes when it
-// ends past the middle of the view or flicked on faster than
-// kSwipeCompletionVelocity. A swipe() goes through the data source: it
+// ends past the middle of the view (not flicked back) or flicked on faster
+// than kSwipeCompletionVelocity; a drag mostly across the orientation turns
+// nothing. A swipe() goes through the data source: it
 // asks the data source for the page before or after the shown one, tells the
 // delegate before it starts and after it ends, and either shows that page
 // (completed) or keeps the shown one (cancelled). The shown page is a child
@@ -81,9 +82,6 @@ public:
     // lets go past the middle (completes) or before it (cancelled). Returns
     // false when the data source has no page there: nothing happens then.
     bool swipe(PageViewControllerNavigationDirection direction, bool completes = true);
-
-    // The finger's drag across the pages (made with the view).
-    const std::shared_ptr<PanGestureRecognizer>& swipeGestureRecognizer() const { return swipeRecognizer_; }
 
     void loadView() override;
     void viewDidLayoutSubviews() override;
