@@ -57,6 +57,10 @@ public:
     // A tap of the user's finger: highlighted while down, then the touch-up
     // actions. Nothing for a disabled control.
     virtual void performTap();
+    // A tap that lands at a point of the control (in its own coordinates):
+    // performTap, unless the control answers differently where the finger
+    // lands (the segments of a segmented control).
+    virtual void performTapAtPoint(Point /*point*/) { performTap(); }
 
 private:
     struct Target {

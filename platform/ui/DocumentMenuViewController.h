@@ -8,9 +8,9 @@
 // kDocumentBrowserPlaceTitle) dismisses the menu and, once it is gone, hands
 // the delegate a new DocumentPickerViewController of the menu's types and
 // mode, which the delegate presents. Choosing one of the app's options
-// dismisses the menu and then runs the option's handler. Tests choose
-// through userDidSelectOption, as a user's tap on the menu's row would.
-// Main thread only.
+// dismisses the menu and then runs the option's handler. Each row is a
+// button in the menu's view (rowButton), one under the other; a tap on it
+// chooses the row (userDidSelectOption). Main thread only.
 
 #include <functional>
 #include <memory>
@@ -20,6 +20,7 @@
 #include "platform/ui/DocumentPickerViewController.h"
 #include "platform/ui/ViewController.h"
 
+class Button;
 class DocumentMenuViewController;
 class Image;
 
@@ -58,6 +59,14 @@ public:
     // The rows as shown: the app's options in their order, then the places.
     std::vector<std::string> rowTitles() const;
 
+    // The button of the row of that title (loads the view); null when there
+    // is none.
+    std::shared_ptr<Button> rowButton(const std::string& title);
+    static constexpr double kRowHeight = 44;
+
+    void loadView() override;
+    void viewDidLayoutSubviews() override;
+
     // The user chose the row of that title (an option or a place); false
     // when there is none or the menu is not on screen.
     bool userDidSelectOption(const std::string& title);
@@ -69,4 +78,5 @@ private:
     DocumentPickerMode mode_;
     std::weak_ptr<DocumentMenuDelegate> delegate_;
     std::vector<Option> options_;
+    std::vector<std::shared_ptr<Button>> rowButtons_;
 };

@@ -60,6 +60,10 @@ public:
     const std::weak_ptr<GestureRecognizerDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<GestureRecognizerDelegate> delegate) { delegate_ = std::move(delegate); }
 
+    // Whether the touch so far lets it begin, by its own rules (asked
+    // before its delegate; a pan asks once the finger has moved).
+    virtual bool canBegin() const { return true; }
+
     GestureRecognizerState state() const { return state_; }
     // Moves to a state and sends the actions for it (what touch handling does).
     void setState(GestureRecognizerState state);

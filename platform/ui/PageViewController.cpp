@@ -1,6 +1,7 @@
 #include "platform/ui/PageViewController.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/ui/View.h"
 
@@ -48,6 +49,37 @@ bool PageViewController::swipe(PageViewControllerNavigationDirection direction, 
     }
     if (auto d = delegate()) d->pageViewControllerDidFinishAnimating(*this, true, previous, completes);
     return true;
+}
+
+void PageViewController::loadView() {
+    ViewController::loadView();
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    swipeRecognizer_ = std::make_shared<PanGestureRecognizer>([weak](GestureRecognizer& recognizer) {
+        if (auto self = std::static_pointer_cast<PageViewController>(weak.lock()))
+            self->handleDrag(static_cast<PanGestureRecognizer&>(recognizer));
+    });
+    view()->addGestureRecognizer(swipeRecognizer_);
+}
+
+void PageViewController::handleDrag(const PanGestureRecognizer& recognizer) {
+    if (recognizer.state() != GestureRecognizerState::Ended) return;
+    const View* container = viewIfLoaded().get();
+    const bool horizontal = orientation_ == PageViewControllerNavigationOrientation::Horizontal;
+    const Point translation = recognizer.translationInView(container);
+    const Point velocity = recognizer.velocityInView(container);
+    const double along = horizontal ? translation.x : translation.y;
+    const double across = horizontal ? translation.y : translation.x;
+    if (along == 0 || std::abs(across) > std::abs(along)) return;
+    const double speed = horizontal ? velocity.x : velocity.y;
+    const double length =
+        container ? (horizontal ? container->bounds().size.width : container->bounds().size.height) : 0;
+    // Flicked back, the page returns; flicked on, it turns; else it turns
+    // when let go past the middle.
+    const bool flickedBack = speed * along < 0 && std::abs(speed) > kSwipeCompletionVelocity;
+    const bool flickedOn = speed * along > 0 && std::abs(speed) > kSwipeCompletionVelocity;
+    const bool completes = !flickedBack && (flickedOn || std::abs(along) > length / 2);
+    swipe(along < 0 ? PageViewControllerNavigationDirection::Forward : PageViewControllerNavigationDirection::Reverse,
+          completes);
 }
 
 void PageViewController::viewDidLayoutSubviews() {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/ViewController.h"
 
 class PageViewController;
@@ -38,7 +39,12 @@ public:
 
 // A container that shows one page (a child controller) at a time and moves
 // between pages by swiping (UIPageViewController). The shown pages are set
-// with a direction, or reached by swipe() through the data source: a swipe
+// with a direction, or reached by swiping: a drag of the finger across the
+// view along its orientation (its pan recogniser) swipes forward when it goes
+// left (or up) and back when it goes right (or down), and completes when it
+// ends past the middle of the view (not flicked back) or flicked on faster
+// than kSwipeCompletionVelocity; a drag mostly across the orientation turns
+// nothing. A swipe() goes through the data source: it
 // asks the data source for the page before or after the shown one, tells the
 // delegate before it starts and after it ends, and either shows that page
 // (completed) or keeps the shown one (cancelled). The shown page is a child
@@ -49,6 +55,9 @@ public:
         PageViewControllerTransitionStyle style = PageViewControllerTransitionStyle::Scroll,
         PageViewControllerNavigationOrientation orientation = PageViewControllerNavigationOrientation::Horizontal)
         : style_(style), orientation_(orientation) {}
+
+    // Points per second.
+    static constexpr double kSwipeCompletionVelocity = 300;
 
     PageViewControllerTransitionStyle transitionStyle() const { return style_; }
     PageViewControllerNavigationOrientation navigationOrientation() const { return orientation_; }
@@ -74,10 +83,12 @@ public:
     // false when the data source has no page there: nothing happens then.
     bool swipe(PageViewControllerNavigationDirection direction, bool completes = true);
 
+    void loadView() override;
     void viewDidLayoutSubviews() override;
 
 private:
     void show(std::vector<std::shared_ptr<ViewController>> pages);
+    void handleDrag(const PanGestureRecognizer& recognizer);
 
     PageViewControllerTransitionStyle style_;
     PageViewControllerNavigationOrientation orientation_;
@@ -85,4 +96,5 @@ private:
     std::weak_ptr<PageViewControllerDelegate> delegate_;
     std::vector<std::shared_ptr<ViewController>> viewControllers_;
     PageViewControllerNavigationDirection lastDirection_ = PageViewControllerNavigationDirection::Forward;
+    std::shared_ptr<PanGestureRecognizer> swipeRecognizer_;
 };

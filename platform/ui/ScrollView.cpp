@@ -1,8 +1,29 @@
 #include "platform/ui/ScrollView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/ui/RefreshControl.h"
+
+namespace {
+
+// The scroll view's drag, which declines a mostly sideways movement unless
+// the content scrolls sideways.
+class ScrollPanGestureRecognizer : public PanGestureRecognizer {
+public:
+    explicit ScrollPanGestureRecognizer(const ScrollView* scrollView) : scrollView_(scrollView) {}
+    // Cleared by the scroll view's destructor (another view may hold this).
+    void forgetScrollView() { scrollView_ = nullptr; }
+    bool canBegin() const override {
+        const Point t = translationInView(nullptr);
+        return !scrollView_ || std::abs(t.x) <= std::abs(t.y) || scrollView_->scrollsHorizontally();
+    }
+
+private:
+    const ScrollView* scrollView_;
+};
+
+}  // namespace
 
 ScrollView::ScrollView() : ScrollView(Rect()) {}
 
@@ -16,11 +37,20 @@ ScrollView::ScrollView(const Coder& coder) : View(coder.frame) {
 
 ScrollView::~ScrollView() {
     pan_->removeTarget(panTarget_);
+    static_cast<ScrollPanGestureRecognizer&>(*pan_).forgetScrollView();
+}
+
+bool ScrollView::scrollsHorizontally() const {
+    return contentSize_.width + contentInset_.left + contentInset_.right > bounds().size.width;
+}
+
+bool ScrollView::scrollsVertically() const {
+    return contentSize_.height + contentInset_.top + contentInset_.bottom > bounds().size.height;
 }
 
 void ScrollView::setUp() {
     setClipsToBounds(true);
-    pan_ = std::make_shared<PanGestureRecognizer>();
+    pan_ = std::make_shared<ScrollPanGestureRecognizer>(this);
     // The recogniser may outlive this view (when another view holds it); the
     // destructor removes this target.
     panTarget_ = pan_->addTarget([this](GestureRecognizer& recognizer) { handlePan(recognizer); });
@@ -132,10 +162,9 @@ void ScrollView::handlePan(GestureRecognizer& recognizer) {
         case GestureRecognizerState::Changed: {
             if (!dragging_) return;
             const Point t = pan.translationInView(this);
-            const Size size = bounds().size;
             Point offset = dragStartOffset_;
-            if (contentSize_.width + contentInset_.left + contentInset_.right > size.width) offset.x -= t.x;
-            if (contentSize_.height + contentInset_.top + contentInset_.bottom > size.height) offset.y -= t.y;
+            if (scrollsHorizontally()) offset.x -= t.x;
+            if (scrollsVertically()) offset.y -= t.y;
             if (!bounces_) offset = clampedOffset(offset);
             setContentOffset(offset);
             break;
@@ -145,10 +174,9 @@ void ScrollView::handlePan(GestureRecognizer& recognizer) {
             if (!dragging_) return;
             const Point v = pan.velocityInView(this);
             const Point velocity{-v.x / 1000, -v.y / 1000};
-            const Size size = bounds().size;
             Point fling = velocity;
-            if (contentSize_.width + contentInset_.left + contentInset_.right <= size.width) fling.x = 0;
-            if (contentSize_.height + contentInset_.top + contentInset_.bottom <= size.height) fling.y = 0;
+            if (!scrollsHorizontally()) fling.x = 0;
+            if (!scrollsVertically()) fling.y = 0;
             Point target = clampedOffset(projectedOffset(contentOffset(), fling));
             endingDrag_ = true;
             offsetSetWhileEndingDrag_ = false;

@@ -100,8 +100,15 @@ public:
     // along the offset) comes to rest at the deceleration rate, unclamped.
     Point projectedOffset(Point offset, Point velocity) const;
 
+    // Whether the content (with its insets) is larger than the view along
+    // an axis: the axes a drag moves it along.
+    bool scrollsHorizontally() const;
+    bool scrollsVertically() const;
+
     // Its own recogniser; it may be attached to another view, and still
-    // scrolls this one.
+    // scrolls this one. A drag that goes mostly sideways does not begin it
+    // unless the content scrolls sideways: it goes to the views behind (a
+    // pager around a page that scrolls up and down), as on the phone.
     const std::shared_ptr<PanGestureRecognizer>& panGestureRecognizer() const { return pan_; }
 
     // The pull-to-refresh control above the content (a subview), if any.

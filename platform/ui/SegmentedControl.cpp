@@ -1,5 +1,7 @@
 #include "platform/ui/SegmentedControl.h"
 
+#include <algorithm>
+
 #include "platform/ui/GraphicsContext.h"
 
 SegmentedControl::SegmentedControl(std::vector<std::string> titles) : titles_(std::move(titles)) {}
@@ -33,6 +35,18 @@ bool SegmentedControl::userSelectSegment(std::int64_t index) {
     setSelectedSegmentIndex(index);
     sendActionsForControlEvents(ControlEventValueChanged);
     return true;
+}
+
+std::int64_t SegmentedControl::segmentIndexAtPoint(Point point) const {
+    const Rect b = bounds();
+    if (titles_.empty() || b.size.width <= 0 || point.x < b.origin.x || point.x >= b.origin.x + b.size.width)
+        return kNoSegment;
+    const double width = b.size.width / static_cast<double>(titles_.size());
+    return std::min(numberOfSegments() - 1, static_cast<std::int64_t>((point.x - b.origin.x) / width));
+}
+
+void SegmentedControl::performTapAtPoint(Point point) {
+    userSelectSegment(segmentIndexAtPoint(point));
 }
 
 void SegmentedControl::drawRect(const Rect&) {

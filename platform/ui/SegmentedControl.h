@@ -7,9 +7,10 @@
 
 #include "platform/ui/Control.h"
 
-// A row of titled segments of which at most one is selected. A user's tap on
-// a segment (userSelectSegment, UIDriver::tapSegment) selects it and sends
-// the value-changed actions; setting the selection in code sends nothing.
+// A row of titled segments of equal width of which at most one is selected.
+// A user's tap on a segment (UIDriver::tap where it is drawn, or
+// userSelectSegment) selects it and sends the value-changed actions; setting
+// the selection in code sends nothing.
 class SegmentedControl : public Control {
 public:
     static constexpr std::int64_t kNoSegment = -1;
@@ -33,6 +34,11 @@ public:
     // index lies outside it; otherwise the segment is selected and the
     // value-changed actions are sent (also when it was selected already).
     bool userSelectSegment(std::int64_t index);
+    // The segment drawn at a point (in the control's coordinates), or
+    // kNoSegment outside them.
+    std::int64_t segmentIndexAtPoint(Point point) const;
+    // A tap selects the segment under the finger.
+    void performTapAtPoint(Point point) override;
 
     void drawRect(const Rect& rect) override;
 

@@ -59,6 +59,13 @@ bool TextField::resignFirstResponder() {
     return true;
 }
 
+void TextField::performTap() {
+    if (!isEnabled()) return;
+    auto keep = weak_from_this().lock();
+    Control::performTap();
+    becomeFirstResponder();
+}
+
 bool TextField::replaceCharacters(Range range, const std::string& replacement) {
     std::u16string units = toUTF16(text().value_or(""));
     if (range.location > units.size() || range.length > units.size() - range.location) return false;

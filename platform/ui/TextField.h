@@ -42,8 +42,9 @@ enum class ReturnKeyType { Default, Done };
 
 // A one-line editable text. Editing begins when it becomes first responder
 // (in a window) and ends when it resigns; while editing, the input view (a
-// keyboard unless one is set) is what the user types with. Typing and the
-// return key come from UIDriver (typeText, pressReturn).
+// keyboard unless one is set) is what the user types with. A tap on the
+// field begins editing (when the delegate lets it). Typing and the return key
+// come from UIDriver (typeText, pressReturn).
 class TextField : public Control {
 public:
     TextField();
@@ -85,6 +86,8 @@ public:
     bool canBecomeFirstResponder() const override { return isEnabled(); }
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
+    // The touch actions, then editing begins.
+    void performTap() override;
 
     // What the keyboard does: replaces a range (UTF-16) when the delegate
     // agrees, then sends "editing changed". False when refused.

@@ -32,7 +32,7 @@ std::vector<std::shared_ptr<View>> touchChain(View& root, Point point) {
 }
 
 bool mayBegin(GestureRecognizer& recognizer) {
-    if (!recognizer.isEnabled()) return false;
+    if (!recognizer.isEnabled() || !recognizer.canBegin()) return false;
     auto delegate = recognizer.delegate().lock();
     return !delegate || delegate->gestureRecognizerShouldBegin(recognizer);
 }
@@ -93,7 +93,7 @@ bool tapCompleting(View& root, Point point, std::int64_t taps, bool reachesView 
     for (std::size_t i = 0; i < chain.size(); ++i) {
         if (auto* control = dynamic_cast<Control*>(chain[i].get())) {
             if (!control->isEnabled()) break;
-            control->performTap();
+            control->performTapAtPoint(control->convertPointFromView(point, &root));
             return true;
         }
         if (auto* cell = dynamic_cast<TableViewCell*>(chain[i].get())) {
@@ -138,10 +138,15 @@ bool pan(View& root, Point start, Point translation, Point velocity, int steps) 
         auto recognizers = view->gestureRecognizers();
         for (const auto& recognizer : recognizers) {
             auto panRecognizer = std::dynamic_pointer_cast<PanGestureRecognizer>(recognizer);
-            if (!panRecognizer || !mayBegin(*panRecognizer)) continue;
-            const Point startInView = view->convertPointFromView(start, &root);
+            if (!panRecognizer) continue;
+            // Whether it begins may depend on where the finger goes.
+            panRecognizer->setTranslation(translation, nullptr);
+            panRecognizer->setVelocity(velocity);
+            const bool begins = mayBegin(*panRecognizer);
             panRecognizer->setTranslation({0, 0}, nullptr);
             panRecognizer->setVelocity({0, 0});
+            if (!begins) continue;
+            const Point startInView = view->convertPointFromView(start, &root);
             panRecognizer->setLocation(startInView);
             panRecognizer->setState(GestureRecognizerState::Began);
             steps = std::max(1, steps);

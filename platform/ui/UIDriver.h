@@ -48,8 +48,10 @@ bool doubleTap(View& view);
 
 // A drag of one finger from a point of `root` by a translation, ending with a
 // velocity (points per second): the first enabled pan recogniser on the
-// touched view or its ancestors goes through Began, `steps` Changed states
-// and Ended. Returns whether a recogniser took it.
+// touched view or its ancestors that may begin for that movement (a scroll
+// view's declines a mostly sideways drag when its content is not wider than
+// it) goes through Began, `steps` Changed states and Ended. Returns whether
+// a recogniser took it.
 bool pan(View& root, Point start, Point translation, Point velocity = {}, int steps = 1);
 
 // The controller shown on top of a window (what its root presents, and so on).

@@ -30,6 +30,7 @@
 #include "platform/ui/AlertController.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/DocumentMenuViewController.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/NavigationController.h"
@@ -224,8 +225,9 @@ TEST_F(DeckLibraryCreateDeleteTest, TheAddMenuCreatesAHiddenExtensionDeckThatIsA
     EXPECT_EQ(menu->options()[0].image->size(), Image::named("PlusTemplate")->size());
     advance(ViewController::kTransitionDuration);
 
-    // "Create Deck": the menu goes, the dialog comes.
-    ASSERT_TRUE(menu->userDidSelectOption("Create Deck"));
+    // A tap on "Create Deck": the menu goes, the dialog comes.
+    ASSERT_TRUE(menu->rowButton("Create Deck"));
+    ASSERT_TRUE(UIDriver::tap(*menu->rowButton("Create Deck")));
     advance(ViewController::kTransitionDuration);
     advance(ViewController::kTransitionDuration);
     auto dialog = presentedDialog();
@@ -330,7 +332,9 @@ TEST_F(DeckLibraryCreateDeleteTest, PickingADeckElsewhereOpensItWhereItLies) {
     hooks->events.clear();
     ASSERT_TRUE(UIDriver::tap(*library->addDeckBarButtonItem()));
     advance(ViewController::kTransitionDuration);
-    ASSERT_TRUE(library->addMenu()->userDidSelectOption(DocumentMenuViewController::kDocumentBrowserPlaceTitle));
+    auto browse = library->addMenu()->rowButton(DocumentMenuViewController::kDocumentBrowserPlaceTitle);
+    ASSERT_TRUE(browse);
+    ASSERT_TRUE(UIDriver::tap(*browse));
     advance(ViewController::kTransitionDuration);
     advance(ViewController::kTransitionDuration);
     auto picker = std::dynamic_pointer_cast<DocumentPickerViewController>(library->presentedViewController());
