@@ -17,6 +17,7 @@
 #include "model/FCDeck.h"
 #include "platform/document/Document.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/SplitViewController.h"
 #include "platform/ui/Storyboard.h"
@@ -171,6 +172,16 @@ protected:
         drainMainLoop();
     }
     void show() { show(document); }
+
+    // Taps the list's toolbar item with the tag and lets the screen it opens come.
+    void tapToolbarItem(std::int64_t tag) {
+        std::shared_ptr<BarButtonItem> item;
+        for (const auto& candidate : navigation->toolbar()->items())
+            if (candidate->tag() == tag) item = candidate;
+        ASSERT_TRUE(item);
+        ASSERT_TRUE(UIDriver::tap(*item));
+        advance(0.5);
+    }
 
     // Taps a topic or group row of the list on top and returns the child list.
     std::shared_ptr<CardListTableViewController> openRow(std::int64_t row) {

@@ -66,12 +66,7 @@ TEST_F(CardListTouchTest, ATapOnAGroupingSegmentRegroupsTheList) {
 
 TEST_F(CardListTouchTest, DragsAcrossAMultipleChoiceTestTurnItsPages) {
     show();
-    std::shared_ptr<BarButtonItem> item;
-    for (const auto& candidate : navigation->toolbar()->items())
-        if (candidate->tag() == CardListTableViewController::kMultipleChoiceItemTag) item = candidate;
-    ASSERT_TRUE(item);
-    ASSERT_TRUE(UIDriver::tap(*item));
-    advance(0.5);
+    tapToolbarItem(CardListTableViewController::kMultipleChoiceItemTag);
     auto presented = std::dynamic_pointer_cast<NavigationController>(list->presentedViewController());
     ASSERT_TRUE(presented);
     auto test = std::dynamic_pointer_cast<MultipleChoicePageViewController>(presented->topViewController());

@@ -29,12 +29,7 @@ protected:
 
     void openTest() {
         show();
-        std::shared_ptr<BarButtonItem> item;
-        for (const auto& candidate : navigation->toolbar()->items())
-            if (candidate->tag() == CardListTableViewController::kMultipleChoiceItemTag) item = candidate;
-        ASSERT_TRUE(item);
-        ASSERT_TRUE(UIDriver::tap(*item));
-        advance(0.5);
+        tapToolbarItem(CardListTableViewController::kMultipleChoiceItemTag);
         auto presented = std::dynamic_pointer_cast<NavigationController>(list->presentedViewController());
         ASSERT_TRUE(presented);
         test = std::dynamic_pointer_cast<MultipleChoicePageViewController>(presented->topViewController());
