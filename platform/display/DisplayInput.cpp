@@ -4,8 +4,10 @@
 #include <cmath>
 
 #include "platform/display/DisplayScreen.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Touches.h"
@@ -18,6 +20,10 @@ using nlohmann::json;
 
 // How far a finger may wander and still tap.
 constexpr double kTapSlop = 10;
+// How soon (seconds) and how near a second tap must follow the first to
+// make a double tap.
+constexpr double kDoubleTapInterval = 0.35;
+constexpr double kDoubleTapSlop = 20;
 constexpr double kCoordinateLimit = 1e6;
 
 bool readNumber(const json& message, const char* key, double& out) {
@@ -46,9 +52,30 @@ struct DisplayInput::Pointer {
     std::shared_ptr<Window> window;
     std::unique_ptr<UIDriver::Touch> touch;
     Point start, last;
-    double lastTime = 0;
+    double startTime = 0, lastTime = 0;
     Point velocity;
     bool moved = false;
+
+    // A long-press recogniser under the finger: the timer begins it once the
+    // finger has stayed down long enough; then it follows the finger.
+    std::shared_ptr<LongPressGestureRecognizer> longPress;
+    std::shared_ptr<Timer> longPressTimer;
+    bool pressing = false;
+
+    // The last lone tap, for a second one to make a double tap; and its
+    // delivery to the view while a recogniser waits for that second tap.
+    struct LastTap {
+        std::weak_ptr<View> window;
+        Point point;
+        double time = 0;
+    };
+    std::optional<LastTap> lastTap;
+    std::shared_ptr<Timer> heldTap;
+
+    ~Pointer() {
+        stopLongPress();
+        if (heldTap) heldTap->invalidate();
+    }
 
     void down(Point point, double time) {
         cancel();
@@ -56,43 +83,117 @@ struct DisplayInput::Pointer {
         if (!window) window = Application::shared().keyWindow();
         if (!window) return;
         start = last = inWindow(*window, point);
-        lastTime = time;
+        startTime = lastTime = time;
         velocity = {};
         moved = false;
         touch = std::make_unique<UIDriver::Touch>(*window, start);
         if (!touch->isTracking()) touch.reset();
+        if (!touch) armLongPress();
     }
 
     void move(Point point, double time) {
         if (!window) return;
         const Point local = inWindow(*window, point);
+        const bool changed = local != last;
         const double seconds = (time - lastTime) / 1000;
         if (seconds > 0) velocity = {(local.x - last.x) / seconds, (local.y - last.y) / seconds};
         last = local;
         lastTime = time;
         moved = moved || std::hypot(local.x - start.x, local.y - start.y) > kTapSlop;
         if (touch) touch->moveTo(local);
+        if (pressing && changed) {
+            longPress->setLocation(longPress->view()->convertPointFromView(local, window.get()));
+            longPress->setState(GestureRecognizerState::Changed);
+        } else if (!pressing && longPress &&
+                   std::hypot(local.x - start.x, local.y - start.y) > longPress->allowableMovement()) {
+            stopLongPress();
+        }
     }
 
     void up(Point point, double time) {
         if (!window) return;
         move(point, time);
+        // The page's clock says the finger stayed long enough even when the
+        // main loop was too busy to notice in time.
+        if (longPressTimer && longPressTimer->isValid() && time - startTime >= longPress->minimumPressDuration() * 1000)
+            longPressTimer->fire();
         auto keep = window;
-        if (touch) {
+        if (pressing) {
+            longPress->setState(GestureRecognizerState::Ended);
+            longPress->setState(GestureRecognizerState::Possible);
+        } else if (touch) {
             touch->end();
         } else if (!moved) {
-            UIDriver::tap(*keep, start);
+            tapAt(*keep, time);
         } else {
+            deliverHeldTap();
             UIDriver::pan(*keep, start, {last.x - start.x, last.y - start.y}, velocity, 4);
         }
+        stopLongPress();
         touch.reset();
         window.reset();
     }
 
     void cancel() {
+        if (pressing) {
+            longPress->setState(GestureRecognizerState::Cancelled);
+            longPress->setState(GestureRecognizerState::Possible);
+        }
+        stopLongPress();
         if (touch) touch->cancel();
         touch.reset();
         window.reset();
+    }
+
+    void armLongPress() {
+        longPress = UIDriver::longPressRecognizer(*window, start);
+        if (!longPress) return;
+        longPressTimer = Timer::scheduledTimer(longPress->minimumPressDuration(), false, [this](Timer&) {
+            if (!window || !longPress || !longPress->view()) return;
+            pressing = true;
+            longPress->setLocation(longPress->view()->convertPointFromView(last, window.get()));
+            longPress->setState(GestureRecognizerState::Began);
+        });
+    }
+
+    void stopLongPress() {
+        if (longPressTimer) longPressTimer->invalidate();
+        longPressTimer.reset();
+        longPress.reset();
+        pressing = false;
+    }
+
+    // A lifted finger that stayed: the second of a double tap when it
+    // follows a lone tap closely enough, else a tap that may begin one.
+    void tapAt(Window& target, double time) {
+        const bool second = lastTap && lastTap->window.lock().get() == &target &&
+                            time - lastTap->time <= kDoubleTapInterval * 1000 &&
+                            std::hypot(start.x - lastTap->point.x, start.y - lastTap->point.y) <= kDoubleTapSlop;
+        if (second) {
+            // The recogniser that held the first tap back has its second one.
+            if (heldTap) heldTap->invalidate();
+            lastTap.reset();
+            UIDriver::tapInSeries(target, start, 2);
+            return;
+        }
+        deliverHeldTap();
+        lastTap = LastTap{target.weak_from_this(), start, time};
+        if (!UIDriver::doubleTapDelaysTouches(target, start)) {
+            UIDriver::tap(target, start);
+            return;
+        }
+        UIDriver::tapInSeries(target, start, 1, UIDriver::TapReach::RecognizersOnly);
+        heldTap = Timer::scheduledTimer(kDoubleTapInterval, false,
+                                        [this, weak = target.weak_from_this(), point = start](Timer&) {
+                                            lastTap.reset();
+                                            if (auto held = weak.lock())
+                                                UIDriver::tapInSeries(*held, point, 1, UIDriver::TapReach::ViewOnly);
+                                        });
+    }
+
+    // A held-back tap goes to the view before anything that follows it.
+    void deliverHeldTap() {
+        if (auto held = heldTap) held->fire();
     }
 };
 

@@ -4,10 +4,15 @@
 // keyboard deliver it. Messages are JSON objects with a "type":
 //
 //   {"type":"pointer","phase":"down"|"move"|"up"|"cancel","x":..,"y":..,"t":ms}
-//       One finger on the screen (points). A view that follows a finger
-//       (TouchHandling) gets the touches; otherwise a finger that lifts
-//       within a few points of where it went down taps there, and one that
-//       travelled pans with the velocity of its last movement.
+//       One finger on the screen (points; t in milliseconds). A view that
+//       follows a finger (TouchHandling) gets the touches; otherwise a
+//       finger held still on a long-press recogniser past its minimum
+//       duration presses it (the recogniser follows the finger to its
+//       lift); a finger that lifts within a few points of where it went down
+//       taps there, the second of two such taps close in time and place
+//       double-taps; one that travelled pans with the velocity of its last
+//       movement. A first tap that a double-tap recogniser holds back
+//       reaches the view once the time for a second one has passed.
 //   {"type":"wheel","x":..,"y":..,"dx":..,"dy":..}
 //       Scrolls the scroll view under the point, within its content.
 //   {"type":"edit","location":n,"length":n,"text":".."}

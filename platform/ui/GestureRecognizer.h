@@ -24,7 +24,7 @@ public:
 };
 
 // Turns touches on its view into actions. Touches come from UIDriver (tap,
-// pan), which moves the recogniser through its states; every state but
+// pan) and the display's input (long press), which move the recogniser through its states; every state but
 // Possible and Failed sends the actions (a tap only sends Ended).
 class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer> {
 public:
@@ -118,4 +118,23 @@ public:
 private:
     Point translation_;
     Point velocity_;
+};
+
+// A finger held still: Began once it has stayed down for the minimum press
+// duration without wandering further than the allowable movement, Changed as
+// it then moves, Ended when it lifts. The touch does not reach the view as a
+// tap then.
+class LongPressGestureRecognizer : public GestureRecognizer {
+public:
+    using GestureRecognizer::GestureRecognizer;
+    // Seconds.
+    double minimumPressDuration() const { return minimumPressDuration_; }
+    void setMinimumPressDuration(double seconds) { minimumPressDuration_ = seconds; }
+    // Points.
+    double allowableMovement() const { return allowableMovement_; }
+    void setAllowableMovement(double points) { allowableMovement_ = points; }
+
+private:
+    double minimumPressDuration_ = 0.5;
+    double allowableMovement_ = 10;
 };

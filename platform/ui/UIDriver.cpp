@@ -46,10 +46,6 @@ bool simultaneous(GestureRecognizer& a, GestureRecognizer& b) {
 
 }  // namespace
 
-namespace {
-
-// Whether a recogniser on the touched view or its ancestors that waits for a
-// double tap holds the touches back from the view until it fails.
 bool doubleTapDelaysTouches(View& root, Point point) {
     for (const auto& view : touchChain(root, point))
         for (const auto& recognizer : view->gestureRecognizers()) {
@@ -62,16 +58,13 @@ bool doubleTapDelaysTouches(View& root, Point point) {
     return false;
 }
 
-// One tap that completes `taps` taps in a row: the tap recognisers that need
-// that many taps recognise; unless one of them cancels the touches (or the
-// touches are held back), the tap reaches the touched control or table row
-// as well.
-bool tapCompleting(View& root, Point point, std::int64_t taps, bool reachesView = true) {
+bool tapInSeries(View& root, Point point, std::int64_t taps, TapReach reach) {
     auto chain = touchChain(root, point);
     if (chain.empty()) return false;
     std::vector<std::shared_ptr<GestureRecognizer>> fired;
     bool cancelsTouches = false;
     for (const auto& view : chain) {
+        if (reach == TapReach::ViewOnly) break;
         auto recognizers = view->gestureRecognizers();
         for (const auto& recognizer : recognizers) {
             auto tapRecognizer = std::dynamic_pointer_cast<TapGestureRecognizer>(recognizer);
@@ -89,7 +82,7 @@ bool tapCompleting(View& root, Point point, std::int64_t taps, bool reachesView 
         }
     }
     if (cancelsTouches) return true;
-    if (!reachesView) return !fired.empty();
+    if (reach == TapReach::RecognizersOnly) return !fired.empty();
     for (std::size_t i = 0; i < chain.size(); ++i) {
         if (auto* control = dynamic_cast<Control*>(chain[i].get())) {
             if (!control->isEnabled()) break;
@@ -106,17 +99,27 @@ bool tapCompleting(View& root, Point point, std::int64_t taps, bool reachesView 
     return !fired.empty();
 }
 
-}  // namespace
+std::shared_ptr<LongPressGestureRecognizer> longPressRecognizer(View& root, Point point) {
+    for (const auto& view : touchChain(root, point))
+        for (const auto& recognizer : view->gestureRecognizers()) {
+            auto longPress = std::dynamic_pointer_cast<LongPressGestureRecognizer>(recognizer);
+            if (!longPress) continue;
+            longPress->setLocation(view->convertPointFromView(point, &root));
+            if (mayBegin(*longPress)) return longPress;
+        }
+    return nullptr;
+}
 
 bool tap(View& root, Point point) {
-    return tapCompleting(root, point, 1);
+    return tapInSeries(root, point, 1);
 }
 
 bool doubleTap(View& root, Point point) {
     // A recogniser that delays touches keeps the first tap from the view: it
     // is still waiting for the second one.
-    const bool first = tapCompleting(root, point, 1, !doubleTapDelaysTouches(root, point));
-    return tapCompleting(root, point, 2) || first;
+    const bool first = tapInSeries(
+        root, point, 1, doubleTapDelaysTouches(root, point) ? TapReach::RecognizersOnly : TapReach::RecognizersAndView);
+    return tapInSeries(root, point, 2) || first;
 }
 
 bool doubleTap(View& view) {

@@ -12,6 +12,7 @@ class BarButtonItem;
 class NavigationController;
 class SwipeActionsConfiguration;
 class TableView;
+class LongPressGestureRecognizer;
 struct IndexPath;
 class AlertView;
 class PickerView;
@@ -45,6 +46,26 @@ bool tap(View& view);
 // the time anything else happens.)
 bool doubleTap(View& root, Point point);
 bool doubleTap(View& view);
+
+// What a tap of a series reaches: the tap recognisers and the view (as
+// tap() and doubleTap() deliver it), only the recognisers (a first tap held
+// back by a recogniser waiting for a second one), or only the view (that tap
+// once the recogniser has given up on the second).
+enum class TapReach { RecognizersAndView, RecognizersOnly, ViewOnly };
+// One tap at a point of `root` that completes `taps` taps in a row there
+// (the second tap of a double tap completes 2): the tap recognisers that
+// need that many taps recognise and, unless one of them cancels the
+// touches, the tap reaches the touched control or table row, as `reach`
+// says. For input that comes as separate touches over time (the display's);
+// tap() is tapInSeries(root, point, 1). Returns whether anything took it.
+bool tapInSeries(View& root, Point point, std::int64_t taps, TapReach reach = TapReach::RecognizersAndView);
+// Whether a recogniser at that point that needs two taps holds a first tap
+// back from the view (delaysTouchesBegan) until it gives up on the second.
+bool doubleTapDelaysTouches(View& root, Point point);
+// The first enabled long-press recogniser on the view touched at a point of
+// `root` or its ancestors that may begin there (its location set), or null.
+// Whoever follows the finger moves it through its states.
+std::shared_ptr<LongPressGestureRecognizer> longPressRecognizer(View& root, Point point);
 
 // A drag of one finger from a point of `root` by a translation, ending with a
 // velocity (points per second): the first enabled pan recogniser on the

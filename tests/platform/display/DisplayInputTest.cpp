@@ -75,6 +75,138 @@ TEST_F(DisplayInputTest, AFingerThatStaysTapsAndOneThatTravelsPansWithItsVelocit
     EXPECT_EQ(1, taps);
 }
 
+// A button with a double-tap recogniser on it, as the card list's rows and
+// the settings' support row have.
+struct DoubleTapButton {
+    std::shared_ptr<Button> button = std::make_shared<Button>(Rect(20, 100, 120, 44));
+    std::shared_ptr<TapGestureRecognizer> recognizer;
+    int taps = 0;
+    int doubleTaps = 0;
+    Point location;
+
+    DoubleTapButton(Window& window, bool delaysFirstTap) {
+        button->addTarget([this](Control&) { ++taps; }, ControlEventTouchUpInside);
+        recognizer = std::make_shared<TapGestureRecognizer>([this](GestureRecognizer& r) {
+            ++doubleTaps;
+            location = r.locationInView(button.get());
+        });
+        recognizer->setNumberOfTapsRequired(2);
+        recognizer->setDelaysTouchesBegan(delaysFirstTap);
+        button->addGestureRecognizer(recognizer);
+        window.addSubview(button);
+    }
+};
+
+TEST_F(DisplayInputTest, TwoTapsCloseInTimeAndPlaceDoubleTap) {
+    DoubleTapButton target(*window, false);
+    auto tapAt = [&](double x, double t) {
+        pointer("down", x, 120, t);
+        pointer("up", x, 120, t + 50);
+    };
+    // The first tap reaches the button; the second is the recogniser's.
+    tapAt(50, 0);
+    tapAt(55, 250);
+    EXPECT_EQ(1, target.taps);
+    EXPECT_EQ(1, target.doubleTaps);
+    EXPECT_DOUBLE_EQ(35, target.location.x);
+    // A third tap starts a new series.
+    tapAt(55, 400);
+    EXPECT_EQ(2, target.taps);
+    EXPECT_EQ(1, target.doubleTaps);
+    // Too late, or too far away: two taps.
+    tapAt(50, 1000);
+    tapAt(50, 1500);
+    tapAt(50, 3000);
+    tapAt(100, 3200);
+    EXPECT_EQ(6, target.taps);
+    EXPECT_EQ(1, target.doubleTaps);
+}
+
+TEST_F(DisplayInputTest, AFirstTapHeldBackByADoubleTapRecogniserReachesTheViewOnlyWhenNoSecondCame) {
+    DoubleTapButton target(*window, true);
+    pointer("down", 50, 120, 0);
+    pointer("up", 50, 120, 50);
+    pointer("down", 50, 120, 200);
+    pointer("up", 50, 120, 250);
+    advance(1);
+    EXPECT_EQ(0, target.taps);
+    EXPECT_EQ(1, target.doubleTaps);
+
+    pointer("down", 50, 120, 2000);
+    pointer("up", 50, 120, 2050);
+    EXPECT_EQ(0, target.taps);
+    advance(1);
+    EXPECT_EQ(1, target.taps);
+    EXPECT_EQ(1, target.doubleTaps);
+
+    // Whatever the finger does next comes after the held tap.
+    pointer("down", 50, 120, 4000);
+    pointer("up", 50, 120, 4050);
+    pointer("down", 50, 120, 4100);
+    pointer("move", 50, 300, 4150);
+    EXPECT_EQ(1, target.taps);
+    pointer("up", 50, 300, 4200);
+    EXPECT_EQ(2, target.taps);
+    EXPECT_EQ(1, target.doubleTaps);
+}
+
+TEST_F(DisplayInputTest, AFingerHeldStillPastTheMinimumDurationPressesLong) {
+    auto button = std::make_shared<Button>(Rect(20, 100, 120, 44));
+    int taps = 0;
+    button->addTarget([&](Control&) { ++taps; }, ControlEventTouchUpInside);
+    std::vector<std::pair<GestureRecognizerState, Point>> presses;
+    auto recognizer = std::make_shared<LongPressGestureRecognizer>(
+        [&](GestureRecognizer& r) { presses.emplace_back(r.state(), r.locationInView(button.get())); });
+    button->addGestureRecognizer(recognizer);
+    window->addSubview(button);
+    using enum GestureRecognizerState;
+
+    // Held, then dragged and lifted: the press follows the finger and the
+    // button is not tapped.
+    pointer("down", 50, 120, 0);
+    advance(0.3);
+    EXPECT_TRUE(presses.empty());
+    advance(0.3);
+    pointer("move", 60, 125, 700);
+    pointer("up", 60, 125, 800);
+    ASSERT_EQ(3u, presses.size());
+    EXPECT_EQ(Began, presses[0].first);
+    EXPECT_EQ(Point(30, 20), presses[0].second);
+    EXPECT_EQ(Changed, presses[1].first);
+    EXPECT_EQ(Ended, presses[2].first);
+    EXPECT_EQ(Point(40, 25), presses[2].second);
+    EXPECT_EQ(0, taps);
+    EXPECT_EQ(Possible, recognizer->state());
+
+    // A short tap taps; a finger that wanders first presses nothing.
+    presses.clear();
+    pointer("down", 50, 120, 1000);
+    pointer("up", 50, 120, 1100);
+    advance(1);
+    pointer("down", 50, 120, 2000);
+    pointer("move", 50, 135, 2100);
+    advance(1);
+    pointer("up", 50, 135, 3100);
+    EXPECT_TRUE(presses.empty());
+    EXPECT_EQ(1, taps);
+
+    // The page's clock counts when the main loop had no time to notice.
+    pointer("down", 50, 120, 4000);
+    pointer("up", 50, 120, 4600);
+    ASSERT_EQ(2u, presses.size());
+    EXPECT_EQ(Began, presses[0].first);
+    EXPECT_EQ(Ended, presses[1].first);
+
+    // A cancelled touch cancels the press.
+    presses.clear();
+    pointer("down", 50, 120, 5000);
+    advance(0.6);
+    pointer("cancel", 50, 120, 5600);
+    ASSERT_EQ(2u, presses.size());
+    EXPECT_EQ(Cancelled, presses[1].first);
+    EXPECT_EQ(1, taps);
+}
+
 TEST_F(DisplayInputTest, TheWheelScrollsTheScrollViewUnderThePointerWithinItsContent) {
     auto scroll = std::make_shared<ScrollView>(Rect(0, 100, 390, 400));
     scroll->setContentSize({390, 1000});
