@@ -91,14 +91,23 @@ struct DisplayInput::Pointer {
         if (!touch) armLongPress();
     }
 
+    static constexpr double kStillBeforeRelease = 0.1;
+
     void move(Point point, double time) {
         if (!window) return;
         const Point local = inWindow(*window, point);
         const bool changed = local != last;
         const double seconds = (time - lastTime) / 1000;
-        if (seconds > 0) velocity = {(local.x - last.x) / seconds, (local.y - last.y) / seconds};
-        last = local;
-        lastTime = time;
+        if (changed) {
+            if (seconds > 0) velocity = {(local.x - last.x) / seconds, (local.y - last.y) / seconds};
+            last = local;
+            lastTime = time;
+        } else if (seconds > kStillBeforeRelease) {
+            // A finger that rested before it lifted lifts without speed; the
+            // release's own event at the last point keeps the swipe's speed.
+            velocity = {};
+            lastTime = time;
+        }
         moved = moved || std::hypot(local.x - start.x, local.y - start.y) > kTapSlop;
         if (touch) touch->moveTo(local);
         if (pressing && changed) {

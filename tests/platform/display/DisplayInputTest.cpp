@@ -73,6 +73,16 @@ TEST_F(DisplayInputTest, AFingerThatStaysTapsAndOneThatTravelsPansWithItsVelocit
     EXPECT_DOUBLE_EQ(200, pans.back().second.y);
     EXPECT_NEAR(2000, recognizer->velocityInView(pad.get()).y, 1);
     EXPECT_EQ(1, taps);
+
+    // The release comes a moment after the last move at the same point: the swipe keeps its speed;
+    // a finger that rested before lifting lifts without speed.
+    for (const auto& [restMs, speed] : {std::pair{20.0, 2000.0}, std::pair{300.0, 0.0}}) {
+        pointer("down", 100, 400, 1000);
+        pointer("move", 100, 500, 1050);
+        pointer("move", 100, 600, 1100);
+        pointer("up", 100, 600, 1100 + restMs);
+        EXPECT_NEAR(speed, recognizer->velocityInView(pad.get()).y, 1) << restMs;
+    }
 }
 
 // A button with a double-tap recogniser on it, as the card list's rows and
