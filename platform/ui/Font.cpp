@@ -1,9 +1,8 @@
 #include "platform/ui/Font.h"
 
 #include <cairo.h>
-#include <dlfcn.h>
+#include <pango/pangocairo.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <set>
 
@@ -47,20 +46,6 @@ std::set<std::string>& registry() {
 bool nameIsBold(const std::string& name) {
     return stringContains(name, "Bold") || stringContains(name, "Semibold") || stringContains(name, "Heavy") ||
            stringContains(name, "Black");
-}
-
-// cairo keeps the faces it found through fontconfig, and fontconfig its
-// configuration, for the life of the process; releasing both at exit keeps
-// leak checkers quiet. fontconfig comes with cairo, so its clean-up is looked
-// up at run time rather than linked.
-void releaseFontCachesAtExit() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        std::atexit([] {
-            cairo_debug_reset_static_data();
-            if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
-        });
-    });
 }
 
 // A scratch context for measuring.
@@ -125,33 +110,50 @@ std::string Font::cairoFamily() const {
     return "sans-serif";
 }
 
-void Font::selectInto(cairo_t* cr) const {
-    releaseFontCachesAtExit();
-    cairo_select_font_face(cr, cairoFamily().c_str(), CAIRO_FONT_SLANT_NORMAL,
-                           bold_ ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size_);
+PangoLayout* Font::layoutLine(cairo_t* cr, const std::string& text) const {
+    PangoLayout* layout = pango_cairo_create_layout(cr);
+    PangoFontDescription* description = pango_font_description_new();
+    pango_font_description_set_family(description, cairoFamily().c_str());
+    pango_font_description_set_weight(description, bold_ ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_absolute_size(description, size_ * PANGO_SCALE);
+    pango_layout_set_font_description(layout, description);
+    pango_font_description_free(description);
+    pango_layout_set_single_paragraph_mode(layout, TRUE);
+    pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+    return layout;
 }
+
+namespace {
+
+// The font's ascent and descent, in points.
+std::pair<double, double> verticalMetrics(const Font& font) {
+    Measurer m;
+    PangoLayout* layout = font.layoutLine(m.cr, "");
+    PangoFontMetrics* metrics =
+        pango_context_get_metrics(pango_layout_get_context(layout), pango_layout_get_font_description(layout), nullptr);
+    const std::pair<double, double> result{double(pango_font_metrics_get_ascent(metrics)) / PANGO_SCALE,
+                                           double(pango_font_metrics_get_descent(metrics)) / PANGO_SCALE};
+    pango_font_metrics_unref(metrics);
+    g_object_unref(layout);
+    return result;
+}
+
+}  // namespace
 
 Size Font::sizeOfText(const std::string& text) const {
     Measurer m;
-    selectInto(m.cr);
-    cairo_text_extents_t extents;
-    cairo_text_extents(m.cr, text.c_str(), &extents);
-    return {std::ceil(extents.x_advance), std::ceil(lineHeight())};
+    PangoLayout* layout = layoutLine(m.cr, text);
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    g_object_unref(layout);
+    return {std::ceil(double(logical.width) / PANGO_SCALE), std::ceil(lineHeight())};
 }
 
 double Font::lineHeight() const {
-    Measurer m;
-    selectInto(m.cr);
-    cairo_font_extents_t extents;
-    cairo_font_extents(m.cr, &extents);
-    return extents.ascent + extents.descent;
+    auto [ascent, descent] = verticalMetrics(*this);
+    return ascent + descent;
 }
 
 double Font::ascender() const {
-    Measurer m;
-    selectInto(m.cr);
-    cairo_font_extents_t extents;
-    cairo_font_extents(m.cr, &extents);
-    return extents.ascent;
+    return verticalMetrics(*this).first;
 }

@@ -6,6 +6,7 @@
 #include "platform/ui/Geometry.h"
 
 struct _cairo;
+struct _PangoLayout;
 
 enum class FontWeight { Regular, Medium, Semibold, Bold, Thin };
 
@@ -35,10 +36,12 @@ public:
     bool isSystemFont() const;
     Font withSize(double size) const { return Font(name_, size, bold_); }
 
-    // The cairo family this font is drawn with.
+    // The family this font is drawn with (a fontconfig alias).
     std::string cairoFamily() const;
-    // Makes this font the cairo context's font.
-    void selectInto(_cairo* cr) const;
+    // A Pango layout of one line of text in this font for the cairo context
+    // (shaped for any script, with fallback to the installed fonts); the
+    // caller releases it with g_object_unref.
+    _PangoLayout* layoutLine(_cairo* cr, const std::string& text) const;
 
     // One line of text, measured.
     Size sizeOfText(const std::string& text) const;

@@ -1,6 +1,7 @@
 #include "platform/ui/GraphicsContext.h"
 
 #include <cairo.h>
+#include <pango/pangocairo.h>
 
 #include <cmath>
 
@@ -432,20 +433,23 @@ void GraphicsContext::drawImage(const Image& image, const Rect& rect, const std:
 
 void GraphicsContext::drawText(const std::string& text, const Rect& rect, const Font& font, TextAlignment alignment,
                                bool wraps) {
-    font.selectInto(cr_);
-    cairo_font_extents_t fontExtents;
-    cairo_font_extents(cr_, &fontExtents);
-    double y = rect.origin.y + fontExtents.ascent;
+    const double ascent = font.ascender();
+    const double lineHeight = font.lineHeight();
+    double y = rect.origin.y + ascent;
     applyColor(states_.back().fill);
     for (const auto& line : splitLines(text, font, rect.size.width, wraps)) {
-        cairo_text_extents_t extents;
-        cairo_text_extents(cr_, line.c_str(), &extents);
+        PangoLayout* layout = font.layoutLine(cr_, line);
+        PangoRectangle logical;
+        pango_layout_get_extents(layout, nullptr, &logical);
+        const double advance = double(logical.width) / PANGO_SCALE;
         double x = rect.origin.x;
-        if (alignment == TextAlignment::Center) x += (rect.size.width - extents.x_advance) / 2;
-        if (alignment == TextAlignment::Right) x += rect.size.width - extents.x_advance;
-        cairo_move_to(cr_, x, y);
-        cairo_show_text(cr_, line.c_str());
-        y += fontExtents.ascent + fontExtents.descent;
+        if (alignment == TextAlignment::Center) x += (rect.size.width - advance) / 2;
+        if (alignment == TextAlignment::Right) x += rect.size.width - advance;
+        // Pango places a layout by its top-left corner; the line's baseline goes at y.
+        cairo_move_to(cr_, x, y - double(pango_layout_get_baseline(layout)) / PANGO_SCALE);
+        pango_cairo_show_layout(cr_, layout);
+        g_object_unref(layout);
+        y += lineHeight;
     }
     cairo_new_path(cr_);
 }
