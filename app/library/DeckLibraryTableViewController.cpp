@@ -314,7 +314,7 @@ void DeckLibraryTableViewController::applySnapshotOfDocumentItems(
 std::optional<std::size_t> DeckLibraryTableViewController::indexOfItemWithURLPath(const URL& url) const {
     const std::string path = url.path();
     for (std::size_t i = 0; i < documentItems_.size(); ++i)
-        if (documentItems_[i] && documentItems_[i]->url().path() == path) return i;
+        if (documentItems_[i] && documentItems_[i]->path() == path) return i;
     return std::nullopt;
 }
 
