@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "BenchDeck.h"
-#include "Common/FCZipBackedBinaryDocumentPersistence.h"
+#include "BenchDeckFolder.h"
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/library/DocumentItemDetails.h"
 #include "app/storage/DocumentDetailsCache.h"
@@ -42,7 +42,6 @@
 #include "platform/foundation/Operation.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
-#include "platform/foundation/UUID.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/NavigationController.h"
@@ -175,27 +174,10 @@ namespace fs = std::filesystem;
 constexpr int kCardsPerDeck = 20;
 
 // The decks, written once for the whole run, in a container of their own.
-struct LaunchLibrary {
-    fs::path root;
-    std::size_t written = 0;
-
-    LaunchLibrary() : root(fs::temp_directory_path() / ("library_screen_bench." + UUID().UUIDString())) {
-        AppContainer::setRoot((root / "container").string());
-        const fs::path documents = AppContainer::documentsDirectory();
-        fs::create_directories(documents);
-        auto deck = makeBenchDeck(kCardsPerDeck, true);
-        for (std::size_t i = 0; i < kDecks; ++i) {
-            const URL url = URL::fileURLWithPath((documents / ("Deck " + std::to_string(i) + ".flashcards")).string());
-            FCZipBackedBinaryDocumentPersistence persistence;
-            if (persistence.writeDeck(deck, nullptr, url, std::nullopt, std::nullopt, nullptr)) ++written;
-            persistence.closeAndRemoveCachedFile();
-        }
-    }
-    ~LaunchLibrary() {
-        AppContainer::setRoot("");
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
+struct LaunchLibrary : BenchDeckFolder {
+    LaunchLibrary()
+        : BenchDeckFolder("library_screen_bench", kDecks,
+                          [deck = makeBenchDeck(kCardsPerDeck, true)](std::size_t) { return deck; }) {}
 };
 
 LaunchLibrary& launchLibrary() {
@@ -237,8 +219,11 @@ LaunchTimes& launchTimes() {
 }
 
 void BM_LibraryLaunch(benchmark::State& state) {
+    // No debug lines and a short backlog, whatever the change notice left.
     TWLogger::sharedInstance().setMaxLogLevel(TWLogger::LevelInfo);
-    if (launchLibrary().written != kDecks) state.SkipWithError("writing the decks failed");
+    TWLogger::sharedInstance().setMessageBacklogSize(100);
+    TWLogger::sharedInstance().setMessageBacklog({});
+    if (launchLibrary().decks.size() != kDecks) state.SkipWithError("writing the decks failed");
     double rows = 0, counts = 0;
     for (auto _ : state) {
         const auto start = SteadyClock::now();
