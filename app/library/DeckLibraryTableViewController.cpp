@@ -1,6 +1,7 @@
 #include "app/library/DeckLibraryTableViewController.h"
 
 #include <cstdio>
+#include <string_view>
 #include <unordered_set>
 
 #include "Common/FIFlashcardsDocument.h"
@@ -291,7 +292,9 @@ void DeckLibraryTableViewController::applySnapshotOfDocumentItems(
     snapshot.appendSections({kDeckListSection});
     std::vector<std::shared_ptr<DocumentItem>> unique;
     unique.reserve(documentItems_.size());
-    std::unordered_set<std::string> paths;
+    // Views of the items' own paths: the items outlive the set.
+    std::unordered_set<std::string_view> paths;
+    paths.reserve(documentItems_.size());
     for (const auto& item : documentItems_)
         if (item && paths.insert(item->path()).second) unique.push_back(item);
     snapshot.appendItems(unique, kDeckListSection);
