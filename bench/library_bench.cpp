@@ -20,26 +20,23 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "BenchDeck.h"
+#include "BenchDeckFolder.h"
 #include "Common/FCZipBackedBinaryDocumentPersistence.h"
 #include "app/library/DocumentItemDetails.h"
 #include "app/library/DocumentItemDetailsHelper.h"
 #include "app/storage/DocumentDetailsCache.h"
 #include "model/FCCoverStyle.h"
 #include "model/TWLogger.h"
-#include "platform/foundation/AppContainer.h"
 #include "platform/foundation/RunLoop.h"
-#include "platform/foundation/UUID.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int kDecks = 500;
@@ -47,35 +44,20 @@ constexpr int kCardsPerDeck = 200;
 constexpr int kWorkers = 4;
 
 // The decks, written once for the whole run, in a container of their own.
-struct Library {
-    fs::path root;
-    std::vector<URL> decks;
-
-    Library() : root(fs::temp_directory_path() / ("library_bench." + UUID().UUIDString())) {
-        TWLogger::sharedInstance().setMaxLogLevel(TWLogger::LevelInfo);
-        AppContainer::setRoot((root / "container").string());
-        fs::create_directories(root / "Documents");
-        const auto& colors = FCCoverStyle::allHexColors();
-        const auto& icons = FCCoverStyle::allIconNames();
-        for (int i = 0; i < kDecks; ++i) {
-            auto deck = makeBenchDeck(kCardsPerDeck, true);
-            auto style = std::make_shared<FCCoverStyle>();
-            style->setStartHexColor(colors[i % colors.size()].first);
-            style->setEndHexColor(colors[i % colors.size()].second);
-            style->setIconName(icons[i % icons.size()]);
-            deck->setCoverStyle(style);
-            const URL url =
-                URL::fileURLWithPath((root / "Documents" / ("Deck " + std::to_string(i) + ".flashcards")).string());
-            FCZipBackedBinaryDocumentPersistence persistence;
-            if (persistence.writeDeck(deck, nullptr, url, std::nullopt, std::nullopt, nullptr)) decks.push_back(url);
-            persistence.closeAndRemoveCachedFile();
-        }
-    }
-    ~Library() {
-        AppContainer::setRoot("");
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
+struct Library : BenchDeckFolder {
+    Library()
+        : BenchDeckFolder("library_bench", kDecks, [](std::size_t i) {
+              TWLogger::sharedInstance().setMaxLogLevel(TWLogger::LevelInfo);
+              const auto& colors = FCCoverStyle::allHexColors();
+              const auto& icons = FCCoverStyle::allIconNames();
+              auto deck = makeBenchDeck(kCardsPerDeck, true);
+              auto style = std::make_shared<FCCoverStyle>();
+              style->setStartHexColor(colors[i % colors.size()].first);
+              style->setEndHexColor(colors[i % colors.size()].second);
+              style->setIconName(icons[i % icons.size()]);
+              deck->setCoverStyle(style);
+              return deck;
+          }) {}
 };
 
 Library& library() {

@@ -11,20 +11,34 @@
 // In the same run, the floor: what any screen must do with the same notices,
 // the identity look-up of the 2,000 old items among the new ones (a hash map
 // of paths) twice. The floor benchmark reports the ratio ("notice_over_floor").
+//
+// The launch of the library with 2,000 ".flashcards" decks in the documents
+// folder: the storyboard's library with its own documents controller and
+// details loaders, shown in a phone-sized window, timed until all rows are in
+// the table ("rows_ms") and until every row in view shows its card count
+// ("counts_ms"). Beside it in the same run, the listing floor: the documents
+// folder's ".flashcards" files listed with their modification dates (the
+// rows' subtitles) and sorted by name, nothing else. The
+// floor benchmark reports both ratios and fails when the floor is not the
+// faster.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "BenchDeck.h"
+#include "BenchDeckFolder.h"
 #include "app/library/DeckLibraryTableViewController.h"
 #include "app/library/DocumentItemDetails.h"
 #include "app/storage/DocumentDetailsCache.h"
-#include "tests/support/ListedDocumentsController.h"
 #include "model/TWLogger.h"
+#include "platform/foundation/AppContainer.h"
 #include "platform/foundation/Operation.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
@@ -33,6 +47,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/Window.h"
+#include "tests/support/ListedDocumentsController.h"
 
 namespace {
 
@@ -152,5 +167,121 @@ void BM_LibraryChangeNoticeFloor(benchmark::State& state) {
     if (noticeSeconds() > 0 && floor > 0) state.counters["notice_over_floor"] = noticeSeconds() / floor;
 }
 BENCHMARK(BM_LibraryChangeNoticeFloor)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// --- The launch ---
+
+namespace fs = std::filesystem;
+constexpr int kCardsPerDeck = 20;
+
+// The decks, written once for the whole run, in a container of their own.
+struct LaunchLibrary : BenchDeckFolder {
+    LaunchLibrary()
+        : BenchDeckFolder("library_screen_bench", kDecks,
+                          [deck = makeBenchDeck(kCardsPerDeck, true)](std::size_t) { return deck; }) {}
+};
+
+LaunchLibrary& launchLibrary() {
+    static LaunchLibrary library;
+    return library;
+}
+
+bool visibleRowsShowCounts(DeckLibraryTableViewController& library) {
+    auto cells = library.tableView()->visibleCells();
+    if (cells.empty()) return false;
+    for (const auto& visible : cells) {
+        auto cell = std::dynamic_pointer_cast<DocumentItemTableViewCell>(visible);
+        auto subtitle = cell ? cell->subtitleLabel() : nullptr;
+        auto text = subtitle ? subtitle->text() : std::nullopt;
+        if (!text || !stringContains(*text, " card")) return false;
+    }
+    return true;
+}
+
+// Runs the main loop until the condition holds; false after 30 s.
+template <typename Condition>
+bool runUntil(Condition condition) {
+    const auto limit = SteadyClock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (SteadyClock::now() > limit) return false;
+        RunLoop::main().runMode(RunLoop::kDefaultMode, Date::distantFuture(), std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+struct LaunchTimes {
+    double rows = 0;
+    double counts = 0;
+};
+
+LaunchTimes& launchTimes() {
+    static LaunchTimes times;
+    return times;
+}
+
+void BM_LibraryLaunch(benchmark::State& state) {
+    // No debug lines and a short backlog, whatever the change notice left.
+    TWLogger::sharedInstance().setMaxLogLevel(TWLogger::LevelInfo);
+    TWLogger::sharedInstance().setMessageBacklogSize(100);
+    TWLogger::sharedInstance().setMessageBacklog({});
+    if (launchLibrary().decks.size() != kDecks) state.SkipWithError("writing the decks failed");
+    double rows = 0, counts = 0;
+    for (auto _ : state) {
+        const auto start = SteadyClock::now();
+        auto library =
+            Storyboard::storyboardWithName(DeckLibraryTableViewController::kStoryboardName)
+                ->instantiate<DeckLibraryTableViewController>(DeckLibraryTableViewController::kSceneIdentifier);
+        auto window = std::make_shared<Window>(Rect(0, 0, 390, 844));
+        window->setRootViewController(std::make_shared<NavigationController>(library));
+        window->makeKeyAndVisible();
+        const bool listed = runUntil([&] { return library->tableView()->numberOfRowsInSection(0) == kDecks; });
+        const auto listedAt = SteadyClock::now();
+        const bool counted = runUntil([&] { return visibleRowsShowCounts(*library); });
+        const auto countedAt = SteadyClock::now();
+        if (!listed || !counted) state.SkipWithError("the rows did not show");
+        state.SetIterationTime(std::chrono::duration<double>(listedAt - start).count());
+        rows += std::chrono::duration<double>(listedAt - start).count();
+        counts += std::chrono::duration<double>(countedAt - start).count();
+
+        window->setHidden(true);
+        library->documentDetailsCache()->backgroundQueue()->cancelAllOperations();
+        library->documentDetailsCache()->backgroundQueue()->waitUntilAllOperationsAreFinished();
+        settle(*library->documentDetailsCache()->backgroundQueue());
+    }
+    const double n = static_cast<double>(state.iterations());
+    launchTimes() = {rows / n, counts / n};
+    state.counters["rows_ms"] = rows / n * 1000;
+    state.counters["counts_ms"] = counts / n * 1000;
+}
+BENCHMARK(BM_LibraryLaunch)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_LibraryListingFloor(benchmark::State& state) {
+    const fs::path documents = AppContainer::documentsDirectory();
+    double total = 0;
+    std::size_t listed = 0;
+    for (auto _ : state) {
+        const auto start = SteadyClock::now();
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(documents))
+            if (entry.path().extension() == ".flashcards") {
+                names.push_back(entry.path().filename().string());
+                benchmark::DoNotOptimize(entry.last_write_time());
+            }
+        std::sort(names.begin(), names.end());
+        listed = names.size();
+        benchmark::DoNotOptimize(names.data());
+        const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+        state.SetIterationTime(seconds);
+        total += seconds;
+    }
+    if (listed != kDecks) state.SkipWithError("wrong listing");
+    const double floor = total / static_cast<double>(state.iterations());
+    const auto& launch = launchTimes();
+    if (launch.rows > 0 && floor > 0) {
+        if (floor >= launch.rows) state.SkipWithError("the floor is not faster than the launch");
+        state.counters["rows_over_floor"] = launch.rows / floor;
+        state.counters["counts_over_floor"] = launch.counts / floor;
+    }
+}
+BENCHMARK(BM_LibraryListingFloor)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -114,18 +114,19 @@ void DeckLibraryTableViewController::refreshThumbnail(const URL& url) {
     item->setThumbnail(details ? details->coverImage() : nullptr);
 }
 
+// The rows of the items are reloaded in place: the list itself is unchanged,
+// so neither a copy of the shown list nor a comparison with it is needed.
 void DeckLibraryTableViewController::reloadDetails(const URLSet& urls, bool animated) {
-    auto dataSource = diffableDeckListDataSource();
-    auto snapshot = dataSource->snapshot();
-    std::vector<std::shared_ptr<DocumentItem>> items;
+    const auto& dataSource = diffableDeckListDataSource();
+    std::vector<IndexPath> rows;
     for (const auto& url : urls) {
         auto index = indexOfItemWithURLPath(url);
         if (!index || *index >= documentItems_.size()) continue;
-        if (snapshot.containsItem(documentItems_[*index])) items.push_back(documentItems_[*index]);
+        if (auto indexPath = dataSource->indexPathForItemIdentifier(documentItems_[*index])) rows.push_back(*indexPath);
     }
-    if (items.empty()) return;
-    snapshot.reloadItems(items);
-    dataSource->applySnapshot(snapshot, animated);
+    if (rows.empty()) return;
+    tableView()->reloadRowsAtIndexPaths(rows,
+                                        animated ? dataSource->defaultRowAnimation() : TableViewRowAnimation::None);
 }
 
 void DeckLibraryTableViewController::logDocumentItem(const DocumentItem& item, const std::optional<std::string>& title,

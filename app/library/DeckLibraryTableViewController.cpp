@@ -1,6 +1,7 @@
 #include "app/library/DeckLibraryTableViewController.h"
 
 #include <cstdio>
+#include <string_view>
 #include <unordered_set>
 
 #include "Common/FIFlashcardsDocument.h"
@@ -291,7 +292,9 @@ void DeckLibraryTableViewController::applySnapshotOfDocumentItems(
     snapshot.appendSections({kDeckListSection});
     std::vector<std::shared_ptr<DocumentItem>> unique;
     unique.reserve(documentItems_.size());
-    std::unordered_set<std::string> paths;
+    // Views of the items' own paths: the items outlive the set.
+    std::unordered_set<std::string_view> paths;
+    paths.reserve(documentItems_.size());
     for (const auto& item : documentItems_)
         if (item && paths.insert(item->path()).second) unique.push_back(item);
     snapshot.appendItems(unique, kDeckListSection);
@@ -314,7 +317,7 @@ void DeckLibraryTableViewController::applySnapshotOfDocumentItems(
 std::optional<std::size_t> DeckLibraryTableViewController::indexOfItemWithURLPath(const URL& url) const {
     const std::string path = url.path();
     for (std::size_t i = 0; i < documentItems_.size(); ++i)
-        if (documentItems_[i] && documentItems_[i]->url().path() == path) return i;
+        if (documentItems_[i] && documentItems_[i]->path() == path) return i;
     return std::nullopt;
 }
 
