@@ -31,17 +31,6 @@ std::uint64_t hashOfSides(const FCCardSides& sides) {
     return hashOfText(bottom.value_or(std::string_view()), hashOfText(top.value_or(std::string_view()), 1));
 }
 
-void collectStudyCards(const FCCardArray& cards, std::vector<std::shared_ptr<FCStudyCard>>& into) {
-    for (const auto& card : cards) {
-        if (!card) continue;
-        if (card->isStudyCard()) {
-            into.push_back(std::static_pointer_cast<FCStudyCard>(card));
-        } else if (const FCCardArray* children = card->isTopicCard() ? card->cards() : nullptr) {
-            collectStudyCards(*children, into);
-        }
-    }
-}
-
 bool contains(std::string_view text, std::string_view query) {
     return text.size() >= query.size() && memmem(text.data(), text.size(), query.data(), query.size()) != nullptr;
 }
@@ -119,7 +108,7 @@ CardListSearch::CardListSearch(PresentationMode base, std::string foldedQuery)
     : base_(std::move(base)), query_(std::move(foldedQuery)) {
     if (query_.empty()) return;
     // Depth first, as the deck's traversal goes.
-    collectStudyCards(base_.cards(), cards_);
+    FCTopicCard::findAllStudyCardsIn(base_.cards(), cards_);
 }
 
 bool CardListSearch::advance(CardSearchIndex& index, std::chrono::nanoseconds budget) {

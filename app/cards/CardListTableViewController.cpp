@@ -1349,9 +1349,7 @@ void CardListTableViewController::didChangeStudyStatisticsForCard(const std::sha
                               presentationMode_->is(PresentationMode::Tag::groupForTopic) ||
                               presentationMode_->is(PresentationMode::Tag::groupContent)))
         needsGroupContentsUpdate_ = true;
-    std::shared_ptr<FCStudyCard> original = card;
-    if (card && card->isReversed())
-        if (auto reversed = std::dynamic_pointer_cast<FCReversedStudyCard>(card)) original = reversed->originalCard();
+    const std::shared_ptr<FCStudyCard> original = FIDeckDocument::ratedCardItself(card);
     if (original && isViewLoaded())
         if (auto index = presentedIndexOfCard(*original)) {
             auto table = tableView();

@@ -9,7 +9,6 @@
 #include "model/FCCMultipleChoiceQuestion.h"
 #include "model/FCCard.h"
 #include "model/FCDeck.h"
-#include "model/FCReversedStudyCard.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FatalError.h"
 #include "platform/ui/BarButtonItem.h"
@@ -23,12 +22,6 @@ namespace {
 std::shared_ptr<FCCUserDocumentSettings> settingsOf(const FIDeckDocument* document) {
     auto flashcards = dynamic_cast<const FIFlashcardsDocument*>(document);
     return flashcards ? flashcards->userDocumentSettings() : nullptr;
-}
-
-// The card a rating is about: the card itself for a reversed view.
-std::shared_ptr<FCStudyCard> cardItself(const std::shared_ptr<FCStudyCard>& card) {
-    if (auto reversed = std::dynamic_pointer_cast<FCReversedStudyCard>(card)) return reversed->originalCard();
-    return card;
 }
 
 }  // namespace
@@ -203,7 +196,7 @@ void MultipleChoicePageViewController::rate(FCCMultipleChoiceQuestion& question)
     const auto& card = question.underlyingCard();
     if (!card) return;
     card->updateLeitnerRating(question.isAnsweredCorrectly() ? 1 : 2);
-    if (auto d = deckChangeDelegate()) d->didChangeStudyStatisticsForCard(cardItself(card), true);
+    if (auto d = deckChangeDelegate()) d->didChangeStudyStatisticsForCard(FIDeckDocument::ratedCardItself(card), true);
 }
 
 void MultipleChoicePageViewController::rateCurrentQuestionIfNeeded() {
@@ -240,7 +233,7 @@ bool MultipleChoicePageViewController::restartTest(bool includingRightAnswers, b
     for (const auto& question : questions_) {
         const bool right = question->isAnsweredCorrectly();
         if ((includingRightAnswers && right) || (wrongAnswers && !right))
-            kept.push_back(cardItself(question->underlyingCard()));
+            kept.push_back(FIDeckDocument::ratedCardItself(question->underlyingCard()));
     }
     if (kept.empty()) return false;
     userDesiredNumberOfQuestions_ = std::min(static_cast<std::int64_t>(kept.size()), userDesiredNumberOfQuestions_);

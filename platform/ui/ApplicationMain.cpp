@@ -68,7 +68,7 @@ bool appOpensExtension(const std::string& extension, std::string* listed = nullp
         for (std::size_t k = 0; k < extensions.count(); ++k) {
             const std::string known = extensions[k].stringValue();
             all.push_back("." + known);
-            opens = opens || (!extension.empty() && lowercaseString(known) == lowercaseString(extension));
+            opens = opens || (!extension.empty() && caseInsensitiveCompare(known, extension) == 0);
         }
     }
     if (listed) *listed = componentsJoinedByString(all, " or ");
