@@ -37,7 +37,9 @@ class Reader {
 public:
     Reader(const std::uint8_t* begin, const std::uint8_t* end, FCCCardRecordCodec::ReadCards& result,
            const FCCCardRecordCodec::Tags& tags, FCCardArena* arena)
-        : p_(begin), end_(end), result_(result), tags_(tags), arena_(arena) {}
+        : p_(begin), end_(end), result_(result), tags_(tags), arena_(arena) {
+        if (arena_) reading_.emplace(*arena_);
+    }
     ~Reader() {
         if (arena_) arena_->finishReading();
     }
@@ -100,27 +102,32 @@ private:
         return true;
     }
 
-    // Fills statistics that nobody observes yet, as a new object would be filled.
-    bool readStats(FCStudyStats& into, int depth) {
-        if (depth > kBPMaxNestingDepth) return false;
-        std::uint8_t tag;
-        if (!nextTag(tag) || tag == BPTagEndOfRecord) return false;
+    // A statistics record as it is stored: its packed history and date.
+    struct StoredStats {
         const std::uint8_t* packed = nullptr;
         std::size_t packedLength = 0;
         std::optional<Date> lastStudied;
+        // Fills statistics that nobody observes yet, as a new object would be filled.
+        void fill(FCStudyStats& stats) const { stats.initializeFromStoredForm(packed, packedLength, lastStudied); }
+    };
+
+    bool readStats(StoredStats& into, int depth) {
+        if (depth > kBPMaxNestingDepth) return false;
+        std::uint8_t tag;
+        if (!nextTag(tag) || tag == BPTagEndOfRecord) return false;
+        into = StoredStats{};
         do {
             if (tag == tags_.lastStudied) {
                 std::uint64_t seconds;
                 if (!varint(seconds)) return false;
-                lastStudied = Date::fromTimeIntervalSince1970(static_cast<double>(seconds));
+                into.lastStudied = Date::fromTimeIntervalSince1970(static_cast<double>(seconds));
             } else if (tag == tags_.pastResults) {
-                if (!bytes(packed, packedLength)) return false;
+                if (!bytes(into.packed, into.packedLength)) return false;
             } else {
                 return false;
             }
             if (!nextTag(tag)) return false;
         } while (tag != BPTagEndOfRecord);
-        into.initializeFromStoredForm(packed, packedLength, lastStudied);
         return true;
     }
 
@@ -139,6 +146,27 @@ private:
         FCStudyStats reverse;
     };
 
+    // A card read into the arena and both its statistics, in one block
+    // followed by the block of its sides: one allocation for all that a card
+    // holds. The card points to its statistics without owning them; the block
+    // goes when the card goes.
+    struct StudyCardBlock {
+        StudyCardBlock(FCCardSides sides, std::int64_t key, std::int64_t sequenceNumber)
+            : card(std::move(sides), std::shared_ptr<FCStudyStats>(std::shared_ptr<FCStudyStats>(), &forward),
+                   std::shared_ptr<FCStudyStats>(std::shared_ptr<FCStudyStats>(), &reverse), key, sequenceNumber) {}
+        FCStudyCard card;  // first: the card's address is the block's
+        FCStudyStats forward;
+        FCStudyStats reverse;
+    };
+    struct DestroyStudyCardBlock {
+        void operator()(FCStudyCard* card) const noexcept {
+            auto* block = reinterpret_cast<StudyCardBlock*>(card);
+            FCCardArena& arena = FCCardArena::owning(block);
+            block->~StudyCardBlock();
+            arena.deallocate();
+        }
+    };
+
     // FCStudyCard::isUnstudied for a card just read, without its virtual
     // accessors: the forward side not last answered right, or the reverse
     // side studied and not last answered right.
@@ -154,26 +182,47 @@ private:
         std::optional<std::string_view> top;
         std::optional<std::string_view> bottom;
         // A statistics property the record leaves out keeps a new card's empty one.
-        auto statistics = make<StatisticsPair>();
+        StoredStats forward;
+        StoredStats reverse;
         do {
             if (tag == tags_.top) {
                 if (!text(top)) return nullptr;
             } else if (tag == tags_.bottom) {
                 if (!text(bottom)) return nullptr;
             } else if (tag == tags_.studyStats) {
-                if (!readStats(statistics->forward, depth + 1)) return nullptr;
+                if (!readStats(forward, depth + 1)) return nullptr;
             } else if (tag == tags_.reverseStudyStats) {
-                if (!readStats(statistics->reverse, depth + 1)) return nullptr;
+                if (!readStats(reverse, depth + 1)) return nullptr;
             } else {
                 return nullptr;
             }
             if (!nextTag(tag)) return nullptr;
         } while (tag != BPTagEndOfRecord);
-        auto card = make<FCStudyCard>(arena_ ? FCCardSides(top, bottom, *arena_) : FCCardSides(top, bottom),
-                                      std::shared_ptr<FCStudyStats>(statistics, &statistics->forward),
-                                      std::shared_ptr<FCStudyStats>(statistics, &statistics->reverse), key,
-                                      sequenceNumber);
-        if (isUnstudied(statistics->forward, statistics->reverse)) ++result_.unstudiedStudyCardsCount;
+        FCStudyStats* forwardStats;
+        FCStudyStats* reverseStats;
+        std::shared_ptr<FCCard> card;
+        if (arena_) {
+            const std::size_t sidesSize = FCCardSides::blockSize(top, bottom);
+            const bool sidesInBlock = sidesSize <= FCCardArena::kMaxAllocation - sizeof(StudyCardBlock);
+            FCCardSides sides = sidesInBlock ? FCCardSides() : FCCardSides(top, bottom);
+            char* at = static_cast<char*>(arena_->allocate(sizeof(StudyCardBlock) + (sidesInBlock ? sidesSize : 0)));
+            if (sidesInBlock) sides = FCCardSides::inPlace(at + sizeof(StudyCardBlock), top, bottom);
+            auto* block = new (at) StudyCardBlock(std::move(sides), key, sequenceNumber);
+            forwardStats = &block->forward;
+            reverseStats = &block->reverse;
+            card = std::shared_ptr<FCStudyCard>(&block->card, DestroyStudyCardBlock{},
+                                                FCCardArena::Allocator<FCStudyCard>());
+        } else {
+            auto statistics = std::make_shared<StatisticsPair>();
+            forwardStats = &statistics->forward;
+            reverseStats = &statistics->reverse;
+            card = std::make_shared<FCStudyCard>(
+                FCCardSides(top, bottom), std::shared_ptr<FCStudyStats>(statistics, forwardStats),
+                std::shared_ptr<FCStudyStats>(statistics, reverseStats), key, sequenceNumber);
+        }
+        forward.fill(*forwardStats);
+        reverse.fill(*reverseStats);
+        if (isUnstudied(*forwardStats, *reverseStats)) ++result_.unstudiedStudyCardsCount;
         return card;
     }
 
@@ -215,7 +264,7 @@ private:
     // An object of the deck, in the arena when there is one.
     template <class T, class... Args>
     std::shared_ptr<T> make(Args&&... args) {
-        if (arena_) return std::allocate_shared<T>(FCCardArena::Allocator<T>(arena_), std::forward<Args>(args)...);
+        if (arena_) return std::allocate_shared<T>(FCCardArena::Allocator<T>(), std::forward<Args>(args)...);
         return std::make_shared<T>(std::forward<Args>(args)...);
     }
 
@@ -224,6 +273,7 @@ private:
     FCCCardRecordCodec::ReadCards& result_;
     const FCCCardRecordCodec::Tags& tags_;
     FCCardArena* arena_;
+    std::optional<FCCardArena::Reading> reading_;
 };
 
 // --- Writing ---

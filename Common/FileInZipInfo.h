@@ -9,9 +9,20 @@
 // central directory. Made only by ZipFile::getCurrentFileInZipInfo().
 class FileInZipInfo {
 public:
-    FileInZipInfo(std::string name, std::uint64_t length, int level, bool crypted, std::uint64_t size, Date date,
+    // The date and time of the entry as the archive stores it: on the
+    // calendar, in local time, to the second (month and day from 1).
+    struct LocalTime {
+        int year, month, day, hour, minute, second;
+    };
+
+    FileInZipInfo(std::string name, std::uint64_t length, int level, bool crypted, std::uint64_t size, LocalTime time,
                   std::uint32_t crc32)
-        : name_(std::move(name)), length_(length), level_(level), crypted_(crypted), size_(size), date_(date),
+        : name_(std::move(name)),
+          length_(length),
+          level_(level),
+          crypted_(crypted),
+          size_(size),
+          time_(time),
           crc32_(crc32) {}
 
     // The entry's path inside the archive (its stored bytes, UTF-8 as written).
@@ -23,7 +34,9 @@ public:
     bool crypted() const { return crypted_; }
     // Compressed size in bytes.
     std::uint64_t size() const { return size_; }
-    Date date() const { return date_; }
+    // Worked out when asked: reading an archive's directory needs no
+    // calendar, and opening a deck never asks.
+    Date date() const;
     std::uint32_t crc32() const { return crc32_; }
 
     // Whether the entry is a symbolic link made on a Unix system (its mode in
@@ -38,7 +51,7 @@ private:
     int level_;
     bool crypted_;
     std::uint64_t size_;
-    Date date_;
+    LocalTime time_;
     std::uint32_t crc32_;
     bool isSymbolicLink_ = false;
     // Where the entry's record sits in the central directory, so that

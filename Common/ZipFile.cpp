@@ -134,6 +134,11 @@ int ZipFile::currentFileInfo(unz_file_info64& info, std::string& name) {
     return UNZ_OK;
 }
 
+Date FileInZipInfo::date() const {
+    return Calendar::dateFromComponents(time_.year, time_.month, time_.day, time_.hour, time_.minute,
+                                        static_cast<double>(time_.second));
+}
+
 FileInZipInfo ZipFile::getCurrentFileInZipInfo() {
     requireUnzipMode();
     unz_file_info64 info{};
@@ -142,11 +147,11 @@ FileInZipInfo ZipFile::getCurrentFileInZipInfo() {
     if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error getting current file info in '%@'", fileName_));
 
     const tm_unz& t = info.tmu_date;
-    Date date = Calendar::dateFromComponents(static_cast<int>(t.tm_year), static_cast<int>(t.tm_mon) + 1,
-                                             static_cast<int>(t.tm_mday), static_cast<int>(t.tm_hour),
-                                             static_cast<int>(t.tm_min), static_cast<double>(t.tm_sec));
+    const FileInZipInfo::LocalTime time{static_cast<int>(t.tm_year), static_cast<int>(t.tm_mon) + 1,
+                                        static_cast<int>(t.tm_mday), static_cast<int>(t.tm_hour),
+                                        static_cast<int>(t.tm_min),  static_cast<int>(t.tm_sec)};
     FileInZipInfo result(std::move(name), info.uncompressed_size, levelOfEntry(info), (info.flag & 1) != 0,
-                         info.compressed_size, date, static_cast<std::uint32_t>(info.crc));
+                         info.compressed_size, time, static_cast<std::uint32_t>(info.crc));
     result.isSymbolicLink_ = zipEntryIsSymbolicLink(info.version, info.external_fa);
     unz64_file_pos pos{};
     if (unzGetFilePos64(unzFile_, &pos) == UNZ_OK) {

@@ -76,6 +76,9 @@ public:
     std::string description() const;
 
 protected:
+    // A card with its key set, nothing announced (for cards nobody observes yet).
+    explicit FCCard(std::int64_t primaryKey) : primaryKey_(primaryKey) {}
+
     virtual std::shared_ptr<FCCard> copyCard() const;
 
     // The lock of the legacy identifier (and a topic's title): one of a small
@@ -151,7 +154,9 @@ public:
     // A new card has two empty statistics objects.
     FCStudyCard();
     // A card as a reader builds it, before anyone can observe it: every value
-    // set directly, nothing announced.
+    // set directly, nothing announced. Statistics pointers that own nothing
+    // point into memory that lives exactly as long as the card (see
+    // storedStudyStats).
     FCStudyCard(FCCardSides sides, std::shared_ptr<FCStudyStats> stats, std::shared_ptr<FCStudyStats> reverseStats,
                 std::int64_t primaryKey, std::int64_t sequenceNumber);
     ~FCStudyCard() override;
@@ -160,6 +165,9 @@ public:
 
     // The stored sides and statistics of this card itself (never those of a
     // wrapped card), for writers that copy them out without temporaries.
+    // The statistics of a card read from a file may live in the card's own
+    // memory: the pointers given here need not own them, so they are only
+    // looked through while the card is held (studyStats() gives owning ones).
     const FCCardSides& storedSides() const { return sides_; }
     const std::shared_ptr<FCStudyStats>& storedStudyStats() const { return studyStats_; }
     const std::shared_ptr<FCStudyStats>& storedReverseStudyStats() const { return reverseStudyStats_; }
@@ -238,6 +246,12 @@ protected:
     std::shared_ptr<FCCard> copyCard() const override;
 
 private:
+    // The statistics, owning: those that live in the card's memory are held
+    // through the card.
+    std::shared_ptr<FCStudyStats> owning(const std::shared_ptr<FCStudyStats>& stats) const;
+    // Statistics to keep: those held through this card itself are kept
+    // without holding it, so that the card never holds itself.
+    std::shared_ptr<FCStudyStats> storable(std::shared_ptr<FCStudyStats> stats) const;
     static void recordRating(FCStudyStats* stats, std::int64_t rating, bool sameDayRule);
     void noteStateBeforeRating();
 

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 // Under the leak checker the chunks are scanned like the heap: blocks that
@@ -108,6 +109,8 @@ void FCCardArena::useChunk(char* chunk) {
 #endif
     chunks_.push_back(chunk);
     bytesInChunks_.fetch_add(kChunkSize, std::memory_order_relaxed);
-    next_ = chunk;
+    FCCardArena* owner = this;
+    std::memcpy(chunk, &owner, sizeof owner);
+    next_ = chunk + ((sizeof owner + kAlignment - 1) & ~(kAlignment - 1));
     end_ = chunk + kChunkSize;
 }

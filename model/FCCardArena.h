@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -23,6 +24,11 @@
 // arena itself goes when the reader has finished and every object is gone.
 // Each object holds one reference, taken without an atomic operation while
 // reading (the reader's own reference stands for them until it finishes).
+//
+// Every chunk starts with its arena, so that the memory of an object tells
+// which arena to give it back to (`owning`): the allocator below holds
+// nothing, and a shared pointer's control block made with it carries no
+// pointer to its arena.
 class FCCardArena {
 public:
     static constexpr std::size_t kChunkSize = std::size_t{2} << 20;
@@ -55,28 +61,50 @@ public:
     // The reader is done: from now on only the objects hold the arena.
     void finishReading() noexcept;
 
+    // The arena of memory it handed out.
+    static FCCardArena& owning(const void* allocated) noexcept {
+        FCCardArena* arena;
+        std::memcpy(&arena,
+                    reinterpret_cast<const void*>(reinterpret_cast<std::uintptr_t>(allocated) & ~(kChunkSize - 1)),
+                    sizeof arena);
+        return *arena;
+    }
+
+    // While it lives, the allocator takes memory on this thread from the
+    // arena (which only this thread reads into meanwhile).
+    class Reading {
+    public:
+        explicit Reading(FCCardArena& arena) noexcept : previous_(reading_) { reading_ = &arena; }
+        ~Reading() { reading_ = previous_; }
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+
+    private:
+        FCCardArena* previous_;
+    };
+
     // Bytes in chunks of all arenas alive, for measuring memory (kept chunks
     // not counted).
     static std::size_t bytesInChunks() { return bytesInChunks_.load(std::memory_order_relaxed); }
     // Chunks kept for later arenas.
     static std::size_t pooledChunks();
 
-    // An allocator for std::allocate_shared: objects and their control
-    // blocks in the arena.
+    // An allocator for std::allocate_shared and the control blocks of
+    // std::shared_ptr: allocates from the arena of the current `Reading` on
+    // this thread, gives back to the arena the memory came from.
     template <class T>
     struct Allocator {
         using value_type = T;
         static_assert(alignof(T) <= kAlignment, "the arena aligns to 8 bytes");
-        explicit Allocator(FCCardArena* a) noexcept : arena(a) {}
+        Allocator() noexcept = default;
         template <class U>
-        Allocator(const Allocator<U>& other) noexcept : arena(other.arena) {}
-        T* allocate(std::size_t n) { return static_cast<T*>(arena->allocate(n * sizeof(T))); }
-        void deallocate(T*, std::size_t) noexcept { arena->deallocate(); }
+        Allocator(const Allocator<U>&) noexcept {}
+        T* allocate(std::size_t n) { return static_cast<T*>(reading_->allocate(n * sizeof(T))); }
+        void deallocate(T* p, std::size_t) noexcept { owning(p).deallocate(); }
         template <class U>
-        bool operator==(const Allocator<U>& other) const noexcept {
-            return arena == other.arena;
+        bool operator==(const Allocator<U>&) const noexcept {
+            return true;
         }
-        FCCardArena* arena;
     };
 
     FCCardArena(const FCCardArena&) = delete;
@@ -98,4 +126,5 @@ private:
     char* end_ = nullptr;
     std::vector<void*> chunks_;
     static std::atomic<std::size_t> bytesInChunks_;
+    static inline thread_local FCCardArena* reading_ = nullptr;
 };

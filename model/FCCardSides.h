@@ -6,32 +6,31 @@
 #include <string>
 #include <string_view>
 
-#include "model/FCCardArena.h"
-
 // The two sides of a study card, each nil or a string, held in one pointer to
 // one heap block: the two lengths (0 for nil, else the length plus one), then
 // the bytes of both. A deck holds tens of thousands of cards; two
 // std::optional<std::string> take 80 bytes before their text, and two blocks
 // cost an allocation more than one. A card read from a file may have its
-// block in the deck's FCCardArena (the block is then preceded by its arena,
-// and the pointer's low bit is set); a block made later is always its own.
+// block in memory it owns itself (see `inPlace`; the pointer's low bit is then
+// set); a block made later is always its own.
 class FCCardSides {
 public:
     FCCardSides() = default;
     FCCardSides(std::optional<std::string_view> top, std::optional<std::string_view> bottom) { assign(top, bottom); }
-    // The block in the arena, unless it is too large for one.
-    FCCardSides(std::optional<std::string_view> top, std::optional<std::string_view> bottom, FCCardArena& arena) {
-        if (!top && !bottom) return;
-        const std::size_t size = kHeader + (top ? top->size() : 0) + (bottom ? bottom->size() : 0);
-        if (size > FCCardArena::kMaxAllocation - sizeof(FCCardArena*)) {
-            assign(top, bottom);
-            return;
-        }
-        char* at = static_cast<char*>(arena.allocate(sizeof(FCCardArena*) + size));
-        FCCardArena* owner = &arena;
-        std::memcpy(at, &owner, sizeof owner);
-        fill(at + sizeof owner, top, bottom);
-        block_ = reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(at + sizeof owner) | kInArena);
+
+    // The bytes a block of these sides takes.
+    static std::size_t blockSize(std::optional<std::string_view> top, std::optional<std::string_view> bottom) {
+        return top || bottom ? kHeader + (top ? top->size() : 0) + (bottom ? bottom->size() : 0) : 0;
+    }
+    // The sides with their block at `at` (blockSize bytes, at an even
+    // address), memory the caller frees after the last object that holds
+    // this block is gone; a change makes a block of its own.
+    static FCCardSides inPlace(char* at, std::optional<std::string_view> top, std::optional<std::string_view> bottom) {
+        FCCardSides sides;
+        if (!top && !bottom) return sides;
+        fill(at, top, bottom);
+        sides.block_ = reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(at) | kInPlace);
+        return sides;
     }
     FCCardSides(const FCCardSides& other) { assign(other.top(), other.bottom()); }
     FCCardSides(FCCardSides&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
@@ -67,10 +66,10 @@ public:
 
 private:
     static constexpr std::size_t kHeader = 2 * sizeof(std::size_t);
-    static constexpr std::uintptr_t kInArena = 1;
+    static constexpr std::uintptr_t kInPlace = 1;
 
     const char* data() const {
-        return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(block_) & ~kInArena);
+        return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(block_) & ~kInPlace);
     }
     std::size_t storedLength(int which) const {
         std::size_t length;
@@ -95,14 +94,7 @@ private:
         if (bottom && !bottom->empty()) std::memcpy(at, bottom->data(), bottom->size());
     }
     static void release(char* block) noexcept {
-        const auto bits = reinterpret_cast<std::uintptr_t>(block);
-        if (!(bits & kInArena)) {
-            delete[] block;
-            return;
-        }
-        FCCardArena* arena;
-        std::memcpy(&arena, reinterpret_cast<const char*>(bits & ~kInArena) - sizeof arena, sizeof arena);
-        arena->deallocate();
+        if (!(reinterpret_cast<std::uintptr_t>(block) & kInPlace)) delete[] block;
     }
     void assign(std::optional<std::string_view> top, std::optional<std::string_view> bottom) {
         char* block = nullptr;

@@ -35,12 +35,11 @@ FCStudyCard::FCStudyCard()
 FCStudyCard::FCStudyCard(FCCardSides sides, std::shared_ptr<FCStudyStats> stats,
                          std::shared_ptr<FCStudyStats> reverseStats, std::int64_t primaryKey,
                          std::int64_t sequenceNumber)
-    : sides_(std::move(sides)),
+    : FCCard(primaryKey),
+      sides_(std::move(sides)),
       studyStats_(std::move(stats)),
       reverseStudyStats_(std::move(reverseStats)),
-      sequenceNumber_(sequenceNumber) {
-    setPrimaryKey(primaryKey);
-}
+      sequenceNumber_(sequenceNumber) {}
 
 FCStudyCard::~FCStudyCard() = default;
 
@@ -72,23 +71,34 @@ void FCStudyCard::setBottom(std::optional<std::string> bottom) {
     didChangeValueForKey("bottom");
 }
 
+std::shared_ptr<FCStudyStats> FCStudyCard::owning(const std::shared_ptr<FCStudyStats>& stats) const {
+    if (!stats || stats.use_count() != 0) return stats;
+    return std::shared_ptr<FCStudyStats>(weak_from_this().lock(), stats.get());
+}
+
+std::shared_ptr<FCStudyStats> FCStudyCard::storable(std::shared_ptr<FCStudyStats> stats) const {
+    const std::weak_ptr<const FCCard> self = weak_from_this();
+    if (!stats || stats.owner_before(self) || self.owner_before(stats) || self.expired()) return stats;
+    return std::shared_ptr<FCStudyStats>(std::shared_ptr<FCStudyStats>(), stats.get());
+}
+
 std::shared_ptr<FCStudyStats> FCStudyCard::studyStats() const {
-    return studyStats_;
+    return owning(studyStats_);
 }
 
 void FCStudyCard::setStudyStats(std::shared_ptr<FCStudyStats> stats) {
     willChangeValueForKey("studyStats");
-    studyStats_ = std::move(stats);
+    studyStats_ = storable(std::move(stats));
     didChangeValueForKey("studyStats");
 }
 
 std::shared_ptr<FCStudyStats> FCStudyCard::reverseStudyStats() const {
-    return reverseStudyStats_;
+    return owning(reverseStudyStats_);
 }
 
 void FCStudyCard::setReverseStudyStats(std::shared_ptr<FCStudyStats> stats) {
     willChangeValueForKey("reverseStudyStats");
-    reverseStudyStats_ = std::move(stats);
+    reverseStudyStats_ = storable(std::move(stats));
     didChangeValueForKey("reverseStudyStats");
 }
 

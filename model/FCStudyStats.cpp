@@ -1,6 +1,7 @@
 #include "model/FCStudyStats.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -114,22 +115,45 @@ void FCStudyStats::assignRatings(const std::int64_t* ratings, std::size_t count)
     count_ = static_cast<std::uint32_t>(count);
 }
 
+namespace {
+
+// What one byte of the packed form holds: its ratings (up to four, each a
+// byte, oldest first) and their count.
+struct PackedByte {
+    std::int8_t ratings[4];
+    std::uint8_t count;
+};
+
+constexpr std::array<PackedByte, 256> makePackedBytes() {
+    std::array<PackedByte, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        PackedByte& entry = table[byte];
+        for (unsigned pair = 0; pair < 4; ++pair) {
+            const unsigned rating = (byte >> (2 * pair)) & 0x3;
+            if (rating == 0) break;
+            entry.ratings[entry.count++] = static_cast<std::int8_t>(rating);
+        }
+    }
+    return table;
+}
+
+constexpr std::array<PackedByte, 256> kPackedBytes = makePackedBytes();
+
+}  // namespace
+
 // Each byte from its low bits up: 01 right, 10 wrong, 11 unsure; a 00 pair
-// ends the byte.
+// ends the byte. A deck's histories are read one table look-up a byte.
 void FCStudyStats::assignPackedRatings(const std::uint8_t* packed, std::size_t length) {
     releaseRatings();
     std::size_t count = 0;
-    for (std::size_t i = 0; i < length; ++i)
-        for (int pair = 0; pair < 4 && ((packed[i] >> (2 * pair)) & 0x3); ++pair) ++count;
+    for (std::size_t i = 0; i < length; ++i) count += kPackedBytes[packed[i]].count;
     std::int8_t* out = ratings_.small;
     if (count > kInlineRatings) out = ratings_.bytes = new std::int8_t[std::bit_ceil(count)];
     std::size_t at = 0;
     for (std::size_t i = 0; i < length; ++i) {
-        for (int pair = 0; pair < 4; ++pair) {
-            const int rating = (packed[i] >> (2 * pair)) & 0x3;
-            if (rating == 0) break;
-            out[at++] = static_cast<std::int8_t>(rating);
-        }
+        const PackedByte& entry = kPackedBytes[packed[i]];
+        std::memcpy(out + at, entry.ratings, entry.count);
+        at += entry.count;
     }
     count_ = static_cast<std::uint32_t>(count);
 }
@@ -190,7 +214,7 @@ void FCStudyStats::setLastStudied(std::optional<Date> date) {
 }
 
 void FCStudyStats::initializeFromStoredForm(const std::uint8_t* packed, std::size_t length,
-                                            std::optional<Date> lastStudied) {
+                                            const std::optional<Date>& lastStudied) {
     assignPackedRatings(packed, length);
     hasLastStudied_ = lastStudied.has_value();
     lastStudied_ = lastStudied.value_or(Date());

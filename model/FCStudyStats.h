@@ -120,7 +120,8 @@ public:
     // For readers filling an object that nobody can observe yet: the history
     // from its compact form, the date, and the unsure flag from the history,
     // set directly (nothing is announced).
-    void initializeFromStoredForm(const std::uint8_t* packed, std::size_t length, std::optional<Date> lastStudied);
+    void initializeFromStoredForm(const std::uint8_t* packed, std::size_t length,
+                                  const std::optional<Date>& lastStudied);
 
     // --- Observation ---
     std::vector<std::string> keyPathsForValuesAffectingValueForKey(const std::string& key) const override;

@@ -244,6 +244,9 @@ TEST_F(FCCCardRecords, ALargeDeckReadsIntoMemoryThatGoesWithItsLastCard) {
     EXPECT_EQ(copy->bottom(), "changed");
     EXPECT_EQ(keptStats->pastResults(), (std::vector<std::int64_t>{3, 2}));
     EXPECT_EQ(huge->top()->size(), FCCardArena::kMaxAllocation);
+    // Statistics handed back to the card they live in do not keep it alive.
+    kept->setReverseStudyStats(kept->studyStats());
+    EXPECT_EQ(kept->reverseStudyStats(), kept->studyStats());
     kept.reset();
     huge.reset();
     EXPECT_GT(FCCardArena::bytesInChunks(), before);
