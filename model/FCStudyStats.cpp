@@ -147,14 +147,25 @@ void FCStudyStats::assignPackedRatings(const std::uint8_t* packed, std::size_t l
     releaseRatings();
     std::size_t count = 0;
     for (std::size_t i = 0; i < length; ++i) count += kPackedBytes[packed[i]].count;
-    std::int8_t* out = ratings_.small;
-    if (count > kInlineRatings) out = ratings_.bytes = new std::int8_t[std::bit_ceil(count)];
+    // Each byte's four places copied whole, the next byte's ratings written
+    // over the places left empty: into room for three more than the count.
+    std::int8_t inlineRoom[kInlineRatings + 3] = {};
+    std::unique_ptr<std::int8_t[]> block;
+    std::int8_t* out = inlineRoom;
+    if (count > kInlineRatings) {
+        block.reset(new std::int8_t[std::max<std::size_t>(std::bit_ceil(count), count + 3)]);
+        out = block.get();
+    }
     std::size_t at = 0;
     for (std::size_t i = 0; i < length; ++i) {
         const PackedByte& entry = kPackedBytes[packed[i]];
-        std::memcpy(out + at, entry.ratings, entry.count);
+        std::memcpy(out + at, entry.ratings, sizeof entry.ratings);
         at += entry.count;
     }
+    if (block)
+        ratings_.bytes = block.release();
+    else
+        std::memcpy(ratings_.small, inlineRoom, kInlineRatings);
     count_ = static_cast<std::uint32_t>(count);
 }
 
