@@ -148,12 +148,12 @@ void FCStudyStats::assignPackedRatings(const std::uint8_t* packed, std::size_t l
     std::size_t count = 0;
     for (std::size_t i = 0; i < length; ++i) count += kPackedBytes[packed[i]].count;
     // Each byte's four places copied whole, the next byte's ratings written
-    // over the places left empty: into room for three more than the count.
-    std::int8_t inlineRoom[kInlineRatings + 3] = {};
+    // over the places left empty: into room for four more than the count.
+    std::int8_t inlineRoom[kInlineRatings + 4] = {};
     std::unique_ptr<std::int8_t[]> block;
     std::int8_t* out = inlineRoom;
     if (count > kInlineRatings) {
-        block.reset(new std::int8_t[std::max<std::size_t>(std::bit_ceil(count), count + 3)]);
+        block.reset(new std::int8_t[std::max<std::size_t>(std::bit_ceil(count), count + 4)]);
         out = block.get();
     }
     std::size_t at = 0;

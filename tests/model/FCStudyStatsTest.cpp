@@ -223,6 +223,13 @@ TEST(FCStudyStats, ReadingTheCompactFormStopsEachByteAtAnEmptyPair) {
     EXPECT_EQ((History{1, 3, 1, 2}), stats.pastResults());
     EXPECT_TRUE(stats.isUnsureAboutMostRecentResult());  // flag and date are stored apart
     EXPECT_EQ(Date(7), stats.lastStudied());
+    // Empty bytes after a history that fills its room (inline, then a block) add nothing.
+    for (std::size_t fullBytes : {2, 4}) {
+        Data bytes(fullBytes, 0x55);
+        bytes.insert(bytes.end(), {0x00, 0x00});
+        stats.setPastResultsBinaryData(bytes);
+        EXPECT_EQ(History(fullBytes * 4, 1), stats.pastResults()) << fullBytes;
+    }
 }
 
 TEST(FCStudyStats, ImportingRatingsAppendsFromTheFirstDifference) {
