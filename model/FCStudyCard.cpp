@@ -59,6 +59,7 @@ std::optional<std::string> FCStudyCard::top() const {
 void FCStudyCard::setTop(std::optional<std::string> top) {
     willChangeValueForKey("top");
     sides_.setTop(FCCardSides::view(top));
+    ++sidesChangeCount_;
     didChangeValueForKey("top");
 }
 
@@ -69,6 +70,7 @@ std::optional<std::string> FCStudyCard::bottom() const {
 void FCStudyCard::setBottom(std::optional<std::string> bottom) {
     willChangeValueForKey("bottom");
     sides_.setBottom(FCCardSides::view(bottom));
+    ++sidesChangeCount_;
     didChangeValueForKey("bottom");
 }
 

@@ -216,9 +216,10 @@ void CardListTableViewController::applyPresentationMode(const std::optional<Pres
     auto keep = shared_from_this();
     const auto& mode = *presentationMode_;
     const auto& editButton = editButtonItem();
-    editButton->setEnabled(mode.isEditButtonEnabled() && !isReadOnlyVersionPreview_);
     // An old-format deck answers the edit button with its alert.
-    if (!isFlashcardsDocument()) editButton->setEnabled(true);
+    const bool editEnabled = (mode.isEditButtonEnabled() && !isReadOnlyVersionPreview_) || !isFlashcardsDocument();
+    // Set only when it changes: setting it lays the button out again.
+    if (editButton->isEnabled() != editEnabled) editButton->setEnabled(editEnabled);
 
     if (isViewLoaded()) {
         auto table = tableView();
