@@ -31,9 +31,9 @@ struct Group : FCCardGroup {
 class Builder : public FCGroupBuilder {
 public:
     std::shared_ptr<FCCardGroup> makeGroupWithTitle(const std::string&, const std::string&, bool, bool,
-                                                    const std::string&, const FCStudyCardArray& cards) override {
+                                                    const std::string&, FCStudyCardArray cards) override {
         auto group = std::make_shared<Group>();
-        group->cards = cards;
+        group->cards = std::move(cards);
         return group;
     }
     bool includeCardCountsInTitles() const override { return true; }

@@ -37,9 +37,14 @@ std::string FCAbstractCardGroupingStrategy::commonLocalizedString(const std::str
     return Bundle::main().localizedString(key, englishText, "FCCommonLocalizable");
 }
 
-std::shared_ptr<const FCStudyStats> FCAbstractCardGroupingStrategy::forwardStats(const FCStudyCard& card) {
+const FCStudyStats& FCAbstractCardGroupingStrategy::forwardStats(const FCStudyCard& card,
+                                                                 std::shared_ptr<const FCStudyStats>& viewStats) {
     static const auto kNoStatistics = std::make_shared<const FCStudyStats>();
-    std::shared_ptr<const FCStudyStats> stats = card.studyStats();
-    if (stats) return stats;  // moved, not copied
-    return kNoStatistics;
+    // Only reversed views answer studyStats with other statistics than their own.
+    const FCStudyStats* stats = card.storedStudyStats().get();
+    if (card.isReversed()) {
+        viewStats = card.studyStats();
+        stats = viewStats.get();
+    }
+    return stats ? *stats : *kNoStatistics;
 }

@@ -46,8 +46,7 @@ protected:
     // `classify(stats)` (its group, below Count) are worked out once, in one
     // pass in the caller's order, which also takes each card's reference
     // while the card is at hand; the groups then only move the references.
-    // A strategy may release each group as soon as the builder has it: the
-    // builder has just touched those cards.
+    // A strategy hands each group's cards over to the builder.
     template <std::size_t Count>
     class GroupedStudyCards {
     public:
@@ -61,9 +60,10 @@ protected:
             groupOf.reserve(cards.size());
             held.reserve(cards.size());
             for (const auto& card : cards) {
-                const std::shared_ptr<const FCStudyStats> stats = forwardStats(*card);
-                groupOf.push_back(static_cast<std::uint32_t>(classify(*stats)));
-                keys.push_back(order.keyOf(*stats, static_cast<std::uint32_t>(keys.size())));
+                std::shared_ptr<const FCStudyStats> viewStats;
+                const FCStudyStats& stats = forwardStats(*card, viewStats);
+                groupOf.push_back(static_cast<std::uint32_t>(classify(stats)));
+                keys.push_back(order.keyOf(stats, static_cast<std::uint32_t>(keys.size())));
                 held.push_back(card);
             }
             order.sortKeys(keys);
@@ -83,6 +83,7 @@ protected:
     static std::string commonLocalizedString(const std::string& key, const std::string& englishText);
 
     // A card's forward statistics; an empty history when the card has none
-    // (cards of a deck prepared for sharing carry no statistics).
-    static std::shared_ptr<const FCStudyStats> forwardStats(const FCStudyCard& card);
+    // (cards of a deck prepared for sharing carry no statistics). A card's own
+    // are read in place; a reversed view's are kept in `viewStats`.
+    static const FCStudyStats& forwardStats(const FCStudyCard& card, std::shared_ptr<const FCStudyStats>& viewStats);
 };

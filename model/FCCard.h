@@ -171,6 +171,9 @@ public:
     const FCCardSides& storedSides() const { return sides_; }
     const std::shared_ptr<FCStudyStats>& storedStudyStats() const { return studyStats_; }
     const std::shared_ptr<FCStudyStats>& storedReverseStudyStats() const { return reverseStudyStats_; }
+    // Moves on each time setTop or setBottom changes the stored sides, so that
+    // whoever keeps something derived from them can tell it is out of date.
+    std::uint32_t sidesChangeCount() const { return sidesChangeCount_; }
 
     virtual std::optional<std::string> top() const;
     virtual void setTop(std::optional<std::string> top);
@@ -262,4 +265,5 @@ private:
     std::shared_ptr<FCStudyStats> reverseStudyStats_;
     std::int64_t sequenceNumber_ = 0;
     std::int8_t unstudiedBeforeUncountedRatings_ = kNotRated;  // else 0 or 1
+    std::uint32_t sidesChangeCount_ = 0;
 };

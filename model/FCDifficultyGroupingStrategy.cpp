@@ -36,11 +36,9 @@ FCCardGroupArray FCDifficultyGroupingStrategy::groupStudyCards(const FCStudyCard
     FCStudyCardArray& memorized = bands[Memorized];
 
     auto makeGroup = [&](const char* key, const char* englishText, const char* color, FCStudyCardArray& members) {
-        auto group =
-            groupBuilder.makeGroupWithTitle(commonLocalizedString(key, englishText),
-                                            countOrEmpty(groupBuilder, members.size()), false, false, color, members);
-        members.clear();  // while the builder's copy is fresh
-        return group;
+        const std::string subTitle = countOrEmpty(groupBuilder, members.size());
+        return groupBuilder.makeGroupWithTitle(commonLocalizedString(key, englishText), subTitle, false, false, color,
+                                               std::move(members));
     };
     auto difficultGroup =
         makeGroup("DifficultyGroupingDifficultCards", "Difficult Cards", kNeedsWorkHexColor, difficult);

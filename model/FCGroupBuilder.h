@@ -25,11 +25,11 @@ public:
 
     // One group: its title and subtitle, whether it is highlighted, whether it
     // offers to schedule the next cards, its progress colour (six hex digits
-    // without "#") and its cards in display order.
+    // without "#") and its cards in display order, handed over.
     virtual std::shared_ptr<FCCardGroup> makeGroupWithTitle(const std::string& title, const std::string& subTitle,
                                                             bool isSpecial, bool wantsScheduleNextButton,
                                                             const std::string& progressHexColor,
-                                                            const FCStudyCardArray& cards) = 0;
+                                                            FCStudyCardArray cards) = 0;
 
     // When true, strategies put the localized card count into the subtitle.
     virtual bool includeCardCountsInTitles() const = 0;

@@ -82,16 +82,16 @@ FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCar
         } else {
             title = stringWithFormat(commonLocalizedString("LastStudiedGroupingWeeksAgoFormat", "Weeks Ago"), number);
         }
-        groups.push_back(groupBuilder.makeGroupWithTitle(
-            title, localizedCardCount(static_cast<std::int64_t>(bucketCards.size())), false, false,
-            needsWork[bucket] ? kNeedsWorkHexColor : kFineHexColor, bucketCards));
-        buckets[bucket].clear();  // while the builder's copy is fresh
+        const std::string subTitle = localizedCardCount(static_cast<std::int64_t>(bucketCards.size()));
+        groups.push_back(groupBuilder.makeGroupWithTitle(title, subTitle, false, false,
+                                                         needsWork[bucket] ? kNeedsWorkHexColor : kFineHexColor,
+                                                         std::move(bucketCards)));
     }
     while (!groups.empty() && groupBuilder.isEmptyGroup(groups.back())) groups.pop_back();
 
-    groups.insert(groups.begin(),
-                  groupBuilder.makeGroupWithTitle(commonLocalizedString("LastStudiedGroupingNotStudied", "Not Studied"),
-                                                  localizedCardCount(static_cast<std::int64_t>(notStudied.size())),
-                                                  false, false, kNotStudiedHexColor, notStudied));
+    const std::string notStudiedSubTitle = localizedCardCount(static_cast<std::int64_t>(notStudied.size()));
+    groups.insert(groups.begin(), groupBuilder.makeGroupWithTitle(
+                                      commonLocalizedString("LastStudiedGroupingNotStudied", "Not Studied"),
+                                      notStudiedSubTitle, false, false, kNotStudiedHexColor, std::move(notStudied)));
     return groups;
 }

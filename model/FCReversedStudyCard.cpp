@@ -10,10 +10,8 @@
 // announces its "top" through a dependent key path on the wrapped card's
 // "bottom", so nothing is registered until someone observes the view.
 FCReversedStudyCard::FCReversedStudyCard(std::shared_ptr<FCStudyCard> studyCard)
-    : FCStudyCard(FCCardSides(), nullptr, nullptr, 0, 0), originalCard_(std::move(studyCard)) {
-    if (!originalCard_) return;
-    setPrimaryKey(-originalCard_->primaryKey());
-}
+    : FCStudyCard(FCCardSides(), nullptr, nullptr, studyCard ? -studyCard->primaryKey() : 0, 0),
+      originalCard_(std::move(studyCard)) {}
 
 FCReversedStudyCard::~FCReversedStudyCard() = default;
 

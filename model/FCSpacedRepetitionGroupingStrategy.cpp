@@ -69,7 +69,7 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStu
     FCCardGroupArray groups;
     groups.reserve(kBucketCount);
     for (std::size_t bucket = 0; bucket < kBucketCount; ++bucket) {
-        const FCStudyCardArray& bucketCards = buckets[bucket];
+        const FCStudyCardArray& bucketCards = buckets[bucket];  // handed to the builder last
         const std::string subTitle = countOrEmpty(groupBuilder, bucketCards.size());
         std::string title;
         bool isSpecial = false;
@@ -92,9 +92,8 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStu
             title = stringWithFormat(commonLocalizedString("SpacedRepetitionAfterNDaysFormat", "In %ld Days"),
                                      FCStudyStats::daysUntilReviewForBox(box, intervals));
         }
-        groups.push_back(
-            groupBuilder.makeGroupWithTitle(title, subTitle, isSpecial, wantsScheduleNextButton, color, bucketCards));
-        buckets[bucket].clear();  // while the builder's copy is fresh
+        groups.push_back(groupBuilder.makeGroupWithTitle(title, subTitle, isSpecial, wantsScheduleNextButton, color,
+                                                         std::move(buckets[bucket])));
     }
     return groups;
 }

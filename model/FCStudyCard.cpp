@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <typeinfo>
 #include <unordered_set>
 
 #include "model/FCCard.h"
+#include "model/FCCardArena.h"
 #include "model/FCDigest.h"
 #include "model/FCHtmlToPlainTextValueTransformer.h"
 #include "model/FCReversedStudyCard.h"
@@ -25,6 +27,42 @@ double confidenceLevel(const std::shared_ptr<FCStudyStats>& stats) {
 std::optional<std::string> plainText(const std::optional<std::string>& html) {
     if (!html) return std::nullopt;
     return FCHtmlToPlainTextValueTransformer::valueTransformerForCurrentThread().transformedValue(*html);
+}
+
+// From this many cards on, a study list's reversed views share an arena: one
+// allocation each would cost most of the start of a large session.
+constexpr std::size_t kViewsInArenaFrom = 256;
+
+// Drops every card whose key an earlier card of the list has (`keys` holds
+// the key of each card). A deck's keys count up from 1, so they are marked in
+// a bitmap over their range; keys spread wider go through a hash set.
+void keepFirstOfEachKey(FCStudyCardArray& cards, const std::vector<std::int64_t>& keys) {
+    if (keys.empty()) return;
+    const auto [lowest, highest] = std::minmax_element(keys.begin(), keys.end());
+    const std::uint64_t range = static_cast<std::uint64_t>(*highest) - static_cast<std::uint64_t>(*lowest);
+    std::vector<std::uint64_t> bitmap;
+    std::unordered_set<std::int64_t> hashed;
+    const bool dense = range / 64 <= keys.size();
+    if (dense)
+        bitmap.resize(range / 64 + 1);
+    else
+        hashed.reserve(keys.size());
+    const auto firstTaken = [&](std::int64_t key) {
+        if (!dense) return hashed.insert(key).second;
+        const std::uint64_t bit = static_cast<std::uint64_t>(key) - static_cast<std::uint64_t>(*lowest);
+        std::uint64_t& word = bitmap[bit / 64];
+        const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
+        if (word & mask) return false;
+        word |= mask;
+        return true;
+    };
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        if (!firstTaken(keys[i])) continue;
+        if (kept != i) cards[kept] = std::move(cards[i]);
+        ++kept;
+    }
+    cards.resize(kept);
 }
 
 }  // namespace
@@ -58,6 +96,7 @@ std::optional<std::string> FCStudyCard::top() const {
 void FCStudyCard::setTop(std::optional<std::string> top) {
     willChangeValueForKey("top");
     sides_.setTop(FCCardSides::view(top));
+    ++sidesChangeCount_;
     didChangeValueForKey("top");
 }
 
@@ -68,6 +107,7 @@ std::optional<std::string> FCStudyCard::bottom() const {
 void FCStudyCard::setBottom(std::optional<std::string> bottom) {
     willChangeValueForKey("bottom");
     sides_.setBottom(FCCardSides::view(bottom));
+    ++sidesChangeCount_;
     didChangeValueForKey("bottom");
 }
 
@@ -240,22 +280,37 @@ FCStudyCardArray FCStudyCard::buildStudyCardListFrom(const FCStudyCardArray& car
     const bool forward = studyDirection == 0 || studyDirection == 2;
     const bool reversed = studyDirection == 1 || studyDirection == 2;
 
-    std::unordered_set<std::int64_t> takenKeys;
-    takenKeys.reserve(studyDirection == 2 ? 2 * cards.size() : cards.size());
-    result.reserve(studyDirection == 2 ? 2 * cards.size() : cards.size());
-    for (const auto& element : cards) {
+    const std::size_t capacity = studyDirection == 2 ? 2 * cards.size() : cards.size();
+    result.reserve(capacity);
+    // Kept from one list to the next on the thread: a large session's keys
+    // would otherwise be fresh pages each time.
+    thread_local std::vector<std::int64_t> keys;
+    keys.clear();
+    keys.reserve(capacity);
+    FCCardArena* arena = reversed && cards.size() >= kViewsInArenaFrom ? FCCardArena::make() : nullptr;
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        // The cards lie apart in memory: each is fetched while earlier ones are handled.
+        if (i + 8 < cards.size()) __builtin_prefetch(cards[i + 8].get());
+        const auto& element = cards[i];
         if (!element) continue;
-        std::shared_ptr<FCStudyCard> base = element;
-        if (element->isReversed()) base = static_cast<const FCReversedStudyCard&>(*element).originalCard();
+        const bool isView = element->isReversed();
+        const std::shared_ptr<FCStudyCard>& base =
+            isView ? static_cast<const FCReversedStudyCard&>(*element).originalCard() : element;
         if (forward && base) {
-            if (takenKeys.insert(base->primaryKey()).second) result.push_back(base);
+            keys.push_back(base->primaryKey());
+            result.push_back(base);
         }
         if (reversed) {
-            std::shared_ptr<FCStudyCard> view =
-                element->isReversed() ? element : std::make_shared<FCReversedStudyCard>(base);
-            if (takenKeys.insert(view->primaryKey()).second) result.push_back(view);
+            std::shared_ptr<FCStudyCard> view = isView  ? element
+                                                : arena ? std::allocate_shared<FCReversedStudyCard>(
+                                                              FCCardArena::Allocator<FCReversedStudyCard>(arena), base)
+                                                        : std::make_shared<FCReversedStudyCard>(base);
+            keys.push_back(view->primaryKey());
+            result.push_back(std::move(view));
         }
     }
+    if (arena) arena->finishReading();
+    keepFirstOfEachKey(result, keys);
     return result;
 }
 

@@ -7,6 +7,7 @@
 // "nil" as the platform's arrays would have it.
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -178,9 +179,12 @@ void twAddObjectIfNotNil(std::vector<T>& array, const T& object) {
 template <typename T>
 void twShuffle(std::vector<T>& array) {
     const std::size_t n = array.size();
+    // The numbers are drawn a block at a time: the same ones as one by one.
+    std::array<std::uint32_t, 256> draws;
     for (std::size_t i = 0; i < n; ++i) {
+        if (i % draws.size() == 0) Random::next32(draws.data(), std::min(draws.size(), n - i));
         const std::size_t remaining = n - i;
-        const std::size_t j = i + Random::next32() % remaining;
+        const std::size_t j = i + draws[i % draws.size()] % remaining;
         using std::swap;
         swap(array[i], array[j]);
     }

@@ -71,6 +71,13 @@ std::string withFirstCharacterUpperCased(const std::string& text) {
     return uppercaseString(std::string_view(text).substr(0, end)) + text.substr(end);
 }
 
+// The study cards under a topic row. A group holds study cards only: its
+// count is its size, without a walk over a large deck's cards.
+std::int64_t studyCardCountOf(const FCTopicCard& topic) {
+    if (dynamic_cast<const CardGroup*>(&topic)) return static_cast<std::int64_t>(topic.cards()->size());
+    return topic.deepStudyCardCount();
+}
+
 // A slice of a search keeps the main thread for at most this long, half a frame.
 constexpr std::chrono::nanoseconds kSearchSliceBudget = std::chrono::milliseconds(8);
 
@@ -216,9 +223,10 @@ void CardListTableViewController::applyPresentationMode(const std::optional<Pres
     auto keep = shared_from_this();
     const auto& mode = *presentationMode_;
     const auto& editButton = editButtonItem();
-    editButton->setEnabled(mode.isEditButtonEnabled() && !isReadOnlyVersionPreview_);
     // An old-format deck answers the edit button with its alert.
-    if (!isFlashcardsDocument()) editButton->setEnabled(true);
+    const bool editEnabled = (mode.isEditButtonEnabled() && !isReadOnlyVersionPreview_) || !isFlashcardsDocument();
+    // Set only when it changes: setting it lays the button out again.
+    if (editButton->isEnabled() != editEnabled) editButton->setEnabled(editEnabled);
 
     if (isViewLoaded()) {
         auto table = tableView();
@@ -773,11 +781,11 @@ void CardListTableViewController::configureTopicCell(TableViewCell& cell, const 
             topicRowsStudyCardCount_ = 0;
             for (const auto& row : presentationMode_->cards())
                 if (row->isTopicCard())
-                    *topicRowsStudyCardCount_ += static_cast<const FCTopicCard&>(*row).deepStudyCardCount();
+                    *topicRowsStudyCardCount_ += studyCardCountOf(static_cast<const FCTopicCard&>(*row));
         }
         const std::int64_t total = *topicRowsStudyCardCount_;
         progressCell->setProgress(
-            total == 0 ? 0 : static_cast<double>(topic.deepStudyCardCount()) / static_cast<double>(total));
+            total == 0 ? 0 : static_cast<double>(studyCardCountOf(topic)) / static_cast<double>(total));
         std::optional<Color> progressColor;
         if (group && group->progressHexColor())
             if (auto base = twColorFromHexString(*group->progressHexColor()))
@@ -788,7 +796,7 @@ void CardListTableViewController::configureTopicCell(TableViewCell& cell, const 
     }
     cell.setAccessoryType(TableViewCellAccessoryType::DisclosureIndicator);
     if (auto* count = dynamic_cast<Label*>(cell.contentView()->viewWithTag(kCountLabelTag)))
-        count->setText(std::to_string(topic.deepStudyCardCount()));
+        count->setText(std::to_string(studyCardCountOf(topic)));
 }
 
 // --- Selection and editing ---
@@ -1189,7 +1197,14 @@ FCCardArray CardListTableViewController::groups(const FCCardArray& cards, FCAbst
     FCTopicCard::findAllStudyCardsIn(cards, input);
     const std::size_t studyCards = input.size();
     for (std::size_t i = 0; i < studyCards; ++i) {
-        auto reverse = input[i]->reverseStudyStats();
+        // A card's own statistics are read in place.
+        const FCStudyCard& card = *input[i];
+        const FCStudyStats* reverse = card.storedReverseStudyStats().get();
+        std::shared_ptr<FCStudyStats> viewStats;
+        if (card.isReversed()) {
+            viewStats = card.reverseStudyStats();
+            reverse = viewStats.get();
+        }
         if (reverse && reverse->numberOfRatings() > 0)
             input.push_back(std::make_shared<FullyReversedStudyCard>(input[i]));
     }
@@ -1209,11 +1224,11 @@ std::shared_ptr<FCCardGroup> CardListTableViewController::makeGroupWithTitle(con
                                                                              const std::string&, bool,
                                                                              bool wantsScheduleNextButton,
                                                                              const std::string& progressHexColor,
-                                                                             const FCStudyCardArray& cards) {
+                                                                             FCStudyCardArray cards) {
     auto deck = document_ ? document_->deck() : nullptr;
     auto group = CardGroup::make(title, deck ? deck->nextAvailableCardPrimaryKey() : 0, wantsScheduleNextButton, false,
                                  progressHexColor);
-    group->cards()->assign(cards.begin(), cards.end());
+    group->cards()->assign(std::make_move_iterator(cards.begin()), std::make_move_iterator(cards.end()));
     return group;
 }
 

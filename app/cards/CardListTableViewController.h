@@ -377,7 +377,7 @@ public:
     std::shared_ptr<FCCardGroup> makeGroupWithTitle(const std::string& title, const std::string& subTitle,
                                                     bool isSpecial, bool wantsScheduleNextButton,
                                                     const std::string& progressHexColor,
-                                                    const FCStudyCardArray& cards) override;
+                                                    FCStudyCardArray cards) override;
     bool includeCardCountsInTitles() const override { return false; }
     bool isEmptyGroup(const std::shared_ptr<FCCardGroup>& group) const override;
 

@@ -1,12 +1,17 @@
 #include "app/storage/DocumentItem.h"
 
+#include <cmath>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <unordered_map>
 
 #include "Common/FILegacyDeckDocument.h"
 #include "app/storage/DocumentItemOrderedSet.h"
 #include "model/TWDateAdditions.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/DirectoryListing.h"
+#include "platform/foundation/Locale.h"
 #include "platform/foundation/MetadataItem.h"
 #include "platform/foundation/RelativeDateFormatter.h"
 #include "platform/foundation/StringUtils.h"
@@ -80,14 +85,76 @@ std::string DocumentItem::description() const {
     return displayName_ + " - " + subtitle_;
 }
 
+namespace {
+
+// The subtitle texts of dates, each made once: a library lists many files of
+// the same day (and, for today's, of the same minute), and formatting a date
+// costs more than the rest of an item. A date of today shows its time to the
+// minute, any other its day alone; the texts hold for the current day, locale
+// and zone, and are made afresh when one of them moves on.
+class SubtitleDateTexts {
+public:
+    std::string text(Date date) {
+        std::lock_guard lock(mutex_);
+        const Date now = Date::now();
+        if (now < startOfToday_ || !(now < startOfTomorrow_) || locale_ != Locale::generation() ||
+            zone_ != TimeZone::generation())
+            startDay(now);
+        const double seconds = date.timeIntervalSince1970();
+        if (startOfToday_ <= date && date < startOfTomorrow_) {
+            // Every zone's offset today is whole minutes.
+            const auto minute = static_cast<std::int64_t>(std::floor(seconds / 60));
+            auto found = todayByMinute_.find(minute);
+            if (found == todayByMinute_.end())
+                found = todayByMinute_.emplace(minute, todayFormatter_.stringFromDate(date)).first;
+            return found->second;
+        }
+        // The day whose start is the last one at or before the date, if the date is before its end.
+        auto day = otherDays_.upper_bound(seconds);
+        if (day != otherDays_.begin() && seconds < std::prev(day)->second.end) return std::prev(day)->second.text;
+        const Date start = Calendar::startOfDay(date);
+        const Date end = Calendar::startOfDay(Calendar::byAdding(start, 0, 1));
+        if (!(start <= date && date < end)) return otherDayFormatter_.stringFromDate(date);
+        return otherDays_
+            .insert_or_assign(start.timeIntervalSince1970(),
+                              Day{end.timeIntervalSince1970(), otherDayFormatter_.stringFromDate(date)})
+            .first->second.text;
+    }
+
+private:
+    struct Day {
+        double end;
+        std::string text;
+    };
+    void startDay(Date now) {
+        locale_ = Locale::generation();
+        zone_ = TimeZone::generation();
+        startOfToday_ = Calendar::startOfDay(now);
+        startOfTomorrow_ = Calendar::startOfDay(Calendar::byAdding(startOfToday_, 0, 1));
+        todayByMinute_.clear();
+        otherDays_.clear();
+    }
+
+    std::mutex mutex_;
+    const RelativeDateFormatter todayFormatter_{RelativeDateFormatter::Style::Short,
+                                                RelativeDateFormatter::Style::Short};
+    const RelativeDateFormatter otherDayFormatter_{RelativeDateFormatter::Style::Short,
+                                                   RelativeDateFormatter::Style::None};
+    std::uint64_t locale_ = 0;
+    std::uint64_t zone_ = 0;
+    Date startOfToday_{};
+    Date startOfTomorrow_{};
+    std::unordered_map<std::int64_t, std::string> todayByMinute_;
+    std::map<double, Day> otherDays_;  // by the day's start
+};
+
+}  // namespace
+
 std::string DocumentItem::subtitleDateString(const std::optional<Date>& date) {
     if (!date) return {};
     // Made once, on first use, and shared by every item and thread.
-    static const RelativeDateFormatter todayFormatter(RelativeDateFormatter::Style::Short,
-                                                      RelativeDateFormatter::Style::Short);
-    static const RelativeDateFormatter otherDayFormatter(RelativeDateFormatter::Style::Short,
-                                                         RelativeDateFormatter::Style::None);
-    return twIsToday(*date) ? todayFormatter.stringFromDate(*date) : otherDayFormatter.stringFromDate(*date);
+    static SubtitleDateTexts texts;
+    return texts.text(*date);
 }
 
 std::vector<DocumentItemAnimation> DocumentItem::changeAnimations(const DocumentItemOrderedSet& previous,

@@ -19,6 +19,11 @@ std::uint32_t Random::next32() {
     return static_cast<std::uint32_t>(engine()() >> 32);
 }
 
+void Random::next32(std::uint32_t* values, std::size_t count) {
+    std::lock_guard lock(gMutex);
+    for (std::size_t i = 0; i < count; ++i) values[i] = static_cast<std::uint32_t>(engine()() >> 32);
+}
+
 std::uint32_t Random::uniform(std::uint32_t upperBound) {
     if (upperBound < 2) return 0;
     // Rejection sampling: drop the values that would make the modulo uneven.

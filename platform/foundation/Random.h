@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The process's one random source. Seeded from the system at start; tests seed
@@ -8,6 +9,8 @@ class Random {
 public:
     // A uniformly distributed 32-bit number.
     static std::uint32_t next32();
+    // The next `count` numbers next32 would give, drawn at once.
+    static void next32(std::uint32_t* values, std::size_t count);
     // A uniform number in [0, upperBound), without modulo bias; 0 for a bound of 0.
     static std::uint32_t uniform(std::uint32_t upperBound);
     // Makes the sequence repeatable from here on.

@@ -3,8 +3,10 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include <map>
 #include <mutex>
 #include <set>
+#include <tuple>
 
 #include "platform/foundation/StringUtils.h"
 
@@ -125,8 +127,16 @@ PangoLayout* Font::layoutLine(cairo_t* cr, const std::string& text) const {
 
 namespace {
 
-// The font's ascent and descent, in points.
+// The font's ascent and descent, in points. Asking Pango shapes a sample
+// text, so each family, weight and size is measured once.
 std::pair<double, double> verticalMetrics(const Font& font) {
+    static std::mutex mutex;
+    static std::map<std::tuple<std::string, bool, double>, std::pair<double, double>> measured;
+    auto key = std::make_tuple(font.cairoFamily(), font.isBold(), font.pointSize());
+    {
+        std::lock_guard lock(mutex);
+        if (auto found = measured.find(key); found != measured.end()) return found->second;
+    }
     Measurer m;
     PangoLayout* layout = font.layoutLine(m.cr, "");
     PangoFontMetrics* metrics =
@@ -135,6 +145,8 @@ std::pair<double, double> verticalMetrics(const Font& font) {
                                            double(pango_font_metrics_get_descent(metrics)) / PANGO_SCALE};
     pango_font_metrics_unref(metrics);
     g_object_unref(layout);
+    std::lock_guard lock(mutex);
+    measured.emplace(std::move(key), result);
     return result;
 }
 

@@ -43,14 +43,14 @@ public:
     std::shared_ptr<FCCardGroup> makeGroupWithTitle(const std::string& title, const std::string& subTitle,
                                                     bool isSpecial, bool wantsScheduleNextButton,
                                                     const std::string& progressHexColor,
-                                                    const FCStudyCardArray& cards) override {
+                                                    FCStudyCardArray cards) override {
         auto group = std::make_shared<RecordedGroup>();
         group->title = title;
         group->subTitle = subTitle;
         group->isSpecial = isSpecial;
         group->wantsScheduleNextButton = wantsScheduleNextButton;
         group->color = progressHexColor;
-        group->cards = cards;
+        group->cards = std::move(cards);
         return group;
     }
     bool includeCardCountsInTitles() const override { return includeCounts_; }

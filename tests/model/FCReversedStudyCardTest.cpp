@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "model/FCReversedStudyCard.h"
 #include "model/FCStudyStats.h"
 #include "platform/foundation/Error.h"
@@ -24,6 +26,8 @@ TEST(FCReversedStudyCard, StudyListsPerDirection) {
     auto a = studyCard("A", "a", 1);
     auto b = studyCard("B", "b", 2);
     auto aView = std::make_shared<FCReversedStudyCard>(a);
+    auto zero = studyCard("Z", "z", 0);                                        // its view's key is 0 too
+    auto far = studyCard("F", "f", std::numeric_limits<std::int64_t>::max());  // keys far apart
     using Names = std::vector<std::string>;
     struct Case {
         const char* name;
@@ -38,6 +42,8 @@ TEST(FCReversedStudyCard, StudyListsPerDirection) {
         {"a view, both ways", {aView}, 2, {"A", "~A"}},
         {"a card twice", {a, a}, 0, {"A"}},
         {"a card and its view", {a, aView, b}, 2, {"A", "~A", "B", "~B"}},
+        {"key 0 both ways", {zero, a}, 2, {"Z", "A", "~A"}},
+        {"keys far apart, a card twice", {far, a, far}, 2, {"F", "~F", "A", "~A"}},
         {"unknown direction", {a, b}, 5, {}},
         {"negative direction", {a, b}, -1, {}},
         {"nothing", {}, 2, {}},
@@ -53,6 +59,19 @@ TEST(FCReversedStudyCard, StudyListsPerDirection) {
     EXPECT_EQ(a, both[0]);
     EXPECT_EQ(a, std::static_pointer_cast<FCReversedStudyCard>(both[1])->originalCard());
     EXPECT_EQ(-1, both[1]->primaryKey());
+
+    // A large list, whose views are made together, outlives the cards it was made from.
+    FCStudyCardArray many;
+    for (std::int64_t key = 1; key <= 600; ++key) many.push_back(studyCard(std::to_string(key), "x", key));
+    many.push_back(many[7]);
+    FCStudyCardArray list = FCStudyCard::buildStudyCardListFrom(many, 2);
+    many.clear();
+    ASSERT_EQ(1200u, list.size());
+    for (std::size_t i = 0; i < list.size(); i += 2) {
+        EXPECT_EQ(std::to_string(i / 2 + 1), *list[i]->top());
+        EXPECT_EQ(list[i], std::static_pointer_cast<FCReversedStudyCard>(list[i + 1])->originalCard());
+        EXPECT_EQ(-list[i]->primaryKey(), list[i + 1]->primaryKey());
+    }
 }
 
 TEST(FCReversedStudyCard, SwapsSidesAndStatistics) {

@@ -26,11 +26,8 @@ TEST_F(TWArrayAdditions, BoundsSafeReading) {
         S element;
         Strings tail;
     } cases[] = {
-        {-1, std::nullopt, {}},
-        {0, "a", {"a", "b", "c"}},
-        {2, "c", {"c"}},
-        {3, std::nullopt, {}},
-        {INT64_MIN, std::nullopt, {}},
+        {-1, std::nullopt, {}}, {0, "a", {"a", "b", "c"}},     {2, "c", {"c"}},
+        {3, std::nullopt, {}},  {INT64_MIN, std::nullopt, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
@@ -47,12 +44,8 @@ TEST_F(TWArrayAdditions, NeighboursWithAndWithoutRotation) {
         bool rotate;
         S after, before;
     } cases[] = {
-        {"a", false, "b", std::nullopt},
-        {"a", true, "b", "c"},
-        {"b", false, "c", "a"},
-        {"c", false, std::nullopt, "b"},
-        {"c", true, "a", "b"},
-        {"x", true, std::nullopt, std::nullopt},
+        {"a", false, "b", std::nullopt}, {"a", true, "b", "c"}, {"b", false, "c", "a"},
+        {"c", false, std::nullopt, "b"}, {"c", true, "a", "b"}, {"x", true, std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.object + (c.rotate ? " rotating" : ""));
@@ -74,7 +67,8 @@ TEST_F(TWArrayAdditions, TrimsStringsAndMapsDroppingNil) {
     EXPECT_EQ((Strings{"a", "b c"}), twArrayByTrimmingStringsAndRemovingEmptyOnes({" a\n", "  ", "", "\tb c ", "\n"}));
 
     const std::vector<int> numbers{1, 2, 3, 4};
-    auto evens = twMap(numbers, [](int n) { return n % 2 == 0 ? std::optional<std::string>(std::to_string(n)) : std::nullopt; });
+    auto evens =
+        twMap(numbers, [](int n) { return n % 2 == 0 ? std::optional<std::string>(std::to_string(n)) : std::nullopt; });
     EXPECT_EQ((Strings{"2", "4"}), evens);
     auto pointers = twMap(numbers, [](int n) { return n > 2 ? std::make_shared<int>(n) : nullptr; });
     ASSERT_EQ(2u, pointers.size());
@@ -115,6 +109,17 @@ TEST_F(TWArrayAdditions, ShuffleIsARepeatablePermutation) {
     EXPECT_NE(original, first);
     std::sort(first.begin(), first.end());
     EXPECT_EQ(original, first);
+
+    // Longer than one block of draws: the order is the one the numbers drawn one by one give.
+    std::vector<int> longer(600), byHand;
+    for (int i = 0; i < 600; ++i) longer[static_cast<std::size_t>(i)] = i;
+    byHand = longer;
+    Random::seed(11);
+    twShuffle(longer);
+    Random::seed(11);
+    for (std::size_t i = 0; i < byHand.size(); ++i)
+        std::swap(byHand[i], byHand[i + Random::next32() % (byHand.size() - i)]);
+    EXPECT_EQ(byHand, longer);
 }
 
 TEST_F(TWArrayAdditions, ShuffleGivesEveryOrderEvenly) {

@@ -134,3 +134,42 @@ TEST_F(CardListTest, TypingASearchWhileTheDeckChangesGetsTheRowsOfTheDeckAsItIs)
     ASSERT_EQ(Tag::filteredCards, list->presentationMode()->tag());
     EXPECT_EQ((std::vector<std::string>{"<p>card 10345</p>"}), rowTitles(*list));
 }
+
+// The list keeps each card's searchable text between searches: after most of
+// the deck is gone and what is left is edited, a search sees the deck as it is.
+TEST_F(CardListTest, SearchingAgainAfterTheDeckShrankAndChangedFindsTheCardsAsTheyAre) {
+    {
+        FCCardArray cards;
+        for (std::size_t i = 0; i < 3 * CardListSearch::kSliceCards; ++i)
+            cards.push_back(studyCard("card " + std::to_string(i) + " needle", "answer", 100 + std::int64_t(i)));
+        document->deck()->setCards(cards);
+    }
+    show();
+    typeQuery(*list, "needle");
+    drainMainLoop();
+    ASSERT_EQ(3 * CardListSearch::kSliceCards, list->presentationMode()->cards().size());
+
+    // The list's own rows let go of the removed cards when the search ends.
+    typeQuery(*list, "");
+    drainMainLoop();
+    auto kept = document->deck()->cards();
+    kept.resize(3);
+    auto added = studyCard("new", "another NEEDLE", 99999);
+    kept.push_back(added);
+    document->deck()->setCards(kept);
+    list->didAddOrRemoveCardsWithUpdateChangeCount(true, true);
+    typeQuery(*list, "needle");
+    drainMainLoop();
+    EXPECT_EQ(kept, list->presentationMode()->cards());
+
+    auto edited = std::static_pointer_cast<FCStudyCard>(kept[1]);
+    edited->setTop(std::string("<i>no longer</i>"));
+    list->didChangeCard(edited, nullptr);
+    for (const auto* query : {"needle", "no longer"}) {
+        typeQuery(*list, query);
+        drainMainLoop();
+        const FCCardArray expected =
+            std::string(query) == "needle" ? FCCardArray{kept[0], kept[2], added} : FCCardArray{edited};
+        EXPECT_EQ(expected, list->presentationMode()->cards()) << query;
+    }
+}

@@ -91,6 +91,9 @@ TEST_F(DocumentItemTest, SubtitlesAroundMidnightOnAFixedClockLocaleAndZone) {
         {kMidnight.byAddingTimeInterval(-30), kMidnight.byAddingTimeInterval(-90), "Today, 23:58"},
         {kMidnight.byAddingTimeInterval(-30), kMidnight.byAddingTimeInterval(-86400 - 90), "Yesterday"},
         {kMidnight, kMidnight.byAddingTimeInterval(-86400 * 365), "10/03/2024"},
+        {kMidnight, kMidnight.byAddingTimeInterval(-86400 * 365 + 7200), "10/03/2024"},
+        {kMidnight.byAddingTimeInterval(3600), kMidnight.byAddingTimeInterval(59), "Today, 00:00"},
+        {kMidnight.byAddingTimeInterval(3600), kMidnight.byAddingTimeInterval(60), "Today, 00:01"},
         {kMidnight, std::nullopt, ""},
     };
     for (const Case& c : cases) {
