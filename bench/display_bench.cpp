@@ -60,7 +60,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/Window.h"
-#include "tests/platform/display/FramePicture.h"
+#include "tests/platform/display/DisplayPage.h"
 
 namespace {
 
@@ -86,14 +86,9 @@ struct Received {
 class PageClient {
 public:
     PageClient(int port, const std::string& token) {
-        beast::get_lowest_layer(ws_).connect(
-            tcp::endpoint(asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
+        memorant_test::connectAsPage(ws_, port, token);
         beast::get_lowest_layer(ws_).socket().set_option(tcp::no_delay(true));
-        const std::string host = "127.0.0.1:" + std::to_string(port);
-        ws_.set_option(websocket::stream_base::decorator(
-            [host](websocket::request_type& request) { request.set(beast::http::field::origin, "http://" + host); }));
         ws_.read_message_max(BrowserDisplay::kMaxFrameBytes);
-        ws_.handshake(host, "/socket?token=" + token);
         ws_.text(true);
         read();
         thread_ = std::thread([this] { io_.run(); });

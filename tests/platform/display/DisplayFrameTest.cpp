@@ -3,13 +3,12 @@
 // joined, shows the screen as the platform draws it.
 #include <gtest/gtest.h>
 
-#include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 #include <fstream>
 #include <functional>
 
-#include "FramePicture.h"
+#include "DisplayPage.h"
 #include "platform/display/BrowserDisplay.h"
 #include "platform/display/DisplayFrame.h"
 #include "platform/display/DisplayScreen.h"
@@ -25,7 +24,6 @@ namespace {
 namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace websocket = beast::websocket;
-using tcp = asio::ip::tcp;
 using memorant_test::FramePicture;
 
 constexpr double kScale = 2;
@@ -52,14 +50,7 @@ protected:
 
     std::unique_ptr<websocket::stream<beast::tcp_stream>> connect() {
         auto ws = std::make_unique<websocket::stream<beast::tcp_stream>>(io);
-        const int port = display.server().port();
-        beast::get_lowest_layer(*ws).connect(
-            tcp::endpoint(asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
-        const std::string host = "127.0.0.1:" + std::to_string(port);
-        ws->set_option(websocket::stream_base::decorator([host](websocket::request_type& request) {
-            request.set(boost::beast::http::field::origin, "http://" + host);
-        }));
-        ws->handshake(host, "/socket?token=" + display.server().token());
+        memorant_test::connectAsPage(*ws, display.server().port(), display.server().token());
         return ws;
     }
 

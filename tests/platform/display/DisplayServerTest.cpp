@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "DisplayPage.h"
 #include "platform/display/BrowserDisplay.h"
 #include "platform/display/DisplayServer.h"
 #include "platform/ui/Button.h"
@@ -88,12 +89,7 @@ Reply get(int port, const std::string& target, const std::map<std::string, std::
 std::unique_ptr<websocket::stream<beast::tcp_stream>> openSocket(asio::io_context& io, int port,
                                                                  const std::string& token) {
     auto ws = std::make_unique<websocket::stream<beast::tcp_stream>>(io);
-    beast::get_lowest_layer(*ws).connect(
-        tcp::endpoint(asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
-    const std::string host = "127.0.0.1:" + std::to_string(port);
-    ws->set_option(websocket::stream_base::decorator(
-        [host](websocket::request_type& request) { request.set(http::field::origin, "http://" + host); }));
-    ws->handshake(host, "/socket?token=" + token);
+    memorant_test::connectAsPage(*ws, port, token);
     return ws;
 }
 

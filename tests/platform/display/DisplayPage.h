@@ -1,12 +1,14 @@
 #pragma once
 
-// The picture a page keeps of the browser display's frames, made as the page
-// makes it: each part's PNG decoded (cairo's PNG reader) and put in place of
-// the pixels of its rectangle; a full frame starts a new picture. For the
-// display's tests and benchmark.
+// What the browser display's page does, for the display's tests and
+// benchmark: its live connection, and the picture it keeps of the frames.
 
 #include <cairo.h>
 
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -16,6 +18,25 @@
 
 namespace memorant_test {
 
+using PageSocket = boost::beast::websocket::stream<boost::beast::tcp_stream>;
+
+// Opens the live connection as the page does: to the loopback port, with the
+// run's token and the server's own origin.
+inline void connectAsPage(PageSocket& ws, int port, const std::string& token) {
+    namespace asio = boost::asio;
+    boost::beast::get_lowest_layer(ws).connect(
+        asio::ip::tcp::endpoint(asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
+    const std::string host = "127.0.0.1:" + std::to_string(port);
+    ws.set_option(
+        boost::beast::websocket::stream_base::decorator([host](boost::beast::websocket::request_type& request) {
+            request.set(boost::beast::http::field::origin, "http://" + host);
+        }));
+    ws.handshake(host, "/socket?token=" + token);
+}
+
+// The picture the page keeps: each part's PNG decoded (cairo's PNG reader)
+// and put in place of the pixels of its rectangle; a full frame starts a new
+// picture.
 class FramePicture {
 public:
     FramePicture() = default;
