@@ -1,6 +1,7 @@
 // The browser side of the program's screen: draws the frames the program
-// sends over the live connection, lays its accessible elements over the
-// picture, and sends pointer, wheel and keyboard input back.
+// sends over the live connection on a canvas (a whole picture, or the
+// rectangles that changed since the frame before), lays its accessible
+// elements over the picture, and sends pointer, wheel and keyboard input back.
 // The run's token comes from the address's fragment, so it never reaches a
 // server log or a Referer.
 'use strict';
