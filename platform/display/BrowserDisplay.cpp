@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/display/DisplayFrame.h"
 #include "platform/display/DisplayInput.h"
 #include "platform/display/DisplayScreen.h"
 #include "platform/foundation/Bundle.h"
@@ -31,8 +32,9 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
 
     bool dirty = true;
     std::chrono::steady_clock::time_point lastFrame{};
-    std::string lastPixels;
-    std::string lastElements;
+    // The picture and header of the last frame sent, to send only what changed.
+    std::shared_ptr<Image> lastImage;
+    std::string lastHeader;
     std::size_t framesSent = 0;
 
     // Server thread: hands the message to the main thread, within a bound.
@@ -59,33 +61,61 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
         log("Display: ignored a message (" + reason + "): " + escapedExcerpt(text, 120));
     }
 
+    static DisplayFrame::Pixels pixelsOf(const Image& image) {
+        cairo_surface_t* surface = image.surface();
+        return {cairo_image_surface_get_data(surface), cairo_image_surface_get_width(surface),
+                cairo_image_surface_get_height(surface), cairo_image_surface_get_stride(surface)};
+    }
+
+    // The frame that stands alone: the whole picture. Reads only the image
+    // and header given, which nothing changes once drawn.
+    static std::string wholeFrame(const Image& image, const std::string& header) {
+        const DisplayFrame::Pixels pixels = pixelsOf(image);
+        const DisplayFrame::PixelRect all{0, 0, pixels.width, pixels.height};
+        return DisplayFrame::message(header, true, {{all, DisplayFrame::png(pixels, all)}});
+    }
+
+    // Only the rectangles that changed since the last frame, when they are
+    // under half the screen and the size is the same; else the whole picture.
     void sendFrameIfChanged() {
-        auto image = DisplayScreen::render(scale);
-        cairo_surface_t* surface = image->surface();
-        cairo_surface_flush(surface);
-        const auto* data = reinterpret_cast<const char*>(cairo_image_surface_get_data(surface));
-        std::string pixels(data, static_cast<std::size_t>(cairo_image_surface_get_stride(surface)) *
-                                     static_cast<std::size_t>(cairo_image_surface_get_height(surface)));
+        std::shared_ptr<Image> image = DisplayScreen::render(scale);
+        cairo_surface_flush(image->surface());
+        const DisplayFrame::Pixels pixels = pixelsOf(*image);
         const Size size = Screen::main().bounds().size;
-        nlohmann::json header{{"width", size.width},
-                              {"height", size.height},
-                              {"scale", scale},
-                              {"elements", DisplayScreen::accessibleElements()}};
-        std::string elements = header.dump();
-        if (pixels == lastPixels && elements == lastElements) return;
-        std::string png = DisplayScreen::pngBytes(*image);
-        const auto length = static_cast<std::uint32_t>(elements.size());
-        std::string frame{static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                          static_cast<char>(length >> 8), static_cast<char>(length)};
-        frame += elements;
-        frame += png;
-        lastPixels = std::move(pixels);
-        lastElements = std::move(elements);
+        std::string header = nlohmann::json{{"width", size.width},
+                                            {"height", size.height},
+                                            {"scale", scale},
+                                            {"elements", DisplayScreen::accessibleElements()}}
+                                 .dump();
+        const bool sameSize = lastImage && pixelsOf(*lastImage).width == pixels.width &&
+                              pixelsOf(*lastImage).height == pixels.height &&
+                              pixelsOf(*lastImage).stride == pixels.stride;
+        std::vector<DisplayFrame::PixelRect> changed;
+        if (sameSize) changed = DisplayFrame::changedRects(pixelsOf(*lastImage), pixels);
+        if (sameSize && changed.empty() && header == lastHeader) return;
+        std::int64_t changedArea = 0;
+        for (const auto& rect : changed) changedArea += rect.area();
+        const bool whole = !sameSize || changedArea * 2 > std::int64_t{pixels.width} * pixels.height;
+
+        std::string frame;
+        std::function<std::string()> makeWhole;
+        if (whole) {
+            frame = wholeFrame(*image, header);
+        } else {
+            std::vector<DisplayFrame::Part> parts;
+            for (const auto& rect : changed) parts.push_back({rect, DisplayFrame::png(pixels, rect)});
+            frame = DisplayFrame::message(header, false, parts);
+            makeWhole = [image, header] { return wholeFrame(*image, header); };
+        }
         if (frame.size() > kMaxFrameBytes) {
             log("Display: a frame of " + std::to_string(frame.size()) + " bytes is over the bound; not sent");
+            // The next frame stands alone: no page has this one to update.
+            lastImage.reset();
             return;
         }
-        server.publishFrame(std::move(frame));
+        lastImage = std::move(image);
+        lastHeader = std::move(header);
+        server.publishFrame(std::move(frame), std::move(makeWhole));
         ++framesSent;
     }
 };

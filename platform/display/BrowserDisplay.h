@@ -6,10 +6,13 @@
 //
 // After a pass of the main loop that handled anything (input included), the
 // screen is drawn at the device scale, at most 60 times a second; when its
-// picture or its accessible elements changed, the frame goes to the page:
-// one binary message, a 4-byte big-endian length, that many bytes of JSON
-// {"width", "height", "scale", "elements"} (points; see
-// DisplayScreen::accessibleElements) and the PNG after it.
+// picture or its accessible elements changed, the frame goes to the page
+// (DisplayFrame): a header of JSON {"width", "height", "scale", "elements"}
+// (points; see DisplayScreen::accessibleElements) and PNGs. It holds only the
+// rectangles whose pixels changed since the frame before; the whole picture
+// when more than half of it changed or its size did, and for a page that does
+// not have the frame before (a new or reloaded one, or one that skipped
+// frames: the server has the whole picture made for it).
 //
 // Input messages are handled on the main thread in the order they came; a
 // malformed or unknown one is logged once (one line) and ignored, and beyond

@@ -12,8 +12,11 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "platform/foundation/Data.h"
 #include "platform/foundation/FileManager.h"
@@ -105,17 +108,38 @@ struct DisplayServer::Impl {
     MessageHandler onMessage;
     ConnectHandler onConnect;
 
+    // A published frame. The server's thread alone reads it once published.
+    struct Frame {
+        std::uint64_t sequence = 0;
+        std::string bytes;
+        // Whether `bytes` update the frame before; `makeWhole` then makes the
+        // frame that stands alone, when a connection first needs it.
+        bool updates = false;
+        std::function<std::string()> makeWhole;
+        std::optional<std::string> whole;
+
+        // What to send to a connection whose page shows frame `shown` (0: none).
+        const std::string& bytesFor(std::uint64_t shown) {
+            if (!updates || (shown != 0 && shown + 1 == sequence)) return bytes;
+            if (!whole) {
+                whole = makeWhole();
+                makeWhole = nullptr;
+            }
+            return *whole;
+        }
+    };
+
     std::mutex frameMutex;
-    std::shared_ptr<const std::string> newestFrame;
+    std::shared_ptr<Frame> newestFrame;
     std::uint64_t newestSequence = 0;
 
     // Server thread only.
     std::vector<std::weak_ptr<SocketSession>> sessions;
     std::atomic<std::size_t> viewers{0};
 
-    std::pair<std::uint64_t, std::shared_ptr<const std::string>> newest() {
+    std::shared_ptr<Frame> newest() {
         std::lock_guard lock(frameMutex);
-        return {newestSequence, newestFrame};
+        return newestFrame;
     }
 
     bool hostAllowed(std::string_view host) const {
@@ -143,19 +167,30 @@ public:
         ws_.async_accept(request, [self = shared_from_this()](beast::error_code ec) { self->accepted(ec); });
     }
 
+    // Writes what is due, a pong before the newest frame.
     void sendNewest() {
         if (writing_ || closed_) return;
-        auto [sequence, frame] = server_.newest();
-        if (!frame || sequence == sentSequence_) return;
-        writing_ = true;
-        sentSequence_ = sequence;
-        writingFrame_ = frame;
-        ws_.binary(true);
-        ws_.async_write(asio::buffer(*writingFrame_), [self = shared_from_this()](beast::error_code ec, std::size_t) {
+        auto written = [self = shared_from_this()](beast::error_code ec, std::size_t) {
             self->writing_ = false;
             self->writingFrame_.reset();
             if (!ec) self->sendNewest();
-        });
+        };
+        if (pong_) {
+            writing_ = true;
+            writingPong_ = std::move(*pong_);
+            pong_.reset();
+            ws_.text(true);
+            ws_.async_write(asio::buffer(writingPong_), std::move(written));
+            return;
+        }
+        auto frame = server_.newest();
+        if (!frame || frame->sequence == sentSequence_) return;
+        const std::string& bytes = frame->bytesFor(sentSequence_);
+        writing_ = true;
+        sentSequence_ = frame->sequence;
+        writingFrame_ = std::move(frame);
+        ws_.binary(true);
+        ws_.async_write(asio::buffer(bytes), std::move(written));
     }
 
 private:
@@ -182,10 +217,24 @@ private:
         }
         if (!ws_.got_text())
             server_.log("Display: ignored a binary message of " + std::to_string(buffer_.size()) + " bytes");
-        else if (server_.onMessage)
-            server_.onMessage(beast::buffers_to_string(buffer_.data()));
+        else if (std::string text = beast::buffers_to_string(buffer_.data()); !answeredPing(text) && server_.onMessage)
+            server_.onMessage(std::move(text));
         buffer_.consume(buffer_.size());
         read();
+    }
+
+    // A ping is answered with the same object as a pong, at once; a newer
+    // ping replaces a pong not yet sent.
+    bool answeredPing(const std::string& text) {
+        if (text.find("ping") == std::string::npos) return false;
+        auto message = nlohmann::json::parse(text, nullptr, false);
+        if (!message.is_object()) return false;
+        auto type = message.find("type");
+        if (type == message.end() || *type != "ping") return false;
+        *type = "pong";
+        pong_ = message.dump();
+        sendNewest();
+        return true;
     }
 
     void leave() {
@@ -204,8 +253,11 @@ private:
     beast::flat_buffer buffer_;
     bool writing_ = false;
     bool closed_ = false;
+    // The frame whose picture the page has (0: none yet).
     std::uint64_t sentSequence_ = 0;
-    std::shared_ptr<const std::string> writingFrame_;
+    std::shared_ptr<Frame> writingFrame_;
+    std::optional<std::string> pong_;
+    std::string writingPong_;
 };
 
 // Plain requests on one connection: the page's files, or the upgrade to a
@@ -394,11 +446,15 @@ void DisplayServer::setConnectHandler(ConnectHandler handler) {
     impl_->onConnect = std::move(handler);
 }
 
-void DisplayServer::publishFrame(std::string frame) {
+void DisplayServer::publishFrame(std::string frame, std::function<std::string()> whole) {
+    auto published = std::make_shared<Impl::Frame>();
+    published->bytes = std::move(frame);
+    published->updates = static_cast<bool>(whole);
+    published->makeWhole = std::move(whole);
     {
         std::lock_guard lock(impl_->frameMutex);
-        impl_->newestFrame = std::make_shared<const std::string>(std::move(frame));
-        ++impl_->newestSequence;
+        published->sequence = ++impl_->newestSequence;
+        impl_->newestFrame = std::move(published);
     }
     asio::post(impl_->io, [impl = impl_.get()] { impl->sendNewestToAll(); });
 }

@@ -16,9 +16,14 @@
 // - Frames are handed over "newest only": each connection sends the newest
 //   frame once the previous write is done, never a queue of old ones; a new
 //   connection gets the newest at once. Nothing waits on a slow browser.
+//   A frame may update the one published before it; a connection that did
+//   not get that one (a new one, or one that skipped frames) gets the frame
+//   made to stand alone instead, so every page ends with the newest picture.
 // - A message over the size bound closes that connection (logged); a binary
-//   message is ignored (logged). Text messages go to the message handler,
-//   on the server's thread.
+//   message is ignored (logged). A text message {"type": "ping", ...} is
+//   answered at once on the same connection with the same object of type
+//   "pong" (the page's measure of the connection itself); other text
+//   messages go to the message handler, on the server's thread.
 //
 // publishFrame and the getters are safe from any thread; set the handlers
 // before start.
@@ -68,8 +73,12 @@ public:
     // A live connection opened (on the server's thread).
     void setConnectHandler(ConnectHandler handler);
 
-    // The newest frame, replacing any not yet sent.
-    void publishFrame(std::string frame);
+    // The newest frame, replacing any not yet sent. With `whole`, the frame
+    // updates the one published just before it, and `whole` makes the frame
+    // that stands alone in its place (called on the server's thread, at most
+    // once, only for a connection that needs it; it must not touch what the
+    // caller may change meanwhile).
+    void publishFrame(std::string frame, std::function<std::string()> whole = {});
     // Live connections now.
     std::size_t viewerCount() const;
 

@@ -1,6 +1,7 @@
 // The browser side of the program's screen: draws the frames the program
-// sends over the live connection, lays its accessible elements over the
-// picture, and sends pointer, wheel and keyboard input back.
+// sends over the live connection on a canvas (a whole picture, or the
+// rectangles that changed since the frame before), lays its accessible
+// elements over the picture, and sends pointer, wheel and keyboard input back.
 // The run's token comes from the address's fragment, so it never reaches a
 // server log or a Referer.
 'use strict';
@@ -9,14 +10,16 @@
   const token = decodeURIComponent(location.hash.slice(1));
   const screen = document.getElementById('screen');
   const picture = document.getElementById('picture');
+  const drawing = picture.getContext('2d');
   const elementsLayer = document.getElementById('elements');
   const typing = document.getElementById('typing');
   const status = document.getElementById('status');
 
   let socket = null;
   let size = { width: 390, height: 844 };
-  let pictureURL = null;
   let frames = 0;
+  // The frames are drawn one after the other, in the order they came.
+  let drawn = Promise.resolve();
   let pointerDown = false;
   let typedValue = '';
   let composing = false;
@@ -82,20 +85,47 @@
     if (document.activeElement !== typing) typing.focus();
   }
 
+  // A frame's parts, each a PNG that replaces the pixels of its rectangle; a
+  // full frame's one part is the whole picture and gives its size.
+  async function drawParts(header, buffer, offset) {
+    let start = offset;
+    const images = await Promise.all(
+      header.parts.map((part) => {
+        const png = new Blob([new Uint8Array(buffer, start, part.bytes)], { type: 'image/png' });
+        start += part.bytes;
+        return createImageBitmap(png);
+      }),
+    );
+    const whole = header.parts[0];
+    if (header.full && (picture.width !== whole.width || picture.height !== whole.height)) {
+      picture.width = whole.width;
+      picture.height = whole.height;
+    }
+    header.parts.forEach((part, index) => {
+      drawing.clearRect(part.x, part.y, part.width, part.height);
+      drawing.drawImage(images[index], part.x, part.y);
+      images[index].close();
+    });
+  }
+
   function showFrame(buffer) {
     const view = new DataView(buffer);
     const headerLength = view.getUint32(0);
     const header = JSON.parse(new TextDecoder().decode(new Uint8Array(buffer, 4, headerLength)));
-    size = { width: header.width, height: header.height };
-    screen.style.width = `${size.width}px`;
-    screen.style.height = `${size.height}px`;
-    const png = new Blob([new Uint8Array(buffer, 4 + headerLength)], { type: 'image/png' });
-    const previous = pictureURL;
-    pictureURL = URL.createObjectURL(png);
-    picture.src = pictureURL;
-    if (previous) URL.revokeObjectURL(previous);
-    showElements(header.elements);
-    screen.dataset.frames = String(++frames);
+    drawn = drawn
+      .then(() => drawParts(header, buffer, 4 + headerLength))
+      .then(() => {
+        size = { width: header.width, height: header.height };
+        screen.style.width = `${size.width}px`;
+        screen.style.height = `${size.height}px`;
+        showElements(header.elements);
+        screen.dataset.frames = String(++frames);
+      })
+      .catch((error) => {
+        // A picture that cannot be drawn: a new connection starts with a whole one.
+        console.error('A frame could not be drawn', error);
+        socket?.close();
+      });
   }
 
   function connect() {

@@ -13,6 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "DisplayPage.h"
 #include "platform/display/BrowserDisplay.h"
 #include "platform/display/DisplayServer.h"
 #include "platform/ui/Button.h"
@@ -88,12 +89,7 @@ Reply get(int port, const std::string& target, const std::map<std::string, std::
 std::unique_ptr<websocket::stream<beast::tcp_stream>> openSocket(asio::io_context& io, int port,
                                                                  const std::string& token) {
     auto ws = std::make_unique<websocket::stream<beast::tcp_stream>>(io);
-    beast::get_lowest_layer(*ws).connect(
-        tcp::endpoint(asio::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port)));
-    const std::string host = "127.0.0.1:" + std::to_string(port);
-    ws->set_option(websocket::stream_base::decorator(
-        [host](websocket::request_type& request) { request.set(http::field::origin, "http://" + host); }));
-    ws->handshake(host, "/socket?token=" + token);
+    memorant_test::connectAsPage(*ws, port, token);
     return ws;
 }
 
@@ -239,6 +235,61 @@ TEST_F(DisplayServerTest, ASlowPageGetsTheNewestFrameNotAQueueAndEveryPageGetsIt
     late->read(buffer);
     EXPECT_EQ(std::to_string(kFrames - 1), beast::buffers_to_string(buffer.data()).substr(0, 2));
     EXPECT_TRUE(late->got_binary());
+}
+
+TEST_F(DisplayServerTest, AnUpdateGoesToAPageThatHasTheFrameBeforeAndTheWholeFrameToAnyOther) {
+    asio::io_context io;
+    auto slow = openSocket(io, port, server.token());
+    ASSERT_TRUE(memorant_test::runMainLoopUntil([&] { return server.viewerCount() == 1; }));
+    std::atomic<int> wholesMade{0};
+    auto update = [&](const std::string& name, std::size_t padding = 0) {
+        server.publishFrame("update " + name + std::string(padding, 'f'), [&wholesMade, name] {
+            ++wholesMade;
+            return "whole " + name;
+        });
+    };
+    auto read = [](websocket::stream<beast::tcp_stream>& ws) {
+        beast::flat_buffer buffer;
+        ws.read(buffer);
+        return beast::buffers_to_string(buffer.data()).substr(0, 12);
+    };
+    server.publishFrame("whole 0");
+    EXPECT_EQ("whole 0", read(*slow));
+    // The page is still reading an update larger than the socket buffers when two more come: it skips
+    // the first of them, so the second, which builds on it, would leave a wrong picture.
+    update("1", 8 << 20);
+    ASSERT_TRUE(memorant_test::runMainLoopUntil([&] { return slow->next_layer().socket().available() > 0; }));
+    update("2");
+    update("3");
+    EXPECT_EQ("update 1ffff", read(*slow));
+    EXPECT_EQ("whole 3", read(*slow));
+    // A page that keeps up gets the update alone.
+    update("4");
+    EXPECT_EQ("update 4", read(*slow));
+    // A new page gets the whole frame, made once for any number of pages.
+    auto late = openSocket(io, port, server.token());
+    auto later = openSocket(io, port, server.token());
+    EXPECT_EQ("whole 4", read(*late));
+    EXPECT_EQ("whole 4", read(*later));
+    EXPECT_EQ(2, wholesMade);
+}
+
+TEST_F(DisplayServerTest, APingIsAnsweredAtOnceWithItsPongAndGoesNoFurther) {
+    asio::io_context io;
+    auto ws = openSocket(io, port, server.token());
+    ws->text(true);
+    ws->write(asio::buffer(std::string(R"({"type":"ping","id":7})")));
+    beast::flat_buffer buffer;
+    ws->read(buffer);
+    EXPECT_TRUE(ws->got_text());
+    EXPECT_EQ(nlohmann::json::parse(R"({"type":"pong","id":7})"),
+              nlohmann::json::parse(beast::buffers_to_string(buffer.data())));
+    // Anything else that names a ping is input as before.
+    const std::string input = R"({"type":"key","key":"ping"})";
+    ws->write(asio::buffer(input));
+    ASSERT_TRUE(memorant_test::runMainLoopUntil([&] { return messageCount() == 1; }));
+    std::lock_guard lock(messagesMutex);
+    EXPECT_EQ(input, messages.front());
 }
 
 TEST(BrowserDisplay, MalformedAndUnknownMessagesAreLoggedOnceEachAndIgnored) {

@@ -1,0 +1,67 @@
+#pragma once
+
+// The frames the browser display sends: what changed between two pictures of
+// the screen, and the message that carries it.
+//
+// A frame is one binary message: a 4-byte big-endian length, that many bytes
+// of JSON header, then the PNGs of its parts one after the other. The header
+// is the screen's ({"width", "height", "scale", "elements"}, see
+// BrowserDisplay) with
+//   "full":  true when the frame stands alone (its one part is the whole
+//            picture, and gives the picture's size in pixels); false when it
+//            updates the frame sent just before it on the same connection;
+//   "parts": [{"x", "y", "width", "height", "bytes"}], in device pixels, in
+//            the order of the PNGs. Each part replaces the pixels of its
+//            rectangle (alpha included).
+//
+// The pictures are cairo ARGB32 surfaces (premultiplied, native byte order),
+// as the platform renders them.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace DisplayFrame {
+
+struct PixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    std::int64_t area() const { return std::int64_t{width} * height; }
+    bool operator==(const PixelRect&) const = default;
+};
+
+// One ARGB32 picture in memory.
+struct Pixels {
+    const unsigned char* data = nullptr;
+    int width = 0, height = 0, stride = 0;
+};
+
+// Changes are found in bands of rows rather than in tiles: what a pass
+// changes here is mostly a table row or a bar (as wide as the screen) or a
+// spot (a caret, a label): a band fits either closely in height, takes one
+// memcmp per row to find, and makes one PNG where tiles would cut a row into
+// many small ones (each with its own headers and a draw call in the page).
+//
+// Rows within this many of each other share a rectangle: one PNG for a
+// label's lines and the space between them, not one each.
+constexpr int kRowGap = 8;
+
+// The rectangles holding every pixel that differs between two pictures of the
+// same size: one per band of changed rows (bands closer than kRowGap merge),
+// as wide as the changes in the band. Empty when nothing differs.
+std::vector<PixelRect> changedRects(const Pixels& before, const Pixels& after);
+
+// A rectangle of the picture as PNG, made for speed over size (zlib level 1,
+// no filter: a screen is mostly flat colour): RGB when every pixel of it is
+// opaque, else RGBA (not premultiplied, as PNG keeps it).
+std::string png(const Pixels& picture, const PixelRect& rect);
+
+struct Part {
+    PixelRect rect;
+    std::string png;
+};
+
+// The message of a frame: `header` is the JSON object of the screen (without
+// "full" and "parts"), dumped.
+std::string message(const std::string& header, bool full, const std::vector<Part>& parts);
+
+}  // namespace DisplayFrame
