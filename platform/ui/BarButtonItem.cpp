@@ -1,6 +1,7 @@
 #include "platform/ui/BarButtonItem.h"
 
 #include "platform/ui/Button.h"
+#include "platform/ui/SymbolIcons.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ std::optional<std::string> systemTitle(BarButtonSystemItem item) {
 // The button a bar shows for an item; it sends the item's action.
 class BarItemButton : public Button {
 public:
+    static constexpr double kFontSize = 17;
     BarItemButton() : Button(ButtonType::System) {}
 };
 
@@ -99,8 +101,14 @@ void BarButtonItem::sendAction() {
 void BarButtonItem::updateView() {
     auto button = std::dynamic_pointer_cast<BarItemButton>(view_.lock());
     if (!button) return;
+    button->titleLabel()->setFont(style_ == BarButtonItemStyle::Done ? Font::boldSystemFont(BarItemButton::kFontSize)
+                                                                     : Font::systemFont(BarItemButton::kFontSize));
     button->setTitle(title_, ControlStateNormal);
-    button->setImage(image_, ControlStateNormal);
+    // A ready-made item without a title shows its symbol.
+    std::shared_ptr<Image> image = image_;
+    if (!image && !title_ && systemItem_)
+        if (auto symbol = SymbolIcons::symbolForSystemItem(*systemItem_)) image = Image::systemImageNamed(*symbol);
+    button->setImage(image, ControlStateNormal);
     button->setEnabled(enabled_);
     button->setTintColor(tintColor_);
     button->sizeToFit();

@@ -73,7 +73,10 @@ public:
     const std::shared_ptr<Image>& image() const { return image_; }
     void setImage(std::shared_ptr<Image> image);
     BarButtonItemStyle style() const { return style_; }
-    void setStyle(BarButtonItemStyle style) { style_ = style; }
+    void setStyle(BarButtonItemStyle style) {
+        style_ = style;
+        updateView();
+    }
     const std::shared_ptr<View>& customView() const { return customView_; }
     void setCustomView(std::shared_ptr<View> view);
     bool isEnabled() const { return enabled_; }
