@@ -1,5 +1,7 @@
 #include "platform/ui/BarButtonItem.h"
 
+#include <algorithm>
+
 #include "platform/ui/Button.h"
 #include "platform/ui/SymbolIcons.h"
 
@@ -28,7 +30,8 @@ std::optional<std::string> systemTitle(BarButtonSystemItem item) {
 class BarItemButton : public Button {
 public:
     static constexpr double kFontSize = 17;
-    BarItemButton() : Button(ButtonType::System) {}
+    // What does not fit (a title the bar narrowed) is cut at its edges.
+    BarItemButton() : Button(ButtonType::System) { layer().setMasksToBounds(true); }
 };
 
 }  // namespace
@@ -135,4 +138,12 @@ std::shared_ptr<View> BarButtonItemViews::viewForItem(BarButtonItem& item) {
     item.view_ = button;
     item.updateView();
     return button;
+}
+
+Size BarButtonItemViews::naturalSize(const View& view, double barHeight) {
+    Size size = view.frame().size;
+    if (dynamic_cast<const BarItemButton*>(&view) || size.width <= 0 || size.height <= 0)
+        size = view.sizeThatFits({0, 0});
+    size.height = std::min(size.height > 0 ? size.height : barHeight, barHeight);
+    return size;
 }

@@ -23,7 +23,9 @@ void Button::setUp() {
     setOpaque(false);
     titleLabel_ = std::make_shared<Label>();
     titleLabel_->setFont(Font::systemFont(15));
-    titleLabel_->setTextAlignment(TextAlignment::Center);
+    // The label is as wide as its text (layoutSubviews centres it); a title
+    // cut short keeps its start.
+    titleLabel_->setTextAlignment(TextAlignment::Left);
     titleLabel_->setHidden(true);
     imageView_ = std::make_shared<ImageView>();
     imageView_->setContentMode(ContentMode::Center);

@@ -22,13 +22,6 @@ void fadeContent(View& bar, double duration) {
 // Below this width an item with a title gives no more way.
 constexpr double kMinimumItemWidth = 44;
 
-Size naturalSize(const View& view, double height) {
-    Size size = view.frame().size;
-    if (size.width <= 0 || size.height <= 0) size = view.sizeThatFits({0, 0});
-    size.height = std::min(size.height > 0 ? size.height : height, height);
-    return size;
-}
-
 double rowWidth(const std::vector<Size>& sizes) {
     double width = 0;
     for (const auto& size : sizes) width += size.width;
@@ -57,7 +50,7 @@ void fitRow(std::vector<Size>& sizes, double width) {
 double placeInRow(const std::vector<std::shared_ptr<View>>& views, double startX, double direction, double height,
                   double width) {
     std::vector<Size> sizes;
-    for (const auto& view : views) sizes.push_back(naturalSize(*view, height));
+    for (const auto& view : views) sizes.push_back(BarButtonItemViews::naturalSize(*view, height));
     fitRow(sizes, width);
     double x = startX;
     for (std::size_t i = 0; i < views.size(); ++i) {
@@ -141,7 +134,10 @@ void NavigationItem::changed(bool animated) {
 NavigationBar::NavigationBar(const Rect& frame) : View(frame) {
     titleLabel_ = std::make_shared<Label>();
     titleLabel_->setFont(Font::boldSystemFont(17));
-    titleLabel_->setTextAlignment(TextAlignment::Center);
+    // As wide as its text where the items leave room (layoutSubviews), else
+    // cut short, keeping its start, at its own edges.
+    titleLabel_->setTextAlignment(TextAlignment::Left);
+    titleLabel_->layer().setMasksToBounds(true);
     addSubview(titleLabel_);
 }
 
@@ -206,8 +202,8 @@ void NavigationBar::layoutSubviews() {
     const Rect b = bounds();
     const double available = std::max(0.0, b.size.width - 2 * kMargin - kSpacing);
     std::vector<Size> leftSizes, rightSizes;
-    for (const auto& view : leftViews_) leftSizes.push_back(naturalSize(*view, b.size.height));
-    for (const auto& view : rightViews_) rightSizes.push_back(naturalSize(*view, b.size.height));
+    for (const auto& view : leftViews_) leftSizes.push_back(BarButtonItemViews::naturalSize(*view, b.size.height));
+    for (const auto& view : rightViews_) rightSizes.push_back(BarButtonItemViews::naturalSize(*view, b.size.height));
     const double leftWidth = rowWidth(leftSizes), rightWidth = rowWidth(rightSizes);
     double leftLimit = leftWidth, rightLimit = rightWidth;
     if (leftWidth + rightWidth > available) {
@@ -259,28 +255,25 @@ void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool a
 }
 
 void Toolbar::layoutSubviews() {
-    // Flexible spaces share what the other items leave of the width.
+    // Flexible spaces share what the other items leave of the width; where
+    // the items do not fit, those with titles give way.
     const Rect b = bounds();
-    double fixed = 0;
     std::size_t flexible = 0;
     std::vector<Size> sizes;
     for (std::size_t i = 0; i < items_.size(); ++i) {
-        Size size = itemViews_[i]->frame().size;
-        if (items_[i]->systemItem() == BarButtonSystemItem::FlexibleSpace) {
+        Size size;
+        if (items_[i]->systemItem() == BarButtonSystemItem::FlexibleSpace)
             ++flexible;
-            size = {0, 0};
-        } else if (items_[i]->systemItem() == BarButtonSystemItem::FixedSpace) {
+        else if (items_[i]->systemItem() == BarButtonSystemItem::FixedSpace)
             size = {items_[i]->width(), 0};
-        } else if (size.width <= 0 || size.height <= 0) {
-            size = itemViews_[i]->sizeThatFits({0, 0});
-        }
-        size.height = std::min(size.height, b.size.height);
-        fixed += size.width;
+        else
+            size = BarButtonItemViews::naturalSize(*itemViews_[i], b.size.height);
         sizes.push_back(size);
     }
-    const double spacing = items_.size() > 1 ? kSpacing * static_cast<double>(items_.size() - 1) : 0;
+    const double available = std::max(0.0, b.size.width - 2 * kMargin);
+    fitRow(sizes, available);
     const double flex =
-        flexible ? std::max(0.0, b.size.width - 2 * kMargin - fixed - spacing) / static_cast<double>(flexible) : 0;
+        flexible ? std::max(0.0, available - rowWidth(sizes)) / static_cast<double>(flexible) : 0;
     double x = kMargin;
     for (std::size_t i = 0; i < items_.size(); ++i) {
         Size size = sizes[i];

@@ -88,6 +88,58 @@ void Window::forgetFirstResponderIn(const View* view) {
     firstResponder_ = nullptr;
 }
 
+namespace {
+constexpr double kPresentedCornerRadius = 10;
+
+// A presented controller's view that does not cover its window.
+bool isPresentedBox(const View& view, const Rect& windowBounds) {
+    ViewController* controller = view.viewController();
+    return controller && controller->presentingViewController() && view.frame() != windowBounds;
+}
+}  // namespace
+
+void Window::didAddSubview(View* subview) {
+    if (subview != dimmingView_.get()) updatePresentationDimming(nullptr);
+}
+
+void Window::willRemoveSubview(View* subview) {
+    if (subview == dimmingView_.get()) return;
+    if (subview->layer().cornerRadius() == kPresentedCornerRadius && subview->viewController()) {
+        subview->layer().setCornerRadius(0);
+        subview->layer().setMasksToBounds(false);
+    }
+    updatePresentationDimming(subview);
+}
+
+void Window::layoutSubviews() {
+    if (dimmingView_) dimmingView_->setFrame(bounds());
+}
+
+void Window::updatePresentationDimming(const View* leaving) {
+    if (updatingDimming_) return;
+    updatingDimming_ = true;
+    std::shared_ptr<View> box;
+    for (auto it = subviews().rbegin(); it != subviews().rend() && !box; ++it)
+        if (it->get() != leaving && *it != dimmingView_ && isPresentedBox(**it, bounds())) box = *it;
+    if (box) {
+        if (!dimmingView_) {
+            dimmingView_ = std::make_shared<View>(bounds());
+            dimmingView_->setBackgroundColor(Color::blackColor().withAlphaComponent(0.2));
+            dimmingView_->setUserInteractionEnabled(false);
+        }
+        dimmingView_->setFrame(bounds());
+        insertSubviewBelow(dimmingView_, box.get());
+        if (box->layer().cornerRadius() == 0) {
+            box->layer().setCornerRadius(kPresentedCornerRadius);
+            box->layer().setMasksToBounds(true);
+        }
+    } else if (dimmingView_) {
+        dimmingView_->removeFromSuperview();
+        dimmingView_.reset();
+    }
+    updatingDimming_ = false;
+}
+
 void Window::scheduleLayout() {
     if (layoutScheduled_) return;
     std::weak_ptr<View> weak = weak_from_this();
