@@ -1,6 +1,5 @@
 #include "platform/ui/AlertController.h"
 
-
 std::shared_ptr<AlertAction> AlertAction::actionWithTitle(std::optional<std::string> title, AlertActionStyle style,
                                                           Handler handler) {
     return std::make_shared<AlertAction>(std::move(title), style, std::move(handler));
@@ -76,8 +75,7 @@ void AlertController::loadView() {
         buttons_.push_back(button);
     }
     // Shown as a popover, the sheet is as large as its box.
-    if (style_ == AlertControllerStyle::ActionSheet)
-        setPreferredContentSize(box_->popoverSize());
+    if (style_ == AlertControllerStyle::ActionSheet) setPreferredContentSize(box_->popoverSize());
     view()->setNeedsLayout();
 }
 

@@ -220,8 +220,8 @@ void AlertBoxView::placeIn(View& container, AlertBoxView& box) {
         compact ? std::min(kSheetMaxWidth, b.size.width - 2 * kSheetGap) : std::min(kAlertWidth, b.size.width);
     const Size size = box.sizeThatFits({width, 0});
     const double bottom = b.maxY() - container.safeAreaInsets().bottom - kSheetGap;
-    box.setFrame(Rect(b.midX() - width / 2, compact ? bottom - size.height : b.midY() - size.height / 2, width,
-                      size.height));
+    box.setFrame(
+        Rect(b.midX() - width / 2, compact ? bottom - size.height : b.midY() - size.height / 2, width, size.height));
 }
 
 // --- AlertView ---
@@ -261,9 +261,8 @@ void AlertView::show() {
     std::weak_ptr<AlertView> weak = self;
     for (std::size_t i = 0; i < buttonTitles_.size(); ++i) {
         const auto index = static_cast<std::int64_t>(i);
-        auto button = box_->addButton(buttonTitles_[i],
-                                      index == cancelButtonIndex_ ? AlertActionStyle::Cancel : AlertActionStyle::Default,
-                                      true);
+        auto button = box_->addButton(
+            buttonTitles_[i], index == cancelButtonIndex_ ? AlertActionStyle::Cancel : AlertActionStyle::Default, true);
         button->setTag(index);
         button->addTarget(
             [weak, index](Control&) {

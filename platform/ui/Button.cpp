@@ -165,7 +165,7 @@ void Button::layoutSubviews() {
 Size Button::intrinsicContentSize() const {
     Size imageSize = imageView_->isHidden() ? Size{} : imageView_->intrinsicContentSize();
     Size titleSize = titleLabel_->isHidden() ? Size{} : titleLabel_->intrinsicContentSize();
-    return {imageSize.width + imageTitleSpacing() + titleSize.width + contentEdgeInsets_.left +
-                contentEdgeInsets_.right,
-            std::max(imageSize.height, titleSize.height) + contentEdgeInsets_.top + contentEdgeInsets_.bottom};
+    return {
+        imageSize.width + imageTitleSpacing() + titleSize.width + contentEdgeInsets_.left + contentEdgeInsets_.right,
+        std::max(imageSize.height, titleSize.height) + contentEdgeInsets_.top + contentEdgeInsets_.bottom};
 }

@@ -75,8 +75,8 @@ void drawBarBackground(const Rect& bounds, BarAppearanceBackground background, c
     context->fillRect(bounds);
     constexpr double kHairline = 0.5;
     context->setFillColor(Color::separatorColor());
-    context->fillRect(Rect(bounds.minX(), hairlineAtTop ? bounds.minY() : bounds.maxY() - kHairline,
-                           bounds.size.width, kHairline));
+    context->fillRect(
+        Rect(bounds.minX(), hairlineAtTop ? bounds.minY() : bounds.maxY() - kHairline, bounds.size.width, kHairline));
 }
 
 template <class Appearance>
@@ -222,7 +222,8 @@ void NavigationBar::layoutSubviews() {
     auto placeTitle = [&](View& view, Size size) {
         size.width = std::min(size.width, room);
         size.height = std::min(size.height, b.size.height);
-        const double x = std::clamp(b.size.width / 2 - size.width / 2, leftEdge, std::max(leftEdge, rightEdge - size.width));
+        const double x =
+            std::clamp(b.size.width / 2 - size.width / 2, leftEdge, std::max(leftEdge, rightEdge - size.width));
         view.setFrame(Rect(x, (b.size.height - size.height) / 2, size.width, size.height));
     };
     placeTitle(*titleLabel_, {titleLabel_->sizeThatFits({0, 0}).width, b.size.height});
@@ -272,8 +273,7 @@ void Toolbar::layoutSubviews() {
     }
     const double available = std::max(0.0, b.size.width - 2 * kMargin);
     fitRow(sizes, available);
-    const double flex =
-        flexible ? std::max(0.0, available - rowWidth(sizes)) / static_cast<double>(flexible) : 0;
+    const double flex = flexible ? std::max(0.0, available - rowWidth(sizes)) / static_cast<double>(flexible) : 0;
     double x = kMargin;
     for (std::size_t i = 0; i < items_.size(); ++i) {
         Size size = sizes[i];

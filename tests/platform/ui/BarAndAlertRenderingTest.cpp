@@ -68,8 +68,8 @@ TEST_F(BarAndAlertRenderingTest, SymbolItemsDrawTheirIconInTheTintColourAtTheirP
     const Case cases[] = {
         {"ready-made Add", BarButtonItem::withSystemItem(BarButtonSystemItem::Add), true, true},
         {"ready-made Trash", BarButtonItem::withSystemItem(BarButtonSystemItem::Trash), true, true},
-        {"named symbol",
-         BarButtonItem::withImage(Image::systemImageNamed("speaker.wave.2"), BarButtonItemStyle::Plain), true, true},
+        {"named symbol", BarButtonItem::withImage(Image::systemImageNamed("speaker.wave.2"), BarButtonItemStyle::Plain),
+         true, true},
         {"disabled", BarButtonItem::withImage(Image::systemImageNamed("calendar"), BarButtonItemStyle::Plain), false,
          true},
         {"unknown symbol",
@@ -189,8 +189,7 @@ TEST_F(BarAndAlertRenderingTest, AnAlertIsABoxOverTheDimmedScreen) {
         // The white screen shows through the dimming around the box.
         EXPECT_TRUE(colorNear(image->colorAtPoint({5, 5}), Color::white(0.8), 0.02));
         EXPECT_TRUE(colorNear(image->colorAtPoint({box.midX(), box.minY() + 5}),
-                              Color::secondarySystemBackgroundColor().resolvedColor(window->traitCollection()),
-                              0.02));
+                              Color::secondarySystemBackgroundColor().resolvedColor(window->traitCollection()), 0.02));
 
         std::vector<std::string> buttons;
         for (const auto& element : DisplayScreen::accessibleElements())
@@ -233,4 +232,29 @@ TEST_F(BarAndAlertRenderingTest, AFormSheetOnTheTabletIsABoxOverTheDimmedScreen)
         EXPECT_EQ(nullptr, window->presentationDimmingView());
         EXPECT_TRUE(colorNear(renderViewToImage(*window, 1)->colorAtPoint({5, 5}), Color::whiteColor()));
     }
+}
+
+// The older alert class shows the same box, in a window of its own above the
+// screen; a tap on a button clicks it and the window goes away.
+TEST_F(BarAndAlertRenderingTest, AnAlertViewShowsItsBoxAboveTheScreenAndTakesTaps) {
+    showScreen({390, 844}, UserInterfaceIdiom::Phone);
+    auto alert = std::make_shared<AlertView>("Import failed", "The file could not be read.", "OK",
+                                             std::vector<std::string>{"Retry"});
+    alert->show();
+    drainMainLoop();
+
+    auto image = DisplayScreen::render(1);
+    const Rect box = frameIn(*alert->box(), *alert->window());
+    EXPECT_NEAR(195, box.midX(), 1);
+    EXPECT_NEAR(422, box.midY(), 1);
+    EXPECT_TRUE(colorNear(image->colorAtPoint({5, 5}), Color::white(0.8), 0.02));
+    std::vector<std::string> buttons;
+    for (const auto& element : DisplayScreen::accessibleElements())
+        if (element["role"] == "button") buttons.push_back(element["name"].get<std::string>());
+    EXPECT_EQ((std::vector<std::string>{"OK", "Retry"}), buttons);
+
+    EXPECT_TRUE(UIDriver::tap(*alert->box()->buttons()[1]));
+    drainMainLoop();
+    EXPECT_TRUE(AlertView::visibleAlertViews().empty());
+    EXPECT_TRUE(colorNear(DisplayScreen::render(1)->colorAtPoint({5, 5}), Color::whiteColor()));
 }
