@@ -56,8 +56,9 @@ public:
 
     // A controller presented as a box smaller than the window (a form sheet
     // or popover where the width is regular) shows with rounded corners over
-    // a dimming view that covers the rest of the window (it takes no
-    // touches); this is that view while one is shown, else null.
+    // a dimming view that covers the rest of the window and lays the screen's
+    // background under the box (it takes no touches); this is that view
+    // while one is shown, else null.
     const std::shared_ptr<View>& presentationDimmingView() const { return dimmingView_; }
     void didAddSubview(View* subview) override;
     void willRemoveSubview(View* subview) override;

@@ -211,18 +211,24 @@ TEST_F(BarAndAlertRenderingTest, AFormSheetOnTheTabletIsABoxOverTheDimmedScreen)
         SCOPED_TRACE(tablet ? "tablet" : "phone");
         const Size size = tablet ? Size{820, 1180} : Size{390, 844};
         showScreen(size, idiom);
+        // Its view is clear but for a blue upper half.
         auto sheet = std::make_shared<ViewController>();
-        sheet->view()->setBackgroundColor(Color::blueColor());
+        sheet->view()->setBackgroundColor(std::nullopt);
+        auto upper = std::make_shared<View>(Rect(0, 0, tablet ? 400 : 390, tablet ? 150 : 422));
+        upper->setBackgroundColor(Color::blueColor());
+        sheet->view()->addSubview(upper);
         sheet->setModalPresentationStyle(ModalPresentationStyle::FormSheet);
         sheet->setPreferredContentSize({400, 300});
         screen->presentViewController(sheet, false);
         drainMainLoop();
 
         auto image = renderViewToImage(*window, 1);
-        EXPECT_TRUE(colorNear(image->colorAtPoint({size.width / 2, size.height / 2}), Color::blueColor()));
+        EXPECT_TRUE(colorNear(image->colorAtPoint({size.width / 2, size.height / 2 - 10}), Color::blueColor()));
         if (tablet) {
             EXPECT_EQ(Rect(210, 440, 400, 300), sheet->view()->frame());
             EXPECT_TRUE(colorNear(image->colorAtPoint({5, 5}), Color::white(0.8), 0.02));
+            // The screen's background lies under the sheet's clear half.
+            EXPECT_TRUE(colorNear(image->colorAtPoint({size.width / 2, 700}), Color::whiteColor()));
         } else {
             EXPECT_EQ(window->bounds(), sheet->view()->frame());
             EXPECT_EQ(nullptr, window->presentationDimmingView());
