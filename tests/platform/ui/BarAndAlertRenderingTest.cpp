@@ -31,6 +31,14 @@ bool overlaps(const Rect& a, const Rect& b) {
     return a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() && b.minY() < a.maxY();
 }
 
+// The names of the buttons among the display's elements.
+std::vector<std::string> buttonNames() {
+    std::vector<std::string> names;
+    for (const auto& element : DisplayScreen::accessibleElements())
+        if (element["role"] == "button") names.push_back(element["name"].get<std::string>());
+    return names;
+}
+
 Rect frameIn(const View& view, const View& ancestor) {
     return view.convertRectToView(view.bounds(), &ancestor);
 }
@@ -191,10 +199,7 @@ TEST_F(BarAndAlertRenderingTest, AnAlertIsABoxOverTheDimmedScreen) {
         EXPECT_TRUE(colorNear(image->colorAtPoint({box.midX(), box.minY() + 5}),
                               Color::secondarySystemBackgroundColor().resolvedColor(window->traitCollection()), 0.02));
 
-        std::vector<std::string> buttons;
-        for (const auto& element : DisplayScreen::accessibleElements())
-            if (element["role"] == "button") buttons.push_back(element["name"].get<std::string>());
-        EXPECT_EQ((std::vector<std::string>{"Later", "Keep", "Cancel"}), buttons);
+        EXPECT_EQ((std::vector<std::string>{"Later", "Keep", "Cancel"}), buttonNames());
         EXPECT_TRUE(UIDriver::tap(*alert->buttonForAction(*alert->actions()[1])));
         advance(1);
         EXPECT_EQ("Keep", chosen);
@@ -254,10 +259,7 @@ TEST_F(BarAndAlertRenderingTest, AnAlertViewShowsItsBoxAboveTheScreenAndTakesTap
     EXPECT_NEAR(195, box.midX(), 1);
     EXPECT_NEAR(422, box.midY(), 1);
     EXPECT_TRUE(colorNear(image->colorAtPoint({5, 5}), Color::white(0.8), 0.02));
-    std::vector<std::string> buttons;
-    for (const auto& element : DisplayScreen::accessibleElements())
-        if (element["role"] == "button") buttons.push_back(element["name"].get<std::string>());
-    EXPECT_EQ((std::vector<std::string>{"OK", "Retry"}), buttons);
+    EXPECT_EQ((std::vector<std::string>{"OK", "Retry"}), buttonNames());
 
     EXPECT_TRUE(UIDriver::tap(*alert->box()->buttons()[1]));
     drainMainLoop();
