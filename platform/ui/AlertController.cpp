@@ -1,7 +1,5 @@
 #include "platform/ui/AlertController.h"
 
-#include "platform/ui/Label.h"
-
 std::shared_ptr<AlertAction> AlertAction::actionWithTitle(std::optional<std::string> title, AlertActionStyle style,
                                                           Handler handler) {
     return std::make_shared<AlertAction>(std::move(title), style, std::move(handler));
@@ -41,49 +39,44 @@ std::shared_ptr<Button> AlertController::buttonForAction(const AlertAction& acti
     return nullptr;
 }
 
+namespace {
+
+// The view of an alert controller: it covers what the alert is presented
+// over (dimming it) and places the alert's box.
+class AlertControllerView : public View {
+public:
+    explicit AlertControllerView(std::shared_ptr<AlertBoxView> box) : box_(std::move(box)) { addSubview(box_); }
+    void layoutSubviews() override { AlertBoxView::placeIn(*this, *box_); }
+
+private:
+    std::shared_ptr<AlertBoxView> box_;
+};
+
+}  // namespace
+
 void AlertController::loadView() {
-    constexpr double kWidth = 270, kTextHeight = 44, kButtonHeight = 44, kFieldHeight = 36;
-    auto root = viewIfLoaded();
-    if (root) {
-        for (auto& button : buttons_) button->removeFromSuperview();
-        buttons_.clear();
-    } else {
-        root = std::make_shared<View>(Rect(0, 0, kWidth, 2 * kTextHeight));
-        root->setBackgroundColor(Color::secondarySystemBackgroundColor());
-        auto titleLabel = std::make_shared<Label>(Rect(16, 0, kWidth - 32, kTextHeight));
-        titleLabel->setText(title());
-        titleLabel->setFont(Font::boldSystemFont(17));
-        titleLabel->setTextAlignment(TextAlignment::Center);
-        root->addSubview(titleLabel);
-        auto messageLabel = std::make_shared<Label>(Rect(16, kTextHeight, kWidth - 32, kTextHeight));
-        messageLabel->setText(message_);
-        messageLabel->setFont(Font::systemFont(13));
-        messageLabel->setTextAlignment(TextAlignment::Center);
-        messageLabel->setNumberOfLines(0);
-        root->addSubview(messageLabel);
-        setView(root);
+    if (!box_) {
+        box_ = std::make_shared<AlertBoxView>(style_ == AlertControllerStyle::ActionSheet);
+        setView(std::make_shared<AlertControllerView>(box_));
     }
-    const double fieldsHeight = kFieldHeight * static_cast<double>(textFields_.size());
-    for (std::size_t i = 0; i < textFields_.size(); ++i) {
-        textFields_[i]->setFrame(Rect(16, 2 * kTextHeight + kFieldHeight * static_cast<double>(i), kWidth - 32, 28));
-        if (!textFields_[i]->superview()) root->addSubview(textFields_[i]);
-    }
+    box_->setTexts(title(), message_);
+    box_->setTextFields(textFields_);
+    box_->removeButtons();
+    buttons_.clear();
     std::weak_ptr<ViewController> weak = weak_from_this();
     for (std::size_t i = 0; i < actions_.size(); ++i) {
-        auto button = Button::buttonWithType(ButtonType::System);
-        button->setFrame(Rect(0, 2 * kTextHeight + fieldsHeight + kButtonHeight * static_cast<double>(i), kWidth,
-                              kButtonHeight));
-        button->setTitle(actions_[i]->title(), ControlStateNormal);
+        auto button = box_->addButton(actions_[i]->title(), actions_[i]->style(), actions_[i]->isEnabled());
         button->setTag(static_cast<std::int64_t>(i));
-        button->setEnabled(actions_[i]->isEnabled());
         button->addTarget(
             [weak, i](Control&) {
                 if (auto self = std::static_pointer_cast<AlertController>(weak.lock())) self->actionButtonTapped(i);
             },
             ControlEventTouchUpInside);
-        root->addSubview(button);
         buttons_.push_back(button);
     }
+    // Shown as a popover, the sheet is as large as its box.
+    if (style_ == AlertControllerStyle::ActionSheet) setPreferredContentSize(box_->popoverSize());
+    view()->setNeedsLayout();
 }
 
 void AlertController::actionButtonTapped(std::size_t index) {

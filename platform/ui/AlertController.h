@@ -6,11 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/Button.h"
-#include "platform/ui/TextField.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/ViewController.h"
-
-enum class AlertActionStyle { Default, Cancel, Destructive };
 enum class AlertControllerStyle { ActionSheet, Alert };
 
 class AlertAction {
@@ -35,10 +32,11 @@ private:
     bool enabled_ = true;
 };
 
-// An alert or action sheet: a title, a message and actions. Its view shows
-// the texts and one button per action (tagged with the action's index);
-// tapping a button dismisses the alert and, once it is gone, calls the
-// action's handler.
+// An alert or action sheet: a title, a message and actions. Its view covers
+// what it is presented over, dimming it, and shows the alert's box
+// (AlertBoxView) with the texts and one button per action (tagged with the
+// action's index); tapping a button dismisses the alert and, once it is gone,
+// calls the action's handler.
 class AlertController : public ViewController {
 public:
     static std::shared_ptr<AlertController> alertControllerWithTitle(std::optional<std::string> title,
@@ -73,5 +71,6 @@ private:
     std::shared_ptr<AlertAction> preferredAction_;
     std::vector<std::shared_ptr<Button>> buttons_;
     std::vector<std::shared_ptr<TextField>> textFields_;
+    std::shared_ptr<AlertBoxView> box_;
     bool actionTaken_ = false;
 };

@@ -6,9 +6,67 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/Button.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/View.h"
 
 class AlertView;
+class Window;
+
+enum class AlertActionStyle { Default, Cancel, Destructive };
+
+// The rounded box of an alert or action sheet, as both alert classes show
+// it: the title in bold, the message, the text fields and one button per
+// action, separated by hairlines. An alert's two buttons stand side by side
+// (when their titles fit), more are stacked; a cancel button's title is bold,
+// a destructive one's red. An action sheet's buttons are stacked, its cancel
+// buttons in a box of their own below the others unless `cancelApart` is off
+// (in a popover).
+class AlertBoxView : public View {
+public:
+    static constexpr double kAlertWidth = 270;
+
+    explicit AlertBoxView(bool actionSheet);
+    bool isActionSheet() const { return actionSheet_; }
+    void setCancelApart(bool apart);
+
+    void setTexts(const std::optional<std::string>& title, const std::optional<std::string>& message);
+    // Shown between the message and the buttons, in this order.
+    void setTextFields(std::vector<std::shared_ptr<TextField>> fields);
+    // A new button at the end of the box; the caller gives it its target.
+    std::shared_ptr<Button> addButton(const std::optional<std::string>& title, AlertActionStyle style, bool enabled);
+    void removeButtons();
+    const std::vector<std::shared_ptr<Button>>& buttons() const { return buttons_; }
+
+    // The box's height for a width (an alert's width is kAlertWidth).
+    Size sizeThatFits(Size size) const override;
+    // The size of an action sheet's box in a popover.
+    Size popoverSize() const;
+    void layoutSubviews() override;
+    void drawRect(const Rect& rect) override;
+
+    // Places a box in the view that shows it over a screen: that view dims
+    // what lies under it, an alert sits in the middle, an action sheet along
+    // the bottom where the width is compact and in the middle elsewhere. A
+    // view smaller than its window is a popover: the box fills it.
+    static void placeIn(View& container, AlertBoxView& box);
+
+private:
+    struct Arrangement;
+    Arrangement arrange(double width, bool cancelApart) const;
+    bool sideBySide(double width) const;
+
+    bool actionSheet_;
+    bool cancelApart_ = true;
+    std::shared_ptr<Label> titleLabel_;
+    std::shared_ptr<Label> messageLabel_;
+    std::vector<std::shared_ptr<TextField>> fields_;
+    std::vector<std::shared_ptr<Button>> buttons_;
+    std::vector<AlertActionStyle> styles_;
+    std::vector<Rect> groups_;     // the rounded boxes, after layout
+    std::vector<Rect> hairlines_;  // the lines between the parts, after layout
+};
 
 class AlertViewDelegate {
 public:
@@ -22,7 +80,9 @@ public:
 
 // The older alert class: a title, a message and buttons by index, shown by
 // the system until a button is clicked. The system keeps a shown alert view
-// alive; tests find it in visibleAlertViews and click its buttons.
+// alive; tests find it in visibleAlertViews and click its buttons. A shown
+// alert view covers the screen in a window of its own at the alert level,
+// dimming it, with its box in the middle; a tap on a box's button clicks it.
 class AlertView : public View {
 public:
     AlertView(std::optional<std::string> title, std::optional<std::string> message,
@@ -57,6 +117,10 @@ public:
     // The alert views on screen, oldest first.
     static std::vector<std::shared_ptr<AlertView>> visibleAlertViews();
 
+    // The box as shown (made when shown).
+    const std::shared_ptr<AlertBoxView>& box() const { return box_; }
+    void layoutSubviews() override;
+
 private:
     void hide(std::int64_t index);
 
@@ -66,4 +130,6 @@ private:
     std::vector<std::string> buttonTitles_;
     std::int64_t cancelButtonIndex_ = -1;
     bool visible_ = false;
+    std::shared_ptr<AlertBoxView> box_;
+    std::shared_ptr<Window> window_;
 };

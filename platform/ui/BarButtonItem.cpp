@@ -1,6 +1,9 @@
 #include "platform/ui/BarButtonItem.h"
 
+#include <algorithm>
+
 #include "platform/ui/Button.h"
+#include "platform/ui/SymbolIcons.h"
 
 namespace {
 
@@ -26,7 +29,9 @@ std::optional<std::string> systemTitle(BarButtonSystemItem item) {
 // The button a bar shows for an item; it sends the item's action.
 class BarItemButton : public Button {
 public:
-    BarItemButton() : Button(ButtonType::System) {}
+    static constexpr double kFontSize = 17;
+    // What does not fit (a title the bar narrowed) is cut at its edges.
+    BarItemButton() : Button(ButtonType::System) { layer().setMasksToBounds(true); }
 };
 
 }  // namespace
@@ -99,8 +104,14 @@ void BarButtonItem::sendAction() {
 void BarButtonItem::updateView() {
     auto button = std::dynamic_pointer_cast<BarItemButton>(view_.lock());
     if (!button) return;
+    button->titleLabel()->setFont(style_ == BarButtonItemStyle::Done ? Font::boldSystemFont(BarItemButton::kFontSize)
+                                                                     : Font::systemFont(BarItemButton::kFontSize));
     button->setTitle(title_, ControlStateNormal);
-    button->setImage(image_, ControlStateNormal);
+    // A ready-made item without a title shows its symbol.
+    std::shared_ptr<Image> image = image_;
+    if (!image && !title_ && systemItem_)
+        if (auto symbol = SymbolIcons::symbolForSystemItem(*systemItem_)) image = Image::systemImageNamed(*symbol);
+    button->setImage(image, ControlStateNormal);
     button->setEnabled(enabled_);
     button->setTintColor(tintColor_);
     button->sizeToFit();
@@ -127,4 +138,12 @@ std::shared_ptr<View> BarButtonItemViews::viewForItem(BarButtonItem& item) {
     item.view_ = button;
     item.updateView();
     return button;
+}
+
+Size BarButtonItemViews::naturalSize(const View& view, double barHeight) {
+    Size size = view.frame().size;
+    if (dynamic_cast<const BarItemButton*>(&view) || size.width <= 0 || size.height <= 0)
+        size = view.sizeThatFits({0, 0});
+    size.height = std::min(size.height > 0 ? size.height : barHeight, barHeight);
+    return size;
 }

@@ -73,7 +73,10 @@ public:
     const std::shared_ptr<Image>& image() const { return image_; }
     void setImage(std::shared_ptr<Image> image);
     BarButtonItemStyle style() const { return style_; }
-    void setStyle(BarButtonItemStyle style) { style_ = style; }
+    void setStyle(BarButtonItemStyle style) {
+        style_ = style;
+        updateView();
+    }
     const std::shared_ptr<View>& customView() const { return customView_; }
     void setCustomView(std::shared_ptr<View> view);
     bool isEnabled() const { return enabled_; }
@@ -118,4 +121,8 @@ public:
     // The view that shows the item: its custom view, or a system button with
     // its title or image that sends the item's action.
     static std::shared_ptr<View> viewForItem(BarButtonItem& item);
+    // The size a bar gives a view of viewForItem before it runs out of room:
+    // a button of the bar fits its content, a custom view keeps its frame's
+    // size (or what fits it when it has none); never taller than the bar.
+    static Size naturalSize(const View& view, double barHeight);
 };

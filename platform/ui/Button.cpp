@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+namespace {
+// Between the image and the title of a button that shows both.
+constexpr double kImageTitleSpacing = 4;
+}  // namespace
+
 Button::Button(ButtonType type) : Control(Rect()), type_(type) {
     setUp();
 }
@@ -18,7 +23,9 @@ void Button::setUp() {
     setOpaque(false);
     titleLabel_ = std::make_shared<Label>();
     titleLabel_->setFont(Font::systemFont(15));
-    titleLabel_->setTextAlignment(TextAlignment::Center);
+    // The label is as wide as its text (layoutSubviews centres it); a title
+    // cut short keeps its start.
+    titleLabel_->setTextAlignment(TextAlignment::Left);
     titleLabel_->setHidden(true);
     imageView_ = std::make_shared<ImageView>();
     imageView_->setContentMode(ContentMode::Center);
@@ -125,26 +132,40 @@ void Button::updateContent() {
     titleLabel_->setTextColor(currentTitleColor());
     if (attributed) titleLabel_->setAttributedText(attributed);
     auto image = currentImage();
+    // The information button draws its symbol unless given an image.
+    if (!image && type_ == ButtonType::InfoLight) image = Image::systemImageNamed("info.circle");
     imageView_->setImage(image);
     imageView_->setHidden(!image);
+    // A system button's template image takes its title's colour (dimmed when disabled).
+    if (type_ != ButtonType::Custom) imageView_->setTintColor(currentTitleColor());
+    invalidateIntrinsicContentSize();
     setNeedsLayout();
 }
 
+double Button::imageTitleSpacing() const {
+    return imageView_->isHidden() || titleLabel_->isHidden() ? 0 : kImageTitleSpacing;
+}
+
 void Button::layoutSubviews() {
+    // The image, then the title beside it, centred together; the title gives
+    // way where the button is too narrow (its label cuts it).
     const Rect content = insetRect(bounds(), contentEdgeInsets_);
     Size imageSize = imageView_->isHidden() ? Size{} : imageView_->intrinsicContentSize();
+    const double beforeTitle = imageSize.width + imageTitleSpacing();
     Size titleSize =
-        titleLabel_->isHidden() ? Size{} : titleLabel_->sizeThatFits({content.size.width - imageSize.width, 0});
-    titleSize.width = std::min(titleSize.width, std::max(0.0, content.size.width - imageSize.width));
-    double x = content.midX() - (imageSize.width + titleSize.width) / 2;
+        titleLabel_->isHidden() ? Size{} : titleLabel_->sizeThatFits({content.size.width - beforeTitle, 0});
+    titleSize.width = std::min(titleSize.width, std::max(0.0, content.size.width - beforeTitle));
+    double x = content.midX() - (beforeTitle + titleSize.width) / 2;
+    if (content.size.width < beforeTitle + titleSize.width) x = content.minX();
     imageView_->setFrame(Rect(x, content.midY() - imageSize.height / 2, imageSize.width, imageSize.height));
     titleLabel_->setFrame(
-        Rect(x + imageSize.width, content.midY() - titleSize.height / 2, titleSize.width, titleSize.height));
+        Rect(x + beforeTitle, content.midY() - titleSize.height / 2, titleSize.width, titleSize.height));
 }
 
 Size Button::intrinsicContentSize() const {
     Size imageSize = imageView_->isHidden() ? Size{} : imageView_->intrinsicContentSize();
     Size titleSize = titleLabel_->isHidden() ? Size{} : titleLabel_->intrinsicContentSize();
-    return {imageSize.width + titleSize.width + contentEdgeInsets_.left + contentEdgeInsets_.right,
-            std::max(imageSize.height, titleSize.height) + contentEdgeInsets_.top + contentEdgeInsets_.bottom};
+    return {
+        imageSize.width + imageTitleSpacing() + titleSize.width + contentEdgeInsets_.left + contentEdgeInsets_.right,
+        std::max(imageSize.height, titleSize.height) + contentEdgeInsets_.top + contentEdgeInsets_.bottom};
 }

@@ -59,6 +59,7 @@ public:
 private:
     void setUp();
     void updateContent();
+    double imageTitleSpacing() const;
     template <class T>
     static std::optional<T> lookUp(const std::map<unsigned, T>& values, unsigned state);
 

@@ -3,13 +3,18 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/SymbolIcons.h"
 
 namespace {
 
@@ -115,7 +120,30 @@ std::shared_ptr<Image> Image::imageWithRenderingMode(ImageRenderingMode mode) co
 }
 
 std::shared_ptr<Image> Image::systemImageNamed(const std::string& name) {
-    auto image = render(Size{24, 24}, 2, nullptr)->imageWithRenderingMode(ImageRenderingMode::AlwaysTemplate);
+    constexpr Size kSymbolSize{24, 24};
+    constexpr double kSymbolInset = 2;
+    const double scale = Screen::main().scale();
+    // Drawn once per symbol and scale; images are immutable, so each caller
+    // gets its own image over the same pixels.
+    static std::mutex mutex;
+    static std::map<std::pair<std::string, double>, std::shared_ptr<Image>> drawn;
+    static std::set<std::string> unknown;
+    std::shared_ptr<Image> image;
+    {
+        std::lock_guard lock(mutex);
+        auto& cached = drawn[{name, scale}];
+        if (!cached) {
+            bool found = false;
+            cached = render(kSymbolSize, scale, [&](GraphicsContext& context) {
+                found = SymbolIcons::drawSymbol(context.cairo(), name,
+                                                Rect(Point{}, kSymbolSize).insetBy(kSymbolInset, kSymbolInset));
+            });
+            if (!found && unknown.insert(name).second)
+                std::fprintf(stderr, "Image: no icon for the system symbol \"%s\"; it shows blank\n",
+                             escapedExcerpt(name, 80).c_str());
+        }
+        image = cached->imageWithRenderingMode(ImageRenderingMode::AlwaysTemplate);
+    }
     image->systemSymbolName_ = name;
     return image;
 }

@@ -30,8 +30,10 @@ public:
     // the context's coordinates are points.
     static std::shared_ptr<Image> render(Size size, double scale, const std::function<void(GraphicsContext&)>& draw);
 
-    // A symbol of the system by name (the platform's system images): here a
-    // blank 24-point template image that keeps the name.
+    // A symbol of the system by name (the platform's system images): a
+    // 24-point template image of the symbol's icon (SymbolIcons) at the main
+    // screen's scale, keeping the name. An unknown symbol gives a blank image
+    // (logged once per name).
     static std::shared_ptr<Image> systemImageNamed(const std::string& name);
 
     ~Image();

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/ui/Animation.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/SymbolIcons.h"
 
 namespace {
 
@@ -17,16 +19,69 @@ void fadeContent(View& bar, double duration) {
     bar.layer().addAnimation(fade, std::string("transition"));
 }
 
-void placeInRow(const std::vector<std::shared_ptr<View>>& views, double startX, double direction, double height) {
+// Below this width an item with a title gives no more way.
+constexpr double kMinimumItemWidth = 44;
+
+double rowWidth(const std::vector<Size>& sizes) {
+    double width = 0;
+    for (const auto& size : sizes) width += size.width;
+    return width + kSpacing * static_cast<double>(sizes.empty() ? 0 : sizes.size() - 1);
+}
+
+// Narrows the widest items (those with titles, which their labels then cut)
+// until the row fits the width, none below kMinimumItemWidth.
+void fitRow(std::vector<Size>& sizes, double width) {
+    double excess = rowWidth(sizes) - width;
+    while (excess > 0.5) {
+        double give = 0;
+        for (const auto& size : sizes) give += std::max(0.0, size.width - kMinimumItemWidth);
+        if (give <= 0) return;
+        const double share = std::min(1.0, excess / give);
+        for (auto& size : sizes) {
+            const double cut = std::max(0.0, size.width - kMinimumItemWidth) * share;
+            size.width -= cut;
+            excess -= cut;
+        }
+    }
+}
+
+// Places a row of views from startX (towards the right for direction 1, the
+// left for -1) within `width`; returns the far edge of the row.
+double placeInRow(const std::vector<std::shared_ptr<View>>& views, double startX, double direction, double height,
+                  double width) {
+    std::vector<Size> sizes;
+    for (const auto& view : views) sizes.push_back(BarButtonItemViews::naturalSize(*view, height));
+    fitRow(sizes, width);
     double x = startX;
-    for (const auto& view : views) {
-        Size size = view->frame().size;
-        if (size.width <= 0 || size.height <= 0) size = view->sizeThatFits({0, 0});
-        size.height = std::min(size.height > 0 ? size.height : height, height);
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        const Size size = sizes[i];
         const double left = direction > 0 ? x : x - size.width;
-        view->setFrame(Rect(left, (height - size.height) / 2, size.width, size.height));
+        views[i]->setFrame(Rect(left, (height - size.height) / 2, size.width, size.height));
         x += direction * (size.width + kSpacing);
     }
+    return views.empty() ? startX : x - direction * kSpacing;
+}
+
+// Fills the bar's background (a translucent bar lets a little of what lies
+// under it through) and draws the hairline along the edge next to the
+// content (the bottom of a navigation bar, the top of a toolbar).
+void drawBarBackground(const Rect& bounds, BarAppearanceBackground background, const std::optional<Color>& barTint,
+                       bool translucent, bool hairlineAtTop) {
+    auto* context = GraphicsContext::current();
+    if (!context || background == BarAppearanceBackground::Transparent) return;
+    Color fill = barTint.value_or(Color::dynamic(Color::white(0.97), Color::white(0.11)));
+    if (translucent && background == BarAppearanceBackground::Default) fill = fill.withAlphaComponent(0.94);
+    context->setFillColor(fill);
+    context->fillRect(bounds);
+    constexpr double kHairline = 0.5;
+    context->setFillColor(Color::separatorColor());
+    context->fillRect(
+        Rect(bounds.minX(), hairlineAtTop ? bounds.minY() : bounds.maxY() - kHairline, bounds.size.width, kHairline));
+}
+
+template <class Appearance>
+BarAppearanceBackground backgroundOf(const BarAppearanceProxy<Appearance>& proxy) {
+    return proxy.standardAppearance ? proxy.standardAppearance->background() : BarAppearanceBackground::Default;
 }
 
 }  // namespace
@@ -79,7 +134,10 @@ void NavigationItem::changed(bool animated) {
 NavigationBar::NavigationBar(const Rect& frame) : View(frame) {
     titleLabel_ = std::make_shared<Label>();
     titleLabel_->setFont(Font::boldSystemFont(17));
-    titleLabel_->setTextAlignment(TextAlignment::Center);
+    // As wide as its text where the items leave room (layoutSubviews), else
+    // cut short, keeping its start, at its own edges.
+    titleLabel_->setTextAlignment(TextAlignment::Left);
+    titleLabel_->layer().setMasksToBounds(true);
     addSubview(titleLabel_);
 }
 
@@ -122,6 +180,7 @@ void NavigationBar::reloadItems(bool animated) {
             if (auto back = backItem()) {
                 std::string title = back->backButtonTitle().value_or(back->title().value_or("Back"));
                 backButtonItem_ = BarButtonItem::withTitle(title, BarButtonItemStyle::Plain, backAction_);
+                backButtonItem_->setImage(Image::systemImageNamed("chevron.backward"));
                 left.push_back(backButtonItem_);
             }
         }
@@ -138,28 +197,50 @@ void NavigationBar::reloadItems(bool animated) {
 }
 
 void NavigationBar::layoutSubviews() {
+    // The items keep their widths while both sides fit; else the side that
+    // takes more than half of the bar gives way (its titles are cut).
     const Rect b = bounds();
-    placeInRow(leftViews_, kMargin, 1, b.size.height);
-    placeInRow(rightViews_, b.size.width - kMargin, -1, b.size.height);
-    double leftEdge = kMargin, rightEdge = b.size.width - kMargin;
-    for (const auto& v : leftViews_) leftEdge = std::max(leftEdge, v->frame().maxX() + kSpacing);
-    for (const auto& v : rightViews_) rightEdge = std::min(rightEdge, v->frame().minX() - kSpacing);
-    // The title keeps to the middle as far as the items leave room.
-    const double half = std::max(0.0, std::min(b.size.width / 2 - leftEdge, rightEdge - b.size.width / 2));
-    const Rect titleRect(b.size.width / 2 - half, 0, 2 * half, b.size.height);
-    titleLabel_->setFrame(titleRect);
-    if (titleView_) {
-        Size size = titleView_->frame().size;
-        size.width = std::min(size.width, titleRect.size.width);
-        size.height = std::min(size.height, b.size.height);
-        titleView_->setFrame(
-            Rect(b.size.width / 2 - size.width / 2, (b.size.height - size.height) / 2, size.width, size.height));
+    const double available = std::max(0.0, b.size.width - 2 * kMargin - kSpacing);
+    std::vector<Size> leftSizes, rightSizes;
+    for (const auto& view : leftViews_) leftSizes.push_back(BarButtonItemViews::naturalSize(*view, b.size.height));
+    for (const auto& view : rightViews_) rightSizes.push_back(BarButtonItemViews::naturalSize(*view, b.size.height));
+    const double leftWidth = rowWidth(leftSizes), rightWidth = rowWidth(rightSizes);
+    double leftLimit = leftWidth, rightLimit = rightWidth;
+    if (leftWidth + rightWidth > available) {
+        const double half = available / 2;
+        leftLimit = rightWidth <= half ? available - rightWidth : std::min(leftWidth, half);
+        rightLimit = available - std::min(leftWidth, leftLimit);
     }
+    const double leftEnd = placeInRow(leftViews_, kMargin, 1, b.size.height, leftLimit);
+    const double rightEnd = placeInRow(rightViews_, b.size.width - kMargin, -1, b.size.height, rightLimit);
+    const double leftEdge = leftViews_.empty() ? kMargin : leftEnd + kSpacing;
+    const double rightEdge = rightViews_.empty() ? b.size.width - kMargin : rightEnd - kSpacing;
+    // The title (or title view) sits in the middle of the bar as far as the
+    // items leave room, else as near to it as they let it; it gives way to
+    // them (the label cuts its text).
+    const double room = std::max(0.0, rightEdge - leftEdge);
+    auto placeTitle = [&](View& view, Size size) {
+        size.width = std::min(size.width, room);
+        size.height = std::min(size.height, b.size.height);
+        const double x =
+            std::clamp(b.size.width / 2 - size.width / 2, leftEdge, std::max(leftEdge, rightEdge - size.width));
+        view.setFrame(Rect(x, (b.size.height - size.height) / 2, size.width, size.height));
+    };
+    placeTitle(*titleLabel_, {titleLabel_->sizeThatFits({0, 0}).width, b.size.height});
+    if (titleView_) placeTitle(*titleView_, titleView_->frame().size);
+}
+
+void NavigationBar::drawRect(const Rect&) {
+    drawBarBackground(bounds(), backgroundOf(appearance()), barTintColor_, translucent_, false);
 }
 
 // --- Toolbar ---
 
 Toolbar::Toolbar(const Rect& frame) : View(frame) {}
+
+void Toolbar::drawRect(const Rect&) {
+    drawBarBackground(bounds(), backgroundOf(appearance()), std::nullopt, true, true);
+}
 
 void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool animated) {
     for (const auto& view : itemViews_) view->removeFromSuperview();
@@ -175,28 +256,24 @@ void Toolbar::setItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool a
 }
 
 void Toolbar::layoutSubviews() {
-    // Flexible spaces share what the other items leave of the width.
+    // Flexible spaces share what the other items leave of the width; where
+    // the items do not fit, those with titles give way.
     const Rect b = bounds();
-    double fixed = 0;
     std::size_t flexible = 0;
     std::vector<Size> sizes;
     for (std::size_t i = 0; i < items_.size(); ++i) {
-        Size size = itemViews_[i]->frame().size;
-        if (items_[i]->systemItem() == BarButtonSystemItem::FlexibleSpace) {
+        Size size;
+        if (items_[i]->systemItem() == BarButtonSystemItem::FlexibleSpace)
             ++flexible;
-            size = {0, 0};
-        } else if (items_[i]->systemItem() == BarButtonSystemItem::FixedSpace) {
+        else if (items_[i]->systemItem() == BarButtonSystemItem::FixedSpace)
             size = {items_[i]->width(), 0};
-        } else if (size.width <= 0 || size.height <= 0) {
-            size = itemViews_[i]->sizeThatFits({0, 0});
-        }
-        size.height = std::min(size.height, b.size.height);
-        fixed += size.width;
+        else
+            size = BarButtonItemViews::naturalSize(*itemViews_[i], b.size.height);
         sizes.push_back(size);
     }
-    const double spacing = items_.size() > 1 ? kSpacing * static_cast<double>(items_.size() - 1) : 0;
-    const double flex =
-        flexible ? std::max(0.0, b.size.width - 2 * kMargin - fixed - spacing) / static_cast<double>(flexible) : 0;
+    const double available = std::max(0.0, b.size.width - 2 * kMargin);
+    fitRow(sizes, available);
+    const double flex = flexible ? std::max(0.0, available - rowWidth(sizes)) / static_cast<double>(flexible) : 0;
     double x = kMargin;
     for (std::size_t i = 0; i < items_.size(); ++i) {
         Size size = sizes[i];

@@ -99,6 +99,7 @@ public:
     // Makes the subviews again from the top item; `animated` fades them in.
     void reloadItems(bool animated);
     void layoutSubviews() override;
+    void drawRect(const Rect& rect) override;
 
 private:
     void clearItemViews();
@@ -126,6 +127,7 @@ public:
     // `animated` fades the new items in (a "fade" transition of the layer).
     void setItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool animated = false);
     void layoutSubviews() override;
+    void drawRect(const Rect& rect) override;
 
 private:
     std::vector<std::shared_ptr<BarButtonItem>> items_;

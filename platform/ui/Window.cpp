@@ -2,6 +2,7 @@
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ViewController.h"
 
@@ -86,6 +87,81 @@ void Window::forgetFirstResponderIn(const View* view) {
     if (!current || !current->isDescendantOfView(view)) return;
     current->resignFirstResponder();
     firstResponder_ = nullptr;
+}
+
+namespace {
+constexpr double kPresentedCornerRadius = 10;
+
+// Dims the window around a presented box and lays the screen's background
+// under the box, for a presented view that leaves parts of itself clear.
+class PresentationDimmingView : public View {
+public:
+    explicit PresentationDimmingView(const Rect& frame) : View(frame) {
+        setBackgroundColor(Color::blackColor().withAlphaComponent(0.2));
+        setUserInteractionEnabled(false);
+    }
+    void setBox(const std::shared_ptr<View>& box) {
+        box_ = box;
+        setNeedsDisplay();
+    }
+    void drawRect(const Rect&) override {
+        auto* context = GraphicsContext::current();
+        auto box = box_.lock();
+        if (!context || !box) return;
+        Path backdrop;
+        backdrop.addRoundedRect(box->frame(), kPresentedCornerRadius);
+        context->setFillColor(Color::systemBackgroundColor());
+        context->fillPath(backdrop);
+    }
+
+private:
+    std::weak_ptr<View> box_;
+};
+
+// A presented controller's view that does not cover its window.
+bool isPresentedBox(const View& view, const Rect& windowBounds) {
+    ViewController* controller = view.viewController();
+    return controller && controller->presentingViewController() && view.frame() != windowBounds;
+}
+}  // namespace
+
+void Window::didAddSubview(View* subview) {
+    if (subview != dimmingView_.get()) updatePresentationDimming(nullptr);
+}
+
+void Window::willRemoveSubview(View* subview) {
+    if (subview == dimmingView_.get()) return;
+    if (subview->layer().cornerRadius() == kPresentedCornerRadius && subview->viewController()) {
+        subview->layer().setCornerRadius(0);
+        subview->layer().setMasksToBounds(false);
+    }
+    updatePresentationDimming(subview);
+}
+
+void Window::layoutSubviews() {
+    if (dimmingView_) dimmingView_->setFrame(bounds());
+}
+
+void Window::updatePresentationDimming(const View* leaving) {
+    if (updatingDimming_) return;
+    updatingDimming_ = true;
+    std::shared_ptr<View> box;
+    for (auto it = subviews().rbegin(); it != subviews().rend() && !box; ++it)
+        if (it->get() != leaving && *it != dimmingView_ && isPresentedBox(**it, bounds())) box = *it;
+    if (box) {
+        if (!dimmingView_) dimmingView_ = std::make_shared<PresentationDimmingView>(bounds());
+        static_cast<PresentationDimmingView&>(*dimmingView_).setBox(box);
+        dimmingView_->setFrame(bounds());
+        insertSubviewBelow(dimmingView_, box.get());
+        if (box->layer().cornerRadius() == 0) {
+            box->layer().setCornerRadius(kPresentedCornerRadius);
+            box->layer().setMasksToBounds(true);
+        }
+    } else if (dimmingView_) {
+        dimmingView_->removeFromSuperview();
+        dimmingView_.reset();
+    }
+    updatingDimming_ = false;
 }
 
 void Window::scheduleLayout() {

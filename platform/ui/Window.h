@@ -54,10 +54,24 @@ public:
     // Asks for a layout pass of the whole window on the main run loop.
     void scheduleLayout();
 
+    // A controller presented as a box smaller than the window (a form sheet
+    // or popover where the width is regular) shows with rounded corners over
+    // a dimming view that covers the rest of the window and lays the screen's
+    // background under the box (it takes no touches); this is that view
+    // while one is shown, else null.
+    const std::shared_ptr<View>& presentationDimmingView() const { return dimmingView_; }
+    void didAddSubview(View* subview) override;
+    void willRemoveSubview(View* subview) override;
+    void layoutSubviews() override;
+
 private:
+    void updatePresentationDimming(const View* leaving);
+
     std::shared_ptr<ViewController> rootViewController_;
     WindowLevel windowLevel_ = kWindowLevelNormal;
     EdgeInsets safeAreaInsets_;
     Responder* firstResponder_ = nullptr;
     bool layoutScheduled_ = false;
+    std::shared_ptr<View> dimmingView_;
+    bool updatingDimming_ = false;
 };
