@@ -5,6 +5,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/ui/InputAccessory.h"
+#include "platform/ui/LiveAnimation.h"
 #include "platform/ui/TextTruncation.h"
 
 namespace {
@@ -58,6 +59,7 @@ void TextField::setInputAccessoryView(std::shared_ptr<View> view) {
 void TextField::startCaret() {
     stopCaret();
     caretOn_ = true;
+    if (!LiveAnimation::isEnabled()) return;
     std::weak_ptr<View> weak = weak_from_this();
     caretTimer_ = Timer::scheduledTimer(kCaretBlinkInterval, true, [weak](Timer&) {
         auto self = std::static_pointer_cast<TextField>(weak.lock());

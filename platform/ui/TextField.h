@@ -106,7 +106,7 @@ public:
     virtual Rect caretRectForPosition(TextPosition position) const;
     // Where the text is drawn within the bounds (inside the border, before
     // the clear button).
-    Rect textRectForBounds(const Rect& bounds) const;
+    virtual Rect textRectForBounds(const Rect& bounds) const;
     // Where the clear button is drawn; empty while it is not shown.
     Rect clearButtonRect() const;
     // Whether the caret shows now (it blinks while editing).
