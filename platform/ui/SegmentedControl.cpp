@@ -76,7 +76,8 @@ void SegmentedControl::drawRect(const Rect&) {
         } else if (i > 0 && index - 1 != selected_) {
             // A divider between two segments that are not selected.
             context->setFillColor(Color(0.557, 0.557, 0.576, 0.3));
-            context->fillRect(Rect(segment.minX() - 0.5, segment.minY() + 8, 1, std::max(0.0, segment.size.height - 16)));
+            context->fillRect(
+                Rect(segment.minX() - 0.5, segment.minY() + 8, 1, std::max(0.0, segment.size.height - 16)));
         }
         const Font& shownFont = index == selected_ ? selectedFont : font;
         const Rect textArea = segment.insetBy(6, 0);

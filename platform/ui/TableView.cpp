@@ -39,8 +39,7 @@ public:
 
 Color swipeActionColor(const ContextualAction& action) {
     if (action.backgroundColor()) return *action.backgroundColor();
-    return action.style() == ContextualAction::Style::Destructive ? Color::systemRedColor()
-                                                                   : Color::systemGrayColor();
+    return action.style() == ContextualAction::Style::Destructive ? Color::systemRedColor() : Color::systemGrayColor();
 }
 
 // The revealed actions' buttons side by side, the first one outermost.
@@ -145,8 +144,7 @@ double TableViewDelegate::heightForFooterInSection(TableView& tableView, std::in
 // --- TableView ---
 
 TableView::TableView(const Rect& frame, TableViewStyle style) : ScrollView(frame), style_(style) {
-    if (style_ != TableViewStyle::Plain)
-        setBackgroundColor(Color::dynamic(Color::rgb(0xF2F2F7), Color::blackColor()));
+    if (style_ != TableViewStyle::Plain) setBackgroundColor(Color::dynamic(Color::rgb(0xF2F2F7), Color::blackColor()));
     rowPan_ = std::make_shared<RowSwipeGestureRecognizer>();
     // The recogniser may outlive this view; the destructor removes this target.
     rowPanTarget_ = rowPan_->addTarget([this](GestureRecognizer& recognizer) { handleRowPan(recognizer); });
@@ -755,8 +753,7 @@ void TableView::decorate(TableViewCell& cell, const IndexPath& indexPath) {
     cell.setTableDecoration(std::move(decoration));
 }
 
-void TableView::openSwipeActions(const IndexPath& indexPath,
-                                 std::shared_ptr<SwipeActionsConfiguration> configuration) {
+void TableView::openSwipeActions(const IndexPath& indexPath, std::shared_ptr<SwipeActionsConfiguration> configuration) {
     closeSwipeActions();
     auto cell = cellForRowAtIndexPath(indexPath);
     if (!cell || !configuration) return;

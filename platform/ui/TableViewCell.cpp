@@ -46,7 +46,10 @@ public:
     }
 
     void performTap() override {
-        if (tapped_) tapped_();
+        if (!tapped_) return;
+        auto keep = weak_from_this().lock();
+        auto tapped = tapped_;
+        tapped();
     }
 
     void drawRect(const Rect&) override {

@@ -97,8 +97,8 @@ Rect TextField::textRectForBounds(const Rect& bounds) const {
     const double padding = borderStyle_ == TextBorderStyle::None ? 0 : kBorderPadding;
     double right = padding;
     if (showsClearButton()) right = kClearButtonSide + 2 * 6;
-    return Rect(bounds.origin.x + padding, bounds.origin.y,
-                std::max(0.0, bounds.size.width - padding - right), bounds.size.height);
+    return Rect(bounds.origin.x + padding, bounds.origin.y, std::max(0.0, bounds.size.width - padding - right),
+                bounds.size.height);
 }
 
 bool TextField::showsClearButton() const {
