@@ -1,6 +1,7 @@
 #include "platform/ui/TableView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/Error.h"
 #include "platform/ui/Button.h"
@@ -104,6 +105,14 @@ void TableViewHeaderFooterView::styleForTable(TableViewStyle style, bool footer)
         setBackgroundColor(Color::dynamic(Color::rgb(0xF2F2F7), Color::rgb(0x1C1C1E)));
     }
     setNeedsLayout();
+}
+
+double TableViewHeaderFooterView::heightForWidth(double width) const {
+    if (!tableStyle_ || !textLabel_ || !textLabel_->text() || textLabel_->text()->empty()) return 0;
+    // One line fits the table's heights; more lines need more room.
+    const Size text = measureText(*textLabel_->text(), textLabel_->font(), std::max(0.0, width - 32), footer_);
+    if (text.height <= std::ceil(textLabel_->font().lineHeight())) return 0;
+    return std::ceil(text.height) + 14;
 }
 
 void TableViewHeaderFooterView::layoutSubviews() {
@@ -571,6 +580,7 @@ void TableView::computeLayout() {
         l.headerHeight =
             hasHeader ? (delegate ? delegate->heightForHeaderInSection(*this, section) : sectionHeaderHeight_) : 0;
         if (l.headerHeight < 0) l.headerHeight = sectionHeaderHeight_;
+        l.headerHeight = fittedHeight(madeHeaders_, section, l.headerHeight);
         y += l.headerHeight;
         for (std::int64_t row = 0; row < rowCounts_[s]; ++row) {
             IndexPath indexPath{section, row};
@@ -585,6 +595,7 @@ void TableView::computeLayout() {
         l.footerHeight =
             hasFooter ? (delegate ? delegate->heightForFooterInSection(*this, section) : sectionFooterHeight_) : 0;
         if (l.footerHeight < 0) l.footerHeight = sectionFooterHeight_;
+        l.footerHeight = fittedHeight(madeFooters_, section, l.footerHeight);
         y += l.footerHeight;
     }
     if (tableFooterView_) {
@@ -714,6 +725,15 @@ void TableView::setFrame(const Rect& frame) {
 void TableView::layoutSubviews() {
     ScrollView::layoutSubviews();
     tileRows();
+}
+
+double TableView::fittedHeight(const std::map<std::int64_t, std::shared_ptr<View>>& made, std::int64_t section,
+                               double height) const {
+    // A titled header or footer grows to hold its text; one given no height stays hidden.
+    auto it = made.find(section);
+    if (height <= 0 || it == made.end()) return height;
+    auto titled = std::dynamic_pointer_cast<TableViewHeaderFooterView>(it->second);
+    return titled ? std::max(height, titled->heightForWidth(bounds().size.width)) : height;
 }
 
 Rect TableView::cellFrame(const Rect& row) const {

@@ -88,6 +88,9 @@ public:
     void layoutSubviews() override;
     // Styles the view as the header (or footer) of a table of the style.
     void styleForTable(TableViewStyle style, bool footer);
+    // The height its text needs at a width when it takes more than one line,
+    // once styled for a table (0 otherwise).
+    double heightForWidth(double width) const;
 
 private:
     std::optional<std::string> reuseIdentifier_;
@@ -414,6 +417,8 @@ private:
     // What the table shows around a row's content (separator, editing controls).
     void decorate(TableViewCell& cell, const IndexPath& indexPath);
     void handleRowPan(GestureRecognizer& recognizer);
+    double fittedHeight(const std::map<std::int64_t, std::shared_ptr<View>>& made, std::int64_t section,
+                        double height) const;
     // Where a cell is placed for its row's rectangle.
     Rect cellFrame(const Rect& row) const;
     bool multipleSelectionActive() const;
