@@ -770,7 +770,28 @@ void TableView::decorate(TableViewCell& cell, const IndexPath& indexPath) {
                 self->openSwipeActions(*row, self->deleteConfiguration(*row));
         };
     }
+    if (decoration.showsReorderControl)
+        decoration.reorderDragged =
+            [weak = std::weak_ptr<TableView>(std::static_pointer_cast<TableView>(shared_from_this())),
+             weakCell = cell.weak_from_this()](double distance) {
+                auto self = weak.lock();
+                auto dragged = std::dynamic_pointer_cast<TableViewCell>(weakCell.lock());
+                if (!self || !dragged) return;
+                if (auto from = self->indexPathForCell(*dragged))
+                    self->userMoveRow(*from, self->rowAtDragEnd(*from, distance));
+            };
     cell.setTableDecoration(std::move(decoration));
+}
+
+IndexPath TableView::rowAtDragEnd(const IndexPath& from, double distance) const {
+    // The row of the section under the dragged row's middle, the first or
+    // last one past the section's ends.
+    const double y = rectForRowAtIndexPath(from).midY() + distance;
+    const std::int64_t rows = numberOfRowsInSection(from.section);
+    IndexPath target{from.section, 0};
+    for (std::int64_t row = 0; row < rows; ++row)
+        if (rectForRowAtIndexPath({from.section, row}).minY() <= y) target.row = row;
+    return target;
 }
 
 void TableView::openSwipeActions(const IndexPath& indexPath, std::shared_ptr<SwipeActionsConfiguration> configuration) {

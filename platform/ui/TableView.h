@@ -218,7 +218,9 @@ struct TableViewRowUpdate {
 // on its colour (destructive ones red); a tap on one is userTapSwipeAction.
 // A drag past most of the row's width performs the first action when the
 // configuration allows it; a drag to the right closes them. While editing,
-// a tap on a row's delete circle reveals its Delete button the same way.
+// a tap on a row's delete circle reveals its Delete button the same way, and
+// a row dragged up or down by its reorder grip moves (userMoveRow) to the
+// row where the drag ends.
 // Grouped tables lie on the grouped background; inset grouped ones inset
 // their rows from the sides.
 class TableView : public ScrollView {
@@ -419,6 +421,8 @@ private:
     void handleRowPan(GestureRecognizer& recognizer);
     double fittedHeight(const std::map<std::int64_t, std::shared_ptr<View>>& made, std::int64_t section,
                         double height) const;
+    // Where a row dragged by its reorder grip over a distance lands.
+    IndexPath rowAtDragEnd(const IndexPath& from, double distance) const;
     // Where a cell is placed for its row's rectangle.
     Rect cellFrame(const Rect& row) const;
     bool multipleSelectionActive() const;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/ui/Control.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Screen.h"
 
@@ -304,6 +305,15 @@ void TableViewCell::updateEditingControls() {
     }
     if (editing_ && decoration_.showsReorderControl) {
         reorderControl_ = std::make_shared<CellMark>(CellMark::Kind::ReorderGrip);
+        if (auto dragged = decoration_.reorderDragged) {
+            // The grip follows a vertical drag; where it ends, the row goes.
+            auto drag = std::make_shared<PanGestureRecognizer>([dragged](GestureRecognizer& recognizer) {
+                auto& pan = static_cast<PanGestureRecognizer&>(recognizer);
+                if (pan.state() == GestureRecognizerState::Ended) dragged(pan.translationInView(nullptr).y);
+            });
+            reorderControl_->setUserInteractionEnabled(true);
+            reorderControl_->addGestureRecognizer(drag);
+        }
         addSubview(reorderControl_);
     }
     if (swipeActionsView_) bringSubviewToFront(swipeActionsView_.get());

@@ -86,7 +86,8 @@ public:
     // it places the cell: the separator at the bottom (the cell's own inset
     // wins over the table's), and while editing the leading control of the
     // row's editing style (a tap on the delete circle calls
-    // deleteControlTapped) and the reorder grip.
+    // deleteControlTapped) and the reorder grip (a vertical drag of it calls
+    // reorderDragged with how far the finger went).
     struct TableDecoration {
         bool showsSeparator = false;
         EdgeInsets separatorInset;
@@ -94,6 +95,7 @@ public:
         TableViewCellEditingStyle editingStyle = TableViewCellEditingStyle::None;
         bool showsReorderControl = false;
         std::function<void()> deleteControlTapped;
+        std::function<void(double distance)> reorderDragged;
     };
     void setTableDecoration(TableDecoration decoration);
     // The buttons of revealed swipe actions (null: none): they take their

@@ -46,6 +46,12 @@ public:
         cell->textLabel()->setText(rows[static_cast<std::size_t>(p.row)]);
         return cell;
     }
+    bool canMoveRowAtIndexPath(TableView&, const IndexPath&) override { return true; }
+    void moveRowAtIndexPath(TableView&, const IndexPath& from, const IndexPath& to) override {
+        auto moved = rows[static_cast<std::size_t>(from.row)];
+        rows.erase(rows.begin() + from.row);
+        rows.insert(rows.begin() + to.row, moved);
+    }
     void commitEditingStyle(TableView& table, TableViewCellEditingStyle, const IndexPath& p) override {
         rows.erase(rows.begin() + p.row);
         table.deleteRowsAtIndexPaths({p}, TableViewRowAnimation::Automatic);
@@ -166,6 +172,24 @@ TEST_F(CellAndControlDrawingTest, ARowsDeleteButtonIsRevealedByTouchAndTappingIt
         EXPECT_FALSE(table->swipedRow());
         EXPECT_TRUE(buttonsTitled(*table, "Delete").empty());
     }
+}
+
+TEST_F(CellAndControlDrawingTest, ARowDraggedByItsReorderGripMovesWhereTheDragEnds) {
+    auto rows = std::make_shared<Rows>();
+    auto table = std::make_shared<TableView>(Rect(0, 0, 320, 300));
+    table->registerClass<TableViewCell>("Cell");
+    table->setDataSource(rows);
+    table->setDelegate(rows);
+    table->reloadData();
+    table->setEditing(true);
+    table->layoutIfNeeded();
+    // The grip sits at the trailing edge of the row.
+    ASSERT_TRUE(UIDriver::pan(*table, {300, 22}, {0, 90}));
+    EXPECT_EQ((std::vector<std::string>{"Beta", "Gamma", "Alpha"}), rows->rows);
+    table->layoutIfNeeded();
+    ASSERT_TRUE(UIDriver::pan(*table, {300, 110}, {0, -40}));
+    EXPECT_EQ((std::vector<std::string>{"Beta", "Alpha", "Gamma"}), rows->rows);
+    EXPECT_EQ("Alpha", *table->cellForRowAtIndexPath({0, 1})->textLabel()->text());
 }
 
 TEST_F(CellAndControlDrawingTest, AnEditingFieldShowsItsAccessoryAtTheBottomOfTheWindowWhereItsButtonsTakeTaps) {
