@@ -321,13 +321,19 @@ void TableViewCell::updateEditingControls() {
 }
 
 void TableViewCell::setSwipeActionsView(std::shared_ptr<View> view) {
-    if (swipeActionsView_) swipeActionsView_->removeFromSuperview();
+    if (!view && !swipeActionsView_) return;
+    if (swipeActionsView_)
+        swipeActionsView_->removeFromSuperview();
+    else
+        clippedBeforeSwipe_ = clipsToBounds();
     swipeActionsView_ = std::move(view);
-    if (swipeActionsView_) addSubview(swipeActionsView_);
     // The content slides under the buttons; it does not show beyond the row.
-    setClipsToBounds(swipeActionsView_ != nullptr);
+    setClipsToBounds(swipeActionsView_ ? true : clippedBeforeSwipe_);
     setNeedsLayout();
-    layoutIfNeeded();
+    if (swipeActionsView_) {
+        addSubview(swipeActionsView_);
+        layoutIfNeeded();
+    }
 }
 
 void TableViewCell::updateSelectionBackgrounds() {

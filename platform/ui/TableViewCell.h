@@ -130,6 +130,7 @@ private:
     std::shared_ptr<View> reorderControl_;
     std::shared_ptr<View> swipeActionsView_;
     TableDecoration decoration_;
+    bool clippedBeforeSwipe_ = false;
     std::optional<std::string> selectionSegue_;
     std::optional<EdgeInsets> separatorInset_;
     TableViewCellSelectionStyle selectionStyle_ = TableViewCellSelectionStyle::Default;
