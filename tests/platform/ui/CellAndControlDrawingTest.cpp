@@ -60,7 +60,20 @@ public:
 
 }  // namespace
 
-class CellAndControlDrawingTest : public UITest {};
+class CellAndControlDrawingTest : public UITest {
+protected:
+    // A plain table of the rows, laid out, editing or not.
+    static std::shared_ptr<TableView> tableOf(const std::shared_ptr<Rows>& rows, bool editing) {
+        auto table = std::make_shared<TableView>(Rect(0, 0, 320, 300));
+        table->registerClass<TableViewCell>("Cell");
+        table->setDataSource(rows);
+        table->setDelegate(rows);
+        table->reloadData();
+        table->setEditing(editing);
+        table->layoutIfNeeded();
+        return table;
+    }
+};
 
 TEST_F(CellAndControlDrawingTest, TextIsCutWithAnEllipsisWhereItDoesNotFit) {
     const Font font = Font::systemFont(17);
@@ -148,13 +161,7 @@ TEST_F(CellAndControlDrawingTest, ARowsDeleteButtonIsRevealedByTouchAndTappingIt
     for (bool editing : {false, true}) {
         SCOPED_TRACE(editing ? "delete circle" : "swipe");
         auto rows = std::make_shared<Rows>();
-        auto table = std::make_shared<TableView>(Rect(0, 0, 320, 300));
-        table->registerClass<TableViewCell>("Cell");
-        table->setDataSource(rows);
-        table->setDelegate(rows);
-        table->reloadData();
-        table->setEditing(editing);
-        table->layoutIfNeeded();
+        auto table = tableOf(rows, editing);
         if (editing)
             ASSERT_TRUE(UIDriver::tap(*table, {25, 66}));
         else
@@ -176,13 +183,7 @@ TEST_F(CellAndControlDrawingTest, ARowsDeleteButtonIsRevealedByTouchAndTappingIt
 
 TEST_F(CellAndControlDrawingTest, ARowDraggedByItsReorderGripMovesWhereTheDragEnds) {
     auto rows = std::make_shared<Rows>();
-    auto table = std::make_shared<TableView>(Rect(0, 0, 320, 300));
-    table->registerClass<TableViewCell>("Cell");
-    table->setDataSource(rows);
-    table->setDelegate(rows);
-    table->reloadData();
-    table->setEditing(true);
-    table->layoutIfNeeded();
+    auto table = tableOf(rows, true);
     // The grip sits at the trailing edge of the row.
     ASSERT_TRUE(UIDriver::pan(*table, {300, 22}, {0, 90}));
     EXPECT_EQ((std::vector<std::string>{"Beta", "Gamma", "Alpha"}), rows->rows);
