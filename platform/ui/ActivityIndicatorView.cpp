@@ -2,7 +2,17 @@
 
 #include <cmath>
 
+#include "platform/foundation/RunLoop.h"
 #include "platform/ui/GraphicsContext.h"
+#include "platform/ui/LiveAnimation.h"
+
+namespace {
+
+constexpr int kSpokes = 8;
+// A turn of the spokes takes kSpokes steps of this many seconds.
+constexpr double kStepInterval = 0.1;
+
+}  // namespace
 
 ActivityIndicatorView::ActivityIndicatorView(ActivityIndicatorViewStyle style)
     : View(Rect(0, 0, 20, 20)), style_(style) {
@@ -26,13 +36,27 @@ void ActivityIndicatorView::setHidesWhenStopped(bool hides) {
     if (!animating_) setHidden(hides);
 }
 
+ActivityIndicatorView::~ActivityIndicatorView() {
+    if (spin_) spin_->invalidate();
+}
+
 void ActivityIndicatorView::startAnimating() {
     animating_ = true;
     setHidden(false);
+    if (spin_ || !LiveAnimation::isEnabled()) return;
+    std::weak_ptr<View> weak = weak_from_this();
+    spin_ = Timer::scheduledTimer(kStepInterval, true, [weak](Timer&) {
+        auto self = std::static_pointer_cast<ActivityIndicatorView>(weak.lock());
+        if (!self || !self->window()) return;
+        self->step_ = (self->step_ + 1) % kSpokes;
+        self->setNeedsDisplay();
+    });
 }
 
 void ActivityIndicatorView::stopAnimating() {
     animating_ = false;
+    if (spin_) spin_->invalidate();
+    spin_.reset();
     if (hidesWhenStopped_) setHidden(true);
 }
 
@@ -50,8 +74,8 @@ void ActivityIndicatorView::drawRect(const Rect&) {
     const double outer = std::min(s.width, s.height) / 2, inner = outer / 2;
     context->setLineWidth(outer / 5);
     context->setLineCap(LineCap::Round);
-    for (int i = 0; i < 8; ++i) {
-        double angle = i * M_PI / 4;
+    for (int i = 0; i < kSpokes; ++i) {
+        const double angle = (i + step_) * 2 * M_PI / kSpokes;
         Path spoke;
         spoke.moveTo({b.midX() + inner * std::cos(angle), b.midY() + inner * std::sin(angle)});
         spoke.lineTo({b.midX() + outer * std::cos(angle), b.midY() + outer * std::sin(angle)});

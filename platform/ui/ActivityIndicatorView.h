@@ -1,16 +1,21 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include "platform/ui/View.h"
 
 enum class ActivityIndicatorViewStyle { WhiteLarge, White, Gray, Medium, Large };
 
-// A spinner. It is hidden while it does not animate (hidesWhenStopped).
+class Timer;
+
+// A spinner. It is hidden while it does not animate (hidesWhenStopped);
+// while it animates, its spokes go round.
 class ActivityIndicatorView : public View {
 public:
     explicit ActivityIndicatorView(ActivityIndicatorViewStyle style = ActivityIndicatorViewStyle::White);
     explicit ActivityIndicatorView(const Coder& coder);
+    ~ActivityIndicatorView() override;
 
     ActivityIndicatorViewStyle activityIndicatorViewStyle() const { return style_; }
     void setActivityIndicatorViewStyle(ActivityIndicatorViewStyle style) { style_ = style; }
@@ -31,4 +36,7 @@ private:
     std::optional<Color> color_;
     bool hidesWhenStopped_ = true;
     bool animating_ = false;
+    // The spoke drawn brightest, going round while animating.
+    int step_ = 0;
+    std::shared_ptr<Timer> spin_;
 };

@@ -25,6 +25,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/ApplicationDelegate.h"
 #include "platform/ui/HeadlessDisplay.h"
+#include "platform/ui/LiveAnimation.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/Window.h"
@@ -273,6 +274,7 @@ int ApplicationMain(int argc, char** argv, const std::string& delegateClassName)
     if (!parsed.untilIdle) {
         display = startBrowserDisplay(parsed);
         if (!display) return 1;
+        LiveAnimation::setEnabled(true);
     }
 
     const std::string storyboardName = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "platform/ui/TextTruncation.h"
+
 Label::Label() : Label(Rect()) {}
 
 Label::Label(const Rect& frame) : View(frame) {
@@ -85,7 +87,25 @@ void Label::drawTextInRect(const Rect& rect) {
         if (auto f = attributedText_->attributesAtIndex(0).font) font = *f;
     }
     context->setFillColor(displayedColor());
-    context->drawText(displayedText(), rect, font, textAlignment_, numberOfLines_ != 1);
+    std::string shown = displayedText();
+    if (numberOfLines_ == 1) {
+        switch (lineBreakMode_) {
+            case LineBreakMode::TruncatingHead:
+                shown = truncatedText(shown, font, rect.size.width, TruncationPosition::Head);
+                break;
+            case LineBreakMode::TruncatingMiddle:
+                shown = truncatedText(shown, font, rect.size.width, TruncationPosition::Middle);
+                break;
+            case LineBreakMode::TruncatingTail:
+                shown = truncatedText(shown, font, rect.size.width, TruncationPosition::Tail);
+                break;
+            default:
+                // Clipped at the label's edge.
+                context->clipToRect(bounds());
+                break;
+        }
+    }
+    context->drawText(shown, rect, font, textAlignment_, numberOfLines_ != 1);
 }
 
 void Label::drawRect(const Rect&) {

@@ -1,14 +1,19 @@
 #include "platform/ui/PickerView.h"
 
 #include <algorithm>
+#include <cmath>
+#include <set>
 
+#include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Label.h"
 
 PickerView::PickerView() : PickerView(Rect(0, 0, 320, 216)) {}
 
-PickerView::PickerView(const Rect& frame) : View(frame) {}
+PickerView::PickerView(const Rect& frame) : View(frame) {
+    setClipsToBounds(true);
+}
 
-PickerView::PickerView(const Coder& coder) : View(coder.frame) {}
+PickerView::PickerView(const Coder& coder) : PickerView(coder.frame) {}
 
 std::int64_t PickerView::numberOfComponents() const {
     auto dataSource = dataSource_.lock();
@@ -98,17 +103,41 @@ void PickerView::reloadComponent(std::int64_t component) {
 }
 
 void PickerView::layoutSubviews() {
-    // The selected row of each component sits in the band across the middle.
+    // The selected row of each component sits in the band across the middle,
+    // the rows around it above and below as far as the view reaches, fading
+    // away from the band.
     const std::int64_t components = numberOfComponents();
+    const double height = bounds().size.height;
+    std::set<std::pair<std::int64_t, std::int64_t>> shown;
     double x = 0;
     for (std::int64_t c = 0; c < components; ++c) {
         const Size size = rowSizeForComponent(c);
         const std::int64_t row = selectedRowInComponent(c);
-        if (row >= 0) {
-            auto view = viewForRow(row, c);
-            if (view && view->superview() != this) addSubview(view);
-            if (view) view->setFrame(Rect(x, (bounds().size.height - size.height) / 2, size.width, size.height));
+        const double bandY = (height - size.height) / 2;
+        const auto around =
+            size.height > 0 ? static_cast<std::int64_t>(std::ceil(std::max(0.0, bandY) / size.height)) : 0;
+        for (std::int64_t r = row - around; row >= 0 && r <= row + around; ++r) {
+            auto view = viewForRow(r, c);
+            if (!view) continue;
+            if (view->superview() != this) addSubview(view);
+            view->setFrame(Rect(x, bandY + static_cast<double>(r - row) * size.height, size.width, size.height));
+            view->setAlpha(r == row ? 1 : 0.45);
+            shown.insert({c, r});
         }
         x += size.width;
     }
+    for (const auto& [key, view] : rowViews_)
+        if (!shown.count(key) && view->superview() == this) view->removeFromSuperview();
+}
+
+void PickerView::drawRect(const Rect&) {
+    auto* context = GraphicsContext::current();
+    if (!context || numberOfComponents() == 0) return;
+    // The selection band behind the selected rows.
+    const double rowHeight = rowSizeForComponent(0).height;
+    const Rect b = bounds();
+    Path band;
+    band.addRoundedRect(Rect(b.minX() + 8, b.midY() - rowHeight / 2, std::max(0.0, b.size.width - 16), rowHeight), 8);
+    context->setFillColor(Color(0.463, 0.463, 0.502, 0.12));
+    context->fillPath(band);
 }

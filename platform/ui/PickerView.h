@@ -43,7 +43,7 @@ public:
 };
 
 // A wheel picker: components of rows, one selected row in each, shown in a
-// band across the middle of the view. Rows show the delegate's view or a
+// band across the middle of the view, the rows around them above and below. Rows show the delegate's view or a
 // label with its title. The user turns a wheel with UIDriver::pickRow.
 class PickerView : public View {
 public:
@@ -75,6 +75,7 @@ public:
     void reloadComponent(std::int64_t component);
 
     void layoutSubviews() override;
+    void drawRect(const Rect& rect) override;
     Size intrinsicContentSize() const override { return {320, 216}; }
 
 private:

@@ -28,9 +28,17 @@ void ProgressView::setTrackTintColor(std::optional<Color> color) {
 void ProgressView::drawRect(const Rect&) {
     auto* context = GraphicsContext::current();
     if (!context) return;
+    // A rounded track, the progress filling it from the leading end.
     const Rect b = bounds();
-    context->setFillColor(trackTintColor_.value_or(Color(0.9, 0.9, 0.92)));
-    context->fillRect(b);
+    const double radius = b.size.height / 2;
+    Path track;
+    track.addRoundedRect(b, radius);
+    context->setFillColor(trackTintColor_.value_or(Color::dynamic(Color::rgb(0xE5E5EA), Color::rgb(0x3A3A3C))));
+    context->fillPath(track);
+    if (progress_ <= 0) return;
+    Path done;
+    done.addRoundedRect(Rect(b.origin.x, b.origin.y, std::max(b.size.height, b.size.width * progress_), b.size.height),
+                        radius);
     context->setFillColor(progressTintColor_.value_or(tintColor()));
-    context->fillRect(Rect(b.origin.x, b.origin.y, b.size.width * progress_, b.size.height));
+    context->fillPath(done);
 }

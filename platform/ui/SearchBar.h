@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/ui/Button.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/View.h"
 
@@ -25,12 +26,18 @@ public:
     }
     // The keyboard's search key.
     virtual void searchBarSearchButtonClicked(SearchBar& /*searchBar*/) {}
+    // The Cancel button, after the bar emptied its field and ended editing.
+    virtual void searchBarCancelButtonClicked(SearchBar& /*searchBar*/) {}
 };
 
 // A search field in a bar. The user edits the text in its text field
 // (searchTextField: make it first responder, then UIDriver::typeText, or
 // replaceCharacters as the keyboard does); the bar's delegate hears of it.
 // The bar is first responder while its field is.
+//
+// The field shows a magnifier before its text; while it edits, a Cancel
+// button stands beside it: a tap on it empties the field (the delegate hears
+// textDidChange when there was text), ends editing and tells the delegate.
 class SearchBar : public View {
 public:
     static constexpr double kHeight = 56;
@@ -40,6 +47,8 @@ public:
     explicit SearchBar(const Rect& frame) : View(frame) {}
 
     const std::shared_ptr<TextField>& searchTextField() const { return field_; }
+    // The Cancel button; hidden while the field does not edit.
+    const std::shared_ptr<Button>& cancelButton() const { return cancelButton_; }
     // "" when there is none, as the platform answers.
     std::string text() const { return field_->text().value_or(""); }
     void setText(std::optional<std::string> text) { field_->setText(std::move(text)); }
@@ -59,8 +68,11 @@ public:
 private:
     class FieldDelegate;
     void setUp();
+    void showCancelButton(bool shows);
+    void cancel();
 
     std::shared_ptr<TextField> field_;
+    std::shared_ptr<Button> cancelButton_;
     std::shared_ptr<FieldDelegate> fieldDelegate_;
     std::weak_ptr<SearchBarDelegate> delegate_;
 };

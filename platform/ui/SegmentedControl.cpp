@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ui/GraphicsContext.h"
+#include "platform/ui/TextTruncation.h"
 
 SegmentedControl::SegmentedControl(std::vector<std::string> titles) : titles_(std::move(titles)) {}
 
@@ -53,17 +54,37 @@ void SegmentedControl::drawRect(const Rect&) {
     auto* context = GraphicsContext::current();
     if (!context || titles_.empty()) return;
     const Rect b = bounds();
+    Path track;
+    track.addRoundedRect(b, 8);
+    context->setFillColor(Color(0.463, 0.463, 0.502, 0.12));
+    context->fillPath(track);
     const double width = b.size.width / static_cast<double>(titles_.size());
     const Font font = Font::systemFont(13);
+    const Font selectedFont = Font::systemFont(13, FontWeight::Semibold);
+    const Color textColor = isEnabled() ? Color::labelColor() : Color::secondaryLabelColor();
     for (std::size_t i = 0; i < titles_.size(); ++i) {
+        const auto index = static_cast<std::int64_t>(i);
         const Rect segment(b.origin.x + width * static_cast<double>(i), b.origin.y, width, b.size.height);
-        if (static_cast<std::int64_t>(i) == selected_) {
-            context->setFillColor(Color::systemBackgroundColor());
-            context->fillRect(segment);
+        if (index == selected_) {
+            Path thumb;
+            thumb.addRoundedRect(segment.insetBy(2, 2), 7);
+            context->setFillColor(Color::dynamic(Color::whiteColor(), Color::rgb(0x636366)));
+            context->fillPath(thumb);
+            context->setLineWidth(0.5);
+            context->setStrokeColor(Color(0, 0, 0, 0.04));
+            context->strokePath(thumb);
+        } else if (i > 0 && index - 1 != selected_) {
+            // A divider between two segments that are not selected.
+            context->setFillColor(Color(0.557, 0.557, 0.576, 0.3));
+            context->fillRect(
+                Rect(segment.minX() - 0.5, segment.minY() + 8, 1, std::max(0.0, segment.size.height - 16)));
         }
-        context->setFillColor(isEnabled() ? Color::labelColor() : Color::secondaryLabelColor());
-        context->drawText(titles_[i],
-                          Rect(segment.origin.x, (b.size.height - font.lineHeight()) / 2, width, font.lineHeight()),
-                          font, TextAlignment::Center);
+        const Font& shownFont = index == selected_ ? selectedFont : font;
+        const Rect textArea = segment.insetBy(6, 0);
+        context->setFillColor(textColor);
+        context->drawText(truncatedText(titles_[i], shownFont, textArea.size.width),
+                          Rect(textArea.origin.x, b.origin.y + (b.size.height - shownFont.lineHeight()) / 2,
+                               textArea.size.width, shownFont.lineHeight()),
+                          shownFont, TextAlignment::Center);
     }
 }

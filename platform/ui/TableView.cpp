@@ -1,8 +1,11 @@
 #include "platform/ui/TableView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/Error.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/ViewController.h"
 
 namespace {
@@ -16,6 +19,51 @@ std::shared_ptr<ViewController> owningController(View& view) {
     for (View* v = &view; v; v = v->superview())
         if (ViewController* controller = v->viewController()) return controller->shared_from_this();
     return nullptr;
+}
+
+// How far a row's content slides before a release reveals its actions, and
+// the share of the row's width past which a release performs the first one.
+constexpr double kRevealDistance = 30;
+constexpr double kFullSwipeShare = 0.6;
+constexpr double kSwipeButtonMinimumWidth = 74;
+// Inset grouped rows keep this far from the table's sides.
+constexpr double kInsetGroupedMargin = 16;
+
+// The drag that swipes a row: a mostly sideways movement.
+class RowSwipeGestureRecognizer : public PanGestureRecognizer {
+public:
+    bool canBegin() const override {
+        const Point t = translationInView(nullptr);
+        return std::abs(t.x) > std::abs(t.y);
+    }
+};
+
+Color swipeActionColor(const ContextualAction& action) {
+    if (action.backgroundColor()) return *action.backgroundColor();
+    return action.style() == ContextualAction::Style::Destructive ? Color::systemRedColor() : Color::systemGrayColor();
+}
+
+// The revealed actions' buttons side by side, the first one outermost.
+std::shared_ptr<View> makeSwipeActionsView(const SwipeActionsConfiguration& configuration, double height,
+                                           const std::function<void(const std::string&)>& tapped) {
+    auto view = std::make_shared<View>();
+    double x = 0;
+    const auto& actions = configuration.actions();
+    for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
+        const std::string title = (*it)->title().value_or("");
+        auto button = std::make_shared<Button>(ButtonType::Custom);
+        button->setTitle(title, ControlStateNormal);
+        button->setTitleColor(Color::whiteColor(), ControlStateNormal);
+        button->setBackgroundColor(swipeActionColor(**it));
+        if (!(*it)->title() && (*it)->image()) button->setImage((*it)->image(), ControlStateNormal);
+        const double width = std::max(kSwipeButtonMinimumWidth, button->intrinsicContentSize().width + 30);
+        button->setFrame(Rect(x, 0, width, height));
+        button->addTarget([tapped, title](Control&) { tapped(title); }, ControlEventTouchUpInside);
+        view->addSubview(button);
+        x += width;
+    }
+    view->setFrame(Rect(0, 0, x, height));
+    return view;
 }
 
 }  // namespace
@@ -45,9 +93,43 @@ const std::shared_ptr<Label>& TableViewHeaderFooterView::textLabel() {
     return textLabel_;
 }
 
+void TableViewHeaderFooterView::styleForTable(TableViewStyle style, bool footer) {
+    tableStyle_ = style;
+    footer_ = footer;
+    const auto& label = textLabel();
+    if (footer) {
+        label->setNumberOfLines(0);
+    } else if (style == TableViewStyle::Plain) {
+        label->setFont(Font::systemFont(15, FontWeight::Semibold));
+        label->setTextColor(Color::labelColor());
+        setBackgroundColor(Color::dynamic(Color::rgb(0xF2F2F7), Color::rgb(0x1C1C1E)));
+    }
+    setNeedsLayout();
+}
+
+double TableViewHeaderFooterView::heightForWidth(double width) const {
+    if (!tableStyle_ || !textLabel_ || !textLabel_->text() || textLabel_->text()->empty()) return 0;
+    // One line fits the table's heights; more lines need more room.
+    const Size text = measureText(*textLabel_->text(), textLabel_->font(), std::max(0.0, width - 32), footer_);
+    if (text.height <= std::ceil(textLabel_->font().lineHeight())) return 0;
+    return std::ceil(text.height) + 14;
+}
+
 void TableViewHeaderFooterView::layoutSubviews() {
-    contentView_->setFrame(bounds());
-    if (textLabel_) textLabel_->setFrame(Rect(16, 0, std::max(0.0, bounds().size.width - 32), bounds().size.height));
+    const Rect b = bounds();
+    contentView_->setFrame(b);
+    if (!textLabel_) return;
+    const double width = std::max(0.0, b.size.width - 32);
+    const double line = std::ceil(textLabel_->font().lineHeight());
+    if (tableStyle_ && footer_) {
+        // Below the rows, wrapping.
+        textLabel_->setFrame(Rect(16, std::min(6.0, b.size.height), width, std::max(0.0, b.size.height - 6)));
+    } else if (tableStyle_ && *tableStyle_ != TableViewStyle::Plain && b.size.height > line + 6) {
+        // On the line just above the rows.
+        textLabel_->setFrame(Rect(16, b.size.height - line - 6, width, line));
+    } else {
+        textLabel_->setFrame(Rect(16, 0, width, b.size.height));
+    }
 }
 
 // --- TableViewDelegate defaults ---
@@ -70,7 +152,17 @@ double TableViewDelegate::heightForFooterInSection(TableView& tableView, std::in
 
 // --- TableView ---
 
-TableView::TableView(const Rect& frame, TableViewStyle style) : ScrollView(frame), style_(style) {}
+TableView::TableView(const Rect& frame, TableViewStyle style) : ScrollView(frame), style_(style) {
+    if (style_ != TableViewStyle::Plain) setBackgroundColor(Color::dynamic(Color::rgb(0xF2F2F7), Color::blackColor()));
+    rowPan_ = std::make_shared<RowSwipeGestureRecognizer>();
+    // The recogniser may outlive this view; the destructor removes this target.
+    rowPanTarget_ = rowPan_->addTarget([this](GestureRecognizer& recognizer) { handleRowPan(recognizer); });
+    addGestureRecognizer(rowPan_);
+}
+
+TableView::~TableView() {
+    rowPan_->removeTarget(rowPanTarget_);
+}
 
 void TableView::setDelegate(std::weak_ptr<TableViewDelegate> delegate) {
     tableDelegate_ = delegate;
@@ -153,6 +245,7 @@ std::shared_ptr<TableViewHeaderFooterView> TableView::dequeueReusableHeaderFoote
 
 void TableView::recycle(const std::shared_ptr<TableViewCell>& cell) {
     cell->removeFromSuperview();
+    cell->setSwipeActionsView(nullptr);
     cell->setSelected(false);
     cell->setHighlighted(false);
     if (cell->reuseIdentifier()) reusePool_[*cell->reuseIdentifier()].push_back(cell);
@@ -182,8 +275,7 @@ void TableView::reloadData() {
     cells_.clear();
     measuredHeights_.clear();
     selected_.clear();
-    swipedRow_.reset();
-    swipeConfiguration_.reset();
+    closeSwipeActions();
     rowCounts_.clear();
     if (auto dataSource = dataSource_.lock()) {
         const std::int64_t sections = dataSource->numberOfSectionsInTableView(*this);
@@ -238,8 +330,7 @@ void TableView::relayOutAfterUpdate() {
     for (auto& [indexPath, cell] : cells_) recycle(cell);
     cells_.clear();
     measuredHeights_.clear();
-    swipedRow_.reset();
-    swipeConfiguration_.reset();
+    closeSwipeActions();
     tileRows();
 }
 
@@ -364,8 +455,7 @@ void TableView::performBatchUpdates(const std::vector<IndexPath>& deletes, const
     for (const auto& p : selected_)
         if (auto to = moved(p)) selected.push_back(*to);
     selected_ = std::move(selected);
-    swipedRow_.reset();
-    swipeConfiguration_.reset();
+    closeSwipeActions();
     rowCounts_ = std::move(newCounts);
     tileRows();
 }
@@ -473,6 +563,7 @@ std::shared_ptr<View> TableView::makeHeaderFooter(std::int64_t section, bool hea
                         : dataSource->titleForFooterInSection(*this, section);
     if (!title) return nullptr;
     auto plain = std::make_shared<TableViewHeaderFooterView>(std::nullopt);
+    plain->styleForTable(style_, !header);
     plain->textLabel()->setText(*title);
     return plain;
 }
@@ -489,6 +580,7 @@ void TableView::computeLayout() {
         l.headerHeight =
             hasHeader ? (delegate ? delegate->heightForHeaderInSection(*this, section) : sectionHeaderHeight_) : 0;
         if (l.headerHeight < 0) l.headerHeight = sectionHeaderHeight_;
+        l.headerHeight = fittedHeight(madeHeaders_, section, l.headerHeight);
         y += l.headerHeight;
         for (std::int64_t row = 0; row < rowCounts_[s]; ++row) {
             IndexPath indexPath{section, row};
@@ -503,6 +595,7 @@ void TableView::computeLayout() {
         l.footerHeight =
             hasFooter ? (delegate ? delegate->heightForFooterInSection(*this, section) : sectionFooterHeight_) : 0;
         if (l.footerHeight < 0) l.footerHeight = sectionFooterHeight_;
+        l.footerHeight = fittedHeight(madeFooters_, section, l.footerHeight);
         y += l.footerHeight;
     }
     if (tableFooterView_) {
@@ -547,14 +640,13 @@ void TableView::tileRows() {
         for (auto it = cells_.begin(); it != cells_.end();) {
             auto rect = rowRect(it->first);
             if (rect && inView(rect->minY(), rect->size.height)) {
-                it->second->setFrame(*rect);
+                it->second->setFrame(cellFrame(*rect));
                 ++it;
                 continue;
             }
             recycle(it->second);
             if (swipedRow_ == it->first) {
-                swipedRow_.reset();
-                swipeConfiguration_.reset();
+                closeSwipeActions();
             }
             it = cells_.erase(it);
         }
@@ -572,8 +664,9 @@ void TableView::tileRows() {
                 if (!cell) raiseInconsistency("the data source returned no cell");
                 cells_[indexPath] = cell;
                 if (rowHeightFor(indexPath, cell.get()) != layout_[s].rowHeight[r]) computeLayout();
-                cell->setFrame(Rect(0, layout_[s].rowY[r], width, layout_[s].rowHeight[r]));
+                cell->setFrame(cellFrame(Rect(0, layout_[s].rowY[r], width, layout_[s].rowHeight[r])));
                 cell->setEditing(editing_, false);
+                decorate(*cell, indexPath);
                 cell->setSelected(std::find(selected_.begin(), selected_.end(), indexPath) != selected_.end());
                 if (delegate) delegate->willDisplayCell(*this, *cell, indexPath);
                 addSubview(cell);
@@ -634,6 +727,140 @@ void TableView::layoutSubviews() {
     tileRows();
 }
 
+double TableView::fittedHeight(const std::map<std::int64_t, std::shared_ptr<View>>& made, std::int64_t section,
+                               double height) const {
+    // A titled header or footer grows to hold its text; one given no height stays hidden.
+    auto it = made.find(section);
+    if (height <= 0 || it == made.end()) return height;
+    auto titled = std::dynamic_pointer_cast<TableViewHeaderFooterView>(it->second);
+    return titled ? std::max(height, titled->heightForWidth(bounds().size.width)) : height;
+}
+
+Rect TableView::cellFrame(const Rect& row) const {
+    if (style_ != TableViewStyle::InsetGrouped) return row;
+    return Rect(row.origin.x + kInsetGroupedMargin, row.origin.y,
+                std::max(0.0, row.size.width - 2 * kInsetGroupedMargin), row.size.height);
+}
+
+void TableView::decorate(TableViewCell& cell, const IndexPath& indexPath) {
+    TableViewCell::TableDecoration decoration;
+    // Grouped sections end without a separator under their last row.
+    decoration.showsSeparator =
+        style_ == TableViewStyle::Plain || indexPath.row + 1 < numberOfRowsInSection(indexPath.section);
+    decoration.separatorInset = separatorInset_;
+    decoration.separatorColor = separatorColor_;
+    if (editing_) {
+        auto dataSource = dataSource_.lock();
+        auto delegate = tableDelegate_.lock();
+        if (mayEdit(indexPath))
+            decoration.editingStyle = delegate ? delegate->editingStyleForRowAtIndexPath(*this, indexPath)
+                                               : TableViewCellEditingStyle::Delete;
+        decoration.showsReorderControl = dataSource && dataSource->canMoveRowAtIndexPath(*this, indexPath);
+        std::weak_ptr<TableView> weak = std::static_pointer_cast<TableView>(shared_from_this());
+        std::weak_ptr<View> weakCell = cell.weak_from_this();
+        decoration.deleteControlTapped = [weak, weakCell] {
+            auto self = weak.lock();
+            auto tapped = std::dynamic_pointer_cast<TableViewCell>(weakCell.lock());
+            if (!self || !tapped) return;
+            auto row = self->indexPathForCell(*tapped);
+            if (!row) return;
+            if (self->swipedRow_ == row)
+                self->closeSwipeActions();
+            else
+                self->openSwipeActions(*row, self->deleteConfiguration(*row));
+        };
+    }
+    if (decoration.showsReorderControl)
+        decoration.reorderDragged =
+            [weak = std::weak_ptr<TableView>(std::static_pointer_cast<TableView>(shared_from_this())),
+             weakCell = cell.weak_from_this()](double distance) {
+                auto self = weak.lock();
+                auto dragged = std::dynamic_pointer_cast<TableViewCell>(weakCell.lock());
+                if (!self || !dragged) return;
+                if (auto from = self->indexPathForCell(*dragged))
+                    self->userMoveRow(*from, self->rowAtDragEnd(*from, distance));
+            };
+    cell.setTableDecoration(std::move(decoration));
+}
+
+IndexPath TableView::rowAtDragEnd(const IndexPath& from, double distance) const {
+    // The row of the section under the dragged row's middle, the first or
+    // last one past the section's ends.
+    const double y = rectForRowAtIndexPath(from).midY() + distance;
+    const std::int64_t rows = numberOfRowsInSection(from.section);
+    IndexPath target{from.section, 0};
+    for (std::int64_t row = 0; row < rows; ++row)
+        if (rectForRowAtIndexPath({from.section, row}).minY() <= y) target.row = row;
+    return target;
+}
+
+void TableView::openSwipeActions(const IndexPath& indexPath, std::shared_ptr<SwipeActionsConfiguration> configuration) {
+    closeSwipeActions();
+    auto cell = cellForRowAtIndexPath(indexPath);
+    if (!cell || !configuration) return;
+    swipedRow_ = indexPath;
+    swipeConfiguration_ = configuration;
+    std::weak_ptr<TableView> weak = std::static_pointer_cast<TableView>(shared_from_this());
+    cell->setSwipeActionsView(
+        makeSwipeActionsView(*configuration, cell->bounds().size.height, [weak](const std::string& title) {
+            if (auto self = weak.lock()) self->userTapSwipeAction(title);
+        }));
+}
+
+void TableView::closeSwipeActions() {
+    if (swipedRow_)
+        if (auto cell = cellForRowAtIndexPath(*swipedRow_)) cell->setSwipeActionsView(nullptr);
+    swipedRow_.reset();
+    swipeConfiguration_.reset();
+}
+
+std::shared_ptr<SwipeActionsConfiguration> TableView::deleteConfiguration(const IndexPath& indexPath) {
+    std::weak_ptr<TableView> weak = std::static_pointer_cast<TableView>(shared_from_this());
+    auto deleteAction = ContextualAction::contextualActionWithStyle(
+        ContextualAction::Style::Destructive, std::string("Delete"),
+        [weak, indexPath](ContextualAction&, View&, ContextualAction::Completion completion) {
+            if (auto self = weak.lock())
+                if (auto dataSource = self->dataSource_.lock())
+                    dataSource->commitEditingStyle(*self, TableViewCellEditingStyle::Delete, indexPath);
+            completion(true);
+        });
+    return SwipeActionsConfiguration::configurationWithActions({deleteAction});
+}
+
+void TableView::handleRowPan(GestureRecognizer& recognizer) {
+    auto& pan = static_cast<PanGestureRecognizer&>(recognizer);
+    auto keep = weak_from_this().lock();
+    switch (pan.state()) {
+        case GestureRecognizerState::Began: {
+            pannedRow_.reset();
+            const Point at = pan.locationInView(this);
+            for (const auto& [indexPath, cell] : cells_)
+                if (cell->frame().contains(at)) pannedRow_ = indexPath;
+            break;
+        }
+        case GestureRecognizerState::Ended: {
+            if (!pannedRow_) break;
+            const IndexPath row = *pannedRow_;
+            pannedRow_.reset();
+            const double dx = pan.translationInView(this).x;
+            if (dx >= kRevealDistance) {
+                if (swipedRow_) closeSwipeActions();
+            } else if (dx <= -kFullSwipeShare * bounds().size.width) {
+                userFullSwipeRow(row);
+            } else if (dx <= -kRevealDistance) {
+                userSwipeRow(row);
+            }
+            break;
+        }
+        case GestureRecognizerState::Cancelled:
+        case GestureRecognizerState::Failed:
+            pannedRow_.reset();
+            break;
+        default:
+            break;
+    }
+}
+
 // --- Selection ---
 
 std::optional<IndexPath> TableView::indexPathForSelectedRow() const {
@@ -677,13 +904,15 @@ void TableView::setEditing(bool editing, bool animated) {
     if (editing == editing_) return;
     const bool multipleBefore = multipleSelectionActive();
     editing_ = editing;
-    swipedRow_.reset();
-    swipeConfiguration_.reset();
+    closeSwipeActions();
     if (multipleBefore != multipleSelectionActive() || !editing) {
         auto old = selected_;
         for (const auto& p : old) setRowSelected(p, false, animated);
     }
-    for (auto& [indexPath, cell] : cells_) cell->setEditing(editing, animated);
+    for (auto& [indexPath, cell] : cells_) {
+        cell->setEditing(editing, animated);
+        decorate(*cell, indexPath);
+    }
 }
 
 bool TableView::mayEdit(const IndexPath& indexPath) {
@@ -699,8 +928,7 @@ bool TableView::userTapRow(const IndexPath& tapped) {
     if (!cell || !cell->isUserInteractionEnabled()) return false;
     if (swipedRow_) {
         // A tap while actions are revealed only closes them.
-        swipedRow_.reset();
-        swipeConfiguration_.reset();
+        closeSwipeActions();
         return true;
     }
     const bool mayTapSelect =
@@ -739,8 +967,7 @@ bool TableView::userTapRow(const IndexPath& tapped) {
 
 std::shared_ptr<SwipeActionsConfiguration> TableView::userSwipeRow(const IndexPath& indexPath) {
     auto keep = weak_from_this().lock();
-    swipedRow_.reset();
-    swipeConfiguration_.reset();
+    closeSwipeActions();
     if (editing_ || !cellForRowAtIndexPath(indexPath)) return nullptr;
     auto delegate = tableDelegate_.lock();
     std::shared_ptr<SwipeActionsConfiguration> configuration;
@@ -748,22 +975,10 @@ std::shared_ptr<SwipeActionsConfiguration> TableView::userSwipeRow(const IndexPa
     if (!configuration && mayEdit(indexPath) &&
         (delegate ? delegate->editingStyleForRowAtIndexPath(*this, indexPath) : TableViewCellEditingStyle::Delete) ==
             TableViewCellEditingStyle::Delete) {
-        std::weak_ptr<TableView> weak = std::static_pointer_cast<TableView>(shared_from_this());
-        auto deleteAction = ContextualAction::contextualActionWithStyle(
-            ContextualAction::Style::Destructive, std::string("Delete"),
-            [weak, indexPath](ContextualAction&, View&, ContextualAction::Completion completion) {
-                auto self = weak.lock();
-                if (self) {
-                    if (auto dataSource = self->dataSource_.lock())
-                        dataSource->commitEditingStyle(*self, TableViewCellEditingStyle::Delete, indexPath);
-                }
-                completion(true);
-            });
-        configuration = SwipeActionsConfiguration::configurationWithActions({deleteAction});
+        configuration = deleteConfiguration(indexPath);
     }
     if (!configuration || configuration->actions().empty()) return nullptr;
-    swipedRow_ = indexPath;
-    swipeConfiguration_ = configuration;
+    openSwipeActions(indexPath, configuration);
     return configuration;
 }
 
@@ -781,8 +996,7 @@ bool TableView::userTapSwipeAction(const std::string& title) {
             action->handler()(*action, *source, [weak, row, configuration](bool) {
                 auto self = weak.lock();
                 if (self && self->swipedRow_ == row && self->swipeConfiguration_ == configuration) {
-                    self->swipedRow_.reset();
-                    self->swipeConfiguration_.reset();
+                    self->closeSwipeActions();
                 }
             });
         return true;

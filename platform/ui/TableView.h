@@ -12,6 +12,8 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TableViewCell.h"
 
+class PanGestureRecognizer;
+class GestureRecognizer;
 class TableView;
 
 // A row height that the cell decides: its sizeThatFits for the table's
@@ -19,7 +21,6 @@ class TableView;
 inline constexpr double kTableViewAutomaticDimension = -1;
 
 enum class TableViewStyle { Plain, Grouped, InsetGrouped };
-enum class TableViewCellEditingStyle { None, Delete, Insert };
 enum class TableViewRowAnimation { Fade, Right, Left, Top, Bottom, None, Middle, Automatic };
 enum class TableViewScrollPosition { None, Top, Middle, Bottom };
 
@@ -74,7 +75,9 @@ private:
 };
 
 // A section header or footer: a label in a content view, reusable by
-// identifier like cells.
+// identifier like cells. The table styles those it makes from a section's
+// title: a grouped table's header sits on the line above its rows, a plain
+// table's on a band across the table, a footer's text wraps below its rows.
 class TableViewHeaderFooterView : public View {
 public:
     explicit TableViewHeaderFooterView(std::optional<std::string> reuseIdentifier);
@@ -83,11 +86,18 @@ public:
     const std::shared_ptr<Label>& textLabel();
     virtual void prepareForReuse() {}
     void layoutSubviews() override;
+    // Styles the view as the header (or footer) of a table of the style.
+    void styleForTable(TableViewStyle style, bool footer);
+    // The height its text needs at a width when it takes more than one line,
+    // once styled for a table (0 otherwise).
+    double heightForWidth(double width) const;
 
 private:
     std::optional<std::string> reuseIdentifier_;
     std::shared_ptr<View> contentView_;
     std::shared_ptr<Label> textLabel_;
+    std::optional<TableViewStyle> tableStyle_;
+    bool footer_ = false;
 };
 
 class TableViewDataSource {
@@ -202,6 +212,17 @@ struct TableViewRowUpdate {
 // row deselects it. Programmatic selectRow / deselectRow tell no delegate.
 // While editing, taps select only with allowsSelectionDuringEditing or
 // multiple selection during editing, and cells trigger no segue.
+//
+// A finger dragged to the left across a row reveals its trailing actions
+// (userSwipeRow) as buttons at the row's trailing edge, each with its title
+// on its colour (destructive ones red); a tap on one is userTapSwipeAction.
+// A drag past most of the row's width performs the first action when the
+// configuration allows it; a drag to the right closes them. While editing,
+// a tap on a row's delete circle reveals its Delete button the same way, and
+// a row dragged up or down by its reorder grip moves (userMoveRow) to the
+// row where the drag ends.
+// Grouped tables lie on the grouped background; inset grouped ones inset
+// their rows from the sides.
 class TableView : public ScrollView {
 public:
     using CellFactory = std::function<std::shared_ptr<TableViewCell>(const std::string& reuseIdentifier)>;
@@ -209,6 +230,7 @@ public:
         std::function<std::shared_ptr<TableViewHeaderFooterView>(const std::string& reuseIdentifier)>;
 
     explicit TableView(const Rect& frame, TableViewStyle style = TableViewStyle::Plain);
+    ~TableView() override;
 
     TableViewStyle style() const { return style_; }
     const std::weak_ptr<TableViewDataSource>& dataSource() const { return dataSource_; }
@@ -389,6 +411,20 @@ private:
     // After rows were deleted or inserted: every cell is asked for again.
     void relayOutAfterUpdate();
     void setRowSelected(const IndexPath& indexPath, bool selected, bool animated);
+    // Shows (hides) the revealed actions' buttons on the row's cell.
+    void openSwipeActions(const IndexPath& indexPath, std::shared_ptr<SwipeActionsConfiguration> configuration);
+    void closeSwipeActions();
+    // The "Delete" action that commits the row's delete editing style.
+    std::shared_ptr<SwipeActionsConfiguration> deleteConfiguration(const IndexPath& indexPath);
+    // What the table shows around a row's content (separator, editing controls).
+    void decorate(TableViewCell& cell, const IndexPath& indexPath);
+    void handleRowPan(GestureRecognizer& recognizer);
+    double fittedHeight(const std::map<std::int64_t, std::shared_ptr<View>>& made, std::int64_t section,
+                        double height) const;
+    // Where a row dragged by its reorder grip over a distance lands.
+    IndexPath rowAtDragEnd(const IndexPath& from, double distance) const;
+    // Where a cell is placed for its row's rectangle.
+    Rect cellFrame(const Rect& row) const;
     bool multipleSelectionActive() const;
     bool mayEdit(const IndexPath& indexPath);
     std::shared_ptr<View> makeHeaderFooter(std::int64_t section, bool header);
@@ -430,6 +466,9 @@ private:
     bool tiling_ = false;
     std::optional<IndexPath> swipedRow_;
     std::shared_ptr<SwipeActionsConfiguration> swipeConfiguration_;
+    std::shared_ptr<PanGestureRecognizer> rowPan_;
+    std::uint64_t rowPanTarget_ = 0;
+    std::optional<IndexPath> pannedRow_;
     int updateDepth_ = 0;
     std::vector<TableViewRowUpdate> rowUpdates_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 enum class TableViewCellStyle { Default, Value1, Value2, Subtitle };
 enum class TableViewCellSelectionStyle { None, Blue, Gray, Default };
 enum class TableViewCellAccessoryType { None, DisclosureIndicator, DetailDisclosureButton, Checkmark, DetailButton };
+enum class TableViewCellEditingStyle { None, Delete, Insert };
 
 class ImageView;
 
@@ -23,7 +25,14 @@ class ImageView;
 // Accessories sit at the trailing edge: an accessory view when set, else the
 // accessory type's mark (the editing ones while editing). A background view
 // lies under everything, the selected background view over it while
-// selected or highlighted.
+// selected or highlighted (a grey highlight without one, unless the
+// selection style is None).
+//
+// The built-in labels are laid out by the style: Default, the text label
+// alone; Subtitle, the text over a smaller detail; Value1, the text at the
+// leading edge and the detail right-aligned at the trailing one; Value2, a
+// small right-aligned text label in a narrow column before the detail. Text
+// that does not fit is cut with an ellipsis; the labels never overlap.
 class TableViewCell : public View {
 public:
     TableViewCell(TableViewCellStyle style, std::optional<std::string> reuseIdentifier);
@@ -73,12 +82,35 @@ public:
     // Called before a table hands the cell out again.
     virtual void prepareForReuse() {}
 
+    // What the table shows of the row around its content, set by the table as
+    // it places the cell: the separator at the bottom (the cell's own inset
+    // wins over the table's), and while editing the leading control of the
+    // row's editing style (a tap on the delete circle calls
+    // deleteControlTapped) and the reorder grip (a vertical drag of it calls
+    // reorderDragged with how far the finger went).
+    struct TableDecoration {
+        bool showsSeparator = false;
+        EdgeInsets separatorInset;
+        std::optional<Color> separatorColor;
+        TableViewCellEditingStyle editingStyle = TableViewCellEditingStyle::None;
+        bool showsReorderControl = false;
+        std::function<void()> deleteControlTapped;
+        std::function<void(double distance)> reorderDragged;
+    };
+    void setTableDecoration(TableDecoration decoration);
+    // The buttons of revealed swipe actions (null: none): they take their
+    // width at the trailing edge and the rest of the row slides aside.
+    const std::shared_ptr<View>& swipeActionsView() const { return swipeActionsView_; }
+    void setSwipeActionsView(std::shared_ptr<View> view);
+
     void layoutSubviews() override;
 
 private:
     void setUp();
     void updateSelectionBackgrounds();
     void updateAccessory();
+    void updateEditingControls();
+    void layOutLabels(double x, double width, double height);
 
     TableViewCellStyle style_ = TableViewCellStyle::Default;
     std::optional<std::string> reuseIdentifier_;
@@ -92,6 +124,13 @@ private:
     std::shared_ptr<View> shownAccessory_;
     std::shared_ptr<View> backgroundView_;
     std::shared_ptr<View> selectedBackgroundView_;
+    std::shared_ptr<View> highlightView_;
+    std::shared_ptr<View> separatorView_;
+    std::shared_ptr<View> editingControl_;
+    std::shared_ptr<View> reorderControl_;
+    std::shared_ptr<View> swipeActionsView_;
+    TableDecoration decoration_;
+    bool clippedBeforeSwipe_ = false;
     std::optional<std::string> selectionSegue_;
     std::optional<EdgeInsets> separatorInset_;
     TableViewCellSelectionStyle selectionStyle_ = TableViewCellSelectionStyle::Default;

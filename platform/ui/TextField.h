@@ -12,6 +12,7 @@
 
 class TextField;
 class TextInputAssistantItem;
+class Timer;
 
 // Every method is optional; the defaults are the platform's answers.
 class TextFieldDelegate {
@@ -37,6 +38,9 @@ struct TextPosition {
 
 enum class TextBorderStyle { None, Line, Bezel, RoundedRect };
 
+// When a text field shows its clear button.
+enum class TextFieldViewMode { Never, WhileEditing, UnlessEditing, Always };
+
 // What the return key of the keyboard says.
 enum class ReturnKeyType { Default, Done };
 
@@ -45,11 +49,18 @@ enum class ReturnKeyType { Default, Done };
 // keyboard unless one is set) is what the user types with. A tap on the
 // field begins editing (when the delegate lets it). Typing and the return key
 // come from UIDriver (typeText, pressReturn).
+//
+// It draws its border style, its text (or the placeholder in grey) cut with
+// an ellipsis where it does not fit, and while editing the selection and a
+// blinking caret at the insertion point, the clear button as its mode says
+// (a tap on it clears the text when the delegate agrees) and its input
+// accessory view across the bottom of the window.
 class TextField : public Control {
 public:
     TextField();
     explicit TextField(const Rect& frame);
     explicit TextField(const Coder& coder);
+    ~TextField() override;
 
     // Setting the text drops an attributed text, and the other way round;
     // both read back the plain text.
@@ -67,6 +78,13 @@ public:
     void setTextAlignment(TextAlignment alignment) { textAlignment_ = alignment; }
     TextBorderStyle borderStyle() const { return borderStyle_; }
     void setBorderStyle(TextBorderStyle style) { borderStyle_ = style; }
+    TextFieldViewMode clearButtonMode() const { return clearButtonMode_; }
+    void setClearButtonMode(TextFieldViewMode mode);
+    // The selection in UTF-16 code units; empty, it is the insertion point.
+    // Setting the text puts the insertion point at its end.
+    Range selectedRange() const { return selectedRange_; }
+    // Clamped to the text.
+    void setSelectedRange(Range range);
     ReturnKeyType returnKeyType() const { return returnKeyType_; }
     void setReturnKeyType(ReturnKeyType type) { returnKeyType_ = type; }
 
@@ -76,18 +94,31 @@ public:
     const std::shared_ptr<View>& inputView() const { return inputView_; }
     void setInputView(std::shared_ptr<View> view) { inputView_ = std::move(view); }
 
+    // Shown above where the keyboard would be while editing (InputAccessory.h).
+    const std::shared_ptr<View>& inputAccessoryView() const { return inputAccessoryView_; }
+    void setInputAccessoryView(std::shared_ptr<View> view);
+
     // The shortcut bar above the input view while editing (made on first use).
     TextInputAssistantItem& inputAssistantItem();
 
     bool isEditing() const { return editing_; }
     // Where the caret is drawn for a position.
     virtual Rect caretRectForPosition(TextPosition position) const;
+    // Where the text is drawn within the bounds (inside the border, before
+    // the clear button).
+    virtual Rect textRectForBounds(const Rect& bounds) const;
+    // Where the clear button is drawn; empty while it is not shown.
+    Rect clearButtonRect() const;
+    // Whether the caret shows now (it blinks while editing).
+    bool isCaretVisible() const { return editing_ && caretOn_; }
 
     bool canBecomeFirstResponder() const override { return isEnabled(); }
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
     // The touch actions, then editing begins.
     void performTap() override;
+    // A tap on the clear button clears the text; elsewhere as performTap.
+    void performTapAtPoint(Point point) override;
 
     // What the keyboard does: replaces a range (UTF-16) when the delegate
     // agrees, then sends "editing changed". False when refused.
@@ -110,5 +141,15 @@ private:
     std::weak_ptr<TextFieldDelegate> delegate_;
     std::shared_ptr<View> inputView_;
     std::shared_ptr<TextInputAssistantItem> inputAssistantItem_;
+    std::shared_ptr<View> inputAccessoryView_;
+    TextFieldViewMode clearButtonMode_ = TextFieldViewMode::Never;
+    Range selectedRange_{0, 0};
+    std::shared_ptr<Timer> caretTimer_;
+    bool caretOn_ = true;
     bool editing_ = false;
+
+    void startCaret();
+    void stopCaret();
+    bool showsClearButton() const;
+    std::size_t textLength() const;
 };
