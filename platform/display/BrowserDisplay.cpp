@@ -71,6 +71,7 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
                               {"height", size.height},
                               {"scale", scale},
                               {"elements", DisplayScreen::accessibleElements()}};
+        if (auto faults = DisplayScreen::layoutFaultsWhenChecked()) header["layoutFaults"] = std::move(*faults);
         std::string elements = header.dump();
         if (pixels == lastPixels && elements == lastElements) return;
         std::string png = DisplayScreen::pngBytes(*image);

@@ -77,15 +77,36 @@ Rect Label::textRectForBounds(const Rect& bounds, std::int64_t numberOfLines) co
                 size.height);
 }
 
+Font Label::displayedFont() const {
+    if (attributedText_ && !attributedText_->string().empty())
+        if (auto font = attributedText_->attributesAtIndex(0).font) return *font;
+    return font_;
+}
+
 void Label::drawTextInRect(const Rect& rect) {
     auto* context = GraphicsContext::current();
     if (!context || displayedText().empty()) return;
-    Font font = font_;
-    if (attributedText_ && !attributedText_->string().empty()) {
-        if (auto f = attributedText_->attributesAtIndex(0).font) font = *f;
-    }
     context->setFillColor(displayedColor());
-    context->drawText(displayedText(), rect, font, textAlignment_, numberOfLines_ != 1);
+    context->drawText(displayedText(), rect, displayedFont(), textAlignment_, numberOfLines_ != 1);
+}
+
+Rect Label::drawnTextRect() const {
+    if (displayedText().empty()) return {};
+    const Rect textRect = textRectForBounds(bounds(), numberOfLines_);
+    const Size measured = measureText(displayedText(), displayedFont(), bounds().size.width, numberOfLines_ != 1);
+    double x = textRect.origin.x;
+    if (textAlignment_ == TextAlignment::Center) x += (textRect.size.width - measured.width) / 2;
+    if (textAlignment_ == TextAlignment::Right) x += textRect.size.width - measured.width;
+    return Rect(x, textRect.origin.y, measured.width, measured.height);
+}
+
+bool Label::isTextCut() const {
+    if (displayedText().empty()) return false;
+    const Size measured = measureText(displayedText(), displayedFont(), bounds().size.width, numberOfLines_ != 1);
+    // Half a point of slack for the rounding of measured widths.
+    constexpr double kSlack = 0.5;
+    const Rect shown = textRectForBounds(bounds(), numberOfLines_);
+    return measured.width > bounds().size.width + kSlack || measured.height > shown.size.height + kSlack;
 }
 
 void Label::drawRect(const Rect&) {
