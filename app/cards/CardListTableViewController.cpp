@@ -131,6 +131,8 @@ std::shared_ptr<TableViewCellWithProgress> makeTopicCell(const std::string& iden
     schedule->setFrame(Rect(320, 14, 30, 30));
     schedule->setTag(CardListTableViewController::kScheduleNextButtonTag);
     schedule->setTitle(std::string("+1"), ControlStateNormal);
+    // Folded to no width, the button shows nothing of its title.
+    schedule->setClipsToBounds(true);
     auto zeroWidth = LayoutConstraint::constraintWithItem(schedule, LayoutAttribute::Width, LayoutRelation::Equal,
                                                           nullptr, LayoutAttribute::NotAnAttribute, 1, 0);
     zeroWidth->setIdentifier(std::string("ScheduleZeroWidth"));

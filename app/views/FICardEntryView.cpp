@@ -22,6 +22,8 @@ void FICardEntryView::_initialize() {
         label->setTranslatesAutoresizingMaskIntoConstraints(false);
         label->setUserInteractionEnabled(false);
         label->setLineBreakMode(LineBreakMode::TruncatingTail);
+        // A long text ends at the label's edge, clear of the card number.
+        label->setClipsToBounds(true);
         label->setFont(font);
         addSubview(label);
         return label;

@@ -78,8 +78,6 @@ private:
     void addLabel(Label& label, const Window& window, const Rect& clip, bool clippedByFrame) {
         const std::string text = label.text().value_or("");
         if (text.empty()) return;
-        // A button folded to nothing shows no title.
-        if (auto button = dynamic_cast<const Button*>(label.superview()); button && button->bounds().isEmpty()) return;
         auto toScreen = [&](const Rect& rect) {
             return label.convertRectToView(rect, nullptr).offsetBy(window.frame().origin.x, window.frame().origin.y);
         };
@@ -91,12 +89,11 @@ private:
             return;
         }
         const Rect drawn = toScreen(label.drawnTextRect());
-        const bool mayCut = cutsByDesign(label);
-        if (!mayCut && label.isTextCut())
+        if (!cutsByDesign(label) && label.isTextCut())
             faults_.push_back(quote(text) + " is cut: it needs " + describe(drawn.size) + ", its label gives " +
                               describe(bounds));
-        // A label that cuts by design keeps its text within its bounds.
-        auto visible = intersection(mayCut ? intersection(drawn, bounds).value_or(Rect()) : drawn, clip);
+        // What is drawn shows within the label when it clips, and within what clips around it.
+        auto visible = intersection(label.clipsToBounds() ? intersection(drawn, bounds).value_or(Rect()) : drawn, clip);
         if (!visible) return;
         const auto withinBounds = intersection(drawn, bounds);
         if (clippedByFrame && withinBounds && !contains(clip.insetBy(-kTolerance, -kTolerance), *withinBounds))
@@ -113,9 +110,25 @@ private:
                label.lineBreakMode() != LineBreakMode::CharWrapping;
     }
 
-    // An opaque view drawn here hides the texts drawn before it within it.
+    // An opaque view drawn here hides the texts drawn before it within it:
+    // wholly, or the side of them it lies across.
     void coverTextUnder(const Rect& cover) {
         std::erase_if(texts_, [&](const DrawnText& text) { return contains(cover, text.rect); });
+        for (auto& text : texts_) {
+            Rect& r = text.rect;
+            if (!intersection(cover, r)) continue;
+            if (cover.minY() <= r.minY() && cover.maxY() >= r.maxY()) {
+                if (cover.minX() <= r.minX())
+                    r = Rect(cover.maxX(), r.minY(), r.maxX() - cover.maxX(), r.height());
+                else if (cover.maxX() >= r.maxX())
+                    r = Rect(r.minX(), r.minY(), cover.minX() - r.minX(), r.height());
+            } else if (cover.minX() <= r.minX() && cover.maxX() >= r.maxX()) {
+                if (cover.minY() <= r.minY())
+                    r = Rect(r.minX(), cover.maxY(), r.width(), r.maxY() - cover.maxY());
+                else if (cover.maxY() >= r.maxY())
+                    r = Rect(r.minX(), r.minY(), r.width(), cover.minY() - r.minY());
+            }
+        }
     }
 
     std::vector<DrawnText> texts_;
