@@ -189,6 +189,14 @@ TEST_P(ScreenLayoutTest, EveryScreenAUserReachesShowsItsTextsWholeAndApart) {
     ASSERT_TRUE(tapItem("Back"));
     ASSERT_TRUE(tapNamed("row", "^Tutorial"));
     screen("card-list");
+    // A topic row's count sits on its title's line.
+    const json elements = DisplayScreen::accessibleElements();
+    for (std::size_t i = 0; i + 1 < elements.size(); ++i)
+        if (elements[i]["role"] == "text" && elements[i]["name"] == "Studying") {
+            auto middle = [](const json& e) { return e["y"].get<double>() + e["height"].get<double>() / 2; };
+            EXPECT_EQ("2", elements[i + 1]["name"]);
+            EXPECT_NEAR(middle(elements[i]), middle(elements[i + 1]), 1);
+        }
     ASSERT_TRUE(tapNamed("row", "^Studying"));
     screen("card-list-topic");
     ASSERT_TRUE(tapItem("Back"));
