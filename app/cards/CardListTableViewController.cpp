@@ -81,9 +81,52 @@ std::int64_t studyCardCountOf(const FCTopicCard& topic) {
 // A slice of a search keeps the main thread for at most this long, half a frame.
 constexpr std::chrono::nanoseconds kSearchSliceBudget = std::chrono::milliseconds(8);
 
+std::shared_ptr<LayoutConstraint> scheduleZeroWidthConstraint(View& button) {
+    for (const auto& constraint : button.constraints())
+        if (constraint->identifier() == std::optional<std::string>("ScheduleZeroWidth")) return constraint;
+    return nullptr;
+}
+
+// A topic or group row: the title (over the subtitle when it has one) from
+// the left, the count and the schedule button at the right, the title block,
+// the count and the button each centred on the row's height. The button has
+// no width while its zero-width constraint outweighs the others.
+class TopicTableViewCell : public TableViewCellWithProgress {
+public:
+    using TableViewCellWithProgress::TableViewCellWithProgress;
+
+    void layoutSubviews() override {
+        TableViewCellWithProgress::layoutSubviews();
+        constexpr double kSide = 16, kSpacing = 8, kButtonSide = 30;
+        View& content = *contentView();
+        const Rect bounds = content.bounds();
+        auto* title = dynamic_cast<Label*>(content.viewWithTag(CardListTableViewController::kTitleLabelTag));
+        auto* subtitle = dynamic_cast<Label*>(content.viewWithTag(CardListTableViewController::kSubtitleLabelTag));
+        auto* count = dynamic_cast<Label*>(content.viewWithTag(CardListTableViewController::kCountLabelTag));
+        auto* button = content.viewWithTag(CardListTableViewController::kScheduleNextButtonTag);
+        if (!title || !count || !button) return;
+        auto zeroWidth = scheduleZeroWidthConstraint(*button);
+        const double buttonWidth = zeroWidth && zeroWidth->priority() > 1 ? 0 : kButtonSide;
+        double right = bounds.size.width;
+        button->setFrame(Rect(right - buttonWidth, (bounds.size.height - kButtonSide) / 2, buttonWidth, kButtonSide));
+        if (buttonWidth > 0) right -= buttonWidth + kSpacing;
+        const Size countSize = count->intrinsicContentSize();
+        count->setFrame(Rect(right - countSize.width, (bounds.size.height - countSize.height) / 2, countSize.width,
+                             countSize.height));
+        if (countSize.width > 0) right -= countSize.width + kSpacing;
+        const double width = std::max(0.0, right - kSide);
+        const double titleHeight = std::ceil(title->font().lineHeight());
+        const bool twoLines = subtitle && subtitle->text() && !subtitle->text()->empty();
+        const double subtitleHeight = twoLines ? std::ceil(subtitle->font().lineHeight()) : 0;
+        const double top = (bounds.size.height - titleHeight - subtitleHeight) / 2;
+        title->setFrame(Rect(kSide, top, width, titleHeight));
+        if (subtitle) subtitle->setFrame(Rect(kSide, top + titleHeight, width, subtitleHeight));
+    }
+};
+
 std::shared_ptr<TableViewCellWithProgress> makeTopicCell(const std::string& identifier, bool withSubtitle,
                                                          std::weak_ptr<ViewController> weakList) {
-    auto cell = std::make_shared<TableViewCellWithProgress>(TableViewCellStyle::Default, identifier);
+    auto cell = std::make_shared<TopicTableViewCell>(TableViewCellStyle::Default, identifier);
     const auto& content = cell->contentView();
     auto title = std::make_shared<Label>(Rect(16, 6, 240, 24));
     title->setTag(CardListTableViewController::kTitleLabelTag);
@@ -95,6 +138,8 @@ std::shared_ptr<TableViewCellWithProgress> makeTopicCell(const std::string& iden
     schedule->setFrame(Rect(320, 14, 30, 30));
     schedule->setTag(CardListTableViewController::kScheduleNextButtonTag);
     schedule->setTitle(std::string("+1"), ControlStateNormal);
+    // Folded to no width, the button shows nothing of its title.
+    schedule->setClipsToBounds(true);
     auto zeroWidth = LayoutConstraint::constraintWithItem(schedule, LayoutAttribute::Width, LayoutRelation::Equal,
                                                           nullptr, LayoutAttribute::NotAnAttribute, 1, 0);
     zeroWidth->setIdentifier(std::string("ScheduleZeroWidth"));
@@ -112,12 +157,6 @@ std::shared_ptr<TableViewCellWithProgress> makeTopicCell(const std::string& iden
         content->addSubview(subtitle);
     }
     return cell;
-}
-
-std::shared_ptr<LayoutConstraint> scheduleZeroWidthConstraint(View& button) {
-    for (const auto& constraint : button.constraints())
-        if (constraint->identifier() == std::optional<std::string>("ScheduleZeroWidth")) return constraint;
-    return nullptr;
 }
 
 }  // namespace
@@ -738,6 +777,7 @@ void CardListTableViewController::configureStudyCardCell(TableViewCell& cell, co
         show(*entry->questionLabel(), card.top(), "CardListEmptyQuestionTitle", "Question");
         show(*entry->answerLabel(), card.bottom(), "CardListEmptyAnswerTitle", "Answer");
         entry->cardNumberLabel()->setText(std::to_string(card.sequenceNumber()));
+        entry->setNeedsLayout();
     }
     cell.setSeparatorInset(EdgeInsets{0, 16, 0, 0});
 }
@@ -797,6 +837,9 @@ void CardListTableViewController::configureTopicCell(TableViewCell& cell, const 
     cell.setAccessoryType(TableViewCellAccessoryType::DisclosureIndicator);
     if (auto* count = dynamic_cast<Label*>(cell.contentView()->viewWithTag(kCountLabelTag)))
         count->setText(std::to_string(studyCardCountOf(topic)));
+    // The row shows its new texts and button where a tap finds them at once.
+    cell.setNeedsLayout();
+    cell.layoutIfNeeded();
 }
 
 // --- Selection and editing ---

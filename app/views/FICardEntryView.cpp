@@ -1,5 +1,8 @@
 #include "app/views/FICardEntryView.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/ui/LayoutConstraint.h"
 
 std::shared_ptr<FICardEntryView> FICardEntryView::make(const Rect& frame) {
@@ -19,6 +22,8 @@ void FICardEntryView::_initialize() {
         label->setTranslatesAutoresizingMaskIntoConstraints(false);
         label->setUserInteractionEnabled(false);
         label->setLineBreakMode(LineBreakMode::TruncatingTail);
+        // A long text ends at the label's edge, clear of the card number.
+        label->setClipsToBounds(true);
         label->setFont(font);
         addSubview(label);
         return label;
@@ -39,4 +44,19 @@ void FICardEntryView::_initialize() {
                                                        questionLabel_, LayoutAttribute::Right, 1, 0));
     addConstraints(
         LayoutConstraint::constraintsWithVisualFormat("V:|-8-[_questionLabel][_answerLabel]-8-|", 0, {}, views));
+}
+
+void FICardEntryView::layoutSubviews() {
+    View::layoutSubviews();
+    if (!questionLabel_) return;
+    constexpr double kSide = 16, kVertical = 8, kSpacing = 8;
+    const Rect content = bounds();
+    const double width = std::max(0.0, content.size.width - 2 * kSide);
+    const Size number = cardNumberLabel_->intrinsicContentSize();
+    const double questionHeight = std::ceil(questionLabel_->font().lineHeight());
+    const double questionWidth = std::max(0.0, width - (number.width > 0 ? number.width + kSpacing : 0));
+    questionLabel_->setFrame(Rect(kSide, kVertical, questionWidth, questionHeight));
+    cardNumberLabel_->setFrame(Rect(kSide + width - number.width, kVertical, number.width, questionHeight));
+    answerLabel_->setFrame(Rect(kSide, kVertical + questionHeight, width,
+                                std::max(0.0, content.size.height - 2 * kVertical - questionHeight)));
 }

@@ -82,11 +82,12 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
         cairo_surface_flush(image->surface());
         const DisplayFrame::Pixels pixels = pixelsOf(*image);
         const Size size = Screen::main().bounds().size;
-        std::string header = nlohmann::json{{"width", size.width},
-                                            {"height", size.height},
-                                            {"scale", scale},
-                                            {"elements", DisplayScreen::accessibleElements()}}
-                                 .dump();
+        nlohmann::json headerJSON{{"width", size.width},
+                                  {"height", size.height},
+                                  {"scale", scale},
+                                  {"elements", DisplayScreen::accessibleElements()}};
+        if (auto faults = DisplayScreen::layoutFaultsWhenChecked()) headerJSON["layoutFaults"] = std::move(*faults);
+        std::string header = headerJSON.dump();
         const bool sameSize = lastImage && pixelsOf(*lastImage).width == pixels.width &&
                               pixelsOf(*lastImage).height == pixels.height &&
                               pixelsOf(*lastImage).stride == pixels.stride;

@@ -5,6 +5,7 @@
 // elements over them. Main thread.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,5 +40,19 @@ bool writePNG(const std::string& path, double scale, Error* error = nullptr);
 // named by its title, else by its symbol's name; a row by its labels' texts
 // (joined by ", "); a text field by its placeholder.
 nlohmann::json accessibleElements();
+
+// What is wrong with the screen's layout, one readable line each (none when
+// it looks right), from the drawn text of every visible label, button and
+// bar item: two texts that overlap by more than a point, and a text that
+// its view cuts (a line wider than the label, more lines than it shows, or
+// clipped by a view around it) where the label does not ask for that: a
+// button's title shows whole, and a label cuts only with a truncating or
+// clipping line break mode and a limited number of lines. Text covered by
+// an opaque view drawn above it does not count; a scroll view hiding part
+// of its content does not cut it. (LayoutCheck.cpp)
+std::vector<std::string> layoutFaults();
+// The faults as a JSON array when the environment asks for the check
+// (MEMORANT_DISPLAY_CHECK_LAYOUT is set), else none.
+std::optional<nlohmann::json> layoutFaultsWhenChecked();
 
 }  // namespace DisplayScreen

@@ -1,5 +1,7 @@
 #include "platform/ui/Label.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 #include "platform/ui/TextTruncation.h"
@@ -79,25 +81,27 @@ Rect Label::textRectForBounds(const Rect& bounds, std::int64_t numberOfLines) co
                 size.height);
 }
 
+Font Label::displayedFont() const {
+    if (attributedText_ && !attributedText_->string().empty())
+        if (auto font = attributedText_->attributesAtIndex(0).font) return *font;
+    return font_;
+}
+
 void Label::drawTextInRect(const Rect& rect) {
     auto* context = GraphicsContext::current();
     if (!context || displayedText().empty()) return;
-    Font font = font_;
-    if (attributedText_ && !attributedText_->string().empty()) {
-        if (auto f = attributedText_->attributesAtIndex(0).font) font = *f;
-    }
     context->setFillColor(displayedColor());
     std::string shown = displayedText();
     if (numberOfLines_ == 1) {
         switch (lineBreakMode_) {
             case LineBreakMode::TruncatingHead:
-                shown = truncatedText(shown, font, rect.size.width, TruncationPosition::Head);
+                shown = truncatedText(shown, displayedFont(), rect.size.width, TruncationPosition::Head);
                 break;
             case LineBreakMode::TruncatingMiddle:
-                shown = truncatedText(shown, font, rect.size.width, TruncationPosition::Middle);
+                shown = truncatedText(shown, displayedFont(), rect.size.width, TruncationPosition::Middle);
                 break;
             case LineBreakMode::TruncatingTail:
-                shown = truncatedText(shown, font, rect.size.width, TruncationPosition::Tail);
+                shown = truncatedText(shown, displayedFont(), rect.size.width, TruncationPosition::Tail);
                 break;
             default:
                 // Clipped at the label's edge.
@@ -105,7 +109,28 @@ void Label::drawTextInRect(const Rect& rect) {
                 break;
         }
     }
-    context->drawText(shown, rect, font, textAlignment_, numberOfLines_ != 1);
+    context->drawText(shown, rect, displayedFont(), textAlignment_, numberOfLines_ != 1);
+}
+
+Rect Label::drawnTextRect() const {
+    if (displayedText().empty()) return {};
+    const Rect textRect = textRectForBounds(bounds(), numberOfLines_);
+    Size measured = measureText(displayedText(), displayedFont(), bounds().size.width, numberOfLines_ != 1);
+    // One line is cut at the label's width (with an ellipsis or clipped).
+    if (numberOfLines_ == 1) measured.width = std::min(measured.width, textRect.size.width);
+    double x = textRect.origin.x;
+    if (textAlignment_ == TextAlignment::Center) x += (textRect.size.width - measured.width) / 2;
+    if (textAlignment_ == TextAlignment::Right) x += textRect.size.width - measured.width;
+    return Rect(x, textRect.origin.y, measured.width, measured.height);
+}
+
+bool Label::isTextCut() const {
+    if (displayedText().empty()) return false;
+    const Size measured = measureText(displayedText(), displayedFont(), bounds().size.width, numberOfLines_ != 1);
+    // Half a point of slack for the rounding of measured widths.
+    constexpr double kSlack = 0.5;
+    const Rect shown = textRectForBounds(bounds(), numberOfLines_);
+    return measured.width > bounds().size.width + kSlack || measured.height > shown.size.height + kSlack;
 }
 
 void Label::drawRect(const Rect&) {

@@ -45,6 +45,14 @@ public:
     virtual Rect textRectForBounds(const Rect& bounds, std::int64_t numberOfLines) const;
     // Draws the text into the current context within the rectangle.
     virtual void drawTextInRect(const Rect& rect);
+    // Where drawRect draws the text, in the bounds' coordinates: every line
+    // at its measured width, placed as the alignment puts it, from the top of
+    // the text rectangle; it reaches past the bounds when the text is cut
+    // (isTextCut). Empty without text.
+    Rect drawnTextRect() const;
+    // Whether the bounds show less than the whole text: a line wider than
+    // them, or more lines than the number of lines or the height lets show.
+    bool isTextCut() const;
 
     void drawRect(const Rect& rect) override;
     Size intrinsicContentSize() const override;
@@ -53,6 +61,7 @@ public:
 private:
     std::string displayedText() const;
     Color displayedColor() const;
+    Font displayedFont() const;
 
     std::optional<std::string> text_;
     std::optional<AttributedString> attributedText_;

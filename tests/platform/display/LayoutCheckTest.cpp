@@ -1,0 +1,133 @@
+// The layout check on small screens of labels and buttons: what it finds and
+// what it lets be.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/display/DisplayScreen.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/UITestFixture.h"
+#include "platform/ui/Window.h"
+
+namespace {
+
+using namespace memorant_test;
+
+std::shared_ptr<Label> label(const std::string& text, const Rect& frame) {
+    auto result = std::make_shared<Label>(frame);
+    result->setText(text);
+    return result;
+}
+
+class LayoutCheckTest : public UITest {
+protected:
+    void TearDown() override {
+        window->setHidden(true);
+        UITest::TearDown();
+    }
+    std::shared_ptr<Window> window = std::make_shared<Window>(Rect(0, 0, 390, 844));
+};
+
+TEST_F(LayoutCheckTest, FindsOverlapsAndCutsAndLetsDesignedCutsAndHiddenTextBe) {
+    struct Case {
+        const char* name;
+        std::function<void(View&)> build;
+        std::vector<std::string> faultsStartingWith;
+    };
+    const std::vector<Case> cases{
+        {"apart",
+         [](View& root) {
+             root.addSubview(label("Question", Rect(16, 100, 200, 22)));
+             root.addSubview(label("Answer", Rect(16, 122, 200, 22)));
+         },
+         {}},
+        {"on top of each other",
+         [](View& root) {
+             root.addSubview(label("Question", Rect(16, 100, 200, 22)));
+             root.addSubview(label("Answer", Rect(16, 104, 200, 22)));
+         },
+         {"'Answer' overlaps 'Question'"}},
+        {"a label of no size",
+         [](View& root) { root.addSubview(label("Question", Rect(0, 100, 0, 0))); },
+         {"'Question' has no room"}},
+        {"a long text overflowing onto the next",
+         [](View& root) {
+             root.addSubview(label("A long question that goes on", Rect(16, 100, 60, 22)));
+             root.addSubview(label("7", Rect(80, 100, 20, 22)));
+         },
+         {"'7' overlaps 'A long question that goes on'"}},
+        {"a truncating label that clips keeps to itself",
+         [](View& root) {
+             auto long_ = label("A long question that goes on", Rect(16, 100, 60, 22));
+             long_->setClipsToBounds(true);
+             root.addSubview(long_);
+             root.addSubview(label("7", Rect(80, 100, 20, 22)));
+         },
+         {}},
+        {"a wrapping label too low for its lines",
+         [](View& root) {
+             auto wrapping = label("A question long enough to need a few lines here", Rect(16, 100, 120, 22));
+             wrapping->setNumberOfLines(0);
+             wrapping->setLineBreakMode(LineBreakMode::WordWrapping);
+             wrapping->setClipsToBounds(true);
+             root.addSubview(wrapping);
+         },
+         {"'A question long enough"}},
+        {"a button too narrow for its title",
+         [](View& root) {
+             auto button = Button::buttonWithType(ButtonType::System);
+             button->setTitle(std::string("Multiple Choice"), ControlStateNormal);
+             button->setFrame(Rect(16, 100, 40, 30));
+             button->layoutIfNeeded();
+             root.addSubview(button);
+         },
+         {"'Multiple Choice' is cut"}},
+        {"text under an opaque view",
+         [](View& root) {
+             root.addSubview(label("Library row", Rect(16, 100, 200, 22)));
+             auto sheet = std::make_shared<View>(Rect(0, 0, 390, 844));
+             sheet->setBackgroundColor(Color::whiteColor());
+             sheet->addSubview(label("Settings row", Rect(16, 100, 200, 22)));
+             root.addSubview(sheet);
+         },
+         {}},
+        {"text half under an opaque view",
+         [](View& root) {
+             root.addSubview(label("A library row with a longer text", Rect(16, 100, 300, 22)));
+             auto sheet = std::make_shared<View>(Rect(150, 0, 240, 844));
+             sheet->setBackgroundColor(Color::whiteColor());
+             sheet->addSubview(label("Sheet", Rect(10, 100, 200, 22)));
+             root.addSubview(sheet);
+         },
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto root = std::make_shared<View>(window->bounds());
+        c.build(*root);
+        window->addSubview(root);
+        window->makeKeyAndVisible();
+        const auto faults = DisplayScreen::layoutFaults();
+        ASSERT_EQ(c.faultsStartingWith.size(), faults.size()) << (faults.empty() ? "" : faults.front());
+        for (std::size_t i = 0; i < faults.size(); ++i)
+            EXPECT_EQ(0u, faults[i].rfind(c.faultsStartingWith[i], 0)) << faults[i];
+        root->removeFromSuperview();
+    }
+}
+
+TEST_F(LayoutCheckTest, TheFramesCarryTheFaultsOnlyWhenTheEnvironmentAsks) {
+    window->addSubview(label("Question", Rect(0, 100, 0, 0)));
+    window->makeKeyAndVisible();
+    ::unsetenv("MEMORANT_DISPLAY_CHECK_LAYOUT");
+    EXPECT_FALSE(DisplayScreen::layoutFaultsWhenChecked());
+    ::setenv("MEMORANT_DISPLAY_CHECK_LAYOUT", "1", 1);
+    auto faults = DisplayScreen::layoutFaultsWhenChecked();
+    ::unsetenv("MEMORANT_DISPLAY_CHECK_LAYOUT");
+    ASSERT_TRUE(faults);
+    ASSERT_EQ(1u, faults->size());
+    EXPECT_EQ(0u, (*faults)[0].get<std::string>().rfind("'Question' has no room", 0));
+}
+
+}  // namespace
