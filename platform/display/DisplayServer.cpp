@@ -104,6 +104,9 @@ struct DisplayServer::Impl {
     LogSink log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
     MessageHandler onMessage;
     ConnectHandler onConnect;
+    RequestHandler onRequest;
+    // Responders given out check that the server still exists.
+    std::shared_ptr<char> alive = std::make_shared<char>();
 
     std::mutex frameMutex;
     std::shared_ptr<const std::string> newestFrame;
@@ -265,6 +268,7 @@ private:
         std::string name(pathOfTarget(target));
         if (name == "/") name = "/index.html";
         auto file = server_.files.find(name.substr(1));
+        if (file == server_.files.end() && server_.onRequest && server_.onRequest(target, responder(request))) return;
         if (file == server_.files.end()) {
             respond(request, http::status::not_found, "text/plain; charset=utf-8", "Not found\n");
             return;
@@ -272,9 +276,22 @@ private:
         respond(request, http::status::ok, file->second.first, file->second.second);
     }
 
+    // A responder for the request handler: the answer is written on the server's thread.
+    Responder responder(http::request<http::string_body>& request) {
+        auto kept = std::make_shared<http::request<http::string_body>>(std::move(request));
+        return [self = shared_from_this(), kept, alive = std::weak_ptr<char>(server_.alive)](Response response) {
+            if (alive.expired()) return;
+            asio::post(self->server_.io, [self, kept, response = std::move(response)] {
+                self->respond(*kept, static_cast<http::status>(response.status), response.contentType, response.body,
+                              response.headers);
+            });
+        };
+    }
+
     void respond(const http::request<http::string_body>& request, http::status status, const std::string& type,
-                 const std::string& body) {
+                 const std::string& body, const std::vector<std::pair<std::string, std::string>>& headers = {}) {
         auto response = std::make_shared<http::response<http::string_body>>(status, request.version());
+        for (const auto& [name, value] : headers) response->set(name, value);
         response->set(http::field::content_type, type);
         response->set(http::field::cache_control, "no-store");
         response->set("X-Content-Type-Options", "nosniff");
@@ -392,6 +409,10 @@ void DisplayServer::setMessageHandler(MessageHandler handler) {
 
 void DisplayServer::setConnectHandler(ConnectHandler handler) {
     impl_->onConnect = std::move(handler);
+}
+
+void DisplayServer::setRequestHandler(RequestHandler handler) {
+    impl_->onRequest = std::move(handler);
 }
 
 void DisplayServer::publishFrame(std::string frame) {

@@ -20,6 +20,10 @@
 //   message is ignored (logged). Text messages go to the message handler,
 //   on the server's thread.
 //
+// - Other paths may be answered by the request handler (the web frames:
+//   documents under capability paths of their own), on the server's thread
+//   or later from any thread.
+//
 // publishFrame and the getters are safe from any thread; set the handlers
 // before start.
 
@@ -28,6 +32,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/foundation/Error.h"
 
@@ -36,6 +42,19 @@ public:
     using LogSink = std::function<void(const std::string& line)>;
     using MessageHandler = std::function<void(std::string message)>;
     using ConnectHandler = std::function<void()>;
+    // An answer to a request that the page's files do not hold.
+    struct Response {
+        int status = 200;
+        std::string contentType;
+        std::string body;
+        std::vector<std::pair<std::string, std::string>> headers;
+    };
+    // Answers the request once, from any thread; nothing happens once the
+    // server has gone.
+    using Responder = std::function<void(Response response)>;
+    // Offered each GET or HEAD of a path that is not the page's, with the
+    // request target; true when it answers it (now or later).
+    using RequestHandler = std::function<bool(const std::string& target, Responder respond)>;
 
     static constexpr std::size_t kDefaultMaxMessageBytes = 64 * 1024;
 
@@ -67,6 +86,7 @@ public:
     void setMessageHandler(MessageHandler handler);
     // A live connection opened (on the server's thread).
     void setConnectHandler(ConnectHandler handler);
+    void setRequestHandler(RequestHandler handler);
 
     // The newest frame, replacing any not yet sent.
     void publishFrame(std::string frame);

@@ -24,6 +24,8 @@
   function send(message) {
     if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
   }
+  // Other parts of the page (frames.js) send through the same connection.
+  document.addEventListener('display-send', (event) => send(event.detail));
 
   // A point of the page in the screen's points.
   function screenPoint(clientX, clientY) {
@@ -95,6 +97,7 @@
     picture.src = pictureURL;
     if (previous) URL.revokeObjectURL(previous);
     showElements(header.elements);
+    document.dispatchEvent(new CustomEvent('display-frame', { detail: header }));
     screen.dataset.frames = String(++frames);
   }
 
