@@ -2,6 +2,7 @@
 
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/post.hpp>
@@ -127,6 +128,15 @@ struct DisplayServer::Impl {
             if (host == name + suffix) return true;
         return false;
     }
+    // A name below "localhost" (which stays on this machine), one label of
+    // lowercase letters and digits: the request handler's own hosts (each
+    // web frame is a site of its own there).
+    bool handlerHostAllowed(std::string_view host) const {
+        const std::string suffix = ".localhost:" + std::to_string(port.load());
+        if (host.size() <= suffix.size() || host.size() > suffix.size() + 63 || !host.ends_with(suffix)) return false;
+        return std::all_of(host.begin(), host.end() - static_cast<std::ptrdiff_t>(suffix.size()),
+                           [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+    }
     bool originAllowed(std::string_view origin) const {
         return origin.rfind("http://", 0) == 0 && hostAllowed(origin.substr(7));
     }
@@ -241,6 +251,11 @@ private:
         const bool hasOrigin = request.find(http::field::origin) != request.end();
         const std::string host(request[http::field::host]);
         const std::string origin(request[http::field::origin]);
+        const bool plainRequest = !websocket::is_upgrade(request) &&
+                                  (request.method() == http::verb::get || request.method() == http::verb::head);
+        if (server_.handlerHostAllowed(host) && plainRequest && server_.onRequest &&
+            server_.onRequest(target, responder(request)))
+            return;
         if (!server_.hostAllowed(host) || (hasOrigin && !server_.originAllowed(origin))) {
             server_.log("Display: refused a request from another site (Host \"" + escapedExcerpt(host, 80) +
                         "\", Origin \"" + escapedExcerpt(origin, 80) + "\")");
@@ -268,7 +283,6 @@ private:
         std::string name(pathOfTarget(target));
         if (name == "/") name = "/index.html";
         auto file = server_.files.find(name.substr(1));
-        if (file == server_.files.end() && server_.onRequest && server_.onRequest(target, responder(request))) return;
         if (file == server_.files.end()) {
             respond(request, http::status::not_found, "text/plain; charset=utf-8", "Not found\n");
             return;

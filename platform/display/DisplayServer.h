@@ -20,9 +20,11 @@
 //   message is ignored (logged). Text messages go to the message handler,
 //   on the server's thread.
 //
-// - Other paths may be answered by the request handler (the web frames:
-//   documents under capability paths of their own), on the server's thread
-//   or later from any thread.
+// - Requests to a host below "localhost" ("<label>.localhost:PORT", which
+//   stays on this machine) go to the request handler alone (the web frames:
+//   documents under capability paths of their own, each host a site of its
+//   own), answered on the server's thread or later from any thread; what it
+//   does not answer is refused as from another site.
 //
 // publishFrame and the getters are safe from any thread; set the handlers
 // before start.
@@ -52,8 +54,8 @@ public:
     // Answers the request once, from any thread; nothing happens once the
     // server has gone.
     using Responder = std::function<void(Response response)>;
-    // Offered each GET or HEAD of a path that is not the page's, with the
-    // request target; true when it answers it (now or later).
+    // Offered each GET or HEAD to a host below "localhost", with the request
+    // target; true when it answers it (now or later).
     using RequestHandler = std::function<bool(const std::string& target, Responder respond)>;
 
     static constexpr std::size_t kDefaultMaxMessageBytes = 64 * 1024;
