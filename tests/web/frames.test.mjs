@@ -34,9 +34,10 @@ function buildDecks() {
   execFileSync('zip', ['-q', '-D', path.join(decks, 'Pictures.flashcards'), 'Data/Files/finger.png'], { cwd: stage });
 }
 
-// Starts the program on a fresh home holding the decks, and a page showing it.
-async function startApp(deckNames = []) {
-  const home = mkdtempSync(path.join(tmpdir(), 'memorant-home-'));
+// Starts the program on a fresh home holding the decks (or on the home of an
+// earlier run), and a page showing it.
+async function startApp(deckNames = [], earlierHome = null) {
+  const home = earlierHome ?? mkdtempSync(path.join(tmpdir(), 'memorant-home-'));
   mkdirSync(path.join(home, 'Documents'), { recursive: true });
   for (const name of deckNames) copyFileSync(path.join(decks, `${name}.flashcards`), path.join(home, 'Documents', `${name}.flashcards`));
   const child = spawn(program, ['--no-browser', '--no-display', '--port', '0'], {
@@ -44,7 +45,7 @@ async function startApp(deckNames = []) {
     stdio: ['ignore', 'pipe', 'pipe'],
   });
   const app = { home, child, stderr: '' };
-  running.push(app);
+  if (!earlierHome) running.push(app);
   app.exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
   child.stderr.on('data', (chunk) => {
     app.stderr += chunk;
@@ -61,9 +62,11 @@ async function startApp(deckNames = []) {
   app.context = await browser.newContext({ viewport: { width: 500, height: 900 } });
   app.page = await app.context.newPage();
   await app.page.goto(address);
-  const later = app.page.getByRole('button', { name: 'Later', exact: true });
-  await later.click();
-  await later.waitFor({ state: 'detached' });
+  if (!earlierHome) {
+    const later = app.page.getByRole('button', { name: 'Later', exact: true });
+    await later.click();
+    await later.waitFor({ state: 'detached' });
+  }
   return app;
 }
 
@@ -108,6 +111,31 @@ async function waitForShownText(app, pattern) {
 
 async function saveScreen(app, name) {
   await app.page.locator('#screen').screenshot({ path: path.join(output, `frames-${name}.png`) });
+}
+
+// A finger drawn right to left across the middle of the screen.
+async function swipeLeft(app) {
+  const screen = await app.page.locator('#screen').boundingBox();
+  const y = screen.y + screen.height / 2;
+  await app.page.mouse.move(screen.x + screen.width - 40, y);
+  await app.page.mouse.down();
+  for (let i = 1; i <= 10; i++) {
+    await app.page.mouse.move(screen.x + screen.width - 40 - i * 30, y);
+    await app.page.waitForTimeout(16);
+  }
+  await app.page.mouse.up();
+}
+
+// The one frame shown, once it is not the one shown before (when given).
+async function shownFrame(app, previous = null) {
+  for (let i = 0; i < 400; i++) {
+    if ((await shownFrames(app).count()) === 1) {
+      const frame = await shownFrames(app).first().elementHandle().then((handle) => handle.contentFrame());
+      if (frame && frame !== previous) return frame;
+    }
+    await app.page.waitForTimeout(25);
+  }
+  assert.fail('no new frame shows');
 }
 
 async function openDeck(app, name) {
@@ -183,4 +211,65 @@ test('a card that reaches for the page, the connection, the window or pop-ups, o
   await button(app, 'Memorize').click();
   await waitForShownText(app, /Where can this card reach\?/);
   await quit(app);
+});
+
+test('a multiple-choice test takes answers in its pages, checks them, and starts over with the wrong ones', async () => {
+  const app = await startApp();
+  await openDeck(app, 'Tutorial');
+  await button(app, 'Multiple Choice').click();
+  await button(app, 'Done').waitFor();
+
+  // Every other question answered wrongly; Check marks the outcome in the page.
+  const wrong = new Set();
+  let page = null;
+  for (let question = 0; question < 8; question++) {
+    await swipeLeft(app);
+    await button(app, 'Check').waitFor();
+    page = await shownFrame(app, page);
+    const rows = page.locator('#answers tr');
+    await rows.first().waitFor();
+    assert.ok((await rows.count()) >= 2, 'the question shows its choices');
+    const right = question % 2 === 0;
+    await page.locator(right ? '#answers tr.correct' : '#answers tr:not(.correct)').first().click();
+    await page.locator('#answers tr.marked').waitFor();
+    if (question === 0) await saveScreen(app, '04-multiple-choice-question');
+    await button(app, 'Check').click();
+    await page.locator('body.didCheck').waitFor();
+    assert.equal(await page.locator(right ? 'tr.marked.right' : 'tr.marked.wrong').count(), 1);
+    if (!right) wrong.add(await page.locator('.question .editor').innerText());
+  }
+
+  await swipeLeft(app);
+  await button(app, 'Start Over').waitFor();
+  await saveScreen(app, '05-multiple-choice-summary');
+  // Only the wrong ones: their toggle, then start over.
+  await button(app, 'Wrong').click();
+  await button(app, 'Start Over').click();
+  await button(app, 'Check').waitFor({ state: 'detached' });
+  const again = new Set();
+  for (let question = 0; question < 4; question++) {
+    await swipeLeft(app);
+    await button(app, 'Check').waitFor();
+    page = await shownFrame(app, page);
+    again.add(await page.locator('.question .editor').innerText());
+  }
+  assert.deepEqual([...again].sort(), [...wrong].sort());
+  // (A quit waits for animations to end; the test's screen runs one without end.)
+  await button(app, 'Done').click();
+  await button(app, 'Done').waitFor({ state: 'detached' });
+  await quit(app);
+
+  // The deck file holds the ratings: the next run's card list marks each
+  // card it lists (those outside topics) by its last answer.
+  const next = await startApp([], app.home);
+  await next.page.getByRole('row', { name: /^Tutorial/ }).click();
+  await next.page.getByRole('row', { name: /^[✓✗], / }).first().waitFor();
+  const rows = await next.page.getByRole('row').evaluateAll((nodes) => nodes.map((node) => node.getAttribute('aria-label')));
+  const marked = rows.filter((name) => /^[✓✗], /.test(name));
+  assert.ok(marked.length >= 3, rows.join('\n'));
+  for (const name of marked) {
+    const answeredWrongly = [...wrong].some((question) => name.slice(3).startsWith(question));
+    assert.equal(name.startsWith('✗'), answeredWrongly, name);
+  }
+  await quit(next);
 });
