@@ -586,7 +586,16 @@ void WebFrames::serveScheme(const std::shared_ptr<const Document>& document, con
         auto answered = std::make_shared<std::atomic<bool>>(false);
         const std::vector<std::pair<std::string, std::string>> headers{
             {"Content-Security-Policy", contentSecurityPolicy(self->port_)}};
-        task->setEndHandler([weakTask = std::weak_ptr<URLSchemeTask>(task), answered, respond, headers] {
+        // A handler that never ends its task is stopped, as a page gives up a load.
+        auto giveUp = Timer::scheduledTimer(static_cast<double>(kSchemeTaskTimeout.count()), false,
+                                            [weakView = document->webView, task, answered, respond](Timer&) {
+                                                if (answered->exchange(true)) return;
+                                                task->setEndHandler(nullptr);
+                                                if (auto view = weakView.lock()) view->page().stopURLSchemeTask(task);
+                                                respond(plain(504, "The scheme's handler did not answer"));
+                                            });
+        task->setEndHandler([weakTask = std::weak_ptr<URLSchemeTask>(task), answered, respond, headers, giveUp] {
+            RunLoop::main().perform([giveUp] { giveUp->invalidate(); });
             auto ended = weakTask.lock();
             if (!ended || answered->exchange(true)) return;
             auto response = ended->response();
@@ -597,13 +606,5 @@ void WebFrames::serveScheme(const std::shared_ptr<const Document>& document, con
             const std::string type = response->mimeType.empty() ? "application/octet-stream" : response->mimeType;
             respond({200, type, stringFromData(ended->receivedData()), headers});
         });
-        // A handler that never ends its task is stopped, as a page gives up a load.
-        DispatchQueue::main().asyncAfter(static_cast<double>(kSchemeTaskTimeout.count()),
-                                         [weakView = document->webView, task, answered, respond] {
-                                             if (answered->exchange(true)) return;
-                                             task->setEndHandler(nullptr);
-                                             if (auto view = weakView.lock()) view->page().stopURLSchemeTask(task);
-                                             respond(plain(504, "The scheme's handler did not answer"));
-                                         });
     });
 }

@@ -59,7 +59,7 @@
     Object.assign(iframe.style, { position: 'absolute', border: '0', background: 'transparent', colorScheme: 'normal' });
     box.appendChild(iframe);
     layer.appendChild(box);
-    return { id: state.id, src: null, box, iframe, rect: null, clip: null, visible: false, parsed: false, sent: new Set(), budget: messagesPerSecond, since: performance.now() };
+    return { id: state.id, src: null, box, iframe, clip: null, visible: false, parsed: false, sent: new Set(), budget: messagesPerSecond, since: performance.now() };
   }
 
   function updateEntry(entry, state) {
@@ -69,17 +69,13 @@
       entry.sent = new Set();
       entry.iframe.src = `http://${state.src.split('/')[2]}.localhost:${location.port}${state.src}`;
     }
-    entry.rect = state;
-    entry.clip = state.clip;
     entry.visible = state.visible;
-    // A hidden frame keeps running (and laying out) where it would be, unseen and untouchable.
-    const clip = state.visible ? state.clip : { x: 0, y: 0, width: state.width, height: state.height };
-    place(entry.box, clip);
-    place(entry.iframe, { x: state.x - clip.x, y: state.y - clip.y, width: state.width, height: state.height });
-    if (!state.visible) {
-      entry.iframe.style.left = '0px';
-      entry.iframe.style.top = '0px';
-    }
+    // A shown frame lays its page out in the part of the web view that shows
+    // (below the bars over it, as the web view's content insets do); a
+    // hidden one keeps running (and laying out) at its full size, unseen.
+    entry.clip = state.visible ? state.clip : { x: 0, y: 0, width: state.width, height: state.height };
+    place(entry.box, entry.clip);
+    place(entry.iframe, { x: 0, y: 0, width: entry.clip.width, height: entry.clip.height });
     entry.box.style.opacity = state.visible ? '1' : '0';
     entry.box.style.pointerEvents = state.visible ? 'auto' : 'none';
     entry.box.style.zIndex = state.visible ? '1' : '0';
@@ -163,8 +159,8 @@
       case 'pointer': {
         const phases = ['down', 'move', 'up', 'cancel'];
         if (!entry.visible || !phases.includes(data.phase) || !Number.isFinite(data.x) || !Number.isFinite(data.y)) return;
-        const x = entry.rect.x + data.x;
-        const y = entry.rect.y + data.y;
+        const x = entry.clip.x + data.x;
+        const y = entry.clip.y + data.y;
         const clip = entry.clip;
         if (x < clip.x || y < clip.y || x > clip.x + clip.width || y > clip.y + clip.height) return;
         send({ type: 'pointer', phase: data.phase, x, y, t: performance.now() });
