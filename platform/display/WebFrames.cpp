@@ -11,6 +11,7 @@
 
 #include "platform/display/DisplayScreen.h"
 #include "platform/foundation/Data.h"
+#include "platform/foundation/Digest.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/JSON.h"
@@ -38,13 +39,7 @@ constexpr JSONReadingLimits kValueLimits{100000, 64, 8 * 1024 * 1024};
 std::string randomCapability() {
     unsigned char bytes[16];
     if (RAND_bytes(bytes, sizeof bytes) != 1) throw std::runtime_error("no random bytes for a frame's path");
-    static const char* digits = "0123456789abcdef";
-    std::string text;
-    for (unsigned char byte : bytes) {
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
-    }
-    return text;
+    return hexString(bytes, sizeof bytes);
 }
 
 std::string contentSecurityPolicy(int port) {
