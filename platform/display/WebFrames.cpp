@@ -19,6 +19,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/foundation/URL.h"
+#include "platform/ui/Pasteboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 #include "platform/web/ScriptedPage.h"
@@ -478,6 +479,16 @@ bool WebFrames::handle(const json& message, std::string& reason) {
         const std::size_t index = evaluation->index;
         evaluations_.erase(evaluation);
         webView->page().answerEvaluation(index, outcome);
+        return true;
+    }
+    if (*kind == "pasteboard") {
+        // What the user pasted in the frame: the page's paste handling reads it from there.
+        const auto pasted = text("text");
+        if (!pasted) {
+            reason = "a paste without its text";
+            return false;
+        }
+        Pasteboard::generalPasteboard().setString(*pasted);
         return true;
     }
     if (*kind == "event") {

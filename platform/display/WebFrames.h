@@ -74,6 +74,7 @@ public:
     //   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"message","name":S,"body":JSON}
     //   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"result","id":N[,"value":JSON]|[,"error":S[,"code":N]]}
     //   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"event","event":"DOMContentLoaded"|"load"}
+    //   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"pasteboard","text":S} (a paste in the frame)
     // False with the reason when it is malformed or not for anything that
     // exists now (nothing happened then).
     bool handle(const nlohmann::json& message, std::string& reason);

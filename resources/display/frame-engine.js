@@ -9,6 +9,7 @@
 //   script runs in the page and its value, or its exception's message, goes
 //   back;
 // - the document's DOMContentLoaded and load;
+// - the text of a paste, which becomes the app's pasteboard;
 // - pointer input, so that the app's gesture recognisers on the web view see
 //   the touches as on the phone;
 // - URLs of the custom schemes the web view registered ("card-attachment:")
@@ -64,6 +65,18 @@
       post({ kind: 'result', id: data.id, code: 5, error: 'JavaScript execution returned a result of an unsupported type' });
     }
   });
+
+  // A paste's text becomes the app's pasteboard first, as the phone's
+  // pasteboard holds what the user copied: the page's paste handling asks
+  // native code for it right after.
+  window.addEventListener(
+    'paste',
+    (event) => {
+      const text = event.clipboardData ? event.clipboardData.getData('text/plain') : '';
+      post({ kind: 'pasteboard', text });
+    },
+    { capture: true },
+  );
 
   document.addEventListener('DOMContentLoaded', () => post({ kind: 'event', event: 'DOMContentLoaded' }), { once: true });
   window.addEventListener('load', () => post({ kind: 'event', event: 'load' }), { once: true });

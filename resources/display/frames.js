@@ -147,6 +147,9 @@
           sendFromFrame(entry, { kind: 'result', id: data.id, error: data.error, ...(Number.isInteger(data.code) ? { code: data.code } : {}) });
         else sendFromFrame(entry, { kind: 'result', id: data.id, ...(data.value === undefined ? {} : { value: data.value }) });
         break;
+      case 'pasteboard':
+        if (typeof data.text === 'string') sendFromFrame(entry, { kind: 'pasteboard', text: data.text });
+        break;
       case 'event':
         if (data.event !== 'DOMContentLoaded' && data.event !== 'load') return;
         if (data.event === 'DOMContentLoaded') {

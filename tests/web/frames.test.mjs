@@ -279,3 +279,43 @@ test('a multiple-choice test takes answers in its pages, checks them, and starts
   assert.ok(checked >= 1, rows.join('\n'));
   await quit(next);
 });
+
+test('the card editor takes typing and a cleaned paste, and the deck file keeps them', async () => {
+  const app = await startApp();
+  await openDeck(app, 'Tutorial');
+  await button(app, 'Edit').last().click();
+  await app.page.getByRole('row', { name: /^How do I see the answer\?/ }).dblclick();
+  const editor = await shownFrame(app);
+  const top = editor.locator('#top-editor');
+  await top.waitFor();
+
+  await top.click();
+  await app.page.keyboard.press('Control+A');
+  await app.page.keyboard.type('What turns a card over?');
+  assert.equal(await top.innerText(), 'What turns a card over?');
+
+  // A paste of HTML with a script: the editor's script keeps the text and drops the script.
+  const bottom = editor.locator('#bottom-editor');
+  await bottom.click();
+  await app.page.keyboard.press('Control+A');
+  await bottom.evaluate((element) => {
+    const data = new DataTransfer();
+    data.setData('text/html', '<b>A tap</b><script>window.pastedScriptRan = true;</script> on the card.');
+    data.setData('text/plain', 'A tap on the card.');
+    element.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
+  });
+  // The page asks native code for the pasteboard's text and inserts it.
+  for (let i = 0; i < 200 && !/A tap on the card\./.test(await bottom.innerText()); i++) await app.page.waitForTimeout(25);
+  assert.match(await bottom.innerText(), /A tap on the card\./);
+  assert.doesNotMatch(await bottom.innerHTML(), /script/i);
+  assert.equal(await editor.evaluate(() => window.pastedScriptRan), undefined);
+  await saveScreen(app, '06-editor');
+
+  // The card list shows the card as typed; a quit saves it.
+  await app.page.getByRole('row', { name: /^What turns a card over\?, A tap on the card\./ }).waitFor();
+  await quit(app);
+  const next = await startApp([], app.home);
+  await next.page.getByRole('row', { name: /^Tutorial/ }).click();
+  await next.page.getByRole('row', { name: /^What turns a card over\?, A tap on the card\./ }).waitFor();
+  await quit(next);
+});

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/ui/Pasteboard.h"
 #include "platform/web/ScriptedPage.h"
 #include "platform/web/WebView.h"
 #include "support/MainLoop.h"
@@ -274,6 +275,12 @@ TEST_F(WebFramesTest, PageEventsArriveOnceAsFromTheScriptedPage) {
     ASSERT_TRUE(frames->handle(fromFrame({{"kind", "event"}, {"event", "load"}}), reason));
     EXPECT_EQ(loads, 1);
     EXPECT_FALSE(frames->handle(fromFrame({{"kind", "event"}, {"event", "unload"}}), reason));
+}
+
+TEST_F(WebFramesTest, APastesTextBecomesThePasteboardsBeforeThePageAsksForIt) {
+    ASSERT_TRUE(frames->handle(fromFrame({{"kind", "pasteboard"}, {"text", "A tap on the card."}}), reason));
+    EXPECT_EQ(Pasteboard::generalPasteboard().string(), "A tap on the card.");
+    EXPECT_FALSE(frames->handle(fromFrame({{"kind", "pasteboard"}, {"text", 3}}), reason));
 }
 
 TEST_F(WebFramesTest, AGoneWebViewTakesItsFrameAndDocumentAlong) {
