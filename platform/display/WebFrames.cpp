@@ -383,6 +383,7 @@ json WebFrames::state() {
         item["id"] = frame.id;
         item["src"] = frame.document->src();
         item["visible"] = clip.has_value();
+        item["handlers"] = webView->configuration().userContentController()->scriptMessageHandlerNames();
         item["clip"] = rectJSON(clip.value_or(rect));
         frames.push_back(std::move(item));
     }

@@ -18,7 +18,8 @@
 //   sandboxed, and only the display page may frame it.
 // - State() goes to the page with each frame (the header's "webFrames"):
 //   {"engine", "frames": [{"id", "src", "visible", "x", "y", "width",
-//   "height", "clip": {"x", "y", "width", "height"}}], "evaluations":
+//   "height", "clip": {"x", "y", "width", "height"}, "handlers": [names
+//   registered now]}], "evaluations":
 //   [{"frame", "id", "script"}]}, in screen points. Only the page that
 //   introduced itself last ("engine") runs the frames, so that a second tab
 //   does not run every page twice.

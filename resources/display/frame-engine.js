@@ -32,23 +32,35 @@
     return text === undefined ? undefined : JSON.parse(text);
   }
 
+  // The handlers the web view registered; the display page adds those
+  // registered after the document started ({kind: 'handlers', names}).
   const handlers = {};
-  for (const name of config.handlers) {
-    handlers[name] = Object.freeze({
-      postMessage(body) {
-        const value = jsonValue(body);
-        post({ kind: 'message', name, body: value === undefined ? null : value });
-      },
-    });
+  function addHandlers(names) {
+    for (const name of names) {
+      if (typeof name !== 'string' || Object.prototype.hasOwnProperty.call(handlers, name)) continue;
+      Object.defineProperty(handlers, name, {
+        enumerable: true,
+        value: Object.freeze({
+          postMessage(body) {
+            const value = jsonValue(body);
+            post({ kind: 'message', name, body: value === undefined ? null : value });
+          },
+        }),
+      });
+    }
   }
-  Object.defineProperty(window, 'webkit', {
-    value: Object.freeze({ messageHandlers: Object.freeze(handlers) }),
-    enumerable: false,
-  });
+  addHandlers(config.handlers);
+  Object.defineProperty(window, 'webkit', { value: Object.freeze({ messageHandlers: handlers }), enumerable: false });
 
   window.addEventListener('message', (event) => {
     const data = event.data;
-    if (event.source !== display || !data || data.kind !== 'evaluate') return;
+    if (event.source !== display || !data) return;
+    if (data.kind === 'handlers' && Array.isArray(data.names)) {
+      event.stopImmediatePropagation();
+      addHandlers(data.names);
+      return;
+    }
+    if (data.kind !== 'evaluate') return;
     event.stopImmediatePropagation();
     let value;
     try {

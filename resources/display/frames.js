@@ -67,9 +67,11 @@
       entry.src = state.src;
       entry.parsed = false;
       entry.sent = new Set();
+      entry.sentHandlers = null;
       entry.iframe.src = `http://${state.src.split('/')[2]}.localhost:${location.port}${state.src}`;
     }
     entry.visible = state.visible;
+    entry.handlers = Array.isArray(state.handlers) ? state.handlers : [];
     // A shown frame lays its page out in the part of the web view that shows
     // (below the bars over it, as the web view's content insets do); a
     // hidden one keeps running (and laying out) at its full size, unseen.
@@ -84,6 +86,11 @@
 
   function deliver(entry, evaluations) {
     if (!entry.parsed) return;
+    const handlers = JSON.stringify(entry.handlers);
+    if (handlers !== entry.sentHandlers) {
+      entry.sentHandlers = handlers;
+      entry.iframe.contentWindow?.postMessage({ kind: 'handlers', names: entry.handlers }, '*');
+    }
     for (const evaluation of evaluations) {
       if (evaluation.frame !== entry.id || entry.sent.has(evaluation.id)) continue;
       entry.sent.add(evaluation.id);

@@ -1,8 +1,8 @@
 // The app's web pages on its browser screen, end to end: the real Memorant
 // binary on a fresh $MEMORANT_HOME with fixture decks, driven in headless
-// Chromium through its page. Card pages, the multiple-choice pages and the
-// card editor run in frames over their web views; the tests read what a
-// frame shows through the browser, and act as a user does (taps, typing).
+// Chromium through its page. Card pages run in frames over their web views;
+// the tests read what a frame shows through the browser, and act as a user
+// does (taps).
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn, execFileSync } from 'node:child_process';
@@ -113,31 +113,6 @@ async function saveScreen(app, name) {
   await app.page.locator('#screen').screenshot({ path: path.join(output, `frames-${name}.png`) });
 }
 
-// A finger drawn right to left across the middle of the screen.
-async function swipeLeft(app) {
-  const screen = await app.page.locator('#screen').boundingBox();
-  const y = screen.y + screen.height / 2;
-  await app.page.mouse.move(screen.x + screen.width - 40, y);
-  await app.page.mouse.down();
-  for (let i = 1; i <= 15; i++) {
-    await app.page.mouse.move(screen.x + screen.width - 40 - i * 20, y);
-    await app.page.waitForTimeout(16);
-  }
-  await app.page.mouse.up();
-}
-
-// The one frame shown, once it is not the one shown before (when given).
-async function shownFrame(app, previous = null) {
-  for (let i = 0; i < 400; i++) {
-    if ((await shownFrames(app).count()) === 1) {
-      const frame = await shownFrames(app).first().elementHandle().then((handle) => handle.contentFrame());
-      if (frame && frame !== previous) return frame;
-    }
-    await app.page.waitForTimeout(25);
-  }
-  assert.fail('no new frame shows');
-}
-
 async function openDeck(app, name) {
   await app.page.getByRole('row', { name: new RegExp(`^${name}`) }).click();
   await button(app, 'Memorize').waitFor();
@@ -213,109 +188,4 @@ test('a card that reaches for the page, the connection, the window or pop-ups, o
   await button(app, 'Memorize').click();
   await waitForShownText(app, /Where can this card reach\?/);
   await quit(app);
-});
-
-test('a multiple-choice test takes answers in its pages, checks them, and starts over with the wrong ones', async () => {
-  const app = await startApp();
-  await openDeck(app, 'Tutorial');
-  await button(app, 'Multiple Choice').click();
-  await button(app, 'Done').waitFor();
-
-  // Every other question answered wrongly; Check marks the outcome in the page.
-  const wrong = new Set();
-  const right = new Set();
-  let page = null;
-  for (let question = 0; question < 8; question++) {
-    await swipeLeft(app);
-    await button(app, 'Check').waitFor();
-    page = await shownFrame(app, page);
-    const rows = page.locator('#answers tr');
-    await rows.first().waitFor();
-    assert.equal(await page.locator('.question .number').innerText(), `${question + 1}.`, 'one page a swipe');
-    assert.ok((await rows.count()) >= 2, 'the question shows its choices');
-    const answeredRightly = question % 2 === 0;
-    await page.locator(answeredRightly ? '#answers tr.correct' : '#answers tr:not(.correct)').first().click();
-    await page.locator('#answers tr.marked').waitFor();
-    if (question === 0) await saveScreen(app, '04-multiple-choice-question');
-    await button(app, 'Check').click();
-    await page.locator('body.didCheck').waitFor();
-    assert.equal(await page.locator(answeredRightly ? 'tr.marked.right' : 'tr.marked.wrong').count(), 1);
-    (answeredRightly ? right : wrong).add(await page.locator('.question .editor').innerText());
-  }
-
-  await swipeLeft(app);
-  await button(app, 'Start Over').waitFor();
-  await saveScreen(app, '05-multiple-choice-summary');
-  // Only the wrong ones: their toggle, then start over.
-  await button(app, 'Wrong').click();
-  await button(app, 'Start Over').click();
-  await button(app, 'Check').waitFor({ state: 'detached' });
-  const again = new Set();
-  for (let question = 0; question < 4; question++) {
-    await swipeLeft(app);
-    await button(app, 'Check').waitFor();
-    page = await shownFrame(app, page);
-    again.add(await page.locator('.question .editor').innerText());
-  }
-  assert.deepEqual([...again].sort(), [...wrong].sort());
-  // (A quit waits for animations to end; the test's screen runs one without end.)
-  await button(app, 'Done').click();
-  await button(app, 'Done').waitFor({ state: 'detached' });
-  await quit(app);
-
-  // The deck file holds the ratings: the next run's card list marks each
-  // card it lists (those outside topics) by its last answer.
-  const next = await startApp([], app.home);
-  await next.page.getByRole('row', { name: /^Tutorial/ }).click();
-  await next.page.getByRole('row', { name: /^[✓✗], / }).first().waitFor();
-  const rows = await next.page.getByRole('row').evaluateAll((nodes) => nodes.map((node) => node.getAttribute('aria-label')));
-  let checked = 0;
-  for (const name of rows) {
-    const answered = (set) => [...set].some((question) => name.startsWith(`✓, ${question}`) || name.startsWith(`✗, ${question}`));
-    if (answered(wrong)) assert.ok(name.startsWith('✗'), name);
-    if (answered(right)) assert.ok(name.startsWith('✓'), name);
-    checked += answered(wrong) || answered(right);
-  }
-  assert.ok(checked >= 1, rows.join('\n'));
-  await quit(next);
-});
-
-test('the card editor takes typing and a cleaned paste, and the deck file keeps them', async () => {
-  const app = await startApp();
-  await openDeck(app, 'Tutorial');
-  await button(app, 'Edit').last().click();
-  await app.page.getByRole('row', { name: /^How do I see the answer\?/ }).dblclick();
-  const editor = await shownFrame(app);
-  const top = editor.locator('#top-editor');
-  await top.waitFor();
-
-  await top.click();
-  await app.page.keyboard.press('Control+A');
-  await app.page.keyboard.type('What turns a card over?');
-  assert.equal(await top.innerText(), 'What turns a card over?');
-
-  // A paste of HTML with a script: the editor's script keeps the text and drops the script.
-  const bottom = editor.locator('#bottom-editor');
-  await bottom.click();
-  await app.page.keyboard.press('Control+A');
-  await bottom.evaluate((element) => {
-    const data = new DataTransfer();
-    data.setData('text/html', '<b>A tap</b><script>window.pastedScriptRan = true;</script> on the card.');
-    data.setData('text/plain', 'A tap on the card.');
-    element.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
-  });
-  // The page asks native code for the pasteboard's text and inserts it.
-  for (let i = 0; i < 200 && !/A tap on the card\./.test(await bottom.innerText()); i++) await app.page.waitForTimeout(25);
-  assert.match(await bottom.innerText(), /A tap on the card\./);
-  assert.doesNotMatch(await bottom.innerHTML(), /script/i);
-  assert.equal(await editor.evaluate(() => window.pastedScriptRan), undefined);
-  await saveScreen(app, '06-editor');
-
-  // The card list shows the card as typed; a quit saves it.
-  await app.page.getByRole('row', { name: /^What turns a card over\?, A tap on the card\./ }).waitFor();
-  await quit(app);
-  const next = await startApp([], app.home);
-  await next.page.getByRole('row', { name: /^Tutorial/ }).click();
-  await next.page.getByRole('row', { name: /^What turns a card over\?, A tap on the card\./ }).waitFor();
-  await quit(next);
 });
