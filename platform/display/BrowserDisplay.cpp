@@ -10,7 +10,9 @@
 #include "platform/display/DisplayFrame.h"
 #include "platform/display/DisplayInput.h"
 #include "platform/display/DisplayScreen.h"
+#include "platform/display/WebFrames.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/ui/Image.h"
@@ -25,6 +27,7 @@ constexpr auto kFrameInterval = std::chrono::microseconds(1000000 / 60);
 struct BrowserDisplay::State : std::enable_shared_from_this<State> {
     DisplayServer server;
     DisplayInput input;
+    std::shared_ptr<WebFrames> frames;
     double scale = 2;
     DisplayServer::LogSink log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
     std::atomic<std::size_t> pendingMessages{0};
@@ -57,7 +60,11 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
         dirty = true;
         auto message = nlohmann::json::parse(text, nullptr, false);
         std::string reason = "not JSON";
-        if (!message.is_discarded() && input.handle(message, reason)) return;
+        if (!message.is_discarded() && message.is_object() && message.value("type", "") == "web" && frames) {
+            if (frames->handle(message, reason)) return;
+        } else if (!message.is_discarded() && input.handle(message, reason)) {
+            return;
+        }
         log("Display: ignored a message (" + reason + "): " + escapedExcerpt(text, 120));
     }
 
@@ -87,6 +94,7 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
                                   {"scale", scale},
                                   {"elements", DisplayScreen::accessibleElements()}};
         if (auto faults = DisplayScreen::layoutFaultsWhenChecked()) headerJSON["layoutFaults"] = std::move(*faults);
+        if (frames) headerJSON["webFrames"] = frames->state();
         std::string header = headerJSON.dump();
         const bool sameSize = lastImage && pixelsOf(*lastImage).width == pixels.width &&
                               pixelsOf(*lastImage).height == pixels.height &&
@@ -124,6 +132,7 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
 BrowserDisplay::BrowserDisplay() : state_(std::make_shared<State>()) {}
 
 BrowserDisplay::~BrowserDisplay() {
+    if (state_->frames && PageEngine::current() == state_->frames) PageEngine::setCurrent(nullptr);
     state_->server.stop();
 }
 
@@ -144,7 +153,22 @@ bool BrowserDisplay::start(const Options& options, Error* error) {
             if (auto state = weak.lock()) state->dirty = true;
         });
     });
-    return state_->server.start(serverOptions, error);
+    // Web views' pages run in frames of the page.
+    auto engine = FileManager::defaultManager().contentsAtPath(
+        stringByAppendingPathComponent(serverOptions.pageDirectory, "frame-engine.js"));
+    state_->frames =
+        std::make_shared<WebFrames>(engine ? stringFromData(*engine) : std::string(), [weak](const std::string& line) {
+            if (auto state = weak.lock()) state->log(line);
+        });
+    state_->server.setRequestHandler([frames = std::weak_ptr<WebFrames>(state_->frames)](
+                                         const std::string& target, const DisplayServer::Responder& respond) {
+        auto engine = frames.lock();
+        return engine && engine->serve(target, respond);
+    });
+    if (!state_->server.start(serverOptions, error)) return false;
+    state_->frames->setPort(state_->server.port());
+    PageEngine::setCurrent(state_->frames);
+    return true;
 }
 
 DisplayServer& BrowserDisplay::server() {

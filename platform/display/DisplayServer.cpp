@@ -2,6 +2,7 @@
 
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
 #include <boost/asio/post.hpp>
@@ -107,6 +108,9 @@ struct DisplayServer::Impl {
     LogSink log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
     MessageHandler onMessage;
     ConnectHandler onConnect;
+    RequestHandler onRequest;
+    // Responders given out check that the server still exists.
+    std::shared_ptr<char> alive = std::make_shared<char>();
 
     // A published frame. The server's thread alone reads it once published.
     struct Frame {
@@ -147,6 +151,15 @@ struct DisplayServer::Impl {
         for (const char* name : {"127.0.0.1", "[::1]", "localhost"})
             if (host == name + suffix) return true;
         return false;
+    }
+    // A name below "localhost" (which stays on this machine), one label of
+    // lowercase letters and digits: the request handler's own hosts (each
+    // web frame is a site of its own there).
+    bool handlerHostAllowed(std::string_view host) const {
+        const std::string suffix = ".localhost:" + std::to_string(port.load());
+        if (host.size() <= suffix.size() || host.size() > suffix.size() + 63 || !host.ends_with(suffix)) return false;
+        return std::all_of(host.begin(), host.end() - static_cast<std::ptrdiff_t>(suffix.size()),
+                           [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
     }
     bool originAllowed(std::string_view origin) const {
         return origin.rfind("http://", 0) == 0 && hostAllowed(origin.substr(7));
@@ -290,6 +303,11 @@ private:
         const bool hasOrigin = request.find(http::field::origin) != request.end();
         const std::string host(request[http::field::host]);
         const std::string origin(request[http::field::origin]);
+        const bool plainRequest = !websocket::is_upgrade(request) &&
+                                  (request.method() == http::verb::get || request.method() == http::verb::head);
+        if (server_.handlerHostAllowed(host) && plainRequest && server_.onRequest &&
+            server_.onRequest(target, responder(request)))
+            return;
         if (!server_.hostAllowed(host) || (hasOrigin && !server_.originAllowed(origin))) {
             server_.log("Display: refused a request from another site (Host \"" + escapedExcerpt(host, 80) +
                         "\", Origin \"" + escapedExcerpt(origin, 80) + "\")");
@@ -324,9 +342,22 @@ private:
         respond(request, http::status::ok, file->second.first, file->second.second);
     }
 
+    // A responder for the request handler: the answer is written on the server's thread.
+    Responder responder(http::request<http::string_body>& request) {
+        auto kept = std::make_shared<http::request<http::string_body>>(std::move(request));
+        return [self = shared_from_this(), kept, alive = std::weak_ptr<char>(server_.alive)](Response response) {
+            if (alive.expired()) return;
+            asio::post(self->server_.io, [self, kept, response = std::move(response)] {
+                self->respond(*kept, static_cast<http::status>(response.status), response.contentType, response.body,
+                              response.headers);
+            });
+        };
+    }
+
     void respond(const http::request<http::string_body>& request, http::status status, const std::string& type,
-                 const std::string& body) {
+                 const std::string& body, const std::vector<std::pair<std::string, std::string>>& headers = {}) {
         auto response = std::make_shared<http::response<http::string_body>>(status, request.version());
+        for (const auto& [name, value] : headers) response->set(name, value);
         response->set(http::field::content_type, type);
         response->set(http::field::cache_control, "no-store");
         response->set("X-Content-Type-Options", "nosniff");
@@ -444,6 +475,10 @@ void DisplayServer::setMessageHandler(MessageHandler handler) {
 
 void DisplayServer::setConnectHandler(ConnectHandler handler) {
     impl_->onConnect = std::move(handler);
+}
+
+void DisplayServer::setRequestHandler(RequestHandler handler) {
+    impl_->onRequest = std::move(handler);
 }
 
 void DisplayServer::publishFrame(std::string frame, std::function<std::string()> whole) {

@@ -25,6 +25,12 @@
 //   "pong" (the page's measure of the connection itself); other text
 //   messages go to the message handler, on the server's thread.
 //
+// - Requests to a host below "localhost" ("<label>.localhost:PORT", which
+//   stays on this machine) go to the request handler alone (the web frames:
+//   documents under capability paths of their own, each host a site of its
+//   own), answered on the server's thread or later from any thread; what it
+//   does not answer is refused as from another site.
+//
 // publishFrame and the getters are safe from any thread; set the handlers
 // before start.
 
@@ -33,6 +39,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/foundation/Error.h"
 
@@ -41,6 +49,19 @@ public:
     using LogSink = std::function<void(const std::string& line)>;
     using MessageHandler = std::function<void(std::string message)>;
     using ConnectHandler = std::function<void()>;
+    // An answer to a request that the page's files do not hold.
+    struct Response {
+        int status = 200;
+        std::string contentType;
+        std::string body;
+        std::vector<std::pair<std::string, std::string>> headers;
+    };
+    // Answers the request once, from any thread; nothing happens once the
+    // server has gone.
+    using Responder = std::function<void(Response response)>;
+    // Offered each GET or HEAD to a host below "localhost", with the request
+    // target; true when it answers it (now or later).
+    using RequestHandler = std::function<bool(const std::string& target, Responder respond)>;
 
     static constexpr std::size_t kDefaultMaxMessageBytes = 64 * 1024;
 
@@ -72,6 +93,7 @@ public:
     void setMessageHandler(MessageHandler handler);
     // A live connection opened (on the server's thread).
     void setConnectHandler(ConnectHandler handler);
+    void setRequestHandler(RequestHandler handler);
 
     // The newest frame, replacing any not yet sent. With `whole`, the frame
     // updates the one published just before it, and `whole` makes the frame

@@ -28,16 +28,41 @@ void URLSchemeTask::didReceiveData(const Data& data) {
 }
 
 void URLSchemeTask::didFinish() {
-    std::lock_guard lock(mutex_);
-    checkOpen("didFinish");
-    if (!response_) raiseInconsistency("didFinish: No response has been sent for this task");
-    finished_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        checkOpen("didFinish");
+        if (!response_) raiseInconsistency("didFinish: No response has been sent for this task");
+        finished_ = true;
+    }
+    ended();
 }
 
 void URLSchemeTask::didFailWithError(const Error& error) {
-    std::lock_guard lock(mutex_);
-    checkOpen("didFailWithError");
-    failure_ = error;
+    {
+        std::lock_guard lock(mutex_);
+        checkOpen("didFailWithError");
+        failure_ = error;
+    }
+    ended();
+}
+
+void URLSchemeTask::setEndHandler(std::function<void()> handler) {
+    {
+        std::lock_guard lock(mutex_);
+        endHandler_ = std::move(handler);
+        if (!finished_ && !failure_) return;
+    }
+    ended();
+}
+
+void URLSchemeTask::ended() {
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(mutex_);
+        handler = std::move(endHandler_);
+        endHandler_ = nullptr;
+    }
+    if (handler) handler();
 }
 
 std::optional<URLSchemeTask::Response> URLSchemeTask::response() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,10 +48,16 @@ public:
     std::optional<Error> failure() const;
     bool isStopped() const;
 
+    // Called once the task finished or failed (at once when it has already),
+    // on the thread that ended it, outside the task's lock. For the page
+    // engine that hands what the handler gave on to a real page.
+    void setEndHandler(std::function<void()> handler);
+
 private:
     friend class ScriptedPage;
     void markStopped();
     void checkOpen(const char* operation) const;  // mutex_ held
+    void ended();                                 // mutex_ not held
 
     const Request request_;
     mutable std::mutex mutex_;
@@ -59,6 +66,7 @@ private:
     bool finished_ = false;
     std::optional<Error> failure_;
     bool stopped_ = false;
+    std::function<void()> endHandler_;
 };
 
 // Serves the URLs of one custom scheme to a web view (WKURLSchemeHandler).

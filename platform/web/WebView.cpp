@@ -1,6 +1,24 @@
 #include "platform/web/WebView.h"
 
+#include "platform/web/PageEngine.h"
 #include "platform/web/ScriptedPage.h"
+
+namespace {
+
+std::shared_ptr<PageEngine>& installedEngine() {
+    static std::shared_ptr<PageEngine> engine;
+    return engine;
+}
+
+}  // namespace
+
+const std::shared_ptr<PageEngine>& PageEngine::current() {
+    return installedEngine();
+}
+
+void PageEngine::setCurrent(std::shared_ptr<PageEngine> engine) {
+    installedEngine() = std::move(engine);
+}
 
 std::shared_ptr<WebView> WebView::create(const WebViewConfiguration& configuration) {
     return create(Rect(), configuration);
@@ -24,7 +42,9 @@ void WebView::layoutSubviews() {
 WebView::~WebView() = default;
 
 void WebView::evaluateJavaScript(const std::string& script, JavaScriptCompletion completion) {
+    const std::size_t index = page_->evaluatedScripts().size();
     page_->evaluate(script, std::move(completion));
+    if (auto engine = PageEngine::current()) engine->webViewEvaluated(*this, index);
 }
 
 void WebView::loadHTMLString(const std::string& html, const std::optional<URL>& baseURL) {
@@ -32,6 +52,7 @@ void WebView::loadHTMLString(const std::string& html, const std::optional<URL>& 
     load.html = html;
     load.baseURL = baseURL;
     page_->startDocument(std::move(load));
+    documentStarted();
 }
 
 void WebView::loadFileURL(const URL& url, const URL& readAccessURL) {
@@ -39,6 +60,11 @@ void WebView::loadFileURL(const URL& url, const URL& readAccessURL) {
     load.fileURL = url;
     load.readAccessURL = readAccessURL;
     page_->startDocument(std::move(load));
+    documentStarted();
+}
+
+void WebView::documentStarted() {
+    if (auto engine = PageEngine::current()) engine->webViewStartedDocument(*this);
 }
 
 std::optional<URL> WebView::url() const {

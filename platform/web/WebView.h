@@ -26,7 +26,9 @@ using JavaScriptCompletion = std::function<void(const std::optional<Value>& resu
 // no script engine of its own:
 // what a real engine would do is played by its page, a ScriptedPage
 // ("platform/web/ScriptedPage.h"), which records what native code evaluated
-// and loaded and lets a test act as the page's script. Used on the main
+// and loaded and lets a test act as the page's script; while a PageEngine
+// runs ("platform/web/PageEngine.h", the browser display's frames), the
+// page's loads and evaluations also go to it, and it answers through the page. Used on the main
 // thread; completions and script messages arrive on the main queue, never
 // inside the call that caused them.
 //
@@ -72,6 +74,8 @@ protected:
     WebView(const Rect& frame, const WebViewConfiguration& configuration);
 
 private:
+    // Tells the page engine, if one runs, of the document just recorded.
+    void documentStarted();
     WebViewConfiguration configuration_;
     std::shared_ptr<ScrollView> scrollView_;
     std::unique_ptr<ScriptedPage> page_;

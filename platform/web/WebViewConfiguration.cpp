@@ -35,3 +35,9 @@ std::shared_ptr<URLSchemeHandler> WebViewConfiguration::urlSchemeHandlerForURLSc
     auto it = schemeHandlers_.find(lowercaseString(scheme));
     return it == schemeHandlers_.end() ? nullptr : it->second;
 }
+
+std::vector<std::string> WebViewConfiguration::registeredURLSchemes() const {
+    std::vector<std::string> schemes;
+    for (const auto& entry : schemeHandlers_) schemes.push_back(entry.first);
+    return schemes;
+}

@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/Value.h"
 #include "platform/web/URLSchemeHandler.h"
@@ -43,6 +44,8 @@ public:
     // compare without case. The configuration holds the handler strongly.
     void setURLSchemeHandler(std::shared_ptr<URLSchemeHandler> handler, const std::string& scheme);
     std::shared_ptr<URLSchemeHandler> urlSchemeHandlerForURLScheme(const std::string& scheme) const;
+    // The schemes that have a handler, lowercase and sorted.
+    std::vector<std::string> registeredURLSchemes() const;
 
 private:
     unsigned dataDetectorTypes_ = DataDetectorNone;

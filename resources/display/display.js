@@ -27,6 +27,8 @@
   function send(message) {
     if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
   }
+  // Other parts of the page (frames.js) send through the same connection.
+  document.addEventListener('display-send', (event) => send(event.detail));
 
   // A point of the page in the screen's points.
   function screenPoint(clientX, clientY) {
@@ -119,6 +121,7 @@
         screen.style.width = `${size.width}px`;
         screen.style.height = `${size.height}px`;
         showElements(header.elements);
+        document.dispatchEvent(new CustomEvent('display-frame', { detail: header }));
         screen.dataset.frames = String(++frames);
       })
       .catch((error) => {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -358,6 +359,57 @@ TEST(BrowserDisplay, AFrameIsTheElementsHeaderAndThePNGOfTheScreenSentOnlyWhenIt
         display.passEnded(true);
         return display.framesSent() == 2;
     }));
+}
+
+TEST_F(DisplayServerTest, HostsBelowLocalhostReachOnlyTheRequestHandler) {
+    DisplayServer frames;
+    frames.setLogSink(log.sink());
+    std::vector<std::string> offered;
+    std::mutex offeredMutex;
+    std::vector<std::thread> answering;
+    frames.setRequestHandler([&](const std::string& target, const DisplayServer::Responder& respond) {
+        std::lock_guard lock(offeredMutex);
+        offered.push_back(target);
+        if (target.rfind("/frame/", 0) != 0) return false;
+        // Answered later, from another thread.
+        answering.emplace_back([respond] {
+            respond({200, "text/plain", "framed", {{"Content-Security-Policy", "sandbox"}}});
+        });
+        return true;
+    });
+    DisplayServer::Options options;
+    options.pageDirectory = page.str();
+    ASSERT_TRUE(frames.start(options));
+    const std::string port = std::to_string(frames.port());
+    struct Case {
+        const char* what;
+        std::string target, host;
+        int status;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"a frame's path", "/frame/x/doc.html", "abc123.localhost:" + port, 200, "framed"},
+        {"a path the handler does not take", "/other", "abc123.localhost:" + port, 403, ""},
+        {"the page's own files", "/display.js", "abc123.localhost:" + port, 403, ""},
+        {"a name of two labels", "/frame/x/doc.html", "a.b.localhost:" + port, 403, ""},
+        {"a name with capitals", "/frame/x/doc.html", "ABC.localhost:" + port, 403, ""},
+        {"another port", "/frame/x/doc.html", "abc.localhost:1", 403, ""},
+        {"the page's host", "/frame/x/doc.html", "127.0.0.1:" + port, 404, ""},
+    };
+    for (const auto& c : cases) {
+        const Reply reply = get(frames.port(), c.target, {{"Host", c.host}});
+        EXPECT_EQ(c.status, reply.status) << c.what;
+        if (!c.body.empty()) {
+            EXPECT_EQ(c.body, reply.body) << c.what;
+        }
+    }
+    // No live connection on a frame's host, with or without the token.
+    EXPECT_EQ(403, get(frames.port(), "/socket?token=" + frames.token(),
+                       {{"Host", "abc.localhost:" + port}, {"Origin", "http://abc.localhost:" + port}}, true)
+                       .status);
+    std::lock_guard lock(offeredMutex);
+    EXPECT_EQ(offered, (std::vector<std::string>{"/frame/x/doc.html", "/other", "/display.js"}));
+    for (auto& thread : answering) thread.join();
 }
 
 }  // namespace
