@@ -45,6 +45,37 @@ TEST_F(CardListTouchTest, ATapOnTheDeckTitleBeginsEditingItUnlessTheDeckRefuses)
     EXPECT_NE(Tag::editingTitle, list->presentationMode()->tag());
 }
 
+// Every item of the list's bars, browsing and editing, is a place a finger
+// reaches: it has a size, a tap at its middle lands on it, and it shows a
+// title or a symbol (the items the app draws from its own template images
+// among them, such as the one that closes the deck).
+TEST_F(CardListTouchTest, EveryBarItemHasAPlaceATapReachesAndATitleOrSymbol) {
+    show();
+    for (const bool editing : {false, true}) {
+        SCOPED_TRACE(editing ? "editing" : "browsing");
+        list->setEditing(editing, false);
+        drainMainLoop();
+        window->layoutIfNeeded();
+        std::vector<std::shared_ptr<BarButtonItem>> items = list->navigationItem().leftBarButtonItems();
+        for (const auto& item : list->navigationItem().rightBarButtonItems()) items.push_back(item);
+        for (const auto& item : navigation->toolbar()->items()) items.push_back(item);
+        ASSERT_FALSE(items.empty());
+        for (const auto& item : items) {
+            if (item->systemItem() == BarButtonSystemItem::FlexibleSpace ||
+                item->systemItem() == BarButtonSystemItem::FixedSpace)
+                continue;
+            SCOPED_TRACE("item tagged " + std::to_string(item->tag()));
+            EXPECT_TRUE((item->title() && !item->title()->empty()) ||
+                        (item->image() && item->image()->systemSymbolName()));
+            auto view = item->view();
+            ASSERT_TRUE(view);
+            ASSERT_FALSE(view->bounds().isEmpty());
+            View* hit = window->hitTest(inWindow(*view, view->bounds().center()));
+            EXPECT_TRUE(hit && hit->isDescendantOfView(view.get()));
+        }
+    }
+}
+
 TEST_F(CardListTouchTest, ATapOnAGroupingSegmentRegroupsTheList) {
     show();
     // The grouping control sits above the first row, under the bar: the user

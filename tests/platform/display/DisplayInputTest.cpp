@@ -7,9 +7,11 @@
 #include "platform/display/DisplayInput.h"
 #include "platform/display/DisplayScreen.h"
 #include "platform/ui/ApplicationMain.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Switch.h"
 #include "platform/ui/TextField.h"
@@ -304,6 +306,58 @@ TEST_F(DisplayInputTest, ThePageGetsOneElementPerControlWithItsRoleNameAndPlace)
     EXPECT_FALSE(textbox["focused"].get<bool>());
     EXPECT_TRUE(find("button", "Hidden").is_null());
     EXPECT_TRUE(find("button", "Below").is_null());
+}
+
+// What a user sees of a bar's items and controls is what a tap in the page
+// reaches: each symbol item and the information button has a name and a place
+// a tap at its middle triggers; a control inside a view that turns touches
+// away shows as disabled.
+TEST_F(DisplayInputTest, BarItemsWithoutTitlesAreNamedAndTappedAtTheirPlace) {
+    auto root = std::make_shared<ViewController>();
+    auto navigation = std::make_shared<NavigationController>(root);
+    window->setRootViewController(navigation);
+    std::vector<std::string> sent;
+    auto info = Button::buttonWithType(ButtonType::InfoLight);
+    info->setFrame(Rect(0, 0, 22, 22));
+    info->addTarget([&](Control&) { sent.push_back("info"); }, ControlEventTouchUpInside);
+    root->navigationItem().setLeftBarButtonItem(BarButtonItem::withCustomView(info), false);
+    std::vector<std::shared_ptr<BarButtonItem>> right;
+    for (auto [item, name] :
+         {std::pair{BarButtonSystemItem::Add, "plus"}, std::pair{BarButtonSystemItem::Trash, "trash"},
+          std::pair{BarButtonSystemItem::Action, "square.and.arrow.up"}})
+        right.push_back(BarButtonItem::withSystemItem(
+            item, [&sent, name = std::string(name)](BarButtonItem&) { sent.push_back(name); }));
+    root->navigationItem().setRightBarButtonItems(right, false);
+    auto shield = std::make_shared<View>(Rect(0, 300, 390, 100));
+    shield->setUserInteractionEnabled(false);
+    auto shielded = std::make_shared<Button>(Rect(20, 20, 120, 44));
+    shielded->setTitle("Rate", ControlStateNormal);
+    shield->addSubview(shielded);
+    root->view()->addSubview(shield);
+    window->layoutIfNeeded();
+
+    const json elements = DisplayScreen::accessibleElements();
+    double t = 0;
+    for (const std::string name : {"info.circle", "plus", "trash", "square.and.arrow.up"}) {
+        json found;
+        for (const auto& element : elements)
+            if (element["role"] == "button" && element["name"] == name) found = element;
+        ASSERT_FALSE(found.is_null()) << name << " in " << elements.dump();
+        const double x = found["x"].get<double>() + found["width"].get<double>() / 2;
+        const double y = found["y"].get<double>() + found["height"].get<double>() / 2;
+        pointer("down", x, y, t += 1000);
+        pointer("up", x, y, t += 50);
+        ASSERT_FALSE(sent.empty()) << name;
+        EXPECT_EQ(name == "info.circle" ? "info" : name, sent.back());
+    }
+    EXPECT_EQ(4u, sent.size());
+    bool shieldedSeen = false;
+    for (const auto& element : elements) {
+        if (element["name"] != "Rate") continue;
+        shieldedSeen = true;
+        EXPECT_TRUE(element["disabled"].get<bool>());
+    }
+    EXPECT_TRUE(shieldedSeen) << elements.dump();
 }
 
 TEST(DisplayOptions, PortDeviceScreenshotAndBrowserAreReadAndBadValuesReported) {
