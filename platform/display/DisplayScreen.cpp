@@ -59,7 +59,9 @@ void collectElements(View& view, const Rect& screen, json& out, bool takesTouche
     if (!visible || onScreen.isEmpty()) return;
 
     if (auto field = dynamic_cast<TextField*>(&view)) {
-        json item = element("textbox", field->placeholder().value_or(""), onScreen);
+        // A field without a placeholder (a title shown in a field) goes by its text.
+        const auto placeholder = field->placeholder().value_or("");
+        json item = element("textbox", placeholder.empty() ? field->text().value_or("") : placeholder, onScreen);
         item["value"] = field->text().value_or("");
         item["focused"] = field->isFirstResponder();
         item["disabled"] = !field->isEnabled() || !takesTouches;

@@ -95,6 +95,23 @@ TEST_F(CardListTouchTest, ATapOnAGroupingSegmentRegroupsTheList) {
     EXPECT_EQ(Tag::topLevelCards, list->presentationMode()->tag());
 }
 
+// A row with a drawer scrolls only sideways: dragging it down scrolls the
+// list, as a drag anywhere else does.
+TEST_F(CardListTouchTest, ADragDownOnACardRowScrollsTheListToTheGroupingControl) {
+    show();
+    auto table = list->tableView();
+    const double before = table->contentOffset().y;
+    auto cell = table->cellForRowAtIndexPath(IndexPath{0, 0});
+    ASSERT_TRUE(cell);
+    ASSERT_TRUE(UIDriver::pan(*window, inWindow(*cell, cell->bounds().center()), {0, 300}));
+    advance(1);
+    EXPECT_LT(table->contentOffset().y, before);
+    auto& control = *list->groupingOptionsControl();
+    const Point middle = inWindow(control, control.bounds().center());
+    View* hit = window->hitTest(middle);
+    EXPECT_TRUE(hit && hit->isDescendantOfView(&control));
+}
+
 TEST_F(CardListTouchTest, DragsAcrossAMultipleChoiceTestTurnItsPages) {
     show();
     tapToolbarItem(CardListTableViewController::kMultipleChoiceItemTag);
