@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "platform/foundation/Error.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/ViewController.h"
 
 namespace {
@@ -70,7 +72,68 @@ double TableViewDelegate::heightForFooterInSection(TableView& tableView, std::in
 
 // --- TableView ---
 
-TableView::TableView(const Rect& frame, TableViewStyle style) : ScrollView(frame), style_(style) {}
+namespace {
+
+// A mostly leftward drag across a row (the list itself scrolls only up and down).
+class RowSwipeGestureRecognizer : public PanGestureRecognizer {
+public:
+    using PanGestureRecognizer::PanGestureRecognizer;
+    bool canBegin() const override {
+        const Point t = translationInView(nullptr);
+        return t.x < 0 && std::abs(t.x) > std::abs(t.y);
+    }
+};
+
+constexpr double kSwipeActionWidth = 80;
+
+}  // namespace
+
+TableView::TableView(const Rect& frame, TableViewStyle style) : ScrollView(frame), style_(style) {
+    rowSwipe_ = std::make_shared<RowSwipeGestureRecognizer>([this](GestureRecognizer& r) { rowSwiped(r); });
+    addGestureRecognizer(rowSwipe_);
+}
+
+void TableView::rowSwiped(GestureRecognizer& recognizer) {
+    if (recognizer.state() != GestureRecognizerState::Ended) return;
+    // The finger has left the row sideways, maybe past its edge: the row is the one at its height.
+    const double y = recognizer.locationInView(this).y;
+    for (const auto& cell : visibleCells()) {
+        if (y < cell->frame().minY() || y >= cell->frame().maxY()) continue;
+        if (auto indexPath = indexPathForCell(*cell)) userSwipeRow(*indexPath);
+        return;
+    }
+}
+
+// The revealed actions as buttons over the trailing edge of their row, the
+// first one outermost; none when no row's actions are revealed.
+void TableView::showSwipeActions() {
+    if (swipeActionsView_) swipeActionsView_->removeFromSuperview();
+    swipeActionsView_.reset();
+    auto cell = swipedRow_ && swipeConfiguration_ ? cellForRowAtIndexPath(*swipedRow_) : nullptr;
+    if (!cell) return;
+    const auto& actions = swipeConfiguration_->actions();
+    const Rect row = cell->bounds();
+    const double width = kSwipeActionWidth * static_cast<double>(actions.size());
+    swipeActionsView_ = std::make_shared<View>(Rect(row.size.width - width, 0, width, row.size.height));
+    std::weak_ptr<TableView> weak = std::static_pointer_cast<TableView>(shared_from_this());
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        const auto& action = actions[i];
+        auto button = std::make_shared<Button>(
+            Rect(width - kSwipeActionWidth * static_cast<double>(i + 1), 0, kSwipeActionWidth, row.size.height));
+        const std::string title = action->title().value_or("");
+        button->setTitle(title, ControlStateNormal);
+        button->setTitleColor(Color::whiteColor(), ControlStateNormal);
+        button->setBackgroundColor(action->backgroundColor().value_or(
+            action->style() == ContextualAction::Style::Destructive ? Color::systemRedColor() : Color::grayColor()));
+        button->addTarget(
+            [weak, title](Control&) {
+                if (auto self = weak.lock()) self->userTapSwipeAction(title);
+            },
+            ControlEventTouchUpInside);
+        swipeActionsView_->addSubview(button);
+    }
+    cell->addSubview(swipeActionsView_);
+}
 
 void TableView::setDelegate(std::weak_ptr<TableViewDelegate> delegate) {
     tableDelegate_ = delegate;
@@ -632,6 +695,8 @@ void TableView::setFrame(const Rect& frame) {
 void TableView::layoutSubviews() {
     ScrollView::layoutSubviews();
     tileRows();
+    // Actions closed otherwise (a reload, editing, another row) leave no buttons behind.
+    if (swipeActionsView_ && (!swipedRow_ || !swipeConfiguration_)) showSwipeActions();
 }
 
 // --- Selection ---
@@ -764,6 +829,7 @@ std::shared_ptr<SwipeActionsConfiguration> TableView::userSwipeRow(const IndexPa
     if (!configuration || configuration->actions().empty()) return nullptr;
     swipedRow_ = indexPath;
     swipeConfiguration_ = configuration;
+    showSwipeActions();
     return configuration;
 }
 
@@ -783,6 +849,7 @@ bool TableView::userTapSwipeAction(const std::string& title) {
                 if (self && self->swipedRow_ == row && self->swipeConfiguration_ == configuration) {
                     self->swipedRow_.reset();
                     self->swipeConfiguration_.reset();
+                    self->showSwipeActions();
                 }
             });
         return true;

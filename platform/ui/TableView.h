@@ -430,6 +430,12 @@ private:
     bool tiling_ = false;
     std::optional<IndexPath> swipedRow_;
     std::shared_ptr<SwipeActionsConfiguration> swipeConfiguration_;
+    // A finger swiping a row to the left reveals its actions as buttons at
+    // the row's trailing edge, which a tap reaches (userTapSwipeAction).
+    std::shared_ptr<GestureRecognizer> rowSwipe_;
+    std::shared_ptr<View> swipeActionsView_;
+    void rowSwiped(GestureRecognizer& recognizer);
+    void showSwipeActions();
     int updateDepth_ = 0;
     std::vector<TableViewRowUpdate> rowUpdates_;
 };
