@@ -110,6 +110,15 @@ struct DisplayInput::Pointer {
         }
         moved = moved || std::hypot(local.x - start.x, local.y - start.y) > kTapSlop;
         if (touch) touch->moveTo(local);
+        // A press the timer began while this movement was still on its way
+        // (a busy main loop): by the page's clock the finger had already
+        // wandered, so the press is called off and the finger pans.
+        if (pressing && time - startTime < longPress->minimumPressDuration() * 1000 &&
+            std::hypot(local.x - start.x, local.y - start.y) > longPress->allowableMovement()) {
+            longPress->setState(GestureRecognizerState::Cancelled);
+            longPress->setState(GestureRecognizerState::Possible);
+            stopLongPress();
+        }
         if (pressing && changed) {
             longPress->setLocation(longPress->view()->convertPointFromView(local, window.get()));
             longPress->setState(GestureRecognizerState::Changed);

@@ -215,3 +215,11 @@ export async function startInLibrary(prefix) {
   await session.row(/^Tutorial/).waitFor();
   return session;
 }
+
+// Starts a session in the tutorial's card list.
+export async function startInTutorial(prefix) {
+  const session = await startInLibrary(prefix);
+  await session.tap(session.row(/^Tutorial/));
+  await session.row(/What is a deck\?/).waitFor();
+  return session;
+}

@@ -6,7 +6,7 @@
 // saved as "<part>-<step>.png".
 import { describe, test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { startInLibrary } from './display-session.mjs';
+import { startInLibrary, startInTutorial } from './display-session.mjs';
 
 // The rating buttons, or the summary that ends the batch.
 const ratingOrSummary = 'button[aria-label="Easy"]:not([aria-disabled="true"]), button[aria-label="Start Over"]';
@@ -30,9 +30,7 @@ async function toCardList(s, title) {
 describe('a multiple-choice test', () => {
   let s;
   before(async () => {
-    s = await startInLibrary('multiple-choice');
-    await s.tap(s.row(/^Tutorial/));
-    await s.row(/What is a deck\?/).waitFor();
+    s = await startInTutorial('multiple-choice');
   });
   after(() => s?.close());
 
@@ -54,15 +52,12 @@ describe('a multiple-choice test', () => {
     await s.tapButton('Done');
     await s.button('Memorize').waitFor();
   });
-
 });
 
 describe('studying a batch', () => {
   let s;
   before(async () => {
-    s = await startInLibrary('study');
-    await s.tap(s.row(/^Tutorial/));
-    await s.row(/What is a deck\?/).waitFor();
+    s = await startInTutorial('study');
   });
   after(() => s?.close());
 

@@ -308,6 +308,30 @@ TEST_F(DisplayInputTest, ThePageGetsOneElementPerControlWithItsRoleNameAndPlace)
     EXPECT_TRUE(find("button", "Below").is_null());
 }
 
+// A busy main loop may let the long-press timer fire before the finger's
+// movements arrive: by the page's clock the finger wandered in time, so the
+// press is called off and the drag pans.
+TEST_F(DisplayInputTest, ADragTheMainLoopLearnsOfLateIsAPanNotALongPress) {
+    auto pad = std::make_shared<View>(Rect(0, 100, 390, 400));
+    std::vector<GestureRecognizerState> presses;
+    pad->addGestureRecognizer(
+        std::make_shared<LongPressGestureRecognizer>([&](GestureRecognizer& r) { presses.push_back(r.state()); }));
+    Point panned;
+    pad->addGestureRecognizer(std::make_shared<PanGestureRecognizer>([&](GestureRecognizer& r) {
+        if (r.state() == GestureRecognizerState::Ended)
+            panned = static_cast<PanGestureRecognizer&>(r).translationInView(pad.get());
+    }));
+    window->addSubview(pad);
+
+    pointer("down", 300, 200, 0);
+    advance(0.6);  // the movements below were sent 50 and 100 ms after the touch
+    pointer("move", 200, 202, 50);
+    pointer("up", 100, 202, 100);
+    using enum GestureRecognizerState;
+    EXPECT_EQ((std::vector<GestureRecognizerState>{Began, Cancelled}), presses);
+    EXPECT_EQ(Point(-200, 2), panned);
+}
+
 // What a user sees of a bar's items and controls is what a tap in the page
 // reaches: each symbol item and the information button has a name and a place
 // a tap at its middle triggers; a control inside a view that turns touches
@@ -358,6 +382,22 @@ TEST_F(DisplayInputTest, BarItemsWithoutTitlesAreNamedAndTappedAtTheirPlace) {
         EXPECT_TRUE(element["disabled"].get<bool>());
     }
     EXPECT_TRUE(shieldedSeen) << elements.dump();
+}
+
+// A field that shows a title without a placeholder (the deck title in the
+// bar) goes by its text; one with a placeholder by the placeholder.
+TEST_F(DisplayInputTest, ATextFieldIsNamedByItsPlaceholderElseByItsText) {
+    auto title = std::make_shared<TextField>(Rect(100, 10, 120, 22));
+    title->setText("Tutorial");
+    auto search = std::make_shared<TextField>(Rect(20, 60, 300, 34));
+    search->setPlaceholder("Search");
+    search->setText("verbs");
+    window->addSubview(title);
+    window->addSubview(search);
+    std::vector<std::string> names;
+    for (const auto& element : DisplayScreen::accessibleElements())
+        if (element["role"] == "textbox") names.push_back(element["name"]);
+    EXPECT_EQ((std::vector<std::string>{"Tutorial", "Search"}), names);
 }
 
 TEST(DisplayOptions, PortDeviceScreenshotAndBrowserAreReadAndBadValuesReported) {
