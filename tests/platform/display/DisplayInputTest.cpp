@@ -251,8 +251,11 @@ TEST_F(DisplayInputTest, EditsReplaceRangesOfTheFocusedFieldAndEnterIsItsReturnK
     auto delegate = std::make_shared<ReturnCounter>();
     field->setDelegate(delegate);
     window->addSubview(field);
-    // Nothing focused: an edit changes nothing.
-    send({{"type", "edit"}, {"location", 0}, {"length", 0}, {"text", "lost"}});
+    // Nothing focused (the field typed for is gone): an edit changes nothing
+    // and is refused with its reason, for the log.
+    std::string reason;
+    EXPECT_FALSE(input.handle({{"type", "edit"}, {"location", 0}, {"length", 0}, {"text", "lost"}}, reason));
+    EXPECT_EQ("no text field is being edited", reason);
     EXPECT_EQ("", field->text().value_or(""));
 
     ASSERT_TRUE(field->becomeFirstResponder());
