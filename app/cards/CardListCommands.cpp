@@ -18,6 +18,7 @@
 #include "app/study/SpacedRepetitionSetupViewController.h"
 #include "app/study/SpacedRepetitionTableViewController.h"
 #include "app/study/StudyModeEditingBrigde.h"
+#include "app/views/BarItemImages.h"
 #include "app/views/StandaloneAlertController.h"
 #include "model/FCDeck.h"
 #include "model/FCNumberAdditions.h"
@@ -310,11 +311,11 @@ std::shared_ptr<BarButtonItem> CardListTableViewController::makeBarItem(BarItemK
     using K = BarItemKind;
     switch (kind) {
         case K::addStudyCard:
-            return tagged(BarButtonItem::withImage(Image::named("AddStudyCard"), BarButtonItemStyle::Plain,
+            return tagged(BarButtonItem::withImage(barItemImage("AddStudyCard"), BarButtonItemStyle::Plain,
                                                    on([](auto& list, auto&) { list.addNewStudyCard(nullptr); })),
                           kFlexibleSpaceItemTag);
         case K::addTopicCard:
-            return tagged(BarButtonItem::withImage(Image::named("AddTopicCard"), BarButtonItemStyle::Plain,
+            return tagged(BarButtonItem::withImage(barItemImage("AddTopicCard"), BarButtonItemStyle::Plain,
                                                    on([](auto& list, auto&) { list.addNewTopicCard(nullptr); })),
                           kFlexibleSpaceItemTag);
         case K::edit:
@@ -325,7 +326,7 @@ std::shared_ptr<BarButtonItem> CardListTableViewController::makeBarItem(BarItemK
                                                         })),
                           kFlexibleSpaceItemTag);
         case K::closeDeck:
-            return tagged(BarButtonItem::withImage(Image::named("CustomNavBack"), BarButtonItemStyle::Plain,
+            return tagged(BarButtonItem::withImage(barItemImage("CustomNavBack"), BarButtonItemStyle::Plain,
                                                    on([](auto& list, auto&) { list.closeDeck(); })),
                           kFlexibleSpaceItemTag);
         case K::cancelEditingTitle:
@@ -366,7 +367,7 @@ std::shared_ptr<BarButtonItem> CardListTableViewController::makeBarItem(BarItemK
         case K::clearStatistics:
             return tagged(
                 BarButtonItem::withImage(
-                    Image::named("ClearStatsTemplate"), BarButtonItemStyle::Plain, on([](auto& list, auto& sender) {
+                    barItemImage("ClearStatsTemplate"), BarButtonItemStyle::Plain, on([](auto& list, auto& sender) {
                         list.presentClearStudyStatsForSelectedCardsOptions(sender.shared_from_this());
                     })),
                 kClearStatsItemTag);

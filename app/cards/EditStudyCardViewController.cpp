@@ -5,6 +5,7 @@
 #include "app/cards/FCEditor.h"
 #include "app/library/DeckOverviewViewController.h"
 #include "app/study/DeckChangeDelegate.h"
+#include "app/views/BarItemImages.h"
 #include "app/views/ButtonTypes.h"
 #include "app/views/CardAttachmentURLSchemeHandler.h"
 #include "model/FCCard.h"
@@ -190,16 +191,16 @@ void EditStudyCardViewController::viewDidLoad() {
             self.popUpNewCardOptions(std::static_pointer_cast<BarButtonItem>(item.shared_from_this()));
         }));
     nextBarItem_ = BarButtonItem::withImage(
-        Image::named("ChevronDownTemplate"), BarButtonItemStyle::Plain,
+        barItemImage("ChevronDownTemplate"), BarButtonItemStyle::Plain,
         action([](EditStudyCardViewController& self, BarButtonItem&) { self.showNextCard(nullptr); }));
     prevBarItem_ = BarButtonItem::withImage(
-        Image::named("ChevronUpTemplate"), BarButtonItemStyle::Plain,
+        barItemImage("ChevronUpTemplate"), BarButtonItemStyle::Plain,
         action([](EditStudyCardViewController& self, BarButtonItem&) { self.showPreviousCard(nullptr); }));
     addStudyCardBarItem_ = BarButtonItem::withImage(
-        Image::named("AddStudyCard"), BarButtonItemStyle::Plain,
+        barItemImage("AddStudyCard"), BarButtonItemStyle::Plain,
         action([](EditStudyCardViewController& self, BarButtonItem&) { self.addNewStudyCard(nullptr); }));
     addTopicCardBarItem_ = BarButtonItem::withImage(
-        Image::named("AddTopicCard"), BarButtonItemStyle::Plain,
+        barItemImage("AddTopicCard"), BarButtonItemStyle::Plain,
         action([](EditStudyCardViewController& self, BarButtonItem&) { self.addNewTopicCard(nullptr); }));
     updatePreviousNextButtons();
 

@@ -1,5 +1,6 @@
 #include "app/cards/GlobalEditCardToolbar.h"
 
+#include "app/views/BarItemImages.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/NavigationBar.h"
@@ -31,13 +32,13 @@ Color GlobalEditCardToolbar::inactiveTint() {
 GlobalEditCardToolbar::GlobalEditCardToolbar() : toolbar_(std::make_shared<Toolbar>(Rect(0, 0, 1000, 44))) {
     toolbar_->setTranslatesAutoresizingMaskIntoConstraints(false);
     const auto plain = BarButtonItemStyle::Plain;
-    auto color = tagged(BarButtonItem::withImage(Image::named("TextColorIcon"), plain), kColorTag);
+    auto color = tagged(BarButtonItem::withImage(barItemImage("TextColorIcon"), plain), kColorTag);
     auto bold = tagged(BarButtonItem::withTitle("B", plain), kBoldTag);
     auto italic = tagged(BarButtonItem::withTitle("I", plain), kItalicTag);
-    auto underline = tagged(BarButtonItem::withImage(Image::named("UnderlineTemplate"), plain), kUnderlineTag);
-    auto list = tagged(BarButtonItem::withImage(Image::named("GenericListTemplate"), plain), kListTag);
+    auto underline = tagged(BarButtonItem::withImage(barItemImage("UnderlineTemplate"), plain), kUnderlineTag);
+    auto list = tagged(BarButtonItem::withImage(barItemImage("GenericListTemplate"), plain), kListTag);
     auto baseline = tagged(BarButtonItem::withTitle("x²", plain), kBaselineTag);
-    auto photo = tagged(BarButtonItem::withImage(Image::named("PhotoIconTemplate"), plain), kPhotoTag);
+    auto photo = tagged(BarButtonItem::withImage(barItemImage("PhotoIconTemplate"), plain), kPhotoTag);
     for (const auto& item : {bold, italic, underline, baseline}) item->setTintColor(inactiveTint());
 
     std::weak_ptr<BarButtonItem> weakColor = color, weakList = list, weakBaseline = baseline, weakPhoto = photo;

@@ -110,6 +110,15 @@ struct DisplayInput::Pointer {
         }
         moved = moved || std::hypot(local.x - start.x, local.y - start.y) > kTapSlop;
         if (touch) touch->moveTo(local);
+        // A press the timer began while this movement was still on its way
+        // (a busy main loop): by the page's clock the finger had already
+        // wandered, so the press is called off and the finger pans.
+        if (pressing && time - startTime < longPress->minimumPressDuration() * 1000 &&
+            std::hypot(local.x - start.x, local.y - start.y) > longPress->allowableMovement()) {
+            longPress->setState(GestureRecognizerState::Cancelled);
+            longPress->setState(GestureRecognizerState::Possible);
+            stopLongPress();
+        }
         if (pressing && changed) {
             longPress->setLocation(longPress->view()->convertPointFromView(local, window.get()));
             longPress->setState(GestureRecognizerState::Changed);
@@ -272,12 +281,16 @@ bool DisplayInput::handle(const json& message, std::string& reason) {
             reason = "an edit message needs location, length and text";
             return false;
         }
-        if (auto field = dynamic_cast<TextField*>(focusedResponder())) {
-            const std::size_t units = field->text() ? utf16Length(*field->text()) : 0;
-            const auto from = std::min(static_cast<std::size_t>(location), units);
-            const auto count = std::min(static_cast<std::size_t>(length), units - from);
-            field->replaceCharacters({from, count}, text->get<std::string>());
+        auto field = dynamic_cast<TextField*>(focusedResponder());
+        if (!field) {
+            // The field it was typed for has gone (ended editing or left the screen).
+            reason = "no text field is being edited";
+            return false;
         }
+        const std::size_t units = field->text() ? utf16Length(*field->text()) : 0;
+        const auto from = std::min(static_cast<std::size_t>(location), units);
+        const auto count = std::min(static_cast<std::size_t>(length), units - from);
+        field->replaceCharacters({from, count}, text->get<std::string>());
         return true;
     }
     if (kind == "key") {

@@ -36,8 +36,9 @@ public:
     DisplayInput(const DisplayInput&) = delete;
     DisplayInput& operator=(const DisplayInput&) = delete;
 
-    // Handles one message; false with the reason when it is malformed or of
-    // an unknown type (nothing happened then).
+    // Handles one message; false with the reason when it is malformed, of
+    // an unknown type, or an edit while no text field is being edited
+    // (nothing happened then).
     bool handle(const nlohmann::json& message, std::string& reason);
 
 private:

@@ -42,11 +42,15 @@ void collectLabelTexts(const View& view, std::vector<std::string>& texts) {
 std::string buttonName(const Button& button) {
     if (auto title = button.currentTitle(); title && !title->empty()) return *title;
     if (auto image = button.currentImage(); image && image->systemSymbolName()) return *image->systemSymbolName();
+    if (button.buttonType() == ButtonType::InfoLight) return "info.circle";
     return {};
 }
 
-void collectElements(View& view, const Rect& screen, json& out) {
+// `takesTouches`: no view above this one turns touches away; a control that
+// is not reached by them shows as disabled.
+void collectElements(View& view, const Rect& screen, json& out, bool takesTouches) {
     if (view.isHidden() || view.alpha() <= 0) return;
+    takesTouches = takesTouches && view.isUserInteractionEnabled();
     const Rect rect = view.convertRectToView(view.bounds(), nullptr);
     Rect onScreen = rect;
     if (Window* window = view.window()) onScreen = rect.offsetBy(window->frame().origin.x, window->frame().origin.y);
@@ -55,17 +59,19 @@ void collectElements(View& view, const Rect& screen, json& out) {
     if (!visible || onScreen.isEmpty()) return;
 
     if (auto field = dynamic_cast<TextField*>(&view)) {
-        json item = element("textbox", field->placeholder().value_or(""), onScreen);
+        // A field without a placeholder (a title shown in a field) goes by its text.
+        const auto placeholder = field->placeholder().value_or("");
+        json item = element("textbox", placeholder.empty() ? field->text().value_or("") : placeholder, onScreen);
         item["value"] = field->text().value_or("");
         item["focused"] = field->isFirstResponder();
-        item["disabled"] = !field->isEnabled();
+        item["disabled"] = !field->isEnabled() || !takesTouches;
         out.push_back(std::move(item));
         return;
     }
     if (auto toggle = dynamic_cast<Switch*>(&view)) {
         json item = element("switch", "", onScreen);
         item["checked"] = toggle->isOn();
-        item["disabled"] = !toggle->isEnabled();
+        item["disabled"] = !toggle->isEnabled() || !takesTouches;
         out.push_back(std::move(item));
         return;
     }
@@ -77,14 +83,14 @@ void collectElements(View& view, const Rect& screen, json& out) {
             segment.origin.x += segment.size.width * static_cast<double>(i);
             json item = element("radio", segmented->titleForSegmentAtIndex(i).value_or(""), segment);
             item["checked"] = segmented->selectedSegmentIndex() == i;
-            item["disabled"] = !segmented->isEnabled();
+            item["disabled"] = !segmented->isEnabled() || !takesTouches;
             out.push_back(std::move(item));
         }
         return;
     }
     if (auto button = dynamic_cast<Button*>(&view)) {
         json item = element("button", buttonName(*button), onScreen);
-        item["disabled"] = !button->isEnabled();
+        item["disabled"] = !button->isEnabled() || !takesTouches;
         if (button->isSelected()) item["checked"] = true;
         out.push_back(std::move(item));
         return;
@@ -99,7 +105,7 @@ void collectElements(View& view, const Rect& screen, json& out) {
         out.push_back(element("row", componentsJoinedByString(texts, ", "), onScreen));
     }
     for (const auto& child : view.subviews())
-        if (child) collectElements(*child, screen, out);
+        if (child) collectElements(*child, screen, out, takesTouches);
 }
 
 cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
@@ -153,7 +159,7 @@ bool writePNG(const std::string& path, double scale, Error* error) {
 json accessibleElements() {
     json out = json::array();
     const Rect screen = Screen::main().bounds();
-    for (const auto& window : visibleWindows()) collectElements(*window, screen, out);
+    for (const auto& window : visibleWindows()) collectElements(*window, screen, out, true);
     return out;
 }
 

@@ -41,8 +41,8 @@ std::string itemText(const BarButtonItem& item) {
     if (item.systemItem() == BarButtonSystemItem::FlexibleSpace || item.systemItem() == BarButtonSystemItem::FixedSpace)
         return {};
     if (item.title() && !item.title()->empty()) return "[" + shown(*item.title()) + "]";
-    if (item.image() && item.image()->systemSymbolName()) return "[(" + *item.image()->systemSymbolName() + ")]";
     if (item.systemItem() == BarButtonSystemItem::Add) return "[+]";
+    if (item.image() && item.image()->systemSymbolName()) return "[(" + *item.image()->systemSymbolName() + ")]";
     return "[(image)]";
 }
 

@@ -8,7 +8,8 @@
 namespace {
 
 // The scroll view's drag, which declines a mostly sideways movement unless
-// the content scrolls sideways.
+// the content scrolls sideways, and a mostly up-and-down one when the content
+// scrolls only sideways (a drag along a row with a drawer scrolls the list).
 class ScrollPanGestureRecognizer : public PanGestureRecognizer {
 public:
     explicit ScrollPanGestureRecognizer(const ScrollView* scrollView) : scrollView_(scrollView) {}
@@ -16,7 +17,11 @@ public:
     void forgetScrollView() { scrollView_ = nullptr; }
     bool canBegin() const override {
         const Point t = translationInView(nullptr);
-        return !scrollView_ || std::abs(t.x) <= std::abs(t.y) || scrollView_->scrollsHorizontally();
+        if (!scrollView_) return true;
+        if (std::abs(t.x) > std::abs(t.y)) return scrollView_->scrollsHorizontally();
+        if (std::abs(t.y) > std::abs(t.x))
+            return scrollView_->scrollsVertically() || !scrollView_->scrollsHorizontally();
+        return true;
     }
 
 private:

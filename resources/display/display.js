@@ -23,6 +23,9 @@
   let pointerDown = false;
   let typedValue = '';
   let composing = false;
+  // Texts of the input sent as edits that no frame has shown yet, oldest
+  // first: a frame drawn before the app took them must not undo them.
+  let unshownValues = [];
 
   function send(message) {
     if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
@@ -77,12 +80,15 @@
     const field = elements.find((element) => element.role === 'textbox' && element.focused);
     if (!field) {
       typing.hidden = true;
+      unshownValues = [];
       return;
     }
     typing.hidden = false;
     placeAt(typing, field);
     typing.setAttribute('aria-label', field.name);
-    if (!composing && typing.value !== field.value) typing.value = field.value;
+    const shown = unshownValues.indexOf(field.value);
+    if (shown >= 0) unshownValues = unshownValues.slice(shown + 1);
+    else if (!composing && unshownValues.length === 0 && typing.value !== field.value) typing.value = field.value;
     typedValue = typing.value;
     if (document.activeElement !== typing) typing.focus();
   }
@@ -220,6 +226,7 @@
       end++;
     typedValue = after;
     if (before === after) return;
+    unshownValues.push(after);
     send({ type: 'edit', location: start, length: before.length - start - end, text: after.slice(start, after.length - end) });
   }
   typing.addEventListener('compositionstart', () => {

@@ -45,6 +45,37 @@ TEST_F(CardListTouchTest, ATapOnTheDeckTitleBeginsEditingItUnlessTheDeckRefuses)
     EXPECT_NE(Tag::editingTitle, list->presentationMode()->tag());
 }
 
+// Every item of the list's bars, browsing and editing, is a place a finger
+// reaches: it has a size, a tap at its middle lands on it, and it shows a
+// title or a symbol (the items the app draws from its own template images
+// among them, such as the one that closes the deck).
+TEST_F(CardListTouchTest, EveryBarItemHasAPlaceATapReachesAndATitleOrSymbol) {
+    show();
+    for (const bool editing : {false, true}) {
+        SCOPED_TRACE(editing ? "editing" : "browsing");
+        list->setEditing(editing, false);
+        drainMainLoop();
+        window->layoutIfNeeded();
+        std::vector<std::shared_ptr<BarButtonItem>> items = list->navigationItem().leftBarButtonItems();
+        for (const auto& item : list->navigationItem().rightBarButtonItems()) items.push_back(item);
+        for (const auto& item : navigation->toolbar()->items()) items.push_back(item);
+        ASSERT_FALSE(items.empty());
+        for (const auto& item : items) {
+            if (item->systemItem() == BarButtonSystemItem::FlexibleSpace ||
+                item->systemItem() == BarButtonSystemItem::FixedSpace)
+                continue;
+            SCOPED_TRACE("item tagged " + std::to_string(item->tag()));
+            EXPECT_TRUE((item->title() && !item->title()->empty()) ||
+                        (item->image() && item->image()->systemSymbolName()));
+            auto view = item->view();
+            ASSERT_TRUE(view);
+            ASSERT_FALSE(view->bounds().isEmpty());
+            View* hit = window->hitTest(inWindow(*view, view->bounds().center()));
+            EXPECT_TRUE(hit && hit->isDescendantOfView(view.get()));
+        }
+    }
+}
+
 TEST_F(CardListTouchTest, ATapOnAGroupingSegmentRegroupsTheList) {
     show();
     // The grouping control sits above the first row, under the bar: the user
@@ -62,6 +93,23 @@ TEST_F(CardListTouchTest, ATapOnAGroupingSegmentRegroupsTheList) {
     ASSERT_TRUE(UIDriver::tap(*window, inWindow(control, {segment * 0.2, b.midY()})));
     EXPECT_EQ(0, control.selectedSegmentIndex());
     EXPECT_EQ(Tag::topLevelCards, list->presentationMode()->tag());
+}
+
+// A row with a drawer scrolls only sideways: dragging it down scrolls the
+// list, as a drag anywhere else does.
+TEST_F(CardListTouchTest, ADragDownOnACardRowScrollsTheListToTheGroupingControl) {
+    show();
+    auto table = list->tableView();
+    const double before = table->contentOffset().y;
+    auto cell = table->cellForRowAtIndexPath(IndexPath{0, 0});
+    ASSERT_TRUE(cell);
+    ASSERT_TRUE(UIDriver::pan(*window, inWindow(*cell, cell->bounds().center()), {0, 300}));
+    advance(1);
+    EXPECT_LT(table->contentOffset().y, before);
+    auto& control = *list->groupingOptionsControl();
+    const Point middle = inWindow(control, control.bounds().center());
+    View* hit = window->hitTest(middle);
+    EXPECT_TRUE(hit && hit->isDescendantOfView(&control));
 }
 
 TEST_F(CardListTouchTest, DragsAcrossAMultipleChoiceTestTurnItsPages) {

@@ -7,9 +7,11 @@
 #include "platform/display/DisplayInput.h"
 #include "platform/display/DisplayScreen.h"
 #include "platform/ui/ApplicationMain.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/Switch.h"
 #include "platform/ui/TextField.h"
@@ -249,8 +251,11 @@ TEST_F(DisplayInputTest, EditsReplaceRangesOfTheFocusedFieldAndEnterIsItsReturnK
     auto delegate = std::make_shared<ReturnCounter>();
     field->setDelegate(delegate);
     window->addSubview(field);
-    // Nothing focused: an edit changes nothing.
-    send({{"type", "edit"}, {"location", 0}, {"length", 0}, {"text", "lost"}});
+    // Nothing focused (the field typed for is gone): an edit changes nothing
+    // and is refused with its reason, for the log.
+    std::string reason;
+    EXPECT_FALSE(input.handle({{"type", "edit"}, {"location", 0}, {"length", 0}, {"text", "lost"}}, reason));
+    EXPECT_EQ("no text field is being edited", reason);
     EXPECT_EQ("", field->text().value_or(""));
 
     ASSERT_TRUE(field->becomeFirstResponder());
@@ -304,6 +309,98 @@ TEST_F(DisplayInputTest, ThePageGetsOneElementPerControlWithItsRoleNameAndPlace)
     EXPECT_FALSE(textbox["focused"].get<bool>());
     EXPECT_TRUE(find("button", "Hidden").is_null());
     EXPECT_TRUE(find("button", "Below").is_null());
+}
+
+// A busy main loop may let the long-press timer fire before the finger's
+// movements arrive: by the page's clock the finger wandered in time, so the
+// press is called off and the drag pans.
+TEST_F(DisplayInputTest, ADragTheMainLoopLearnsOfLateIsAPanNotALongPress) {
+    auto pad = std::make_shared<View>(Rect(0, 100, 390, 400));
+    std::vector<GestureRecognizerState> presses;
+    pad->addGestureRecognizer(
+        std::make_shared<LongPressGestureRecognizer>([&](GestureRecognizer& r) { presses.push_back(r.state()); }));
+    Point panned;
+    pad->addGestureRecognizer(std::make_shared<PanGestureRecognizer>([&](GestureRecognizer& r) {
+        if (r.state() == GestureRecognizerState::Ended)
+            panned = static_cast<PanGestureRecognizer&>(r).translationInView(pad.get());
+    }));
+    window->addSubview(pad);
+
+    pointer("down", 300, 200, 0);
+    advance(0.6);  // the movements below were sent 50 and 100 ms after the touch
+    pointer("move", 200, 202, 50);
+    pointer("up", 100, 202, 100);
+    using enum GestureRecognizerState;
+    EXPECT_EQ((std::vector<GestureRecognizerState>{Began, Cancelled}), presses);
+    EXPECT_EQ(Point(-200, 2), panned);
+}
+
+// What a user sees of a bar's items and controls is what a tap in the page
+// reaches: each symbol item and the information button has a name and a place
+// a tap at its middle triggers; a control inside a view that turns touches
+// away shows as disabled.
+TEST_F(DisplayInputTest, BarItemsWithoutTitlesAreNamedAndTappedAtTheirPlace) {
+    auto root = std::make_shared<ViewController>();
+    auto navigation = std::make_shared<NavigationController>(root);
+    window->setRootViewController(navigation);
+    std::vector<std::string> sent;
+    auto info = Button::buttonWithType(ButtonType::InfoLight);
+    info->setFrame(Rect(0, 0, 22, 22));
+    info->addTarget([&](Control&) { sent.push_back("info"); }, ControlEventTouchUpInside);
+    root->navigationItem().setLeftBarButtonItem(BarButtonItem::withCustomView(info), false);
+    std::vector<std::shared_ptr<BarButtonItem>> right;
+    for (auto [item, name] :
+         {std::pair{BarButtonSystemItem::Add, "plus"}, std::pair{BarButtonSystemItem::Trash, "trash"},
+          std::pair{BarButtonSystemItem::Action, "square.and.arrow.up"}})
+        right.push_back(BarButtonItem::withSystemItem(
+            item, [&sent, name = std::string(name)](BarButtonItem&) { sent.push_back(name); }));
+    root->navigationItem().setRightBarButtonItems(right, false);
+    auto shield = std::make_shared<View>(Rect(0, 300, 390, 100));
+    shield->setUserInteractionEnabled(false);
+    auto shielded = std::make_shared<Button>(Rect(20, 20, 120, 44));
+    shielded->setTitle("Rate", ControlStateNormal);
+    shield->addSubview(shielded);
+    root->view()->addSubview(shield);
+    window->layoutIfNeeded();
+
+    const json elements = DisplayScreen::accessibleElements();
+    double t = 0;
+    for (const std::string name : {"info.circle", "plus", "trash", "square.and.arrow.up"}) {
+        json found;
+        for (const auto& element : elements)
+            if (element["role"] == "button" && element["name"] == name) found = element;
+        ASSERT_FALSE(found.is_null()) << name << " in " << elements.dump();
+        const double x = found["x"].get<double>() + found["width"].get<double>() / 2;
+        const double y = found["y"].get<double>() + found["height"].get<double>() / 2;
+        pointer("down", x, y, t += 1000);
+        pointer("up", x, y, t += 50);
+        ASSERT_FALSE(sent.empty()) << name;
+        EXPECT_EQ(name == "info.circle" ? "info" : name, sent.back());
+    }
+    EXPECT_EQ(4u, sent.size());
+    bool shieldedSeen = false;
+    for (const auto& element : elements) {
+        if (element["name"] != "Rate") continue;
+        shieldedSeen = true;
+        EXPECT_TRUE(element["disabled"].get<bool>());
+    }
+    EXPECT_TRUE(shieldedSeen) << elements.dump();
+}
+
+// A field that shows a title without a placeholder (the deck title in the
+// bar) goes by its text; one with a placeholder by the placeholder.
+TEST_F(DisplayInputTest, ATextFieldIsNamedByItsPlaceholderElseByItsText) {
+    auto title = std::make_shared<TextField>(Rect(100, 10, 120, 22));
+    title->setText("Tutorial");
+    auto search = std::make_shared<TextField>(Rect(20, 60, 300, 34));
+    search->setPlaceholder("Search");
+    search->setText("verbs");
+    window->addSubview(title);
+    window->addSubview(search);
+    std::vector<std::string> names;
+    for (const auto& element : DisplayScreen::accessibleElements())
+        if (element["role"] == "textbox") names.push_back(element["name"]);
+    EXPECT_EQ((std::vector<std::string>{"Tutorial", "Search"}), names);
 }
 
 TEST(DisplayOptions, PortDeviceScreenshotAndBrowserAreReadAndBadValuesReported) {

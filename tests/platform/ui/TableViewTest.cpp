@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/foundation/Error.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/UITestFixture.h"
@@ -234,6 +235,53 @@ TEST_F(TableViewTest, SwipeActionsRunTheirHandlerAndCloseOnCompletion) {
     ASSERT_TRUE(UIDriver::tapSwipeAction(*table, "Delete"));
     EXPECT_EQ("commit a", rows->take().front());
     EXPECT_EQ(4, table->numberOfRowsInSection(0));
+}
+
+// A finger reveals the actions: a drag to the left along a row shows them as
+// buttons at its trailing edge (the first outermost), a tap on one runs it,
+// and the buttons go when the actions close. Up and down still scrolls.
+TEST_F(TableViewTest, AFingerSwipingARowLeftRevealsItsActionsAsButtonsATapRuns) {
+    make();
+    std::vector<std::string> ran;
+    rows->swipeActions = [&](const IndexPath& p) -> std::shared_ptr<SwipeActionsConfiguration> {
+        std::vector<std::shared_ptr<ContextualAction>> actions;
+        for (const char* title : {"Versions", "Delete"})
+            actions.push_back(ContextualAction::contextualActionWithStyle(
+                ContextualAction::Style::Normal, std::string(title),
+                [&ran, p](ContextualAction& action, View&, ContextualAction::Completion done) {
+                    ran.push_back(*action.title() + " " + std::to_string(p.row));
+                    done(true);
+                }));
+        return SwipeActionsConfiguration::configurationWithActions(actions);
+    };
+    auto buttonTitled = [&](const std::string& title) -> Button* {
+        auto cell = table->cellForRowAtIndexPath({0, 2});
+        std::function<Button*(View&)> find = [&](View& view) -> Button* {
+            if (auto button = dynamic_cast<Button*>(&view); button && button->currentTitle() == title) return button;
+            for (const auto& child : view.subviews())
+                if (auto found = child ? find(*child) : nullptr) return found;
+            return nullptr;
+        };
+        return cell ? find(*cell) : nullptr;
+    };
+
+    const Rect row = table->rectForRowAtIndexPath({0, 2});
+    ASSERT_TRUE(UIDriver::pan(*table, {row.midX(), row.midY()}, {-200, 4}, {-600, 0}));
+    EXPECT_EQ(IndexPath(0, 2), table->swipedRow());
+    Button* versions = buttonTitled("Versions");
+    Button* remove = buttonTitled("Delete");
+    ASSERT_TRUE(versions && remove);
+    EXPECT_GT(versions->convertRectToView(versions->bounds(), table.get()).minX(),
+              remove->convertRectToView(remove->bounds(), table.get()).minX());
+    const Rect shown = remove->convertRectToView(remove->bounds(), table.get());
+    ASSERT_TRUE(UIDriver::tap(*table, {shown.midX(), shown.midY()}));
+    EXPECT_EQ((Events{"Delete 2"}), ran);
+    EXPECT_EQ(std::nullopt, table->swipedRow());
+    EXPECT_EQ(nullptr, buttonTitled("Delete"));
+
+    // A drag mostly up and down reveals nothing.
+    UIDriver::pan(*table, {row.midX(), row.midY()}, {-20, 100});
+    EXPECT_EQ(std::nullopt, table->swipedRow());
 }
 
 TEST_F(TableViewTest, ReloadingRowsAsksForThoseCellsAndUpdatesMustAddUp) {
