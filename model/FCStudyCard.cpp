@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <optional>
 #include <typeinfo>
 #include <unordered_set>
 
@@ -288,6 +289,8 @@ FCStudyCardArray FCStudyCard::buildStudyCardListFrom(const FCStudyCardArray& car
     keys.clear();
     keys.reserve(capacity);
     FCCardArena* arena = reversed && cards.size() >= kViewsInArenaFrom ? FCCardArena::make() : nullptr;
+    std::optional<FCCardArena::Reading> reading;
+    if (arena) reading.emplace(*arena);
     for (std::size_t i = 0; i < cards.size(); ++i) {
         // The cards lie apart in memory: each is fetched while earlier ones are handled.
         if (i + 8 < cards.size()) __builtin_prefetch(cards[i + 8].get());
@@ -303,12 +306,13 @@ FCStudyCardArray FCStudyCard::buildStudyCardListFrom(const FCStudyCardArray& car
         if (reversed) {
             std::shared_ptr<FCStudyCard> view = isView  ? element
                                                 : arena ? std::allocate_shared<FCReversedStudyCard>(
-                                                              FCCardArena::Allocator<FCReversedStudyCard>(arena), base)
+                                                              FCCardArena::Allocator<FCReversedStudyCard>(), base)
                                                         : std::make_shared<FCReversedStudyCard>(base);
             keys.push_back(view->primaryKey());
             result.push_back(std::move(view));
         }
     }
+    reading.reset();
     if (arena) arena->finishReading();
     keepFirstOfEachKey(result, keys);
     return result;

@@ -30,11 +30,21 @@ constexpr double kSwipeButtonMinimumWidth = 74;
 constexpr double kInsetGroupedMargin = 16;
 
 // The drag that swipes a row: a mostly sideways movement.
+// A sideways drag over a row that has actions to reveal, or while a row shows
+// them (to close them); any other drag is left to the views around the table
+// (a page view's swipe, a navigation's swipe back).
 class RowSwipeGestureRecognizer : public PanGestureRecognizer {
 public:
     bool canBegin() const override {
         const Point t = translationInView(nullptr);
-        return std::abs(t.x) > std::abs(t.y);
+        if (std::abs(t.x) <= std::abs(t.y)) return false;
+        auto* table = dynamic_cast<TableView*>(view());
+        if (!table) return false;
+        if (table->swipedRow()) return true;
+        const Point at = locationInView(table);
+        const Point start{at.x - t.x, at.y - t.y};
+        auto row = table->indexPathForRowAtPoint(start);
+        return row && table->swipeActionsForRow(*row) != nullptr;
     }
 };
 
@@ -827,15 +837,18 @@ std::shared_ptr<SwipeActionsConfiguration> TableView::deleteConfiguration(const 
     return SwipeActionsConfiguration::configurationWithActions({deleteAction});
 }
 
+std::optional<IndexPath> TableView::indexPathForRowAtPoint(Point point) const {
+    for (const auto& [indexPath, cell] : cells_)
+        if (cell->frame().contains(point)) return indexPath;
+    return std::nullopt;
+}
+
 void TableView::handleRowPan(GestureRecognizer& recognizer) {
     auto& pan = static_cast<PanGestureRecognizer&>(recognizer);
     auto keep = weak_from_this().lock();
     switch (pan.state()) {
         case GestureRecognizerState::Began: {
-            pannedRow_.reset();
-            const Point at = pan.locationInView(this);
-            for (const auto& [indexPath, cell] : cells_)
-                if (cell->frame().contains(at)) pannedRow_ = indexPath;
+            pannedRow_ = indexPathForRowAtPoint(pan.locationInView(this));
             break;
         }
         case GestureRecognizerState::Ended: {
@@ -965,9 +978,7 @@ bool TableView::userTapRow(const IndexPath& tapped) {
     return true;
 }
 
-std::shared_ptr<SwipeActionsConfiguration> TableView::userSwipeRow(const IndexPath& indexPath) {
-    auto keep = weak_from_this().lock();
-    closeSwipeActions();
+std::shared_ptr<SwipeActionsConfiguration> TableView::swipeActionsForRow(const IndexPath& indexPath) {
     if (editing_ || !cellForRowAtIndexPath(indexPath)) return nullptr;
     auto delegate = tableDelegate_.lock();
     std::shared_ptr<SwipeActionsConfiguration> configuration;
@@ -978,7 +989,14 @@ std::shared_ptr<SwipeActionsConfiguration> TableView::userSwipeRow(const IndexPa
         configuration = deleteConfiguration(indexPath);
     }
     if (!configuration || configuration->actions().empty()) return nullptr;
-    openSwipeActions(indexPath, configuration);
+    return configuration;
+}
+
+std::shared_ptr<SwipeActionsConfiguration> TableView::userSwipeRow(const IndexPath& indexPath) {
+    auto keep = weak_from_this().lock();
+    closeSwipeActions();
+    auto configuration = swipeActionsForRow(indexPath);
+    if (configuration) openSwipeActions(indexPath, configuration);
     return configuration;
 }
 

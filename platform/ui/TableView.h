@@ -335,6 +335,8 @@ public:
     std::vector<std::shared_ptr<TableViewCell>> visibleCells() const;
     std::vector<IndexPath> indexPathsForVisibleRows() const;
     std::optional<IndexPath> indexPathForCell(const TableViewCell& cell) const;
+    // The row in view under a point of the table's bounds.
+    std::optional<IndexPath> indexPathForRowAtPoint(Point point) const;
     // The header (footer) view of a section in view, or null.
     std::shared_ptr<View> headerViewForSection(std::int64_t section) const;
     std::shared_ptr<View> footerViewForSection(std::int64_t section) const;
@@ -374,6 +376,8 @@ public:
     // A swipe to the left on a row in view reveals its trailing actions;
     // returns them (null: none). Another row's actions close.
     std::shared_ptr<SwipeActionsConfiguration> userSwipeRow(const IndexPath& indexPath);
+    // The trailing actions a swipe on the row would reveal (null: none).
+    std::shared_ptr<SwipeActionsConfiguration> swipeActionsForRow(const IndexPath& indexPath);
     // A tap on a revealed action by title; the handler runs with a completion
     // that closes the actions.
     bool userTapSwipeAction(const std::string& title);

@@ -142,14 +142,15 @@ bool pan(View& root, Point start, Point translation, Point velocity, int steps) 
         for (const auto& recognizer : recognizers) {
             auto panRecognizer = std::dynamic_pointer_cast<PanGestureRecognizer>(recognizer);
             if (!panRecognizer) continue;
-            // Whether it begins may depend on where the finger goes.
+            // Whether it begins may depend on where the finger started and goes.
+            const Point startInView = view->convertPointFromView(start, &root);
             panRecognizer->setTranslation(translation, nullptr);
             panRecognizer->setVelocity(velocity);
+            panRecognizer->setLocation({startInView.x + translation.x, startInView.y + translation.y});
             const bool begins = mayBegin(*panRecognizer);
             panRecognizer->setTranslation({0, 0}, nullptr);
             panRecognizer->setVelocity({0, 0});
             if (!begins) continue;
-            const Point startInView = view->convertPointFromView(start, &root);
             panRecognizer->setLocation(startInView);
             panRecognizer->setState(GestureRecognizerState::Began);
             steps = std::max(1, steps);

@@ -158,13 +158,13 @@ export class Session {
     await locator.last().waitFor({ state: 'detached' });
   }
 
-  // A drag in the page from the element's middle: pointer down, moves by
-  // (dx, dy) page pixels, up.
-  async drag(locator, dx, dy = 0) {
+  // A drag in the page from the element's middle (or from `fromX` of its
+  // width): pointer down, moves by (dx, dy) page pixels, up.
+  async drag(locator, dx, dy = 0, { fromX = 0.5 } = {}) {
     await this.settle();
     const box = await locator.last().boundingBox();
     assert.ok(box, 'the element to drag from is on screen');
-    const x = box.x + box.width / 2;
+    const x = box.x + box.width * fromX;
     const y = box.y + box.height / 2;
     const { mouse } = this.page;
     await mouse.move(x, y);

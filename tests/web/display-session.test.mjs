@@ -39,15 +39,22 @@ describe('a multiple-choice test', () => {
     const startPage = s.find('textbox', /MultipleChoiceQuestion/);
     await startPage.waitFor();
     await s.save('01-start');
+    // Each drag goes past the middle of the page, so that the page turns
+    // however slowly a loaded machine delivers the finger's moves.
     const screen = s.page.locator('#screen');
-    await s.drag(screen, -150);
-    await s.button('Check').waitFor();
+    // The page's question runs in its web frame, numbered.
+    const question = (n) =>
+      s.page.frameLocator('#frames iframe[data-visible="true"]').last()
+        .locator('body', { hasText: new RegExp(`^\\s*${n}\\.`) });
+    await s.drag(screen, -250, 0, { fromX: 0.85 });
+    await question(1).waitFor();
     await startPage.waitFor({ state: 'detached' });
     await s.save('02-question');
-    await s.drag(screen, -150);
-    await s.button('Check').waitFor();
-    await s.drag(screen, 150);
-    await s.drag(screen, 150);
+    await s.drag(screen, -250, 0, { fromX: 0.85 });
+    await question(2).waitFor();
+    await s.drag(screen, 250, 0, { fromX: 0.15 });
+    await question(1).waitFor();
+    await s.drag(screen, 250, 0, { fromX: 0.15 });
     await startPage.waitFor();
     await s.tapButton('Done');
     await s.button('Memorize').waitFor();
@@ -139,6 +146,9 @@ describe('managing decks and settings', () => {
       await s.gone(s.find('textbox', 'Title'));
       await toCardList(s, title);
       await s.tapButton('chevron.backward');
+      // The library row shows as soon as the deck is made: wait for the
+      // card list to go before dragging it.
+      await s.gone(s.find('textbox', title));
       await s.row(new RegExp(`^${title}`)).waitFor();
     }
 

@@ -98,13 +98,12 @@ protected:
         std::erase_if(items, [](const auto& item) { return !item->view(); });
         return items;
     }
-    // A bar item's name as a person reads it: its title, its symbol, or the
-    // system item it is.
+    // A bar item's name as a person reads it: its title, the system item it
+    // is, or its symbol.
     static std::string itemName(const BarButtonItem& item) {
         if (item.title()) return *item.title();
         if (auto button = std::dynamic_pointer_cast<Button>(item.customView()))
             return button->buttonType() == ButtonType::InfoLight ? "Info" : button->currentTitle().value_or("");
-        if (item.image() && item.image()->systemSymbolName()) return *item.image()->systemSymbolName();
         if (item.systemItem()) {
             static const std::map<BarButtonSystemItem, std::string> names{
                 {BarButtonSystemItem::Add, "Add"},         {BarButtonSystemItem::Action, "Share"},
@@ -113,6 +112,7 @@ protected:
                 {BarButtonSystemItem::Search, "Search"},   {BarButtonSystemItem::Close, "Close"}};
             if (auto it = names.find(*item.systemItem()); it != names.end()) return it->second;
         }
+        if (item.image() && item.image()->systemSymbolName()) return *item.image()->systemSymbolName();
         return {};
     }
     // Taps the last shown bar item of that name where its bar shows it.

@@ -52,12 +52,21 @@ TEST_F(LayoutCheckTest, FindsOverlapsAndCutsAndLetsDesignedCutsAndHiddenTextBe) 
         {"a label of no size",
          [](View& root) { root.addSubview(label("Question", Rect(0, 100, 0, 0))); },
          {"'Question' has no room"}},
-        {"a long text overflowing onto the next",
+        {"a one-line text too long ends in an ellipsis within its label",
          [](View& root) {
              root.addSubview(label("A long question that goes on", Rect(16, 100, 60, 22)));
              root.addSubview(label("7", Rect(80, 100, 20, 22)));
          },
-         {"'7' overlaps 'A long question that goes on'"}},
+         {}},
+        {"wrapped lines overflowing onto the next",
+         [](View& root) {
+             auto wrapping = label("A question long enough to need a few lines here", Rect(16, 100, 120, 22));
+             wrapping->setNumberOfLines(0);
+             wrapping->setLineBreakMode(LineBreakMode::WordWrapping);
+             root.addSubview(wrapping);
+             root.addSubview(label("7", Rect(16, 124, 20, 22)));
+         },
+         {"'A question long enough", "'7' overlaps 'A question long enough"}},
         {"a truncating label that clips keeps to itself",
          [](View& root) {
              auto long_ = label("A long question that goes on", Rect(16, 100, 60, 22));

@@ -266,7 +266,7 @@ TEST_F(TableViewTest, AFingerSwipingARowLeftRevealsItsActionsAsButtonsATapRuns) 
     };
 
     const Rect row = table->rectForRowAtIndexPath({0, 2});
-    ASSERT_TRUE(UIDriver::pan(*table, {row.midX(), row.midY()}, {-200, 4}, {-600, 0}));
+    ASSERT_TRUE(UIDriver::pan(*table, {row.midX(), row.midY()}, {-120, 4}, {-600, 0}));
     EXPECT_EQ(IndexPath(0, 2), table->swipedRow());
     Button* versions = buttonTitled("Versions");
     Button* remove = buttonTitled("Delete");
