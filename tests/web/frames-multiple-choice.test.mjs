@@ -73,6 +73,7 @@ describe('a multiple-choice test answered in its pages', () => {
       if (n === 1) await s.save('01-checked');
     }
     assert.ok(right.size >= 1 && wrong.size >= 1, 'the test asked several questions');
+    await s.settle();
     await s.save('02-summary');
   });
 
@@ -88,6 +89,7 @@ describe('a multiple-choice test answered in its pages', () => {
       again.add(plain(await answer(await questionPage(n), true)));
     }
     assert.deepEqual([...again].sort(), [...wrong].sort());
+    await s.settle();
     await s.save('03-summary-again');
     await s.tapButton('Done');
     await s.button('Memorize').waitFor();
