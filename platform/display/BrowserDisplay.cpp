@@ -15,7 +15,9 @@
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
+#include "platform/ui/Animation.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/Layer.h"
 #include "platform/ui/Screen.h"
 
 namespace {
@@ -182,7 +184,8 @@ void BrowserDisplay::setLogSink(DisplayServer::LogSink sink) {
 
 void BrowserDisplay::passEnded(bool handledSomething) {
     State& state = *state_;
-    state.dirty = state.dirty || handledSomething;
+    // Animations play: frames follow them until the last one ends.
+    state.dirty = state.dirty || handledSomething || currentMediaTime() < Layer::animatingUntil();
     const auto now = std::chrono::steady_clock::now();
     if (!state.dirty || now - state.lastFrame < kFrameInterval) return;
     state.dirty = false;
@@ -191,7 +194,7 @@ void BrowserDisplay::passEnded(bool handledSomething) {
 }
 
 std::chrono::milliseconds BrowserDisplay::maximumWait(std::chrono::milliseconds wait) const {
-    if (!state_->dirty) return wait;
+    if (!state_->dirty && currentMediaTime() >= Layer::animatingUntil()) return wait;
     const auto due = state_->lastFrame + kFrameInterval - std::chrono::steady_clock::now();
     return std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(due) + std::chrono::milliseconds(1),
                       std::chrono::milliseconds(1), wait);

@@ -240,6 +240,8 @@ void Layer::addAnimation(const std::shared_ptr<Animation>& animation, const std:
                                                 if (auto layer = weak.lock()) layer->animationTimerFired(identity);
                                             });
     RunLoop::main().addTimer(running.timer, RunLoop::kCommonModes);
+    if (running.animation->activeDuration() <= kWatchedAnimationSeconds)
+        animatingUntil_ = std::max(animatingUntil_, running.startTime + running.animation->activeDuration());
     auto started = running.animation;
     animations_.push_back(std::move(running));
     if (started->delegate()) started->delegate()->animationDidStart(*started);

@@ -145,6 +145,13 @@ public:
     std::vector<std::string> animationKeys() const;
     // The media time at which the animation under the key started.
     std::optional<double> animationStartTime(const std::string& key) const;
+    // The media time until which some layer's animation added so far runs: a
+    // screen someone watches draws frames until then (one removed early only
+    // costs frames that show no change). Endless and long decorations (a
+    // hint that pulses for minutes) do not count: they show where they are
+    // when something else redraws, so that an idle screen sends no frames.
+    static double animatingUntil() { return animatingUntil_; }
+    static constexpr double kWatchedAnimationSeconds = 5;
 
     // --- Rendering ---
     void renderInContext(GraphicsContext& context);
@@ -157,6 +164,7 @@ private:
         std::shared_ptr<Timer> timer;
     };
     void animationTimerFired(const Animation* animation);
+    static inline double animatingUntil_ = 0;
 
     Rect bounds_;
     Point position_;
