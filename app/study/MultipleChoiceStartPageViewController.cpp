@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FIFlashcardsDocument.h"
@@ -11,6 +12,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Format.h"
 #include "platform/foundation/StringUtils.h"
+#include "platform/ui/Color.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
@@ -85,6 +87,9 @@ void MultipleChoiceStartPageViewController::viewDidLoad() {
             page->tappedOnBackground();
         }
     }));
+    // A white page on the test's grey, as the question pages are.
+    view()->setBackgroundColor(Color::whiteColor());
+    titleLabel_->setNumberOfLines(0);
     addStudyPageShadow(*view());
     numberOfQuestionsTextField_->setTextFormatter(&questionCountTitle);
     studyDirectionTextField_->setTextFormatter(&studyDirectionTitle);
@@ -105,6 +110,28 @@ void MultipleChoiceStartPageViewController::viewWillAppear(bool animated) {
 void MultipleChoiceStartPageViewController::viewDidAppear(bool animated) {
     ViewController::viewDidAppear(animated);
     if (auto navigation = navigationController()) navigation->setToolbarHidden(true, animated);
+}
+
+// The page lies under the test's navigation bar, as the question pages do:
+// the headline and the options start below it, as wide as the page allows,
+// and the swipe hint sits in the middle below them.
+void MultipleChoiceStartPageViewController::viewDidLayoutSubviews() {
+    ViewController::viewDidLayoutSubviews();
+    const double top = topLayoutGuideLength();
+    const Rect bounds = view()->bounds();
+    const double width = std::max(0.0, bounds.width() - 40);
+    titleLabel_->setPreferredMaxLayoutWidth(width);
+    const double titleHeight = std::max(40.0, std::ceil(titleLabel_->sizeThatFits(Size{width, 10000}).height));
+    double y = top + 20;
+    titleLabel_->setFrame(Rect(20, y, width, titleHeight));
+    y += titleHeight + 20;
+    for (const auto& field : {numberOfQuestionsTextField_, studyDirectionTextField_, shuffleAnswerChoicesTextField_}) {
+        field->setFrame(Rect(20, y, width, 30));
+        y += 40;
+    }
+    const Size hint = swipeIndicatorView_->frame().size;
+    swipeIndicatorView_->setFrame(Rect(std::round((bounds.width() - hint.width) / 2), std::max(y + 60, top + 300),
+                                       hint.width, hint.height));
 }
 
 void MultipleChoiceStartPageViewController::viewDidDisappear(bool animated) {

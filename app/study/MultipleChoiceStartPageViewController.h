@@ -52,6 +52,7 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
+    void viewDidLayoutSubviews() override;
     void viewDidDisappear(bool animated) override;
     void tappedOnBackground();
 

@@ -7,6 +7,7 @@
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/Window.h"
 
 namespace DisplayScreen {
@@ -39,10 +40,17 @@ struct DrawnText {
     Rect rect;  // on the screen, as far as it shows
 };
 
+// A fault of one label, which an opaque view drawn above the label hides.
+struct LabelFault {
+    std::string description;
+    Rect where;  // the label on the screen
+};
+
 class Check {
 public:
     // `clip`: the part of the screen the view's ancestors let show;
-    // `clippedByFrame`: whether an ancestor other than a scroll view limits it.
+    // `clippedByFrame`: whether an ancestor other than a scroll view (or a
+    // row slid aside to show its swipe actions) limits it.
     void visit(View& view, const Window& window, Rect clip, bool clippedByFrame) {
         if (view.isHidden() || view.alpha() <= 0) return;
         const Rect rect =
@@ -57,13 +65,15 @@ public:
             auto inside = intersection(clip, rect);
             if (!inside) return;
             clip = *inside;
-            clippedByFrame = clippedByFrame || !dynamic_cast<ScrollView*>(&view);
+            const auto* cell = dynamic_cast<TableViewCell*>(&view);
+            clippedByFrame = clippedByFrame || (!dynamic_cast<ScrollView*>(&view) && !(cell && cell->swipeActionsView()));
         }
         for (const auto& child : view.subviews())
             if (child) visit(*child, window, clip, clippedByFrame);
     }
 
     std::vector<std::string> faults() {
+        for (auto& fault : labelFaults_) faults_.push_back(std::move(fault.description));
         for (std::size_t i = 0; i < texts_.size(); ++i)
             for (std::size_t j = i + 1; j < texts_.size(); ++j) {
                 auto common = intersection(texts_[i].rect, texts_[j].rect);
@@ -84,21 +94,24 @@ private:
         const Rect bounds = toScreen(label.bounds());
         if (!intersection(bounds.insetBy(-kTolerance, -kTolerance), clip)) return;
         if (label.bounds().width() < kTolerance || label.bounds().height() < kTolerance) {
-            faults_.push_back(quote(text) + " has no room: its label is " + describe(label.bounds().size) + " at " +
-                              describe(bounds.origin));
+            labelFaults_.push_back({quote(text) + " has no room: its label is " + describe(label.bounds().size) +
+                                        " at " + describe(bounds.origin),
+                                    bounds});
             return;
         }
         const Rect drawn = toScreen(label.drawnTextRect());
         if (!cutsByDesign(label) && label.isTextCut())
-            faults_.push_back(quote(text) + " is cut: it needs " + describe(drawn.size) + ", its label gives " +
-                              describe(bounds));
+            labelFaults_.push_back(
+                {quote(text) + " is cut: it needs " + describe(drawn.size) + ", its label gives " + describe(bounds),
+                 bounds});
         // What is drawn shows within the label when it clips, and within what clips around it.
         auto visible = intersection(label.clipsToBounds() ? intersection(drawn, bounds).value_or(Rect()) : drawn, clip);
         if (!visible) return;
         const auto withinBounds = intersection(drawn, bounds);
         if (clippedByFrame && withinBounds && !contains(clip.insetBy(-kTolerance, -kTolerance), *withinBounds))
-            faults_.push_back(quote(text) + " is cut: a view around it shows " + describe(*visible) + " of " +
-                              describe(*withinBounds));
+            labelFaults_.push_back({quote(text) + " is cut: a view around it shows " + describe(*visible) + " of " +
+                                        describe(*withinBounds),
+                                    *visible});
         texts_.push_back({text, *visible});
     }
 
@@ -114,6 +127,7 @@ private:
     // wholly, or the side of them it lies across.
     void coverTextUnder(const Rect& cover) {
         std::erase_if(texts_, [&](const DrawnText& text) { return contains(cover, text.rect); });
+        std::erase_if(labelFaults_, [&](const LabelFault& fault) { return contains(cover, fault.where); });
         for (auto& text : texts_) {
             Rect& r = text.rect;
             if (!intersection(cover, r)) continue;
@@ -132,6 +146,7 @@ private:
     }
 
     std::vector<DrawnText> texts_;
+    std::vector<LabelFault> labelFaults_;
     std::vector<std::string> faults_;
 };
 

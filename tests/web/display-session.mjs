@@ -26,6 +26,7 @@ export class Session {
     this.prefix = prefix;
     this.stdout = '';
     this.stderr = '';
+    this.layoutFaultShots = 0;
   }
 
   // Starts the program (on this session's home, a fresh one the first time)
@@ -45,6 +46,16 @@ export class Session {
     });
     this.context.setDefaultTimeout(stepTimeout);
     this.page = this.context.pages()[0] ?? (await this.context.newPage());
+    // The program checks the layout of every frame it sends (see #startProgram);
+    // the page keeps what the newest frame's header says.
+    if (!this.watchingLayout) {
+      await this.context.addInitScript(() => {
+        document.addEventListener('display-frame', (event) => {
+          window.memorantLayoutFaults = event.detail.layoutFaults ?? [];
+        });
+      });
+      this.watchingLayout = true;
+    }
     await this.page.goto(this.address);
     await this.page.locator('#screen[data-frames]').waitFor();
     return this;
@@ -52,7 +63,7 @@ export class Session {
 
   #startProgram() {
     this.child = spawn(program, ['--no-browser', '--no-display', '--port', '0'], {
-      env: { ...process.env, MEMORANT_HOME: this.home, DISPLAY: '', WAYLAND_DISPLAY: '' },
+      env: { ...process.env, MEMORANT_HOME: this.home, DISPLAY: '', WAYLAND_DISPLAY: '', MEMORANT_DISPLAY_CHECK_LAYOUT: '1' },
       stdio: ['ignore', 'pipe', 'pipe'],
     });
     const child = this.child;
@@ -102,7 +113,9 @@ export class Session {
   // up at its middle).
   // Waits until the screen has settled: no new frame for a quarter of a
   // second (an animation sends one each pass, and the app may not take taps
-  // while a screen comes or goes).
+  // while a screen comes or goes). A settled screen must look right: the
+  // test fails when its frame names layout faults (texts that overlap or are
+  // cut).
   async settle() {
     await this.page.waitForFunction(() => {
       const screen = document.getElementById('screen');
@@ -114,6 +127,13 @@ export class Session {
       }
       return now - Number(screen.dataset.settleSince) >= 250;
     }, null, { polling: 50 });
+    const faults = await this.page.evaluate(() => window.memorantLayoutFaults ?? []);
+    if (faults.length) {
+      const shot = `${this.prefix}-layout-fault-${++this.layoutFaultShots}.png`;
+      await this.page.locator('#screen').screenshot({ path: path.join(output, shot) });
+      assert.fail(`the screen (${shot}) shows layout faults:\n  ${faults.join('\n  ')}\n` +
+        `on it:\n  ${(await this.names()).join('\n  ')}`);
+    }
   }
 
   // Taps the topmost of several matches (a later element lies over an

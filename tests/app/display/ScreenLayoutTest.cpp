@@ -145,6 +145,67 @@ protected:
                                              << names();
     }
 
+    // Drags a finger from the middle of the topmost element whose role is
+    // `role` and whose name matches, by (dx, dy) points, letting go at speed.
+    ::testing::AssertionResult dragNamed(const std::string& role, const std::string& pattern, double dx, double dy,
+                                         double fromX = 0.5) {
+        const std::regex name(pattern);
+        const json elements = DisplayScreen::accessibleElements();
+        for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
+            if ((*it)["role"] != role || !std::regex_search((*it)["name"].get<std::string>(), name)) continue;
+            const Point point{(*it)["x"].get<double>() + (*it)["width"].get<double>() * fromX,
+                              (*it)["y"].get<double>() + (*it)["height"].get<double>() / 2};
+            auto window = DisplayScreen::windowAtPoint(point);
+            if (!window) continue;
+            const bool taken = UIDriver::pan(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y},
+                                             {dx, dy}, {dx * 4, dy * 4}, 8);
+            settle();
+            if (taken) return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "no " << role << " named /" << pattern << "/ takes a drag among\n"
+                                             << names();
+    }
+    // A drag across the screen from `fromX` of its width, at half its height.
+    ::testing::AssertionResult dragScreen(double fromX, double dx) {
+        const Rect bounds = Screen::main().bounds();
+        const Point point{bounds.width() * fromX, bounds.height() / 2};
+        auto window = DisplayScreen::windowAtPoint(point);
+        if (!window || !UIDriver::pan(*window, point, {dx, 0}, {dx * 4, 0}, 8))
+            return ::testing::AssertionFailure() << "nothing takes a drag across the screen among\n" << names();
+        settle();
+        return ::testing::AssertionSuccess();
+    }
+    // Types into the field being edited, as the keyboard does.
+    ::testing::AssertionResult type(const std::string& text) {
+        for (const auto& window : DisplayScreen::visibleWindows())
+            if (auto field = dynamic_cast<TextField*>(window->firstResponder())) {
+                const bool typed = UIDriver::typeText(*field, text);
+                settle();
+                if (typed) return ::testing::AssertionSuccess();
+            }
+        return ::testing::AssertionFailure() << "no field takes typing among\n" << names();
+    }
+    bool shows(const std::string& role, const std::string& pattern) {
+        const std::regex name(pattern);
+        for (const auto& element : DisplayScreen::accessibleElements())
+            if (element["role"] == role && std::regex_search(element["name"].get<std::string>(), name)) return true;
+        return false;
+    }
+    // Answers the storage question and opens the tutorial.
+    void openTutorial() {
+        ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
+        while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+        ASSERT_TRUE(tapNamed("row", "^Tutorial"));
+        // A phone shows the first card's editor over the list.
+        if (GetParam().idiom == UserInterfaceIdiom::Phone && !shows("row", "What is a deck")) {
+            ASSERT_TRUE(tapItem("Back"));
+        }
+        // A tablet shows a card's editor beside the list once one is picked.
+        if (GetParam().idiom == UserInterfaceIdiom::Pad) {
+            ASSERT_TRUE(tapNamed("row", "^How do I see the answer"));
+        }
+    }
+
     // Checks the screen's layout and writes its picture where asked.
     void screen(const std::string& name) {
         SCOPED_TRACE(name);
@@ -208,6 +269,47 @@ TEST_P(ScreenLayoutTest, EveryScreenAUserReachesShowsItsTextsWholeAndApart) {
         ASSERT_TRUE(tapItem("calendar"));
         screen("spaced-repetition");
     }
+}
+
+TEST_P(ScreenLayoutTest, StudyScreensShowTheirTextsWholeAndApart) {
+    openTutorial();
+    ASSERT_TRUE(tapNamed("button", "^Memorize$"));
+    screen("study");
+    for (int ratings = 0; !shows("button", "^Start Over$"); ++ratings) {
+        ASSERT_LT(ratings, 20) << "the batch ends in a summary";
+        ASSERT_TRUE(tapNamed("button", "^Easy$"));
+    }
+    screen("study-summary");
+    ASSERT_TRUE(tapNamed("button", "^Done$"));
+    screen("card-list-after-study");
+}
+
+TEST_P(ScreenLayoutTest, MultipleChoiceScreensShowTheirTextsWholeAndApart) {
+    openTutorial();
+    ASSERT_TRUE(tapNamed("button", "^Multiple Choice$"));
+    screen("multiple-choice-start");
+    ASSERT_TRUE(dragScreen(0.85, -250));
+    screen("multiple-choice-question");
+    for (int pages = 0; !shows("button", "^Start Over$"); ++pages) {
+        ASSERT_LT(pages, 30) << "the test ends in a summary";
+        ASSERT_TRUE(dragScreen(0.85, -250));
+    }
+    screen("multiple-choice-summary");
+}
+
+TEST_P(ScreenLayoutTest, DeckScreensShowTheirTextsWholeAndApart) {
+    ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+    ASSERT_TRUE(dragNamed("row", "^Tutorial", -200, 0));
+    screen("library-row-actions");
+    ASSERT_TRUE(tapNamed("button", "^Versions$"));
+    screen("versions");
+}
+
+TEST_P(ScreenLayoutTest, CardListScreensShowTheirTextsWholeAndApart) {
+    openTutorial();
+    ASSERT_TRUE(tapItem("Share"));
+    screen("share");
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, ScreenLayoutTest,

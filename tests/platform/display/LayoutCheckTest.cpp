@@ -8,6 +8,7 @@
 #include "platform/display/DisplayScreen.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/UITestFixture.h"
 #include "platform/ui/Window.h"
 
@@ -111,6 +112,26 @@ TEST_F(LayoutCheckTest, FindsOverlapsAndCutsAndLetsDesignedCutsAndHiddenTextBe) 
              root.addSubview(sheet);
          },
          {}},
+        {"a label of no size under an opaque view",
+         [](View& root) {
+             root.addSubview(label("✓", Rect(0, 100, 0, 0)));
+             auto sheet = std::make_shared<View>(Rect(0, 0, 390, 844));
+             sheet->setBackgroundColor(Color::whiteColor());
+             root.addSubview(sheet);
+         },
+         {}},
+        {"a row cuts its texts only while slid aside for its swipe actions",
+         [](View& root) {
+             for (const bool swiped : {false, true}) {
+                 auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, std::nullopt);
+                 cell->setFrame(Rect(0, swiped ? 200 : 100, 390, 60));
+                 cell->setClipsToBounds(true);
+                 cell->addSubview(label(swiped ? "Slid aside by the row" : "Cut by the row", Rect(-80, 10, 200, 22)));
+                 if (swiped) cell->setSwipeActionsView(std::make_shared<View>(Rect(230, 0, 160, 60)));
+                 root.addSubview(cell);
+             }
+         },
+         {"'Cut by the row' is cut"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
