@@ -263,9 +263,17 @@ TEST_F(FCCCardRecords, TopicsMadeWhenAskedForReadAndWriteAsReadingWhole) {
     ASSERT_TRUE(codec.write({topic("many", std::move(many)), topic("few", {})}, large));
     ASSERT_GE(large.size(), FCCCardRecordCodec::kArenaRecordsLength);
 
-    for (const auto& [name, records] : std::vector<std::pair<const char*, Data>>{
-             {"plain", plain}, {"reordered", reordered}, {"long varint", longVarint},
-             {"varied", genericWrite(variedCards())}, {"large", large}}) {
+    struct Case {
+        const char* name;
+        Data records;
+        bool writtenAsRead;  // saved untouched without making its cards
+    };
+    for (const auto& [name, records, writtenAsRead] :
+         std::vector<Case>{{"plain", plain, true},
+                           {"reordered", reordered, false},
+                           {"long varint", longVarint, false},
+                           {"varied", genericWrite(variedCards()), false},
+                           {"large", large, true}}) {
         const std::string whole = fastRead(records);
         ASSERT_NE(whole, "declined") << name;
         auto eager = codec.read(records);
@@ -277,15 +285,17 @@ TEST_F(FCCCardRecords, TopicsMadeWhenAskedForReadAndWriteAsReadingWhole) {
 
         auto read = codec.readDeferringTopics(std::make_shared<const BPSnappy::Block>(blockOf(records)));
         ASSERT_TRUE(read) << name;
-        auto first = std::static_pointer_cast<FCTopicCard>(read->cards.front());
+        std::size_t firstTopic = 0;
+        while (!read->cards[firstTopic]->isTopicCard()) ++firstTopic;
+        auto first = std::static_pointer_cast<FCTopicCard>(read->cards[firstTopic]);
         ASSERT_TRUE(first->hasDeferredCards()) << name;
         first->setTitle("renamed");
-        std::static_pointer_cast<FCTopicCard>(eager->cards.front())->setTitle("renamed");
+        std::static_pointer_cast<FCTopicCard>(eager->cards[firstTopic])->setTitle("renamed");
         Data renamed, eagerRenamed;
         ASSERT_TRUE(codec.write(read->cards, renamed));
         ASSERT_TRUE(codec.write(eager->cards, eagerRenamed));
         EXPECT_EQ(renamed, eagerRenamed) << name;
-        EXPECT_TRUE(first->hasDeferredCards()) << name;  // writing made nothing
+        EXPECT_EQ(first->hasDeferredCards(), writtenAsRead) << name;
     }
 }
 
