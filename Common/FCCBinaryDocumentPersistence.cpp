@@ -250,16 +250,20 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
     }
     if (outUserDocumentSettings) *outUserDocumentSettings = settings;
 
-    auto cardBlock = BPSnappy::uncompressBlock(*records, offset, error);
-    if (!cardBlock) return nullptr;
+    auto uncompressed = BPSnappy::uncompressBlock(*records, offset, error);
+    if (!uncompressed) return nullptr;
+    const std::size_t recordsLength = records->size();
+    records.reset();
+    auto cardBlock = std::make_shared<const BPSnappy::Block>(std::move(*uncompressed));
     const BPBytes cardRecords = cardBlock->view();
-    // The plain form in one pass; anything else through the generic reader.
-    if (auto read = cardCodec_.read(cardRecords)) {
+    // The plain form in one pass, each topic's cards made when first asked
+    // for; anything else through the generic reader.
+    if (auto read = cardCodec_.readDeferringTopics(cardBlock)) {
         const std::int64_t lastKey = read->lastPrimaryKey;
         deck->setCards(std::move(read->cards));
         deck->finishInitializationOfNumberedCards(lastKey, read->studyCardsCount, read->unstudiedStudyCardsCount);
         TWLogDebug("Reading deck data took %.2f ms for %lu bytes.", millisecondsSince(start),
-                   static_cast<unsigned long>(records->size()));
+                   static_cast<unsigned long>(recordsLength));
         return deck;
     }
     auto cardObjects = cardsSchema_.parseDelimited(cardRecords, error);
@@ -282,7 +286,7 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
     deck->finishInitialization();
 
     TWLogDebug("Reading deck data took %.2f ms for %lu bytes.", millisecondsSince(start),
-               static_cast<unsigned long>(records->size()));
+               static_cast<unsigned long>(recordsLength));
     return deck;
 }
 

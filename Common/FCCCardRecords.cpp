@@ -35,13 +35,15 @@ bool classTags(const BPDocumentSchema& schema, const std::type_info& type,
 
 class Reader {
 public:
+    // With `finishArena`, the arena is finished with the reader; otherwise
+    // its owner finishes it after the last reading.
     Reader(const std::uint8_t* begin, const std::uint8_t* end, FCCCardRecordCodec::ReadCards& result,
-           const FCCCardRecordCodec::Tags& tags, FCCardArena* arena)
-        : p_(begin), end_(end), result_(result), tags_(tags), arena_(arena) {
+           const FCCCardRecordCodec::Tags& tags, FCCardArena* arena, bool finishArena = true)
+        : p_(begin), end_(end), result_(result), tags_(tags), arena_(arena), finishArena_(finishArena) {
         if (arena_) reading_.emplace(*arena_);
     }
     ~Reader() {
-        if (arena_) arena_->finishReading();
+        if (arena_ && finishArena_) arena_->finishReading();
     }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
@@ -50,11 +52,54 @@ public:
         while (p_ < end_) {
             const std::uint8_t tag = *p_++;
             if (tag == BPTagEndOfRecord) break;  // the generic reader stops here too
-            std::shared_ptr<FCCard> card = readCard(tag, 0);
-            if (!card) return false;
+            std::shared_ptr<FCCard> card;
+            if (!readCard(tag, 0, &card)) return false;
             result_.cards.push_back(std::move(card));
         }
         return true;
+    }
+
+    // As readAll, with each top-level topic made without its children: its
+    // record is checked and counted as reading it would, and `defer` is given
+    // the topic, its record's range (from its first tag), where its cards
+    // start (their tag; null without), the key and sequence number before
+    // its first child, and whether the cards' part of the record is exactly
+    // what writing the cards made from it gives.
+    template <class Defer>
+    bool readAllDeferringTopics(Defer&& defer) {
+        while (p_ < end_) {
+            const std::uint8_t* record = p_;
+            const std::uint8_t tag = *p_++;
+            if (tag == BPTagEndOfRecord) break;
+            std::shared_ptr<FCCard> card;
+            if (tag == tags_.title || tag == tags_.cards) {
+                std::optional<std::string_view> title;
+                const std::int64_t studyCardsBefore = result_.studyCardsCount;
+                canonical_ = true;
+                topLevelCardsTag_ = nullptr;
+                if (!readTopic(tag, 0, nullptr, nullptr, &title)) return false;
+                auto topic = make<FCTopicCard>();
+                const std::int64_t key = scannedTopicKey_;
+                topic->setPrimaryKey(key);
+                if (title) topic->setTitle(FCCardSides::toString(title));
+                defer(*topic, record, topLevelCardsTag_, p_, key, studyCardsBefore, canonical_);
+                card = std::move(topic);
+            } else if (!readCard(tag, 0, &card)) {
+                return false;
+            }
+            result_.cards.push_back(std::move(card));
+        }
+        return true;
+    }
+
+    // The children of the topic whose record starts here (at its first tag),
+    // numbered on from the counts the reader starts with; the record was
+    // read whole before.
+    bool readChildrenOfTopic(FCCardArray& children) {
+        checked_ = true;
+        std::uint8_t tag;
+        if (!nextTag(tag)) return false;
+        return readTopic(tag, 0, nullptr, &children, nullptr);
     }
 
 private:
@@ -68,7 +113,10 @@ private:
             if (p_ == end_) return false;
             const std::uint8_t byte = *p_++;
             value |= static_cast<std::uint64_t>(byte & 0x7F) << (7 * i);
-            if (!(byte & 0x80)) return true;
+            if (!(byte & 0x80)) {
+                if (byte == 0 && i > 0) canonical_ = false;  // longer than a writer makes it
+                return true;
+            }
         }
         return false;
     }
@@ -89,9 +137,23 @@ private:
         std::size_t length;
         if (!bytes(at, length)) return false;
         std::string_view view(reinterpret_cast<const char*>(at), length);
-        if (!isValidUTF8(view)) return false;
+        if (!checked_ && !isASCII(at, length) && !isValidUTF8(view)) return false;
         into = view;
         return true;
+    }
+
+    // Plain ASCII (most texts), looked at eight bytes at a time without a
+    // call or a branch per word.
+    static bool isASCII(const std::uint8_t* at, std::size_t length) {
+        std::uint64_t high = 0;
+        std::size_t i = 0;
+        for (; i + 8 <= length; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, at + i, 8);
+            high |= word;
+        }
+        for (; i < length; ++i) high |= at[i];
+        return (high & 0x8080808080808080ull) == 0;
     }
 
     // The next tag of a record; false at the end of the data (a record cut
@@ -116,27 +178,49 @@ private:
         std::uint8_t tag;
         if (!nextTag(tag) || tag == BPTagEndOfRecord) return false;
         into = StoredStats{};
+        int order = -1;  // the writer's order: date, history
         do {
             if (tag == tags_.lastStudied) {
                 std::uint64_t seconds;
                 if (!varint(seconds)) return false;
                 into.lastStudied = Date::fromTimeIntervalSince1970(static_cast<double>(seconds));
+                // Whole seconds come back as they were only below 2^52.
+                if (order >= 0 || seconds >= (std::uint64_t{1} << 52)) canonical_ = false;
+                order = 0;
             } else if (tag == tags_.pastResults) {
                 if (!bytes(into.packed, into.packedLength)) return false;
+                if (order >= 1 || !isPackedAsWritten(into.packed, into.packedLength)) canonical_ = false;
+                order = 1;
             } else {
                 return false;
             }
             if (!nextTag(tag)) return false;
         } while (tag != BPTagEndOfRecord);
+        if (order != 1) canonical_ = false;
         return true;
     }
 
-    std::shared_ptr<FCCard> readCard(std::uint8_t tag, int depth) {
-        if (depth > kBPMaxNestingDepth) return nullptr;
+    // A history packed as a writer packs it: four ratings to each byte but
+    // the last, which holds at least one and nothing above them.
+    static bool isPackedAsWritten(const std::uint8_t* packed, std::size_t length) {
+        for (std::size_t i = 0; i < length; ++i) {
+            const std::uint8_t byte = packed[i];
+            int places = 0;
+            while (places < 4 && ((byte >> (2 * places)) & 3) != 0) ++places;
+            if (i + 1 < length ? places != 4 : places == 0 || (places < 4 && (byte >> (2 * places)) != 0))
+                return false;
+        }
+        return true;
+    }
+
+    // A card's record, made into `out`; without `out` only checked and
+    // counted, as reading it would.
+    bool readCard(std::uint8_t tag, int depth, std::shared_ptr<FCCard>* out) {
+        if (depth > kBPMaxNestingDepth) return false;
         if (tag == tags_.top || tag == tags_.bottom || tag == tags_.studyStats || tag == tags_.reverseStudyStats)
-            return readStudyCard(tag, depth);
-        if (tag == tags_.title || tag == tags_.cards) return readTopic(tag, depth);
-        return nullptr;
+            return readStudyCard(tag, depth, out);
+        if (tag == tags_.title || tag == tags_.cards) return readTopic(tag, depth, out, nullptr, nullptr);
+        return false;
     }
 
     // Both statistics of a card in one allocation: most cards have both, and
@@ -176,7 +260,7 @@ private:
         return reverse.numberOfRatings() != 0 && reverse.mostRecentResult() != kRight;
     }
 
-    std::shared_ptr<FCCard> readStudyCard(std::uint8_t tag, int depth) {
+    bool readStudyCard(std::uint8_t tag, int depth, std::shared_ptr<FCCard>* out) {
         const std::int64_t key = ++result_.lastPrimaryKey;
         const std::int64_t sequenceNumber = ++result_.studyCardsCount;
         std::optional<std::string_view> top;
@@ -184,20 +268,45 @@ private:
         // A statistics property the record leaves out keeps a new card's empty one.
         StoredStats forward;
         StoredStats reverse;
+        int order = -1;  // the writer's order: top, bottom, statistics, reverse statistics
+        auto inOrder = [&](int next) {
+            if (next <= order) canonical_ = false;
+            order = next;
+        };
+        bool sawForward = false;
+        bool sawReverse = false;
         do {
             if (tag == tags_.top) {
-                if (!text(top)) return nullptr;
+                if (!text(top)) return false;
+                inOrder(0);
             } else if (tag == tags_.bottom) {
-                if (!text(bottom)) return nullptr;
+                if (!text(bottom)) return false;
+                inOrder(1);
             } else if (tag == tags_.studyStats) {
-                if (!readStats(forward, depth + 1)) return nullptr;
+                if (!readStats(forward, depth + 1)) return false;
+                inOrder(2);
+                sawForward = true;
             } else if (tag == tags_.reverseStudyStats) {
-                if (!readStats(reverse, depth + 1)) return nullptr;
+                if (!readStats(reverse, depth + 1)) return false;
+                inOrder(3);
+                sawReverse = true;
             } else {
-                return nullptr;
+                return false;
             }
-            if (!nextTag(tag)) return nullptr;
+            if (!nextTag(tag)) return false;
         } while (tag != BPTagEndOfRecord);
+        // A card read without statistics gets empty ones, which are written.
+        if (!sawForward || !sawReverse) canonical_ = false;
+        if (!out) {
+            constexpr std::int64_t kRight = 1;
+            const std::int64_t forwardNewest =
+                FCStudyStats::mostRecentResultOfStoredForm(forward.packed, forward.packedLength);
+            const std::int64_t reverseNewest =
+                FCStudyStats::mostRecentResultOfStoredForm(reverse.packed, reverse.packedLength);
+            if (forwardNewest != kRight || (reverseNewest != 0 && reverseNewest != kRight))
+                ++result_.unstudiedStudyCardsCount;
+            return true;
+        }
         FCStudyStats* forwardStats;
         FCStudyStats* reverseStats;
         std::shared_ptr<FCCard> card;
@@ -223,42 +332,64 @@ private:
         forward.fill(*forwardStats);
         reverse.fill(*reverseStats);
         if (isUnstudied(*forwardStats, *reverseStats)) ++result_.unstudiedStudyCardsCount;
-        return card;
+        *out = std::move(card);
+        return true;
     }
 
-    std::shared_ptr<FCCard> readTopic(std::uint8_t tag, int depth) {
-        auto topic = make<FCTopicCard>();
-        topic->setPrimaryKey(++result_.lastPrimaryKey);  // before its children, as the numbering walk does
+    // A topic's record: made into `out`; or only its children made into
+    // `children`; or, with neither, only checked and counted (its title, the
+    // last one given, in `title` when asked for).
+    bool readTopic(std::uint8_t tag, int depth, std::shared_ptr<FCCard>* out, FCCardArray* children,
+                   std::optional<std::string_view>* title) {
+        const bool build = out || children;
+        std::shared_ptr<FCTopicCard> topic;
+        if (out) topic = make<FCTopicCard>();
+        scannedTopicKey_ = ++result_.lastPrimaryKey;  // before its children, as the numbering walk does
+        if (topic) topic->setPrimaryKey(scannedTopicKey_);
+        const std::int64_t key = scannedTopicKey_;
         bool sawCards = false;
+        bool sawTitle = false;
         do {
             if (tag == tags_.title) {
-                std::optional<std::string_view> title;
-                if (!text(title)) return nullptr;
-                topic->setTitle(FCCardSides::toString(title));
+                std::optional<std::string_view> value;
+                if (!text(value)) return false;
+                // The writer writes one title, before the cards.
+                if (sawTitle || sawCards) canonical_ = false;
+                sawTitle = true;
+                if (topic) topic->setTitle(FCCardSides::toString(value));
+                if (title) *title = value;
             } else if (tag == tags_.cards) {
                 // A second array would have numbered cards the generic reader drops.
-                if (sawCards) return nullptr;
+                if (sawCards) return false;
                 sawCards = true;
+                if (depth == 0) topLevelCardsTag_ = p_ - 1;
                 std::uint64_t count;
-                if (!varint(count) || count > left()) return nullptr;
-                FCCardArray children;
+                if (!varint(count) || count > left()) return false;
+                FCCardArray made;
                 // Every element takes at least two bytes (a tag and the end byte).
-                children.reserve(static_cast<std::size_t>(count) < left() / 2 ? static_cast<std::size_t>(count)
+                if (build)
+                    made.reserve(static_cast<std::size_t>(count) < left() / 2 ? static_cast<std::size_t>(count)
                                                                               : left() / 2);
                 for (std::uint64_t i = 0; i < count; ++i) {
                     std::uint8_t childTag;
-                    if (!nextTag(childTag) || childTag == BPTagEndOfRecord) return nullptr;
-                    std::shared_ptr<FCCard> child = readCard(childTag, depth + 1);
-                    if (!child) return nullptr;
-                    children.push_back(std::move(child));
+                    if (!nextTag(childTag) || childTag == BPTagEndOfRecord) return false;
+                    std::shared_ptr<FCCard> child;
+                    if (!readCard(childTag, depth + 1, build ? &child : nullptr)) return false;
+                    if (build) made.push_back(std::move(child));
                 }
-                topic->setCards(std::move(children));
+                if (topic)
+                    topic->setCards(std::move(made));
+                else if (children)
+                    *children = std::move(made);
             } else {
-                return nullptr;
+                return false;
             }
-            if (!nextTag(tag)) return nullptr;
+            if (!nextTag(tag)) return false;
         } while (tag != BPTagEndOfRecord);
-        return topic;
+        if (!sawCards) canonical_ = false;  // written with an empty array
+        scannedTopicKey_ = key;
+        if (out) *out = std::move(topic);
+        return true;
     }
 
     // An object of the deck, in the arena when there is one.
@@ -273,7 +404,74 @@ private:
     FCCCardRecordCodec::ReadCards& result_;
     const FCCCardRecordCodec::Tags& tags_;
     FCCardArena* arena_;
+    bool finishArena_;
     std::optional<FCCardArena::Reading> reading_;
+    // The key of the topic read last.
+    std::int64_t scannedTopicKey_ = 0;
+    // Cleared when a record read since it was last set would be written
+    // otherwise (another order, a longer varint, a value written apart).
+    bool canonical_ = true;
+    // The tag of the cards of the top-level topic read last.
+    const std::uint8_t* topLevelCardsTag_ = nullptr;
+    // Set for records read once already: their texts are known to be UTF-8.
+    bool checked_ = false;
+};
+
+// --- Deferred children ---
+
+// The records of a deck whose topics make their children when first asked
+// for, shared by those topics; the arena of their cards, when there is one,
+// is finished when the last of them has made its children or is gone.
+struct DeferredRecords {
+    DeferredRecords(std::shared_ptr<const BPSnappy::Block> records, const FCCCardRecordCodec::Tags& cardTags,
+                    FCCardArena* cardArena)
+        : bytes(std::move(records)), tags(cardTags), arena(cardArena) {}
+    ~DeferredRecords() {
+        if (arena) arena->finishReading();
+    }
+    DeferredRecords(const DeferredRecords&) = delete;
+    DeferredRecords& operator=(const DeferredRecords&) = delete;
+
+    std::shared_ptr<const BPSnappy::Block> bytes;
+    FCCCardRecordCodec::Tags tags;
+    FCCardArena* arena;
+};
+
+class DeferredTopicCards : public FCDeferredCards {
+public:
+    DeferredTopicCards(std::shared_ptr<DeferredRecords> records, std::size_t begin, std::size_t cards,
+                       std::size_t end, std::int64_t topicKey, std::int64_t studyCardsBefore, bool writtenAsRead)
+        : records_(std::move(records)), begin_(begin), cards_(cards), end_(end), topicKey_(topicKey),
+          studyCardsBefore_(studyCardsBefore), writtenAsRead_(writtenAsRead) {}
+
+    // The record was read whole when the deck was: reading it again gives
+    // the same cards, numbered as they were counted then.
+    FCCardArray makeCards() override {
+        FCCCardRecordCodec::ReadCards counts;
+        counts.lastPrimaryKey = topicKey_ - 1;
+        counts.studyCardsCount = studyCardsBefore_;
+        const std::uint8_t* bytes = records_->bytes->view().data();
+        FCCardArray children;
+        Reader reader(bytes + begin_, bytes + end_, counts, records_->tags, records_->arena, false);
+        reader.readChildrenOfTopic(children);
+        return children;
+    }
+
+    // The topic's record from the tag of its cards to its end, when writing
+    // the cards made from it gives exactly these bytes.
+    std::optional<BPBytes> cardsAsWritten() const {
+        if (!writtenAsRead_) return std::nullopt;
+        return records_->bytes->view().subspan(cards_, end_ - cards_);
+    }
+
+private:
+    std::shared_ptr<DeferredRecords> records_;
+    std::size_t begin_;
+    std::size_t cards_;
+    std::size_t end_;
+    std::int64_t topicKey_;
+    std::int64_t studyCardsBefore_;
+    bool writtenAsRead_;
 };
 
 // --- Writing ---
@@ -363,6 +561,19 @@ private:
     }
 
     bool writeTopic(const FCTopicCard& topic, int depth) {
+        // Children still in the records they were read from, which are what
+        // writing them would give: the title, then those bytes as they are.
+        if (depth == 0 && topic.hasDeferredCards() && topic.lookAtDeferredCards([&](const FCDeferredCards& deferred) {
+                const auto* ours = dynamic_cast<const DeferredTopicCards*>(&deferred);
+                const std::optional<BPBytes> cards = ours ? ours->cardsAsWritten() : std::nullopt;
+                if (!cards) return false;
+                if (auto title = topic.title()) text(tags_.title, *title);
+                room(cards->size());
+                std::memcpy(out_.data() + at_, cards->data(), cards->size());
+                at_ += cards->size();
+                return true;
+            }))
+            return true;
         if (auto title = topic.title()) text(tags_.title, *title);
         const FCCardArray& children = *topic.cards();
         room(1 + kBPMaxVarintLength);
@@ -381,6 +592,32 @@ private:
 };
 
 }  // namespace
+
+std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::readDeferringTopics(
+    std::shared_ptr<const BPSnappy::Block> records) const {
+    if (!enabled_ || !records) return std::nullopt;
+    const BPBytes bytes = records->view();
+    FCCardArena* arena = bytes.size() >= kArenaRecordsLength ? FCCardArena::make() : nullptr;
+    auto shared = std::make_shared<DeferredRecords>(records, tags_, arena);
+    ReadCards result;
+    std::vector<std::pair<FCTopicCard*, std::unique_ptr<DeferredTopicCards>>> deferred;
+    {
+        Reader reader(bytes.data(), bytes.data() + bytes.size(), result, tags_, arena, false);
+        const bool read = reader.readAllDeferringTopics(
+            [&](FCTopicCard& topic, const std::uint8_t* begin, const std::uint8_t* cards, const std::uint8_t* end,
+                std::int64_t key, std::int64_t studyCardsBefore, bool writtenAsRead) {
+                auto offset = [&](const std::uint8_t* at) { return static_cast<std::size_t>(at - bytes.data()); };
+                deferred.emplace_back(&topic, std::make_unique<DeferredTopicCards>(
+                                                  shared, offset(begin), cards ? offset(cards) : offset(end),
+                                                  offset(end), key, studyCardsBefore, writtenAsRead && cards));
+            });
+        if (!read) return std::nullopt;
+    }
+    // Handed over only when the whole stream read: a stream declined leaves no
+    // topic holding its records.
+    for (auto& [topic, cards] : deferred) topic->setDeferredCards(std::move(cards));
+    return result;
+}
 
 FCCCardRecordCodec::FCCCardRecordCodec(const BPDocumentSchema& schema) {
     enabled_ = classTags(schema, typeid(FCStudyCard),

@@ -24,9 +24,11 @@
 // sides and statistics are made in one FCCardArena.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "Common/BPDataAdditions.h"
+#include "Common/BPDocumentSchema.h"
 #include "model/FCCard.h"
 #include "platform/foundation/Data.h"
 
@@ -54,6 +56,13 @@ public:
     }
     // The same, with the cards in an FCCardArena or not, whatever the size.
     std::optional<ReadCards> read(BPBytes records, bool inArena) const;
+    // The same deck, with each top-level topic made without its children:
+    // the stream is checked whole and its cards numbered and counted now,
+    // and a topic makes its children from the records it shares with the
+    // others when they are first asked for (FCTopicCard::cards(), from any
+    // thread), exactly as `read` would have made them. The records are held
+    // until the last such topic has made its children or is gone.
+    std::optional<ReadCards> readDeferringTopics(std::shared_ptr<const BPSnappy::Block> records) const;
 
     // About 5,500 cards, whose objects fill about one chunk; a smaller deck
     // would leave most of it unused.

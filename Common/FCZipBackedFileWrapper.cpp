@@ -219,14 +219,20 @@ std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
         if (!zip.goToFileInZip(info) && !zip.locateFileInZip(info.name())) return std::nullopt;
         std::unique_ptr<ZipReadStream> stream = zip.readCurrentFileInZip();
         if (!stream) return std::nullopt;
-        // Grow with the bytes that really come out, not with the declared size.
+        // Grow with the bytes that really come out, not with the declared
+        // size: but a stored entry's bytes are in the archive itself, which
+        // was found to hold them, so it is read in one go (the records of a
+        // large deck: no copies while the buffer grows).
+        const bool stored = info.level() == 0 && !info.crypted();
+        const std::size_t step = stored ? static_cast<std::size_t>(info.length()) + 1 : kReadChunkSize;
         Data buffer;
-        buffer.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(info.length(), 16 * kReadChunkSize)));
+        buffer.reserve(static_cast<std::size_t>(
+            stored ? info.length() + 1 : std::min<std::uint64_t>(info.length(), 16 * kReadChunkSize)));
         // Never more than the declared size and one byte that shows a lie.
         std::size_t read = 0;
         const std::uint64_t most = info.length() + 1;
         while (read < most) {
-            const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunkSize, most - read));
+            const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(step, most - read));
             buffer.resize(read + chunk);
             std::size_t n = stream->readDataWithBuffer(buffer.data() + read, chunk);
             if (n == 0) break;

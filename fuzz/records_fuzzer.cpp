@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "Common/FCCBinaryDocumentPersistence.h"
 #include "Common/FCCCardRecords.h"
@@ -97,6 +98,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             require(fast->lastPrimaryKey == inArena->lastPrimaryKey &&
                     fast->studyCardsCount == inArena->studyCardsCount &&
                     fast->unstudiedStudyCardsCount == inArena->unstudiedStudyCardsCount);
+        }
+        // With the topics' cards made only when asked for: the same decline,
+        // counts and written bytes, before any card is made and after.
+        auto block = std::make_shared<BPSnappy::Block>(size);
+        if (size > 0) std::memcpy(block->data(), bytes, size);
+        auto deferred = codec.readDeferringTopics(block);
+        require(fast.has_value() == deferred.has_value());
+        if (fast) {
+            require(fast->lastPrimaryKey == deferred->lastPrimaryKey &&
+                    fast->studyCardsCount == deferred->studyCardsCount &&
+                    fast->unstudiedStudyCardsCount == deferred->unstudiedStudyCardsCount);
+            Data fastBytes, untouched, made;
+            const bool written = codec.write(fast->cards, fastBytes);
+            require(codec.write(deferred->cards, untouched) == written);
+            for (const auto& card : deferred->cards) card->cards();
+            require(codec.write(deferred->cards, made) == written);
+            require(untouched == fastBytes && made == fastBytes);
         }
     }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -98,10 +100,21 @@ private:
     std::unique_ptr<Extras> extras_;
 };
 
+// The children of a topic read from a file and not made yet: a reader that
+// leaves them in its records makes them when they are first asked for.
+class FCDeferredCards {
+public:
+    virtual ~FCDeferredCards() = default;
+    // The children, made from the records. Called at most once, under a lock
+    // that all makings share: it must not ask another topic for its cards.
+    virtual FCCardArray makeCards() = 0;
+};
+
 // A titled group of cards: study cards and further topics.
 class FCTopicCard : public FCCard {
 public:
     FCTopicCard();
+    ~FCTopicCard() override;
     static std::shared_ptr<FCTopicCard> topicCardWithTitle(std::optional<std::string> title, std::int64_t primaryKey);
 
     // HTML; locked.
@@ -110,9 +123,25 @@ public:
 
     // The children, in display order; never null on a topic. Edits through the
     // pointer are not announced; setCards announces "cards".
-    FCCardArray* cards() override { return &cards_; }
-    const FCCardArray* cards() const override { return &cards_; }
+    FCCardArray* cards() override {
+        makeDeferredCards();
+        return &cards_;
+    }
+    const FCCardArray* cards() const override {
+        makeDeferredCards();
+        return &cards_;
+    }
     void setCards(FCCardArray cards);
+
+    // For readers, before anyone can observe the topic: its children are made
+    // from `deferred` when first asked for, from whichever thread asks first
+    // (nothing announced). setCards drops children not made yet.
+    void setDeferredCards(std::unique_ptr<FCDeferredCards> deferred);
+    // Whether the children are still to be made.
+    bool hasDeferredCards() const { return deferred_.load(std::memory_order_acquire) != nullptr; }
+    // Calls `look` with the children not made yet, under the lock that making
+    // them takes, and gives its answer; false once they are made.
+    bool lookAtDeferredCards(const std::function<bool(const FCDeferredCards&)>& look) const;
 
     bool isTopicCard() const override { return true; }
 
@@ -136,8 +165,15 @@ protected:
     std::shared_ptr<FCCard> copyCard() const override;
 
 private:
+    void makeDeferredCards() const {
+        if (deferred_.load(std::memory_order_acquire)) makeDeferredCardsNow();
+    }
+    void makeDeferredCardsNow() const;
+
     std::optional<std::string> title_;
-    FCCardArray cards_;
+    // Made (and the deferred children dropped) under one lock of all topics.
+    mutable FCCardArray cards_;
+    mutable std::atomic<FCDeferredCards*> deferred_{nullptr};
 };
 
 // A question ("top") and its answer ("bottom"), both HTML, with one

@@ -122,6 +122,19 @@ public:
     // set directly (nothing is announced).
     void initializeFromStoredForm(const std::uint8_t* packed, std::size_t length,
                                   const std::optional<Date>& lastStudied);
+    // The newest rating of a history in its compact form, 0 when it holds
+    // none: what mostRecentResult() gives once it is read.
+    static std::int64_t mostRecentResultOfStoredForm(const std::uint8_t* packed, std::size_t length) {
+        // The last byte holding a rating; its ratings end at its first 00 pair.
+        for (std::size_t i = length; i-- > 0;) {
+            const unsigned byte = packed[i];
+            if ((byte & 3) == 0) continue;
+            int places = 1;
+            while (places < 4 && ((byte >> (2 * places)) & 3) != 0) ++places;
+            return (byte >> (2 * (places - 1))) & 3;
+        }
+        return 0;
+    }
 
     // --- Observation ---
     std::vector<std::string> keyPathsForValuesAffectingValueForKey(const std::string& key) const override;

@@ -1,7 +1,43 @@
 #include "model/FCCard.h"
 #include "model/FCDigest.h"
 
+namespace {
+
+// Making deferred children is rare (once per topic of a deck read from a
+// file) and may use memory that only one thread at a time may take from
+// (FCCardArena): one lock for all.
+std::mutex& deferredCardsLock() {
+    static std::mutex* lock = new std::mutex();
+    return *lock;
+}
+
+}  // namespace
+
 FCTopicCard::FCTopicCard() = default;
+
+FCTopicCard::~FCTopicCard() {
+    delete deferred_.load(std::memory_order_acquire);
+}
+
+void FCTopicCard::setDeferredCards(std::unique_ptr<FCDeferredCards> deferred) {
+    std::lock_guard guard(deferredCardsLock());
+    delete deferred_.exchange(deferred.release(), std::memory_order_acq_rel);
+}
+
+bool FCTopicCard::lookAtDeferredCards(const std::function<bool(const FCDeferredCards&)>& look) const {
+    std::lock_guard guard(deferredCardsLock());
+    const FCDeferredCards* deferred = deferred_.load(std::memory_order_acquire);
+    return deferred && look(*deferred);
+}
+
+void FCTopicCard::makeDeferredCardsNow() const {
+    std::lock_guard guard(deferredCardsLock());
+    FCDeferredCards* deferred = deferred_.load(std::memory_order_acquire);
+    if (!deferred) return;  // another thread made them meanwhile
+    cards_ = deferred->makeCards();
+    deferred_.store(nullptr, std::memory_order_release);
+    delete deferred;
+}
 
 std::shared_ptr<FCTopicCard> FCTopicCard::topicCardWithTitle(std::optional<std::string> title,
                                                              std::int64_t primaryKey) {
@@ -27,6 +63,9 @@ void FCTopicCard::setTitle(std::optional<std::string> title) {
 
 void FCTopicCard::setCards(FCCardArray cards) {
     willChangeValueForKey("cards");
+    // Only a topic with deferred children takes the lock: topics are made
+    // while it is held.
+    if (deferred_.load(std::memory_order_acquire)) setDeferredCards(nullptr);
     cards_ = std::move(cards);
     didChangeValueForKey("cards");
 }
@@ -38,7 +77,7 @@ std::optional<std::string> FCTopicCard::versionstamp() const {
 }
 
 std::int64_t FCTopicCard::deepStudyCardCount() const {
-    return deepStudyCardCountFor(cards_);
+    return deepStudyCardCountFor(*cards());
 }
 
 std::int64_t FCTopicCard::deepStudyCardCountFor(const FCCardArray& cards) {
@@ -66,7 +105,7 @@ void FCTopicCard::findAllStudyCardsIn(const FCCardArray& cards, FCStudyCardArray
 }
 
 std::shared_ptr<FCStudyCard> FCTopicCard::findFirstStudyCard() const {
-    for (const auto& card : cards_) {
+    for (const auto& card : *cards()) {
         if (!card) continue;
         if (card->isStudyCard()) return std::static_pointer_cast<FCStudyCard>(card);
         if (card->isTopicCard()) {
@@ -80,8 +119,9 @@ std::shared_ptr<FCTopicCard> FCTopicCard::copy() const {
     auto topic = std::make_shared<FCTopicCard>();
     topic->setPrimaryKey(primaryKey());
     topic->title_ = title();
-    topic->cards_.reserve(cards_.size());
-    for (const auto& card : cards_) topic->cards_.push_back(card ? card->copy() : nullptr);
+    const FCCardArray& children = *cards();
+    topic->cards_.reserve(children.size());
+    for (const auto& card : children) topic->cards_.push_back(card ? card->copy() : nullptr);
     topic->setLegacyIdentifier(legacyIdentifier());
     return topic;
 }

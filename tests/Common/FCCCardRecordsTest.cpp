@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 
 #include "Common/BPDocumentSchema.h"
@@ -130,6 +131,28 @@ protected:
         return describe(deck);
     }
 
+    // The same through the reader that leaves each top-level topic's cards
+    // in the records: the cards written before any is made (they must be the
+    // bytes the eager reader's cards write), then the deck.
+    std::string deferredRead(const Data& records, Data* writtenUntouched = nullptr) {
+        auto read = codec.readDeferringTopics(std::make_shared<const BPSnappy::Block>(blockOf(records)));
+        if (!read) return "declined";
+        if (writtenUntouched) {
+            EXPECT_TRUE(codec.write(read->cards, *writtenUntouched));
+        }
+        FCDeck deck;
+        const std::int64_t lastKey = read->lastPrimaryKey;
+        deck.setCards(std::move(read->cards));
+        deck.finishInitializationOfNumberedCards(lastKey, read->studyCardsCount, read->unstudiedStudyCardsCount);
+        return describe(deck);
+    }
+
+    static BPSnappy::Block blockOf(const Data& bytes) {
+        BPSnappy::Block block(bytes.size());
+        if (!bytes.empty()) std::memcpy(block.data(), bytes.data(), bytes.size());
+        return block;
+    }
+
     FCCBinaryDocumentPersistence persistence;
     FCCCardRecordCodec codec{persistence.cardsSchema()};
 };
@@ -183,6 +206,7 @@ TEST_F(FCCCardRecords, DamagedStreamsReadAsTheGenericReaderReadsThemOrAreDecline
     int accepted = 0;
     auto check = [&](const Data& damaged, const std::string& what) {
         std::string fast = fastRead(damaged);
+        EXPECT_EQ(deferredRead(damaged), fast) << what;
         if (fast == "declined") return;
         ++accepted;
         EXPECT_EQ(fast, genericRead(damaged)) << what;
@@ -208,6 +232,105 @@ TEST_F(FCCCardRecords, ReservesNoMoreThanTheBytesLeftCanHold) {
     Data deep;
     for (int i = 0; i < kBPMaxNestingDepth + 2; ++i) deep.insert(deep.end(), {15, 1});
     EXPECT_EQ(fastRead(deep), "declined");
+}
+
+// Topics whose cards are made only when asked for: the same deck as reading
+// it whole, and the same bytes when written untouched (the records copied
+// where writing them gives them again, written afresh where not: fields out
+// of order, a longer varint, statistics left out), a small deck and one in
+// an arena alike, and a title changed before the cards are made is written.
+TEST_F(FCCCardRecords, TopicsMadeWhenAskedForReadAndWriteAsReadingWhole) {
+    FCCardArray canonical;
+    for (int t = 0; t < 3; ++t) {
+        FCCardArray children;
+        for (int i = 0; i < 4; ++i)
+            children.push_back(card("Q" + std::to_string(i), "A", stats({1 + i % 3, 1}, 1.7e9 + i), stats({}, 2.0)));
+        children.push_back(topic("nested", {card("n", std::nullopt, stats({2}, std::nullopt), stats({1}, 1.0))}));
+        canonical.push_back(topic("T" + std::to_string(t), std::move(children)));
+    }
+    canonical.push_back(card("loose", "card", stats({3}, 5.0), stats({}, std::nullopt)));
+    Data plain;
+    ASSERT_TRUE(codec.write(canonical, plain));
+    // Title after the cards; a count as a two-byte varint; the varied cards,
+    // written generically (some without statistics).
+    Data reordered = {15, 1, 10, 1, 'q', 12, 17, 1, 1, 0, 13, 17, 0, 0, 0, 14, 2, 'T', 'x', 0};
+    Data longVarint = {14, 1, 'T', 15, 0x81, 0x00, 10, 1, 'q', 12, 17, 1, 1, 0, 13, 17, 0, 0, 0, 0};
+    FCCardArray many;
+    for (int i = 0; i < 4000; ++i)
+        many.push_back(card("Question " + std::to_string(i) + std::string(120, 'q'), "Answer",
+                            stats({1 + i % 3}, 1.7e9 + i), stats({}, std::nullopt)));
+    Data large;
+    ASSERT_TRUE(codec.write({topic("many", std::move(many)), topic("few", {})}, large));
+    ASSERT_GE(large.size(), FCCCardRecordCodec::kArenaRecordsLength);
+
+    struct Case {
+        const char* name;
+        Data records;
+        bool writtenAsRead;  // saved untouched without making its cards
+    };
+    for (const auto& [name, records, writtenAsRead] :
+         std::vector<Case>{{"plain", plain, true},
+                           {"reordered", reordered, false},
+                           {"long varint", longVarint, false},
+                           {"varied", genericWrite(variedCards()), false},
+                           {"large", large, true}}) {
+        const std::string whole = fastRead(records);
+        ASSERT_NE(whole, "declined") << name;
+        auto eager = codec.read(records);
+        Data eagerWritten;
+        ASSERT_TRUE(codec.write(eager->cards, eagerWritten)) << name;
+        Data deferredWritten;
+        EXPECT_EQ(deferredRead(records, &deferredWritten), whole) << name;
+        EXPECT_EQ(deferredWritten, eagerWritten) << name;
+
+        auto read = codec.readDeferringTopics(std::make_shared<const BPSnappy::Block>(blockOf(records)));
+        ASSERT_TRUE(read) << name;
+        std::size_t firstTopic = 0;
+        while (!read->cards[firstTopic]->isTopicCard()) ++firstTopic;
+        auto first = std::static_pointer_cast<FCTopicCard>(read->cards[firstTopic]);
+        ASSERT_TRUE(first->hasDeferredCards()) << name;
+        first->setTitle("renamed");
+        std::static_pointer_cast<FCTopicCard>(eager->cards[firstTopic])->setTitle("renamed");
+        Data renamed, eagerRenamed;
+        ASSERT_TRUE(codec.write(read->cards, renamed));
+        ASSERT_TRUE(codec.write(eager->cards, eagerRenamed));
+        EXPECT_EQ(renamed, eagerRenamed) << name;
+        EXPECT_EQ(first->hasDeferredCards(), writtenAsRead) << name;
+    }
+}
+
+// Threads asking one deck's topics for their cards at once get one set of
+// cards each topic, made once; cards that outlive their deck stay whole.
+TEST_F(FCCCardRecords, TopicsMakeTheirCardsOnceWhicheverThreadAsksFirst) {
+    FCCardArray topics;
+    for (int t = 0; t < 40; ++t) {
+        FCCardArray children;
+        for (int i = 0; i < 150; ++i)
+            children.push_back(card("Q" + std::to_string(t) + "." + std::to_string(i) + std::string(80, 'q'), "A",
+                                    stats({1 + i % 3}, 1.7e9), stats({}, std::nullopt)));
+        topics.push_back(topic("T" + std::to_string(t), std::move(children)));
+    }
+    Data records;
+    ASSERT_TRUE(codec.write(topics, records));
+    const std::string expected = fastRead(records);
+    auto read = codec.readDeferringTopics(std::make_shared<const BPSnappy::Block>(blockOf(records)));
+    ASSERT_TRUE(read);
+    std::vector<std::vector<const FCCardArray*>> seen(4);
+    std::vector<std::thread> threads;
+    for (auto& arrays : seen)
+        threads.emplace_back([&cards = read->cards, &arrays] {
+            for (const auto& t : cards) arrays.push_back(t->cards());
+        });
+    for (auto& thread : threads) thread.join();
+    for (const auto& arrays : seen) EXPECT_EQ(arrays, seen.front());
+    auto kept = (*read->cards[3]->cards())[5];
+    FCDeck deck;
+    const std::int64_t lastKey = read->lastPrimaryKey;
+    deck.setCards(std::move(read->cards));
+    deck.finishInitializationOfNumberedCards(lastKey, read->studyCardsCount, read->unstudiedStudyCardsCount);
+    EXPECT_EQ(describe(deck), expected);
+    deck.setCards({});
+    EXPECT_EQ(std::static_pointer_cast<FCStudyCard>(kept)->top(), "Q3.5" + std::string(80, 'q'));
 }
 
 // A large deck's cards live in an arena: it reads as the generic reader reads
