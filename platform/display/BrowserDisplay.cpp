@@ -145,6 +145,8 @@ bool BrowserDisplay::start(const Options& options, Error* error) {
     serverOptions.pageDirectory = options.pageDirectory.empty()
                                       ? stringByAppendingPathComponent(Bundle::main().resourcePath(), "display")
                                       : options.pageDirectory;
+    // Web frames' messages carry card HTML, images inline included.
+    serverOptions.maxMessageBytes = WebFrames::kSocketMessageBytes;
     std::weak_ptr<State> weak = state_;
     state_->server.setMessageHandler([weak](std::string message) {
         if (auto state = weak.lock()) state->received(std::move(message));

@@ -19,6 +19,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/foundation/URL.h"
+#include "platform/ui/InputAccessory.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -225,6 +226,8 @@ struct WebFrames::Frame {
     std::shared_ptr<const Document> document;
     bool parsed = false;
     bool loaded = false;
+    // A field of the page has the focus: the accessory view shows.
+    bool editing = false;
 };
 
 struct WebFrames::Evaluation {
@@ -305,6 +308,7 @@ void WebFrames::webViewStartedDocument(WebView& webView) {
 
     Frame& frame = frameFor(webView);
     frame.parsed = frame.loaded = false;
+    setEditing(frame, webView, false);
     std::lock_guard lock(mutex_);
     if (frame.document) documents_.erase(frame.document->capability);
     frame.document = document;
@@ -374,11 +378,12 @@ json WebFrames::state() {
             it = frames_.erase(it);
             continue;
         }
-        const Frame& frame = it->second;
+        Frame& frame = it->second;
         ++it;
         if (!frame.document) continue;
         Rect rect;
         const std::optional<Rect> clip = visibleRect(*webView, rect);
+        if (!clip) setEditing(frame, *webView, false);
         json item = rectJSON(rect);
         item["id"] = frame.id;
         item["src"] = frame.document->src();
@@ -492,6 +497,28 @@ bool WebFrames::handle(const json& message, std::string& reason) {
         Pasteboard::generalPasteboard().setString(*pasted);
         return true;
     }
+    if (*kind == "editing") {
+        const auto editing = message.find("editing");
+        if (editing == message.end() || !editing->is_boolean()) {
+            reason = "an editing report without its state";
+            return false;
+        }
+        Rect rect;
+        setEditing(frame, *webView, editing->get<bool>() && visibleRect(*webView, rect).has_value());
+        return true;
+    }
+    if (*kind == "refused") {
+        const auto bytes = message.find("bytes");
+        const auto what = text("message");
+        if (bytes == message.end() || !bytes->is_number_integer() || bytes->get<std::int64_t>() < 0 || !what) {
+            reason = "a refusal without its size";
+            return false;
+        }
+        log_("Web frames: refused a frame's message (" + escapedExcerpt(*what, 20) + ") of " +
+             std::to_string(bytes->get<std::int64_t>()) + " bytes, over the bound of " +
+             std::to_string(kMaxMessageBytes) + " bytes");
+        return true;
+    }
     if (*kind == "event") {
         const auto event = text("event");
         if (event == "DOMContentLoaded") {
@@ -507,6 +534,16 @@ bool WebFrames::handle(const json& message, std::string& reason) {
     }
     reason = "an unknown kind of web message";
     return false;
+}
+
+void WebFrames::setEditing(Frame& frame, WebView& webView, bool editing) {
+    if (frame.editing == editing) return;
+    frame.editing = editing;
+    if (!editing) {
+        InputAccessory::hide(webView);
+    } else if (auto accessory = webView.inputAccessoryView()) {
+        InputAccessory::show(webView, accessory);
+    }
 }
 
 std::shared_ptr<const WebFrames::Document> WebFrames::documentForCapability(const std::string& capability) const {

@@ -28,6 +28,11 @@
 //   evaluation of that frame still waiting, a handler name registered now,
 //   a body within the JSON bounds. What passes reaches the web view's page on
 //   the main thread as ScriptedPage would deliver it.
+// - While a field of a frame's page has the focus and the frame shows, the
+//   web view's inputAccessoryView (the card editor's formatting toolbar)
+//   shows above the keyboard (InputAccessory), as on the phone while an
+//   element of a page is edited; it goes when the field loses the focus,
+//   the frame goes from view or its document is replaced.
 // - An evaluation that no page answers within kEvaluationTimeout (counted
 //   from when it was made, or from when a page last introduced itself)
 //   completes with an error; the main loop never waits on a page.
@@ -55,6 +60,12 @@ public:
     static constexpr std::chrono::seconds kEvaluationTimeout{10};
     static constexpr std::chrono::seconds kSchemeTaskTimeout{30};
     static constexpr const char* kPathPrefix = "/frame/";
+    // The largest message of a frame the page sends (its JSON text, in
+    // bytes): a card's HTML with an image inline (an editor's image is at
+    // most 850 points wide) fits. The display's socket takes a little more,
+    // so that the page's own refusal, which it reports, comes first.
+    static constexpr std::size_t kMaxMessageBytes = 3 * 1024 * 1024;
+    static constexpr std::size_t kSocketMessageBytes = kMaxMessageBytes + 64 * 1024;
 
     using LogSink = std::function<void(const std::string& line)>;
 
@@ -76,6 +87,10 @@ public:
     //   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"result","id":N[,"value":JSON]|[,"error":S[,"code":N]]}
     //   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"event","event":"DOMContentLoaded"|"load"}
     //   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"pasteboard","text":S} (a paste in the frame)
+//   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"editing","editing":B} (a field of the
+//     page has the focus, or none has: the web view's input accessory view shows while one has)
+//   {"type":"web","tab":T,"frame":N,"doc":SRC,"kind":"refused","message":S,"bytes":N} (the page
+//     did not send a message of the frame's over kMaxMessageBytes: logged)
     // False with the reason when it is malformed or not for anything that
     // exists now (nothing happened then).
     bool handle(const nlohmann::json& message, std::string& reason);
@@ -94,6 +109,8 @@ private:
     struct Evaluation;
 
     Frame& frameFor(WebView& webView);
+    // Shows or takes away the web view's input accessory view.
+    void setEditing(Frame& frame, WebView& webView, bool editing);
     std::shared_ptr<const Document> documentForCapability(const std::string& capability) const;
     void serveScheme(const std::shared_ptr<const Document>& document, const std::string& urlText,
                      const DisplayServer::Responder& respond);

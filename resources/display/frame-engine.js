@@ -10,6 +10,9 @@
 //   back;
 // - the document's DOMContentLoaded and load;
 // - the text of a paste, which becomes the app's pasteboard;
+// - whether an element that takes typing has the focus ("editing"), so that
+//   native code shows the keyboard's accessory view (the card editor's
+//   formatting toolbar) while it does;
 // - pointer input, so that the app's gesture recognisers on the web view see
 //   the touches as on the phone;
 // - URLs of the custom schemes the web view registered ("card-attachment:")
@@ -89,6 +92,30 @@
     },
     { capture: true },
   );
+
+  // An element takes typing when it is content-editable, a text area or an
+  // input of text. The focus may leave the frame for the display page (a tap
+  // on the accessory view over it) without ending the editing: the element
+  // keeps its caret, as a web view keeps its first responder when a bar is
+  // tapped; only another element, or none, in the frame ends it.
+  const nonTextInputs = new Set(['button', 'checkbox', 'color', 'file', 'hidden', 'image', 'radio', 'range', 'reset', 'submit']);
+  function takesTyping(element) {
+    if (!element || element === document.body || element === document.documentElement) return false;
+    if (element.isContentEditable || element instanceof HTMLTextAreaElement) return !element.readOnly;
+    return element instanceof HTMLInputElement && !element.readOnly && !nonTextInputs.has(element.type);
+  }
+  let editing = false;
+  // A field that gets the focus again is reported again: the display page
+  // forgets the editing of a frame it hid.
+  function reportEditing(event) {
+    const now = takesTyping(document.activeElement);
+    if (now === editing && !(now && event?.type === 'focusin')) return;
+    editing = now;
+    post({ kind: 'editing', editing: now });
+  }
+  window.addEventListener('focusin', reportEditing, true);
+  // The focus moves on after focusout: look once it has.
+  window.addEventListener('focusout', () => setTimeout(reportEditing, 0), true);
 
   document.addEventListener('DOMContentLoaded', () => post({ kind: 'event', event: 'DOMContentLoaded' }), { once: true });
   window.addEventListener('load', () => post({ kind: 'event', event: 'load' }), { once: true });

@@ -15,7 +15,11 @@
 'use strict';
 
 (() => {
-  const maxMessageBytes = 60 * 1024;
+  // A frame's message may carry a card's whole HTML with its images inline;
+  // the program reads up to its socket's bound (WebFrames::kMaxMessageBytes
+  // and the display's socket bound above it). A message over this one is
+  // not sent: the program is told its size, and logs it.
+  const maxMessageBytes = 3 * 1024 * 1024;
   const messagesPerSecond = 200;
   const tab = crypto.randomUUID ? crypto.randomUUID() : String(Math.random()).slice(2);
   const screen = document.getElementById('screen');
@@ -34,8 +38,11 @@
   function sendFromFrame(entry, message) {
     const full = { type: 'web', tab, frame: entry.id, doc: entry.src, ...message };
     const text = JSON.stringify(full);
-    if (text === undefined || text.length > maxMessageBytes) {
-      console.warn(`A frame's message of ${text ? text.length : 0} bytes is over the bound; dropped`);
+    if (text === undefined) return;
+    const bytes = new TextEncoder().encode(text).length;
+    if (bytes > maxMessageBytes) {
+      console.warn(`A frame's message of ${bytes} bytes is over the bound; dropped`);
+      send({ type: 'web', tab, frame: entry.id, doc: entry.src, kind: 'refused', message: String(message.kind), bytes });
       return;
     }
     send(full);
@@ -59,18 +66,25 @@
     Object.assign(iframe.style, { position: 'absolute', border: '0', background: 'transparent', colorScheme: 'normal' });
     box.appendChild(iframe);
     layer.appendChild(box);
-    return { id: state.id, src: null, box, iframe, clip: null, visible: false, parsed: false, sent: new Set(), budget: messagesPerSecond, since: performance.now() };
+    return { id: state.id, src: null, box, iframe, clip: null, visible: false, parsed: false, editing: false, sent: new Set(), budget: messagesPerSecond, since: performance.now() };
   }
 
   function updateEntry(entry, state) {
     if (entry.src !== state.src) {
       entry.src = state.src;
       entry.parsed = false;
+      entry.editing = false;
       entry.sent = new Set();
       entry.sentHandlers = null;
       entry.iframe.src = `http://${state.src.split('/')[2]}.localhost:${location.port}${state.src}`;
     }
     entry.visible = state.visible;
+    // A frame that goes from view keeps neither the editing nor the focus:
+    // typing must not go on in a page nobody sees.
+    if (!state.visible) {
+      entry.editing = false;
+      if (document.activeElement === entry.iframe) entry.iframe.blur();
+    }
     entry.handlers = Array.isArray(state.handlers) ? state.handlers : [];
     // A shown frame lays its page out in the part of the web view that shows
     // (below the bars over it, as the web view's content insets do); a
@@ -154,6 +168,11 @@
           sendFromFrame(entry, { kind: 'result', id: data.id, error: data.error, ...(Number.isInteger(data.code) ? { code: data.code } : {}) });
         else sendFromFrame(entry, { kind: 'result', id: data.id, ...(data.value === undefined ? {} : { value: data.value }) });
         break;
+      case 'editing':
+        if (typeof data.editing !== 'boolean' || data.editing === entry.editing) return;
+        entry.editing = data.editing;
+        sendFromFrame(entry, { kind: 'editing', editing: data.editing });
+        break;
       case 'pasteboard':
         if (typeof data.text === 'string') sendFromFrame(entry, { kind: 'pasteboard', text: data.text });
         break;
@@ -181,5 +200,38 @@
     }
   });
 
-  document.addEventListener('display-frame', (event) => update(event.detail.webFrames));
+  // A tap on the screen outside a frame whose field is being edited (the
+  // formatting toolbar above it) takes the browser's focus from the frame;
+  // the field keeps its caret. Once the app has answered the tap, the focus
+  // goes back to the frame if it still shows and edits and nothing else took
+  // the focus (a text field of the app), so that typing goes on there.
+  let resumeAfterTap = null;
+  let tapAnswered = false;
+  screen.addEventListener(
+    'pointerdown',
+    (event) => {
+      resumeAfterTap = null;
+      if (event.button !== 0 || event.target.tagName === 'IFRAME') return;
+      for (const entry of frames.values()) if (entry.visible && entry.editing) resumeAfterTap = entry;
+      tapAnswered = false;
+    },
+    { capture: true },
+  );
+  screen.addEventListener('pointerup', () => {
+    tapAnswered = resumeAfterTap !== null;
+  });
+  function resumeEditing() {
+    if (!tapAnswered) return;
+    const entry = resumeAfterTap;
+    resumeAfterTap = null;
+    tapAnswered = false;
+    const focused = document.activeElement;
+    const elsewhere = focused && focused !== document.body && focused.parentNode?.id !== 'elements';
+    if (entry && frames.get(entry.id) === entry && entry.visible && entry.editing && !elsewhere) entry.iframe.focus();
+  }
+
+  document.addEventListener('display-frame', (event) => {
+    update(event.detail.webFrames);
+    resumeEditing();
+  });
 })();

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/ui/Pasteboard.h"
+#include "platform/ui/Window.h"
 #include "platform/web/ScriptedPage.h"
 #include "platform/web/WebView.h"
 #include "support/MainLoop.h"
@@ -281,6 +283,61 @@ TEST_F(WebFramesTest, APastesTextBecomesThePasteboardsBeforeThePageAsksForIt) {
     ASSERT_TRUE(frames->handle(fromFrame({{"kind", "pasteboard"}, {"text", "A tap on the card."}}), reason));
     EXPECT_EQ(Pasteboard::generalPasteboard().string(), "A tap on the card.");
     EXPECT_FALSE(frames->handle(fromFrame({{"kind", "pasteboard"}, {"text", 3}}), reason));
+}
+
+// A web view with a view to show above the keyboard, as the card editor's.
+class AccessoryWebView : public WebView {
+public:
+    AccessoryWebView() : WebView(Rect(0, 40, 390, 500), WebViewConfiguration()) {}
+    std::shared_ptr<View> inputAccessoryView() const override { return accessory; }
+    std::shared_ptr<View> accessory = std::make_shared<View>(Rect(0, 0, 390, 44));
+};
+
+TEST_F(WebFramesTest, AFieldEditedInAShownFrameShowsTheAccessoryUntilItEndsOrTheFrameGoes) {
+    auto window = std::make_shared<Window>(Rect(0, 0, 390, 844));
+    window->makeKeyAndVisible();
+    auto editor = std::make_shared<AccessoryWebView>();
+    window->addSubview(editor);
+    editor->loadHTMLString("<div contenteditable></div>", std::nullopt);
+    const json shown = frames->state()["frames"];
+    const auto entry = std::find_if(shown.begin(), shown.end(), [](const json& f) { return f["visible"] == true; });
+    ASSERT_NE(entry, shown.end());
+    auto editing = [&](bool now) {
+        return json{{"type", "web"}, {"tab", "tab-a"}, {"kind", "editing"},
+                    {"frame", (*entry)["id"]}, {"doc", (*entry)["src"]}, {"editing", now}};
+    };
+    auto accessoryShows = [&] { return editor->accessory->superview() == window.get(); };
+
+    ASSERT_TRUE(frames->handle(editing(true), reason)) << reason;
+    EXPECT_TRUE(accessoryShows());
+    EXPECT_EQ(editor->accessory->frame(), Rect(0, 800, 390, 44));
+    ASSERT_TRUE(frames->handle(editing(false), reason));
+    EXPECT_FALSE(accessoryShows());
+
+    // A frame hidden while its field is edited takes the accessory away.
+    ASSERT_TRUE(frames->handle(editing(true), reason));
+    editor->setHidden(true);
+    frames->state();
+    EXPECT_FALSE(accessoryShows());
+    // An edit reported while the frame does not show shows nothing.
+    ASSERT_TRUE(frames->handle(editing(true), reason));
+    EXPECT_FALSE(accessoryShows());
+    editor->setHidden(false);
+    ASSERT_TRUE(frames->handle(editing(true), reason));
+    EXPECT_TRUE(accessoryShows());
+    // A new document ends the editing.
+    editor->loadHTMLString("<p>next</p>", std::nullopt);
+    EXPECT_FALSE(accessoryShows());
+
+    EXPECT_FALSE(frames->handle(fromFrame({{"kind", "editing"}, {"editing", "yes"}}), reason));
+}
+
+TEST_F(WebFramesTest, AMessageThePageRefusedForItsSizeIsLogged) {
+    ASSERT_TRUE(frames->handle(fromFrame({{"kind", "refused"}, {"message", "message"}, {"bytes", 4000000}}), reason));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), "Web frames: refused a frame's message (message) of 4000000 bytes, over the bound of " +
+                              std::to_string(WebFrames::kMaxMessageBytes) + " bytes");
+    EXPECT_FALSE(frames->handle(fromFrame({{"kind", "refused"}, {"message", "message"}, {"bytes", -1}}), reason));
 }
 
 TEST_F(WebFramesTest, AGoneWebViewTakesItsFrameAndDocumentAlong) {
