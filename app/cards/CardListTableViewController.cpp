@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
+#include <vector>
 
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FIDeckDocument.h"
@@ -15,6 +17,7 @@
 #include "app/views/FITableViewCellWithDrawer.h"
 #include "app/views/TableViewCellWithProgress.h"
 #include "app/views/UniversalUITextFieldDelegate.h"
+#include "model/FCCardArena.h"
 #include "model/FCDeck.h"
 #include "model/FCDifficultyGroupingStrategy.h"
 #include "model/FCLastStudiedGroupingStrategy.h"
@@ -1235,25 +1238,65 @@ void CardListTableViewController::applyGrouping(std::shared_ptr<FCAbstractCardGr
     tableView()->reloadData();
 }
 
-FCCardArray CardListTableViewController::groups(const FCCardArray& cards, FCAbstractCardGroupingStrategy& strategy) {
-    FCStudyCardArray input;
-    FCTopicCard::findAllStudyCardsIn(cards, input);
-    const std::size_t studyCards = input.size();
-    for (std::size_t i = 0; i < studyCards; ++i) {
-        // A card's own statistics are read in place.
-        const FCStudyCard& card = *input[i];
-        const FCStudyStats* reverse = card.storedReverseStudyStats().get();
-        std::shared_ptr<FCStudyStats> viewStats;
-        if (card.isReversed()) {
-            viewStats = card.reverseStudyStats();
-            reverse = viewStats.get();
-        }
-        if (reverse && reverse->numberOfRatings() > 0)
-            input.push_back(std::make_shared<FullyReversedStudyCard>(input[i]));
+namespace {
+
+// From this many cards on, the fully reversed cards of a grouping share an
+// arena: one allocation each would cost much of a large deck's grouping.
+constexpr std::size_t kReversedInArenaFrom = 256;
+
+// Whether a study card has been rated answer first: its reverse statistics
+// (for a reversed view, the statistics it answers as reverse) hold a rating.
+bool hasReverseRatings(const FCStudyCard& card) {
+    if (card.isReversed()) {
+        const auto viewStats = card.reverseStudyStats();
+        return viewStats && viewStats->numberOfRatings() > 0;
     }
+    const FCStudyStats* reverse = card.storedReverseStudyStats().get();
+    return reverse && reverse->numberOfRatings() > 0;
+}
+
+// The study cards under `cards` in order, and apart the ones rated answer
+// first, in one walk: each card is looked at once, while it is at hand.
+void collectStudyCards(const FCCardArray& cards, FCStudyCardArray& studyCards, std::vector<std::size_t>& rated) {
+    for (const auto& card : cards) {
+        if (!card) continue;
+        if (card->isStudyCard()) {
+            if (hasReverseRatings(static_cast<const FCStudyCard&>(*card))) rated.push_back(studyCards.size());
+            studyCards.push_back(std::static_pointer_cast<FCStudyCard>(card));
+        } else if (const FCCardArray* children = card->cards()) {
+            collectStudyCards(*children, studyCards, rated);
+        }
+    }
+}
+
+}  // namespace
+
+FCCardArray CardListTableViewController::groups(const FCCardArray& cards, FCAbstractCardGroupingStrategy& strategy) {
+    // The list of cards to group is kept from one grouping to the next on
+    // this thread (empty in between): a large deck's list would otherwise be
+    // fresh pages each time.
+    static thread_local FCStudyCardArray spare;
+    FCStudyCardArray input = std::move(spare);
+    input.clear();
+    std::vector<std::size_t> rated;
+    collectStudyCards(cards, input, rated);
+    // Each card rated answer first comes once more, answer first, after all the cards.
+    FCCardArena* arena = rated.size() >= kReversedInArenaFrom ? FCCardArena::make() : nullptr;
+    {
+        std::optional<FCCardArena::Reading> reading;
+        if (arena) reading.emplace(*arena);
+        input.reserve(input.size() + rated.size());
+        for (std::size_t i : rated)
+            input.push_back(arena ? std::allocate_shared<FullyReversedStudyCard>(
+                                        FCCardArena::Allocator<FullyReversedStudyCard>(), input[i])
+                                  : std::make_shared<FullyReversedStudyCard>(input[i]));
+    }
+    if (arena) arena->finishReading();
     FCCardArray result;
     for (const auto& group : strategy.groupStudyCards(input, true, *this))
         if (auto card = std::dynamic_pointer_cast<CardGroup>(group)) result.push_back(card);
+    input.clear();
+    spare = std::move(input);
     if (dynamic_cast<FCSpacedRepetitionGroupingStrategy*>(&strategy)) {
         std::int64_t key = 9999;
         if (auto document = flashcardsDocument())
