@@ -26,45 +26,6 @@ std::optional<std::string> systemTitle(BarButtonSystemItem item) {
     }
 }
 
-// The symbol a system item without a title shows (and is named by).
-std::optional<std::string> systemSymbol(BarButtonSystemItem item) {
-    switch (item) {
-        case BarButtonSystemItem::Add:
-            return "plus";
-        case BarButtonSystemItem::Compose:
-            return "square.and.pencil";
-        case BarButtonSystemItem::Action:
-            return "square.and.arrow.up";
-        case BarButtonSystemItem::Organize:
-            return "folder";
-        case BarButtonSystemItem::Trash:
-            return "trash";
-        case BarButtonSystemItem::Play:
-            return "play.fill";
-        case BarButtonSystemItem::Pause:
-            return "pause.fill";
-        case BarButtonSystemItem::Search:
-            return "magnifyingglass";
-        case BarButtonSystemItem::Refresh:
-            return "arrow.clockwise";
-        case BarButtonSystemItem::Camera:
-            return "camera";
-        case BarButtonSystemItem::Reply:
-            return "arrowshape.turn.up.left";
-        case BarButtonSystemItem::Bookmarks:
-            return "book";
-        case BarButtonSystemItem::Rewind:
-            return "backward.fill";
-        case BarButtonSystemItem::FastForward:
-            return "forward.fill";
-        case BarButtonSystemItem::Stop:
-        case BarButtonSystemItem::Close:
-            return "xmark";
-        default:
-            return std::nullopt;
-    }
-}
-
 // The button a bar shows for an item; it sends the item's action.
 class BarItemButton : public Button {
 public:
@@ -79,7 +40,9 @@ std::shared_ptr<BarButtonItem> BarButtonItem::withSystemItem(BarButtonSystemItem
     auto item = std::make_shared<BarButtonItem>();
     item->systemItem_ = systemItem;
     item->title_ = systemTitle(systemItem);
-    if (auto symbol = systemSymbol(systemItem)) item->image_ = Image::systemImageNamed(*symbol);
+    // A ready-made item without a title shows its symbol (and is named by it).
+    if (!item->title_)
+        if (auto symbol = SymbolIcons::symbolForSystemItem(systemItem)) item->image_ = Image::systemImageNamed(*symbol);
     if (systemItem == BarButtonSystemItem::Done) item->style_ = BarButtonItemStyle::Done;
     item->action_ = std::move(action);
     return item;
@@ -147,11 +110,7 @@ void BarButtonItem::updateView() {
     button->titleLabel()->setFont(style_ == BarButtonItemStyle::Done ? Font::boldSystemFont(BarItemButton::kFontSize)
                                                                      : Font::systemFont(BarItemButton::kFontSize));
     button->setTitle(title_, ControlStateNormal);
-    // A ready-made item without a title shows its symbol.
-    std::shared_ptr<Image> image = image_;
-    if (!image && !title_ && systemItem_)
-        if (auto symbol = SymbolIcons::symbolForSystemItem(*systemItem_)) image = Image::systemImageNamed(*symbol);
-    button->setImage(image, ControlStateNormal);
+    button->setImage(image_, ControlStateNormal);
     button->setEnabled(enabled_);
     button->setTintColor(tintColor_);
     button->sizeToFit();
