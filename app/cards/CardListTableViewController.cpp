@@ -46,6 +46,23 @@
 
 namespace {
 
+// The table header: the grouping control above the search bar, both as wide
+// as the list (the table gives the header its width).
+class GroupingAndSearchHeaderView : public View {
+public:
+    using View::View;
+    void layoutSubviews() override {
+        View::layoutSubviews();
+        const double width = bounds().size.width;
+        for (const auto& child : subviews()) {
+            if (dynamic_cast<SegmentedControl*>(child.get()))
+                child->setFrame(Rect(16, 8, std::max(0.0, width - 32), 28));
+            else if (dynamic_cast<SearchBar*>(child.get()))
+                child->setFrame(Rect(0, 44, width, SearchBar::kHeight));
+        }
+    }
+};
+
 constexpr const char* kFileName = "CardListTableViewController";
 constexpr double kOverlayDuration = 0.3;
 constexpr double kOverlayAlpha = 0.2;
@@ -196,7 +213,7 @@ void CardListTableViewController::addScene(Storyboard& storyboard) {
             });
             table->setSelectionSegue(identifier, std::string(rawValue(SegueIdentifier::ShowParticalCardListSegue)));
         }
-        auto header = std::make_shared<View>(Rect(0, 0, 390, 44 + SearchBar::kHeight));
+        auto header = std::make_shared<GroupingAndSearchHeaderView>(Rect(0, 0, 390, 44 + SearchBar::kHeight));
         auto control = std::make_shared<SegmentedControl>(
             std::vector<std::string>{"None", "Spaced Repetition", "Difficulty", "Last Studied"});
         control->setFrame(Rect(16, 8, 358, 28));
@@ -398,6 +415,8 @@ bool CardListTableViewController::titleFieldShouldBeginEditing(TextField& field)
 
 bool CardListTableViewController::titleFieldShouldChangeCharacters(TextField& field, const std::string& replacement) {
     field.sizeToFit();
+    // The bar centres the title field again at its new width.
+    if (auto bar = field.superview()) bar->setNeedsLayout();
     return !containsRefusedTitleCharacter(replacement);
 }
 
@@ -572,6 +591,16 @@ void CardListTableViewController::viewWillAppear(bool animated) {
                 list->hideTableHeaderUnderTopBar();
         });
     }
+}
+
+void CardListTableViewController::viewDidAppear(bool animated) {
+    TableViewController::viewDidAppear(animated);
+    if (didConfigureDetailOnFirstViewAppearance_) return;
+    didConfigureDetailOnFirstViewAppearance_ = true;
+    // The master side's first controller appears with the split view, not
+    // by a push: no navigation callback configures the editor beside it.
+    auto navigation = navigationController();
+    if (hasExpandedSplitView() && navigation && navigation->topViewController().get() == this) refreshDetailPane();
 }
 
 void CardListTableViewController::viewWillDisappear(bool animated) {

@@ -217,6 +217,10 @@ public:
     // --- Lifecycle ---
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    // The first time the list shows on top of its deck's master side, the
+    // editor beside it shows what the list selects (the deck cover at first),
+    // as after every push or pop there.
+    void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
     void willTransitionToTraitCollection(
         const TraitCollection& newCollection,
@@ -508,6 +512,7 @@ private:
     std::shared_ptr<FCAbstractCardGroupingStrategy> currentGroupingStrategy_;
     std::shared_ptr<TextField> titleTextField_;
     bool didHideTableHeaderOnFirstViewAppearance_ = false;
+    bool didConfigureDetailOnFirstViewAppearance_ = false;
     bool needsTableFillerFooterHeightAdjustment_ = false;
     // The study cards under the topic and group rows, for their progress bars.
     std::optional<std::int64_t> topicRowsStudyCardCount_;

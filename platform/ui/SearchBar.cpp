@@ -83,6 +83,8 @@ std::shared_ptr<SearchBar> SearchBar::make(const Rect& frame) {
 void SearchBar::setUp() {
     field_ = std::make_shared<SearchTextField>(Rect(8, 10, std::max(0.0, bounds().size.width - 16), 36));
     field_->setClearButtonMode(TextFieldViewMode::WhileEditing);
+    // What an empty bar shows until it is given a placeholder of its own.
+    field_->setPlaceholder(std::string("Search"));
     fieldDelegate_ = std::make_shared<FieldDelegate>(*this);
     field_->setDelegate(fieldDelegate_);
     std::weak_ptr<View> weak = weak_from_this();

@@ -52,6 +52,7 @@ public:
     // "" when there is none, as the platform answers.
     std::string text() const { return field_->text().value_or(""); }
     void setText(std::optional<std::string> text) { field_->setText(std::move(text)); }
+    // "Search" until set.
     const std::optional<std::string>& placeholder() const { return field_->placeholder(); }
     void setPlaceholder(std::optional<std::string> placeholder) { field_->setPlaceholder(std::move(placeholder)); }
 

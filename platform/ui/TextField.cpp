@@ -1,6 +1,7 @@
 #include "platform/ui/TextField.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
@@ -286,6 +287,15 @@ void TextField::drawRect(const Rect&) {
         context->setStrokeColor(Color::systemBackgroundColor());
         context->strokePath(cross);
     }
+}
+
+Size TextField::sizeThatFits(Size) const {
+    const Size text = intrinsicContentSize();
+    const bool bordered = borderStyle_ != TextBorderStyle::None;
+    const double padding = bordered ? kBorderPadding : 0;
+    const double right = showsClearButton() ? kClearButtonSide + 2 * 6 : padding;
+    // A point more for the caret after the last character.
+    return {std::ceil(text.width + padding + right + 1), std::ceil(text.height + (bordered ? 2 * 4 : 0))};
 }
 
 Size TextField::intrinsicContentSize() const {

@@ -128,6 +128,9 @@ public:
 
     void drawRect(const Rect& rect) override;
     Size intrinsicContentSize() const override;
+    // Room for the text (or the placeholder) with the border's padding, the
+    // caret and the clear button where it shows (sizeToFit).
+    Size sizeThatFits(Size size) const override;
 
 private:
     std::optional<std::string> text_;

@@ -308,8 +308,32 @@ TEST_P(ScreenLayoutTest, DeckScreensShowTheirTextsWholeAndApart) {
 
 TEST_P(ScreenLayoutTest, CardListScreensShowTheirTextsWholeAndApart) {
     openTutorial();
+    // The search field waits above the first row, under the bar, until the list is pulled down.
+    ASSERT_TRUE(dragNamed("row", "What is a deck", 0, 200));
+    ASSERT_TRUE(tapNamed("textbox", "^Search$"));
+    ASSERT_TRUE(type("rate"));
+    screen("card-list-search");
+    EXPECT_TRUE(shows("row", "^How do I rate myself"));
+    EXPECT_FALSE(shows("row", "What is a deck"));
+    ASSERT_TRUE(tapNamed("button", "^Cancel$"));
+    screen("card-list-search-cancelled");
+    EXPECT_TRUE(shows("row", "What is a deck"));
+    EXPECT_TRUE(shows("textbox", "^Search$"));
     ASSERT_TRUE(tapItem("Share"));
     screen("share");
+}
+
+TEST_P(ScreenLayoutTest, JustOpenedDeckStudiesFromEitherSide) {
+    ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+    ASSERT_TRUE(tapNamed("row", "^Tutorial"));
+    // A tablet shows the deck's cover beside the list; a phone, the first card's editor over it.
+    if (GetParam().idiom == UserInterfaceIdiom::Pad) {
+        EXPECT_TRUE(shows("text", "^8 cards, 0% studied$"));
+    }
+    screen("deck-opened");
+    ASSERT_TRUE(tapNamed("button", "^Memorize$"));
+    EXPECT_TRUE(shows("button", "^Easy$")) << names();
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, ScreenLayoutTest,
