@@ -1,6 +1,9 @@
 #include "app/study/MultipleChoiceTestSummaryViewController.h"
 #include "app/study/StudyPageShadow.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "app/study/StatsButton.h"
 #include "app/views/ColorAdditions.h"
 #include "app/views/HorseshoeProgressView.h"
@@ -12,39 +15,24 @@
 
 namespace {
 
-// The page's view: the two toggles sit side by side, each moved sideways by
-// the constant of its spacing constraint.
-class SummaryView : public View {
-public:
-    using View::View;
-    std::weak_ptr<Button> right, wrong;
-    std::weak_ptr<LayoutConstraint> rightSpacing, wrongSpacing;
-
-    void layoutSubviews() override {
-        View::layoutSubviews();
-        place(right.lock(), rightSpacing.lock(), 40);
-        place(wrong.lock(), wrongSpacing.lock(), 180);
-    }
-
-private:
-    static void place(const std::shared_ptr<Button>& toggle, const std::shared_ptr<LayoutConstraint>& spacing,
-                      double x) {
-        if (!toggle || !spacing) return;
-        Rect frame = toggle->frame();
-        frame.origin.x = x + spacing->constant();
-        if (frame != toggle->frame()) toggle->setFrame(frame);
-    }
-};
+// Moves a view only when its place changed, so that a layout inside an
+// animation (the shake) animates nothing but what moves.
+void place(View& view, const Rect& frame) {
+    if (view.frame() != frame) view.setFrame(frame);
+}
 
 }  // namespace
 
 void MultipleChoiceTestSummaryViewController::loadView() {
-    auto root = std::make_shared<SummaryView>(Rect(0, 0, 320, 480));
+    // The frames here are the nib's; viewDidLayoutSubviews fits them to the page.
+    auto root = std::make_shared<View>(Rect(0, 0, 320, 480));
     scoreProgressView_ = instantiateFromNib<HorseshoeProgressView>(Rect(60, 20, 200, 150));
     rightAnswersButton_ = instantiateFromNib<StatsButton>(Rect(20, 190, 130, 90));
     wrongAnswersButton_ = instantiateFromNib<StatsButton>(Rect(170, 190, 130, 90));
-    rightAnswersSelectionButton_ = makeControl(Rect(40, 300, 100, 30), [this] { toggleIncludeRightAnswers(); });
-    wrongAnswersSelectionButton_ = makeControl(Rect(180, 300, 100, 30), [this] { toggleIncludeWrongAnswers(); });
+    for (const auto& button : {rightAnswersButton_, wrongAnswersButton_})
+        button->setTitleColor(Color::blackColor(), ControlStateNormal);
+    rightAnswersSelectionButton_ = makeControl(Rect(20, 300, 130, 30), [this] { toggleIncludeRightAnswers(); });
+    wrongAnswersSelectionButton_ = makeControl(Rect(170, 300, 130, 30), [this] { toggleIncludeWrongAnswers(); });
     startOverButton_ = makeControl(Rect(85, 350, 150, 44), [this] { startOver(); });
     startOverButton_->setTitle(Bundle::main().localizedString("StudySummaryStartOverTitle", "Start Over"),
                                ControlStateNormal);
@@ -60,11 +48,31 @@ void MultipleChoiceTestSummaryViewController::loadView() {
         root->addSubview(subview);
     }
     root->addConstraints({rightSpacingConstraint_, wrongSpacingConstraint_});
-    root->right = rightAnswersSelectionButton_;
-    root->wrong = wrongAnswersSelectionButton_;
-    root->rightSpacing = rightSpacingConstraint_;
-    root->wrongSpacing = wrongSpacingConstraint_;
     setView(root);
+}
+
+// The page lies under the test's navigation bar, as the other pages do: the
+// gauge starts below it in the middle; below it the two counts, each in one
+// half of the page's width, with its toggle under it (moved sideways by the
+// constant of its spacing constraint), and the start-over control below them.
+void MultipleChoiceTestSummaryViewController::viewDidLayoutSubviews() {
+    ViewController::viewDidLayoutSubviews();
+    const double top = topLayoutGuideLength();
+    const Rect bounds = view()->bounds();
+    const double column = std::max(0.0, std::floor((bounds.width() - 60) / 2));
+    // The gauge keeps the size it was made with: its arcs are drawn for it.
+    const Size gauge = scoreProgressView_->frame().size;
+    double y = top + 20;
+    place(*scoreProgressView_, Rect(std::round((bounds.width() - gauge.width) / 2), y, gauge.width, gauge.height));
+    y += gauge.height + 20;
+    const double columnX[] = {20, 40 + column};
+    place(*rightAnswersButton_, Rect(columnX[0], y, column, 90));
+    place(*wrongAnswersButton_, Rect(columnX[1], y, column, 90));
+    y += 100;
+    place(*rightAnswersSelectionButton_, Rect(columnX[0] + rightSpacingConstraint_->constant(), y, column, 30));
+    place(*wrongAnswersSelectionButton_, Rect(columnX[1] + wrongSpacingConstraint_->constant(), y, column, 30));
+    y += 50;
+    place(*startOverButton_, Rect(std::round((bounds.width() - 150) / 2), y, 150, 44));
 }
 
 std::shared_ptr<Button> MultipleChoiceTestSummaryViewController::makeControl(const Rect& frame,
@@ -95,6 +103,8 @@ void MultipleChoiceTestSummaryViewController::viewDidLoad() {
         toggle->setTitle(stats->label(), ControlStateNormal);
         toggle->setTitle("\u2713 " + stats->label(), ControlStateSelected);
     }
+    // A white page on the test's grey, as the other pages are.
+    view()->setBackgroundColor(Color::whiteColor());
     addStudyPageShadow(*view());
     updateScore();
 }

@@ -51,6 +51,7 @@ public:
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
+    void viewDidLayoutSubviews() override;
 
     // The numbers on the buttons; the gauge at 0 and both toggles cleared.
     void updateScore();

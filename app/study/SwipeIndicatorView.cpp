@@ -6,6 +6,29 @@
 #include "platform/ui/Image.h"
 #include "platform/ui/PathAnimation.h"
 
+namespace {
+
+// The hand itself: the picture's shape filled with the tint colour of the
+// view that shows it, as the picture masks a layer of that colour.
+class TintedImageLayer : public Layer {
+public:
+    TintedImageLayer(std::shared_ptr<Image> image, std::weak_ptr<View> owner)
+        : image_(image ? image->imageWithRenderingMode(ImageRenderingMode::AlwaysTemplate) : nullptr),
+          owner_(std::move(owner)) {}
+
+    void drawInContext(GraphicsContext& context) override {
+        Layer::drawInContext(context);
+        auto owner = owner_.lock();
+        if (image_ && owner) context.drawImage(*image_, bounds(), owner->tintColor());
+    }
+
+private:
+    std::shared_ptr<Image> image_;
+    std::weak_ptr<View> owner_;
+};
+
+}  // namespace
+
 void SwipeIndicatorView::awakeFromNib() {
     View::awakeFromNib();
     auto image = Image::named("PointingFinger");
@@ -19,10 +42,8 @@ void SwipeIndicatorView::awakeFromNib() {
     backing->setFrame(Rect{{5, 0}, {10, 15}});
     backing->setBackgroundColor(backgroundColor().value_or(Color::whiteColor()));
     handLayer_->addSublayer(backing);
-    // The hand in the tint colour (the image's shape gives its size).
-    auto tinted = Layer::layer();
+    auto tinted = std::make_shared<TintedImageLayer>(image, weak_from_this());
     tinted->setFrame(handLayer_->bounds());
-    tinted->setBackgroundColor(tintColor());
     handLayer_->addSublayer(tinted);
 
     handLayer_->setOpacity(0);

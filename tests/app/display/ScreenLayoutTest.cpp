@@ -15,6 +15,8 @@
 #include <regex>
 
 #include "app/shell/AppDelegateTestSupport.h"
+#include "app/study/StatsButton.h"
+#include "app/views/HorseshoeProgressView.h"
 #include "platform/display/DisplayScreen.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/StringUtils.h"
@@ -295,6 +297,32 @@ TEST_P(ScreenLayoutTest, MultipleChoiceScreensShowTheirTextsWholeAndApart) {
         ASSERT_TRUE(dragScreen(0.85, -250));
     }
     screen("multiple-choice-summary");
+    // The summary fills its page below the test's navigation bar: the gauge
+    // in the middle, the two counts sharing the page's width.
+    std::vector<View*> gauges, counts;
+    std::function<void(View&)> visit = [&](View& view) {
+        if (view.isHidden()) return;
+        if (dynamic_cast<HorseshoeProgressView*>(&view)) gauges.push_back(&view);
+        if (dynamic_cast<StatsButton*>(&view)) counts.push_back(&view);
+        for (const auto& child : view.subviews())
+            if (child) visit(*child);
+    };
+    for (const auto& window : DisplayScreen::visibleWindows()) visit(*window);
+    ASSERT_EQ(gauges.size(), 1u);
+    ASSERT_EQ(counts.size(), 2u);
+    View& page = *gauges[0]->superview();
+    auto inPage = [&](View& view) { return view.convertRectToView(view.bounds(), &page); };
+    const Rect gauge = inPage(*gauges[0]), right = inPage(*counts[0]), wrong = inPage(*counts[1]);
+    const double width = page.bounds().width();
+    EXPECT_NEAR(gauge.midX(), width / 2, 1);
+    EXPECT_NEAR(right.minX(), width - wrong.maxX(), 1);
+    EXPECT_GE(wrong.maxX() - right.minX(), width - 60);
+    const NavigationBar* bar = nullptr;
+    for (View* above = &page; above && !bar; above = above->superview())
+        for (const auto& child : above->subviews())
+            if (auto found = dynamic_cast<const NavigationBar*>(child.get()); found && !found->isHidden()) bar = found;
+    ASSERT_TRUE(bar);
+    EXPECT_GE(gauge.minY(), bar->convertRectToView(bar->bounds(), &page).maxY());
 }
 
 TEST_P(ScreenLayoutTest, DeckScreensShowTheirTextsWholeAndApart) {

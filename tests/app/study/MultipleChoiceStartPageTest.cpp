@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "Common/FCCUserDocumentSettings.h"
 #include "Common/FILegacyDeckDocument.h"
 #include "MultipleChoiceTestSupport.h"
 #include "app/study/MultipleChoiceStartPageViewController.h"
 #include "app/study/SwipeIndicatorView.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/PickerView.h"
 #include "platform/ui/UIDriver.h"
 
@@ -150,6 +153,29 @@ TEST_F(MultipleChoiceStartPageTest, TitlesUnderlineDotted) {
     EXPECT_TRUE(MultipleChoiceStartPageViewController::studyDirectionTitle(field, "Anything").underlineRuns().empty());
     EXPECT_EQ(MultipleChoiceStartPageViewController::questionCountTitle(field, "15").underlineRuns(), Runs{});
     EXPECT_EQ(MultipleChoiceStartPageViewController::shuffleTitle(field, "x").attributesAtIndex(0).font, field.font());
+}
+
+// The hand is the picture's shape in the tint colour, not a block of it.
+TEST_F(MultipleChoiceStartPageTest, TheHintsHandIsThePictureInTheTintColour) {
+    auto finger = Image::named("PointingFinger");
+    ASSERT_TRUE(finger);
+    auto hint = page->swipeIndicatorView();
+    hint->setTintColor(Color::redColor());
+    const auto& hand = hint->handLayer()->sublayers().back();
+    ASSERT_EQ(hand->bounds().size, finger->size());
+    auto drawn = Image::render(finger->size(), finger->scale(), [&](GraphicsContext& context) { hand->renderInContext(context); });
+    int wrongAlpha = 0, wrongColour = 0, shape = 0;
+    for (int y = 0; y < finger->pixelHeight(); ++y)
+        for (int x = 0; x < finger->pixelWidth(); ++x) {
+            const Color want = finger->colorAtPixel(x, y), got = drawn->colorAtPixel(x, y);
+            if (std::abs(got.alpha() - want.alpha()) > 0.02) ++wrongAlpha;
+            if (want.alpha() < 0.99) continue;
+            ++shape;
+            if (got.red() < 0.98 || got.green() > 0.02 || got.blue() > 0.02) ++wrongColour;
+        }
+    EXPECT_GT(shape, 0);
+    EXPECT_EQ(wrongAlpha, 0);
+    EXPECT_EQ(wrongColour, 0);
 }
 
 TEST_F(MultipleChoiceStartPageTest, TheHintWaitsFadesInAndSwipes) {
