@@ -12,6 +12,7 @@
 #include "platform/display/DisplayScreen.h"
 #include "platform/display/WebFrames.h"
 #include "platform/foundation/Bundle.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
@@ -64,7 +65,17 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
         std::string reason = "not JSON";
         if (!message.is_discarded() && message.is_object() && message.value("type", "") == "web" && frames) {
             if (frames->handle(message, reason)) return;
-        } else if (!message.is_discarded() && input.handle(message, reason)) {
+        } else if (!message.is_discarded()) {
+            // A frame's script messages reach their handlers through the main
+            // queue; input takes the same way so that a tap meets what a page
+            // said before it (a choice marked, then Check tapped).
+            DispatchQueue::main().async([weak = weak_from_this(), message = std::move(message), text] {
+                auto self = weak.lock();
+                if (!self) return;
+                std::string why;
+                if (!self->input.handle(message, why))
+                    self->log("Display: ignored a message (" + why + "): " + escapedExcerpt(text, 120));
+            });
             return;
         }
         log("Display: ignored a message (" + reason + "): " + escapedExcerpt(text, 120));
