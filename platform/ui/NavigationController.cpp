@@ -65,8 +65,11 @@ const std::shared_ptr<NavigationBar>& NavigationController::navigationBar() {
         navigationBar_ = std::make_shared<NavigationBar>();
         std::weak_ptr<ViewController> weak = weak_from_this();
         navigationBar_->setBackAction([weak](BarButtonItem&) {
-            if (auto self = std::static_pointer_cast<NavigationController>(weak.lock()))
-                self->popViewControllerAnimated(true);
+            auto self = std::static_pointer_cast<NavigationController>(weak.lock());
+            if (!self) return;
+            // At its root, a nested navigation controller's back button goes back in the outer one.
+            auto outer = self->stack_.size() < 2 ? self->outerNavigationController() : nullptr;
+            (outer ? outer : self)->popViewControllerAnimated(true);
         });
     }
     return navigationBar_;
@@ -244,8 +247,27 @@ std::vector<std::shared_ptr<ViewController>> NavigationController::appearanceChi
 
 // --- Bars ---
 
+std::shared_ptr<NavigationController> NavigationController::outerNavigationController() const {
+    return std::dynamic_pointer_cast<NavigationController>(parentViewController());
+}
+
+bool NavigationController::showsNestedBars() const {
+    return std::dynamic_pointer_cast<NavigationController>(shown_) != nullptr;
+}
+
+void NavigationController::didMoveToParentViewController(ViewController* parent) {
+    ViewController::didMoveToParentViewController(parent);
+    // Nested or not any more: the bar's items start with the outer stack's or not.
+    if (isViewLoaded()) updateBars(false);
+}
+
 void NavigationController::updateBars(bool animated) {
     std::vector<std::shared_ptr<NavigationItem>> items;
+    if (auto outer = outerNavigationController())
+        for (const auto& controller : outer->stack_) {
+            if (controller.get() == this) break;
+            items.push_back(std::shared_ptr<NavigationItem>(controller, &controller->navigationItem()));
+        }
     for (const auto& controller : stack_) {
         controller->navigationItem();
         // navigationItem() is made on first use; share the controller's own.
@@ -254,6 +276,8 @@ void NavigationController::updateBars(bool animated) {
     navigationBar()->setItems(std::move(items), animated);
     auto top = topViewController();
     toolbar()->setItems(top ? top->toolbarItems() : std::vector<std::shared_ptr<BarButtonItem>>{}, animated);
+    if (auto nested = std::dynamic_pointer_cast<NavigationController>(top); nested && nested->isViewLoaded())
+        nested->updateBars(animated);
 }
 
 void NavigationController::setNavigationBarHidden(bool hidden, bool animated) {
@@ -314,4 +338,8 @@ void NavigationController::layoutContent() {
     }
     if (navigationBar_) container->bringSubviewToFront(navigationBar_.get());
     if (toolbar_) container->bringSubviewToFront(toolbar_.get());
+    // A nested navigation controller on top shows its bars where these are.
+    const bool nested = showsNestedBars();
+    if (navigationBar_) navigationBar_->setHidden(navigationBarHidden_ || nested);
+    if (toolbar_) toolbar_->setHidden(toolbarHidden_ || nested);
 }

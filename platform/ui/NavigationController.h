@@ -45,6 +45,11 @@ public:
 // The top controller's view fills the navigation controller's view; the
 // bars lie over it at the top (below the window's safe-area top) and at the
 // bottom.
+//
+// A navigation controller pushed onto another (a collapsed split view's
+// secondary) shows its own bars in place of the outer one's, which hide while
+// it is on top: its bar starts with the outer stack's items, so its back
+// button at its root pops the outer navigation controller.
 class NavigationController : public ViewController {
 public:
     NavigationController();
@@ -88,6 +93,7 @@ public:
     const std::shared_ptr<PanGestureRecognizer>& interactivePopGestureRecognizer();
 
     void loadView() override;
+    void didMoveToParentViewController(ViewController* parent) override;
 
 protected:
     std::vector<std::shared_ptr<ViewController>> appearanceChildren() const override;
@@ -99,6 +105,10 @@ private:
               std::vector<std::shared_ptr<ViewController>> leaving, bool isPush, bool animated);
     void finishTransition();
     void updateBars(bool animated);
+    // The navigation controller this one is pushed onto, if any.
+    std::shared_ptr<NavigationController> outerNavigationController() const;
+    // Whether the shown controller is a navigation controller with bars of its own over these.
+    bool showsNestedBars() const;
     friend class NavigationContainerView;
     void layoutContent();
     Rect contentFrame() const;

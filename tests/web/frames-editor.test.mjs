@@ -99,19 +99,37 @@ describe('the card editor', () => {
     assert.match(pasted, /&lt;script&gt;alert\(1\)&lt;\/script&gt; loud$/);
     assert.equal(await editorFrame(s).locator('.editor script').count(), 0, 'no script element in a field');
     await s.save('03-pasted');
-
   });
 
-  test('after quitting, the deck file holds the card as typed and formatted', async () => {
+  test('the editor\'s add button gives the new deck its second card, typed in the same way', async () => {
+    // The editor's page is edited: the keyboard and its toolbar show.
+    await s.button('B').waitFor();
+    await s.tapButton('plus');
+    await s.tapButton('Add Card');
+    await s.gone(s.button('Add Card'));
+    // The editor shows the new, empty card after the first.
+    await s.text('2/2').waitFor();
+    await fieldHTML(s, 'top-editor', (html) => html === '', 'showed the new card');
+    await editField(s, 'top-editor');
+    await s.page.keyboard.type('gato');
+    await fieldHTML(s, 'top-editor', (html) => html === 'gato', 'took the typing');
+    await editField(s, 'bottom-editor');
+    await s.page.keyboard.type('the cat');
+    await fieldHTML(s, 'bottom-editor', (html) => html === 'the cat', 'took the typing');
+    await s.save('04-second-card');
+  });
+
+  test('after quitting, the deck file holds both cards as typed and formatted', async () => {
     await s.quit();
     const deck = s.decks()['Vocabulary.flashcards'];
     assert.ok(deck, 'the new deck is saved');
     const cards = deck.cards.map(({ top, bottom }) => ({ top, bottom }));
-    assert.equal(cards.length, 1, JSON.stringify(cards));
+    assert.equal(cards.length, 2, JSON.stringify(cards));
     assert.equal(cards[0].top, 'perro');
     assert.match(cards[0].bottom, /^the dog <b>barks!/);
     assert.match(cards[0].bottom, /&lt;script&gt;alert\(1\)&lt;\/script&gt; loud$/);
     assert.doesNotMatch(cards[0].bottom, /<script/i);
+    assert.deepEqual(cards[1], { top: 'gato', bottom: 'the cat' });
   });
 });
 

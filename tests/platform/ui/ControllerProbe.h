@@ -45,8 +45,14 @@ public:
         Base::viewDidDisappear(animated);
         add("didDisappear");
     }
-    void willMoveToParentViewController(ViewController* parent) override { add(parent ? "willMove" : "willMove(nil)"); }
-    void didMoveToParentViewController(ViewController* parent) override { add(parent ? "didMove" : "didMove(nil)"); }
+    void willMoveToParentViewController(ViewController* parent) override {
+        Base::willMoveToParentViewController(parent);
+        add(parent ? "willMove" : "willMove(nil)");
+    }
+    void didMoveToParentViewController(ViewController* parent) override {
+        Base::didMoveToParentViewController(parent);
+        add(parent ? "didMove" : "didMove(nil)");
+    }
 
 private:
     void add(const std::string& what) { log_->add(name_ + "." + what); }

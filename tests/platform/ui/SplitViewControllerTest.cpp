@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/ui/Application.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/ControllerProbe.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/SplitViewController.h"
+#include "platform/ui/UIDriver.h"
 #include "platform/ui/UITestFixture.h"
 #include "platform/ui/Window.h"
 
@@ -219,4 +221,44 @@ TEST_F(SplitViewControllerTest, ShownInACompactWidthItCollapsesBeforeItAppears) 
     split->setViewControllers({primary, other});
     EXPECT_EQ(std::vector<std::shared_ptr<ViewController>>{primary}, split->viewControllers());
     EXPECT_EQ(nullptr, other->parentViewController());
+}
+
+// Collapsed, the detail's bar is the one on screen: a tap where its items
+// are drawn reaches them (no bar of the primary lies over them), and its back
+// button at its root goes back to the list. Expanded again, it has no back.
+TEST_F(SplitViewControllerTest, CollapsedTheDetailsOwnBarTakesTapsAndGoesBackToTheList) {
+    int added = 0;
+    auto add = BarButtonItem::withSystemItem(BarButtonSystemItem::Add, [&](BarButtonItem&) { ++added; });
+    list->setTitle("List");
+    editor->navigationItem().setRightBarButtonItems({add}, false);
+    show();
+    ASSERT_TRUE(split->isCollapsed());
+    ASSERT_EQ(detail, primary->topViewController());
+    drainMainLoop();
+
+    // The bar's items change while it is shown: the new one takes the tap.
+    auto next = BarButtonItem::withTitle("Next", BarButtonItemStyle::Plain, [&](BarButtonItem&) { added += 10; });
+    editor->navigationItem().setRightBarButtonItems({add, next}, false);
+    for (const auto& item : {add, next}) {
+        auto view = item->view();
+        ASSERT_TRUE(view && view->window());
+        UIDriver::tap(*window, view->convertPointToView(view->bounds().center(), nullptr));
+    }
+    EXPECT_EQ(11, added);
+
+    auto back = detail->navigationBar()->backButtonItem();
+    ASSERT_TRUE(back);
+    auto view = back->view();
+    UIDriver::tap(*window, view->convertPointToView(view->bounds().center(), nullptr));
+    advance(ViewController::kTransitionDuration);
+    EXPECT_EQ(std::vector<std::shared_ptr<ViewController>>{list}, primary->viewControllers());
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_FALSE(primary->navigationBar()->isHidden());
+
+    primary->pushViewController(detail, false);
+    drainMainLoop();
+    useIdiom(UserInterfaceIdiom::Pad);
+    advance(ViewController::kTransitionDuration);
+    ASSERT_FALSE(split->isCollapsed());
+    EXPECT_EQ(nullptr, detail->navigationBar()->backButtonItem());
 }
