@@ -287,6 +287,10 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
                                controller->beingPresented_ = false;
                                controller->endAppearanceTransition();
                                if (covers) self->endAppearanceTransition();
+                               // Off screen now: a translucent bar of the cover
+                               // must not let the presenter's screen through.
+                               if (covers && self->presented_ == controller && !controller->beingDismissed_)
+                                   self->setHiddenUnderCover(true);
                                if (completion) completion();
                            });
 }
@@ -310,12 +314,14 @@ void ViewController::dismissViewController(bool animated, std::function<void()> 
         (*it)->beginAppearanceTransition(false, animated);
     }
     const bool covers = chain.front()->coversPresenter();
+    setHiddenUnderCover(false);
     if (covers) beginAppearanceTransition(true, animated);
     performOnMainLoopAfter(animated ? kTransitionDuration : 0,
                            [self, chain, covers, completion = std::move(completion)] {
                                for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
                                    const auto& controller = *it;
                                    if (controller->isViewLoaded()) controller->view()->removeFromSuperview();
+                                   controller->setHiddenUnderCover(false);
                                    controller->endAppearanceTransition();
                                }
                                for (const auto& controller : chain) {
@@ -324,9 +330,18 @@ void ViewController::dismissViewController(bool animated, std::function<void()> 
                                    controller->beingDismissed_ = false;
                                }
                                self->presented_.reset();
+                               self->setHiddenUnderCover(false);
                                if (covers) self->endAppearanceTransition();
                                if (completion) completion();
                            });
+}
+
+void ViewController::setHiddenUnderCover(bool hidden) {
+    if (hidden == hiddenUnderCover_) return;
+    // A view its controller hid itself stays as it is.
+    if (hidden && (!view_ || view_->isHidden())) return;
+    hiddenUnderCover_ = hidden;
+    if (view_) view_->setHidden(hidden);
 }
 
 // --- Segues ---

@@ -24,7 +24,9 @@ class ViewControllerTransitionCoordinator;
 // or a view where the width is regular and becomes a form sheet where it is
 // compact, unless the presentation delegate keeps it (answering None). Only
 // FullScreen takes the presenter off screen (its viewWillDisappear and
-// viewDidDisappear run); the others leave it visible underneath.
+// viewDidDisappear run, and once the cover is up its view is hidden, so that
+// nothing of it shows through or takes a touch until the dismissal begins);
+// the others leave it visible underneath.
 enum class ModalPresentationStyle {
     Automatic,
     FullScreen,
@@ -269,6 +271,9 @@ private:
     std::weak_ptr<ViewController> presenting_;
     bool beingPresented_ = false;
     bool beingDismissed_ = false;
+    // This controller's view is hidden under a full-screen presentation.
+    bool hiddenUnderCover_ = false;
+    void setHiddenUnderCover(bool hidden);
     std::shared_ptr<Storyboard> storyboard_;
     std::optional<std::string> sceneIdentifier_;
     std::function<void(ViewController&)> viewLoader_;

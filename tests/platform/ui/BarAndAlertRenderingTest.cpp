@@ -3,6 +3,7 @@
 #include "platform/display/DisplayScreen.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/UIDriver.h"
 #include "platform/ui/UITestFixture.h"
 #include "platform/ui/ViewController.h"
@@ -205,6 +206,40 @@ TEST_F(BarAndAlertRenderingTest, AnAlertIsABoxOverTheDimmedScreen) {
         EXPECT_EQ("Keep", chosen);
         EXPECT_EQ(nullptr, screen->presentedViewController());
     }
+}
+
+// A screen covered by a full-screen presentation leaves nothing of itself in
+// the picture: its bar's items do not show faintly through the cover's
+// translucent bar, and they are drawn again once the cover is gone.
+TEST_F(BarAndAlertRenderingTest, AFullScreenCoverLetsNothingOfTheScreenBelowThroughItsBar) {
+    Device::current().setUserInterfaceIdiom(UserInterfaceIdiom::Phone);
+    Screen::main().setBounds(Rect(0, 0, 390, 844));
+    auto below = std::make_shared<ViewController>();
+    below->navigationItem().setLeftBarButtonItem(BarButtonItem::withTitle("Edit", BarButtonItemStyle::Plain));
+    below->navigationItem().setRightBarButtonItem(BarButtonItem::withSystemItem(BarButtonSystemItem::Add));
+    auto belowNavigation = std::make_shared<NavigationController>(below);
+    window = std::make_shared<Window>();
+    window->setTintColor(kTint);
+    window->setRootViewController(belowNavigation);
+    window->makeKeyAndVisible();
+    drainMainLoop();
+    const Rect bar = frameIn(*belowNavigation->navigationBar(), *window);
+    const Rect inside(bar.minX(), bar.minY(), bar.size.width, bar.size.height - 1);  // above the hairline
+    EXPECT_GT(pixelsNear(*renderViewToImage(*window, 2), inside, kTint), 40);
+
+    auto cover = std::make_shared<NavigationController>(std::make_shared<ViewController>());
+    cover->setModalPresentationStyle(ModalPresentationStyle::FullScreen);
+    below->presentViewController(cover, true);
+    advance(1);
+    ASSERT_EQ(bar, frameIn(*cover->navigationBar(), *window));
+    auto image = renderViewToImage(*window, 2);
+    // The cover's bar shows no item: all of it is its own fill.
+    const Color fill = image->colorAtPoint({bar.midX(), bar.midY()});
+    EXPECT_EQ(pixelsNear(*image, inside, fill, 2), pixelsNear(*image, inside, fill, 0.004));
+
+    cover->dismissViewController(true);
+    advance(1);
+    EXPECT_GT(pixelsNear(*renderViewToImage(*window, 2), inside, kTint), 40);
 }
 
 // A form sheet on the tablet is a box of its preferred size in the middle,
