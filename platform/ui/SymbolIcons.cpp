@@ -43,6 +43,15 @@ const std::array kSymbolIcons{
     SymbolIcon{"xmark", "process-stop", BarButtonSystemItem::Stop},
     SymbolIcon{"camera", "camera-photo", BarButtonSystemItem::Camera},
     SymbolIcon{"xmark.circle", "window-close", BarButtonSystemItem::Close},
+    SymbolIcon{"chevron.up", "go-up", std::nullopt},
+    SymbolIcon{"chevron.down", "go-down", std::nullopt},
+    SymbolIcon{"plus.rectangle", "document-new", std::nullopt},
+    SymbolIcon{"folder.badge.plus", "folder-new", std::nullopt},
+    SymbolIcon{"list.bullet", "view-list-bullet", std::nullopt},
+    SymbolIcon{"underline", "format-text-underline", std::nullopt},
+    SymbolIcon{"eraser", "edit-clear", std::nullopt},
+    SymbolIcon{"photo", "image-x-generic", std::nullopt},
+    SymbolIcon{"paintpalette", "applications-graphics", std::nullopt},
 };
 
 const std::filesystem::path kThemeFolder = "/usr/share/icons/Adwaita";
