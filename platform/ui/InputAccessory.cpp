@@ -33,6 +33,9 @@ void show(View& editing, const std::shared_ptr<View>& accessory) {
     const double height = accessory->frame().size.height > 0 ? accessory->frame().size.height : kDefaultHeight;
     accessory->removeFromSuperview();
     accessory->setFrame(Rect(b.origin.x, b.maxY() - height, b.size.width, height));
+    // On the phone the keyboard lies behind it; here the content would show
+    // through a translucent bar (a toolbar's items beneath its own).
+    if (!accessory->backgroundColor()) accessory->setBackgroundColor(Color::systemBackgroundColor());
     window->addSubview(accessory);
     accessory->layoutIfNeeded();
     shown()[window] = Shown{editing.weak_from_this(), accessory};

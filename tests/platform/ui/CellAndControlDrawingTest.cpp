@@ -216,6 +216,8 @@ TEST_F(CellAndControlDrawingTest, AnEditingFieldShowsItsAccessoryAtTheBottomOfTh
     ASSERT_TRUE(field->isEditing());
     EXPECT_EQ(window.get(), toolbar->superview());
     EXPECT_EQ(Rect(0, 800, 390, 44), toolbar->frame());
+    // What lies beneath (a screen's own toolbar) does not show through it.
+    EXPECT_EQ(1.0, toolbar->backgroundColor().value_or(Color::clearColor()).alpha());
     EXPECT_TRUE(UIDriver::tap(*window, {340, 822}));
     EXPECT_EQ(1, photoTaps);
     EXPECT_TRUE(field->isFirstResponder());
