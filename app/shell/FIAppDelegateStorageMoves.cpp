@@ -76,8 +76,10 @@ bool downloadWaitingBounded(const URL& url) {
     if (!PromisedItems::startDownloadingUbiquitousItemAtURL(url)) return false;
     const Date deadline = Clock::current().now().byAddingTimeInterval(FIAppDelegate::kCloudCopyDownloadWaitLimit);
     while (!PromisedItems::isDownloaded(url)) {
-        // A download that ended without the item has failed.
-        if (!PromisedItems::isDownloading(url) || !(Clock::current().now() < deadline)) return false;
+        // A download that ended without the item has failed (asked again: it
+        // may have ended, with the item, since the loop's test).
+        if (!PromisedItems::isDownloading(url)) return PromisedItems::isDownloaded(url);
+        if (!(Clock::current().now() < deadline)) return false;
         Thread::sleepForTimeInterval(FIAppDelegate::kCloudCopyDownloadPollInterval);
     }
     return true;
