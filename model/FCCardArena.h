@@ -4,7 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 // Memory for the cards of one deck as it is read: chunks of kChunkSize handed
@@ -105,6 +107,35 @@ public:
         bool operator==(const Allocator<U>&) const noexcept {
             return true;
         }
+    };
+
+    // Small objects made in one go (the reversed views of a study list or a
+    // grouping): from kBatchFrom of them on they share a new arena, as one
+    // allocation each would cost much of a large batch; fewer each get their
+    // own. The batch reads into its arena while it lives.
+    class Batch {
+    public:
+        static constexpr std::size_t kBatchFrom = 256;
+        explicit Batch(std::size_t count)
+            : arena_(count >= kBatchFrom ? FCCardArena::make() : nullptr), previous_(reading_) {
+            if (arena_) reading_ = arena_;
+        }
+        ~Batch() {
+            reading_ = previous_;
+            if (arena_) arena_->finishReading();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+        template <class T, class... Args>
+        std::shared_ptr<T> make(Args&&... args) {
+            return arena_ ? std::allocate_shared<T>(Allocator<T>(), std::forward<Args>(args)...)
+                          : std::make_shared<T>(std::forward<Args>(args)...);
+        }
+
+    private:
+        FCCardArena* arena_;
+        FCCardArena* previous_;  // the arena read into before the batch
     };
 
     FCCardArena(const FCCardArena&) = delete;

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <optional>
 #include <typeinfo>
 #include <unordered_set>
 
@@ -29,10 +28,6 @@ std::optional<std::string> plainText(const std::optional<std::string>& html) {
     if (!html) return std::nullopt;
     return FCHtmlToPlainTextValueTransformer::valueTransformerForCurrentThread().transformedValue(*html);
 }
-
-// From this many cards on, a study list's reversed views share an arena: one
-// allocation each would cost most of the start of a large session.
-constexpr std::size_t kViewsInArenaFrom = 256;
 
 // Drops every card whose key an earlier card of the list has (`keys` holds
 // the key of each card). A deck's keys count up from 1, so they are marked in
@@ -288,9 +283,8 @@ FCStudyCardArray FCStudyCard::buildStudyCardListFrom(const FCStudyCardArray& car
     thread_local std::vector<std::int64_t> keys;
     keys.clear();
     keys.reserve(capacity);
-    FCCardArena* arena = reversed && cards.size() >= kViewsInArenaFrom ? FCCardArena::make() : nullptr;
-    std::optional<FCCardArena::Reading> reading;
-    if (arena) reading.emplace(*arena);
+    // A large session's reversed views share an arena.
+    FCCardArena::Batch views(reversed ? cards.size() : 0);
     for (std::size_t i = 0; i < cards.size(); ++i) {
         // The cards lie apart in memory: each is fetched while earlier ones are handled.
         if (i + 8 < cards.size()) __builtin_prefetch(cards[i + 8].get());
@@ -304,16 +298,11 @@ FCStudyCardArray FCStudyCard::buildStudyCardListFrom(const FCStudyCardArray& car
             result.push_back(base);
         }
         if (reversed) {
-            std::shared_ptr<FCStudyCard> view = isView  ? element
-                                                : arena ? std::allocate_shared<FCReversedStudyCard>(
-                                                              FCCardArena::Allocator<FCReversedStudyCard>(), base)
-                                                        : std::make_shared<FCReversedStudyCard>(base);
+            std::shared_ptr<FCStudyCard> view = isView ? element : views.make<FCReversedStudyCard>(base);
             keys.push_back(view->primaryKey());
             result.push_back(std::move(view));
         }
     }
-    reading.reset();
-    if (arena) arena->finishReading();
     keepFirstOfEachKey(result, keys);
     return result;
 }

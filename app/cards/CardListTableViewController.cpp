@@ -1269,10 +1269,6 @@ void CardListTableViewController::applyGrouping(std::shared_ptr<FCAbstractCardGr
 
 namespace {
 
-// From this many cards on, the fully reversed cards of a grouping share an
-// arena: one allocation each would cost much of a large deck's grouping.
-constexpr std::size_t kReversedInArenaFrom = 256;
-
 // Whether a study card has been rated answer first: its reverse statistics
 // (for a reversed view, the statistics it answers as reverse) hold a rating.
 bool hasReverseRatings(const FCStudyCard& card) {
@@ -1309,18 +1305,13 @@ FCCardArray CardListTableViewController::groups(const FCCardArray& cards, FCAbst
     input.clear();
     std::vector<std::size_t> rated;
     collectStudyCards(cards, input, rated);
-    // Each card rated answer first comes once more, answer first, after all the cards.
-    FCCardArena* arena = rated.size() >= kReversedInArenaFrom ? FCCardArena::make() : nullptr;
+    // Each card rated answer first comes once more, answer first, after all
+    // the cards (many of them share an arena).
     {
-        std::optional<FCCardArena::Reading> reading;
-        if (arena) reading.emplace(*arena);
+        FCCardArena::Batch reversed(rated.size());
         input.reserve(input.size() + rated.size());
-        for (std::size_t i : rated)
-            input.push_back(arena ? std::allocate_shared<FullyReversedStudyCard>(
-                                        FCCardArena::Allocator<FullyReversedStudyCard>(), input[i])
-                                  : std::make_shared<FullyReversedStudyCard>(input[i]));
+        for (std::size_t i : rated) input.push_back(reversed.make<FullyReversedStudyCard>(input[i]));
     }
-    if (arena) arena->finishReading();
     FCCardArray result;
     for (const auto& group : strategy.groupStudyCards(input, true, *this))
         if (auto card = std::dynamic_pointer_cast<CardGroup>(group)) result.push_back(card);
