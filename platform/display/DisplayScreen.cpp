@@ -102,7 +102,10 @@ void collectElements(View& view, const Rect& screen, json& out, bool takesTouche
     if (dynamic_cast<TableViewCell*>(&view)) {
         std::vector<std::string> texts;
         collectLabelTexts(view, texts);
-        out.push_back(element("row", componentsJoinedByString(texts, ", "), onScreen));
+        json row = element("row", componentsJoinedByString(texts, ", "), onScreen);
+        // A row whose cell takes no touches cannot be chosen.
+        if (!takesTouches) row["disabled"] = true;
+        out.push_back(std::move(row));
     }
     for (const auto& child : view.subviews())
         if (child) collectElements(*child, screen, out, takesTouches);

@@ -1,22 +1,23 @@
 #include "platform/ui/ImagePickerController.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <mutex>
 
 #include "platform/foundation/FileManager.h"
 #include "platform/media/ImageDecoding.h"
+#include "platform/ui/PhotoLibraryViewController.h"
+#include "platform/ui/UserFolders.h"
 
 namespace {
-
-// Photos of the library are taken up to this many pixels, as the card editor takes them.
-constexpr std::uint64_t kMaxPhotoPixels = 100'000'000;
 
 std::mutex& folderMutex() {
     static std::mutex mutex;
     return mutex;
 }
-std::optional<std::string>& folder() {
-    static std::optional<std::string> value;
+// Set by the program: a folder or none; unset: the user's pictures folder.
+std::optional<std::optional<std::string>>& folder() {
+    static std::optional<std::optional<std::string>> value;
     return value;
 }
 
@@ -32,10 +33,20 @@ void ImagePickerController::setPhotoLibraryFolder(std::optional<std::string> pat
     folder() = std::move(path);
 }
 
-std::optional<std::string> ImagePickerController::photoLibraryFolder() {
+void ImagePickerController::resetPhotoLibraryFolder() {
     std::lock_guard lock(folderMutex());
-    return folder();
+    folder().reset();
 }
+
+std::optional<std::string> ImagePickerController::photoLibraryFolder() {
+    {
+        std::lock_guard lock(folderMutex());
+        if (folder()) return *folder();
+    }
+    return UserFolders::picturesFolder();
+}
+
+ImagePickerController::ImagePickerController() : NavigationController(std::make_shared<PhotoLibraryViewController>()) {}
 
 std::vector<std::string> ImagePickerController::photoPaths() const {
     std::vector<std::string> paths;
@@ -44,8 +55,13 @@ std::vector<std::string> ImagePickerController::photoPaths() const {
     auto names = FileManager::defaultManager().contentsOfDirectoryAtPath(*library);
     if (!names) return paths;
     std::sort(names->begin(), names->end());
-    for (const auto& name : *names)
-        if (!name.empty() && name[0] != '.') paths.push_back(*library + "/" + name);
+    for (const auto& name : *names) {
+        if (name.empty() || name[0] == '.') continue;
+        const std::string path = *library + "/" + name;
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) continue;
+        paths.push_back(path);
+    }
     return paths;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/ViewController.h"
+#include "platform/ui/NavigationController.h"
 
 class Image;
 class ImagePickerController;
@@ -31,15 +31,24 @@ public:
 };
 
 // The photo picker, as a stand-in: there is no camera, and the photo
-// library is a folder of image files that tests or the user set
-// (setPhotoLibraryFolder; none at first, so the library is unavailable). A
-// test plays the user by picking a photo by its index (file names in
-// order) or cancelling. Main thread.
-class ImagePickerController : public ViewController {
+// library is a folder of image files: the user's pictures folder
+// (UserFolders::picturesFolder; the library is unavailable without one) unless
+// the program sets another or none (setPhotoLibraryFolder).
+//
+// Its screen is a navigation stack whose root lists the library's photos
+// (PhotoLibraryViewController): a row per file by name with its thumbnail,
+// under a bar titled "Photos" with Cancel. A tap on a row picks the photo
+// (pickPhotoAtIndex), Cancel cancels. Main thread.
+class ImagePickerController : public NavigationController {
 public:
     static bool isSourceTypeAvailable(ImagePickerControllerSourceType sourceType);
+    // The folder of the photo library from now on; nullopt: no library.
     static void setPhotoLibraryFolder(std::optional<std::string> folder);
+    // Back to the user's pictures folder.
+    static void resetPhotoLibraryFolder();
     static std::optional<std::string> photoLibraryFolder();
+
+    ImagePickerController();
 
     ImagePickerControllerSourceType sourceType() const { return sourceType_; }
     void setSourceType(ImagePickerControllerSourceType type) { sourceType_ = type; }
@@ -50,13 +59,19 @@ public:
     std::shared_ptr<ImagePickerControllerDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<ImagePickerControllerDelegate> delegate) { delegate_ = std::move(delegate); }
 
-    // The image files of the library folder, by name.
+    // The files of the library folder (following links; folders and hidden
+    // files left out), by name.
     std::vector<std::string> photoPaths() const;
     // The user chose the photo: the delegate hears of it (with no image when
-    // the file cannot be decoded). False when there is no such photo.
+    // the file cannot be decoded or is too large). False when there is no
+    // such photo.
     bool pickPhotoAtIndex(std::size_t index);
     // The user cancelled.
     void cancel();
+
+    // Photos of the library are taken up to this many pixels, as the card
+    // editor takes them; a larger one shows no thumbnail and is refused.
+    static constexpr std::uint64_t kMaxPhotoPixels = 100'000'000;
 
 private:
     ImagePickerControllerSourceType sourceType_ = ImagePickerControllerSourceType::PhotoLibrary;

@@ -51,6 +51,7 @@ const std::array kSymbolIcons{
     SymbolIcon{"underline", "format-text-underline", std::nullopt},
     SymbolIcon{"eraser", "edit-clear", std::nullopt},
     SymbolIcon{"photo", "image-x-generic", std::nullopt},
+    SymbolIcon{"doc", "text-x-generic", std::nullopt},
     SymbolIcon{"paintpalette", "applications-graphics", std::nullopt},
 };
 

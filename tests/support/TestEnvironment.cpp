@@ -27,6 +27,12 @@ TempDir* gRoot = nullptr;
 void Environment::SetUp() {
     gRoot = new TempDir;
     setenv("MEMORANT_HOME", gRoot->str().c_str(), 1);
+    // The pickers' folders: an empty documents folder, no photo library,
+    // whatever the user running the tests keeps in theirs.
+    const std::string documents = gRoot->str() + "/UserDocuments";
+    std::filesystem::create_directories(documents);
+    setenv("XDG_DOCUMENTS_DIR", documents.c_str(), 1);
+    setenv("XDG_PICTURES_DIR", (gRoot->str() + "/NoPictures").c_str(), 1);
 }
 
 void Environment::TearDown() {
