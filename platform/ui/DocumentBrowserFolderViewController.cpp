@@ -87,7 +87,9 @@ void DocumentBrowserFolderViewController::readFolder() {
         unreadable_ = true;
         return;
     }
+    // An error part-way through leaves what was read.
     for (; it != fs::directory_iterator(); it.increment(error)) {
+        if (error) break;
         const std::string name = it->path().filename().string();
         if (name.empty() || name[0] == '.') continue;
         const std::string listed = it->path().string();
@@ -102,9 +104,7 @@ void DocumentBrowserFolderViewController::readFolder() {
                 entry = {name, *target, EntryKind::Document};
         }
         entries_.push_back(std::move(entry));
-        if (error) break;
     }
-    // An error part-way through leaves what was read.
     std::stable_sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
         const bool aFolder = a.kind == EntryKind::Folder, bFolder = b.kind == EntryKind::Folder;
         if (aFolder != bFolder) return aFolder;
