@@ -221,6 +221,12 @@ TEST_P(PickerScreensTest, BrowseWalksIntoAFolderAndOpensTheDeckTapped) {
     EXPECT_TRUE(shows("row", "^Nested$"));
     EXPECT_TRUE(find("row", "^Outside\\.flashcards$").value("disabled", false)) << names();
     EXPECT_FALSE(tapNamed("row", "^Outside\\.flashcards$"));
+    // A folder that became a link out of the documents since it was listed does not open.
+    fs::remove(documents.file("Decks/Nested"));
+    fs::create_directory_symlink(elsewhere.str(), documents.file("Decks/Nested"));
+    tapNamed("row", "^Nested$");
+    EXPECT_TRUE(shows("text", "^Decks$")) << names();
+    EXPECT_FALSE(shows("row", "^Secret\\.flashcards$")) << names();
 
     // Back goes up; the folder opens again.
     ASSERT_TRUE(tapBack());
