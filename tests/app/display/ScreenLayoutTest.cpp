@@ -462,6 +462,11 @@ TEST_P(ScreenLayoutTest, StudyOptionsTopicPickerAndListeningOpenByTaps) {
     ASSERT_TRUE(tapItem("Organize"));
     screen("study-options");
     ASSERT_TRUE(tapItem("Done"));
+    // The card on show, edited on its own over the study screen.
+    ASSERT_TRUE(tapItem("Compose"));
+    screen("study-card-editor");
+    ASSERT_TRUE(tapItem("Done"));
+    EXPECT_TRUE(shows("button", "^Easy$")) << names();
     ASSERT_TRUE(tapItem("Done"));
     ASSERT_TRUE(shows("row", "What is a deck")) << names();
     // Moving a card into a topic, picked level by level.
@@ -529,6 +534,19 @@ TEST_P(ScreenLayoutTest, CoverPickedInTheLibraryShowsOnTheDeck) {
     const auto& helper = DocumentItemDetailsHelper::shared();
     EXPECT_EQ(rows[0]->coverImageView()->backgroundColor(),
               helper.coverStyleImage(picked, helper.coverImageSize())->coverImageBackgroundColor());
+    // A new deck's dialog picks its cover the same way: its cover row opens the picker.
+    ASSERT_TRUE(tapItem("Add"));
+    ASSERT_TRUE(tapNamed("button", "^Create Deck$"));
+    ASSERT_TRUE(tapNamed("row", "^Cover$"));
+    ASSERT_EQ(shownViews<PickerView>().size(), 1u) << names();
+    PickerView& dialogPicker = *shownViews<PickerView>().front();
+    const Rect dialogWheels = onScreen(dialogPicker);
+    const std::int64_t dialogColor = dialogPicker.selectedRowInComponent(0);
+    ASSERT_TRUE(tapAt({dialogWheels.minX() + dialogWheels.width() / 4,
+                       dialogWheels.midY() + 2 * dialogPicker.rowSizeForComponent(0).height}));
+    EXPECT_EQ(dialogPicker.selectedRowInComponent(0), dialogColor + 2);
+    screen("new-deck-cover-picker");
+    ASSERT_TRUE(tapNamed("button", "^Cancel$"));
     // Opened, the deck shows the cover large in its overview beside the list
     // (a tablet's): the picked colours run from its top to its bottom.
     ASSERT_TRUE(tapNamed("row", "^Tutorial"));
