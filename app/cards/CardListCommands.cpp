@@ -107,8 +107,10 @@ void CardListTableViewController::addCommandScenes(Storyboard& storyboard) {
         storyboard.addSegue(kSceneIdentifier, std::string(rawValue(identifier)), destination, kind);
     };
     segue(SegueIdentifier::PickTopicToMoveToSegue, kTopicPickerNavigationScene, StoryboardSegueKind::Popover);
+    // Pushed onto the list's navigation stack: its bar shows the card's
+    // place and takes the user back.
     segue(SegueIdentifier::StudyByListeningSegue, ListenToCardsViewController::kSceneIdentifier,
-          StoryboardSegueKind::Modal);
+          StoryboardSegueKind::Push);
     segue(SegueIdentifier::StudyAsMultipleChoiceSegue, kMultipleChoiceNavigationScene, StoryboardSegueKind::Modal);
     segue(SegueIdentifier::SoloEditStudyCardSegue, kSoloEditorNavigationScene, StoryboardSegueKind::FormSheet);
     segue(SegueIdentifier::SpacedRepetitionSegue, SpacedRepetitionTableViewController::kSceneIdentifier,

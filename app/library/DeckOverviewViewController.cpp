@@ -1,7 +1,10 @@
 #include "app/library/DeckOverviewViewController.h"
 
+#include <algorithm>
+
 #include "app/library/DocumentItemDetails.h"
 #include "app/library/DocumentItemDetailsHelper.h"
+#include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
@@ -23,7 +26,10 @@ void DeckOverviewViewController::registerStoryboardScene() {
             auto root = std::make_shared<View>(Rect(0, 0, w, h));
             auto cover = std::make_shared<ImageView>(Rect(40, 40, w - 80, (w - 80) * 768.0 / 1092.0));
             auto title = std::make_shared<Label>(Rect(40, cover->frame().maxY() + 24, w - 80, 34));
+            title->setFont(Font::boldSystemFont(28));
             auto subtitle = std::make_shared<Label>(Rect(40, title->frame().maxY() + 8, w - 80, 22));
+            subtitle->setFont(Font::systemFont(17));
+            subtitle->setTextColor(Color::secondaryLabelColor());
             root->addSubview(cover);
             root->addSubview(title);
             root->addSubview(subtitle);
@@ -50,6 +56,25 @@ void DeckOverviewViewController::viewDidLoad() {
     if (deckTitleLabel_) deckTitleLabel_->setText(deckTitle_);
     if (deckSubtitleLabel_) deckSubtitleLabel_->setText(deckSubtitle_);
     showCover();
+}
+
+void DeckOverviewViewController::viewDidLayoutSubviews() {
+    ViewController::viewDidLayoutSubviews();
+    const Rect b = view()->bounds();
+    const EdgeInsets insets = view()->safeAreaInsets();
+    const double margin = b.width() < 500 ? 20 : 40;
+    const double width = std::max(0.0, b.width() - 2 * margin);
+    const double top = insets.top + margin;
+    // At most half the pane's height, so that the texts stay in view.
+    const double height = std::min(width * 768.0 / 1092.0, std::max(0.0, (b.height() - top) / 2));
+    if (coverImageView_) coverImageView_->setFrame(Rect(margin, top, width, height));
+    double y = top + height + 24;
+    for (const auto& label : {deckTitleLabel_, deckSubtitleLabel_}) {
+        if (!label) continue;
+        const double lineHeight = label->sizeThatFits({width, 0}).height;
+        label->setFrame(Rect(margin, y, width, lineHeight));
+        y += lineHeight + 8;
+    }
 }
 
 // A view loaded without details shows the list's placeholder cover on the

@@ -38,6 +38,9 @@ public:
     void configure(const std::string& title, const std::string& subtitle, std::shared_ptr<DocumentItemDetails> details);
 
     void viewDidLoad() override;
+    // The cover as wide as the pane allows at the covers' proportions, the
+    // title and subtitle beneath it, whatever size the pane has.
+    void viewDidLayoutSubviews() override;
 
 private:
     void showCover();

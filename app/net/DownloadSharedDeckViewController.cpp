@@ -216,15 +216,17 @@ void DownloadSharedDeckViewController::loadSceneView() {
         view->addSubview(label);
         return label;
     };
-    auto title = makeLabel(Rect(108, 54, 196, 24), Font::boldSystemFont(17));
+    // A long title takes a second line.
+    auto title = makeLabel(Rect(108, 50, 196, 44), Font::boldSystemFont(16));
+    title->setNumberOfLines(2);
     titleLabel_ = title;
-    auto first = makeLabel(Rect(108, 80, 164, 20), Font::systemFont(14));
+    auto first = makeLabel(Rect(108, 94, 164, 20), Font::systemFont(14));
     firstSubTitleLabel_ = first;
-    auto second = makeLabel(Rect(108, 102, 196, 20), Font::systemFont(14));
+    auto second = makeLabel(Rect(108, 114, 196, 20), Font::systemFont(14));
     secondSubTitleLabel_ = second;
 
     auto spinner = std::make_shared<ActivityIndicatorView>(ActivityIndicatorViewStyle::Medium);
-    spinner->setFrame(Rect(280, 80, 20, 20));
+    spinner->setFrame(Rect(280, 94, 20, 20));
     view->addSubview(spinner);
     progressIndicator_ = spinner;
 

@@ -1,5 +1,7 @@
 #include "app/study/ListenToCardsViewController.h"
 
+#include <algorithm>
+
 #include "app/study/PageTemplate.h"
 
 #include "model/FCCardHTML.h"
@@ -106,6 +108,23 @@ void ListenToCardsViewController::viewDidLoad() {
         web->layer().setBorderColor(Color::lightGrayColor());
     }
     navigationItem().setRightBarButtonItem(BarButtonItem::withTitle("Language", BarButtonItemStyle::Plain));
+}
+
+void ListenToCardsViewController::viewDidLayoutSubviews() {
+    ViewController::viewDidLayoutSubviews();
+    const Rect b = view()->bounds();
+    const EdgeInsets insets = view()->safeAreaInsets();
+    constexpr double kMargin = 16, kButtonWidth = 64, kButtonHeight = 44, kButtonGap = 32;
+    const double width = std::max(0.0, b.width() - 2 * kMargin);
+    const double top = insets.top + kMargin;
+    const double buttonsY = std::max(top, b.height() - insets.bottom - kMargin - kButtonHeight);
+    if (auto web = webView()) web->setFrame(Rect(kMargin, top, width, std::max(0.0, buttonsY - kMargin - top)));
+    const double rowWidth = 3 * kButtonWidth + 2 * kButtonGap;
+    double x = (b.width() - rowWidth) / 2;
+    for (const auto& button : {previousButton_, playPauseButton_, nextButton_}) {
+        if (button) button->setFrame(Rect(x, buttonsY, kButtonWidth, kButtonHeight));
+        x += kButtonWidth + kButtonGap;
+    }
 }
 
 void ListenToCardsViewController::viewWillAppear(bool animated) {

@@ -76,6 +76,9 @@ public:
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    // The card's page fills the screen below its bar, the three controls
+    // centred in a row beneath it.
+    void viewDidLayoutSubviews() override;
     void viewWillDisappear(bool animated) override;
 
     void speechSynthesizerDidFinishSpeechUtterance(SpeechSynthesizer& synthesizer,

@@ -1,5 +1,6 @@
 #include "app/study/SpacedRepetitionSetupViewController.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "model/TWLogger.h"
@@ -29,6 +30,17 @@ std::optional<std::int64_t> parseDecimal(const std::string& text) {
     if (error != std::errc() || end != last) return std::nullopt;
     return value;
 }
+
+// A box's row: its interval field at the row's trailing end, however wide the screen.
+class BoxIntervalCell : public TableViewCell {
+public:
+    BoxIntervalCell() : TableViewCell(TableViewCellStyle::Default, std::nullopt) {}
+    void layoutSubviews() override {
+        TableViewCell::layoutSubviews();
+        if (View* field = contentView()->viewWithTag(SpacedRepetitionSetupViewController::kIntervalFieldTag))
+            field->setFrame(Rect(std::max(0.0, contentView()->bounds().width() - 126), 7, 110, 30));
+    }
+};
 
 }  // namespace
 
@@ -118,6 +130,15 @@ void SpacedRepetitionSetupViewController::didSelectRowAtIndexPath(TableView& tab
     tableView.deselectRowAtIndexPath(indexPath, true);
 }
 
+double SpacedRepetitionSetupViewController::heightForRowAtIndexPath(TableView& tableView, const IndexPath& indexPath) {
+    const double standard = tableView.rowHeight() > 0 ? tableView.rowHeight() : 44;
+    if (indexPath.section != 0 || indexPath.row >= kFirstBoxRow || staticSections().empty()) return standard;
+    const auto& cells = staticSections().front().cells;
+    if (indexPath.row < 0 || indexPath.row >= static_cast<std::int64_t>(cells.size())) return standard;
+    const double width = std::max(0.0, tableView.bounds().width() - 32);
+    return std::max(standard, cells[static_cast<std::size_t>(indexPath.row)]->textLabel()->sizeThatFits({width, 0}).height + 20);
+}
+
 bool SpacedRepetitionSetupViewController::textFieldShouldReturn(TextField& textField) {
     textField.resignFirstResponder();
     return true;
@@ -142,9 +163,11 @@ void SpacedRepetitionSetupViewController::addScene(Storyboard& storyboard) {
         kSceneIdentifier, [](SpacedRepetitionSetupViewController& controller) {
             controller.setView(std::make_shared<TableView>(Rect(0, 0, 390, 844), TableViewStyle::Grouped));
             std::vector<std::shared_ptr<TableViewCell>> cells;
+            // The explanations wrap onto a second line where the width asks for it.
             auto explanation = [&](std::string text) {
                 auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, std::nullopt);
                 cell->textLabel()->setText(std::move(text));
+                cell->textLabel()->setNumberOfLines(0);
                 cell->setSelectionStyle(TableViewCellSelectionStyle::None);
                 cells.push_back(cell);
             };
@@ -152,7 +175,7 @@ void SpacedRepetitionSetupViewController::addScene(Storyboard& storyboard) {
             explanation("A card is due again after the interval of its box.");
             explanation("Intervals in days:");
             for (std::size_t i = 0; i < kNumberOfBoxes; ++i) {
-                auto cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, std::nullopt);
+                auto cell = std::make_shared<BoxIntervalCell>();
                 cell->textLabel()->setText("Box " + std::to_string(i + 1));
                 auto field = std::make_shared<TextField>(Rect(250, 7, 110, 30));
                 field->setTag(kIntervalFieldTag);

@@ -74,6 +74,8 @@ public:
     void viewDidDisappear(bool animated) override;
     void willDisplayCell(TableView& tableView, TableViewCell& cell, const IndexPath& indexPath) override;
     void didSelectRowAtIndexPath(TableView& tableView, const IndexPath& indexPath) override;
+    // The rows above the boxes are as tall as their wrapped texts need.
+    double heightForRowAtIndexPath(TableView& tableView, const IndexPath& indexPath) override;
     bool textFieldShouldReturn(TextField& textField) override;
 
 private:

@@ -124,18 +124,24 @@ private:
     }
 
     // An opaque view drawn here hides the texts drawn before it within it:
-    // wholly, or the side of them it lies across.
+    // wholly, the side of them it lies across, or their middle (the two ends
+    // show on either side of it).
     void coverTextUnder(const Rect& cover) {
         std::erase_if(texts_, [&](const DrawnText& text) { return contains(cover, text.rect); });
         std::erase_if(labelFaults_, [&](const LabelFault& fault) { return contains(cover, fault.where); });
+        std::vector<DrawnText> rightEnds;
         for (auto& text : texts_) {
             Rect& r = text.rect;
             if (!intersection(cover, r)) continue;
             if (cover.minY() <= r.minY() && cover.maxY() >= r.maxY()) {
-                if (cover.minX() <= r.minX())
+                if (cover.minX() <= r.minX()) {
                     r = Rect(cover.maxX(), r.minY(), r.maxX() - cover.maxX(), r.height());
-                else if (cover.maxX() >= r.maxX())
+                } else if (cover.maxX() >= r.maxX()) {
                     r = Rect(r.minX(), r.minY(), cover.minX() - r.minX(), r.height());
+                } else {
+                    rightEnds.push_back({text.text, Rect(cover.maxX(), r.minY(), r.maxX() - cover.maxX(), r.height())});
+                    r = Rect(r.minX(), r.minY(), cover.minX() - r.minX(), r.height());
+                }
             } else if (cover.minX() <= r.minX() && cover.maxX() >= r.maxX()) {
                 if (cover.minY() <= r.minY())
                     r = Rect(r.minX(), cover.maxY(), r.width(), r.maxY() - cover.maxY());
@@ -143,6 +149,7 @@ private:
                     r = Rect(r.minX(), r.minY(), r.width(), cover.minY() - r.minY());
             }
         }
+        texts_.insert(texts_.end(), rightEnds.begin(), rightEnds.end());
     }
 
     std::vector<DrawnText> texts_;

@@ -3,9 +3,22 @@
 #include <algorithm>
 
 #include "platform/ui/Activity.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/PresentationController.h"
 
 namespace {
+
+// The sheet's view: it dims what it covers and places the list of choices
+// as an action sheet's (in a popover, the list fills it).
+class ShareSheetView : public View {
+public:
+    explicit ShareSheetView(std::shared_ptr<AlertBoxView> box) : box_(std::move(box)) { addSubview(box_); }
+    void layoutSubviews() override { AlertBoxView::placeIn(*this, *box_); }
+
+private:
+    std::shared_ptr<AlertBoxView> box_;
+};
 
 std::vector<ActivityViewController::Offer>& offers() {
     static std::vector<ActivityViewController::Offer> recorded;
@@ -74,6 +87,38 @@ std::vector<std::string> ActivityViewController::offeredActivityTypes() const {
     for (const auto& type : applicationActivities_) add(type);
     for (const auto& type : allActivityTypes()) add(type);
     return offered;
+}
+
+void ActivityViewController::loadView() {
+    // One choice per activity of the app's that can act on the items, then
+    // Cancel. The platform's own activities send nothing off this machine
+    // and are not listed.
+    auto box = std::make_shared<AlertBoxView>(true);
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    const auto offered = offeredActivityTypes();
+    for (const auto& activity : activityObjects_) {
+        const auto type = activity->activityType();
+        if (!type || std::find(offered.begin(), offered.end(), *type) == offered.end() ||
+            !activity->canPerformWithActivityItems(activityItems_))
+            continue;
+        auto button = box->addButton(activity->activityTitle().value_or(*type), AlertActionStyle::Default, true);
+        button->addTarget(
+            [weak, type = *type](Control&) {
+                if (auto self = std::static_pointer_cast<ActivityViewController>(weak.lock()))
+                    self->chooseActivity(type);
+            },
+            ControlEventTouchUpInside);
+    }
+    auto cancel = box->addButton(std::string("Cancel"), AlertActionStyle::Cancel, true);
+    cancel->addTarget(
+        [weak](Control&) {
+            auto self = weak.lock();
+            if (!self || self->presentedViewController()) return;
+            if (auto presenter = self->presentingViewController()) presenter->dismissViewController(true);
+        },
+        ControlEventTouchUpInside);
+    setView(std::make_shared<ShareSheetView>(box));
+    setPreferredContentSize(box->popoverSize());
 }
 
 void ActivityViewController::viewWillAppear(bool animated) {

@@ -61,6 +61,8 @@ public:
     // the items.
     bool chooseActivity(const std::string& activityType);
 
+    // The sheet shows the app's activities as a list of choices with Cancel.
+    void loadView() override;
     void viewWillAppear(bool animated) override;
 
     // The sheets that appeared since the last reset, in order (main thread).

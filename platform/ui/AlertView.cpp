@@ -183,20 +183,29 @@ void AlertBoxView::layoutSubviews() {
     for (std::size_t i = 0; i < buttons_.size(); ++i) buttons_[i]->setFrame(a.buttons[i]);
     groups_ = a.groups;
     hairlines_ = a.hairlines;
-    setNeedsDisplay();
+    showParts();
 }
 
-void AlertBoxView::drawRect(const Rect&) {
-    auto* context = GraphicsContext::current();
-    if (!context) return;
-    context->setFillColor(Color::secondarySystemBackgroundColor());
-    for (const auto& group : groups_) {
-        Path path;
-        path.addRoundedRect(group, kCornerRadius);
-        context->fillPath(path);
+// The rounded groups and the hairlines are views of their own, behind the
+// texts, fields and buttons: the box hides what lies under it, as a view with
+// an opaque background does.
+void AlertBoxView::showParts() {
+    if (parts_.size() != groups_.size() + hairlines_.size()) {
+        for (const auto& part : parts_) part->removeFromSuperview();
+        parts_.clear();
+        for (std::size_t i = 0; i < groups_.size() + hairlines_.size(); ++i) {
+            auto part = std::make_shared<View>(Rect());
+            part->setUserInteractionEnabled(false);
+            insertSubview(part, i);
+            parts_.push_back(part);
+        }
     }
-    context->setFillColor(Color::separatorColor());
-    for (const auto& line : hairlines_) context->fillRect(line);
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        const bool group = i < groups_.size();
+        parts_[i]->setFrame(group ? groups_[i] : hairlines_[i - groups_.size()]);
+        parts_[i]->setBackgroundColor(group ? Color::secondarySystemBackgroundColor() : Color::separatorColor());
+        parts_[i]->layer().setCornerRadius(group ? kCornerRadius : 0);
+    }
 }
 
 void AlertBoxView::placeIn(View& container, AlertBoxView& box) {

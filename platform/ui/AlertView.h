@@ -44,7 +44,6 @@ public:
     // The size of an action sheet's box in a popover.
     Size popoverSize() const;
     void layoutSubviews() override;
-    void drawRect(const Rect& rect) override;
 
     // Places a box in the view that shows it over a screen: that view dims
     // what lies under it, an alert sits in the middle, an action sheet along
@@ -66,6 +65,8 @@ private:
     std::vector<AlertActionStyle> styles_;
     std::vector<Rect> groups_;     // the rounded boxes, after layout
     std::vector<Rect> hairlines_;  // the lines between the parts, after layout
+    std::vector<std::shared_ptr<View>> parts_;  // the views that show them
+    void showParts();
 };
 
 class AlertViewDelegate {

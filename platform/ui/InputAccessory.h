@@ -16,4 +16,10 @@ void show(View& editing, const std::shared_ptr<View>& accessory);
 // Takes the accessory the editing view showed away.
 void hide(View& editing);
 
+// A responder's input view (a picker in place of the keyboard) lies across
+// the bottom of its window while it edits, as tall as its frame (216 points
+// when it has none), with the accessory above it. One per window.
+void showInputView(View& editing, const std::shared_ptr<View>& inputView);
+void hideInputView(View& editing);
+
 }  // namespace InputAccessory

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Label.h"
 
@@ -11,6 +12,57 @@ PickerView::PickerView() : PickerView(Rect(0, 0, 320, 216)) {}
 
 PickerView::PickerView(const Rect& frame) : View(frame) {
     setClipsToBounds(true);
+    // A tap on a row above or below the band turns its wheel to that row; a
+    // drag up or down turns the wheel under the finger by the rows it
+    // passed. Either tells the delegate, as a user's pick does.
+    auto tap = std::make_shared<TapGestureRecognizer>([](GestureRecognizer& recognizer) {
+        auto* picker = dynamic_cast<PickerView*>(recognizer.view());
+        if (!picker) return;
+        const Point at = recognizer.locationInView(picker);
+        const std::int64_t component = picker->componentAtX(at.x);
+        if (component < 0) return;
+        const double rowHeight = picker->rowSizeForComponent(component).height;
+        if (rowHeight <= 0) return;
+        const double offset = (at.y - picker->bounds().midY()) / rowHeight;
+        picker->turnWheel(component, static_cast<std::int64_t>(std::lround(offset)));
+    });
+    addGestureRecognizer(tap);
+    auto pan = std::make_shared<PanGestureRecognizer>([](GestureRecognizer& recognizer) {
+        auto* picker = dynamic_cast<PickerView*>(recognizer.view());
+        if (!picker || recognizer.state() != GestureRecognizerState::Ended) return;
+        const auto& drag = static_cast<PanGestureRecognizer&>(recognizer);
+        const Point translation = drag.translationInView(picker);
+        const Point end = recognizer.locationInView(picker);
+        const std::int64_t component = picker->componentAtX(end.x - translation.x);
+        if (component < 0) return;
+        const double rowHeight = picker->rowSizeForComponent(component).height;
+        if (rowHeight <= 0) return;
+        // The rows follow the finger: dragging up brings the later rows in.
+        picker->turnWheel(component, -static_cast<std::int64_t>(std::lround(translation.y / rowHeight)));
+    });
+    addGestureRecognizer(pan);
+}
+
+std::int64_t PickerView::componentAtX(double x) const {
+    const std::int64_t components = numberOfComponents();
+    double left = 0;
+    for (std::int64_t c = 0; c < components; ++c) {
+        const double width = rowSizeForComponent(c).width;
+        if (x >= left && x < left + width) return c;
+        left += width;
+    }
+    return -1;
+}
+
+void PickerView::turnWheel(std::int64_t component, std::int64_t rows) {
+    const std::int64_t count = numberOfRowsInComponent(component);
+    if (count <= 0 || rows == 0) return;
+    const std::int64_t from = selectedRowInComponent(component);
+    const std::int64_t to = std::clamp<std::int64_t>(from + rows, 0, count - 1);
+    if (to == from) return;
+    selectRow(to, component, true);
+    auto keep = shared_from_this();
+    if (auto delegate = delegate_.lock()) delegate->didSelectRow(*this, to, component);
 }
 
 PickerView::PickerView(const Coder& coder) : PickerView(coder.frame) {}
@@ -60,6 +112,8 @@ std::shared_ptr<View> PickerView::viewForRow(std::int64_t row, std::int64_t comp
         label->setFrame(Rect(0, 0, size.width, size.height));
         view = label;
     }
+    // A delegate that makes its views anew leaves the one shown before behind.
+    if (previous && previous != view && previous->superview() == this) previous->removeFromSuperview();
     rowViews_[key] = view;
     return view;
 }

@@ -44,7 +44,8 @@ public:
 
 // A wheel picker: components of rows, one selected row in each, shown in a
 // band across the middle of the view, the rows around them above and below. Rows show the delegate's view or a
-// label with its title. The user turns a wheel with UIDriver::pickRow.
+// label with its title. The user turns a wheel by tapping a row above or
+// below the band, by dragging it up or down, or (tests) with UIDriver::pickRow.
 class PickerView : public View {
 public:
     static constexpr double kDefaultRowHeight = 32;
@@ -79,6 +80,12 @@ public:
     Size intrinsicContentSize() const override { return {320, 216}; }
 
 private:
+    // The component whose rows lie at x, or -1.
+    std::int64_t componentAtX(double x) const;
+    // Turns a wheel by rows (kept within its rows) as the user does: the
+    // delegate hears of the new row.
+    void turnWheel(std::int64_t component, std::int64_t rows);
+
     std::weak_ptr<PickerViewDataSource> dataSource_;
     std::weak_ptr<PickerViewDelegate> delegate_;
     std::map<std::int64_t, std::int64_t> selected_;

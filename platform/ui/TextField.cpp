@@ -150,6 +150,7 @@ bool TextField::becomeFirstResponder() {
     if (!Control::becomeFirstResponder()) return false;
     editing_ = true;
     startCaret();
+    if (inputView_) InputAccessory::showInputView(*this, inputView_);
     if (inputAccessoryView_) InputAccessory::show(*this, inputAccessoryView_);
     setNeedsDisplay();
     sendActionsForControlEvents(ControlEventEditingDidBegin);
@@ -165,6 +166,7 @@ bool TextField::resignFirstResponder() {
     editing_ = false;
     stopCaret();
     InputAccessory::hide(*this);
+    InputAccessory::hideInputView(*this);
     setNeedsDisplay();
     Control::resignFirstResponder();
     sendActionsForControlEvents(ControlEventEditingDidEnd);

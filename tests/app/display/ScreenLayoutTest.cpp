@@ -14,12 +14,28 @@
 #include <map>
 #include <regex>
 
+#include "app/library/DocumentItemDetails.h"
+#include "app/views/ColorAdditions.h"
+#include "app/views/DocumentItemTableViewCell.h"
+#include "app/library/DocumentItemDetailsHelper.h"
+#include "Common/FCDeckSnaphot.h"
+#include "Common/FCDeckStoreContext.h"
+#include "app/net/SharingTestSupport.h"
 #include "app/shell/AppDelegateTestSupport.h"
+#include "app/shell/DiagnosticsController.h"
 #include "app/study/StatsButton.h"
 #include "app/views/HorseshoeProgressView.h"
 #include "platform/display/DisplayScreen.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/StringUtils.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/PickerView.h"
+#include "model/FCCard.h"
+#include "model/FCCoverStyle.h"
+#include "model/FCDeck.h"
+#include "model/FCJSONAdditions.h"
+#include "platform/net/ServiceHost.h"
+#include "platform/ui/Pasteboard.h"
 #include "platform/ui/ApplicationDelegate.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/Screen.h"
@@ -49,10 +65,17 @@ protected:
         app->setWindow(std::make_shared<Window>());
         const std::string storyboard = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();
         Application::shared().launchWithOptions(
-            Value::dictionary(), Storyboard::storyboardWithName(storyboard)->instantiateInitialViewController());
+            launchOptions(), Storyboard::storyboardWithName(storyboard)->instantiateInitialViewController());
         settle();
     }
     void TearDown() override {
+        // What the walk changed is saved before the app folder goes, as
+        // leaving the app saves it: no save of this test's deck fails in the next.
+        bool saved = false;
+        Application::shared().didEnterBackground([&] { saved = true; });
+        EXPECT_TRUE(runMainLoopUntil([&] { return saved && !DispatchQueue::hasPendingBackgroundWork(); }));
+        Application::shared().willEnterForeground();
+        drainMainLoop();
         if (auto alert = UIDriver::presentedAlert()) alert->presentingViewController()->dismissViewController(false);
         for (const auto& window : Application::shared().windows()) window->setHidden(true);
         drainMainLoop();
@@ -63,6 +86,9 @@ protected:
         UserDefaults::resetStandard();
         UITest::TearDown();
     }
+
+    // How the program is started: plainly, or with a link to open.
+    virtual Value launchOptions() { return Value::dictionary(); }
 
     // Lets animations, timers and queued work finish.
     void settle() {
@@ -111,7 +137,9 @@ protected:
                 {BarButtonSystemItem::Add, "Add"},         {BarButtonSystemItem::Action, "Share"},
                 {BarButtonSystemItem::Compose, "Compose"}, {BarButtonSystemItem::Organize, "Organize"},
                 {BarButtonSystemItem::Trash, "Trash"},     {BarButtonSystemItem::Play, "Play"},
-                {BarButtonSystemItem::Search, "Search"},   {BarButtonSystemItem::Close, "Close"}};
+                {BarButtonSystemItem::Search, "Search"},   {BarButtonSystemItem::Close, "Close"},
+                {BarButtonSystemItem::Done, "Done"},       {BarButtonSystemItem::Cancel, "Cancel"},
+                {BarButtonSystemItem::Edit, "Edit"},       {BarButtonSystemItem::Save, "Save"}};
             if (auto it = names.find(*item.systemItem()); it != names.end()) return it->second;
         }
         if (item.image() && item.image()->systemSymbolName()) return *item.image()->systemSymbolName();
@@ -128,13 +156,14 @@ protected:
         return ::testing::AssertionFailure() << "no bar item named '" << name << "' takes a tap among\n" << names();
     }
 
-    // Taps the topmost element whose role is `role` and whose name matches.
-    ::testing::AssertionResult tapNamed(const std::string& role, const std::string& pattern) {
+    // Taps the topmost element whose role is `role` and whose name matches,
+    // at `fromX` of its width (its middle unless asked).
+    ::testing::AssertionResult tapNamed(const std::string& role, const std::string& pattern, double fromX = 0.5) {
         const std::regex name(pattern);
         const json elements = DisplayScreen::accessibleElements();
         for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
             if ((*it)["role"] != role || !std::regex_search((*it)["name"].get<std::string>(), name)) continue;
-            const Point point{(*it)["x"].get<double>() + (*it)["width"].get<double>() / 2,
+            const Point point{(*it)["x"].get<double>() + (*it)["width"].get<double>() * fromX,
                               (*it)["y"].get<double>() + (*it)["height"].get<double>() / 2};
             auto window = DisplayScreen::windowAtPoint(point);
             if (!window) continue;
@@ -166,6 +195,42 @@ protected:
         }
         return ::testing::AssertionFailure() << "no " << role << " named /" << pattern << "/ takes a drag among\n"
                                              << names();
+    }
+    // A tap at a point of the screen, wherever it lands.
+    ::testing::AssertionResult tapAt(Point point) {
+        auto window = DisplayScreen::windowAtPoint(point);
+        if (!window || !UIDriver::tap(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y}))
+            return ::testing::AssertionFailure() << "nothing takes a tap at " << point.x << ", " << point.y << " among\n"
+                                                 << names();
+        settle();
+        return ::testing::AssertionSuccess();
+    }
+    // The visible views of a kind, in drawing order.
+    template <class T>
+    static std::vector<T*> shownViews() {
+        std::vector<T*> found;
+        std::function<void(View&)> visit = [&](View& view) {
+            if (view.isHidden() || view.alpha() <= 0) return;
+            if (auto* match = dynamic_cast<T*>(&view)) found.push_back(match);
+            for (const auto& child : view.subviews())
+                if (child) visit(*child);
+        };
+        for (const auto& window : DisplayScreen::visibleWindows()) visit(*window);
+        return found;
+    }
+    // Where a view lies on the screen.
+    static Rect onScreen(View& view) {
+        Rect rect = view.convertRectToView(view.bounds(), nullptr);
+        if (Window* window = view.window()) rect = rect.offsetBy(window->frame().origin.x, window->frame().origin.y);
+        return rect;
+    }
+    // The value shown in the first text box whose name matches.
+    std::optional<std::string> fieldValue(const std::string& pattern) {
+        const std::regex name(pattern);
+        for (const auto& element : DisplayScreen::accessibleElements())
+            if (element["role"] == "textbox" && std::regex_search(element["name"].get<std::string>(), name))
+                return element["value"].get<std::string>();
+        return std::nullopt;
     }
     // A drag across the screen from `fromX` of its width, at half its height.
     ::testing::AssertionResult dragScreen(double fromX, double dx) {
@@ -366,7 +431,322 @@ TEST_P(ScreenLayoutTest, JustOpenedDeckStudiesFromEitherSide) {
     EXPECT_TRUE(shows("button", "^Easy$")) << names();
 }
 
+TEST_P(ScreenLayoutTest, SpacedRepetitionSetupKeepsTheIntervalsTypedIntoItsBoxes) {
+    openTutorial();
+    // The grouping waits above the first row, under the bar, until the list is pulled down.
+    ASSERT_TRUE(dragNamed("row", "What is a deck", 0, 200));
+    ASSERT_TRUE(tapNamed("radio", "^Spaced Repetition$"));
+    screen("card-list-spaced-repetition");
+    ASSERT_TRUE(tapNamed("row", "^Set Up Spaced Repetition"));
+    screen("spaced-repetition-setup");
+    EXPECT_EQ(fieldValue("^2$"), "");
+    // A tap on a box's row puts the caret into its field.
+    ASSERT_TRUE(tapNamed("row", "^Box 1$"));
+    ASSERT_TRUE(type("5"));
+    ASSERT_TRUE(tapNamed("row", "^Box 3$", 0.9));
+    ASSERT_TRUE(type("1"));  // one day is no interval: box 3 keeps its default
+    screen("spaced-repetition-setup-typed");
+    ASSERT_TRUE(tapItem("Done"));
+    EXPECT_FALSE(shows("row", "^Box 1$")) << names();
+    // Opened again, the setup shows what the deck keeps now.
+    ASSERT_TRUE(tapNamed("row", "^Set Up Spaced Repetition"));
+    EXPECT_EQ(fieldValue("^2$"), "5");
+    EXPECT_EQ(fieldValue("^8$"), "");
+    ASSERT_TRUE(tapItem("Done"));
+}
+
+TEST_P(ScreenLayoutTest, StudyOptionsTopicPickerAndListeningOpenByTaps) {
+    openTutorial();
+    // The study screen's options sheet.
+    ASSERT_TRUE(tapNamed("button", "^Memorize$"));
+    ASSERT_TRUE(tapItem("Organize"));
+    screen("study-options");
+    ASSERT_TRUE(tapItem("Done"));
+    // The card on show, edited on its own over the study screen.
+    ASSERT_TRUE(tapItem("Compose"));
+    screen("study-card-editor");
+    ASSERT_TRUE(tapItem("Done"));
+    EXPECT_TRUE(shows("button", "^Easy$")) << names();
+    ASSERT_TRUE(tapItem("Done"));
+    ASSERT_TRUE(shows("row", "What is a deck")) << names();
+    // Moving a card into a topic, picked level by level.
+    ASSERT_TRUE(tapItem("Edit"));
+    ASSERT_TRUE(tapNamed("row", "What is a deck"));
+    ASSERT_TRUE(tapItem("Move"));
+    ASSERT_TRUE(tapNamed("button", "^Move Selected Cards$"));
+    screen("topic-picker");
+    ASSERT_TRUE(tapNamed("row", "^Studying"));
+    screen("topic-picker-level");
+    ASSERT_TRUE(tapNamed("row", "^Place Cards Here$"));
+    ASSERT_TRUE(tapItem("Done"));
+    ASSERT_TRUE(tapItem("Done"));
+    EXPECT_FALSE(shows("row", "What is a deck")) << names();
+    ASSERT_TRUE(tapNamed("row", "^Studying"));
+    EXPECT_TRUE(shows("row", "What is a deck")) << names();
+    ASSERT_TRUE(tapItem("Back"));
+    // Listening, from a phone's toolbar (a tablet's list has none beside the editor).
+    if (GetParam().idiom == UserInterfaceIdiom::Phone) {
+        ASSERT_TRUE(tapItem("speaker.wave.2"));
+        screen("listen");
+        EXPECT_TRUE(shows("button", "▸▸")) << names();
+        ASSERT_TRUE(tapItem("Back"));
+        EXPECT_TRUE(shows("row", "^Studying")) << names();
+    }
+}
+
+TEST_P(ScreenLayoutTest, CoverPickedInTheLibraryShowsOnTheDeck) {
+    ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+    ASSERT_TRUE(tapItem("Edit"));
+    screen("library-editing");
+    // While editing, a deck's cover opens the picker.
+    const auto rows = shownViews<DocumentItemTableViewCell>();
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_TRUE(rows[0]->coverImageView());
+    ASSERT_TRUE(tapAt(onScreen(*rows[0]->coverImageView()).center()));
+    ASSERT_TRUE(runMainLoopUntil([] { return !shownViews<PickerView>().empty(); })) << names();
+    settle();
+    screen("cover-picker");
+    PickerView& picker = *shownViews<PickerView>().front();
+    const std::int64_t colorBefore = picker.selectedRowInComponent(0), iconBefore = picker.selectedRowInComponent(1);
+    // A tap on the row below the band turns a wheel to it; a drag turns it further.
+    const Rect wheels = onScreen(picker);
+    const double rowHeight = picker.rowSizeForComponent(0).height;
+    ASSERT_TRUE(tapAt({wheels.minX() + wheels.width() / 4, wheels.midY() + rowHeight}));
+    ASSERT_TRUE(tapAt({wheels.minX() + wheels.width() * 3 / 4, wheels.midY() + rowHeight}));
+    const Point iconWheel{wheels.minX() + wheels.width() * 3 / 4, wheels.midY()};
+    auto window = DisplayScreen::windowAtPoint(iconWheel);
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(UIDriver::pan(*window, iconWheel, {0, -rowHeight * 2}, {0, -200}, 4));
+    settle();
+    const std::int64_t color = picker.selectedRowInComponent(0), icon = picker.selectedRowInComponent(1);
+    EXPECT_EQ(color, colorBefore + 1);
+    EXPECT_EQ(icon, iconBefore + 3);
+    screen("cover-picked");
+    auto picked = std::make_shared<FCCoverStyle>();
+    picked->setStartHexColor(FCCoverStyle::allHexColors().at(static_cast<std::size_t>(color)).first);
+    picked->setEndHexColor(FCCoverStyle::allHexColors().at(static_cast<std::size_t>(color)).second);
+    picked->setIconName(FCCoverStyle::allIconNames().at(static_cast<std::size_t>(icon)));
+    // Ending the edit closes the picker; the deck's row shows its new cover.
+    ASSERT_TRUE(tapItem("Done"));
+    EXPECT_TRUE(shownViews<PickerView>().empty());
+    screen("library-new-cover");
+    const auto& helper = DocumentItemDetailsHelper::shared();
+    EXPECT_EQ(rows[0]->coverImageView()->backgroundColor(),
+              helper.coverStyleImage(picked, helper.coverImageSize())->coverImageBackgroundColor());
+    // A new deck's dialog picks its cover the same way: its cover row opens the picker.
+    ASSERT_TRUE(tapItem("Add"));
+    ASSERT_TRUE(tapNamed("button", "^Create Deck$"));
+    ASSERT_TRUE(tapNamed("row", "^Cover$"));
+    ASSERT_EQ(shownViews<PickerView>().size(), 1u) << names();
+    PickerView& dialogPicker = *shownViews<PickerView>().front();
+    const Rect dialogWheels = onScreen(dialogPicker);
+    const std::int64_t dialogColor = dialogPicker.selectedRowInComponent(0);
+    ASSERT_TRUE(tapAt({dialogWheels.minX() + dialogWheels.width() / 4,
+                       dialogWheels.midY() + 2 * dialogPicker.rowSizeForComponent(0).height}));
+    EXPECT_EQ(dialogPicker.selectedRowInComponent(0), dialogColor + 2);
+    screen("new-deck-cover-picker");
+    ASSERT_TRUE(tapNamed("button", "^Cancel$"));
+    // Opened, the deck shows the cover large in its overview beside the list
+    // (a tablet's): the picked colours run from its top to its bottom.
+    ASSERT_TRUE(tapNamed("row", "^Tutorial"));
+    if (GetParam().idiom == UserInterfaceIdiom::Pad) {
+        screen("deck-overview");
+        std::vector<ImageView*> covers;
+        for (auto* view : shownViews<ImageView>())
+            if (view->image() && view->image()->size().width >= 1000) covers.push_back(view);
+        ASSERT_EQ(covers.size(), 1u) << names();
+        const auto& image = *covers[0]->image();
+        auto near = [&](Point at, const std::string& hex) {
+            const Color shown = image.colorAtPoint({image.size().width * at.x, image.size().height * at.y});
+            const Color wanted = twColorFromHexString(hex).value_or(Color());
+            return std::abs(shown.red() - wanted.red()) < 0.08 && std::abs(shown.green() - wanted.green()) < 0.08 &&
+                   std::abs(shown.blue() - wanted.blue()) < 0.08;
+        };
+        EXPECT_TRUE(near({0.02, 0.01}, *picked->startHexColor()));
+        EXPECT_TRUE(near({0.02, 0.99}, *picked->endHexColor()));
+        // The cover lies whole within the pane.
+        EXPECT_LE(onScreen(*covers[0]).maxX(), Screen::main().bounds().maxX());
+    }
+}
+
+TEST_P(ScreenLayoutTest, EverySettingsRowLeadsToAScreenLaidOutRight) {
+    ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+    ASSERT_TRUE(tapItem("Info"));
+    // The user guide: a topic, its pages, one page.
+    ASSERT_TRUE(tapNamed("row", "^User Guide"));
+    ASSERT_TRUE(tapNamed("row", "^Studying"));
+    screen("user-guide-topic");
+    ASSERT_TRUE(tapNamed("row", "^Spaced Repetition"));
+    screen("user-guide-page");
+    ASSERT_TRUE(tapItem("Studying"));
+    ASSERT_TRUE(tapItem("User Guide"));
+    ASSERT_TRUE(tapItem("Settings"));
+    // Diagnostics: its switch, the backtrace warning, the report without a mail account.
+    ASSERT_TRUE(tapNamed("row", "^Diagnostics$"));
+    screen("diagnostics");
+    ASSERT_TRUE(tapNamed("switch", ""));
+    EXPECT_TRUE(DiagnosticsController::shared().isCollectingDebugMessages());
+    ASSERT_TRUE(tapNamed("switch", ""));
+    EXPECT_FALSE(DiagnosticsController::shared().isCollectingDebugMessages());
+    ASSERT_TRUE(tapNamed("row", "^Generate Backtrace$"));
+    screen("diagnostics-backtrace");
+    ASSERT_TRUE(tapNamed("button", "^Cancel$"));
+    ASSERT_TRUE(tapNamed("row", "^Send Diagnostics Report$"));
+    screen("diagnostics-no-mail");
+    ASSERT_TRUE(tapNamed("button", "^OK$"));
+    ASSERT_TRUE(tapNamed("button", "^Recreate the iCloud Documents Folder$"));
+    screen("diagnostics-recreated");
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^OK$"));
+    ASSERT_TRUE(tapItem("Settings"));
+    // Support by mail, on a machine without a mail account.
+    ASSERT_TRUE(tapNamed("row", "^Contact Support$"));
+    screen("contact-support-no-mail");
+    ASSERT_TRUE(tapNamed("button", "^OK$"));
+    // The companion apps' pages open in the browser.
+    Application::shared().clearOpenedURLs();
+    ASSERT_TRUE(tapNamed("row", "^Memorant for Mac$"));
+    ASSERT_TRUE(tapNamed("row", "^Memorant for Windows$"));
+    ASSERT_EQ(Application::shared().openedURLs().size(), 2u);
+    EXPECT_TRUE(Application::shared().openedURLs()[1].absoluteString().ends_with("/windows/"))
+        << Application::shared().openedURLs()[1].absoluteString();
+    // iCloud: switched on, the decks move there; switched off, the choice of what stays here.
+    ASSERT_TRUE(tapNamed("switch", ""));
+    // The move is over when the switch takes taps again.
+    auto switchReady = [] {
+        for (const auto& element : DisplayScreen::accessibleElements())
+            if (element["role"] == "switch") return !element["disabled"].get<bool>() && element["checked"].get<bool>();
+        return false;
+    };
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return switchReady();
+    })) << names();
+    screen("settings-icloud");
+    ASSERT_TRUE(tapNamed("switch", ""));
+    screen("settings-icloud-off");
+    ASSERT_TRUE(tapNamed("button", "^Continue Using iCloud$"));
+    screen("settings-icloud-kept");
+}
+
 INSTANTIATE_TEST_SUITE_P(Devices, ScreenLayoutTest,
+                         ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
+                                           DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+
+// The share web service played by a server on this machine: it takes an
+// upload and hands out the deck shared as "Deck42".
+class SharingScreenLayoutTest : public ScreenLayoutTest {
+protected:
+    SharingScreenLayoutTest() {
+        auto shared = std::make_shared<FCDeck>();
+        shared->setLegacyIdentifier(std::string("_blank"));
+        shared->setLegacyTitle(std::string("Capitals"));
+        shared->setCards({FCStudyCard::studyCardWithTop("Capital of Peru?", "Lima", 1),
+                          FCStudyCard::studyCardWithTop("Capital of Chile?", "Santiago", 2)});
+        shared->finishInitialization();
+        const auto snapshot = FCDeckStoreContext::snapshotForDeck(*shared);
+        Value description = objectFromJSONData(snapshot->deckInfoData()).value_or(Value());
+        description.set("title", Value("Capitals of South America"));
+        description.set("studyCardsCount", Value(2));
+        Value author;
+        author.set("name", Value("Ann"));
+        description.set("author", author);
+        Value index;
+        index.set("cards", Value(server.url("/deck/cards.json")));
+        index.set("deckInfo", Value(server.url("/deck/info.json")));
+        index.set("files", Value::array());
+        replies["/share/api/?cmd=deckindex&pid=Deck42"] = JSONString(*index.asDictionary()).value_or("");
+        replies["/deck/info.json"] = JSONString(*description.asDictionary()).value_or("");
+        replies["/deck/cards.json"] = stringFromData(snapshot->cardsData());
+        server.server().Get(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
+            std::string key = request.path;
+            if (key == "/share/api/")
+                key += "?cmd=" + request.get_param_value("cmd") + "&pid=" + request.get_param_value("pid");
+            const auto found = replies.find(key);
+            response.status = found == replies.end() ? 404 : 200;
+            response.set_content(found == replies.end() ? std::string("not here") : found->second,
+                                 "application/octet-stream");
+        });
+        server.server().Post("/share/upload.php", [this](const httplib::Request&, httplib::Response& response,
+                                                         const httplib::ContentReader& reader) {
+            reader([](const httplib::MultipartFormData&) { return true; },
+                   [](const char*, std::size_t) { return true; });
+            ++uploads;
+            response.set_content("http://" + serviceHost() + "/c/Deck42", "text/plain");
+        });
+        server.start();
+    }
+
+    // Written before the server starts, read only by its threads after.
+    std::map<std::string, std::string> replies;
+    std::atomic<int> uploads{0};
+    TestHTTPServer server;
+    ScopedServiceHost host{"127.0.0.1:" + std::to_string(server.port())};
+};
+
+TEST_P(SharingScreenLayoutTest, DeckUploadedForALinkFromTheShareScreen) {
+    openTutorial();
+    ASSERT_TRUE(tapItem("Share"));
+    ASSERT_TRUE(tapNamed("button", "^Upload & Copy Link$"));
+    screen("upload-name");
+    ASSERT_TRUE(tapNamed("textbox", ""));
+    ASSERT_TRUE(type("Ann"));
+    ASSERT_TRUE(tapNamed("button", "^Next$"));
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return shows("text", "^Upload successful!$");
+    })) << names();
+    EXPECT_EQ(uploads, 1);
+    screen("upload-done");
+    Application::shared().clearOpenedURLs();
+    ASSERT_TRUE(tapNamed("button", "^Show Shared Deck$"));
+    const std::string link = "http://" + serviceHost() + "/c/Deck42";
+    ASSERT_EQ(Application::shared().openedURLs().size(), 1u);
+    EXPECT_EQ(Application::shared().openedURLs()[0].absoluteString(), link);
+    EXPECT_EQ(Pasteboard::generalPasteboard().string(), link);
+    screen("upload-finished");
+}
+
+// Started by a share link, as a browser hands it over.
+class SharedDeckLinkLayoutTest : public SharingScreenLayoutTest {
+protected:
+    Value launchOptions() override {
+        Value options = Value::dictionary();
+        options.set(ApplicationLaunchOptionsURLKey, Value("memorant://downloaddeck/Deck42"));
+        return options;
+    }
+};
+
+TEST_P(SharedDeckLinkLayoutTest, SharedDeckDownloadsIntoTheLibrary) {
+    // The storage question of a first launch comes first.
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return UIDriver::presentedAlert() != nullptr;
+    })) << names();
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return shows("text", "^Capitals of South America$");
+    })) << names();
+    screen("shared-deck");
+    EXPECT_TRUE(shows("text", "^2 cards$")) << names();
+    EXPECT_TRUE(shows("text", "^shared by Ann$")) << names();
+    ASSERT_TRUE(tapNamed("button", "^Download$"));
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return shows("row", "Capital of Chile");
+    })) << names();
+    screen("shared-deck-opened");
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, SharingScreenLayoutTest,
+                         ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
+                                           DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Devices, SharedDeckLinkLayoutTest,
                          ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
                                            DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
                          [](const auto& info) { return std::string(info.param.name); });

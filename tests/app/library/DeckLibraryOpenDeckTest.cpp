@@ -501,9 +501,9 @@ TEST_F(DeckLibraryOpenDeckTest, PickingACoverChangesTheRowAndTheDeckAndTheFinish
         colorNear(*expected->coverImageBackgroundColor(), cover->backgroundColor().value_or(Color::clearColor())));
     EXPECT_EQ(ContentMode::Center, cover->contentMode());
 
-    // A tap in the library's empty space closes the picker, which closes and
-    // saves the deck with its new cover.
-    ASSERT_TRUE(UIDriver::tap(*window, Point(200, 800)));
+    // A tap in the library's empty space (above the picker at the bottom)
+    // closes the picker, which closes and saves the deck with its new cover.
+    ASSERT_TRUE(UIDriver::tap(*window, Point(200, 500)));
     EXPECT_EQ(nullptr, library->pickCoverStyleController());
     ASSERT_TRUE(runMainLoopUntil([this] { return events().size() == 2; }));
     EXPECT_EQ("close Spanish.flashcards", events()[1]);

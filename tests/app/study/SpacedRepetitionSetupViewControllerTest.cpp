@@ -151,7 +151,7 @@ TEST_F(SpacedRepetitionSetupScreen, BoxesOutOfViewKeepTheirStoredAndEnteredValue
     // A screen too short for all seven boxes: the last ones have no cell
     // until scrolled to.
     const std::vector<std::int64_t> stored{2, 4, 8, 16, 32, 64, 200};
-    open(stored, Rect(0, 0, 390, 220));
+    open(stored, Rect(0, 0, 390, 260));
     ASSERT_EQ(nullptr, field(7));
     EXPECT_EQ(stored, setup->boxIntervals());
     close();
