@@ -193,6 +193,80 @@ TEST_P(WhatTheEyeSeesTest, TheTestSummaryShowsItsCountsAsLargeFigures) {
     }
 }
 
+// Along a study session only what is in sight is read out: no name twice
+// (a covered screen beside the one over it), the search field waits unread
+// under the bar until the list is pulled down to it, and the card list is
+// not read under the study screen that covers it.
+TEST_P(WhatTheEyeSeesTest, OnlyWhatIsInSightIsReadOut) {
+    openTutorial();
+    const std::vector<std::string> roles{"button", "row", "textbox", "radio"};
+    EXPECT_TRUE(repeated(roles).empty()) << names();
+    EXPECT_FALSE(shows("textbox", "^Search$")) << names();
+    const auto rows = named("row", "How do I rate myself");
+    ASSERT_EQ(1u, rows.size());
+    const json& row = rows.front();
+    const Point from{row["x"].get<double>() + 20, row["y"].get<double>() + row["height"].get<double>() / 2};
+    auto window = DisplayScreen::windowAtPoint(from);
+    ASSERT_TRUE(window && UIDriver::pan(*window, from, {0, 300}, {0, 1200}, 8));
+    settle();
+    EXPECT_TRUE(shows("textbox", "^Search$")) << names();
+    EXPECT_TRUE(shows("radio", "^Difficulty$")) << names();
+
+    ASSERT_TRUE(tap("button", "^Memorize$"));
+    EXPECT_TRUE(repeated(roles).empty()) << names();
+    EXPECT_FALSE(shows("row", "How do I rate myself")) << names();
+    EXPECT_FALSE(shows("button", "^Multiple Choice$")) << names();
+}
+
+// After a study session the card list's edit item still draws in the app's
+// tint; grouped by difficulty the list cannot be edited and the item shows
+// disabled, in grey, until the grouping is none again.
+TEST_P(WhatTheEyeSeesTest, TheEditItemKeepsTheTintAfterStudying) {
+    openTutorial();
+    ASSERT_TRUE(tap("button", "^Memorize$"));
+    for (int ratings = 0; !shows("button", "^Start Over$"); ++ratings) {
+        ASSERT_LT(ratings, 20) << "the batch ends in a summary";
+        ASSERT_TRUE(tap("button", "^Easy$"));
+    }
+    ASSERT_TRUE(tap("button", "^Done$"));
+    // The colour the drawn "Edit" shows most, away from the bar's own fill.
+    auto editColour = [&]() -> std::optional<Color> {
+        const auto found = named("button", "^Edit$");
+        if (found.size() != 1) return std::nullopt;
+        const Rect place(found[0]["x"].get<double>(), found[0]["y"].get<double>(), found[0]["width"].get<double>(),
+                         found[0]["height"].get<double>());
+        auto image = DisplayScreen::render(2);
+        std::optional<Color> darkest;
+        double least = 3;
+        for (double y = place.minY(); y < place.maxY(); y += 0.5)
+            for (double x = place.minX(); x < place.maxX(); x += 0.5) {
+                const Color c = image->colorAtPoint({x, y});
+                const double sum = c.red() + c.green() + c.blue();
+                if (sum < least) least = sum, darkest = c;
+            }
+        return darkest;
+    };
+    const Color tint = Application::shared().keyWindow()->tintColor();
+    auto shown = editColour();
+    ASSERT_TRUE(shown) << names();
+    EXPECT_TRUE(colorNear(*shown, tint, 0.1)) << shown->description() << " for the tint " << tint.description();
+
+    const auto rows = named("row", "How do I rate myself");
+    ASSERT_EQ(1u, rows.size());
+    const Point from{rows[0]["x"].get<double>() + 20, rows[0]["y"].get<double>() + rows[0]["height"].get<double>() / 2};
+    auto window = DisplayScreen::windowAtPoint(from);
+    ASSERT_TRUE(window && UIDriver::pan(*window, from, {0, 300}, {0, 1200}, 8));
+    settle();
+    ASSERT_TRUE(tap("radio", "^Difficulty$"));
+    shown = editColour();
+    ASSERT_TRUE(shown) << names();
+    EXPECT_NEAR(shown->red(), shown->green(), 0.05) << shown->description() << " is grey";
+    ASSERT_TRUE(tap("radio", "^None$"));
+    shown = editColour();
+    ASSERT_TRUE(shown) << names();
+    EXPECT_TRUE(colorNear(*shown, tint, 0.1)) << shown->description() << " for the tint " << tint.description();
+}
+
 INSTANTIATE_TEST_SUITE_P(Devices, WhatTheEyeSeesTest,
                          ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
                                            DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
