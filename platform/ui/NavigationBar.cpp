@@ -105,36 +105,74 @@ bool blurBackdrop(cairo_t* cr, const Rect& rect, double radiusInPoints) {
     unsigned char* data = cairo_image_surface_get_data(target);
     const int stride = cairo_image_surface_get_stride(target);
     const int w = right - left, h = bottom - top;
-    // The four premultiplied channels of the rectangle, blurred in place.
-    std::vector<double> pixels(static_cast<std::size_t>(w) * h * 4), line;
-    for (int y = 0; y < h; ++y)
+    // A blur this wide loses nothing at a fraction of the size: the four
+    // premultiplied channels are averaged over blocks of f by f pixels,
+    // blurred there and spread back smoothly (each frame pays little).
+    const int f = std::clamp(radius / 4, 1, 8);
+    const int sw = (w + f - 1) / f, sh = (h + f - 1) / f, r = std::max(1, radius / f);
+    std::vector<float> small(static_cast<std::size_t>(sw) * sh * 4, 0.0f), line;
+    auto cell = [&](int x, int y) { return (static_cast<std::size_t>(y) * sw + x) * 4; };
+    for (int y = 0; y < h; ++y) {
+        const unsigned char* row = data + (top + y) * stride + left * 4;
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 4; ++c)
-                pixels[(static_cast<std::size_t>(y) * w + x) * 4 + c] = data[(top + y) * stride + (left + x) * 4 + c];
-    // One box blur along a row or column of `count` pixels `step` apart,
-    // the edge pixel standing in for what lies past the edge.
+            for (int c = 0; c < 4; ++c) small[cell(x / f, y / f) + c] += row[x * 4 + c];
+    }
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x) {
+            const float count = float(std::min(f, w - x * f) * std::min(f, h - y * f));
+            for (int c = 0; c < 4; ++c) small[cell(x, y) + c] /= count;
+        }
+    // One box blur along a row or column of `count` cells `step` apart, the
+    // edge cell standing in for what lies past the edge.
     auto boxBlur = [&](std::size_t first, int count, std::size_t step) {
+        line.resize(static_cast<std::size_t>(count));
         for (int c = 0; c < 4; ++c) {
-            line.assign(static_cast<std::size_t>(count), 0);
-            for (int i = 0; i < count; ++i) line[i] = pixels[first + i * step + c];
-            double sum = 0;
+            for (int i = 0; i < count; ++i) line[i] = small[first + i * step + c];
             auto at = [&](int i) { return line[static_cast<std::size_t>(std::clamp(i, 0, count - 1))]; };
-            for (int i = -radius; i <= radius; ++i) sum += at(i);
+            float sum = 0;
+            for (int i = -r; i <= r; ++i) sum += at(i);
             for (int i = 0; i < count; ++i) {
-                pixels[first + i * step + c] = sum / (2 * radius + 1);
-                sum += at(i + radius + 1) - at(i - radius);
+                small[first + i * step + c] = sum / float(2 * r + 1);
+                sum += at(i + r + 1) - at(i - r);
             }
         }
     };
     for (int pass = 0; pass < 3; ++pass) {
-        for (int y = 0; y < h; ++y) boxBlur(static_cast<std::size_t>(y) * w * 4, w, 4);
-        for (int x = 0; x < w; ++x) boxBlur(static_cast<std::size_t>(x) * 4, h, static_cast<std::size_t>(w) * 4);
+        for (int y = 0; y < sh; ++y) boxBlur(cell(0, y), sw, 4);
+        for (int x = 0; x < sw; ++x) boxBlur(cell(x, 0), sh, static_cast<std::size_t>(sw) * 4);
     }
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 4; ++c)
-                data[(top + y) * stride + (left + x) * 4 + c] = static_cast<unsigned char>(
-                    std::lround(std::clamp(pixels[(static_cast<std::size_t>(y) * w + x) * 4 + c], 0.0, 255.0)));
+    // Back to full size, each pixel between the four cells around it.
+    struct Tap {
+        int from, to;
+        float weight;  // of `to`
+    };
+    auto taps = [&](int count, int cells) {
+        std::vector<Tap> result(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const float at = std::clamp((float(i) + 0.5f) / float(f) - 0.5f, 0.0f, float(cells - 1));
+            const int from = static_cast<int>(at);
+            result[i] = {from, std::min(from + 1, cells - 1), at - float(from)};
+        }
+        return result;
+    };
+    const auto columns = taps(w, sw), rows = taps(h, sh);
+    for (int y = 0; y < h; ++y) {
+        unsigned char* row = data + (top + y) * stride + left * 4;
+        const Tap& ty = rows[y];
+        for (int x = 0; x < w; ++x) {
+            const Tap& tx = columns[x];
+            const float* a = &small[cell(tx.from, ty.from)];
+            const float* b = &small[cell(tx.to, ty.from)];
+            const float* c0 = &small[cell(tx.from, ty.to)];
+            const float* d = &small[cell(tx.to, ty.to)];
+            for (int c = 0; c < 4; ++c) {
+                const float upper = a[c] + (b[c] - a[c]) * tx.weight;
+                const float lower = c0[c] + (d[c] - c0[c]) * tx.weight;
+                row[x * 4 + c] =
+                    static_cast<unsigned char>(std::clamp(upper + (lower - upper) * ty.weight + 0.5f, 0.0f, 255.0f));
+            }
+        }
+    }
     cairo_surface_mark_dirty_rectangle(target, left, top, w, h);
     return true;
 }
