@@ -96,6 +96,14 @@ TEST_F(AccessibleElementsTest, WhatAViewDrawnAboveCoversIsNotReadOut) {
          [](View& root) { root.insertSubview(opaque(Rect(0, 0, 390, 844)), 0); }, {"Study", "Below"}},
         {"a navigation bar over a button",
          [](View& root) { root.addSubview(std::make_shared<NavigationBar>(Rect(0, 0, 390, 44))); }, {"Below"}},
+        {"a navigation bar of a transparent appearance",
+         [](View& root) {
+             auto transparent = std::make_shared<NavigationBarAppearance>();
+             transparent->configureWithTransparentBackground();
+             NavigationBar::appearance().standardAppearance = transparent;
+             root.addSubview(std::make_shared<NavigationBar>(Rect(0, 0, 390, 44)));
+         },
+         {"Study", "Below"}},
         {"a view that clips its button away",
          [](View& root) {
              auto box = std::make_shared<View>(Rect(0, 600, 390, 50));
@@ -115,11 +123,13 @@ TEST_F(AccessibleElementsTest, WhatAViewDrawnAboveCoversIsNotReadOut) {
          },
          {"Study", "Below", "Deck", "Deck"}},
     };
+    const auto appearance = NavigationBar::appearance().standardAppearance;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         show({390, 844}, UserInterfaceIdiom::Phone);
         c.cover(*screen->view());
         EXPECT_EQ(c.read, names());
+        NavigationBar::appearance().standardAppearance = appearance;
     }
 }
 
