@@ -37,5 +37,8 @@ void StatsButton::updateTitle() {
     title.addAttributes(statsAttributes, Range{0, statistic_.size()});
     title.addAttributes(labelAttributes, Range{statistic_.size() + 1, label_.size()});
     attributedTitle_ = std::move(title);
+    // The plain title names the button (a screen reader reads it); the
+    // attributed one is what it draws.
     setTitle(attributedTitle_.string(), ControlStateNormal);
+    setAttributedTitle(attributedTitle_, ControlStateNormal);
 }

@@ -5,15 +5,18 @@
 #include <algorithm>
 
 #include "platform/foundation/StringUtils.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/NavigationBar.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/Switch.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 namespace DisplayScreen {
@@ -46,70 +49,138 @@ std::string buttonName(const Button& button) {
     return {};
 }
 
-// `takesTouches`: no view above this one turns touches away; a control that
-// is not reached by them shows as disabled.
-void collectElements(View& view, const Rect& screen, json& out, bool takesTouches) {
-    if (view.isHidden() || view.alpha() <= 0) return;
-    takesTouches = takesTouches && view.isUserInteractionEnabled();
-    const Rect rect = view.convertRectToView(view.bounds(), nullptr);
-    Rect onScreen = rect;
-    if (Window* window = view.window()) onScreen = rect.offsetBy(window->frame().origin.x, window->frame().origin.y);
-    const bool visible = onScreen.maxX() > screen.minX() && onScreen.minX() < screen.maxX() &&
-                         onScreen.maxY() > screen.minY() && onScreen.minY() < screen.maxY();
-    if (!visible || onScreen.isEmpty()) return;
-
-    if (auto field = dynamic_cast<TextField*>(&view)) {
-        // A field without a placeholder (a title shown in a field) goes by its text.
-        const auto placeholder = field->placeholder().value_or("");
-        json item = element("textbox", placeholder.empty() ? field->text().value_or("") : placeholder, onScreen);
-        item["value"] = field->text().value_or("");
-        item["focused"] = field->isFirstResponder();
-        item["disabled"] = !field->isEnabled() || !takesTouches;
-        out.push_back(std::move(item));
-        return;
-    }
-    if (auto toggle = dynamic_cast<Switch*>(&view)) {
-        json item = element("switch", "", onScreen);
-        item["checked"] = toggle->isOn();
-        item["disabled"] = !toggle->isEnabled() || !takesTouches;
-        out.push_back(std::move(item));
-        return;
-    }
-    if (auto segmented = dynamic_cast<SegmentedControl*>(&view)) {
-        const std::int64_t count = segmented->numberOfSegments();
-        for (std::int64_t i = 0; i < count; ++i) {
-            Rect segment = onScreen;
-            segment.size.width = onScreen.size.width / static_cast<double>(count);
-            segment.origin.x += segment.size.width * static_cast<double>(i);
-            json item = element("radio", segmented->titleForSegmentAtIndex(i).value_or(""), segment);
-            item["checked"] = segmented->selectedSegmentIndex() == i;
-            item["disabled"] = !segmented->isEnabled() || !takesTouches;
-            out.push_back(std::move(item));
-        }
-        return;
-    }
-    if (auto button = dynamic_cast<Button*>(&view)) {
-        json item = element("button", buttonName(*button), onScreen);
-        item["disabled"] = !button->isEnabled() || !takesTouches;
-        if (button->isSelected()) item["checked"] = true;
-        out.push_back(std::move(item));
-        return;
-    }
-    if (auto label = dynamic_cast<Label*>(&view)) {
-        if (label->text() && !label->text()->empty()) out.push_back(element("text", *label->text(), onScreen));
-        return;
-    }
-    if (dynamic_cast<TableViewCell*>(&view)) {
-        std::vector<std::string> texts;
-        collectLabelTexts(view, texts);
-        json row = element("row", componentsJoinedByString(texts, ", "), onScreen);
-        // A row whose cell takes no touches cannot be chosen.
-        if (!takesTouches) row["disabled"] = true;
-        out.push_back(std::move(row));
-    }
-    for (const auto& child : view.subviews())
-        if (child) collectElements(*child, screen, out, takesTouches);
+std::optional<Rect> intersection(const Rect& a, const Rect& b) {
+    const double minX = std::max(a.minX(), b.minX()), maxX = std::min(a.maxX(), b.maxX());
+    const double minY = std::max(a.minY(), b.minY()), maxY = std::min(a.maxY(), b.maxY());
+    if (maxX <= minX || maxY <= minY) return std::nullopt;
+    return Rect(minX, minY, maxX - minX, maxY - minY);
 }
+
+// Whether a view hides (or, over a presenter, takes the touches of) what was
+// drawn before it within its frame: an opaque background, a bar's blurred
+// one, a presented controller's view (an alert's dims what it covers, and
+// the presenter takes no touch under it), the dimming around a presented
+// box, and a shown alert view.
+bool coversWhatLiesBeneath(View& view, double opacity) {
+    if (opacity < 1) return false;
+    if (auto bar = dynamic_cast<NavigationBar*>(&view)) return bar->hidesContentBeneath();
+    if (auto bar = dynamic_cast<Toolbar*>(&view)) return bar->hidesContentBeneath();
+    if (dynamic_cast<AlertView*>(&view)) return true;
+    if (auto* window = dynamic_cast<Window*>(view.superview())) {
+        if (window->presentationDimmingView().get() == &view) return true;
+        if (ViewController* controller = view.viewController(); controller && controller->presentingViewController())
+            return true;
+    }
+    auto background = view.backgroundColor();
+    return background && background->alpha() >= 1;
+}
+
+// The elements of the windows in drawing order; those whose middle a view
+// drawn later covers are left out (a screen reader does not read them and a
+// tap there does not reach them).
+class Collector {
+public:
+    json elements() const {
+        json out = json::array();
+        for (const auto& found : found_)
+            if (!found.covered) out.push_back(found.item);
+        return out;
+    }
+
+    // `clip`: the part of the screen the view's ancestors let show;
+    // `opacity`: theirs and its together; `takesTouches`: no view above this
+    // one turns touches away (a control that is not reached by them shows as
+    // disabled).
+    void visit(View& view, Rect clip, double opacity, bool takesTouches) {
+        if (view.isHidden() || view.alpha() <= 0) return;
+        opacity *= view.alpha();
+        takesTouches = takesTouches && view.isUserInteractionEnabled();
+        const Rect rect = view.convertRectToView(view.bounds(), nullptr);
+        Rect onScreen = rect;
+        if (Window* window = view.window()) onScreen = rect.offsetBy(window->frame().origin.x, window->frame().origin.y);
+        if (onScreen.isEmpty()) return;
+        const auto shown = intersection(onScreen, clip);
+        if (!shown) return;
+        if (coversWhatLiesBeneath(view, opacity)) cover(view, *shown);
+        if (view.clipsToBounds()) clip = *shown;
+
+        if (auto field = dynamic_cast<TextField*>(&view)) {
+            // A field without a placeholder (a title shown in a field) goes by its text.
+            const auto placeholder = field->placeholder().value_or("");
+            json item = element("textbox", placeholder.empty() ? field->text().value_or("") : placeholder, onScreen);
+            item["value"] = field->text().value_or("");
+            item["focused"] = field->isFirstResponder();
+            item["disabled"] = !field->isEnabled() || !takesTouches;
+            add(view, std::move(item));
+            return;
+        }
+        if (auto toggle = dynamic_cast<Switch*>(&view)) {
+            json item = element("switch", "", onScreen);
+            item["checked"] = toggle->isOn();
+            item["disabled"] = !toggle->isEnabled() || !takesTouches;
+            add(view, std::move(item));
+            return;
+        }
+        if (auto segmented = dynamic_cast<SegmentedControl*>(&view)) {
+            const std::int64_t count = segmented->numberOfSegments();
+            for (std::int64_t i = 0; i < count; ++i) {
+                Rect segment = onScreen;
+                segment.size.width = onScreen.size.width / static_cast<double>(count);
+                segment.origin.x += segment.size.width * static_cast<double>(i);
+                json item = element("radio", segmented->titleForSegmentAtIndex(i).value_or(""), segment);
+                item["checked"] = segmented->selectedSegmentIndex() == i;
+                item["disabled"] = !segmented->isEnabled() || !takesTouches;
+                add(view, std::move(item));
+            }
+            return;
+        }
+        if (auto button = dynamic_cast<Button*>(&view)) {
+            json item = element("button", buttonName(*button), onScreen);
+            item["disabled"] = !button->isEnabled() || !takesTouches;
+            if (button->isSelected()) item["checked"] = true;
+            add(view, std::move(item));
+            return;
+        }
+        if (auto label = dynamic_cast<Label*>(&view)) {
+            if (label->text() && !label->text()->empty()) add(view, element("text", *label->text(), onScreen));
+            return;
+        }
+        if (dynamic_cast<TableViewCell*>(&view)) {
+            std::vector<std::string> texts;
+            collectLabelTexts(view, texts);
+            json row = element("row", componentsJoinedByString(texts, ", "), onScreen);
+            // A row whose cell takes no touches cannot be chosen.
+            if (!takesTouches) row["disabled"] = true;
+            add(view, std::move(row));
+        }
+        for (const auto& child : view.subviews())
+            if (child) visit(*child, clip, opacity, takesTouches);
+    }
+
+private:
+    struct Found {
+        json item;
+        const View* view;
+        Point middle;
+        bool covered = false;
+    };
+
+    void add(const View& view, json item) {
+        const Point middle{item["x"].get<double>() + item["width"].get<double>() / 2,
+                           item["y"].get<double>() + item["height"].get<double>() / 2};
+        found_.push_back({std::move(item), &view, middle});
+    }
+
+    // What was found before `by` lies under it, unless `by` is within it (a
+    // row's opaque content view lies on the row, not over it).
+    void cover(const View& by, const Rect& rect) {
+        for (auto& found : found_)
+            if (!found.covered && rect.contains(found.middle) && !by.isDescendantOfView(found.view))
+                found.covered = true;
+    }
+
+    std::vector<Found> found_;
+};
 
 cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
     static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
@@ -160,10 +231,10 @@ bool writePNG(const std::string& path, double scale, Error* error) {
 }
 
 json accessibleElements() {
-    json out = json::array();
     const Rect screen = Screen::main().bounds();
-    for (const auto& window : visibleWindows()) collectElements(*window, screen, out, true);
-    return out;
+    Collector collector;
+    for (const auto& window : visibleWindows()) collector.visit(*window, screen, 1, true);
+    return collector.elements();
 }
 
 }  // namespace DisplayScreen

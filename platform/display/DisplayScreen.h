@@ -34,11 +34,15 @@ std::string pngBytes(const Image& image);
 bool writePNG(const std::string& path, double scale, Error* error = nullptr);
 
 // One element per control, row, bar item, alert action, text field and
-// label shown, in drawing order (what is drawn later lies on top):
+// label shown, in drawing order:
 // {"role", "name", "x", "y", "width", "height"} in screen points, with
 // "disabled", "checked", "value" and "focused" where they apply. A button is
 // named by its title, else by its symbol's name; a row by its labels' texts
-// (joined by ", "); a text field by its placeholder.
+// (joined by ", "); a text field by its placeholder. What the eye cannot see
+// is left out: an element whose middle lies under a view drawn above it that
+// hides it (an opaque background, a bar) or takes its touches (a presented
+// controller, an alert, the dimming around a presented box), and one that a
+// view around it clips away entirely.
 nlohmann::json accessibleElements();
 
 // What is wrong with the screen's layout, one readable line each (none when

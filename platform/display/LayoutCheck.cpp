@@ -55,8 +55,12 @@ public:
         if (view.isHidden() || view.alpha() <= 0) return;
         const Rect rect =
             view.convertRectToView(view.bounds(), nullptr).offsetBy(window.frame().origin.x, window.frame().origin.y);
-        // A bar hides what scrolls under it as an opaque view does.
-        const bool bar = dynamic_cast<NavigationBar*>(&view) || dynamic_cast<Toolbar*>(&view);
+        // A bar hides what scrolls under it as an opaque view does (its blur
+        // leaves no text legible), unless its background is transparent.
+        const auto* navigationBar = dynamic_cast<NavigationBar*>(&view);
+        const auto* toolbar = dynamic_cast<Toolbar*>(&view);
+        const bool bar = (navigationBar && navigationBar->hidesContentBeneath()) ||
+                         (toolbar && toolbar->hidesContentBeneath());
         if (auto background = view.backgroundColor();
             bar || (background && background->alpha() >= 1 && view.alpha() >= 1))
             coverTextUnder(rect);

@@ -112,12 +112,21 @@ std::string Font::cairoFamily() const {
     return "sans-serif";
 }
 
-PangoLayout* Font::layoutLine(cairo_t* cr, const std::string& text) const {
-    PangoLayout* layout = pango_cairo_create_layout(cr);
+PangoFontDescription* Font::pangoDescription() const {
     PangoFontDescription* description = pango_font_description_new();
     pango_font_description_set_family(description, cairoFamily().c_str());
-    pango_font_description_set_weight(description, bold_ ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    // A thin face is drawn with the family's lightest installed weight.
+    const PangoWeight weight = bold_                          ? PANGO_WEIGHT_BOLD
+                               : stringContains(name_, "Thin") ? PANGO_WEIGHT_THIN
+                                                               : PANGO_WEIGHT_NORMAL;
+    pango_font_description_set_weight(description, weight);
     pango_font_description_set_absolute_size(description, size_ * PANGO_SCALE);
+    return description;
+}
+
+PangoLayout* Font::layoutLine(cairo_t* cr, const std::string& text) const {
+    PangoLayout* layout = pango_cairo_create_layout(cr);
+    PangoFontDescription* description = pangoDescription();
     pango_layout_set_font_description(layout, description);
     pango_font_description_free(description);
     pango_layout_set_single_paragraph_mode(layout, TRUE);

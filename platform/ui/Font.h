@@ -7,6 +7,7 @@
 
 struct _cairo;
 struct _PangoLayout;
+struct _PangoFontDescription;
 
 enum class FontWeight { Regular, Medium, Semibold, Bold, Thin };
 
@@ -42,6 +43,9 @@ public:
     // (shaped for any script, with fallback to the installed fonts); the
     // caller releases it with g_object_unref.
     _PangoLayout* layoutLine(_cairo* cr, const std::string& text) const;
+    // The Pango description of this font (family, weight, absolute size);
+    // the caller releases it with pango_font_description_free.
+    _PangoFontDescription* pangoDescription() const;
 
     // One line of text, measured.
     Size sizeOfText(const std::string& text) const;

@@ -7,8 +7,10 @@
 #include "platform/ui/Color.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Geometry.h"
+#include "platform/ui/TextTruncation.h"
 
 typedef struct _cairo cairo_t;
+class AttributedString;
 class Image;
 
 enum class LineCap { Butt, Round, Square };
@@ -126,6 +128,12 @@ public:
     // at "\n" and, when `wraps`, at spaces before the rectangle's width.
     void drawText(const std::string& text, const Rect& rect, const Font& font, TextAlignment alignment,
                   bool wraps = false);
+    // Draws attributed text as drawText does, each run in its own font and
+    // colours (text a run leaves plain in `font` and the fill colour); with a
+    // truncation, a line wider than the rectangle ends in an ellipsis where
+    // it says. (AttributedTextDrawing.cpp)
+    void drawAttributedText(const AttributedString& text, const Rect& rect, const Font& font, TextAlignment alignment,
+                            bool wraps = false, std::optional<TruncationPosition> truncation = std::nullopt);
 
 private:
     struct State {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "platform/ui/AttributedTextDrawing.h"
 #include "platform/ui/TextTruncation.h"
 
 Label::Label() : Label(Rect()) {}
@@ -64,44 +65,54 @@ std::string Label::displayedText() const {
 }
 
 Color Label::displayedColor() const {
-    if (!enabled_) return Color::lightGrayColor();
-    if (attributedText_ && !attributedText_->string().empty()) {
-        const auto attributes = attributedText_->attributesAtIndex(0);
-        if (attributes.foregroundColor.has_value()) return attributes.foregroundColor.value();
+    return enabled_ ? textColor_ : Color::lightGrayColor();
+}
+
+const AttributedString* Label::styledText() const {
+    return attributedText_ && hasStyledRuns(*attributedText_) ? &*attributedText_ : nullptr;
+}
+
+Size Label::measure(double maxWidth, bool wraps) const {
+    if (const auto* styled = styledText()) return measureAttributedText(*styled, font_, maxWidth, wraps);
+    return measureText(displayedText(), font_, maxWidth, wraps);
+}
+
+double Label::heightOfLines(std::int64_t count, double width) const {
+    if (const auto* styled = styledText()) {
+        double height = 0;
+        for (const auto& line : attributedTextLines(*styled, font_, width, count != 1)) {
+            if (count-- == 0) break;
+            height += line.height;
+        }
+        return std::ceil(height);
     }
-    return textColor_;
+    return std::ceil(font_.lineHeight() * static_cast<double>(count));
 }
 
 Rect Label::textRectForBounds(const Rect& bounds, std::int64_t numberOfLines) const {
     const bool wraps = numberOfLines != 1;
-    Size size = measureText(displayedText(), font_, bounds.size.width, wraps);
-    if (numberOfLines > 0) size.height = std::min(size.height, std::ceil(font_.lineHeight() * numberOfLines));
+    Size size = measure(bounds.size.width, wraps);
+    if (numberOfLines > 0) size.height = std::min(size.height, heightOfLines(numberOfLines, bounds.size.width));
     size.height = std::min(size.height, bounds.size.height);
     return Rect(bounds.origin.x, bounds.origin.y + (bounds.size.height - size.height) / 2, bounds.size.width,
                 size.height);
-}
-
-Font Label::displayedFont() const {
-    if (attributedText_ && !attributedText_->string().empty())
-        if (auto font = attributedText_->attributesAtIndex(0).font) return *font;
-    return font_;
 }
 
 void Label::drawTextInRect(const Rect& rect) {
     auto* context = GraphicsContext::current();
     if (!context || displayedText().empty()) return;
     context->setFillColor(displayedColor());
-    std::string shown = displayedText();
+    std::optional<TruncationPosition> truncation;
     if (numberOfLines_ == 1) {
         switch (lineBreakMode_) {
             case LineBreakMode::TruncatingHead:
-                shown = truncatedText(shown, displayedFont(), rect.size.width, TruncationPosition::Head);
+                truncation = TruncationPosition::Head;
                 break;
             case LineBreakMode::TruncatingMiddle:
-                shown = truncatedText(shown, displayedFont(), rect.size.width, TruncationPosition::Middle);
+                truncation = TruncationPosition::Middle;
                 break;
             case LineBreakMode::TruncatingTail:
-                shown = truncatedText(shown, displayedFont(), rect.size.width, TruncationPosition::Tail);
+                truncation = TruncationPosition::Tail;
                 break;
             default:
                 // Clipped at the label's edge.
@@ -109,13 +120,26 @@ void Label::drawTextInRect(const Rect& rect) {
                 break;
         }
     }
-    context->drawText(shown, rect, displayedFont(), textAlignment_, numberOfLines_ != 1);
+    if (const auto* styled = styledText()) {
+        // Each run in its own font and colour; a disabled label greys them all.
+        AttributedString shown = *styled;
+        if (!enabled_) {
+            AttributedString::Attributes grey;
+            grey.foregroundColor = displayedColor();
+            shown.addAttributes(grey, Range{0, shown.string().size()});
+        }
+        context->drawAttributedText(shown, rect, font_, textAlignment_, numberOfLines_ != 1, truncation);
+        return;
+    }
+    std::string text = displayedText();
+    if (truncation) text = truncatedText(text, font_, rect.size.width, *truncation);
+    context->drawText(text, rect, font_, textAlignment_, numberOfLines_ != 1);
 }
 
 Rect Label::drawnTextRect() const {
     if (displayedText().empty()) return {};
     const Rect textRect = textRectForBounds(bounds(), numberOfLines_);
-    Size measured = measureText(displayedText(), displayedFont(), bounds().size.width, numberOfLines_ != 1);
+    Size measured = measure(bounds().size.width, numberOfLines_ != 1);
     // One line is cut at the label's width (with an ellipsis or clipped).
     if (numberOfLines_ == 1) measured.width = std::min(measured.width, textRect.size.width);
     double x = textRect.origin.x;
@@ -126,7 +150,7 @@ Rect Label::drawnTextRect() const {
 
 bool Label::isTextCut() const {
     if (displayedText().empty()) return false;
-    const Size measured = measureText(displayedText(), displayedFont(), bounds().size.width, numberOfLines_ != 1);
+    const Size measured = measure(bounds().size.width, numberOfLines_ != 1);
     // Half a point of slack for the rounding of measured widths.
     constexpr double kSlack = 0.5;
     const Rect shown = textRectForBounds(bounds(), numberOfLines_);
@@ -140,10 +164,10 @@ void Label::drawRect(const Rect&) {
 Size Label::intrinsicContentSize() const {
     double maxWidth = numberOfLines_ != 1 ? preferredMaxLayoutWidth_ : 0;
     if (displayedText().empty()) return {0, 0};
-    return measureText(displayedText(), font_, maxWidth, numberOfLines_ != 1);
+    return measure(maxWidth, numberOfLines_ != 1);
 }
 
 Size Label::sizeThatFits(Size size) const {
     if (displayedText().empty()) return {0, 0};
-    return measureText(displayedText(), font_, numberOfLines_ != 1 ? size.width : 0, numberOfLines_ != 1);
+    return measure(numberOfLines_ != 1 ? size.width : 0, numberOfLines_ != 1);
 }

@@ -10,8 +10,9 @@
 
 enum class LineBreakMode { WordWrapping, CharWrapping, Clipping, TruncatingHead, TruncatingTail, TruncatingMiddle };
 
-// A label: text in one font and colour, drawn centred vertically in its
-// bounds. Labels take no touches by default.
+// A label: text in one font and colour (an attributed text: each run in its
+// own font and colours), drawn centred vertically in its bounds. Labels take
+// no touches by default.
 class Label : public View {
 public:
     Label();
@@ -61,7 +62,13 @@ public:
 private:
     std::string displayedText() const;
     Color displayedColor() const;
-    Font displayedFont() const;
+    // The attributed text where a run of it sets a font or colour, else null
+    // (the text shows in the label's font and colour).
+    const AttributedString* styledText() const;
+    // The lines of the text (styled or plain) measured as drawn.
+    Size measure(double maxWidth, bool wraps) const;
+    // The height the first `count` lines take at that width.
+    double heightOfLines(std::int64_t count, double width) const;
 
     std::optional<std::string> text_;
     std::optional<AttributedString> attributedText_;

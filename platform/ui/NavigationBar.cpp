@@ -1,6 +1,10 @@
 #include "platform/ui/NavigationBar.h"
 
+#include <cairo.h>
+
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "platform/ui/Animation.h"
 #include "platform/ui/GraphicsContext.h"
@@ -62,15 +66,130 @@ double placeInRow(const std::vector<std::shared_ptr<View>>& views, double startX
     return views.empty() ? startX : x - direction * kSpacing;
 }
 
-// Fills the bar's background (a translucent bar lets a little of what lies
-// under it through) and draws the hairline along the edge next to the
-// content (the bottom of a navigation bar, the top of a toolbar).
+// Blurs what has been drawn under the rectangle so far, as the phone's bar
+// material does: what scrolls under a translucent bar shows as its colours,
+// never as legible text. Three box blurs each way come close to a Gaussian
+// one. Where the drawing does not go to pixels it can read back (or is
+// rotated), nothing is blurred and the caller covers the rectangle wholly.
+bool blurBackdrop(cairo_t* cr, const Rect& rect, double radiusInPoints) {
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
+        return false;
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cr, &matrix);
+    if (matrix.xy != 0 || matrix.yx != 0) return false;
+    // Only what the clip lets the bar draw over.
+    double clipLeft, clipTop, clipRight, clipBottom;
+    cairo_clip_extents(cr, &clipLeft, &clipTop, &clipRight, &clipBottom);
+    double x0 = std::max(rect.minX(), clipLeft), y0 = std::max(rect.minY(), clipTop);
+    double x1 = std::min(rect.maxX(), clipRight), y1 = std::min(rect.maxY(), clipBottom);
+    if (x1 <= x0 || y1 <= y0) return true;
+    cairo_user_to_device(cr, &x0, &y0);
+    cairo_user_to_device(cr, &x1, &y1);
+    double scaleX = 1, scaleY = 1, offsetX = 0, offsetY = 0;
+    cairo_surface_get_device_scale(target, &scaleX, &scaleY);
+    cairo_surface_get_device_offset(target, &offsetX, &offsetY);
+    const int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
+    auto pixel = [](double device, double scale, double offset, int limit) {
+        return std::clamp(static_cast<int>(std::lround(device * scale + offset)), 0, limit);
+    };
+    const int left = pixel(std::min(x0, x1), scaleX, offsetX, width);
+    const int right = pixel(std::max(x0, x1), scaleX, offsetX, width);
+    const int top = pixel(std::min(y0, y1), scaleY, offsetY, height);
+    const int bottom = pixel(std::max(y0, y1), scaleY, offsetY, height);
+    if (right <= left || bottom <= top) return true;
+    const int radius = std::max(1, static_cast<int>(std::lround(radiusInPoints * std::abs(matrix.xx) * scaleX)));
+
+    cairo_surface_flush(target);
+    unsigned char* data = cairo_image_surface_get_data(target);
+    const int stride = cairo_image_surface_get_stride(target);
+    const int w = right - left, h = bottom - top;
+    // A blur this wide loses nothing at a fraction of the size: the four
+    // premultiplied channels are averaged over blocks of f by f pixels,
+    // blurred there and spread back smoothly (each frame pays little).
+    const int f = std::clamp(radius / 4, 1, 8);
+    const int sw = (w + f - 1) / f, sh = (h + f - 1) / f, r = std::max(1, radius / f);
+    std::vector<float> small(static_cast<std::size_t>(sw) * sh * 4, 0.0f), line;
+    auto cell = [&](int x, int y) { return (static_cast<std::size_t>(y) * sw + x) * 4; };
+    for (int y = 0; y < h; ++y) {
+        const unsigned char* row = data + (top + y) * stride + left * 4;
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 4; ++c) small[cell(x / f, y / f) + c] += row[x * 4 + c];
+    }
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x) {
+            const float count = float(std::min(f, w - x * f) * std::min(f, h - y * f));
+            for (int c = 0; c < 4; ++c) small[cell(x, y) + c] /= count;
+        }
+    // One box blur along a row or column of `count` cells `step` apart, the
+    // edge cell standing in for what lies past the edge.
+    auto boxBlur = [&](std::size_t first, int count, std::size_t step) {
+        line.resize(static_cast<std::size_t>(count));
+        for (int c = 0; c < 4; ++c) {
+            for (int i = 0; i < count; ++i) line[i] = small[first + i * step + c];
+            auto at = [&](int i) { return line[static_cast<std::size_t>(std::clamp(i, 0, count - 1))]; };
+            float sum = 0;
+            for (int i = -r; i <= r; ++i) sum += at(i);
+            for (int i = 0; i < count; ++i) {
+                small[first + i * step + c] = sum / float(2 * r + 1);
+                sum += at(i + r + 1) - at(i - r);
+            }
+        }
+    };
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int y = 0; y < sh; ++y) boxBlur(cell(0, y), sw, 4);
+        for (int x = 0; x < sw; ++x) boxBlur(cell(x, 0), sh, static_cast<std::size_t>(sw) * 4);
+    }
+    // Back to full size, each pixel between the four cells around it.
+    struct Tap {
+        int from, to;
+        float weight;  // of `to`
+    };
+    auto taps = [&](int count, int cells) {
+        std::vector<Tap> result(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const float at = std::clamp((float(i) + 0.5f) / float(f) - 0.5f, 0.0f, float(cells - 1));
+            const int from = static_cast<int>(at);
+            result[i] = {from, std::min(from + 1, cells - 1), at - float(from)};
+        }
+        return result;
+    };
+    const auto columns = taps(w, sw), rows = taps(h, sh);
+    for (int y = 0; y < h; ++y) {
+        unsigned char* row = data + (top + y) * stride + left * 4;
+        const Tap& ty = rows[y];
+        for (int x = 0; x < w; ++x) {
+            const Tap& tx = columns[x];
+            const float* a = &small[cell(tx.from, ty.from)];
+            const float* b = &small[cell(tx.to, ty.from)];
+            const float* c0 = &small[cell(tx.from, ty.to)];
+            const float* d = &small[cell(tx.to, ty.to)];
+            for (int c = 0; c < 4; ++c) {
+                const float upper = a[c] + (b[c] - a[c]) * tx.weight;
+                const float lower = c0[c] + (d[c] - c0[c]) * tx.weight;
+                row[x * 4 + c] =
+                    static_cast<unsigned char>(std::clamp(upper + (lower - upper) * ty.weight + 0.5f, 0.0f, 255.0f));
+            }
+        }
+    }
+    cairo_surface_mark_dirty_rectangle(target, left, top, w, h);
+    return true;
+}
+
+// Fills the bar's background and draws the hairline along the edge next to
+// the content (the bottom of a navigation bar, the top of a toolbar). A
+// translucent bar blurs what lies under it and lets a little of that show
+// through its colour.
 void drawBarBackground(const Rect& bounds, BarAppearanceBackground background, const std::optional<Color>& barTint,
                        bool translucent, bool hairlineAtTop) {
     auto* context = GraphicsContext::current();
     if (!context || background == BarAppearanceBackground::Transparent) return;
+    constexpr double kBlurRadius = 10;
     Color fill = barTint.value_or(Color::dynamic(Color::white(0.97), Color::white(0.11)));
-    if (translucent && background == BarAppearanceBackground::Default) fill = fill.withAlphaComponent(0.94);
+    if (translucent && background == BarAppearanceBackground::Default &&
+        blurBackdrop(context->cairo(), bounds, kBlurRadius))
+        fill = fill.withAlphaComponent(0.9);
     context->setFillColor(fill);
     context->fillRect(bounds);
     constexpr double kHairline = 0.5;
@@ -230,6 +349,10 @@ void NavigationBar::layoutSubviews() {
     if (titleView_) placeTitle(*titleView_, titleView_->frame().size);
 }
 
+bool NavigationBar::hidesContentBeneath() const {
+    return backgroundOf(appearance()) != BarAppearanceBackground::Transparent;
+}
+
 void NavigationBar::drawRect(const Rect&) {
     drawBarBackground(bounds(), backgroundOf(appearance()), barTintColor_, translucent_, false);
 }
@@ -237,6 +360,10 @@ void NavigationBar::drawRect(const Rect&) {
 // --- Toolbar ---
 
 Toolbar::Toolbar(const Rect& frame) : View(frame) {}
+
+bool Toolbar::hidesContentBeneath() const {
+    return backgroundOf(appearance()) != BarAppearanceBackground::Transparent;
+}
 
 void Toolbar::drawRect(const Rect&) {
     drawBarBackground(bounds(), backgroundOf(appearance()), std::nullopt, true, true);

@@ -96,6 +96,10 @@ public:
     const std::optional<Color>& barTintColor() const { return barTintColor_; }
     void setBarTintColor(std::optional<Color> color) { barTintColor_ = std::move(color); }
 
+    // Whether the bar's background hides what lies under it (every
+    // background but a transparent one: a translucent bar blurs it).
+    bool hidesContentBeneath() const;
+
     // Makes the subviews again from the top item; `animated` fades them in.
     void reloadItems(bool animated);
     void layoutSubviews() override;
@@ -126,6 +130,8 @@ public:
     const std::vector<std::shared_ptr<BarButtonItem>>& items() const { return items_; }
     // `animated` fades the new items in (a "fade" transition of the layer).
     void setItems(std::vector<std::shared_ptr<BarButtonItem>> items, bool animated = false);
+    // As the navigation bar's.
+    bool hidesContentBeneath() const;
     void layoutSubviews() override;
     void drawRect(const Rect& rect) override;
 
