@@ -1,5 +1,7 @@
 #include "platform/ui/Window.h"
 
+#include <algorithm>
+
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/GraphicsContext.h"
@@ -126,7 +128,8 @@ bool isPresentedBox(const View& view, const Rect& windowBounds) {
 }  // namespace
 
 void Window::didAddSubview(View* subview) {
-    if (subview != dimmingView_.get()) updatePresentationDimming(nullptr);
+    std::erase(leaving_, subview);
+    if (subview != dimmingView_.get()) updatePresentationDimming();
 }
 
 void Window::willRemoveSubview(View* subview) {
@@ -135,19 +138,26 @@ void Window::willRemoveSubview(View* subview) {
         subview->layer().setCornerRadius(0);
         subview->layer().setMasksToBounds(false);
     }
-    updatePresentationDimming(subview);
+    // A view on its way out stays among the subviews while it leaves, and
+    // what it does on leaving (a field in it resigning takes its input view
+    // away) can ask for the dimming again: it counts as gone until then.
+    std::erase_if(leaving_, [&](const View* view) {
+        return std::none_of(subviews().begin(), subviews().end(), [&](const auto& s) { return s.get() == view; });
+    });
+    leaving_.push_back(subview);
+    updatePresentationDimming();
 }
 
 void Window::layoutSubviews() {
     if (dimmingView_) dimmingView_->setFrame(bounds());
 }
 
-void Window::updatePresentationDimming(const View* leaving) {
+void Window::updatePresentationDimming() {
     if (updatingDimming_) return;
     updatingDimming_ = true;
     std::shared_ptr<View> box;
     for (auto it = subviews().rbegin(); it != subviews().rend() && !box; ++it)
-        if (it->get() != leaving && *it != dimmingView_ && isPresentedBox(**it, bounds())) box = *it;
+        if (std::find(leaving_.begin(), leaving_.end(), it->get()) == leaving_.end() && *it != dimmingView_ && isPresentedBox(**it, bounds())) box = *it;
     if (box) {
         if (!dimmingView_) dimmingView_ = std::make_shared<PresentationDimmingView>(bounds());
         static_cast<PresentationDimmingView&>(*dimmingView_).setBox(box);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/ui/View.h"
 
@@ -65,7 +66,7 @@ public:
     void layoutSubviews() override;
 
 private:
-    void updatePresentationDimming(const View* leaving);
+    void updatePresentationDimming();
 
     std::shared_ptr<ViewController> rootViewController_;
     WindowLevel windowLevel_ = kWindowLevelNormal;
@@ -74,4 +75,5 @@ private:
     bool layoutScheduled_ = false;
     std::shared_ptr<View> dimmingView_;
     bool updatingDimming_ = false;
+    std::vector<const View*> leaving_;  // subviews being removed
 };

@@ -267,12 +267,11 @@ TEST_P(PickerScreensTest, AFolderThatCannotBeReadSaysSoAndCancelLeavesThePicker)
         SCOPED_TRACE(c.what);
         if (std::string(c.what) == "a folder without read permission" && !unreadableByPermission) continue;
         c.prepare();
-        const auto rowsBefore = rowNames();
         openBrowser();
         c.walk();
         EXPECT_TRUE(shows("text", std::string("^") + DocumentBrowserFolderViewController::kUnreadableText + "$"))
             << names();
-        EXPECT_EQ(rowsBefore, rowNames()) << "the picker lists nothing";
+        EXPECT_TRUE(rowNames().empty()) << "the picker lists nothing, and covers the library's rows";
         checkLayout(std::string(c.what) == "a folder without read permission" ? "locked" : "gone");
         ASSERT_TRUE(tapCancel());
         EXPECT_FALSE(shows("text", std::string("^") + DocumentBrowserFolderViewController::kUnreadableText + "$"))

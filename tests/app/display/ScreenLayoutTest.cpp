@@ -547,6 +547,9 @@ TEST_P(ScreenLayoutTest, CoverPickedInTheLibraryShowsOnTheDeck) {
     EXPECT_EQ(dialogPicker.selectedRowInComponent(0), dialogColor + 2);
     screen("new-deck-cover-picker");
     ASSERT_TRUE(tapNamed("button", "^Cancel$"));
+    // The dialog takes its dimming with it (its cover field, resigning as it
+    // left, once brought the dimming back over the library).
+    for (const auto& window : DisplayScreen::visibleWindows()) EXPECT_FALSE(window->presentationDimmingView());
     // Opened, the deck shows the cover large in its overview beside the list
     // (a tablet's): the picked colours run from its top to its bottom.
     ASSERT_TRUE(tapNamed("row", "^Tutorial"));
