@@ -7,6 +7,7 @@
 #include "Common/FCCModelEntityClasses.h"
 #include "Common/FCFileWrapperAdditions.h"
 #include "Common/FCPersistenceError.h"
+#include "Common/FCZipBackedFileWrapper.h"
 #include "model/FCCard.h"
 #include "model/FCDeck.h"
 #include "model/FCLocalization.h"
@@ -72,18 +73,25 @@ FCCCardsDocumentSchema::FCCCardsDocumentSchema() {
     mapNSDataProperty("pastResultsBinaryData", 17, FCStudyStatsEntityClass());
 }
 
-FCCBinaryDocumentPersistence::FCCBinaryDocumentPersistence() {
-    metadataSchema_.mapObjectProperty("coverStyle", 10, FCDeckEntityClass());
-    metadataSchema_.mapNSIntegerProperty("studyCardsCount", 11, FCDeckEntityClass());
-    metadataSchema_.mapDoubleProperty("studyProgress", 12, FCDeckEntityClass());
-    metadataSchema_.mapNSIntegerProperty("preferredStudyDirection", 13, FCDeckEntityClass());
-    metadataSchema_.mapNSStringProperty("topPreferredLocaleIdentifier", 14, FCDeckEntityClass());
-    metadataSchema_.mapNSStringProperty("bottomPreferredLocaleIdentifier", 15, FCDeckEntityClass());
-    metadataSchema_.mapNSStringProperty("startHexColor", 16, FCCoverStyleEntityClass());
-    metadataSchema_.mapNSStringProperty("endHexColor", 17, FCCoverStyleEntityClass());
-    metadataSchema_.mapNSStringProperty("iconName", 18, FCCoverStyleEntityClass());
-    metadataSchema_.mapNSStringProperty("customImageName", 19, FCCoverStyleEntityClass());
+FCCBinaryDocumentPersistence::Schemas::Schemas() {
+    metadata.mapObjectProperty("coverStyle", 10, FCDeckEntityClass());
+    metadata.mapNSIntegerProperty("studyCardsCount", 11, FCDeckEntityClass());
+    metadata.mapDoubleProperty("studyProgress", 12, FCDeckEntityClass());
+    metadata.mapNSIntegerProperty("preferredStudyDirection", 13, FCDeckEntityClass());
+    metadata.mapNSStringProperty("topPreferredLocaleIdentifier", 14, FCDeckEntityClass());
+    metadata.mapNSStringProperty("bottomPreferredLocaleIdentifier", 15, FCDeckEntityClass());
+    metadata.mapNSStringProperty("startHexColor", 16, FCCoverStyleEntityClass());
+    metadata.mapNSStringProperty("endHexColor", 17, FCCoverStyleEntityClass());
+    metadata.mapNSStringProperty("iconName", 18, FCCoverStyleEntityClass());
+    metadata.mapNSStringProperty("customImageName", 19, FCCoverStyleEntityClass());
 }
+
+const FCCBinaryDocumentPersistence::Schemas& FCCBinaryDocumentPersistence::sharedSchemas() {
+    static const Schemas shared;
+    return shared;
+}
+
+FCCBinaryDocumentPersistence::FCCBinaryDocumentPersistence() = default;
 
 const FCCBinaryDocumentPersistence& FCCBinaryDocumentPersistence::encoder() {
     static const FCCBinaryDocumentPersistence shared;
@@ -112,22 +120,22 @@ std::optional<FCCEncodedDeck> FCCBinaryDocumentPersistence::encodeDeck(const std
         return std::nullopt;
     }
     FCCEncodedDeck encoded;
-    auto metadata = metadataSchema_.serialize(BPObject::of(deck), error);
+    auto metadata = schemas_.metadata.serialize(BPObject::of(deck), error);
     if (!metadata) return std::nullopt;
     encoded.metadata = std::move(*metadata);
-    auto settingsRecord = userSettingsSchema_.serializeUserDocumentSettings(settings, error);
+    auto settingsRecord = schemas_.settings.serializeUserDocumentSettings(settings, error);
     if (!settingsRecord) return std::nullopt;
     encoded.settings = std::move(*settingsRecord);
     encoded.studyCardsCount = deck->studyCardsCount();
 
     // One buffer, reserved for what a card of such a deck usually takes.
     encoded.cards.reserve(static_cast<std::size_t>(std::max<std::int64_t>(deck->studyCardsCount(), 0)) * 96 + 256);
-    if (!cardCodec_.write(deck->cards(), encoded.cards)) {
+    if (!schemas_.cardCodec.write(deck->cards(), encoded.cards)) {
         // Cards of another form: the generic writer, with its errors.
         std::vector<BPObject> cards;
         cards.reserve(deck->cards().size());
         for (const auto& card : deck->cards()) cards.push_back(BPObject::of(card));
-        auto records = cardsSchema_.serializeDelimited(cards, error);
+        auto records = schemas_.cards.serializeDelimited(cards, error);
         if (!records) return std::nullopt;
         encoded.cards = std::move(*records);
     }
@@ -218,18 +226,26 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
     mainFileWrapper_ = root;
     auto start = SteadyClock::now();
 
+    // The records of a zip read in place come in a block that is not
+    // zero-filled first; any other file's as its contents.
     auto recordsFile = root->fileWrapperNamed(kRecordsFileName);
-    std::optional<Data> records = recordsFile ? recordsFile->regularFileContents() : std::nullopt;
-    if (!records) {
+    std::optional<BPBlock> recordsBlock;
+    std::optional<Data> recordsData;
+    if (const auto* zipped = dynamic_cast<const FCZipBackedFileWrapper*>(recordsFile.get()))
+        recordsBlock = zipped->regularFileBlock();
+    else if (recordsFile)
+        recordsData = recordsFile->regularFileContents();
+    if (!recordsBlock && !recordsData) {
         Error::set(error, noDataError());
         return nullptr;
     }
+    const BPBytes records = recordsBlock ? recordsBlock->view() : BPBytes(*recordsData);
 
     // A records file that ends before a record it must hold (a zero-byte file
     // above all) is a document without data, and is reported as one.
     std::size_t offset = 0;
     Error recordError;
-    BPObject deckObject = metadataSchema_.parseNextObjectIn(*records, offset, &recordError);
+    BPObject deckObject = schemas_.metadata.parseNextObjectIn(records, offset, &recordError);
     if (!deckObject) {
         Error::set(error, recordError ? recordError : noDataError());
         return nullptr;
@@ -238,27 +254,28 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
     if (!deck) {
         Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1,
                                             stringWithFormat("Expected record of class: %@, but got: %@", "FCDeck",
-                                                             metadataSchema_.classNameOfObject(deckObject))));
+                                                             schemas_.metadata.classNameOfObject(deckObject))));
         return nullptr;
     }
     if (readOnlyMetadata) return deck;
 
-    auto settings = userSettingsSchema_.parseSettingsAsNextObjectIn(*records, offset, &recordError);
+    auto settings = schemas_.settings.parseSettingsAsNextObjectIn(records, offset, &recordError);
     if (!settings) {
         Error::set(error, recordError ? recordError : noDataError());
         return nullptr;
     }
     if (outUserDocumentSettings) *outUserDocumentSettings = settings;
 
-    auto uncompressed = BPSnappy::uncompressBlock(*records, offset, error);
+    auto uncompressed = BPSnappy::uncompressBlock(records, offset, error);
     if (!uncompressed) return nullptr;
-    const std::size_t recordsLength = records->size();
-    records.reset();
+    const std::size_t recordsLength = records.size();
+    recordsBlock.reset();
+    recordsData.reset();
     auto cardBlock = std::make_shared<const BPSnappy::Block>(std::move(*uncompressed));
     const BPBytes cardRecords = cardBlock->view();
     // The plain form in one pass, each topic's cards made when first asked
     // for; anything else through the generic reader.
-    if (auto read = cardCodec_.readDeferringTopics(cardBlock)) {
+    if (auto read = schemas_.cardCodec.readDeferringTopics(cardBlock)) {
         const std::int64_t lastKey = read->lastPrimaryKey;
         deck->setCards(std::move(read->cards));
         deck->finishInitializationOfNumberedCards(lastKey, read->studyCardsCount, read->unstudiedStudyCardsCount);
@@ -266,7 +283,7 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
                    static_cast<unsigned long>(recordsLength));
         return deck;
     }
-    auto cardObjects = cardsSchema_.parseDelimited(cardRecords, error);
+    auto cardObjects = schemas_.cards.parseDelimited(cardRecords, error);
     if (!cardObjects) return nullptr;
 
     FCCardArray cards;
@@ -276,7 +293,7 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
         if (!card) {
             Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1,
                                                 stringWithFormat("Expected record of class: %@, but got: %@",
-                                                                 "FCCard", cardsSchema_.classNameOfObject(object))));
+                                                                 "FCCard", schemas_.cards.classNameOfObject(object))));
             return nullptr;
         }
         cards.push_back(std::move(card));

@@ -201,8 +201,11 @@ TEST_F(FCCCardRecords, ReadsWhatTheGenericReaderReads) {
 // reader's deck, or declines; never another deck, never a deck where the
 // generic reader fails.
 TEST_F(FCCCardRecords, DamagedStreamsReadAsTheGenericReaderReadsThemOrAreDeclined) {
+    // The topic's cards are checked as a deck's are when it opens: the
+    // second one as written, with a history of two bytes.
     const Data records = genericWrite({card("Q", "A", stats({1, 3}, 9.0), stats({}, std::nullopt)),
-                                       topic("T", {card(std::nullopt, "é", stats({2}, std::nullopt), nullptr)})});
+                                       topic("T", {card(std::nullopt, "é", stats({2}, std::nullopt), nullptr),
+                                                   card("Qé", "A", stats({1, 2, 3, 1, 2}, 7.0), stats({3}, std::nullopt))})});
     int accepted = 0;
     auto check = [&](const Data& damaged, const std::string& what) {
         std::string fast = fastRead(damaged);
