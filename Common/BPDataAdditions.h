@@ -55,6 +55,8 @@ public:
     const std::uint8_t* data() const { return bytes_; }
     std::size_t size() const { return size_; }
     BPBytes view() const { return BPBytes(bytes_, size_); }
+    // Keeps the first `size` bytes (no more than there are).
+    void shrink(std::size_t size) { size_ = size < size_ ? size : size_; }
 
     // Bytes in blocks kept for later ones, for measuring memory.
     static std::size_t keptBytes();

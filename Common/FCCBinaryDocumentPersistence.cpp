@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <snappy.h>
 #include <unordered_set>
 
 #include "Common/FCCModelEntityClasses.h"
@@ -142,13 +144,50 @@ std::optional<FCCEncodedDeck> FCCBinaryDocumentPersistence::encodeDeck(const std
     return encoded;
 }
 
+std::optional<BPBlock> FCCBinaryDocumentPersistence::recordsFileContents(const FCCEncodedDeck& encoded,
+                                                                         Error* error) {
+    Error::clear(error);
+    // The head, then the cards compressed right behind it: no copy of the
+    // compressed block.
+    const std::size_t head = encoded.metadata.size() + encoded.settings.size();
+    const std::size_t cards = encoded.cards.size();
+    std::optional<BPBlock> records(std::in_place, head + (cards > 0 ? snappy::MaxCompressedLength(cards) : 0));
+    std::uint8_t* at = records->data();
+    if (!encoded.metadata.empty()) std::memcpy(at, encoded.metadata.data(), encoded.metadata.size());
+    if (!encoded.settings.empty())
+        std::memcpy(at + encoded.metadata.size(), encoded.settings.data(), encoded.settings.size());
+    std::size_t compressed = 0;
+    if (cards > 0) {
+        snappy::RawCompress(reinterpret_cast<const char*>(encoded.cards.data()), cards,
+                            reinterpret_cast<char*>(at + head), &compressed);
+        if (compressed == 0) {
+            Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1,
+                                                stringWithFormat("Got 0 bytes after compressing %lu bytes.",
+                                                                 static_cast<unsigned long>(cards))));
+            return std::nullopt;
+        }
+    }
+    records->shrink(head + compressed);
+    return records;
+}
+
 std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperWithEncodedDeck(
     const FCCEncodedDeck& encoded, Error* error) {
     Error::clear(error);
     auto start = SteadyClock::now();
-    auto compressedCards = BPSnappy::compressData(encoded.cards, error);
-    if (!compressedCards) return nullptr;
+    auto records = recordsFileContents(encoded, error);
+    if (!records) return nullptr;
+    const std::size_t recordsLength = records->size();
+    auto file = FileWrapper::regularFileWithContents(Data(records->data(), records->data() + recordsLength));
+    file->setPreferredFilename(kRecordsFileName);
+    updateFileWrapperWithRecordsFile(std::move(file));
+    TWLogDebug("Preparing for save took %.2f ms for %lu bytes.", millisecondsSince(start),
+               static_cast<unsigned long>(recordsLength));
+    return mainFileWrapper_;
+}
 
+std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperWithRecordsFile(
+    std::shared_ptr<FileWrapper> recordsFile) {
     if (!mainFileWrapper_) mainFileWrapper_ = FileWrapper::directoryWithFileWrappers();
     FileWrapper& root = *mainFileWrapper_;
 
@@ -156,15 +195,9 @@ std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperWith
         fcAddFileIfItDoesNotExistWithText(*dataFolder, kVersionFileName,
                                       stringWithFormat("%ld", static_cast<long>(binaryVersion())));
 
-    Data records;
-    records.reserve(encoded.metadata.size() + encoded.settings.size() + compressedCards->size());
-    records.insert(records.end(), encoded.metadata.begin(), encoded.metadata.end());
-    records.insert(records.end(), encoded.settings.begin(), encoded.settings.end());
-    records.insert(records.end(), compressedCards->begin(), compressedCards->end());
-    std::size_t recordsLength = records.size();
-
     fcRemoveFileWrapperWithName(root, kRecordsFileName);
-    root.addRegularFileWithContents(std::move(records), kRecordsFileName);
+    recordsFile->setPreferredFilename(kRecordsFileName);
+    root.addFileWrapper(std::move(recordsFile));
 
     bool hasTextFile = false;
     if (const FileWrapperMap* children = root.fileWrappers())
@@ -173,10 +206,11 @@ std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperWith
     if (!hasTextFile)
         fcAddFileIfItDoesNotExistWithText(root, FCPersistenceLocalizedString("HowToFileName"),
                                           FCPersistenceLocalizedString("HowToFileContents"));
-
-    TWLogDebug("Preparing for save took %.2f ms for %lu bytes.", millisecondsSince(start),
-               static_cast<unsigned long>(recordsLength));
     return mainFileWrapper_;
+}
+
+std::string FCCBinaryDocumentPersistence::recordsFileName() {
+    return kRecordsFileName;
 }
 
 // --- Reading ---

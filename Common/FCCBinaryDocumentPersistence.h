@@ -83,6 +83,14 @@ public:
                                              const FCCUserDocumentSettings* settings, Error* error = nullptr) const;
     std::shared_ptr<FileWrapper> updateFileWrapperWithEncodedDeck(const FCCEncodedDeck& encoded,
                                                                   Error* error = nullptr);
+    // The second step in two: the bytes of the records file (the metadata
+    // and settings records, then the cards compressed), and the root folder
+    // with the given node as its records file (renamed to its name), the
+    // version file and the how-to file added as a write adds them.
+    static std::optional<BPBlock> recordsFileContents(const FCCEncodedDeck& encoded, Error* error = nullptr);
+    std::shared_ptr<FileWrapper> updateFileWrapperWithRecordsFile(std::shared_ptr<FileWrapper> recordsFile);
+    // "All cards.memdeck".
+    static std::string recordsFileName();
 
     // The deck with its cards, finished and numbered; the settings through
     // their slot when one is given. nullptr with an error of the domain

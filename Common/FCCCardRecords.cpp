@@ -667,16 +667,33 @@ private:
 
     bool writeStats(std::uint8_t tag, const FCStudyStats& stats, int depth) {
         if (typeid(stats) != typeid(FCStudyStats) || depth > kBPMaxNestingDepth) return false;
-        const std::size_t packedLength = stats.pastResultsBinaryDataLength();
-        room(4 + 2 * kBPMaxVarintLength + packedLength);
+        // Room for every rating packed (four to a byte), so that the history
+        // is packed in one pass, behind a one-byte length that is widened
+        // when the history turns out to need more.
+        const auto ratings = static_cast<std::size_t>(stats.numberOfRatings());
+        room(4 + 2 * kBPMaxVarintLength + (ratings + 3) / 4);
         byte(tag);
         if (auto lastStudied = stats.lastStudied()) {
             byte(tags_.lastStudied);
             varint(fcWholeSecondsSince1970(*lastStudied));
         }
         byte(tags_.pastResults);
-        varint(packedLength);
-        at_ += stats.writePastResultsBinaryData(out_.data() + at_);
+        std::uint8_t* length = out_.data() + at_;
+        const std::size_t packed = stats.writePastResultsBinaryData(length + 1);
+        if (packed < 0x80) {
+            *length = static_cast<std::uint8_t>(packed);
+            at_ += 1 + packed;
+        } else {
+            std::uint8_t prefix[kBPMaxVarintLength];
+            std::size_t prefixLength = 0;
+            for (std::size_t value = packed; ; value >>= 7) {
+                prefix[prefixLength++] = static_cast<std::uint8_t>(value >= 0x80 ? (value & 0x7F) | 0x80 : value);
+                if (value < 0x80) break;
+            }
+            std::memmove(length + prefixLength, length + 1, packed);
+            std::memcpy(length, prefix, prefixLength);
+            at_ += prefixLength + packed;
+        }
         byte(BPTagEndOfRecord);
         return true;
     }

@@ -170,6 +170,16 @@ TEST_F(FCCCardRecords, WritesTheBytesOfTheGenericWriter) {
     fast.clear();
     ASSERT_TRUE(codec.write(shared, fast));
     EXPECT_EQ(fast, genericWrite(shared));
+
+    // Histories whose packed form takes a length of one byte, of two, and
+    // ratings the packed form leaves out.
+    std::vector<std::int64_t> longest(511, 2), longer(512, 3), mixed;
+    for (int i = 0; i < 700; ++i) mixed.push_back(i % 5);
+    FCCardArray histories = {card("a", "b", stats(longest, 1.0), stats(longer, std::nullopt)),
+                             card("c", "d", stats(mixed, std::nullopt), stats({0, 0, 4}, 2.0))};
+    fast.clear();
+    ASSERT_TRUE(codec.write(histories, fast));
+    EXPECT_EQ(fast, genericWrite(histories));
 }
 
 TEST_F(FCCCardRecords, DeclinesWhatItDoesNotWriteAndLeavesTheBufferAlone) {
