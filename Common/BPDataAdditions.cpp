@@ -1,6 +1,9 @@
 #include "Common/BPDataAdditions.h"
 
+#include <algorithm>
 #include <bit>
+#include <mutex>
+#include <vector>
 #include <cmath>
 #include <cstring>
 
@@ -21,7 +24,88 @@ void requireBytes(BPBytes data, std::size_t offset, std::uint64_t length) {
         throwRange(offset, static_cast<std::size_t>(length), data.size());
 }
 
+// The blocks kept for later ones.
+struct KeptBlocks {
+    std::mutex lock;
+    struct Kept {
+        std::uint8_t* bytes;
+        std::size_t capacity;
+    };
+    std::vector<Kept> blocks;  // at most BPBlock::kMaxKeptBlocks
+    std::size_t bytes = 0;
+};
+
+KeptBlocks& keptBlocks() {
+    static KeptBlocks* kept = new KeptBlocks();  // never destroyed: blocks may go after exit starts
+    return *kept;
+}
+
 }  // namespace
+
+BPBlock::BPBlock(std::size_t size) : size_(size), capacity_(size) {
+    if (size >= kKeptFrom) {
+        // The smallest kept block that holds the size without wasting more than it.
+        KeptBlocks& kept = keptBlocks();
+        std::lock_guard guard(kept.lock);
+        auto best = kept.blocks.end();
+        for (auto it = kept.blocks.begin(); it != kept.blocks.end(); ++it)
+            if (it->capacity >= size && it->capacity / 2 <= size &&
+                (best == kept.blocks.end() || it->capacity < best->capacity))
+                best = it;
+        if (best != kept.blocks.end()) {
+            bytes_ = best->bytes;
+            capacity_ = best->capacity;
+            kept.bytes -= best->capacity;
+            kept.blocks.erase(best);
+            return;
+        }
+    }
+    bytes_ = new std::uint8_t[size];
+}
+
+BPBlock& BPBlock::operator=(BPBlock&& other) noexcept {
+    if (this != &other) {
+        release();
+        bytes_ = other.bytes_;
+        size_ = other.size_;
+        capacity_ = other.capacity_;
+        other.bytes_ = nullptr;
+        other.size_ = other.capacity_ = 0;
+    }
+    return *this;
+}
+
+void BPBlock::release() noexcept {
+    if (!bytes_) return;
+    if (capacity_ >= kKeptFrom && capacity_ <= kMaxKeptBytes) {
+        KeptBlocks& kept = keptBlocks();
+        std::lock_guard guard(kept.lock);
+        // Room is made by letting the smallest kept blocks go.
+        while (!kept.blocks.empty() &&
+               (kept.blocks.size() >= kMaxKeptBlocks || kept.bytes + capacity_ > kMaxKeptBytes)) {
+            auto smallest = std::min_element(kept.blocks.begin(), kept.blocks.end(),
+                                             [](const auto& a, const auto& b) { return a.capacity < b.capacity; });
+            if (smallest->capacity > capacity_) break;
+            delete[] smallest->bytes;
+            kept.bytes -= smallest->capacity;
+            kept.blocks.erase(smallest);
+        }
+        if (kept.blocks.size() < kMaxKeptBlocks && kept.bytes + capacity_ <= kMaxKeptBytes) {
+            kept.blocks.push_back({bytes_, capacity_});
+            kept.bytes += capacity_;
+            bytes_ = nullptr;
+            return;
+        }
+    }
+    delete[] bytes_;
+    bytes_ = nullptr;
+}
+
+std::size_t BPBlock::keptBytes() {
+    KeptBlocks& kept = keptBlocks();
+    std::lock_guard guard(kept.lock);
+    return kept.bytes;
+}
 
 std::uint8_t fcReadUint8StartingAt(BPBytes data, std::size_t& offset) {
     requireBytes(data, offset, 1);

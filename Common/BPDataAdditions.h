@@ -21,6 +21,54 @@
 
 using BPBytes = std::span<const std::uint8_t>;
 
+// Bytes in memory that is not zero-filled first (a buffer every byte of which
+// is written before it is read).
+//
+// Large blocks (the records of a deck as they are read, its uncompressed
+// cards) are kept when they go, a few of them, and handed to the next large
+// block they fit: reading deck after deck then writes into memory whose
+// pages are in place, instead of having the system zero and fault fresh ones
+// in for each (the allocator hands large freed blocks back to the system, or
+// gives their pages up when it is trimmed). Blocks may be made and freed on
+// any thread.
+class BPBlock {
+public:
+    // Blocks from this size on are kept when they go.
+    static constexpr std::size_t kKeptFrom = std::size_t{1} << 20;
+    // Blocks kept at most, and their bytes in all.
+    static constexpr std::size_t kMaxKeptBlocks = 4;
+    static constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
+
+    BPBlock() = default;
+    explicit BPBlock(std::size_t size);  // throws std::bad_alloc
+    BPBlock(BPBlock&& other) noexcept
+        : bytes_(other.bytes_), size_(other.size_), capacity_(other.capacity_) {
+        other.bytes_ = nullptr;
+        other.size_ = other.capacity_ = 0;
+    }
+    BPBlock& operator=(BPBlock&& other) noexcept;
+    ~BPBlock() { release(); }
+    BPBlock(const BPBlock&) = delete;
+    BPBlock& operator=(const BPBlock&) = delete;
+
+    std::uint8_t* data() { return bytes_; }
+    const std::uint8_t* data() const { return bytes_; }
+    std::size_t size() const { return size_; }
+    BPBytes view() const { return BPBytes(bytes_, size_); }
+    // Keeps the first `size` bytes (no more than there are).
+    void shrink(std::size_t size) { size_ = size < size_ ? size : size_; }
+
+    // Bytes in blocks kept for later ones, for measuring memory.
+    static std::size_t keptBytes();
+
+private:
+    void release() noexcept;
+
+    std::uint8_t* bytes_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 // A read past the end of the buffer (or a malformed varint).
 class BPRangeException : public std::runtime_error {
 public:

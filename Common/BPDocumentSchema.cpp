@@ -519,20 +519,6 @@ std::optional<std::size_t> checkedUncompressedLength(const char* block, std::siz
 
 }  // namespace
 
-// From the allocator, as any buffer, so that a large block freed after
-// reading leaves its memory for the next read instead of having the system
-// zero and fault its pages in again each time.
-BPSnappy::Block::Block(std::size_t size) : bytes_(new std::uint8_t[size]), size_(size) {}
-
-BPSnappy::Block& BPSnappy::Block::operator=(Block&& other) noexcept {
-    if (this != &other) {
-        this->~Block();
-        new (this) Block(std::move(other));
-    }
-    return *this;
-}
-
-BPSnappy::Block::~Block() { delete[] bytes_; }
 
 namespace {
 

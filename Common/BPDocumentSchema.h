@@ -187,24 +187,7 @@ public:
     }
 
     // Uncompressed bytes in memory that is not zero-filled first.
-    class Block {
-    public:
-        Block() = default;
-        explicit Block(std::size_t size);  // throws std::bad_alloc
-        Block(Block&& other) noexcept : bytes_(other.bytes_), size_(other.size_) {
-            other.bytes_ = nullptr;
-            other.size_ = 0;
-        }
-        Block& operator=(Block&& other) noexcept;
-        ~Block();
-        std::uint8_t* data() { return bytes_; }
-        std::size_t size() const { return size_; }
-        BPBytes view() const { return BPBytes(bytes_, size_); }
-
-    private:
-        std::uint8_t* bytes_ = nullptr;
-        std::size_t size_ = 0;
-    };
+    using Block = BPBlock;
     // The same as uncompressData, into a Block.
     static std::optional<Block> uncompressBlock(BPBytes data, std::size_t skip, Error* error = nullptr);
 

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <snappy.h>
 #include <unordered_set>
 
 #include "Common/FCCModelEntityClasses.h"
 #include "Common/FCFileWrapperAdditions.h"
 #include "Common/FCPersistenceError.h"
+#include "Common/FCZipBackedFileWrapper.h"
 #include "model/FCCard.h"
 #include "model/FCDeck.h"
 #include "model/FCLocalization.h"
@@ -72,18 +75,25 @@ FCCCardsDocumentSchema::FCCCardsDocumentSchema() {
     mapNSDataProperty("pastResultsBinaryData", 17, FCStudyStatsEntityClass());
 }
 
-FCCBinaryDocumentPersistence::FCCBinaryDocumentPersistence() {
-    metadataSchema_.mapObjectProperty("coverStyle", 10, FCDeckEntityClass());
-    metadataSchema_.mapNSIntegerProperty("studyCardsCount", 11, FCDeckEntityClass());
-    metadataSchema_.mapDoubleProperty("studyProgress", 12, FCDeckEntityClass());
-    metadataSchema_.mapNSIntegerProperty("preferredStudyDirection", 13, FCDeckEntityClass());
-    metadataSchema_.mapNSStringProperty("topPreferredLocaleIdentifier", 14, FCDeckEntityClass());
-    metadataSchema_.mapNSStringProperty("bottomPreferredLocaleIdentifier", 15, FCDeckEntityClass());
-    metadataSchema_.mapNSStringProperty("startHexColor", 16, FCCoverStyleEntityClass());
-    metadataSchema_.mapNSStringProperty("endHexColor", 17, FCCoverStyleEntityClass());
-    metadataSchema_.mapNSStringProperty("iconName", 18, FCCoverStyleEntityClass());
-    metadataSchema_.mapNSStringProperty("customImageName", 19, FCCoverStyleEntityClass());
+FCCBinaryDocumentPersistence::Schemas::Schemas() {
+    metadata.mapObjectProperty("coverStyle", 10, FCDeckEntityClass());
+    metadata.mapNSIntegerProperty("studyCardsCount", 11, FCDeckEntityClass());
+    metadata.mapDoubleProperty("studyProgress", 12, FCDeckEntityClass());
+    metadata.mapNSIntegerProperty("preferredStudyDirection", 13, FCDeckEntityClass());
+    metadata.mapNSStringProperty("topPreferredLocaleIdentifier", 14, FCDeckEntityClass());
+    metadata.mapNSStringProperty("bottomPreferredLocaleIdentifier", 15, FCDeckEntityClass());
+    metadata.mapNSStringProperty("startHexColor", 16, FCCoverStyleEntityClass());
+    metadata.mapNSStringProperty("endHexColor", 17, FCCoverStyleEntityClass());
+    metadata.mapNSStringProperty("iconName", 18, FCCoverStyleEntityClass());
+    metadata.mapNSStringProperty("customImageName", 19, FCCoverStyleEntityClass());
 }
+
+const FCCBinaryDocumentPersistence::Schemas& FCCBinaryDocumentPersistence::sharedSchemas() {
+    static const Schemas shared;
+    return shared;
+}
+
+FCCBinaryDocumentPersistence::FCCBinaryDocumentPersistence() = default;
 
 const FCCBinaryDocumentPersistence& FCCBinaryDocumentPersistence::encoder() {
     static const FCCBinaryDocumentPersistence shared;
@@ -112,35 +122,72 @@ std::optional<FCCEncodedDeck> FCCBinaryDocumentPersistence::encodeDeck(const std
         return std::nullopt;
     }
     FCCEncodedDeck encoded;
-    auto metadata = metadataSchema_.serialize(BPObject::of(deck), error);
+    auto metadata = schemas_.metadata.serialize(BPObject::of(deck), error);
     if (!metadata) return std::nullopt;
     encoded.metadata = std::move(*metadata);
-    auto settingsRecord = userSettingsSchema_.serializeUserDocumentSettings(settings, error);
+    auto settingsRecord = schemas_.settings.serializeUserDocumentSettings(settings, error);
     if (!settingsRecord) return std::nullopt;
     encoded.settings = std::move(*settingsRecord);
     encoded.studyCardsCount = deck->studyCardsCount();
 
     // One buffer, reserved for what a card of such a deck usually takes.
     encoded.cards.reserve(static_cast<std::size_t>(std::max<std::int64_t>(deck->studyCardsCount(), 0)) * 96 + 256);
-    if (!cardCodec_.write(deck->cards(), encoded.cards)) {
+    if (!schemas_.cardCodec.write(deck->cards(), encoded.cards)) {
         // Cards of another form: the generic writer, with its errors.
         std::vector<BPObject> cards;
         cards.reserve(deck->cards().size());
         for (const auto& card : deck->cards()) cards.push_back(BPObject::of(card));
-        auto records = cardsSchema_.serializeDelimited(cards, error);
+        auto records = schemas_.cards.serializeDelimited(cards, error);
         if (!records) return std::nullopt;
         encoded.cards = std::move(*records);
     }
     return encoded;
 }
 
+std::optional<BPBlock> FCCBinaryDocumentPersistence::recordsFileContents(const FCCEncodedDeck& encoded,
+                                                                         Error* error) {
+    Error::clear(error);
+    // The head, then the cards compressed right behind it: no copy of the
+    // compressed block.
+    const std::size_t head = encoded.metadata.size() + encoded.settings.size();
+    const std::size_t cards = encoded.cards.size();
+    std::optional<BPBlock> records(std::in_place, head + (cards > 0 ? snappy::MaxCompressedLength(cards) : 0));
+    std::uint8_t* at = records->data();
+    if (!encoded.metadata.empty()) std::memcpy(at, encoded.metadata.data(), encoded.metadata.size());
+    if (!encoded.settings.empty())
+        std::memcpy(at + encoded.metadata.size(), encoded.settings.data(), encoded.settings.size());
+    std::size_t compressed = 0;
+    if (cards > 0) {
+        snappy::RawCompress(reinterpret_cast<const char*>(encoded.cards.data()), cards,
+                            reinterpret_cast<char*>(at + head), &compressed);
+        if (compressed == 0) {
+            Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1,
+                                                stringWithFormat("Got 0 bytes after compressing %lu bytes.",
+                                                                 static_cast<unsigned long>(cards))));
+            return std::nullopt;
+        }
+    }
+    records->shrink(head + compressed);
+    return records;
+}
+
 std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperWithEncodedDeck(
     const FCCEncodedDeck& encoded, Error* error) {
     Error::clear(error);
     auto start = SteadyClock::now();
-    auto compressedCards = BPSnappy::compressData(encoded.cards, error);
-    if (!compressedCards) return nullptr;
+    auto records = recordsFileContents(encoded, error);
+    if (!records) return nullptr;
+    const std::size_t recordsLength = records->size();
+    auto file = FileWrapper::regularFileWithContents(Data(records->data(), records->data() + recordsLength));
+    file->setPreferredFilename(kRecordsFileName);
+    updateFileWrapperWithRecordsFile(std::move(file));
+    TWLogDebug("Preparing for save took %.2f ms for %lu bytes.", millisecondsSince(start),
+               static_cast<unsigned long>(recordsLength));
+    return mainFileWrapper_;
+}
 
+std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperWithRecordsFile(
+    std::shared_ptr<FileWrapper> recordsFile) {
     if (!mainFileWrapper_) mainFileWrapper_ = FileWrapper::directoryWithFileWrappers();
     FileWrapper& root = *mainFileWrapper_;
 
@@ -148,15 +195,9 @@ std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperWith
         fcAddFileIfItDoesNotExistWithText(*dataFolder, kVersionFileName,
                                       stringWithFormat("%ld", static_cast<long>(binaryVersion())));
 
-    Data records;
-    records.reserve(encoded.metadata.size() + encoded.settings.size() + compressedCards->size());
-    records.insert(records.end(), encoded.metadata.begin(), encoded.metadata.end());
-    records.insert(records.end(), encoded.settings.begin(), encoded.settings.end());
-    records.insert(records.end(), compressedCards->begin(), compressedCards->end());
-    std::size_t recordsLength = records.size();
-
     fcRemoveFileWrapperWithName(root, kRecordsFileName);
-    root.addRegularFileWithContents(std::move(records), kRecordsFileName);
+    recordsFile->setPreferredFilename(kRecordsFileName);
+    root.addFileWrapper(std::move(recordsFile));
 
     bool hasTextFile = false;
     if (const FileWrapperMap* children = root.fileWrappers())
@@ -165,10 +206,11 @@ std::shared_ptr<FileWrapper> FCCBinaryDocumentPersistence::updateFileWrapperWith
     if (!hasTextFile)
         fcAddFileIfItDoesNotExistWithText(root, FCPersistenceLocalizedString("HowToFileName"),
                                           FCPersistenceLocalizedString("HowToFileContents"));
-
-    TWLogDebug("Preparing for save took %.2f ms for %lu bytes.", millisecondsSince(start),
-               static_cast<unsigned long>(recordsLength));
     return mainFileWrapper_;
+}
+
+std::string FCCBinaryDocumentPersistence::recordsFileName() {
+    return kRecordsFileName;
 }
 
 // --- Reading ---
@@ -218,18 +260,26 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
     mainFileWrapper_ = root;
     auto start = SteadyClock::now();
 
+    // The records of a zip read in place come in a block that is not
+    // zero-filled first; any other file's as its contents.
     auto recordsFile = root->fileWrapperNamed(kRecordsFileName);
-    std::optional<Data> records = recordsFile ? recordsFile->regularFileContents() : std::nullopt;
-    if (!records) {
+    std::optional<BPBlock> recordsBlock;
+    std::optional<Data> recordsData;
+    if (const auto* zipped = dynamic_cast<const FCZipBackedFileWrapper*>(recordsFile.get()))
+        recordsBlock = zipped->regularFileBlock();
+    else if (recordsFile)
+        recordsData = recordsFile->regularFileContents();
+    if (!recordsBlock && !recordsData) {
         Error::set(error, noDataError());
         return nullptr;
     }
+    const BPBytes records = recordsBlock ? recordsBlock->view() : BPBytes(*recordsData);
 
     // A records file that ends before a record it must hold (a zero-byte file
     // above all) is a document without data, and is reported as one.
     std::size_t offset = 0;
     Error recordError;
-    BPObject deckObject = metadataSchema_.parseNextObjectIn(*records, offset, &recordError);
+    BPObject deckObject = schemas_.metadata.parseNextObjectIn(records, offset, &recordError);
     if (!deckObject) {
         Error::set(error, recordError ? recordError : noDataError());
         return nullptr;
@@ -238,27 +288,28 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
     if (!deck) {
         Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1,
                                             stringWithFormat("Expected record of class: %@, but got: %@", "FCDeck",
-                                                             metadataSchema_.classNameOfObject(deckObject))));
+                                                             schemas_.metadata.classNameOfObject(deckObject))));
         return nullptr;
     }
     if (readOnlyMetadata) return deck;
 
-    auto settings = userSettingsSchema_.parseSettingsAsNextObjectIn(*records, offset, &recordError);
+    auto settings = schemas_.settings.parseSettingsAsNextObjectIn(records, offset, &recordError);
     if (!settings) {
         Error::set(error, recordError ? recordError : noDataError());
         return nullptr;
     }
     if (outUserDocumentSettings) *outUserDocumentSettings = settings;
 
-    auto uncompressed = BPSnappy::uncompressBlock(*records, offset, error);
+    auto uncompressed = BPSnappy::uncompressBlock(records, offset, error);
     if (!uncompressed) return nullptr;
-    const std::size_t recordsLength = records->size();
-    records.reset();
+    const std::size_t recordsLength = records.size();
+    recordsBlock.reset();
+    recordsData.reset();
     auto cardBlock = std::make_shared<const BPSnappy::Block>(std::move(*uncompressed));
     const BPBytes cardRecords = cardBlock->view();
     // The plain form in one pass, each topic's cards made when first asked
     // for; anything else through the generic reader.
-    if (auto read = cardCodec_.readDeferringTopics(cardBlock)) {
+    if (auto read = schemas_.cardCodec.readDeferringTopics(cardBlock)) {
         const std::int64_t lastKey = read->lastPrimaryKey;
         deck->setCards(std::move(read->cards));
         deck->finishInitializationOfNumberedCards(lastKey, read->studyCardsCount, read->unstudiedStudyCardsCount);
@@ -266,7 +317,7 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
                    static_cast<unsigned long>(recordsLength));
         return deck;
     }
-    auto cardObjects = cardsSchema_.parseDelimited(cardRecords, error);
+    auto cardObjects = schemas_.cards.parseDelimited(cardRecords, error);
     if (!cardObjects) return nullptr;
 
     FCCardArray cards;
@@ -276,7 +327,7 @@ std::shared_ptr<FCDeck> FCCBinaryDocumentPersistence::_readFromFileWrapper(
         if (!card) {
             Error::set(error, twErrorWithDomain(BPBinaryProtocolErrorDomain, -1,
                                                 stringWithFormat("Expected record of class: %@, but got: %@",
-                                                                 "FCCard", cardsSchema_.classNameOfObject(object))));
+                                                                 "FCCard", schemas_.cards.classNameOfObject(object))));
             return nullptr;
         }
         cards.push_back(std::move(card));

@@ -65,9 +65,11 @@ public:
     const std::shared_ptr<FileWrapper>& mainFileWrapper() const { return mainFileWrapper_; }
     void setMainFileWrapper(std::shared_ptr<FileWrapper> wrapper) { mainFileWrapper_ = std::move(wrapper); }
 
-    const FCCCardsDocumentSchema& cardsSchema() const { return cardsSchema_; }
-    const BPDocumentSchema& metadataSchema() const { return metadataSchema_; }
-    const FCCUserDocumentSettingsSchema& userSettingsSchema() const { return userSettingsSchema_; }
+    // The schemas are the same for every instance: built once per process,
+    // on first use, and only read afterwards (from any thread).
+    const FCCCardsDocumentSchema& cardsSchema() const { return schemas_.cards; }
+    const BPDocumentSchema& metadataSchema() const { return schemas_.metadata; }
+    const FCCUserDocumentSettingsSchema& userSettingsSchema() const { return schemas_.settings; }
 
     // Writes the deck and the settings (null: none) into the root folder and
     // returns it; nullptr with the error. The previous records file stays in
@@ -81,6 +83,14 @@ public:
                                              const FCCUserDocumentSettings* settings, Error* error = nullptr) const;
     std::shared_ptr<FileWrapper> updateFileWrapperWithEncodedDeck(const FCCEncodedDeck& encoded,
                                                                   Error* error = nullptr);
+    // The second step in two: the bytes of the records file (the metadata
+    // and settings records, then the cards compressed), and the root folder
+    // with the given node as its records file (renamed to its name), the
+    // version file and the how-to file added as a write adds them.
+    static std::optional<BPBlock> recordsFileContents(const FCCEncodedDeck& encoded, Error* error = nullptr);
+    std::shared_ptr<FileWrapper> updateFileWrapperWithRecordsFile(std::shared_ptr<FileWrapper> recordsFile);
+    // "All cards.memdeck".
+    static std::string recordsFileName();
 
     // The deck with its cards, finished and numbered; the settings through
     // their slot when one is given. nullptr with an error of the domain
@@ -123,9 +133,15 @@ private:
     std::vector<std::string> attachmentsNotIn(const std::vector<std::string>& fileNamesToKeep,
                                               std::size_t* existingCount) const;
 
+    struct Schemas {
+        Schemas();
+        FCCCardsDocumentSchema cards;
+        BPDocumentSchema metadata;
+        FCCUserDocumentSettingsSchema settings;
+        FCCCardRecordCodec cardCodec{cards};
+    };
+    static const Schemas& sharedSchemas();
+
     std::shared_ptr<FileWrapper> mainFileWrapper_;
-    FCCCardsDocumentSchema cardsSchema_;
-    BPDocumentSchema metadataSchema_;
-    FCCUserDocumentSettingsSchema userSettingsSchema_;
-    FCCCardRecordCodec cardCodec_{cardsSchema_};
+    const Schemas& schemas_ = sharedSchemas();
 };

@@ -137,23 +137,46 @@ private:
         std::size_t length;
         if (!bytes(at, length)) return false;
         std::string_view view(reinterpret_cast<const char*>(at), length);
-        if (!checked_ && !isASCII(at, length) && !isValidUTF8(view)) return false;
+        if (!checked_ && !isUTF8(at, length, end_)) return false;
         into = view;
         return true;
     }
 
+    static std::uint64_t word(const std::uint8_t* at) {
+        std::uint64_t value;
+        std::memcpy(&value, at, 8);
+        return value;
+    }
+
     // Plain ASCII (most texts), looked at eight bytes at a time without a
-    // call or a branch per word.
-    static bool isASCII(const std::uint8_t* at, std::size_t length) {
-        std::uint64_t high = 0;
-        std::size_t i = 0;
-        for (; i + 8 <= length; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, at + i, 8);
-            high |= word;
+    // call or a branch per word: the last word overlaps the one before it,
+    // and a text shorter than a word is read as one word when the buffer
+    // (which ends at `end`) goes on that far, the bytes behind it masked off.
+    static bool isASCII(const std::uint8_t* at, std::size_t length, const std::uint8_t* end) {
+        constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+        if (length >= 8) {
+            // Up to 64 bytes (most sides) in a fixed number of words: the
+            // first ones and the last ones, overlapping.
+            const std::uint8_t* last = at + length - 8;
+            if (length <= 16) return ((word(at) | word(last)) & kHigh) == 0;
+            if (length <= 32) return ((word(at) | word(at + 8) | word(last - 8) | word(last)) & kHigh) == 0;
+            if (length <= 64)
+                return ((word(at) | word(at + 8) | word(at + 16) | word(at + 24) | word(last - 24) | word(last - 16) |
+                         word(last - 8) | word(last)) &
+                        kHigh) == 0;
+            std::uint64_t high = word(last);
+            for (std::size_t i = 0; i + 8 < length; i += 8) high |= word(at + i);
+            return (high & kHigh) == 0;
         }
-        for (; i < length; ++i) high |= at[i];
-        return (high & 0x8080808080808080ull) == 0;
+        if (length == 0) return true;
+        if (static_cast<std::size_t>(end - at) >= 8) return (word(at) & (kHigh >> (64 - 8 * length))) == 0;
+        std::uint8_t high = 0;
+        for (std::size_t i = 0; i < length; ++i) high |= at[i];
+        return high < 0x80;
+    }
+
+    static bool isUTF8(const std::uint8_t* at, std::size_t length, const std::uint8_t* end) {
+        return isASCII(at, length, end) || isValidUTF8(std::string_view(reinterpret_cast<const char*>(at), length));
     }
 
     // The next tag of a record; false at the end of the data (a record cut
@@ -336,6 +359,129 @@ private:
         return true;
     }
 
+    // --- The plain form, checked and counted in one straight pass ---
+    //
+    // Nearly every study card of a deck is stored exactly as the writer
+    // writes it: its sides (each optional), both statistics, the end byte;
+    // a statistics record as its date (optional) and its packed history, as
+    // written. Opening a deck checks every one of them, so a run of cards of
+    // that form is checked here without the general path's bookkeeping.
+    // Anything else (another order, a statistics object left out, a longer
+    // varint, a date that does not come back whole, a history packed
+    // otherwise, bytes cut short, another kind of record) ends the run before
+    // that record: nothing of it is read or counted, and the general path
+    // reads it and decides. What this pass takes, the general path takes
+    // with the same counts and finds written as read.
+
+    // A varint as the writer writes it: at most nine bytes, no trailing zero
+    // byte.
+    [[gnu::always_inline]] static bool plainVarint(const std::uint8_t*& p, const std::uint8_t* end,
+                                                   std::uint64_t& value) {
+        if (p == end) return false;
+        std::uint8_t byte = *p++;
+        value = byte;
+        if (byte < 0x80) [[likely]]
+            return true;
+        value &= 0x7F;
+        for (int i = 1; i < 9; ++i) {
+            if (p == end) return false;
+            byte = *p++;
+            value |= static_cast<std::uint64_t>(byte & 0x7F) << (7 * i);
+            if (byte < 0x80) return byte != 0;
+        }
+        return false;
+    }
+
+    // A length and that many bytes of UTF-8.
+    [[gnu::always_inline]] static bool plainText(const std::uint8_t*& p, const std::uint8_t* end) {
+        std::uint64_t length;
+        if (!plainVarint(p, end, length) || length > static_cast<std::size_t>(end - p)) return false;
+        const std::uint8_t* at = p;
+        p += length;
+        return isUTF8(at, static_cast<std::size_t>(length), end);
+    }
+
+    // A bit for each pair of bits of a history byte that holds a rating
+    // (is not 00). A byte but the last holds four; the last holds one to
+    // four from its lowest pair up, and nothing above them.
+    [[gnu::always_inline]] static unsigned pairsInUse(std::uint8_t byte) { return (byte | (byte >> 1)) & 0x55u; }
+
+    // A statistics record as written, after its tag; its newest rating.
+    [[gnu::always_inline]] bool plainStats(const std::uint8_t*& p, const std::uint8_t* end,
+                                           std::int64_t& newest) const {
+        if (p == end) return false;
+        std::uint8_t tag = *p++;
+        if (tag == tags_.lastStudied) {
+            std::uint64_t seconds;
+            if (!plainVarint(p, end, seconds) || seconds >= (std::uint64_t{1} << 52) || p == end) return false;
+            tag = *p++;
+        }
+        std::uint64_t length;
+        if (tag != tags_.pastResults || !plainVarint(p, end, length) ||
+            length >= static_cast<std::size_t>(end - p))  // and the end byte
+            return false;
+        const std::uint8_t* packed = p;
+        p += length;
+        if (*p++ != BPTagEndOfRecord) return false;
+        if (length == 0) {
+            newest = 0;
+            return true;
+        }
+        for (std::size_t i = 0; i + 1 < length; ++i)
+            if (pairsInUse(packed[i]) != 0x55u) return false;
+        const std::uint8_t last = packed[length - 1];
+        const unsigned used = pairsInUse(last);
+        if (used != 0x01 && used != 0x05 && used != 0x15 && used != 0x55) return false;
+        // The highest pair in use holds the newest rating.
+        const int pair = (31 - __builtin_clz(last)) / 2;
+        newest = (last >> (2 * pair)) & 3;
+        return true;
+    }
+
+    // One study card's record of the plain form from its first tag; false
+    // when it is not of that form.
+    [[gnu::always_inline]] bool plainStudyCard(const std::uint8_t*& p, const std::uint8_t* end,
+                                               bool& unstudied) const {
+        if (p == end) return false;
+        std::uint8_t tag = *p++;
+        if (tag == tags_.top) {
+            if (!plainText(p, end) || p == end) return false;
+            tag = *p++;
+        }
+        if (tag == tags_.bottom) {
+            if (!plainText(p, end) || p == end) return false;
+            tag = *p++;
+        }
+        std::int64_t forward, reverse;
+        if (tag != tags_.studyStats || !plainStats(p, end, forward) || p == end || *p++ != tags_.reverseStudyStats ||
+            !plainStats(p, end, reverse) || p == end || *p++ != BPTagEndOfRecord)
+            return false;
+        constexpr std::int64_t kRight = 1;
+        unstudied = forward != kRight || (reverse != 0 && reverse != kRight);
+        return true;
+    }
+
+    // Checks and counts study cards of the plain form from the next record
+    // on, at `depth`, `count` at most; how many it took.
+    std::uint64_t scanPlainStudyCards(std::uint64_t count, int depth) {
+        if (depth + 1 > kBPMaxNestingDepth) return 0;  // their statistics would be too deep
+        const std::uint8_t* p = p_;
+        std::uint64_t taken = 0;
+        std::int64_t unstudiedCount = 0;
+        for (; taken < count; ++taken) {
+            const std::uint8_t* q = p;
+            bool unstudied;
+            if (!plainStudyCard(q, end_, unstudied)) break;
+            unstudiedCount += unstudied;
+            p = q;
+        }
+        p_ = p;
+        result_.lastPrimaryKey += static_cast<std::int64_t>(taken);
+        result_.studyCardsCount += static_cast<std::int64_t>(taken);
+        result_.unstudiedStudyCardsCount += unstudiedCount;
+        return taken;
+    }
+
     // A topic's record: made into `out`; or only its children made into
     // `children`; or, with neither, only checked and counted (its title, the
     // last one given, in `title` when asked for).
@@ -371,6 +517,10 @@ private:
                     made.reserve(static_cast<std::size_t>(count) < left() / 2 ? static_cast<std::size_t>(count)
                                                                               : left() / 2);
                 for (std::uint64_t i = 0; i < count; ++i) {
+                    if (!build) {
+                        i += scanPlainStudyCards(count - i, depth + 1);
+                        if (i == count) break;
+                    }
                     std::uint8_t childTag;
                     if (!nextTag(childTag) || childTag == BPTagEndOfRecord) return false;
                     std::shared_ptr<FCCard> child;
@@ -517,16 +667,33 @@ private:
 
     bool writeStats(std::uint8_t tag, const FCStudyStats& stats, int depth) {
         if (typeid(stats) != typeid(FCStudyStats) || depth > kBPMaxNestingDepth) return false;
-        const std::size_t packedLength = stats.pastResultsBinaryDataLength();
-        room(4 + 2 * kBPMaxVarintLength + packedLength);
+        // Room for every rating packed (four to a byte), so that the history
+        // is packed in one pass, behind a one-byte length that is widened
+        // when the history turns out to need more.
+        const auto ratings = static_cast<std::size_t>(stats.numberOfRatings());
+        room(4 + 2 * kBPMaxVarintLength + (ratings + 3) / 4);
         byte(tag);
         if (auto lastStudied = stats.lastStudied()) {
             byte(tags_.lastStudied);
             varint(fcWholeSecondsSince1970(*lastStudied));
         }
         byte(tags_.pastResults);
-        varint(packedLength);
-        at_ += stats.writePastResultsBinaryData(out_.data() + at_);
+        std::uint8_t* length = out_.data() + at_;
+        const std::size_t packed = stats.writePastResultsBinaryData(length + 1);
+        if (packed < 0x80) {
+            *length = static_cast<std::uint8_t>(packed);
+            at_ += 1 + packed;
+        } else {
+            std::uint8_t prefix[kBPMaxVarintLength];
+            std::size_t prefixLength = 0;
+            for (std::size_t value = packed; ; value >>= 7) {
+                prefix[prefixLength++] = static_cast<std::uint8_t>(value >= 0x80 ? (value & 0x7F) | 0x80 : value);
+                if (value < 0x80) break;
+            }
+            std::memmove(length + prefixLength, length + 1, packed);
+            std::memcpy(length, prefix, prefixLength);
+            at_ += prefixLength + packed;
+        }
         byte(BPTagEndOfRecord);
         return true;
     }

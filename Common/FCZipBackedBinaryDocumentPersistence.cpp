@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -217,6 +218,45 @@ bool isStorableAttachmentName(const std::string& name) {
     if (name.size() > kMaxAttachmentNameLength || !isValidUTF8(name)) return false;
     auto components = zipEntryPathComponents(name);
     return components && components->size() == 1 && components->front() == name;
+}
+
+// Writes the bytes as the cache's files are written (FileWriteDurability::
+// Scratch): beside the file, then put in its place, without flushing; a new
+// file readable by all, as any file the tree writes.
+bool writeScratchFile(BPBytes bytes, const std::string& path, Error* error) {
+    auto& fm = FileManager::defaultManager();
+    const std::string temp = temporaryPathBeside(path);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Error::set(error, fileError(errno, temp, false));
+        return false;
+    }
+    int err = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        at += static_cast<std::size_t>(n);
+    }
+    ::fchmod(fd, 0644);
+    if (::close(fd) != 0 && !err) err = errno;
+    if (err) {
+        ::unlink(temp.c_str());
+        Error::set(error, fileError(err, temp, false));
+        return false;
+    }
+    // Some file systems write out at once a file that takes the name of one
+    // still there; the old one goes first.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+    if (!fm.replaceItemAtPathWithoutSyncing(path, temp, error)) {
+        fm.removeItemAtPath(temp);
+        return false;
+    }
+    return true;
 }
 
 // Lists every folder of the tree, so that a lazily read tree is complete
@@ -564,8 +604,23 @@ bool FCZipBackedBinaryDocumentPersistence::writeEncodedDeck(const FCCEncodedDeck
         package = packageBackedPersistence_;
     }
 
-    std::shared_ptr<FileWrapper> fileWrapper = package->updateFileWrapperWithEncodedDeck(encoded, error);
-    if (!fileWrapper) return false;
+    // The records file goes into the cache from its bytes at hand and stands
+    // in the tree as that file, so that bringing the cache up to date leaves
+    // it be and the zip's entry is written from these bytes, not read back.
+    auto start = SteadyClock::now();
+    std::optional<BPBlock> records = FCCBinaryDocumentPersistence::recordsFileContents(encoded, error);
+    if (!records) return false;
+    const std::string recordsPath =
+        stringByAppendingPathComponent(cacheURL->path(), FCCBinaryDocumentPersistence::recordsFileName());
+    if (!FileManager::defaultManager().fileExistsAtPath(cacheURL->path()) &&
+        !FileManager::defaultManager().createDirectoryAtPath(cacheURL->path(), false, error))
+        return false;
+    if (!writeScratchFile(records->view(), recordsPath, error)) return false;
+    auto recordsFile = FileWrapper::fileWrapperWithURL(URL::fileURLWithPath(recordsPath), FileWrapper::ReadingNone, error);
+    if (!recordsFile) return false;
+    std::shared_ptr<FileWrapper> fileWrapper = package->updateFileWrapperWithRecordsFile(std::move(recordsFile));
+    TWLogDebug("Preparing for save took %.2f ms for %lu bytes.", millisecondsSince(start),
+               static_cast<unsigned long>(records->size()));
     loadAllFolders(*fileWrapper);
     // The cache can always be made again from the document: it is brought up
     // to date where it stands and not flushed to the disk.
@@ -584,7 +639,9 @@ bool FCZipBackedBinaryDocumentPersistence::writeEncodedDeck(const FCCEncodedDeck
                                            [&](const URL& newURL) {
                                                Error zipError;
                                                if (!SSZipArchive::createZipFileAtPathWithContentsOfDirectory(
-                                                       url.path(), newURL.path(), 0, &zipError)) {
+                                                       url.path(), newURL.path(), 0, &zipError,
+                                                       {{FCCBinaryDocumentPersistence::recordsFileName(),
+                                                         records->view()}})) {
                                                    TWLogInfo("Free disk space: %@", freeDiskSpaceText(url));
                                                    accessorError = zipError;
                                                    return;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -33,6 +34,25 @@ Error reasonArchiveCannotBeOpened(const std::string& path) {
     if (err) return posixError(err, path);
     if (st.st_size == 0) return twErrorWithDomain(kPersistenceErrorDomain, -1, "The file is empty.");
     return twErrorWithDomain(kPersistenceErrorDomain, -1, "The file is not a zip archive or is damaged.");
+}
+
+// Whether an entry declares a length that is read into memory, with a log
+// line when not: no more than the archive can hold, nor than
+// kMaxContentsLength.
+bool declaredLengthIsReadable(const FileInZipInfo& info, std::uint64_t archiveSize) {
+    if (!zipEntryDeclaredLengthIsPlausible(factsOf(info), archiveSize)) {
+        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(),
+                     stringWithFormat("declared size of %lu bytes exceeds what the archive holds", info.length()));
+        return false;
+    }
+    if (info.length() > FCZipBackedFileWrapper::kMaxContentsLength) {
+        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(),
+                     stringWithFormat("declared size of %llu bytes is more than the %llu bytes read into memory",
+                                      static_cast<unsigned long long>(info.length()),
+                                      static_cast<unsigned long long>(FCZipBackedFileWrapper::kMaxContentsLength)));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -202,19 +222,7 @@ std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
     if (!top || !top->zipFile_) return std::nullopt;
     ZipFile& zip = *top->zipFile_;
     std::lock_guard lock(top->zipFileLock_);
-
-    if (!zipEntryDeclaredLengthIsPlausible(factsOf(info), top->archiveSize_)) {
-        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(),
-                     stringWithFormat("declared size of %lu bytes exceeds what the archive holds", info.length()));
-        return std::nullopt;
-    }
-    if (info.length() > kMaxContentsLength) {
-        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(),
-                     stringWithFormat("declared size of %llu bytes is more than the %llu bytes read into memory",
-                                      static_cast<unsigned long long>(info.length()),
-                                      static_cast<unsigned long long>(kMaxContentsLength)));
-        return std::nullopt;
-    }
+    if (!declaredLengthIsReadable(info, top->archiveSize_)) return std::nullopt;
     try {
         if (!zip.goToFileInZip(info) && !zip.locateFileInZip(info.name())) return std::nullopt;
         std::unique_ptr<ZipReadStream> stream = zip.readCurrentFileInZip();
@@ -251,6 +259,69 @@ std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
         // The whole entry was read, so closing it checks its CRC-32.
         stream->finishedReading();
         return buffer;
+    } catch (const ZipException& e) {
+        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(), e);
+        return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(), "out of memory");
+        return std::nullopt;
+    }
+}
+
+std::optional<BPBlock> FCZipBackedFileWrapper::regularFileBlock() const {
+    if (!zipInfo_) return std::nullopt;
+    const FileInZipInfo& info = *zipInfo_;
+    // The declared length was found plausible for the entry's compressed
+    // size and is at most kMaxContentsLength; a block of that length is only
+    // address space until bytes come out into it. Nothing to read, or an
+    // encrypted entry: as the contents.
+    if (info.crypted() || info.length() == 0) {
+        std::optional<Data> contents = regularFileContents();
+        if (!contents) return std::nullopt;
+        try {
+            BPBlock block(contents->size());
+            if (!contents->empty()) std::memcpy(block.data(), contents->data(), contents->size());
+            return block;
+        } catch (const std::bad_alloc&) {
+            TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(), "out of memory");
+            return std::nullopt;
+        }
+    }
+
+    std::shared_ptr<const FCZipBackedFileWrapper> keepRoot = topLevelWrapper_.lock();
+    const FCZipBackedFileWrapper* top = zipFile_ ? this : keepRoot.get();
+    if (!top || !top->zipFile_) return std::nullopt;
+    ZipFile& zip = *top->zipFile_;
+    std::lock_guard lock(top->zipFileLock_);
+    if (!declaredLengthIsReadable(info, top->archiveSize_)) return std::nullopt;
+    try {
+        if (!zip.goToFileInZip(info) && !zip.locateFileInZip(info.name())) return std::nullopt;
+        std::unique_ptr<ZipReadStream> stream = zip.readCurrentFileInZip();
+        if (!stream) return std::nullopt;
+        // A block of the declared size, as the reading of any such entry
+        // would take; then one byte more is asked for, which shows a lie.
+        const auto length = static_cast<std::size_t>(info.length());
+        BPBlock block(length);
+        std::size_t read = 0;
+        while (read < length) {
+            const std::size_t n = stream->readDataWithBuffer(block.data() + read, length - read);
+            if (n == 0) break;
+            read += n;
+        }
+        std::uint8_t beyond;
+        if (read == length) read += stream->readDataWithBuffer(&beyond, 1);
+        if (read != length) {
+            TWLogWarning("Read invalid number of bytes %ld from zip entry: %@. Expected %ld bytes.", read,
+                         info.name(), info.length());
+            try {
+                stream->finishedReading();
+            } catch (const ZipException&) {
+            }
+            return std::nullopt;
+        }
+        // The whole entry was read, so closing it checks its CRC-32.
+        stream->finishedReading();
+        return block;
     } catch (const ZipException& e) {
         TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(), e);
         return std::nullopt;

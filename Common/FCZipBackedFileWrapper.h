@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Common/BPDataAdditions.h"
 #include "Common/FileInZipInfo.h"
 #include "Common/ZipFile.h"
 #include "platform/foundation/Error.h"
@@ -56,6 +57,9 @@ public:
     // whole and intact, or declares more than kMaxContentsLength. Inflating
     // stops at the declared size.
     std::optional<Data> regularFileContents() const override;
+    // The same bytes, with the same checks, in memory that is not zero-filled
+    // first (the records of a large deck are read so).
+    std::optional<BPBlock> regularFileBlock() const;
     // Both throw FCInternalException "Zip file wrapper is read-only.".
     std::string addFileWrapper(std::shared_ptr<FileWrapper> child) override;
     void removeFileWrapper(const std::shared_ptr<FileWrapper>& child) override;

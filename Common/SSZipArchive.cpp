@@ -416,6 +416,12 @@ bool SSZipArchive::createZipFileAtPathWithFilesAtPaths(const std::string& path,
 bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string& path,
                                                               const std::string& directoryPath, int compressionLevel,
                                                               Error* error) {
+    return createZipFileAtPathWithContentsOfDirectory(path, directoryPath, compressionLevel, error, {});
+}
+
+bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(
+    const std::string& path, const std::string& directoryPath, int compressionLevel, Error* error,
+    const std::map<std::string, std::span<const std::uint8_t>>& contentsAtHand) {
     Error::clear(error);
     SSZipArchive zipArchive(path);
     // Each error keeps the system's reason (a full disk, no permission) as
@@ -439,7 +445,10 @@ bool SSZipArchive::createZipFileAtPathWithContentsOfDirectory(const std::string&
         bool isDirectory = false;
         FileManager::defaultManager().fileExistsAtPath(fullPath, &isDirectory);
         if (isDirectory) continue;
-        if (!zipArchive.writeFileAtPath(fullPath, relative, compressionLevel)) {
+        const auto atHand = contentsAtHand.find(relative);
+        if (!(atHand != contentsAtHand.end()
+                  ? zipArchive.writeFileAtPathWithContents(fullPath, relative, atHand->second, compressionLevel)
+                  : zipArchive.writeFileAtPath(fullPath, relative, compressionLevel))) {
             Error e = creationError(-999, stringWithFormat("Error writing zip entry: %@.", relative));
             zipArchive.close();
             Error::set(error, e);
@@ -528,6 +537,49 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
     if (closeErr != ZIP_OK && lastErrno_ == 0) lastErrno_ = errno;
     std::fclose(input);
     return wroteAll && readToEnd && closeErr == ZIP_OK;
+}
+
+bool SSZipArchive::writeFileAtPathWithContents(const std::string& path, const std::optional<std::string>& fileName,
+                                               std::span<const std::uint8_t> contents, int compressionLevel) {
+    if (!zip_) return false;
+    // The file's date and permissions, as reading it would give them.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        lastErrno_ = errno;
+        systemLog(stringWithFormat("[WARNING] SSZipArchive: Error opening file for reading at: %@. Error code: %d",
+                                   path, errno));
+        return false;
+    }
+    zip_fileinfo zipInfo{};
+    this->zipInfo(&zipInfo, Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec)));
+    auto permissions = static_cast<std::uint16_t>(st.st_mode & 07777);
+    zipInfo.external_fa = static_cast<uLong>((0100000u + permissions) << 16);
+
+    int err = openNewEntry(zip_, fileName.value_or(lastPathComponent(path)), zipInfo, compressionLevel);
+    if (err != ZIP_OK) {
+        systemLog(stringWithFormat("[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d",
+                                   path, err, errno));
+        return false;
+    }
+    bool wroteAll = true;
+    for (std::size_t at = 0; at < contents.size();) {
+        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(contents.size() - at, UINT_MAX));
+        errno = 0;
+        const int writeErr = zipWriteInFileInZip(zip_, contents.data() + at, chunk);
+        if (writeErr != ZIP_OK) {
+            lastErrno_ = errno;
+            systemLog(stringWithFormat(
+                "[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d", path, writeErr,
+                errno));
+            wroteAll = false;
+            break;
+        }
+        at += chunk;
+    }
+    errno = 0;
+    int closeErr = zipCloseFileInZip(zip_);
+    if (closeErr != ZIP_OK && lastErrno_ == 0) lastErrno_ = errno;
+    return wroteAll && closeErr == ZIP_OK;
 }
 
 bool SSZipArchive::writeData(const Data& data, const std::string& filename, int compressionLevel) {

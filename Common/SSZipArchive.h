@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -90,6 +92,13 @@ public:
     // folders (and links to folders) get no entries of their own.
     static bool createZipFileAtPathWithContentsOfDirectory(const std::string& path, const std::string& directoryPath,
                                                            int compressionLevel = -1, Error* error = nullptr);
+    // The same, with the bytes of some of the files at hand (by path relative
+    // to the folder; the bytes the file holds, as it was just written): the
+    // entries of those are written from these bytes instead of reading the
+    // files back, with the files' dates and permissions as always.
+    static bool createZipFileAtPathWithContentsOfDirectory(
+        const std::string& path, const std::string& directoryPath, int compressionLevel, Error* error,
+        const std::map<std::string, std::span<const std::uint8_t>>& contentsAtHand);
 
     explicit SSZipArchive(std::string path);
     ~SSZipArchive();
@@ -101,6 +110,9 @@ public:
     bool writeFile(const std::string& path);
     bool writeFileAtPath(const std::string& path, const std::optional<std::string>& fileName,
                          int compressionLevel = -1);
+    // The entry of the file at the path, written from its bytes at hand.
+    bool writeFileAtPathWithContents(const std::string& path, const std::optional<std::string>& fileName,
+                                     std::span<const std::uint8_t> contents, int compressionLevel = -1);
     bool writeData(const Data& data, const std::string& filename, int compressionLevel = -1);
     // Fills the entry record's broken-down date from the date (local time).
     void zipInfo(zip_fileinfo* info, Date date);

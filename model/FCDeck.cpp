@@ -88,10 +88,26 @@ void FCDeck::updateStudyCardsCountAndDeckProgress() {
     countAndNumberCards(false);
 }
 
+namespace {
+
+// Every card depth first, a topic before its cards, the visitor called in
+// place (counting visits every card of a deck after each change report).
+template <class Visit>
+void visitAllCards(const FCCardArray& cards, Visit& visit) {
+    for (const auto& card : cards) {
+        const bool isTopic = card && card->isTopicCard();
+        visit(card, isTopic);
+        if (isTopic)
+            if (const FCCardArray* children = card->cards()) visitAllCards(*children, visit);
+    }
+}
+
+}  // namespace
+
 void FCDeck::countAndNumberCards(bool renumber) {
     std::int64_t studyCards = 0;
     std::int64_t unstudied = 0;
-    traverseAllCards(cards_, [&](const std::shared_ptr<FCCard>& card, bool isTopic, bool*) {
+    auto count = [&](const std::shared_ptr<FCCard>& card, bool isTopic) {
         if (!card || (!isTopic && !card->isStudyCard())) return;
         if (renumber) card->setPrimaryKey(nextAvailableCardPrimaryKey());
         if (isTopic) return;
@@ -100,7 +116,8 @@ void FCDeck::countAndNumberCards(bool renumber) {
         ++studyCards;
         if (studyCard.isUnstudied()) ++unstudied;
         if (renumber) studyCard.setSequenceNumber(studyCards);
-    });
+    };
+    visitAllCards(cards_, count);
     setCountsAndProgress(studyCards, unstudied);
 }
 

@@ -132,3 +132,32 @@ TEST(BPDataAdditions, HexadecimalString) {
     EXPECT_EQ(fcHexadecimalString(fromHex("00ff0aa0")), "00ff0aa0");
     EXPECT_EQ(fcHexadecimalString(Data()), "");
 }
+
+// A large block that goes is handed to the next one of its size (its pages
+// in place), not to one far smaller; what is kept stays within its bounds,
+// and a block moved keeps its bytes.
+TEST(BPDataAdditions, LargeBlocksAreKeptForTheNextOneOfTheirSize) {
+    const std::size_t size = BPBlock::kKeptFrom * 2 + 12345;
+    const std::uint8_t* first = nullptr;
+    {
+        BPBlock block(size);
+        first = block.data();
+    }
+    BPBlock again(size);
+    EXPECT_EQ(again.data(), first);
+    again.data()[size - 1] = 7;
+    BPBlock moved = std::move(again);
+    EXPECT_EQ(moved.size(), size);
+    EXPECT_EQ(moved.data()[size - 1], 7);
+    EXPECT_EQ(again.data(), nullptr);
+    moved = BPBlock();  // kept again
+    BPBlock smaller(size / 3);
+    EXPECT_NE(smaller.data(), first);
+
+    {
+        std::vector<BPBlock> many;
+        for (std::size_t i = 0; i < BPBlock::kMaxKeptBlocks + 3; ++i)
+            many.emplace_back(BPBlock::kMaxKeptBytes / 3 + i * 4096);
+    }
+    EXPECT_LE(BPBlock::keptBytes(), BPBlock::kMaxKeptBytes);
+}

@@ -170,6 +170,16 @@ TEST_F(FCCCardRecords, WritesTheBytesOfTheGenericWriter) {
     fast.clear();
     ASSERT_TRUE(codec.write(shared, fast));
     EXPECT_EQ(fast, genericWrite(shared));
+
+    // Histories whose packed form takes a length of one byte, of two, and
+    // ratings the packed form leaves out.
+    std::vector<std::int64_t> longest(511, 2), longer(512, 3), mixed;
+    for (int i = 0; i < 700; ++i) mixed.push_back(i % 5);
+    FCCardArray histories = {card("a", "b", stats(longest, 1.0), stats(longer, std::nullopt)),
+                             card("c", "d", stats(mixed, std::nullopt), stats({0, 0, 4}, 2.0))};
+    fast.clear();
+    ASSERT_TRUE(codec.write(histories, fast));
+    EXPECT_EQ(fast, genericWrite(histories));
 }
 
 TEST_F(FCCCardRecords, DeclinesWhatItDoesNotWriteAndLeavesTheBufferAlone) {
@@ -201,8 +211,11 @@ TEST_F(FCCCardRecords, ReadsWhatTheGenericReaderReads) {
 // reader's deck, or declines; never another deck, never a deck where the
 // generic reader fails.
 TEST_F(FCCCardRecords, DamagedStreamsReadAsTheGenericReaderReadsThemOrAreDeclined) {
+    // The topic's cards are checked as a deck's are when it opens: the
+    // second one as written, with a history of two bytes.
     const Data records = genericWrite({card("Q", "A", stats({1, 3}, 9.0), stats({}, std::nullopt)),
-                                       topic("T", {card(std::nullopt, "é", stats({2}, std::nullopt), nullptr)})});
+                                       topic("T", {card(std::nullopt, "é", stats({2}, std::nullopt), nullptr),
+                                                   card("Qé", "A", stats({1, 2, 3, 1, 2}, 7.0), stats({3}, std::nullopt))})});
     int accepted = 0;
     auto check = [&](const Data& damaged, const std::string& what) {
         std::string fast = fastRead(damaged);

@@ -22,6 +22,15 @@ std::shared_ptr<FCZipBackedFileWrapper> open(const std::string& path, Error* err
 
 std::string contentsText(const std::shared_ptr<FileWrapper>& node) {
     auto data = node ? node->regularFileContents() : std::nullopt;
+    // Read as the records of a deck are read: the same bytes, or nothing alike.
+    if (auto zipped = std::dynamic_pointer_cast<FCZipBackedFileWrapper>(node)) {
+        auto block = zipped->regularFileBlock();
+        EXPECT_EQ(block.has_value(), data.has_value()) << zipped->entryName();
+        if (block && data) {
+            EXPECT_EQ(std::string(block->data(), block->data() + block->size()),
+                      std::string(data->begin(), data->end()));
+        }
+    }
     return data ? std::string(data->begin(), data->end()) : "(nil)";
 }
 
