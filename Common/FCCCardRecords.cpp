@@ -590,9 +590,13 @@ struct DeferredRecords {
 class DeferredTopicCards : public FCDeferredCards {
 public:
     DeferredTopicCards(std::shared_ptr<DeferredRecords> records, std::size_t begin, std::size_t cards,
-                       std::size_t end, std::int64_t topicKey, std::int64_t studyCardsBefore, bool writtenAsRead)
+                       std::size_t end, std::int64_t topicKey, std::int64_t studyCardsBefore,
+                       std::int64_t studyCards, bool writtenAsRead)
         : records_(std::move(records)), begin_(begin), cards_(cards), end_(end), topicKey_(topicKey),
-          studyCardsBefore_(studyCardsBefore), writtenAsRead_(writtenAsRead) {}
+          studyCardsBefore_(studyCardsBefore), studyCards_(studyCards), writtenAsRead_(writtenAsRead) {}
+
+    // Counted when the record was read whole.
+    std::optional<std::int64_t> deepStudyCardCount() const override { return studyCards_; }
 
     // The record was read whole when the deck was: reading it again gives
     // the same cards, numbered as they were counted then.
@@ -621,6 +625,7 @@ private:
     std::size_t end_;
     std::int64_t topicKey_;
     std::int64_t studyCardsBefore_;
+    std::int64_t studyCards_;
     bool writtenAsRead_;
 };
 
@@ -774,9 +779,11 @@ std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::readDeferringTo
             [&](FCTopicCard& topic, const std::uint8_t* begin, const std::uint8_t* cards, const std::uint8_t* end,
                 std::int64_t key, std::int64_t studyCardsBefore, bool writtenAsRead) {
                 auto offset = [&](const std::uint8_t* at) { return static_cast<std::size_t>(at - bytes.data()); };
+                // The topic's record was read whole: the count has moved on by its study cards.
                 deferred.emplace_back(&topic, std::make_unique<DeferredTopicCards>(
                                                   shared, offset(begin), cards ? offset(cards) : offset(end),
-                                                  offset(end), key, studyCardsBefore, writtenAsRead && cards));
+                                                  offset(end), key, studyCardsBefore,
+                                                  result.studyCardsCount - studyCardsBefore, writtenAsRead && cards));
             });
         if (!read) return std::nullopt;
     }

@@ -15,6 +15,11 @@ FCCardGroupArray FCAbstractCardGroupingStrategy::groupStudyCards(const FCStudyCa
         "instance");
 }
 
+FCCardGroupArray FCAbstractCardGroupingStrategy::groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
+                                                                      FCGroupBuilder& groupBuilder) {
+    return groupStudyCards(cards, ascending, groupBuilder);
+}
+
 std::string FCAbstractCardGroupingStrategy::localizedCardCount(std::int64_t count) {
     return fcPluralizeZero(count, commonLocalizedString("PluralizeNoCards", "no cards"),
                            commonLocalizedString("PluralizeOneCard", "card"),

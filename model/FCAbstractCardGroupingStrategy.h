@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "model/FCCard.h"
@@ -32,6 +33,11 @@ public:
     // it logs and throws InvalidArgumentException.
     virtual FCCardGroupArray groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                              FCGroupBuilder& groupBuilder);
+    // The same, taking the cards' references over from the list (its
+    // elements are left empty): the groups get them without taking new ones.
+    // By default, groupStudyCards on the list.
+    virtual FCCardGroupArray groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
+                                                  FCGroupBuilder& groupBuilder);
 
     // "no cards", "1 card", "5 cards" (localized).
     static std::string localizedCardCount(std::int64_t count);
@@ -41,36 +47,53 @@ protected:
     // unrated cards last.
     static FCStudyCardArray sortedStudyCards(const FCStudyCardArray& cards, bool ascending);
 
+    // A card's group and, worked out on the way, the combined score of its
+    // statistics (the default number of sessions weighed) that orders it.
+    struct GroupAndScore {
+        int group;
+        double score;
+    };
+
     // The cards distributed into Count groups, each group in the order of
     // sortedStudyCards: each card's score and the strategy's
-    // `classify(stats)` (its group, below Count) are worked out once, in one
-    // pass in the caller's order, which also takes each card's reference
-    // while the card is at hand; the groups then only move the references.
-    // A strategy hands each group's cards over to the builder.
+    // `classify(stats)` (its group, below Count, or a GroupAndScore when the
+    // strategy works the score out anyway) are worked out once, in one pass
+    // in the caller's order; the groups then take the cards' references over
+    // from the list (its elements are left empty). A strategy hands each
+    // group's cards over to the builder.
     template <std::size_t Count>
     class GroupedStudyCards {
     public:
         template <typename Classify>
-        GroupedStudyCards(const FCStudyCardArray& cards, bool ascending, Classify classify) {
+        GroupedStudyCards(FCStudyCardArray& cards, bool ascending, Classify classify) {
             const FCStatsSortDescriptor order("studyStats", ascending);
             std::vector<FCStatsSortDescriptor::Key> keys;
             std::vector<std::uint32_t> groupOf;
-            FCStudyCardArray held;
             keys.reserve(cards.size());
             groupOf.reserve(cards.size());
-            held.reserve(cards.size());
-            for (const auto& card : cards) {
+            constexpr std::size_t kAhead = 8;
+            for (std::size_t i = 0; i < cards.size(); ++i) {
+                // The cards and their statistics lie apart in memory: each card
+                // is fetched ahead, and its statistics once the card is there.
+                if (i + kAhead < cards.size()) __builtin_prefetch(cards[i + kAhead].get());
+                if (i + kAhead / 2 < cards.size()) __builtin_prefetch(cards[i + kAhead / 2]->storedStudyStats().get());
                 std::shared_ptr<const FCStudyStats> viewStats;
-                const FCStudyStats& stats = forwardStats(*card, viewStats);
-                groupOf.push_back(static_cast<std::uint32_t>(classify(stats)));
-                keys.push_back(order.keyOf(stats, static_cast<std::uint32_t>(keys.size())));
-                held.push_back(card);
+                const FCStudyStats& stats = forwardStats(*cards[i], viewStats);
+                const auto position = static_cast<std::uint32_t>(i);
+                const auto classified = classify(stats);
+                if constexpr (std::is_same_v<decltype(classified), const GroupAndScore>) {
+                    groupOf.push_back(static_cast<std::uint32_t>(classified.group));
+                    keys.push_back(order.keyOf(classified.score, stats.numberOfRatings(), position));
+                } else {
+                    groupOf.push_back(static_cast<std::uint32_t>(classified));
+                    keys.push_back(order.keyOf(stats, position));
+                }
             }
             order.sortKeys(keys);
             std::array<std::size_t, Count> sizes{};
             for (std::uint32_t group : groupOf) ++sizes[group];
             for (std::size_t g = 0; g < Count; ++g) groups[g].reserve(sizes[g]);
-            for (const auto& key : keys) groups[groupOf[key.position]].push_back(std::move(held[key.position]));
+            for (const auto& key : keys) groups[groupOf[key.position]].push_back(std::move(cards[key.position]));
         }
 
         std::array<FCStudyCardArray, Count> groups;

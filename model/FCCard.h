@@ -108,6 +108,9 @@ public:
     // The children, made from the records. Called at most once, under a lock
     // that all makings share: it must not ask another topic for its cards.
     virtual FCCardArray makeCards() = 0;
+    // The number of study cards the children hold, when it is known without
+    // making them.
+    virtual std::optional<std::int64_t> deepStudyCardCount() const { return std::nullopt; }
 };
 
 // A titled group of cards: study cards and further topics.

@@ -16,16 +16,24 @@ constexpr double kMemorizedFrom = 80.0;
 
 FCCardGroupArray FCDifficultyGroupingStrategy::groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                                                FCGroupBuilder& groupBuilder) {
+    return groupTakenStudyCards(FCStudyCardArray(cards), ascending, groupBuilder);
+}
+
+FCCardGroupArray FCDifficultyGroupingStrategy::groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
+                                                                    FCGroupBuilder& groupBuilder) {
     enum Band { NotStudied, Difficult, SomewhatDifficult, SomewhatDifficultForTomorrow, Memorized };
     const TWDaysAroundNow days;
+    // The band's score (the recent sessions) and the order's (the default
+    // number of them) come from one look at the history.
     auto bandOf = [&](const FCStudyStats& stats) {
-        if (stats.mostRecentResult() == 0) return static_cast<int>(NotStudied);
-        const double score = stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(kRecentSessions);
-        if (score < kDifficultBelow) return static_cast<int>(Difficult);
-        if (score >= kMemorizedFrom) return static_cast<int>(Memorized);
+        if (stats.mostRecentResult() == 0) return GroupAndScore{NotStudied, 0.0};
+        const auto [score, orderScore] = stats.combinedConfidenceAndDifficultyWithNumbersOfRecentSessionsToWeight(
+            kRecentSessions, FCStudyStats::kDefaultNumberOfRecentSessionsToWeight);
+        if (score < kDifficultBelow) return GroupAndScore{Difficult, orderScore};
+        if (score >= kMemorizedFrom) return GroupAndScore{Memorized, orderScore};
         const std::optional<Date> lastStudied = stats.lastStudied();
         const bool ratedRightToday = lastStudied && days.isToday(*lastStudied) && stats.mostRecentResult() == 1;
-        return static_cast<int>(ratedRightToday ? SomewhatDifficultForTomorrow : SomewhatDifficult);
+        return GroupAndScore{ratedRightToday ? SomewhatDifficultForTomorrow : SomewhatDifficult, orderScore};
     };
     GroupedStudyCards<5> grouped(cards, ascending, bandOf);
     auto& bands = grouped.groups;

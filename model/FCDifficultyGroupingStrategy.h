@@ -14,4 +14,6 @@ class FCDifficultyGroupingStrategy : public FCAbstractCardGroupingStrategy {
 public:
     FCCardGroupArray groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                      FCGroupBuilder& groupBuilder) override;
+    FCCardGroupArray groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
+                                          FCGroupBuilder& groupBuilder) override;
 };

@@ -50,18 +50,25 @@ private:
 
 FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                                                 FCGroupBuilder& groupBuilder) {
+    return groupTakenStudyCards(FCStudyCardArray(cards), ascending, groupBuilder);
+}
+
+FCCardGroupArray FCLastStudiedGroupingStrategy::groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
+                                                                     FCGroupBuilder& groupBuilder) {
     const WeekBuckets weeks;
     constexpr int kNotStudied = kBucketCount;
     // A bucket needs work when one of its cards does: once one does, the
     // others' scores are not needed.
     std::array<bool, kBucketCount> needsWork{};
     auto bucketOf = [&](const FCStudyStats& stats) {
-        if (stats.mostRecentResult() == 0) return kNotStudied;
+        if (stats.mostRecentResult() == 0) return GroupAndScore{kNotStudied, 0.0};
         const auto bucket = static_cast<std::size_t>(weeks.bucket(stats));
-        if (!needsWork[bucket])
-            needsWork[bucket] = stats.combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(
-                                    kRecentSessions) < kNeedsWorkBelow;
-        return static_cast<int>(bucket);
+        if (needsWork[bucket]) return GroupAndScore{static_cast<int>(bucket), stats.combinedConfidenceAndDifficulty()};
+        // The recent sessions' score and the order's from one look at the history.
+        const auto [recent, orderScore] = stats.combinedConfidenceAndDifficultyWithNumbersOfRecentSessionsToWeight(
+            kRecentSessions, FCStudyStats::kDefaultNumberOfRecentSessionsToWeight);
+        needsWork[bucket] = recent < kNeedsWorkBelow;
+        return GroupAndScore{static_cast<int>(bucket), orderScore};
     };
     GroupedStudyCards<kBucketCount + 1> grouped(cards, ascending, bucketOf);
     auto& buckets = grouped.groups;

@@ -13,4 +13,6 @@ class FCLastStudiedGroupingStrategy : public FCAbstractCardGroupingStrategy {
 public:
     FCCardGroupArray groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                      FCGroupBuilder& groupBuilder) override;
+    FCCardGroupArray groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
+                                          FCGroupBuilder& groupBuilder) override;
 };

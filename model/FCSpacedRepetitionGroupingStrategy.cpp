@@ -54,6 +54,11 @@ bool isRatedAndDue(const std::shared_ptr<FCStudyStats>& stats, DueDates& due) {
 
 FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                                                      FCGroupBuilder& groupBuilder) {
+    return groupTakenStudyCards(FCStudyCardArray(cards), ascending, groupBuilder);
+}
+
+FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
+                                                                          FCGroupBuilder& groupBuilder) {
     const std::vector<std::int64_t> intervals = boxIntervals_.value_or(std::vector<std::int64_t>{});
 
     DueDates due(intervals);

@@ -26,6 +26,8 @@ public:
 
     FCCardGroupArray groupStudyCards(const FCStudyCardArray& cards, bool ascending,
                                      FCGroupBuilder& groupBuilder) override;
+    FCCardGroupArray groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
+                                          FCGroupBuilder& groupBuilder) override;
 
     // Whether any study card of the tree has a rated direction (forward or
     // reverse) that is due for review. Stops at the first one found.

@@ -1,12 +1,11 @@
 #include <algorithm>
 #include <typeinfo>
-#include <unordered_set>
 
 #include "model/FCCard.h"
-#include "model/FCCardArena.h"
 #include "model/FCDigest.h"
 #include "model/FCHtmlToPlainTextValueTransformer.h"
 #include "model/FCReversedStudyCard.h"
+#include "model/FCStudyList.h"
 #include "model/FCStudyStats.h"
 #include "model/TWDateAdditions.h"
 
@@ -27,38 +26,6 @@ double confidenceLevel(const std::shared_ptr<FCStudyStats>& stats) {
 std::optional<std::string> plainText(const std::optional<std::string>& html) {
     if (!html) return std::nullopt;
     return FCHtmlToPlainTextValueTransformer::valueTransformerForCurrentThread().transformedValue(*html);
-}
-
-// Drops every card whose key an earlier card of the list has (`keys` holds
-// the key of each card). A deck's keys count up from 1, so they are marked in
-// a bitmap over their range; keys spread wider go through a hash set.
-void keepFirstOfEachKey(FCStudyCardArray& cards, const std::vector<std::int64_t>& keys) {
-    if (keys.empty()) return;
-    const auto [lowest, highest] = std::minmax_element(keys.begin(), keys.end());
-    const std::uint64_t range = static_cast<std::uint64_t>(*highest) - static_cast<std::uint64_t>(*lowest);
-    std::vector<std::uint64_t> bitmap;
-    std::unordered_set<std::int64_t> hashed;
-    const bool dense = range / 64 <= keys.size();
-    if (dense)
-        bitmap.resize(range / 64 + 1);
-    else
-        hashed.reserve(keys.size());
-    const auto firstTaken = [&](std::int64_t key) {
-        if (!dense) return hashed.insert(key).second;
-        const std::uint64_t bit = static_cast<std::uint64_t>(key) - static_cast<std::uint64_t>(*lowest);
-        std::uint64_t& word = bitmap[bit / 64];
-        const std::uint64_t mask = std::uint64_t{1} << (bit % 64);
-        if (word & mask) return false;
-        word |= mask;
-        return true;
-    };
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < cards.size(); ++i) {
-        if (!firstTaken(keys[i])) continue;
-        if (kept != i) cards[kept] = std::move(cards[i]);
-        ++kept;
-    }
-    cards.resize(kept);
 }
 
 }  // namespace
@@ -271,40 +238,7 @@ std::shared_ptr<FCCard> FCStudyCard::copyCard() const {
 }
 
 FCStudyCardArray FCStudyCard::buildStudyCardListFrom(const FCStudyCardArray& cards, std::int64_t studyDirection) {
-    FCStudyCardArray result;
-    if (studyDirection < 0 || studyDirection > 2) return result;
-    const bool forward = studyDirection == 0 || studyDirection == 2;
-    const bool reversed = studyDirection == 1 || studyDirection == 2;
-
-    const std::size_t capacity = studyDirection == 2 ? 2 * cards.size() : cards.size();
-    result.reserve(capacity);
-    // Kept from one list to the next on the thread: a large session's keys
-    // would otherwise be fresh pages each time.
-    thread_local std::vector<std::int64_t> keys;
-    keys.clear();
-    keys.reserve(capacity);
-    // A large session's reversed views share an arena.
-    FCCardArena::Batch views(reversed ? cards.size() : 0);
-    for (std::size_t i = 0; i < cards.size(); ++i) {
-        // The cards lie apart in memory: each is fetched while earlier ones are handled.
-        if (i + 8 < cards.size()) __builtin_prefetch(cards[i + 8].get());
-        const auto& element = cards[i];
-        if (!element) continue;
-        const bool isView = element->isReversed();
-        const std::shared_ptr<FCStudyCard>& base =
-            isView ? static_cast<const FCReversedStudyCard&>(*element).originalCard() : element;
-        if (forward && base) {
-            keys.push_back(base->primaryKey());
-            result.push_back(base);
-        }
-        if (reversed) {
-            std::shared_ptr<FCStudyCard> view = isView ? element : views.make<FCReversedStudyCard>(base);
-            keys.push_back(view->primaryKey());
-            result.push_back(std::move(view));
-        }
-    }
-    keepFirstOfEachKey(result, keys);
-    return result;
+    return FCStudyList::forDirection(cards, studyDirection).cards();
 }
 
 std::vector<std::string> FCStudyCard::keyPathsForValuesAffectingValueForKey(const std::string& key) const {

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
 
 #include "model/FCCard.h"
 #include "model/TWDateAdditions.h"
@@ -306,64 +305,124 @@ double FCStudyStats::combinedConfidenceAndDifficultyWithNumberOfRecentSessionsTo
     }
 }
 
+std::pair<double, double> FCStudyStats::combinedConfidenceAndDifficultyWithNumbersOfRecentSessionsToWeight(
+    std::int64_t first, std::int64_t second) const {
+    if (mostRecentResult() == 0) return {0.0, 0.0};
+    switch (mostRecentRightOrWrongResult()) {
+        case kWrong: {
+            const auto scores = weightedScores<2>(kWrong, {first, second});
+            return {-scores[0], -scores[1]};
+        }
+        case kRight: {
+            const auto scores = weightedScores<2>(kRight, {first, second});
+            return {scores[0], scores[1]};
+        }
+        default:
+            return {kOnlyUnsureScore, kOnlyUnsureScore};
+    }
+}
+
 namespace {
 
-// The weighted score over a history held as bytes or as 64-bit numbers.
-template <typename Rating>
-double weightedScoreOf(const Rating* ratings, std::size_t count, std::int64_t target, std::int64_t sessions) {
-    if (count == 0 || sessions <= 0) return 0.0;
+// The first weight and the step of a window of n decided ratings: the even
+// share 100 / n, the first weight that share divided, the weights rising by
+// the step to the newest. Worked out once for the windows a deck has.
+struct WindowWeights {
+    double first = 0;
+    double step = 0;
+};
+
+constexpr WindowWeights windowWeights(std::int64_t n) {
+    const double base = 100.0 / static_cast<double>(n);
+    const double first = base / kFirstWeightDivisor;
+    return {first, 2.0 * (base - first) / static_cast<double>(n - 1)};
+}
+
+constexpr std::size_t kTabledWindows = 64;
+constexpr std::array<WindowWeights, kTabledWindows + 1> kWindowWeights = [] {
+    std::array<WindowWeights, kTabledWindows + 1> table{};
+    for (std::size_t n = 2; n <= kTabledWindows; ++n) table[n] = windowWeights(static_cast<std::int64_t>(n));
+    return table;
+}();
+
+// The weighted scores of one target over windows of several sizes (numbers
+// of recent sessions), from a history held as bytes or as 64-bit numbers:
+// one walk back serves every window.
+template <typename Rating, std::size_t Windows>
+std::array<double, Windows> weightedScoresOf(const Rating* ratings, std::size_t count, std::int64_t target,
+                                             const std::array<std::int64_t, Windows>& sessions) {
+    std::array<double, Windows> scores{};
+    if (count == 0) return scores;
     const std::size_t newest = count - 1;
     const bool newestIsUnsure = ratings[newest] == kUnsure;
+    // Unsure ratings take part only as the newest one.
     auto counts = [&](std::size_t i) { return ratings[i] != kUnsure || i == newest; };
 
     // One walk back from the newest rating finds the newest decided rating,
-    // the start of the window (`sessions` counted positions back) and the
-    // number of decided ratings, counted as far as it matters: n is at most
-    // `sessions`.
-    std::size_t start = 0;
-    bool startFound = false;
+    // the start of each window (its sessions counted positions back) and the
+    // number of decided ratings, counted as far as it matters: a window's n
+    // is at most its sessions. A window of no sessions scores 0.
+    std::array<std::size_t, Windows> start{};
+    std::int64_t mostSessions = 0;
+    std::int64_t startsMissing = 0;
+    for (std::size_t w = 0; w < Windows; ++w) {
+        mostSessions = std::max(mostSessions, sessions[w]);
+        startsMissing += sessions[w] > 0;
+    }
     std::int64_t counted = 0;
     std::int64_t decided = newestIsUnsure ? 1 : 0;
     std::int64_t newestDecided = 0;
     for (std::size_t i = count; i-- > 0;) {
-        const bool isDecided = ratings[i] == kRight || ratings[i] == kWrong;
-        if (isDecided) {
-            if (newestDecided == 0) newestDecided = ratings[i];
+        const Rating rating = ratings[i];
+        if (rating == kRight || rating == kWrong) {
+            if (newestDecided == 0) newestDecided = rating;
             ++decided;
         }
-        if (!startFound && counts(i) && ++counted == sessions) {
-            start = i;
-            startFound = true;
+        if (startsMissing > 0 && counts(i)) {
+            ++counted;
+            for (std::size_t w = 0; w < Windows; ++w) {
+                if (counted == sessions[w]) {
+                    start[w] = i;
+                    --startsMissing;
+                }
+            }
         }
-        if (startFound && decided >= sessions && newestDecided != 0) break;
+        if (startsMissing == 0 && decided >= mostSessions && newestDecided != 0) break;
     }
-    const std::int64_t n = std::min(decided, sessions);
-    if (n == 1) return newestDecided == target ? 100.0 : 0.0;
-    if (n <= 0) return 0.0;
 
-    const double base = 100.0 / static_cast<double>(n);
-    const double first = base / kFirstWeightDivisor;
-    const double step = 2.0 * (base - first) / static_cast<double>(n - 1);
-
-    double score = 0.0;
-    double totalWeight = 0.0;
-    std::int64_t k = 0;
-    for (std::size_t i = start; i <= newest; ++i) {
-        if (!counts(i)) continue;
-        const double weight = first + static_cast<double>(k) * step;
-        if (ratings[i] == target) {
-            score += weight;
-        } else if (ratings[i] == kUnsure) {
-            score -= kUnsurePenalty * weight;
+    for (std::size_t w = 0; w < Windows; ++w) {
+        if (sessions[w] <= 0) continue;
+        const std::int64_t n = std::min(decided, sessions[w]);
+        if (n == 1) {
+            scores[w] = newestDecided == target ? 100.0 : 0.0;
+            continue;
         }
-        totalWeight += weight;
-        ++k;
+        if (n <= 0) continue;
+        const WindowWeights weights = n <= static_cast<std::int64_t>(kTabledWindows)
+                                          ? kWindowWeights[static_cast<std::size_t>(n)]
+                                          : windowWeights(n);
+
+        double score = 0.0;
+        double totalWeight = 0.0;
+        std::int64_t k = 0;
+        for (std::size_t i = start[w]; i <= newest; ++i) {
+            if (!counts(i)) continue;
+            const double weight = weights.first + static_cast<double>(k) * weights.step;
+            if (ratings[i] == target) {
+                score += weight;
+            } else if (ratings[i] == kUnsure) {
+                score -= kUnsurePenalty * weight;
+            }
+            totalWeight += weight;
+            ++k;
+        }
+        // Ratings of 0 in the window count as positions but not towards n, so the
+        // weights no longer add up. (It rounds to 100 exactly when in [99.5, 100.5).)
+        if (!(totalWeight >= 99.5 && totalWeight < 100.5))
+            TWLogWarning("Weighted calculation error. Sum not 100%%: %f", totalWeight);
+        scores[w] = score;
     }
-    // Ratings of 0 in the window count as positions but not towards n, so the
-    // weights no longer add up. (It rounds to 100 exactly when in [99.5, 100.5).)
-    if (!(totalWeight >= 99.5 && totalWeight < 100.5))
-        TWLogWarning("Weighted calculation error. Sum not 100%%: %f", totalWeight);
-    return score;
+    return scores;
 }
 
 }  // namespace
@@ -373,8 +432,14 @@ double weightedScoreOf(const Rating* ratings, std::size_t count, std::int64_t ta
 // unsure rating takes part only as the newest one, where it takes back a part
 // of its weight; unsure ratings further back are skipped.
 double FCStudyStats::weightedScore(std::int64_t target, std::int64_t sessions) const {
-    if (wide_) return weightedScoreOf(ratings_.wide->data(), count_, target, sessions);
-    return weightedScoreOf(ratingBytes(), count_, target, sessions);
+    return weightedScores<1>(target, {sessions})[0];
+}
+
+template <std::size_t Windows>
+std::array<double, Windows> FCStudyStats::weightedScores(std::int64_t target,
+                                                         const std::array<std::int64_t, Windows>& sessions) const {
+    if (wide_) return weightedScoresOf(ratings_.wide->data(), count_, target, sessions);
+    return weightedScoresOf(ratingBytes(), count_, target, sessions);
 }
 
 std::int64_t FCStudyStats::leitnerBox() const {
@@ -557,10 +622,15 @@ struct KeyValue {
     bool operator==(const KeyValue&) const = default;
 };
 
+// Mixed so that the low bits, which pick a slot, depend on every bit: a
+// score's own low bits are mostly zero.
 struct KeyValueHash {
     std::size_t operator()(const KeyValue& v) const {
-        return std::hash<std::uint64_t>()(v.primaryBits ^
-                                          (static_cast<std::uint64_t>(v.secondary) * 0x9E3779B97F4A7C15ull));
+        std::uint64_t h = v.primaryBits ^ (static_cast<std::uint64_t>(v.secondary) * 0x9E3779B97F4A7C15ull);
+        h ^= h >> 33;
+        h *= 0xFF51AFD7ED558CCDull;
+        h ^= h >> 33;
+        return static_cast<std::size_t>(h);
     }
 };
 
@@ -576,22 +646,32 @@ void FCStatsSortDescriptor::sortKeys(std::vector<Key>& keys) const {
     // keys of smaller values in its own order (a stable sort in linear time).
     // With many distinct values, a stable sort of all keys.
     const std::size_t mostDistinct = keys.size() / 8 + 64;
-    std::unordered_map<KeyValue, std::uint32_t, KeyValueHash> classes;
+    // The distinct values so far, found through an open-addressed table of
+    // their indexes (twice as many slots as values at most, so probes are short).
+    std::size_t slots = 128;
+    while (slots < 2 * mostDistinct) slots *= 2;
+    constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> table(slots, kFree);
+    std::vector<KeyValue> values;
     std::vector<Key> distinct;
     std::vector<std::uint32_t> classOf(keys.size());
+    const KeyValueHash hash;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         // The one zero there is, so that equal values have equal bits.
         const double primary = keys[i].primary == 0.0 ? 0.0 : keys[i].primary;
         const KeyValue value{std::bit_cast<std::uint64_t>(primary), keys[i].secondary};
-        auto [it, inserted] = classes.try_emplace(value, static_cast<std::uint32_t>(distinct.size()));
-        if (inserted) {
+        std::size_t slot = hash(value) & (slots - 1);
+        while (table[slot] != kFree && !(values[table[slot]] == value)) slot = (slot + 1) & (slots - 1);
+        if (table[slot] == kFree) {
             if (distinct.size() == mostDistinct || std::isnan(primary)) {
                 std::stable_sort(keys.begin(), keys.end(), keyBefore);
                 return;
             }
+            table[slot] = static_cast<std::uint32_t>(distinct.size());
+            values.push_back(value);
             distinct.push_back({primary, keys[i].secondary, 0});
         }
-        classOf[i] = it->second;
+        classOf[i] = table[slot];
     }
     std::vector<std::uint32_t> order(distinct.size());
     for (std::uint32_t c = 0; c < order.size(); ++c) order[c] = c;

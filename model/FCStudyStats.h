@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/foundation/Data.h"
@@ -82,6 +84,10 @@ public:
     double relativeConfidenceWithNumberOfRecentSessionsToWeight(std::int64_t n) const;
     double relativeDifficultyWithNumberOfRecentSessionsToWeight(std::int64_t n) const;
     double combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(std::int64_t n) const;
+    // The combined score for two numbers of recent sessions at once, with one
+    // look at the history: what the call above gives for each.
+    std::pair<double, double> combinedConfidenceAndDifficultyWithNumbersOfRecentSessionsToWeight(
+        std::int64_t first, std::int64_t second) const;
 
     // --- Spaced repetition ---
     // The Leitner box: the number of right ratings at the end of the history,
@@ -141,6 +147,9 @@ public:
 
 private:
     double weightedScore(std::int64_t target, std::int64_t n) const;
+    template <std::size_t Windows>
+    std::array<double, Windows> weightedScores(std::int64_t target,
+                                               const std::array<std::int64_t, Windows>& sessions) const;
 
     // --- The compact history ---
     // Ratings are bytes: up to kInlineRatings in the object itself, more in a

@@ -77,6 +77,14 @@ std::optional<std::string> FCTopicCard::versionstamp() const {
 }
 
 std::int64_t FCTopicCard::deepStudyCardCount() const {
+    // Children not made yet may know their count: counting them must not make them.
+    std::int64_t known = 0;
+    if (hasDeferredCards() && lookAtDeferredCards([&](const FCDeferredCards& deferred) {
+            const auto count = deferred.deepStudyCardCount();
+            if (count) known = *count;
+            return count.has_value();
+        }))
+        return known;
     return deepStudyCardCountFor(*cards());
 }
 

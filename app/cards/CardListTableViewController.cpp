@@ -1313,7 +1313,8 @@ FCCardArray CardListTableViewController::groups(const FCCardArray& cards, FCAbst
         for (std::size_t i : rated) input.push_back(reversed.make<FullyReversedStudyCard>(input[i]));
     }
     FCCardArray result;
-    for (const auto& group : strategy.groupStudyCards(input, true, *this))
+    // The groups take the list's references over.
+    for (const auto& group : strategy.groupTakenStudyCards(std::move(input), true, *this))
         if (auto card = std::dynamic_pointer_cast<CardGroup>(group)) result.push_back(card);
     input.clear();
     spare = std::move(input);

@@ -188,29 +188,28 @@ void FIStudyModeViewController::setDeckDocument(std::shared_ptr<FIDeckDocument> 
 
 void FIStudyModeViewController::setCardsToStudy(const FCStudyCardArray& cards,
                                                 bool useCardsAsIsIgnoringStudyDirection) {
-    originalCards_ = cards;
     useCardsAsIs_ = useCardsAsIsIgnoringStudyDirection;
-    prepareActualCards();
+    prepareActualCards(cards);
     assignNextBatch();
     if (isViewLoaded()) reloadData();
 }
 
-void FIStudyModeViewController::prepareActualCards() {
-    FCStudyCardArray list = useCardsAsIs_ ? originalCards_
-                                          : FCStudyCard::buildStudyCardListFrom(originalCards_,
-                                                                                studyOptions_.studyDirection());
+void FIStudyModeViewController::prepareActualCards(const FCStudyCardArray& cards) {
+    // The cards and their order: a batch's cards (and their answer-first
+    // views) are made when the batch is taken.
+    preparedStudyList_ =
+        useCardsAsIs_ ? FCStudyList::asIs(cards) : FCStudyList::forDirection(cards, studyOptions_.studyDirection());
     if (studyOptions_.shuffleCards()) {
-        twShuffle(list);
-        TWLogDebug("Shuffled %lu cards", static_cast<unsigned long>(list.size()));
+        preparedStudyList_.shuffle();
+        TWLogDebug("Shuffled %lu cards", static_cast<unsigned long>(preparedStudyList_.size()));
     }
-    preparedStudyCards_ = std::move(list);
 }
 
 void FIStudyModeViewController::assignNextBatch() {
     const std::int64_t total = numberOfCardsPreparedForStudy();
     const std::int64_t start = std::clamp<std::int64_t>(currentBatchStartIndex_, 0, total);
     const std::int64_t count = std::max<std::int64_t>(0, std::min(studyBatchSize_, total - start));
-    actualStudyCards_.assign(preparedStudyCards_.begin() + start, preparedStudyCards_.begin() + start + count);
+    actualStudyCards_ = preparedStudyList_.cards(static_cast<std::size_t>(start), static_cast<std::size_t>(count));
 }
 
 bool FIStudyModeViewController::hasOneMoreBatchToStudy() const {
@@ -497,7 +496,7 @@ void FIStudyModeViewController::sessionSummaryStudyMore() {
         identifiersOfCardsRated_.clear();
         identifiersOfCardsMemorized_.clear();
         currentBatchStartIndex_ = 0;
-        prepareActualCards();
+        prepareActualCards(preparedStudyList_.givenCards());
     }
     assignNextBatch();
     navigationItem().setRightBarButtonItems(rightBarButtonItems());
@@ -539,7 +538,7 @@ void FIStudyModeViewController::studyOptionsChanged(const FIStudyOptions& option
     }
     studyOptions_ = options;
     studyBatchSize_ = options.numberOfCardsPerSession();
-    prepareActualCards();
+    prepareActualCards(preparedStudyList_.givenCards());
     assignNextBatch();
     if (isViewLoaded()) reloadData();
     saveStudyOptions();

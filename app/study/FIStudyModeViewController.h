@@ -13,6 +13,7 @@
 #include "app/study/FIStudyOptionsViewController.h"
 #include "app/study/FIStudySessionSummaryViewController.h"
 #include "model/FCCard.h"
+#include "model/FCStudyList.h"
 #include "platform/foundation/Date.h"
 #include "platform/ui/Color.h"
 
@@ -105,10 +106,12 @@ public:
     // --- State ---
     const FIStudyOptions& studyOptions() const { return studyOptions_; }
     std::int64_t studyBatchSize() const { return studyBatchSize_; }
-    const FCStudyCardArray& originalCardsFromClient() const { return originalCards_; }
+    const FCStudyCardArray& originalCardsFromClient() const { return preparedStudyList_.givenCards(); }
     bool useCardsAsIsIgnoringStudyDirection() const { return useCardsAsIs_; }
-    const FCStudyCardArray& preparedStudyCards() const { return preparedStudyCards_; }
-    std::int64_t numberOfCardsPreparedForStudy() const { return static_cast<std::int64_t>(preparedStudyCards_.size()); }
+    // The whole session's cards in their order (its answer-first views made
+    // anew: a batch's views are made when the batch is taken).
+    FCStudyCardArray preparedStudyCards() const { return preparedStudyList_.cards(); }
+    std::int64_t numberOfCardsPreparedForStudy() const { return static_cast<std::int64_t>(preparedStudyList_.size()); }
     std::int64_t currentBatchStartIndex() const { return currentBatchStartIndex_; }
     const FCStudyCardArray& actualStudyCards() const { return actualStudyCards_; }
     const std::set<std::string>& identifiersOfCardsRated() const { return identifiersOfCardsRated_; }
@@ -178,7 +181,8 @@ private:
     std::shared_ptr<T> selfAs() {
         return std::shared_ptr<T>(shared_from_this(), static_cast<T*>(this));
     }
-    void prepareActualCards();
+    // The order over `cards` (the given ones or, when the options change, the list's own).
+    void prepareActualCards(const FCStudyCardArray& cards);
     void assignNextBatch();
     void updatePositionBasedOnRatingForCardAtIndex(std::int64_t index, std::function<void()> completion);
     std::shared_ptr<FIStudySessionSummaryViewController> makeSummaryForPage(FICardPageViewController& page);
@@ -193,9 +197,8 @@ private:
 
     FIStudyOptions studyOptions_;
     std::int64_t studyBatchSize_ = FIStudyOptions::kDefaultNumberOfCardsPerSession;
-    FCStudyCardArray originalCards_;
     bool useCardsAsIs_ = false;
-    FCStudyCardArray preparedStudyCards_;
+    FCStudyList preparedStudyList_;  // holds the cards given
     std::int64_t currentBatchStartIndex_ = 0;
     FCStudyCardArray actualStudyCards_;
 

@@ -4,7 +4,9 @@
 #include <cstdint>
 
 // The process's one random source. Seeded from the system at start; tests seed
-// it to make shuffles and draws repeatable. Safe to call from any thread.
+// it to make shuffles and draws repeatable. Safe to call from any thread: each
+// thread draws from a generator of its own without a lock, and a seed given on
+// one thread holds for all (each starts the seed's sequence at its next draw).
 class Random {
 public:
     // A uniformly distributed 32-bit number.

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 
 #include "platform/foundation/StringUtils.h"
 
@@ -162,12 +163,32 @@ std::pair<double, double> verticalMetrics(const Font& font) {
 }  // namespace
 
 Size Font::sizeOfText(const std::string& text) const {
+    // Laying a screen out measures the same few texts again and again (each
+    // label, each time its table reloads), and Pango shapes the text each
+    // time: the widths measured last are kept, by family, weight, size and
+    // text. The fonts do not change while the program runs.
+    static std::mutex mutex;
+    static std::unordered_map<std::string, double> widths;
+    constexpr std::size_t kMostKept = 4096;
+    std::string key = cairoFamily();
+    key += bold_ ? '\1' : '\0';
+    key.append(reinterpret_cast<const char*>(&size_), sizeof size_);
+    key += text;
+    const double height = std::ceil(lineHeight());
+    {
+        std::lock_guard lock(mutex);
+        if (auto found = widths.find(key); found != widths.end()) return {found->second, height};
+    }
     Measurer m;
     PangoLayout* layout = layoutLine(m.cr, text);
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);
     g_object_unref(layout);
-    return {std::ceil(double(logical.width) / PANGO_SCALE), std::ceil(lineHeight())};
+    const double width = std::ceil(double(logical.width) / PANGO_SCALE);
+    std::lock_guard lock(mutex);
+    if (widths.size() >= kMostKept) widths.clear();
+    widths.emplace(std::move(key), width);
+    return {width, height};
 }
 
 double Font::lineHeight() const {

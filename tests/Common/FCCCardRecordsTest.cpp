@@ -301,6 +301,13 @@ TEST_F(FCCCardRecords, TopicsMadeWhenAskedForReadAndWriteAsReadingWhole) {
         std::size_t firstTopic = 0;
         while (!read->cards[firstTopic]->isTopicCard()) ++firstTopic;
         auto first = std::static_pointer_cast<FCTopicCard>(read->cards[firstTopic]);
+        // A topic counts its study cards (nested ones too) without making them.
+        for (std::size_t i = 0; i < read->cards.size(); ++i)
+            if (read->cards[i]->isTopicCard()) {
+                EXPECT_EQ(std::static_pointer_cast<FCTopicCard>(eager->cards[i])->deepStudyCardCount(),
+                          std::static_pointer_cast<FCTopicCard>(read->cards[i])->deepStudyCardCount())
+                    << name;
+            }
         ASSERT_TRUE(first->hasDeferredCards()) << name;
         first->setTitle("renamed");
         std::static_pointer_cast<FCTopicCard>(eager->cards[firstTopic])->setTitle("renamed");

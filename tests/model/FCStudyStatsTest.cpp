@@ -67,6 +67,29 @@ TEST(FCStudyStats, NumberOfRecentSessionsLimitsTheWindow) {
     }
 }
 
+TEST(FCStudyStats, TwoWindowsAtOnceScoreAsEachAlone) {
+    // Unsure ratings inside and at the end, no-result ratings, histories
+    // shorter and longer than the windows, one kept as 64-bit numbers, and
+    // windows of no sessions.
+    const History histories[] = {
+        {},           {1},          {3},       {3, 3},          {2, 3},          {1, 3, 2, 3, 1, 1, 3},
+        {1, 0, 1, 2}, {2, 2, 2, 1}, {1, 1, 1}, {2, 1, 3, 3, 1}, {1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 2, 1},
+        {1, 2, 300},
+    };
+    const std::pair<std::int64_t, std::int64_t> windows[] = {{3, 8}, {8, 3}, {1, 2}, {5, 5}, {0, 4}, {-1, 0}, {70, 2}};
+    for (const auto& history : histories) {
+        auto stats = statsWith(history);
+        for (const auto& [first, second] : windows) {
+            const auto both =
+                stats->combinedConfidenceAndDifficultyWithNumbersOfRecentSessionsToWeight(first, second);
+            EXPECT_EQ(stats->combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(first), both.first)
+                << ::testing::PrintToString(history) << " N=" << first;
+            EXPECT_EQ(stats->combinedConfidenceAndDifficultyWithNumberOfRecentSessionsToWeight(second), both.second)
+                << ::testing::PrintToString(history) << " N=" << second;
+        }
+    }
+}
+
 TEST(FCStudyStats, WarnsWhenNoResultRatingsUnbalanceTheWeights) {
     fc_test::clearLogBacklog();
     EXPECT_NEAR(150.0, statsWith({1, 0, 1})->relativeConfidence(), 1e-9);  // weights 25, 75, 125

@@ -272,6 +272,39 @@ TEST_F(StudySessionTest, BothWaysRatesEachViewInItsOwnDirection) {
     EXPECT_TRUE(changes->cards[1]->isReversed());
 }
 
+TEST_F(StudySessionTest, BothWaysShuffledAcrossBatchesStudiesEachCardOnceEachWay) {
+    document->deck()->setPreferredStudyDirection(2);
+    document->userDocumentSettings()->setBoolSetting(true, "FCShuffleCards");
+    start(15);
+    std::vector<std::string> seen;
+    for (std::size_t expected : {20u, 10u}) {
+        ASSERT_EQ(expected, screen->actualStudyCards().size());
+        for (const auto& card : screen->actualStudyCards()) {
+            seen.push_back(card->top().value_or(""));
+            // An answer-first card is a view of the card it was made from.
+            if (card->isReversed()) {
+                EXPECT_EQ(card->top(), std::static_pointer_cast<FCReversedStudyCard>(card)->originalCard()->bottom());
+            }
+        }
+        rateBatchEasy();
+        ASSERT_TRUE(onSummaryPage());
+        screen->studySessionSummaryViewController()->studyMore();
+        advance(1);
+    }
+    std::vector<std::string> expected = tops(0, 15);
+    for (int i = 0; i < 15; ++i) expected.push_back("A" + std::to_string(i));
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> shuffled = seen;
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(expected, seen);
+    EXPECT_NE(expected, shuffled);
+    // Each way's rating reached its own statistics.
+    for (const auto& card : cards) {
+        EXPECT_EQ((std::vector<std::int64_t>{1}), card->studyStats()->pastResults()) << *card->top();
+        EXPECT_EQ((std::vector<std::int64_t>{1}), card->reverseStudyStats()->pastResults()) << *card->top();
+    }
+}
+
 TEST_F(StudySessionTest, ASecondEasyRatingOnOneDayOnlyRefreshesTheDate) {
     start(1);
     rate(screen->easyButton());
