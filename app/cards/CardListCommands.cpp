@@ -295,8 +295,12 @@ std::vector<CardListTableViewController::BarItemKind> CardListTableViewControlle
         kinds.push_back(K::multipleChoice);
         return kinds;
     }
-    if (inConflict) return {K::flexibleSpace, K::versionConflict, K::flexibleSpace};
-    return {};
+    // Beside the editor, whose toolbar has memorize and multiple choice, the
+    // list keeps the two studies only it starts: their screens open in its
+    // own column.
+    if (inConflict)
+        return {K::listen, K::flexibleSpace, K::versionConflict, K::flexibleSpace, K::spacedRepetition};
+    return {K::listen, K::flexibleSpace, K::spacedRepetition};
 }
 
 std::shared_ptr<BarButtonItem> CardListTableViewController::makeBarItem(BarItemKind kind) {

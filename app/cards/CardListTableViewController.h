@@ -121,9 +121,9 @@ public:
         kMoveItemTag = 2,
         kMemorizeItemTag = 10,
         kMultipleChoiceItemTag = 11,
-        kListenItemTag = 12,
-        kSpacedRepetitionItemTag = 13,
         kVersionConflictItemTag = 12,
+        kListenItemTag = 13,
+        kSpacedRepetitionItemTag = 14,
         kFlexibleSpaceItemTag = -1
     };
     // The kinds of bar items the list shows (see rebuildNavigationItemsAndToolbar).
@@ -311,9 +311,11 @@ public:
     // statistics, space, move; else, with the split view collapsed or
     // absent, memorize, space, listen, space, spaced repetition, space,
     // multiple choice (with conflict, space before multiple choice while in
-    // conflict); else nothing (space, conflict, space while in conflict).
-    // Listening and the spaced-repetition groups have toolbar items of
-    // their own so that a tap reaches them.
+    // conflict); else (beside the editor, which has memorize and multiple
+    // choice) listen, space, spaced repetition (with conflict, space before
+    // spaced repetition while in conflict). Listening and the
+    // spaced-repetition groups have toolbar items of their own so that a tap
+    // reaches them.
     static std::vector<BarItemKind> toolbarItemKinds(bool editing, bool splitViewExpanded, bool inConflict);
 
     // --- Table ---

@@ -126,8 +126,25 @@ void FIDoubleSidedPageViewController::viewWillAppear(bool animated) {
 
 void FIDoubleSidedPageViewController::viewWillLayoutSubviews() {
     ViewController::viewWillLayoutSubviews();
-    // The scroll view takes the view's width and height.
-    if (scrollView_ && scrollView_->frame() != view()->bounds()) scrollView_->setFrame(view()->bounds());
+    if (!scrollView_ || scrollView_->frame() == view()->bounds()) return;
+    // The scroll view takes the view's width and height. The pages were made
+    // for the size the view had when they loaded (the storyboard's, before the
+    // screen gave it its own): when the size changes, they, the content and
+    // the offset follow it, keeping the page on show, as in a rotation.
+    const double oldWidth = scrollView_->bounds().size.width;
+    const std::int64_t target =
+        oldWidth > 0 ? targetIndexForContentOffset(scrollView_->contentOffset().x, oldWidth, numberOfPages_)
+                     : kLeftSideIndexOfFirstRealContentPage;
+    scrollView_->setFrame(view()->bounds());
+    const double w = width();
+    const double height = view()->bounds().size.height;
+    scrollView_->setContentSize({slotWidth(w) * static_cast<double>(numberOfPages_ + 2), height});
+    View::performWithoutAnimation([&] {
+        for (auto& [page, controller] : visible_)
+            if (controller->viewIfLoaded()) controller->view()->setFrame(frameForPageNumber(page, w, height));
+    });
+    if (numberOfPages_ > 0) scrollView_->setContentOffset(offsetForTargetIndex(target, w));
+    updateContentInsetForPages();
 }
 
 void FIDoubleSidedPageViewController::reloadData() {

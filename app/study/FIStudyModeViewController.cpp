@@ -71,6 +71,47 @@ std::string durationText(std::int64_t seconds) {
 
 namespace {
 
+// The rating buttons share the bar's width equally.
+class RatingsBar : public View {
+public:
+    using View::View;
+    void layoutSubviews() override {
+        View::layoutSubviews();
+        const auto& buttons = subviews();
+        if (buttons.empty()) return;
+        const double w = bounds().size.width / static_cast<double>(buttons.size());
+        for (std::size_t i = 0; i < buttons.size(); ++i)
+            if (buttons[i]) buttons[i]->setFrame(Rect(w * static_cast<double>(i), 0, w, bounds().size.height));
+    }
+};
+
+// The screen's view at whatever size the screen gives it: the ratings bar
+// runs across its bottom (or stays out of sight below it, where the last
+// page moved it), and the summary area fills it.
+class StudyScreenView : public View {
+public:
+    StudyScreenView(const Rect& frame) : View(frame), laidOutHeight_(frame.size.height) {}
+    void setParts(std::weak_ptr<View> bar, std::weak_ptr<View> summary) {
+        bar_ = std::move(bar);
+        summary_ = std::move(summary);
+    }
+    void layoutSubviews() override {
+        View::layoutSubviews();
+        const Size size = bounds().size;
+        if (auto bar = bar_.lock()) {
+            const Rect frame = bar->frame();
+            const double belowBottom = frame.minY() - (laidOutHeight_ - frame.size.height);
+            bar->setFrame(Rect(0, size.height - frame.size.height + belowBottom, size.width, frame.size.height));
+        }
+        if (auto summary = summary_.lock()) summary->setFrame(bounds());
+        laidOutHeight_ = size.height;
+    }
+
+private:
+    std::weak_ptr<View> bar_, summary_;
+    double laidOutHeight_;
+};
+
 // The study scenes are in "Main" whenever this screen is part of the program,
 // so that the card list can make the screen from the storyboard by identifier.
 const bool kStudyScenesRegistered = (FIStudyModeViewController::registerStoryboardScenes(), true);
@@ -81,9 +122,9 @@ void FIStudyModeViewController::registerStoryboardScenes() {
     Storyboard::extendStoryboard(kStoryboardName, "StudySessions", [](Storyboard& storyboard) {
         storyboard.addScene<FIStudyModeViewController>(kSceneIdentifier, [](FIStudyModeViewController& screen) {
             const double w = 390, h = 844;
-            auto root = std::make_shared<View>(Rect(0, 0, w, h));
+            auto root = std::make_shared<StudyScreenView>(Rect(0, 0, w, h));
             std::weak_ptr<ViewController> weak = screen.weak_from_this();
-            auto bar = std::make_shared<View>(Rect(0, h - kBottomToolbarHeight, w, kBottomToolbarHeight));
+            auto bar = std::make_shared<RatingsBar>(Rect(0, h - kBottomToolbarHeight, w, kBottomToolbarHeight));
             std::vector<std::shared_ptr<Button>> buttons;
             for (int i = 0; i < 3; ++i) {
                 auto button = std::make_shared<Button>(Rect(i * w / 3, 0, w / 3, kBottomToolbarHeight));
@@ -94,6 +135,7 @@ void FIStudyModeViewController::registerStoryboardScenes() {
             auto summaryArea = std::make_shared<View>(Rect(0, 0, w, h));
             summaryArea->setHidden(true);
             root->addSubview(summaryArea);
+            root->setParts(bar, summaryArea);
 
             auto options = BarButtonItem::withSystemItem(BarButtonSystemItem::Organize);
             Storyboard::connectSegue(*options, screen.shared_from_this(), kStudyOptionsSegue);

@@ -124,9 +124,11 @@ public:
         if (auto segmented = dynamic_cast<SegmentedControl*>(&view)) {
             const std::int64_t count = segmented->numberOfSegments();
             for (std::int64_t i = 0; i < count; ++i) {
+                // Segments may differ in width: each lies where the control draws it.
+                const Rect drawn = segmented->rectForSegmentAtIndex(i);
                 Rect segment = onScreen;
-                segment.size.width = onScreen.size.width / static_cast<double>(count);
-                segment.origin.x += segment.size.width * static_cast<double>(i);
+                segment.origin.x += drawn.minX() - segmented->bounds().minX();
+                segment.size.width = drawn.size.width;
                 json item = element("radio", segmented->titleForSegmentAtIndex(i).value_or(""), segment);
                 item["checked"] = segmented->selectedSegmentIndex() == i;
                 item["disabled"] = !segmented->isEnabled() || !takesTouches;

@@ -7,6 +7,7 @@
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/SegmentedControl.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/Window.h"
 
@@ -65,6 +66,8 @@ public:
             bar || (background && background->alpha() >= 1 && view.alpha() >= 1))
             coverTextUnder(rect);
         if (auto label = dynamic_cast<Label*>(&view)) addLabel(*label, window, clip, clippedByFrame);
+        if (auto segmented = dynamic_cast<SegmentedControl*>(&view))
+            addSegmentTitles(*segmented, window, clip, clippedByFrame);
         if (view.clipsToBounds()) {
             auto inside = intersection(clip, rect);
             if (!inside) return;
@@ -117,6 +120,34 @@ private:
                                         describe(*withinBounds),
                                     *visible});
         texts_.push_back({text, *visible});
+    }
+
+    // A segmented control draws its titles itself: each shows whole within
+    // its segment, and apart from every other text.
+    void addSegmentTitles(SegmentedControl& control, const Window& window, const Rect& clip, bool clippedByFrame) {
+        auto toScreen = [&](const Rect& rect) {
+            return control.convertRectToView(rect, nullptr).offsetBy(window.frame().origin.x, window.frame().origin.y);
+        };
+        for (std::int64_t i = 0; i < control.numberOfSegments(); ++i) {
+            const std::string title = control.titleForSegmentAtIndex(i).value_or("");
+            if (title.empty()) continue;
+            const Rect segment = toScreen(control.rectForSegmentAtIndex(i));
+            const Rect drawn = toScreen(control.titleRectForSegmentAtIndex(i));
+            if (!intersection(segment.insetBy(-kTolerance, -kTolerance), clip)) continue;
+            if (control.isTitleCutForSegmentAtIndex(i)) {
+                labelFaults_.push_back({quote(title) + " is cut: its segment shows " +
+                                            quote(control.displayedTitleForSegmentAtIndex(i).value_or("")) + " in " +
+                                            describe(segment),
+                                        segment});
+            }
+            auto visible = intersection(drawn, clip);
+            if (!visible) continue;
+            if (clippedByFrame && !contains(clip.insetBy(-kTolerance, -kTolerance), drawn))
+                labelFaults_.push_back({quote(title) + " is cut: a view around it shows " + describe(*visible) + " of " +
+                                            describe(drawn),
+                                        *visible});
+            texts_.push_back({title, *visible});
+        }
     }
 
     // A button's title shows whole; a label cuts with a truncating or

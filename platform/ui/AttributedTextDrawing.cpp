@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/TraitCollection.h"
@@ -104,6 +105,45 @@ AttributedTextLine measureLine(cairo_t* cr, const AttributedString& text, std::s
     return line;
 }
 
+// The text's underlines on one drawn line (its layout drawn at x, as wide as
+// `width`, on the baseline), dotted where the style asks; `setColor` sets
+// the colour they stroke in.
+void drawUnderlines(cairo_t* cr_, const AttributedString& text, PangoLayout* layout, const Range& line, double x,
+                    double width, double baseline, const Font& font, const Color& fill,
+                    const std::function<void(const Color&)>& setColor) {
+    const std::size_t start = line.location, end = line.location + line.length;
+    for (const auto& run : text.underlineRuns()) {
+        const std::size_t from = std::max(start, run.range.location);
+        const std::size_t to = std::min(end, run.range.location + run.range.length);
+        if (run.style == 0 || from >= to) continue;
+        // Where the run's first and last characters lie on the line, as far
+        // as the line shows.
+        PangoRectangle first, last;
+        pango_layout_index_to_pos(layout, static_cast<int>(from - start), &first);
+        pango_layout_index_to_pos(layout, static_cast<int>(to - start), &last);
+        double left = x + std::min(first.x, last.x) / double(PANGO_SCALE);
+        double right = x + std::max(first.x, last.x) / double(PANGO_SCALE);
+        if (to == end) right = x + advanceOf(layout);
+        left = std::max(left, x);
+        right = std::min(right, x + width);
+        if (right <= left) continue;
+        const Font runFont = text.attributesAtIndex(from).font.value_or(font);
+        const double thickness = std::max(1.0, runFont.pointSize() / 14);
+        const double at = baseline + std::max(1.5, runFont.pointSize() / 8) + thickness / 2;
+        cairo_save(cr_);
+        setColor(text.attributesAtIndex(from).foregroundColor.value_or(fill));
+        cairo_set_line_width(cr_, thickness);
+        if (run.style & AttributedString::UnderlinePatternDot) {
+            const double dash[] = {thickness, thickness * 2};
+            cairo_set_dash(cr_, dash, 2, 0);
+        }
+        cairo_move_to(cr_, left, at);
+        cairo_line_to(cr_, right, at);
+        cairo_stroke(cr_);
+        cairo_restore(cr_);
+    }
+}
+
 }  // namespace
 
 std::vector<AttributedTextLine> attributedTextLines(const AttributedString& text, const Font& font, double maxWidth,
@@ -149,10 +189,13 @@ Size measureAttributedText(const AttributedString& text, const Font& font, doubl
 }
 
 bool hasStyledRuns(const AttributedString& text) {
-    return std::any_of(text.runs().begin(), text.runs().end(), [](const AttributedString::Run& run) {
-        return run.range.length > 0 &&
-               (run.attributes.font || run.attributes.foregroundColor || run.attributes.backgroundColor);
-    });
+    return std::any_of(text.runs().begin(), text.runs().end(),
+                       [](const AttributedString::Run& run) {
+                           return run.range.length > 0 && (run.attributes.font || run.attributes.foregroundColor ||
+                                                            run.attributes.backgroundColor);
+                       }) ||
+           std::any_of(text.underlineRuns().begin(), text.underlineRuns().end(),
+                       [](const AttributedString::UnderlineRun& run) { return run.range.length > 0 && run.style != 0; });
 }
 
 void GraphicsContext::drawAttributedText(const AttributedString& text, const Rect& rect, const Font& font,
@@ -177,8 +220,11 @@ void GraphicsContext::drawAttributedText(const AttributedString& text, const Rec
         // Pango places a layout by its top-left corner; the line's baseline goes at its ascent.
         cairo_move_to(cr_, x, y + line.ascent - double(pango_layout_get_baseline(layout)) / PANGO_SCALE);
         pango_cairo_show_layout(cr_, layout);
+        drawUnderlines(cr_, text, layout, line.range, x, advance, y + line.ascent, font, states_.back().fill,
+                       [this](const Color& color) { applyColor(color); });
         g_object_unref(layout);
         y += line.height;
     }
     cairo_new_path(cr_);
 }
+

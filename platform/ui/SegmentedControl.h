@@ -6,9 +6,14 @@
 #include <vector>
 
 #include "platform/ui/Control.h"
+#include "platform/ui/Font.h"
 
-// A row of titled segments of equal width of which at most one is selected.
-// A user's tap on a segment (UIDriver::tap where it is drawn, or
+// A row of titled segments of which at most one is selected. The segments
+// share the width equally while every title fits its share; where one does
+// not, each segment gets the room its title needs and the rest is shared
+// equally; where the titles do not fit even so, their font shrinks (all
+// alike) down to a minimum scale, and only then are titles cut with an
+// ellipsis. A user's tap on a segment (UIDriver::tap where it is drawn, or
 // userSelectSegment) selects it and sends the value-changed actions; setting
 // the selection in code sends nothing.
 class SegmentedControl : public Control {
@@ -37,12 +42,39 @@ public:
     // The segment drawn at a point (in the control's coordinates), or
     // kNoSegment outside them.
     std::int64_t segmentIndexAtPoint(Point point) const;
+    // Where the segment is drawn (in the control's coordinates); empty for
+    // an index outside the control.
+    Rect rectForSegmentAtIndex(std::int64_t index) const;
+    // The segment's title as drawn: whole, or cut with an ellipsis where it
+    // does not fit at the smallest font.
+    std::optional<std::string> displayedTitleForSegmentAtIndex(std::int64_t index) const;
+    // The font the segment's title is drawn in (the regular size, or smaller
+    // where the titles do not fit).
+    Font titleFontForSegmentAtIndex(std::int64_t index) const;
+    // Where the segment's drawn title lies (in the control's coordinates).
+    Rect titleRectForSegmentAtIndex(std::int64_t index) const;
+    // Whether the title is drawn cut.
+    bool isTitleCutForSegmentAtIndex(std::int64_t index) const;
+
+    // The smallest share of the regular title size the font shrinks to.
+    static constexpr double kMinimumTitleScale = 0.7;
+
     // A tap selects the segment under the finger.
     void performTapAtPoint(Point point) override;
 
     void drawRect(const Rect& rect) override;
 
 private:
+    struct SegmentLayout {
+        Rect frame;
+        Rect titleRect;
+        std::string shownTitle;
+        bool cut = false;
+    };
+    // The segments laid out in the bounds, and the title size they share.
+    std::vector<SegmentLayout> layoutSegments(double* titleSize = nullptr) const;
+    Font titleFont(double size, bool selected) const;
+
     std::vector<std::string> titles_;
     std::int64_t selected_ = kNoSegment;
 };

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
+#include "platform/ui/AttributedTextDrawing.h"
 #include "platform/ui/InputAccessory.h"
 #include "platform/ui/LiveAnimation.h"
 #include "platform/ui/TextTruncation.h"
@@ -255,10 +256,22 @@ void TextField::drawRect(const Rect&) {
         context->setFillColor(tintColor().withAlphaComponent(0.25));
         context->fillRect(Rect(from, line.minY(), to - from, lineHeight));
     }
+    const bool styled = attributedText_ && hasStyledRuns(*attributedText_);
     if (!value.empty()) {
         context->setFillColor(isEnabled() ? textColor_ : Color::secondaryLabelColor());
-        const double full = font_.sizeOfText(value).width;
-        if (editing_ && full > area.size.width) {
+        const double full = styled ? measureAttributedText(*attributedText_, font_, 0, false).width
+                                   : font_.sizeOfText(value).width;
+        if (styled && !(editing_ && full > area.size.width)) {
+            // Each run in its own font, colour and underline, as a label
+            // draws it; a disabled field greys them all.
+            AttributedString shown = *attributedText_;
+            if (!isEnabled()) {
+                AttributedString::Attributes grey;
+                grey.foregroundColor = Color::secondaryLabelColor();
+                shown.addAttributes(grey, Range{0, shown.string().size()});
+            }
+            context->drawAttributedText(shown, line, font_, textAlignment_, false, TruncationPosition::Tail);
+        } else if (editing_ && full > area.size.width) {
             // Scrolled so that the end, where typing goes, shows.
             context->drawText(value, Rect(area.maxX() - full, line.minY(), full, lineHeight), font_,
                               TextAlignment::Left);

@@ -625,17 +625,20 @@ TEST_F(CardListCommandsTest, BarItemsFollowEditingTheSplitViewAndConflicts) {
     EXPECT_TRUE(list->leftBarItemKinds().empty());
     list->setEditing(false, false);
 
-    // Beside an expanded detail pane the editor has the study items.
+    // Beside an expanded detail pane the editor has memorize and multiple
+    // choice; the list keeps listening and the spaced-repetition groups.
     auto hook = CardListDetailEditor::deckSplitView();
     hook.isSplitViewExpanded = [](CardListTableViewController&) { return true; };
     installCardListDetailEditor(hook);
     list->rebuildNavigationItemsAndToolbar(false);
-    EXPECT_EQ((std::vector<std::int64_t>{space, T::kVersionConflictItemTag, space}), toolbarTags());
+    EXPECT_EQ((std::vector<std::int64_t>{T::kListenItemTag, space, T::kVersionConflictItemTag, space,
+                                         T::kSpacedRepetitionItemTag}),
+              toolbarTags());
     EXPECT_EQ((std::vector<Kind>{Kind::edit}), list->rightBarItemKinds());
     document->setDocumentState(DocumentStateNormal);
     drainMainLoop();
-    EXPECT_TRUE(toolbarTags().empty());
-    EXPECT_TRUE(navigation->isToolbarHidden());
+    EXPECT_EQ((std::vector<std::int64_t>{T::kListenItemTag, space, T::kSpacedRepetitionItemTag}), toolbarTags());
+    EXPECT_FALSE(navigation->isToolbarHidden());
     installCardListDetailEditor(CardListDetailEditor::deckSplitView());
 
     // Title editing offers only its cancel item.

@@ -55,10 +55,13 @@ TEST_F(CardListTest, InTheDecksSplitViewTheListReachesTheDetailEditor) {
     auto madeEditor = std::dynamic_pointer_cast<EditStudyCardViewController>(made->topViewController());
     ASSERT_NE(nullptr, madeEditor);
     EXPECT_NE(detail, made);
-    // It shows the deck's cover; beside it the list's toolbar is empty.
+    // It shows the deck's cover; beside it the list's toolbar keeps only
+    // listening and the spaced-repetition groups (the editor's has the rest).
     ASSERT_NE(nullptr, madeEditor->presentationMode().asCoverCard());
     EXPECT_EQ("Spanish", madeEditor->presentationMode().asCoverCard()->title);
-    EXPECT_TRUE(cardList->toolbarItemKinds().empty());
+    using Kind = CardListTableViewController::BarItemKind;
+    EXPECT_EQ((std::vector<Kind>{Kind::listen, Kind::flexibleSpace, Kind::spacedRepetition}),
+              cardList->toolbarItemKinds());
 
     // Beside the detail pane a double tap in editing mode opens no solo editor.
     ASSERT_TRUE(UIDriver::tap(*cardList->editButtonItem()));

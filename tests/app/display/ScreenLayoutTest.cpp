@@ -333,15 +333,30 @@ TEST_P(ScreenLayoutTest, EveryScreenAUserReachesShowsItsTextsWholeAndApart) {
     // A tablet shows the editor beside the list; a phone goes back to the list.
     if (GetParam().idiom == UserInterfaceIdiom::Phone) {
         ASSERT_TRUE(tapItem("Back"));
-        ASSERT_TRUE(tapItem("calendar"));
-        screen("spaced-repetition");
     }
+    // The spaced-repetition groups, from the list's toolbar (beside the editor on a tablet).
+    ASSERT_TRUE(tapItem("calendar"));
+    screen("spaced-repetition");
+    EXPECT_TRUE(shows("row", "^New Cards")) << names();
 }
 
 TEST_P(ScreenLayoutTest, StudyScreensShowTheirTextsWholeAndApart) {
     openTutorial();
     ASSERT_TRUE(tapNamed("button", "^Memorize$"));
     screen("study");
+    // The rating buttons share the bottom of the screen, whatever its size.
+    const Rect bounds = Screen::main().bounds();
+    double left = bounds.maxX(), right = bounds.minX();
+    for (const auto& element : DisplayScreen::accessibleElements()) {
+        if (element["role"] != "button" || !std::regex_search(element["name"].get<std::string>(),
+                                                              std::regex("^(Easy|Unsure|Hard)$")))
+            continue;
+        left = std::min(left, element["x"].get<double>());
+        right = std::max(right, element["x"].get<double>() + element["width"].get<double>());
+        EXPECT_NEAR(element["y"].get<double>() + element["height"].get<double>(), bounds.maxY(), 1) << names();
+    }
+    EXPECT_NEAR(left, bounds.minX(), 1) << names();
+    EXPECT_NEAR(right, bounds.maxX(), 1) << names();
     for (int ratings = 0; !shows("button", "^Start Over$"); ++ratings) {
         ASSERT_LT(ratings, 20) << "the batch ends in a summary";
         ASSERT_TRUE(tapNamed("button", "^Easy$"));
@@ -484,14 +499,12 @@ TEST_P(ScreenLayoutTest, StudyOptionsTopicPickerAndListeningOpenByTaps) {
     ASSERT_TRUE(tapNamed("row", "^Studying"));
     EXPECT_TRUE(shows("row", "What is a deck")) << names();
     ASSERT_TRUE(tapItem("Back"));
-    // Listening, from a phone's toolbar (a tablet's list has none beside the editor).
-    if (GetParam().idiom == UserInterfaceIdiom::Phone) {
-        ASSERT_TRUE(tapItem("speaker.wave.2"));
-        screen("listen");
-        EXPECT_TRUE(shows("button", "▸▸")) << names();
-        ASSERT_TRUE(tapItem("Back"));
-        EXPECT_TRUE(shows("row", "^Studying")) << names();
-    }
+    // Listening, from the list's toolbar (beside the editor on a tablet).
+    ASSERT_TRUE(tapItem("speaker.wave.2"));
+    screen("listen");
+    EXPECT_TRUE(shows("button", "▸▸")) << names();
+    ASSERT_TRUE(tapItem("Back"));
+    EXPECT_TRUE(shows("row", "^Studying")) << names();
 }
 
 TEST_P(ScreenLayoutTest, CoverPickedInTheLibraryShowsOnTheDeck) {

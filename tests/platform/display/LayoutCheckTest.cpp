@@ -8,6 +8,7 @@
 #include "platform/display/DisplayScreen.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/SegmentedControl.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/UITestFixture.h"
 #include "platform/ui/Window.h"
@@ -120,6 +121,21 @@ TEST_F(LayoutCheckTest, FindsOverlapsAndCutsAndLetsDesignedCutsAndHiddenTextBe) 
              root.addSubview(sheet);
          },
          {}},
+        {"segment titles that fit in segments sized to them",
+         [](View& root) {
+             root.addSubview(std::make_shared<SegmentedControl>(
+                 std::vector<std::string>{"None", "Spaced Repetition", "Difficulty", "Last Studied"}));
+             root.subviews().back()->setFrame(Rect(16, 100, 358, 28));
+         },
+         {}},
+        {"segment titles too long for the control, and a label over one",
+         [](View& root) {
+             root.addSubview(std::make_shared<SegmentedControl>(
+                 std::vector<std::string>{"None", "Spaced Repetition", "Difficulty", "Last Studied"}));
+             root.subviews().back()->setFrame(Rect(16, 100, 160, 28));
+             root.addSubview(label("Over", Rect(16, 104, 40, 20)));
+         },
+         {"'Spaced Repetition' is cut", "'Difficulty' is cut", "'Last Studied' is cut", "'Over' overlaps 'None'"}},
         {"a row cuts its texts only while slid aside for its swipe actions",
          [](View& root) {
              for (const bool swiped : {false, true}) {

@@ -10,6 +10,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/UITestFixture.h"
 
 using memorant_test::colorNear;
@@ -89,6 +90,43 @@ TEST_F(StyledTextAndBarMaterialTest, AnAttributedTextDrawsEachRunInItsFontAndCol
     plain->setTextColor(blue);
     plain->setAttributedText(AttributedString("Correct"));
     EXPECT_GT(span(inkRows(*renderPNG(*plain, "plain"), blue)), 5);
+}
+
+// A word in red with a dotted line under it, the rest in the view's own
+// colour: a text field draws the runs as a label does, and the line shows
+// under the word only, broken into dots.
+TEST_F(StyledTextAndBarMaterialTest, AFieldAndALabelDrawTheirRunsAndADottedUnderline) {
+    const Color red(0.9, 0, 0), blue(0, 0, 0.9);
+    AttributedString text("ace more");
+    AttributedString::Attributes word;
+    word.foregroundColor = red;
+    text.addAttributes(word, Range{0, 3});
+    text.addUnderlineStyle(AttributedString::UnderlineStyleSingle | AttributedString::UnderlinePatternDot,
+                           Range{0, 3});
+    auto field = std::make_shared<TextField>(Rect(0, 0, 160, 40));
+    field->setTextColor(blue);
+    field->setAttributedText(text);
+    auto label = std::make_shared<Label>(Rect(0, 0, 160, 40));
+    label->setTextColor(blue);
+    label->setAttributedText(text);
+    for (View* view : {static_cast<View*>(field.get()), static_cast<View*>(label.get())}) {
+        SCOPED_TRACE(view == field.get() ? "field" : "label");
+        auto image = renderPNG(*view, "underlined");
+        const auto wordRows = inkRows(*image, red), restRows = inkRows(*image, blue);
+        ASSERT_FALSE(wordRows.empty());
+        ASSERT_FALSE(restRows.empty());
+        // The line lies below the letters, which have no descenders.
+        EXPECT_GE(wordRows.back(), restRows.back() + 1);
+        // Its row is dotted: ink and gaps alternate along it.
+        int changes = 0;
+        bool inked = false;
+        for (int x = 0; x < image->pixelWidth(); ++x) {
+            const bool here = colorNear(image->colorAtPixel(x, wordRows.back()), red, 0.25);
+            if (here != inked) ++changes;
+            inked = here;
+        }
+        EXPECT_GE(changes, 6);
+    }
 }
 
 // Text under a translucent bar shows only as a soft blur of its colour, while
