@@ -72,10 +72,25 @@
     return node;
   }
 
+  // What each node of the layer shows, as its element's JSON: a node whose
+  // element did not change between frames stays as it is, so that a pointer
+  // on it, a screen reader's place and a click under way keep their target.
+  let shownElements = [];
+
   function showElements(elements) {
     const focusedIndex = document.activeElement?.parentNode === elementsLayer ? document.activeElement.dataset.index : null;
-    elementsLayer.replaceChildren(...elements.map(nodeForElement));
-    if (focusedIndex !== null) elementsLayer.querySelector(`[data-index="${focusedIndex}"]`)?.focus();
+    const texts = elements.map((element) => JSON.stringify(element));
+    const nodes = Array.from(elementsLayer.children);
+    texts.forEach((text, index) => {
+      if (shownElements[index] === text && nodes[index]) return;
+      const node = nodeForElement(elements[index], index);
+      if (nodes[index]) nodes[index].replaceWith(node);
+      else elementsLayer.appendChild(node);
+    });
+    for (const extra of nodes.slice(texts.length)) extra.remove();
+    shownElements = texts;
+    if (focusedIndex !== null && document.activeElement?.parentNode !== elementsLayer)
+      elementsLayer.querySelector(`[data-index="${focusedIndex}"]`)?.focus();
 
     const field = elements.find((element) => element.role === 'textbox' && element.focused);
     if (!field) {
