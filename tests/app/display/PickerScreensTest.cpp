@@ -13,6 +13,7 @@
 #include <regex>
 
 #include "app/library/ScriptedDeckDocuments.h"
+#include "app/display/LaunchedAppTest.h"
 #include "app/shell/AppDelegateTestSupport.h"
 #include "platform/display/DisplayScreen.h"
 #include "platform/foundation/StringUtils.h"
@@ -27,62 +28,22 @@ using namespace memorant_test;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
-struct DeviceCase {
-    const char* name;
-    UserInterfaceIdiom idiom;
-};
-
-class PickerScreensTest : public UITest, public ::testing::WithParamInterface<DeviceCase> {
+class PickerScreensTest : public LaunchedAppTest {
 protected:
     void SetUp() override {
-        savedRoot = AppContainer::root();
-        savedToken = UbiquityContainer::ubiquityIdentityToken();
-        AppContainer::setRoot(home.str());
-        UserDefaults::resetStandard();
-        UbiquityContainer::setUbiquityIdentityToken(UbiquityIdentityToken("alice"));
         DocumentPickerViewController::setBrowseRootFolder(documents.str());
-        Device::current().setUserInterfaceIdiom(GetParam().idiom);
-        app = ApplicationDelegateClasses::makeDelegate("FIAppDelegate");
-        ASSERT_TRUE(app);
-        Application::shared().setDelegate(app);
-        app->setWindow(std::make_shared<Window>());
-        const std::string storyboard = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();
-        Application::shared().launchWithOptions(
-            Value::dictionary(), Storyboard::storyboardWithName(storyboard)->instantiateInitialViewController());
-        settle();
+        LaunchedAppTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
         // (An earlier launch of this process may still ask too: each answer dismisses one.)
         while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
     }
     void TearDown() override {
-        if (auto alert = UIDriver::presentedAlert()) alert->presentingViewController()->dismissViewController(false);
-        for (const auto& window : Application::shared().windows()) window->setHidden(true);
-        drainMainLoop();
-        Application::shared().setDelegate(nullptr);
-        app.reset();
+        LaunchedAppTest::TearDown();
         DocumentPickerViewController::setBrowseRootFolder(std::nullopt);
-        UbiquityContainer::setUbiquityIdentityToken(savedToken);
-        AppContainer::setRoot(savedRoot);
-        UserDefaults::resetStandard();
-        UITest::TearDown();
     }
 
-    // Lets animations, timers and queued work finish.
-    void settle() {
-        for (int i = 0; i < 5; ++i) {
-            advance(1);
-            ASSERT_TRUE(
-                runMainLoopUntil([] { return drainMainLoop() == 0 && !DispatchQueue::hasPendingBackgroundWork(); }));
-        }
-    }
-
-    static std::string names() {
-        std::string text;
-        for (const auto& element : DisplayScreen::accessibleElements())
-            text += element["role"].get<std::string>() + " '" + element["name"].get<std::string>() + "'" +
-                    (element.value("disabled", false) ? " (disabled)" : "") + "\n";
-        return text;
-    }
+    static std::string names() { return elementNames(); }
     // The topmost element of that role whose name matches, or null.
     static json find(const std::string& role, const std::string& pattern) {
         const std::regex name(pattern);
@@ -178,12 +139,8 @@ protected:
         EXPECT_TRUE(faults.empty()) << screen << ":\n  " << componentsJoinedByString(faults, "\n  ") << "\n" << names();
     }
 
-    TempDir home;
     TempDir documents;
     TempDir elsewhere;
-    std::string savedRoot;
-    std::optional<UbiquityIdentityToken> savedToken;
-    std::shared_ptr<ApplicationDelegate> app;
 };
 
 TEST_P(PickerScreensTest, BrowseWalksIntoAFolderAndOpensTheDeckTapped) {
@@ -283,8 +240,6 @@ TEST_P(PickerScreensTest, AFolderThatCannotBeReadSaysSoAndCancelLeavesThePicker)
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, PickerScreensTest,
-                         ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
-                                           DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         phoneAndTablet(), deviceCaseName);
 
 }  // namespace

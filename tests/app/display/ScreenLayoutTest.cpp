@@ -21,6 +21,7 @@
 #include "Common/FCDeckSnaphot.h"
 #include "Common/FCDeckStoreContext.h"
 #include "app/net/SharingTestSupport.h"
+#include "app/display/LaunchedAppTest.h"
 #include "app/shell/AppDelegateTestSupport.h"
 #include "app/shell/DiagnosticsController.h"
 #include "app/study/StatsButton.h"
@@ -45,29 +46,8 @@ namespace {
 using namespace memorant_test;
 using nlohmann::json;
 
-struct DeviceCase {
-    const char* name;
-    UserInterfaceIdiom idiom;
-};
-
-class ScreenLayoutTest : public UITest, public ::testing::WithParamInterface<DeviceCase> {
+class ScreenLayoutTest : public LaunchedAppTest {
 protected:
-    void SetUp() override {
-        savedRoot = AppContainer::root();
-        savedToken = UbiquityContainer::ubiquityIdentityToken();
-        AppContainer::setRoot(home.str());
-        UserDefaults::resetStandard();
-        UbiquityContainer::setUbiquityIdentityToken(UbiquityIdentityToken("alice"));
-        Device::current().setUserInterfaceIdiom(GetParam().idiom);
-        app = ApplicationDelegateClasses::makeDelegate("FIAppDelegate");
-        ASSERT_TRUE(app);
-        Application::shared().setDelegate(app);
-        app->setWindow(std::make_shared<Window>());
-        const std::string storyboard = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();
-        Application::shared().launchWithOptions(
-            launchOptions(), Storyboard::storyboardWithName(storyboard)->instantiateInitialViewController());
-        settle();
-    }
     void TearDown() override {
         // What the walk changed is saved before the app folder goes, as
         // leaving the app saves it: no save of this test's deck fails in the next.
@@ -76,27 +56,7 @@ protected:
         EXPECT_TRUE(runMainLoopUntil([&] { return saved && !DispatchQueue::hasPendingBackgroundWork(); }));
         Application::shared().willEnterForeground();
         drainMainLoop();
-        if (auto alert = UIDriver::presentedAlert()) alert->presentingViewController()->dismissViewController(false);
-        for (const auto& window : Application::shared().windows()) window->setHidden(true);
-        drainMainLoop();
-        Application::shared().setDelegate(nullptr);
-        app.reset();
-        UbiquityContainer::setUbiquityIdentityToken(savedToken);
-        AppContainer::setRoot(savedRoot);
-        UserDefaults::resetStandard();
-        UITest::TearDown();
-    }
-
-    // How the program is started: plainly, or with a link to open.
-    virtual Value launchOptions() { return Value::dictionary(); }
-
-    // Lets animations, timers and queued work finish.
-    void settle() {
-        for (int i = 0; i < 5; ++i) {
-            advance(1);
-            ASSERT_TRUE(
-                runMainLoopUntil([] { return drainMainLoop() == 0 && !DispatchQueue::hasPendingBackgroundWork(); }));
-        }
+        LaunchedAppTest::TearDown();
     }
 
     std::string names() {
@@ -286,10 +246,6 @@ protected:
         EXPECT_TRUE(faults.empty()) << name << ":\n  " << componentsJoinedByString(faults, "\n  ") << "\n" << names();
     }
 
-    TempDir home;
-    std::string savedRoot;
-    std::optional<UbiquityIdentityToken> savedToken;
-    std::shared_ptr<ApplicationDelegate> app;
 };
 
 TEST_P(ScreenLayoutTest, EveryScreenAUserReachesShowsItsTextsWholeAndApart) {
@@ -647,9 +603,7 @@ TEST_P(ScreenLayoutTest, EverySettingsRowLeadsToAScreenLaidOutRight) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, ScreenLayoutTest,
-                         ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
-                                           DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         phoneAndTablet(), deviceCaseName);
 
 
 // The share web service played by a server on this machine: it takes an
@@ -759,12 +713,8 @@ TEST_P(SharedDeckLinkLayoutTest, SharedDeckDownloadsIntoTheLibrary) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, SharingScreenLayoutTest,
-                         ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
-                                           DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         phoneAndTablet(), deviceCaseName);
 INSTANTIATE_TEST_SUITE_P(Devices, SharedDeckLinkLayoutTest,
-                         ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
-                                           DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         phoneAndTablet(), deviceCaseName);
 
 }  // namespace

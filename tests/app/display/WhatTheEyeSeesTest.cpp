@@ -10,6 +10,7 @@
 #include <map>
 #include <regex>
 
+#include "app/display/LaunchedAppTest.h"
 #include "app/shell/AppDelegateTestSupport.h"
 #include "app/study/StatsButton.h"
 #include "platform/display/DisplayScreen.h"
@@ -24,49 +25,8 @@ namespace {
 using namespace memorant_test;
 using nlohmann::json;
 
-struct DeviceCase {
-    const char* name;
-    UserInterfaceIdiom idiom;
-};
-
-class WhatTheEyeSeesTest : public UITest, public ::testing::WithParamInterface<DeviceCase> {
+class WhatTheEyeSeesTest : public LaunchedAppTest {
 protected:
-    void SetUp() override {
-        savedRoot = AppContainer::root();
-        savedToken = UbiquityContainer::ubiquityIdentityToken();
-        AppContainer::setRoot(home.str());
-        UserDefaults::resetStandard();
-        UbiquityContainer::setUbiquityIdentityToken(UbiquityIdentityToken("alice"));
-        Device::current().setUserInterfaceIdiom(GetParam().idiom);
-        app = ApplicationDelegateClasses::makeDelegate("FIAppDelegate");
-        ASSERT_TRUE(app);
-        Application::shared().setDelegate(app);
-        app->setWindow(std::make_shared<Window>());
-        const std::string storyboard = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();
-        Application::shared().launchWithOptions(
-            Value::dictionary(), Storyboard::storyboardWithName(storyboard)->instantiateInitialViewController());
-        settle();
-    }
-    void TearDown() override {
-        if (auto alert = UIDriver::presentedAlert()) alert->presentingViewController()->dismissViewController(false);
-        for (const auto& window : Application::shared().windows()) window->setHidden(true);
-        drainMainLoop();
-        app.reset();
-        UbiquityContainer::setUbiquityIdentityToken(savedToken);
-        AppContainer::setRoot(savedRoot);
-        UserDefaults::resetStandard();
-        UITest::TearDown();
-    }
-
-    // Lets animations, timers and queued work finish.
-    void settle() {
-        for (int i = 0; i < 5; ++i) {
-            advance(1);
-            ASSERT_TRUE(
-                runMainLoopUntil([] { return drainMainLoop() == 0 && !DispatchQueue::hasPendingBackgroundWork(); }));
-        }
-    }
-
     static std::string names() {
         std::string text;
         for (const auto& element : DisplayScreen::accessibleElements())
@@ -134,10 +94,6 @@ protected:
         return twice;
     }
 
-    TempDir home;
-    std::string savedRoot;
-    std::optional<UbiquityIdentityToken> savedToken;
-    std::shared_ptr<ApplicationDelegate> app;
 };
 
 // The rows (in pixels) of a view's picture where it draws (it is clear
@@ -268,6 +224,4 @@ TEST_P(WhatTheEyeSeesTest, TheEditItemKeepsTheTintAfterStudying) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, WhatTheEyeSeesTest,
-                         ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
-                                           DeviceCase{"tablet", UserInterfaceIdiom::Pad}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         phoneAndTablet(), deviceCaseName);

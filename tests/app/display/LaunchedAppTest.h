@@ -1,0 +1,90 @@
+#pragma once
+
+// The program as it starts: the application delegate launched with the main
+// storyboard's first screen in its window, on a fresh app folder with the
+// cloud account signed in, at phone or tablet size. Tests drive it as a user
+// does, through what the screen shows.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/shell/AppDelegateTestSupport.h"
+#include "platform/display/DisplayScreen.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/ui/ApplicationDelegate.h"
+
+namespace memorant_test {
+
+struct DeviceCase {
+    const char* name;
+    UserInterfaceIdiom idiom;
+};
+
+inline auto phoneAndTablet() {
+    return ::testing::Values(DeviceCase{"phone", UserInterfaceIdiom::Phone},
+                             DeviceCase{"tablet", UserInterfaceIdiom::Pad});
+}
+
+inline std::string deviceCaseName(const ::testing::TestParamInfo<DeviceCase>& info) { return info.param.name; }
+
+class LaunchedAppTest : public UITest, public ::testing::WithParamInterface<DeviceCase> {
+protected:
+    void SetUp() override {
+        savedRoot = AppContainer::root();
+        savedToken = UbiquityContainer::ubiquityIdentityToken();
+        AppContainer::setRoot(home.str());
+        UserDefaults::resetStandard();
+        UbiquityContainer::setUbiquityIdentityToken(UbiquityIdentityToken("alice"));
+        Device::current().setUserInterfaceIdiom(GetParam().idiom);
+        app = ApplicationDelegateClasses::makeDelegate("FIAppDelegate");
+        ASSERT_TRUE(app);
+        Application::shared().setDelegate(app);
+        app->setWindow(std::make_shared<Window>());
+        const std::string storyboard = Bundle::main().objectForInfoDictionaryKey("UIMainStoryboardFile").stringValue();
+        Application::shared().launchWithOptions(
+            launchOptions(), Storyboard::storyboardWithName(storyboard)->instantiateInitialViewController());
+        settle();
+    }
+    void TearDown() override {
+        if (auto alert = UIDriver::presentedAlert()) alert->presentingViewController()->dismissViewController(false);
+        for (const auto& window : Application::shared().windows()) window->setHidden(true);
+        drainMainLoop();
+        Application::shared().setDelegate(nullptr);
+        app.reset();
+        UbiquityContainer::setUbiquityIdentityToken(savedToken);
+        AppContainer::setRoot(savedRoot);
+        UserDefaults::resetStandard();
+        UITest::TearDown();
+    }
+
+    // How the program is started: plainly, or with a link to open.
+    virtual Value launchOptions() { return Value::dictionary(); }
+
+    // Lets animations, timers and queued work finish.
+    void settle() {
+        for (int i = 0; i < 5; ++i) {
+            advance(1);
+            ASSERT_TRUE(
+                runMainLoopUntil([] { return drainMainLoop() == 0 && !DispatchQueue::hasPendingBackgroundWork(); }));
+        }
+    }
+
+    // The screen's accessible elements, a line each, as a failure shows them.
+    static std::string elementNames() {
+        std::string text;
+        for (const auto& element : DisplayScreen::accessibleElements())
+            text += element["role"].get<std::string>() + " '" + element["name"].get<std::string>() + "'" +
+                    (element.value("disabled", false) ? " (disabled)" : "") + "\n";
+        return text;
+    }
+
+    TempDir home;
+    std::string savedRoot;
+    std::optional<UbiquityIdentityToken> savedToken;
+    std::shared_ptr<ApplicationDelegate> app;
+};
+
+}  // namespace memorant_test
