@@ -1,6 +1,7 @@
 #include "model/FCDifficultyGroupingStrategy.h"
 
 #include <array>
+#include <optional>
 
 #include "model/FCStudyStats.h"
 #include "model/TWDateAdditions.h"
@@ -22,7 +23,10 @@ FCCardGroupArray FCDifficultyGroupingStrategy::groupStudyCards(const FCStudyCard
 FCCardGroupArray FCDifficultyGroupingStrategy::groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
                                                                     FCGroupBuilder& groupBuilder) {
     enum Band { NotStudied, Difficult, SomewhatDifficult, SomewhatDifficultForTomorrow, Memorized };
-    const TWDaysAroundNow days;
+    // The calendar's days around now only when a card of the middle band asks
+    // whether it was rated today: working them out costs more than a small
+    // deck's grouping.
+    std::optional<TWDaysAroundNow> days;
     // The band's score (the recent sessions) and the order's (the default
     // number of them) come from one look at the history.
     auto bandOf = [&](const FCStudyStats& stats) {
@@ -32,7 +36,8 @@ FCCardGroupArray FCDifficultyGroupingStrategy::groupTakenStudyCards(FCStudyCardA
         if (score < kDifficultBelow) return GroupAndScore{Difficult, orderScore};
         if (score >= kMemorizedFrom) return GroupAndScore{Memorized, orderScore};
         const std::optional<Date> lastStudied = stats.lastStudied();
-        const bool ratedRightToday = lastStudied && days.isToday(*lastStudied) && stats.mostRecentResult() == 1;
+        if (lastStudied && !days) days.emplace();
+        const bool ratedRightToday = lastStudied && days->isToday(*lastStudied) && stats.mostRecentResult() == 1;
         return GroupAndScore{ratedRightToday ? SomewhatDifficultForTomorrow : SomewhatDifficult, orderScore};
     };
     GroupedStudyCards<5> grouped(cards, ascending, bandOf);

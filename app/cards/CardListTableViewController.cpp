@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "Common/FCCUserDocumentSettings.h"
@@ -725,6 +726,26 @@ std::optional<std::string> CardListTableViewController::plainText(const std::opt
     return text;
 }
 
+namespace {
+
+// The plain text of a topic or group row's title. Row titles come again and
+// again (a grouping's titles on every switch, a row's title once to pick its
+// cell and once to fill it): the plain text of the titles seen last is kept, a
+// handful of them (main thread only).
+std::optional<std::string> plainTitle(const FCHtmlToPlainTextValueTransformer& transformer,
+                                      const std::optional<std::string>& html) {
+    if (!html) return std::nullopt;
+    static thread_local std::unordered_map<std::string, std::optional<std::string>> recent;
+    if (auto found = recent.find(*html); found != recent.end()) return found->second;
+    auto text = transformer.transformedValue(*html);
+    if (text && text->empty()) text.reset();
+    if (recent.size() >= 64) recent.clear();
+    recent.emplace(*html, text);
+    return text;
+}
+
+}  // namespace
+
 Color CardListTableViewController::progressColor(const FCStudyStats& stats) {
     return progressColor(stats.combinedConfidenceAndDifficulty());
 }
@@ -760,8 +781,8 @@ std::shared_ptr<TableViewCell> CardListTableViewController::cellForRowAtIndexPat
         cell->setSelectionStyle(TableViewCellSelectionStyle::None);
         return cell;
     }
-    const auto plainTitle = plainText(topic.title());
-    const bool withSubtitle = group && plainTitle && plainTitle->find(" (") != std::string::npos;
+    const auto title = plainTitle(htmlToPlainTextTransformer_, topic.title());
+    const bool withSubtitle = group && title && title->find(" (") != std::string::npos;
     auto cell = tableView.dequeueReusableCell(withSubtitle ? kSubtitleTopicCellIdentifier : kSpecialTopicCellIdentifier,
                                               indexPath);
     configureTopicCell(*cell, topic);
@@ -826,7 +847,7 @@ void CardListTableViewController::configureTopicCell(TableViewCell& cell, const 
     auto* subtitleLabel = dynamic_cast<Label*>(cell.contentView()->viewWithTag(kSubtitleLabelTag));
     std::string title, subtitle;
     Color color = Color::labelColor();
-    if (auto plain = plainText(topic.title())) {
+    if (auto plain = plainTitle(htmlToPlainTextTransformer_, topic.title())) {
         title = *plain;
         const auto open = plain->find(" (");
         if (group && open != std::string::npos) {
