@@ -92,12 +92,13 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
     static std::string wholeFrame(const Image& image, const std::string& header) {
         const DisplayFrame::Pixels pixels = pixelsOf(image);
         const DisplayFrame::PixelRect all{0, 0, pixels.width, pixels.height};
-        return DisplayFrame::message(header, true, {{all, DisplayFrame::png(pixels, all)}});
+        return DisplayFrame::message(header, true, DisplayFrame::pngBands(pixels, all));
     }
 
     // Only the rectangles that changed since the last frame, when they are
     // under half the screen and the size is the same; else the whole picture.
-    void sendFrameIfChanged() {
+    // False when nothing changed: the next pass may send at once.
+    bool sendFrameIfChanged() {
         std::shared_ptr<Image> image = DisplayScreen::render(scale);
         cairo_surface_flush(image->surface());
         const DisplayFrame::Pixels pixels = pixelsOf(*image);
@@ -114,7 +115,7 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
                               pixelsOf(*lastImage).stride == pixels.stride;
         std::vector<DisplayFrame::PixelRect> changed;
         if (sameSize) changed = DisplayFrame::changedRects(pixelsOf(*lastImage), pixels);
-        if (sameSize && changed.empty() && header == lastHeader) return;
+        if (sameSize && changed.empty() && header == lastHeader) return false;
         std::int64_t changedArea = 0;
         for (const auto& rect : changed) changedArea += rect.area();
         const bool whole = !sameSize || changedArea * 2 > std::int64_t{pixels.width} * pixels.height;
@@ -125,7 +126,8 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
             frame = wholeFrame(*image, header);
         } else {
             std::vector<DisplayFrame::Part> parts;
-            for (const auto& rect : changed) parts.push_back({rect, DisplayFrame::png(pixels, rect)});
+            for (const auto& rect : changed)
+                for (auto& part : DisplayFrame::pngBands(pixels, rect)) parts.push_back(std::move(part));
             frame = DisplayFrame::message(header, false, parts);
             makeWhole = [image, header] { return wholeFrame(*image, header); };
         }
@@ -133,12 +135,13 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
             log("Display: a frame of " + std::to_string(frame.size()) + " bytes is over the bound; not sent");
             // The next frame stands alone: no page has this one to update.
             lastImage.reset();
-            return;
+            return true;
         }
         lastImage = std::move(image);
         lastHeader = std::move(header);
         server.publishFrame(std::move(frame), std::move(makeWhole));
         ++framesSent;
+        return true;
     }
 };
 
@@ -202,8 +205,9 @@ void BrowserDisplay::passEnded(bool handledSomething) {
     const auto now = std::chrono::steady_clock::now();
     if (!state.dirty || now - state.lastFrame < kFrameInterval) return;
     state.dirty = false;
-    state.lastFrame = now;
-    state.sendFrameIfChanged();
+    // A pass that changed nothing on screen (input only queued for the next
+    // pass, say) does not hold the next frame back by a frame's interval.
+    if (state.sendFrameIfChanged()) state.lastFrame = now;
 }
 
 std::chrono::milliseconds BrowserDisplay::maximumWait(std::chrono::milliseconds wait) const {

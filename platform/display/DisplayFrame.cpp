@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -125,6 +126,30 @@ std::string png(const Pixels& picture, const PixelRect& rect) {
     }
     png_destroy_write_struct(&png, &info);
     return bytes;
+}
+
+std::vector<Part> pngBands(const Pixels& picture, const PixelRect& rect) {
+    // A band of fewer rows than this is made faster than a thread starts.
+    constexpr int kMinBandRows = 96;
+    constexpr int kMaxBands = 8;
+    const int hardware = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int bands = std::clamp(rect.height / kMinBandRows, 1, std::min(kMaxBands, hardware));
+    std::vector<Part> parts(static_cast<std::size_t>(bands));
+    for (int i = 0; i < bands; ++i) {
+        const int top = rect.y + rect.height * i / bands, bottom = rect.y + rect.height * (i + 1) / bands;
+        parts[static_cast<std::size_t>(i)].rect = {rect.x, top, rect.width, bottom - top};
+    }
+    if (bands == 1) {
+        parts[0].png = png(picture, rect);
+        return parts;
+    }
+    std::vector<std::thread> workers;
+    workers.reserve(parts.size() - 1);
+    for (std::size_t i = 1; i < parts.size(); ++i)
+        workers.emplace_back([&picture, &part = parts[i]] { part.png = png(picture, part.rect); });
+    parts[0].png = png(picture, parts[0].rect);
+    for (auto& worker : workers) worker.join();
+    return parts;
 }
 
 std::string message(const std::string& header, bool full, const std::vector<Part>& parts) {

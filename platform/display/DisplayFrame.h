@@ -7,9 +7,10 @@
 // of JSON header, then the PNGs of its parts one after the other. The header
 // is the screen's ({"width", "height", "scale", "elements"}, see
 // BrowserDisplay) with
-//   "full":  true when the frame stands alone (its one part is the whole
-//            picture, and gives the picture's size in pixels); false when it
-//            updates the frame sent just before it on the same connection;
+//   "full":  true when the frame stands alone (its parts tile the whole
+//            picture, bands from the top down, and together give the
+//            picture's size in pixels); false when it updates the frame sent
+//            just before it on the same connection;
 //   "parts": [{"x", "y", "width", "height", "bytes"}], in device pixels, in
 //            the order of the PNGs. Each part replaces the pixels of its
 //            rectangle (alpha included).
@@ -59,6 +60,12 @@ struct Part {
     PixelRect rect;
     std::string png;
 };
+
+// A rectangle of the picture as parts: bands of rows of about equal height,
+// their PNGs made side by side on threads of their own, so that a picture as
+// big as the screen costs about the time of one band. A small rectangle is
+// one part.
+std::vector<Part> pngBands(const Pixels& picture, const PixelRect& rect);
 
 // The message of a frame: `header` is the JSON object of the screen (without
 // "full" and "parts"), dumped.

@@ -109,7 +109,7 @@
   }
 
   // A frame's parts, each a PNG that replaces the pixels of its rectangle; a
-  // full frame's one part is the whole picture and gives its size.
+  // full frame's parts tile the whole picture and give its size.
   async function drawParts(header, buffer, offset) {
     let start = offset;
     const images = await Promise.all(
@@ -119,10 +119,13 @@
         return createImageBitmap(png);
       }),
     );
-    const whole = header.parts[0];
-    if (header.full && (picture.width !== whole.width || picture.height !== whole.height)) {
-      picture.width = whole.width;
-      picture.height = whole.height;
+    if (header.full) {
+      const width = Math.max(...header.parts.map((part) => part.x + part.width));
+      const height = Math.max(...header.parts.map((part) => part.y + part.height));
+      if (picture.width !== width || picture.height !== height) {
+        picture.width = width;
+        picture.height = height;
+      }
     }
     header.parts.forEach((part, index) => {
       drawing.clearRect(part.x, part.y, part.width, part.height);

@@ -62,9 +62,17 @@ public:
         const auto& parts = header_["parts"];
         const bool full = header_.value("full", false);
         if (full) {
-            if (parts.size() != 1) return fail("a full frame of other than one part");
+            // Its parts tile the picture: bands from the top down, each as
+            // wide as the picture.
+            if (parts.empty()) return fail("a full frame without parts");
+            int height = 0;
+            for (const auto& part : parts) {
+                if (part["x"] != 0 || part["y"] != height || part["width"] != parts[0]["width"])
+                    return fail("a full frame whose parts do not tile the picture");
+                height += part["height"].get<int>();
+            }
             reset();
-            surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, parts[0]["width"], parts[0]["height"]);
+            surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, parts[0]["width"], height);
         } else if (!surface_) {
             return fail("an update without a picture to update");
         }
