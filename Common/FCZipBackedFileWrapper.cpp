@@ -106,8 +106,7 @@ std::shared_ptr<FCZipBackedFileWrapper> FCZipBackedFileWrapper::initWithZipFileU
     } catch (const std::bad_alloc&) {
         return fail(-1, stringWithFormat("Can't open '%@'", path), posixError(ENOMEM, path));
     }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) top->archiveSize_ = static_cast<std::uint64_t>(st.st_size);
+    top->archiveSize_ = top->zipFile_->archiveSize();
 
     // What unpacking would leave out is not shown; what the rest unpacks to
     // must fit the limit, or the deck could be opened but never saved.

@@ -1,6 +1,12 @@
 #include "Common/ZipFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "Common/ZipEntryPaths.h"
 #include "platform/foundation/Format.h"
@@ -19,14 +25,165 @@ int levelOfEntry(const unz_file_info64& info) {
     }
 }
 
+// An archive read through one descriptor: minizip's seeks only move a
+// position, and its many small reads (the end record, the central directory,
+// the local headers, its 16 KiB pieces of an entry) come from a window of the
+// file read with pread, the whole file when it is small. A read that asks for
+// at least a window's worth goes into the caller's buffer directly.
+class ArchiveReader {
+public:
+    static constexpr std::size_t kWindowSize = 64 * 1024;
+
+    static ArchiveReader* open(const char* path) {
+        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        try {
+            return new ArchiveReader(fd, static_cast<std::uint64_t>(st.st_size));
+        } catch (const std::bad_alloc&) {
+            ::close(fd);
+            return nullptr;
+        }
+    }
+    ~ArchiveReader() { ::close(fd_); }
+
+    std::uint64_t size() const { return size_; }
+
+    std::size_t read(void* buffer, std::size_t length) {
+        auto* out = static_cast<char*>(buffer);
+        std::size_t done = 0;
+        while (done < length && position_ < size_) {
+            if (position_ >= windowStart_ && position_ < windowStart_ + windowLength_) {
+                const auto n = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(length - done, windowStart_ + windowLength_ - position_));
+                std::memcpy(out + done, window_.get() + (position_ - windowStart_), n);
+                done += n;
+                position_ += n;
+                continue;
+            }
+            if (length - done >= capacity_) {
+                const ssize_t n = preadFully(out + done, length - done, position_);
+                if (n <= 0) break;
+                done += static_cast<std::size_t>(n);
+                position_ += static_cast<std::uint64_t>(n);
+                continue;
+            }
+            // The window ends at the end of the file at the latest, so that
+            // minizip's backward search for the end record and the directory
+            // before it come from one read.
+            const std::uint64_t start = std::min<std::uint64_t>(position_, size_ - capacity_);
+            windowLength_ = 0;
+            const ssize_t n = preadFully(window_.get(), capacity_, start);
+            if (n <= 0) break;
+            windowStart_ = start;
+            windowLength_ = static_cast<std::size_t>(n);
+            if (position_ >= windowStart_ + windowLength_) break;  // the file became shorter
+        }
+        return done;
+    }
+
+    std::uint64_t tell() const { return position_; }
+
+    bool seek(std::uint64_t offset, int origin) {
+        switch (origin) {
+            case ZLIB_FILEFUNC_SEEK_SET: position_ = offset; return true;
+            case ZLIB_FILEFUNC_SEEK_CUR: position_ += offset; return true;
+            case ZLIB_FILEFUNC_SEEK_END: position_ = size_ + offset; return true;
+            default: return false;
+        }
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    ArchiveReader(int fd, std::uint64_t size)
+        : fd_(fd),
+          size_(size),
+          capacity_(static_cast<std::size_t>(std::min<std::uint64_t>(size, kWindowSize))),
+          window_(new char[std::max<std::size_t>(capacity_, 1)]) {}
+
+    // Reads until the length is there, the file ends or it fails.
+    ssize_t preadFully(char* into, std::size_t length, std::uint64_t offset) {
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t n = ::pread(fd_, into + done, length - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                failed_ = true;
+                return done > 0 ? static_cast<ssize_t>(done) : -1;
+            }
+            if (n == 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        return static_cast<ssize_t>(done);
+    }
+
+    int fd_;
+    std::uint64_t size_;
+    std::size_t capacity_;
+    std::unique_ptr<char[]> window_;  // not zero-filled: only the bytes read are looked at
+    std::uint64_t windowStart_ = 0;
+    std::size_t windowLength_ = 0;
+    std::uint64_t position_ = 0;
+    bool failed_ = false;
+};
+
+// The opaque pointer is where the opened file's size goes.
+voidpf ZCALLBACK openArchive(voidpf opaque, const void* path, int mode) {
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+    ArchiveReader* reader = ArchiveReader::open(static_cast<const char*>(path));
+    if (reader && opaque) *static_cast<std::uint64_t*>(opaque) = reader->size();
+    return reader;
+}
+uLong ZCALLBACK readArchive(voidpf, voidpf stream, void* buffer, uLong length) {
+    return static_cast<uLong>(static_cast<ArchiveReader*>(stream)->read(buffer, length));
+}
+uLong ZCALLBACK writeArchive(voidpf, voidpf, const void*, uLong) {
+    return 0;
+}
+ZPOS64_T ZCALLBACK tellArchive(voidpf, voidpf stream) {
+    return static_cast<ArchiveReader*>(stream)->tell();
+}
+long ZCALLBACK seekArchive(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+    return static_cast<ArchiveReader*>(stream)->seek(offset, origin) ? 0 : -1;
+}
+int ZCALLBACK closeArchive(voidpf, voidpf stream) {
+    delete static_cast<ArchiveReader*>(stream);
+    return 0;
+}
+int ZCALLBACK archiveError(voidpf, voidpf stream) {
+    return static_cast<ArchiveReader*>(stream)->failed() ? 1 : 0;
+}
+
+// minizip's file functions for an archive read through an ArchiveReader,
+// which puts the file's size where `size` points.
+zlib_filefunc64_def archiveReaderFunctions(std::uint64_t* size) {
+    zlib_filefunc64_def f{};
+    f.zopen64_file = openArchive;
+    f.zread_file = readArchive;
+    f.zwrite_file = writeArchive;
+    f.ztell64_file = tellArchive;
+    f.zseek64_file = seekArchive;
+    f.zclose_file = closeArchive;
+    f.zerror_file = archiveError;
+    f.opaque = size;
+    return f;
+}
+
 }  // namespace
 
 ZipFile::ZipFile(const std::string& fileName, std::int32_t mode) : fileName_(fileName), mode_(mode) {
     switch (mode) {
-        case ZipFileModeUnzip:
-            unzFile_ = unzOpen64(fileName_.c_str());
+        case ZipFileModeUnzip: {
+            zlib_filefunc64_def functions = archiveReaderFunctions(&archiveSize_);
+            unzFile_ = unzOpen2_64(fileName_.c_str(), &functions);
             if (!unzFile_) throw ZipException(stringWithFormat("Can't open '%@'", fileName_));
             break;
+        }
         case ZipFileModeCreate:
             zipFile_ = zipOpen64(fileName_.c_str(), APPEND_STATUS_CREATE);
             if (!zipFile_) throw ZipException(stringWithFormat("Can't open '%@'", fileName_));

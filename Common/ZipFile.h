@@ -49,6 +49,8 @@ public:
     unzFile underlying_unzFile() const { return unzFile_; }
 
     // Reading (unzip mode only).
+    // The size of the file in bytes when it was opened.
+    std::uint64_t archiveSize() const { return archiveSize_; }
     std::uint64_t numFilesInZip();
     // All entries, in central-directory order.
     std::vector<FileInZipInfo> listFileInZipInfos();
@@ -92,5 +94,6 @@ private:
     std::int32_t mode_;
     zipFile zipFile_ = nullptr;
     unzFile unzFile_ = nullptr;
+    std::uint64_t archiveSize_ = 0;
     std::vector<char> nameBuffer_;
 };

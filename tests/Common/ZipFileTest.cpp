@@ -121,6 +121,57 @@ TEST(ZipFile, ReadsIntoTheCallersBufferInPieces) {
     zip.close();
 }
 
+// Archives larger than the 64 KiB the reader keeps in memory at a time:
+// entries before, across and after its edges, stored and deflated, read whole
+// and in odd pieces, and a copy cut short in the last entry's bytes.
+TEST(ZipFile, ReadsArchivesLargerThanItsReadWindow) {
+    TempDir dir;
+    std::string path = dir.file("large.zip");
+    std::uint32_t seed = 12345;
+    auto noise = [&](std::size_t length) {
+        std::string s(length, '\0');
+        for (char& c : s) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+        return s;
+    };
+    std::vector<TestZipEntry> entries;
+    const std::size_t lengths[] = {1, 65535, 65536, 65537, 16383, 200000, 3, 131072};
+    for (std::size_t i = 0; i < std::size(lengths); ++i)
+        entries.push_back({"e" + std::to_string(i), noise(lengths[i]), i % 2 ? 0 : Z_DEFAULT_COMPRESSION});
+    writeTestZip(path, entries);
+
+    ZipFile zip(path, ZipFileModeUnzip);
+    EXPECT_EQ(zip.archiveSize(), std::filesystem::file_size(path));
+    auto infos = zip.listFileInZipInfos();
+    ASSERT_EQ(infos.size(), entries.size());
+    // Backwards, so that every entry is found away from where the last read was.
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        SCOPED_TRACE(entries[i].name);
+        ASSERT_TRUE(zip.goToFileInZip(infos[i]));
+        EXPECT_EQ(readWhole(zip), entries[i].contents);
+        auto stream = zip.readCurrentFileInZip();
+        std::string pieces;
+        Data buffer(7919);
+        while (std::size_t n = stream->readDataWithBuffer(buffer)) pieces.append(buffer.begin(), buffer.begin() + n);
+        stream->finishedReading();
+        EXPECT_EQ(pieces, entries[i].contents);
+    }
+    zip.close();
+
+    // The last entry's record points at a local header that runs past the
+    // end of the file: opening the entry fails instead of reading beyond it.
+    std::string bytes = readFileText(path);
+    const std::size_t record = bytes.rfind(std::string("PK\x01\x02", 4));
+    ASSERT_NE(record, std::string::npos);
+    const std::uint32_t offset = static_cast<std::uint32_t>(bytes.size() - 10);
+    for (int k = 0; k < 4; ++k) bytes[record + 42 + k] = static_cast<char>(offset >> (8 * k));
+    std::string damagedPath = dir.file("damaged.zip");
+    writeFileText(damagedPath, bytes);
+    ZipFile damaged(damagedPath, ZipFileModeUnzip);
+    ASSERT_TRUE(damaged.locateFileInZip(entries.back().name));
+    EXPECT_NE(reasonOf([&] { damaged.readCurrentFileInZip(); }), "(nothing thrown)");
+    damaged.close();
+}
+
 TEST(ZipFile, EmptyArchiveListsNothing) {
     TempDir dir;
     std::string path = dir.file("empty.zip");
