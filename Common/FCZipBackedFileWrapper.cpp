@@ -211,11 +211,9 @@ const FileWrapperMap* FCZipBackedFileWrapper::fileWrappers() const {
     return &internalFileWrappers_;
 }
 
-std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
-    if (!zipInfo_) return std::nullopt;
+template <class Buffer, class Fill>
+std::optional<Buffer> FCZipBackedFileWrapper::readEntry(Fill fill) const {
     const FileInZipInfo& info = *zipInfo_;
-    if (info.size() == 0 && info.length() == 0) return Data();
-
     std::shared_ptr<const FCZipBackedFileWrapper> keepRoot = topLevelWrapper_.lock();
     const FCZipBackedFileWrapper* top = zipFile_ ? this : keepRoot.get();
     if (!top || !top->zipFile_) return std::nullopt;
@@ -226,26 +224,8 @@ std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
         if (!zip.goToFileInZip(info) && !zip.locateFileInZip(info.name())) return std::nullopt;
         std::unique_ptr<ZipReadStream> stream = zip.readCurrentFileInZip();
         if (!stream) return std::nullopt;
-        // Grow with the bytes that really come out, not with the declared
-        // size: but a stored entry's bytes are in the archive itself, which
-        // was found to hold them, so it is read in one go (the records of a
-        // large deck: no copies while the buffer grows).
-        const bool stored = info.level() == 0 && !info.crypted();
-        const std::size_t step = stored ? static_cast<std::size_t>(info.length()) + 1 : kReadChunkSize;
-        Data buffer;
-        buffer.reserve(static_cast<std::size_t>(
-            stored ? info.length() + 1 : std::min<std::uint64_t>(info.length(), 16 * kReadChunkSize)));
-        // Never more than the declared size and one byte that shows a lie.
-        std::size_t read = 0;
-        const std::uint64_t most = info.length() + 1;
-        while (read < most) {
-            const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(step, most - read));
-            buffer.resize(read + chunk);
-            std::size_t n = stream->readDataWithBuffer(buffer.data() + read, chunk);
-            if (n == 0) break;
-            read += n;
-        }
-        buffer.resize(read);
+        Buffer buffer;
+        const std::size_t read = fill(*stream, buffer);
         if (read != info.length()) {
             TWLogWarning("Read invalid number of bytes %ld from zip entry: %@. Expected %ld bytes.", read,
                          info.name(), info.length());
@@ -267,6 +247,34 @@ std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
     }
 }
 
+std::optional<Data> FCZipBackedFileWrapper::regularFileContents() const {
+    if (!zipInfo_) return std::nullopt;
+    const FileInZipInfo& info = *zipInfo_;
+    if (info.size() == 0 && info.length() == 0) return Data();
+    return readEntry<Data>([&info](ZipReadStream& stream, Data& buffer) {
+        // Grow with the bytes that really come out, not with the declared
+        // size: but a stored entry's bytes are in the archive itself, which
+        // was found to hold them, so it is read in one go (the records of a
+        // large deck: no copies while the buffer grows).
+        const bool stored = info.level() == 0 && !info.crypted();
+        const std::size_t step = stored ? static_cast<std::size_t>(info.length()) + 1 : kReadChunkSize;
+        buffer.reserve(static_cast<std::size_t>(
+            stored ? info.length() + 1 : std::min<std::uint64_t>(info.length(), 16 * kReadChunkSize)));
+        // Never more than the declared size and one byte that shows a lie.
+        std::size_t read = 0;
+        const std::uint64_t most = info.length() + 1;
+        while (read < most) {
+            const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(step, most - read));
+            buffer.resize(read + chunk);
+            std::size_t n = stream.readDataWithBuffer(buffer.data() + read, chunk);
+            if (n == 0) break;
+            read += n;
+        }
+        buffer.resize(read);
+        return read;
+    });
+}
+
 std::optional<BPBlock> FCZipBackedFileWrapper::regularFileBlock() const {
     if (!zipInfo_) return std::nullopt;
     const FileInZipInfo& info = *zipInfo_;
@@ -286,48 +294,21 @@ std::optional<BPBlock> FCZipBackedFileWrapper::regularFileBlock() const {
             return std::nullopt;
         }
     }
-
-    std::shared_ptr<const FCZipBackedFileWrapper> keepRoot = topLevelWrapper_.lock();
-    const FCZipBackedFileWrapper* top = zipFile_ ? this : keepRoot.get();
-    if (!top || !top->zipFile_) return std::nullopt;
-    ZipFile& zip = *top->zipFile_;
-    std::lock_guard lock(top->zipFileLock_);
-    if (!declaredLengthIsReadable(info, top->archiveSize_)) return std::nullopt;
-    try {
-        if (!zip.goToFileInZip(info) && !zip.locateFileInZip(info.name())) return std::nullopt;
-        std::unique_ptr<ZipReadStream> stream = zip.readCurrentFileInZip();
-        if (!stream) return std::nullopt;
+    return readEntry<BPBlock>([&info](ZipReadStream& stream, BPBlock& block) {
         // A block of the declared size, as the reading of any such entry
         // would take; then one byte more is asked for, which shows a lie.
         const auto length = static_cast<std::size_t>(info.length());
-        BPBlock block(length);
+        block = BPBlock(length);
         std::size_t read = 0;
         while (read < length) {
-            const std::size_t n = stream->readDataWithBuffer(block.data() + read, length - read);
+            const std::size_t n = stream.readDataWithBuffer(block.data() + read, length - read);
             if (n == 0) break;
             read += n;
         }
         std::uint8_t beyond;
-        if (read == length) read += stream->readDataWithBuffer(&beyond, 1);
-        if (read != length) {
-            TWLogWarning("Read invalid number of bytes %ld from zip entry: %@. Expected %ld bytes.", read,
-                         info.name(), info.length());
-            try {
-                stream->finishedReading();
-            } catch (const ZipException&) {
-            }
-            return std::nullopt;
-        }
-        // The whole entry was read, so closing it checks its CRC-32.
-        stream->finishedReading();
-        return block;
-    } catch (const ZipException& e) {
-        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(), e);
-        return std::nullopt;
-    } catch (const std::bad_alloc&) {
-        TWLogWarning("Error reading zip entry: %@. Exception: %@", info.name(), "out of memory");
-        return std::nullopt;
-    }
+        if (read == length) read += stream.readDataWithBuffer(&beyond, 1);
+        return read;
+    });
 }
 
 std::string FCZipBackedFileWrapper::addFileWrapper(std::shared_ptr<FileWrapper> /*child*/) {

@@ -79,6 +79,13 @@ public:
     const std::optional<FileInZipInfo>& zipInfo() const { return zipInfo_; }
 
 private:
+    // Reads this entry under the archive's lock: `fill` reads the open
+    // entry's stream into a buffer it makes and says how many bytes came;
+    // exactly the declared length must come (then closing the entry checks
+    // its CRC-32). Any failure is logged and gives nothing.
+    template <class Buffer, class Fill>
+    std::optional<Buffer> readEntry(Fill fill) const;
+
     FCZipBackedFileWrapper(std::string entryName, std::size_t folderLevel, std::vector<std::string> folderPath,
                            std::optional<FileInZipInfo> zipInfo,
                            std::weak_ptr<const FCZipBackedFileWrapper> topLevelWrapper);
