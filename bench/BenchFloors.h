@@ -13,6 +13,8 @@
 #include <malloc.h>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
+#include <sys/stat.h>
+#include <zlib.h>
 #include <snappy.h>
 #include <time.h>
 #include <unistd.h>
@@ -21,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -125,35 +128,146 @@ inline constexpr const char* kRecordsEntryName = "All cards.memdeck";
 struct RawBytes {
     std::unique_ptr<char[]> bytes;
     std::size_t length = 0;
+    std::size_t capacity = 0;
     const char* data() const { return bytes.get(); }
     Data toData() const { return Data(bytes.get(), bytes.get() + length); }
+    // Holds `size` bytes from now on, in the block it has when that is large
+    // enough (a warm read: no fresh pages to fault in).
+    char* resize(std::size_t size) {
+        if (size > capacity) {
+            bytes.reset(new char[size]);
+            capacity = size;
+        }
+        length = size;
+        return bytes.get();
+    }
 };
 
-// The records entry of a ".flashcards" file read into memory with minizip
-// alone: located by name, read in one call per minizip's int-sized piece
-// (the stored bytes copied once, their CRC-32 checked at the close);
-// nullopt when any step fails.
-inline std::optional<RawBytes> readRecordsEntry(const std::string& documentPath) {
-    unzFile zip = unzOpen64(documentPath.c_str());
-    if (!zip) return std::nullopt;
-    std::optional<RawBytes> result;
+// minizip's file functions over one open descriptor with pread: a seek only
+// moves the position (stdio's layer seeks and refills its buffer before
+// nearly every read minizip makes).
+struct PreadFile {
+    int fd = -1;
+    ZPOS64_T at = 0;
+    // Small reads (a header's fields, a few bytes each) come from a window of
+    // the file read in one call; a read as large as the window goes straight.
+    static constexpr std::size_t kWindow = 64 * 1024;
+    std::unique_ptr<char[]> window{new char[kWindow]};
+    ZPOS64_T windowStart = 0;
+    std::size_t windowLength = 0;
+
+    std::size_t read(void* buffer, std::size_t size) {
+        if (size >= kWindow) {
+            const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(at));
+            return n <= 0 ? 0 : static_cast<std::size_t>(n);
+        }
+        if (at < windowStart || at + size > windowStart + windowLength) {
+            const ssize_t n = ::pread(fd, window.get(), kWindow, static_cast<off_t>(at));
+            windowStart = at;
+            windowLength = n <= 0 ? 0 : static_cast<std::size_t>(n);
+        }
+        const std::size_t n = std::min<std::size_t>(size, windowStart + windowLength - at);
+        std::memcpy(buffer, window.get() + (at - windowStart), n);
+        return n;
+    }
+};
+
+inline zlib_filefunc64_def preadFileFunctions() {
+    zlib_filefunc64_def functions{};
+    // The "path" minizip is given is the PreadFile, opened by the caller.
+    functions.zopen64_file = [](voidpf, const void* file, int) -> voidpf { return const_cast<void*>(file); };
+    functions.zread_file = [](voidpf, voidpf stream, void* buffer, uLong size) -> uLong {
+        auto* file = static_cast<PreadFile*>(stream);
+        const std::size_t n = file->read(buffer, size);
+        file->at += n;
+        return static_cast<uLong>(n);
+    };
+    functions.zwrite_file = [](voidpf, voidpf, const void*, uLong) -> uLong { return 0; };
+    functions.ztell64_file = [](voidpf, voidpf stream) -> ZPOS64_T { return static_cast<PreadFile*>(stream)->at; };
+    functions.zseek64_file = [](voidpf, voidpf stream, ZPOS64_T offset, int origin) -> long {
+        auto* file = static_cast<PreadFile*>(stream);
+        if (origin == ZLIB_FILEFUNC_SEEK_SET) {
+            file->at = offset;
+        } else if (origin == ZLIB_FILEFUNC_SEEK_CUR) {
+            file->at += offset;
+        } else {
+            struct stat st {};
+            if (::fstat(file->fd, &st) != 0) return -1;
+            file->at = static_cast<ZPOS64_T>(st.st_size) + offset;
+        }
+        return 0;
+    };
+    functions.zclose_file = [](voidpf, voidpf) -> int { return 0; };
+    functions.zerror_file = [](voidpf, voidpf) -> int { return 0; };
+    return functions;
+}
+
+// The records entry of a deck file read with minizip and zlib alone, as fast
+// as they go: the archive opened over pread, the entry located by name; a
+// stored entry's bytes read in one call straight from their place in the file
+// and their CRC-32 checked (a compressed one read through minizip in one call
+// per int-sized piece, checked at the close) into `records`; false when any
+// step fails.
+inline bool readRecordsEntryInto(const std::string& documentPath, RawBytes& records) {
+    PreadFile file;
+    file.fd = ::open(documentPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file.fd < 0) return false;
+    // A file no larger than the window is read whole, in one call.
+    struct stat st {};
+    if (::fstat(file.fd, &st) == 0 && static_cast<std::size_t>(st.st_size) <= PreadFile::kWindow) {
+        const ssize_t n = ::pread(file.fd, file.window.get(), PreadFile::kWindow, 0);
+        file.windowLength = n <= 0 ? 0 : static_cast<std::size_t>(n);
+    }
+    zlib_filefunc64_def functions = preadFileFunctions();
+    unzFile zip = unzOpen2_64(&file, &functions);
+    if (!zip) {
+        ::close(file.fd);
+        return false;
+    }
+    bool result = false;
     unz_file_info64 info{};
     if (unzLocateFile(zip, kRecordsEntryName, 1) == UNZ_OK &&
         unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
         unzOpenCurrentFile(zip) == UNZ_OK) {
-        RawBytes records{std::unique_ptr<char[]>(new char[info.uncompressed_size]), info.uncompressed_size};
-        std::size_t read = 0;
-        while (read < records.length) {
-            const int n =
-                unzReadCurrentFile(zip, records.bytes.get() + read,
-                                   static_cast<unsigned>(std::min<std::size_t>(records.length - read, 1u << 30)));
-            if (n <= 0) break;
-            read += static_cast<std::size_t>(n);
+        records.resize(info.uncompressed_size);
+        if (info.compression_method == 0 && info.compressed_size == info.uncompressed_size) {
+            const ZPOS64_T at = unzGetCurrentFileZStreamPos64(zip);
+            std::size_t read = 0;
+            if (at >= file.windowStart && at + records.length <= file.windowStart + file.windowLength) {
+                std::memcpy(records.bytes.get(), file.window.get() + (at - file.windowStart), records.length);
+                read = records.length;
+            }
+            while (read < records.length) {
+                const ssize_t n = ::pread(file.fd, records.bytes.get() + read, records.length - read,
+                                          static_cast<off_t>(at + read));
+                if (n <= 0) break;
+                read += static_cast<std::size_t>(n);
+            }
+            uLong crc = crc32_z(0, nullptr, 0);
+            crc = crc32_z(crc, reinterpret_cast<const Bytef*>(records.bytes.get()), records.length);
+            result = read == records.length && crc == info.crc;
+            unzCloseCurrentFile(zip);
+        } else {
+            std::size_t read = 0;
+            while (read < records.length) {
+                const int n = unzReadCurrentFile(
+                    zip, records.bytes.get() + read,
+                    static_cast<unsigned>(std::min<std::size_t>(records.length - read, 1u << 30)));
+                if (n <= 0) break;
+                read += static_cast<std::size_t>(n);
+            }
+            result = unzCloseCurrentFile(zip) == UNZ_OK && read == records.length;
         }
-        if (unzCloseCurrentFile(zip) == UNZ_OK && read == records.length) result = std::move(records);
     }
     unzClose(zip);
+    ::close(file.fd);
     return result;
+}
+
+inline std::optional<RawBytes> readRecordsEntry(const std::string& documentPath) {
+    RawBytes records;
+    if (!readRecordsEntryInto(documentPath, records)) return std::nullopt;
+    return records;
 }
 
 // The records entry as Data, for the fixtures (not timed).
@@ -177,23 +291,28 @@ inline std::size_t cardBlockOffset(const Data& records) {
 
 // The card block of records read into memory, uncompressed with Snappy alone
 // (its stated length, then one pass that checks as it uncompresses) into a
-// block that is not zero-filled first; nullopt when it does not uncompress.
-inline std::optional<RawBytes> uncompressCards(const RawBytes& records, std::size_t cardsOffset) {
-    if (cardsOffset > records.length) return std::nullopt;
+// block that is not zero-filled first; false when it does not uncompress.
+inline bool uncompressCardsInto(const RawBytes& records, std::size_t cardsOffset, RawBytes& cards) {
+    if (cardsOffset > records.length) return false;
     const char* block = records.data() + cardsOffset;
     const std::size_t blockLength = records.length - cardsOffset;
     std::size_t length = 0;
-    if (!snappy::GetUncompressedLength(block, blockLength, &length)) return std::nullopt;
-    RawBytes cards{std::unique_ptr<char[]>(new char[length]), length};
-    if (!snappy::RawUncompress(block, blockLength, cards.bytes.get())) return std::nullopt;
+    if (!snappy::GetUncompressedLength(block, blockLength, &length)) return false;
+    return snappy::RawUncompress(block, blockLength, cards.resize(length));
+}
+
+inline std::optional<RawBytes> uncompressCards(const RawBytes& records, std::size_t cardsOffset) {
+    RawBytes cards;
+    if (!uncompressCardsInto(records, cardsOffset, cards)) return std::nullopt;
     return cards;
 }
 
-// The read floor: the records entry read (minizip alone) and its card block
-// uncompressed (Snappy alone); false when either fails.
+// The read floor: the records entry read (minizip and zlib alone) and its
+// card block uncompressed (Snappy alone), warm as the open is: the blocks of
+// the last read on this thread take the next; false when either fails.
 inline bool readFloor(const std::string& documentPath, std::size_t cardsOffset) {
-    auto records = readRecordsEntry(documentPath);
-    return records && uncompressCards(*records, cardsOffset);
+    thread_local RawBytes records, cards;
+    return readRecordsEntryInto(documentPath, records) && uncompressCardsInto(records, cardsOffset, cards);
 }
 
 // The write floor: the head of the records file (metadata and settings), the
