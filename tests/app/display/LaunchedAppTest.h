@@ -15,6 +15,7 @@
 #include "platform/display/DisplayScreen.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/ui/ApplicationDelegate.h"
+#include "platform/ui/Screen.h"
 
 namespace memorant_test {
 
@@ -79,6 +80,18 @@ protected:
             text += element["role"].get<std::string>() + " '" + element["name"].get<std::string>() + "'" +
                     (element.value("disabled", false) ? " (disabled)" : "") + "\n";
         return text;
+    }
+
+    // A drag across the screen from `fromX` of its width, at half its height.
+    ::testing::AssertionResult dragScreen(double fromX, double dx) {
+        const Rect bounds = Screen::main().bounds();
+        const Point point{bounds.width() * fromX, bounds.height() / 2};
+        auto window = DisplayScreen::windowAtPoint(point);
+        if (!window || !UIDriver::pan(*window, point, {dx, 0}, {dx * 4, 0}, 8))
+            return ::testing::AssertionFailure() << "nothing takes a drag across the screen among\n"
+                                                 << elementNames();
+        settle();
+        return ::testing::AssertionSuccess();
     }
 
     TempDir home;

@@ -192,16 +192,6 @@ protected:
                 return element["value"].get<std::string>();
         return std::nullopt;
     }
-    // A drag across the screen from `fromX` of its width, at half its height.
-    ::testing::AssertionResult dragScreen(double fromX, double dx) {
-        const Rect bounds = Screen::main().bounds();
-        const Point point{bounds.width() * fromX, bounds.height() / 2};
-        auto window = DisplayScreen::windowAtPoint(point);
-        if (!window || !UIDriver::pan(*window, point, {dx, 0}, {dx * 4, 0}, 8))
-            return ::testing::AssertionFailure() << "nothing takes a drag across the screen among\n" << names();
-        settle();
-        return ::testing::AssertionSuccess();
-    }
     // Types into the field being edited, as the keyboard does.
     ::testing::AssertionResult type(const std::string& text) {
         for (const auto& window : DisplayScreen::visibleWindows())

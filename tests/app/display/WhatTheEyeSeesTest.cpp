@@ -61,16 +61,6 @@ protected:
         settle();
         return ::testing::AssertionSuccess();
     }
-    // A drag across the screen from `fromX` of its width, at half its height.
-    ::testing::AssertionResult dragScreen(double fromX, double dx) {
-        const Rect bounds = Screen::main().bounds();
-        const Point point{bounds.width() * fromX, bounds.height() / 2};
-        auto window = DisplayScreen::windowAtPoint(point);
-        if (!window || !UIDriver::pan(*window, point, {dx, 0}, {dx * 4, 0}, 8))
-            return ::testing::AssertionFailure() << "nothing takes a drag across the screen among\n" << names();
-        settle();
-        return ::testing::AssertionSuccess();
-    }
     // Answers the storage question and opens the tutorial deck's card list.
     void openTutorial() {
         ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
