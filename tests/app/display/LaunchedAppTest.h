@@ -9,7 +9,9 @@
 
 #include <memory>
 #include <optional>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "app/shell/AppDelegateTestSupport.h"
 #include "platform/display/DisplayScreen.h"
@@ -82,12 +84,38 @@ protected:
         return text;
     }
 
+    // The screen's accessible elements of that role whose name matches, in
+    // drawing order (the topmost last).
+    static std::vector<nlohmann::json> elementsNamed(const std::string& role, const std::string& pattern) {
+        const std::regex name(pattern);
+        std::vector<nlohmann::json> found;
+        for (const auto& element : DisplayScreen::accessibleElements())
+            if (element["role"] == role && std::regex_search(element["name"].get<std::string>(), name))
+                found.push_back(element);
+        return found;
+    }
+    // A point of an element on the screen: `fromX` of its width, at half its height.
+    static Point pointOn(const nlohmann::json& element, double fromX = 0.5) {
+        return {element["x"].get<double>() + element["width"].get<double>() * fromX,
+                element["y"].get<double>() + element["height"].get<double>() / 2};
+    }
+    // A tap at a point of the screen, on the window there; false when none takes it.
+    static bool tapScreen(Point point) {
+        auto window = DisplayScreen::windowAtPoint(point);
+        return window && UIDriver::tap(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y});
+    }
+    // A finger put down at a point of the screen and moved by `by` in
+    // `steps`, let go at `velocity`; false when nothing takes the drag.
+    static bool dragOnScreen(Point from, Point by, Point velocity, int steps = 8) {
+        auto window = DisplayScreen::windowAtPoint(from);
+        return window && UIDriver::pan(*window, {from.x - window->frame().origin.x, from.y - window->frame().origin.y},
+                                       by, velocity, steps);
+    }
+
     // A drag across the screen from `fromX` of its width, at half its height.
     ::testing::AssertionResult dragScreen(double fromX, double dx) {
         const Rect bounds = Screen::main().bounds();
-        const Point point{bounds.width() * fromX, bounds.height() / 2};
-        auto window = DisplayScreen::windowAtPoint(point);
-        if (!window || !UIDriver::pan(*window, point, {dx, 0}, {dx * 4, 0}, 8))
+        if (!dragOnScreen({bounds.width() * fromX, bounds.height() / 2}, {dx, 0}, {dx * 4, 0}))
             return ::testing::AssertionFailure() << "nothing takes a drag across the screen among\n"
                                                  << elementNames();
         settle();

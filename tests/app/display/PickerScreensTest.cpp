@@ -46,11 +46,8 @@ protected:
     static std::string names() { return elementNames(); }
     // The topmost element of that role whose name matches, or null.
     static json find(const std::string& role, const std::string& pattern) {
-        const std::regex name(pattern);
-        const json elements = DisplayScreen::accessibleElements();
-        for (auto it = elements.rbegin(); it != elements.rend(); ++it)
-            if ((*it)["role"] == role && std::regex_search((*it)["name"].get<std::string>(), name)) return *it;
-        return nullptr;
+        const auto found = elementsNamed(role, pattern);
+        return found.empty() ? json(nullptr) : found.back();
     }
     bool shows(const std::string& role, const std::string& pattern) { return !find(role, pattern).is_null(); }
     static std::vector<std::string> rowNames() {
@@ -65,11 +62,7 @@ protected:
         const json element = find(role, pattern);
         if (element.is_null())
             return ::testing::AssertionFailure() << "no " << role << " named /" << pattern << "/ among\n" << names();
-        const Point point{element["x"].get<double>() + element["width"].get<double>() / 2,
-                          element["y"].get<double>() + element["height"].get<double>() / 2};
-        auto window = DisplayScreen::windowAtPoint(point);
-        const bool taken =
-            window && UIDriver::tap(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y});
+        const bool taken = tapScreen(pointOn(element));
         settle();
         if (!taken)
             return ::testing::AssertionFailure() << "the " << role << " named /" << pattern << "/ takes no tap among\n"

@@ -119,16 +119,11 @@ protected:
     // Taps the topmost element whose role is `role` and whose name matches,
     // at `fromX` of its width (its middle unless asked).
     ::testing::AssertionResult tapNamed(const std::string& role, const std::string& pattern, double fromX = 0.5) {
-        const std::regex name(pattern);
-        const json elements = DisplayScreen::accessibleElements();
-        for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
-            if ((*it)["role"] != role || !std::regex_search((*it)["name"].get<std::string>(), name)) continue;
-            const Point point{(*it)["x"].get<double>() + (*it)["width"].get<double>() * fromX,
-                              (*it)["y"].get<double>() + (*it)["height"].get<double>() / 2};
-            auto window = DisplayScreen::windowAtPoint(point);
-            if (!window) continue;
-            const bool taken =
-                UIDriver::tap(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y});
+        const auto found = elementsNamed(role, pattern);
+        for (auto it = found.rbegin(); it != found.rend(); ++it) {
+            const Point point = pointOn(*it, fromX);
+            if (!DisplayScreen::windowAtPoint(point)) continue;
+            const bool taken = tapScreen(point);
             settle();
             if (taken) return ::testing::AssertionSuccess();
         }
@@ -140,16 +135,11 @@ protected:
     // `role` and whose name matches, by (dx, dy) points, letting go at speed.
     ::testing::AssertionResult dragNamed(const std::string& role, const std::string& pattern, double dx, double dy,
                                          double fromX = 0.5) {
-        const std::regex name(pattern);
-        const json elements = DisplayScreen::accessibleElements();
-        for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
-            if ((*it)["role"] != role || !std::regex_search((*it)["name"].get<std::string>(), name)) continue;
-            const Point point{(*it)["x"].get<double>() + (*it)["width"].get<double>() * fromX,
-                              (*it)["y"].get<double>() + (*it)["height"].get<double>() / 2};
-            auto window = DisplayScreen::windowAtPoint(point);
-            if (!window) continue;
-            const bool taken = UIDriver::pan(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y},
-                                             {dx, dy}, {dx * 4, dy * 4}, 8);
+        const auto found = elementsNamed(role, pattern);
+        for (auto it = found.rbegin(); it != found.rend(); ++it) {
+            const Point point = pointOn(*it, fromX);
+            if (!DisplayScreen::windowAtPoint(point)) continue;
+            const bool taken = dragOnScreen(point, {dx, dy}, {dx * 4, dy * 4});
             settle();
             if (taken) return ::testing::AssertionSuccess();
         }
@@ -158,8 +148,7 @@ protected:
     }
     // A tap at a point of the screen, wherever it lands.
     ::testing::AssertionResult tapAt(Point point) {
-        auto window = DisplayScreen::windowAtPoint(point);
-        if (!window || !UIDriver::tap(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y}))
+        if (!tapScreen(point))
             return ::testing::AssertionFailure() << "nothing takes a tap at " << point.x << ", " << point.y << " among\n"
                                                  << names();
         settle();
@@ -474,9 +463,7 @@ TEST_P(ScreenLayoutTest, CoverPickedInTheLibraryShowsOnTheDeck) {
     ASSERT_TRUE(tapAt({wheels.minX() + wheels.width() / 4, wheels.midY() + rowHeight}));
     ASSERT_TRUE(tapAt({wheels.minX() + wheels.width() * 3 / 4, wheels.midY() + rowHeight}));
     const Point iconWheel{wheels.minX() + wheels.width() * 3 / 4, wheels.midY()};
-    auto window = DisplayScreen::windowAtPoint(iconWheel);
-    ASSERT_TRUE(window);
-    ASSERT_TRUE(UIDriver::pan(*window, iconWheel, {0, -rowHeight * 2}, {0, -200}, 4));
+    ASSERT_TRUE(dragOnScreen(iconWheel, {0, -rowHeight * 2}, {0, -200}, 4));
     settle();
     const std::int64_t color = picker.selectedRowInComponent(0), icon = picker.selectedRowInComponent(1);
     EXPECT_EQ(color, colorBefore + 1);

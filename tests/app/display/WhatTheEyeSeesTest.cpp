@@ -33,30 +33,16 @@ protected:
             text += element["role"].get<std::string>() + " '" + element["name"].get<std::string>() + "'\n";
         return text;
     }
-    // The elements of that role whose name matches.
-    static std::vector<json> named(const std::string& role, const std::string& pattern) {
-        const std::regex name(pattern);
-        std::vector<json> found;
-        for (const auto& element : DisplayScreen::accessibleElements())
-            if (element["role"] == role && std::regex_search(element["name"].get<std::string>(), name))
-                found.push_back(element);
-        return found;
-    }
-    static bool shows(const std::string& role, const std::string& pattern) { return !named(role, pattern).empty(); }
+    static bool shows(const std::string& role, const std::string& pattern) { return !elementsNamed(role, pattern).empty(); }
 
     // Taps the one element of that role and name the screen shows (a second
     // one would be a covered one read out).
     ::testing::AssertionResult tap(const std::string& role, const std::string& pattern) {
-        const auto found = named(role, pattern);
+        const auto found = elementsNamed(role, pattern);
         if (found.size() != 1)
             return ::testing::AssertionFailure()
                    << found.size() << " of " << role << " /" << pattern << "/ among\n" << names();
-        const json& element = found.front();
-        const Point point{element["x"].get<double>() + element["width"].get<double>() / 2,
-                          element["y"].get<double>() + element["height"].get<double>() / 2};
-        auto window = DisplayScreen::windowAtPoint(point);
-        if (!window ||
-            !UIDriver::tap(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y}))
+        if (!tapScreen(pointOn(found.front())))
             return ::testing::AssertionFailure() << role << " /" << pattern << "/ takes no tap among\n" << names();
         settle();
         return ::testing::AssertionSuccess();
@@ -148,12 +134,11 @@ TEST_P(WhatTheEyeSeesTest, OnlyWhatIsInSightIsReadOut) {
     const std::vector<std::string> roles{"button", "row", "textbox", "radio"};
     EXPECT_TRUE(repeated(roles).empty()) << names();
     EXPECT_FALSE(shows("textbox", "^Search$")) << names();
-    const auto rows = named("row", "How do I rate myself");
+    const auto rows = elementsNamed("row", "How do I rate myself");
     ASSERT_EQ(1u, rows.size());
     const json& row = rows.front();
     const Point from{row["x"].get<double>() + 20, row["y"].get<double>() + row["height"].get<double>() / 2};
-    auto window = DisplayScreen::windowAtPoint(from);
-    ASSERT_TRUE(window && UIDriver::pan(*window, from, {0, 300}, {0, 1200}, 8));
+    ASSERT_TRUE(dragOnScreen(from, {0, 300}, {0, 1200}));
     settle();
     EXPECT_TRUE(shows("textbox", "^Search$")) << names();
     EXPECT_TRUE(shows("radio", "^Difficulty$")) << names();
@@ -177,7 +162,7 @@ TEST_P(WhatTheEyeSeesTest, TheEditItemKeepsTheTintAfterStudying) {
     ASSERT_TRUE(tap("button", "^Done$"));
     // The colour the drawn "Edit" shows most, away from the bar's own fill.
     auto editColour = [&]() -> std::optional<Color> {
-        const auto found = named("button", "^Edit$");
+        const auto found = elementsNamed("button", "^Edit$");
         if (found.size() != 1) return std::nullopt;
         const Rect place(found[0]["x"].get<double>(), found[0]["y"].get<double>(), found[0]["width"].get<double>(),
                          found[0]["height"].get<double>());
@@ -197,11 +182,10 @@ TEST_P(WhatTheEyeSeesTest, TheEditItemKeepsTheTintAfterStudying) {
     ASSERT_TRUE(shown) << names();
     EXPECT_TRUE(colorNear(*shown, tint, 0.1)) << shown->description() << " for the tint " << tint.description();
 
-    const auto rows = named("row", "How do I rate myself");
+    const auto rows = elementsNamed("row", "How do I rate myself");
     ASSERT_EQ(1u, rows.size());
     const Point from{rows[0]["x"].get<double>() + 20, rows[0]["y"].get<double>() + rows[0]["height"].get<double>() / 2};
-    auto window = DisplayScreen::windowAtPoint(from);
-    ASSERT_TRUE(window && UIDriver::pan(*window, from, {0, 300}, {0, 1200}, 8));
+    ASSERT_TRUE(dragOnScreen(from, {0, 300}, {0, 1200}));
     settle();
     ASSERT_TRUE(tap("radio", "^Difficulty$"));
     shown = editColour();
