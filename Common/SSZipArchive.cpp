@@ -120,6 +120,14 @@ void enumerateDirectory(const std::string& root, const std::string& relative, st
     }
 }
 
+// A file's date and permissions in its entry record, as unzipping gives
+// them back.
+void fileAttributes(SSZipArchive& archive, const struct stat& st, zip_fileinfo* info) {
+    archive.zipInfo(info, Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec)));
+    auto permissions = static_cast<std::uint16_t>(st.st_mode & 07777);
+    info->external_fa = static_cast<uLong>((0100000u + permissions) << 16);
+}
+
 }  // namespace
 
 // MARK: - Unpacking
@@ -501,11 +509,7 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
 
     zip_fileinfo zipInfo{};
     struct stat st {};
-    if (::fstat(::fileno(input), &st) == 0) {
-        this->zipInfo(&zipInfo, Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec)));
-        auto permissions = static_cast<std::uint16_t>(st.st_mode & 07777);
-        zipInfo.external_fa = static_cast<uLong>((0100000u + permissions) << 16);
-    }
+    if (::fstat(::fileno(input), &st) == 0) fileAttributes(*this, st, &zipInfo);
 
     int err = openNewEntry(zip_, afileName, zipInfo, compressionLevel);
     if (err != ZIP_OK) {
@@ -519,13 +523,7 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
     while (!std::feof(input) && !std::ferror(input)) {
         std::size_t len = std::fread(buffer.data(), 1, buffer.size(), input);
         if (len == 0) continue;
-        errno = 0;
-        int writeErr = zipWriteInFileInZip(zip_, buffer.data(), static_cast<unsigned>(len));
-        if (writeErr != ZIP_OK) {
-            lastErrno_ = errno;
-            systemLog(stringWithFormat(
-                "[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d", path, writeErr,
-                errno));
+        if (!writeToEntry(buffer.data(), len, path)) {
             wroteAll = false;
             break;
         }
@@ -537,6 +535,23 @@ bool SSZipArchive::writeFileAtPath(const std::string& path, const std::optional<
     if (closeErr != ZIP_OK && lastErrno_ == 0) lastErrno_ = errno;
     std::fclose(input);
     return wroteAll && readToEnd && closeErr == ZIP_OK;
+}
+
+bool SSZipArchive::writeToEntry(const std::uint8_t* bytes, std::size_t size, const std::string& path) {
+    for (std::size_t at = 0; at < size;) {
+        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(size - at, UINT_MAX));
+        errno = 0;
+        const int writeErr = zipWriteInFileInZip(zip_, bytes + at, chunk);
+        if (writeErr != ZIP_OK) {
+            lastErrno_ = errno;
+            systemLog(stringWithFormat(
+                "[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d", path, writeErr,
+                errno));
+            return false;
+        }
+        at += chunk;
+    }
+    return true;
 }
 
 bool SSZipArchive::writeFileAtPathWithContents(const std::string& path, const std::optional<std::string>& fileName,
@@ -551,9 +566,7 @@ bool SSZipArchive::writeFileAtPathWithContents(const std::string& path, const st
         return false;
     }
     zip_fileinfo zipInfo{};
-    this->zipInfo(&zipInfo, Date::fromTimeIntervalSince1970(static_cast<double>(st.st_mtim.tv_sec)));
-    auto permissions = static_cast<std::uint16_t>(st.st_mode & 07777);
-    zipInfo.external_fa = static_cast<uLong>((0100000u + permissions) << 16);
+    fileAttributes(*this, st, &zipInfo);
 
     int err = openNewEntry(zip_, fileName.value_or(lastPathComponent(path)), zipInfo, compressionLevel);
     if (err != ZIP_OK) {
@@ -561,21 +574,7 @@ bool SSZipArchive::writeFileAtPathWithContents(const std::string& path, const st
                                    path, err, errno));
         return false;
     }
-    bool wroteAll = true;
-    for (std::size_t at = 0; at < contents.size();) {
-        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(contents.size() - at, UINT_MAX));
-        errno = 0;
-        const int writeErr = zipWriteInFileInZip(zip_, contents.data() + at, chunk);
-        if (writeErr != ZIP_OK) {
-            lastErrno_ = errno;
-            systemLog(stringWithFormat(
-                "[SSZipArchive] Error writing file to target zip file: %@. Error code: %d, errno: %d", path, writeErr,
-                errno));
-            wroteAll = false;
-            break;
-        }
-        at += chunk;
-    }
+    const bool wroteAll = writeToEntry(contents.data(), contents.size(), path);
     errno = 0;
     int closeErr = zipCloseFileInZip(zip_);
     if (closeErr != ZIP_OK && lastErrno_ == 0) lastErrno_ = errno;

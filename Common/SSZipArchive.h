@@ -125,6 +125,9 @@ private:
                              const std::optional<std::string>& password, Error* error,
                              SSZipArchiveDelegate* delegate);
     static Date dateWithMSDOSFormat(std::uint32_t msdosDateTime);
+    // Writes bytes into the open entry; a failure is logged with the path of
+    // the file they come from and its reason kept.
+    bool writeToEntry(const std::uint8_t* bytes, std::size_t size, const std::string& path);
 
     std::string path_;
     zipFile zip_ = nullptr;
