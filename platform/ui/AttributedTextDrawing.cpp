@@ -8,19 +8,10 @@
 #include <functional>
 
 #include "platform/ui/GraphicsContext.h"
+#include "platform/ui/ScratchCairo.h"
 #include "platform/ui/TraitCollection.h"
 
 namespace {
-
-// A scratch context for measuring.
-struct Measurer {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    cairo_t* cr = cairo_create(surface);
-    ~Measurer() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-    }
-};
 
 // The stretches of [start, end) over which the attributes in force stay the
 // same (runs may overlap; a later one wins where they do).
@@ -148,7 +139,7 @@ void drawUnderlines(cairo_t* cr_, const AttributedString& text, PangoLayout* lay
 
 std::vector<AttributedTextLine> attributedTextLines(const AttributedString& text, const Font& font, double maxWidth,
                                                     bool wraps) {
-    Measurer m;
+    ScratchCairo m;
     const std::string& string = text.string();
     std::vector<AttributedTextLine> lines;
     std::size_t start = 0;

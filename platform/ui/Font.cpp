@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "platform/foundation/StringUtils.h"
+#include "platform/ui/ScratchCairo.h"
 
 namespace {
 
@@ -50,16 +51,6 @@ bool nameIsBold(const std::string& name) {
     return stringContains(name, "Bold") || stringContains(name, "Semibold") || stringContains(name, "Heavy") ||
            stringContains(name, "Black");
 }
-
-// A scratch context for measuring.
-struct Measurer {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    cairo_t* cr = cairo_create(surface);
-    ~Measurer() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-    }
-};
 
 }  // namespace
 
@@ -147,7 +138,7 @@ std::pair<double, double> verticalMetrics(const Font& font) {
         std::lock_guard lock(mutex);
         if (auto found = measured.find(key); found != measured.end()) return found->second;
     }
-    Measurer m;
+    ScratchCairo m;
     PangoLayout* layout = font.layoutLine(m.cr, "");
     PangoFontMetrics* metrics =
         pango_context_get_metrics(pango_layout_get_context(layout), pango_layout_get_font_description(layout), nullptr);
@@ -179,7 +170,7 @@ Size Font::sizeOfText(const std::string& text) const {
         std::lock_guard lock(mutex);
         if (auto found = widths.find(key); found != widths.end()) return {found->second, height};
     }
-    Measurer m;
+    ScratchCairo m;
     PangoLayout* layout = layoutLine(m.cr, text);
     PangoRectangle logical;
     pango_layout_get_extents(layout, nullptr, &logical);

@@ -6,20 +6,11 @@
 #include <cmath>
 
 #include "platform/ui/Image.h"
+#include "platform/ui/ScratchCairo.h"
 
 namespace {
 
 thread_local GraphicsContext* currentContext = nullptr;
-
-// A context on a 1 x 1 surface for path calculations in user space.
-struct Scratch {
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    cairo_t* cr = cairo_create(surface);
-    ~Scratch() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
-    }
-};
 
 struct Segment {
     Point from, to;
@@ -28,7 +19,7 @@ struct Segment {
 
 // The path as straight segments.
 std::vector<Segment> flatten(const Path& path) {
-    Scratch scratch;
+    ScratchCairo scratch;
     path.appendTo(scratch.cr);
     cairo_path_t* flat = cairo_copy_path_flat(scratch.cr);
     std::vector<Segment> segments;
@@ -182,7 +173,7 @@ Path Path::ellipseInRect(const ::Rect& r) {
 
 ::Rect Path::boundingBox() const {
     if (elements_.empty()) return ::Rect();
-    Scratch scratch;
+    ScratchCairo scratch;
     appendTo(scratch.cr);
     double x1, y1, x2, y2;
     cairo_path_extents(scratch.cr, &x1, &y1, &x2, &y2);
