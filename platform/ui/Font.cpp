@@ -104,14 +104,22 @@ std::string Font::cairoFamily() const {
     return "sans-serif";
 }
 
+namespace {
+
+// The weight a font is drawn with: a thin face with the family's lightest
+// installed weight.
+PangoWeight weightOf(const Font& font) {
+    return font.isBold()                           ? PANGO_WEIGHT_BOLD
+           : stringContains(font.fontName(), "Thin") ? PANGO_WEIGHT_THIN
+                                                     : PANGO_WEIGHT_NORMAL;
+}
+
+}  // namespace
+
 PangoFontDescription* Font::pangoDescription() const {
     PangoFontDescription* description = pango_font_description_new();
     pango_font_description_set_family(description, cairoFamily().c_str());
-    // A thin face is drawn with the family's lightest installed weight.
-    const PangoWeight weight = bold_                          ? PANGO_WEIGHT_BOLD
-                               : stringContains(name_, "Thin") ? PANGO_WEIGHT_THIN
-                                                               : PANGO_WEIGHT_NORMAL;
-    pango_font_description_set_weight(description, weight);
+    pango_font_description_set_weight(description, weightOf(*this));
     pango_font_description_set_absolute_size(description, size_ * PANGO_SCALE);
     return description;
 }
@@ -162,7 +170,8 @@ Size Font::sizeOfText(const std::string& text) const {
     static std::unordered_map<std::string, double> widths;
     constexpr std::size_t kMostKept = 4096;
     std::string key = cairoFamily();
-    key += bold_ ? '\1' : '\0';
+    const PangoWeight weight = weightOf(*this);
+    key.append(reinterpret_cast<const char*>(&weight), sizeof weight);
     key.append(reinterpret_cast<const char*>(&size_), sizeof size_);
     key += text;
     const double height = std::ceil(lineHeight());

@@ -162,3 +162,20 @@ TEST_F(StyledTextAndBarMaterialTest, ATranslucentBarBlursWhatLiesUnderIt) {
     const Color tinted = image->colorAtPoint({370, 22});
     EXPECT_GT(tinted.red() - tinted.green(), 0.03);
 }
+
+namespace {
+
+// Widths are kept per face: a thin face of a family measured after the
+// regular one at the same size (or before it) gets its own width, not the
+// other's. Each order uses a text measured nowhere else.
+TEST(FontMeasureTest, AThinFaceIsMeasuredApartFromTheRegularOne) {
+    const Font regular = Font::systemFont(42), thin = Font::systemFont(42, FontWeight::Thin);
+    const std::string first = "Weights apart, first", second = "Weights apart, second";
+    const double thinFirst = thin.sizeOfText(first).width, regularAfter = regular.sizeOfText(first).width;
+    const double regularFirst = regular.sizeOfText(second).width, thinAfter = thin.sizeOfText(second).width;
+    // Same order of widths whichever face was measured first.
+    EXPECT_EQ(thinFirst < regularAfter, thinAfter < regularFirst);
+    EXPECT_NE(regularFirst, thinAfter) << "the installed family has no lighter weight";
+}
+
+}  // namespace
