@@ -219,7 +219,8 @@ std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string&
     return cell;
 }
 
-std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string& reuseIdentifier, const IndexPath&) {
+std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string& reuseIdentifier,
+                                                              const IndexPath& indexPath) {
     auto cell = dequeueReusableCell(reuseIdentifier);
     if (!cell) {
         auto it = factories_.find(reuseIdentifier);
@@ -231,6 +232,15 @@ std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string&
     }
     if (auto segue = selectionSegues_.find(reuseIdentifier); segue != selectionSegues_.end())
         cell->setSelectionSegueIdentifier(segue->second);
+    // While the rows are tiled the cell takes its row's frame at once: the
+    // data source lays it out at the size it is shown at, and once only.
+    if (tiling_ && cell && indexPath.section >= 0 && indexPath.section < static_cast<std::int64_t>(layout_.size())) {
+        const auto& l = layout_[static_cast<std::size_t>(indexPath.section)];
+        if (indexPath.row >= 0 && indexPath.row < static_cast<std::int64_t>(l.rowY.size())) {
+            const auto r = static_cast<std::size_t>(indexPath.row);
+            cell->setFrame(cellFrame(Rect(0, l.rowY[r], bounds().size.width, l.rowHeight[r])));
+        }
+    }
     return cell;
 }
 
@@ -253,8 +263,8 @@ std::shared_ptr<TableViewHeaderFooterView> TableView::dequeueReusableHeaderFoote
 
 // --- Data ---
 
-void TableView::recycle(const std::shared_ptr<TableViewCell>& cell) {
-    cell->removeFromSuperview();
+void TableView::recycle(const std::shared_ptr<TableViewCell>& cell, bool keepInTable) {
+    if (!keepInTable) cell->removeFromSuperview();
     cell->setSwipeActionsView(nullptr);
     cell->setSelected(false);
     cell->setHighlighted(false);
@@ -281,7 +291,10 @@ void TableView::makeHeadersAndFooters() {
 
 void TableView::reloadData() {
     auto keep = weak_from_this().lock();
-    for (auto& [indexPath, cell] : cells_) recycle(cell);
+    // The cells stay in the table while the rows are tiled again: those that
+    // come back for the new rows are not taken out and put in again; the
+    // others leave once the rows are tiled.
+    for (auto& [indexPath, cell] : cells_) recycle(cell, true);
     cells_.clear();
     measuredHeights_.clear();
     selected_.clear();
@@ -294,6 +307,9 @@ void TableView::reloadData() {
     }
     makeHeadersAndFooters();
     tileRows();
+    for (auto& [identifier, pool] : reusePool_)
+        for (const auto& cell : pool)
+            if (cell->superview() == this) cell->removeFromSuperview();
 }
 
 void TableView::endUpdates() {
@@ -679,7 +695,7 @@ void TableView::tileRows() {
                 decorate(*cell, indexPath);
                 cell->setSelected(std::find(selected_.begin(), selected_.end(), indexPath) != selected_.end());
                 if (delegate) delegate->willDisplayCell(*this, *cell, indexPath);
-                addSubview(cell);
+                if (cell->superview() != this) addSubview(cell);
             }
         }
     }

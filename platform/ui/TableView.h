@@ -410,7 +410,9 @@ private:
     void computeLayout();
     double rowHeightFor(const IndexPath& indexPath, TableViewCell* cell);
     void tileRows();
-    void recycle(const std::shared_ptr<TableViewCell>& cell);
+    // Into the reuse pool; out of the table unless `keepInTable` (the caller
+    // takes the pool's cells out that no row took back).
+    void recycle(const std::shared_ptr<TableViewCell>& cell, bool keepInTable = false);
     void recountRows(const std::vector<IndexPath>& changed, std::int64_t sign);
     // After rows were deleted or inserted: every cell is asked for again.
     void relayOutAfterUpdate();

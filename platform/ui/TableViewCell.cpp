@@ -237,9 +237,15 @@ void TableViewCell::setEditingAccessoryType(TableViewCellAccessoryType type) {
 }
 
 void TableViewCell::updateAccessory() {
+    const TableViewCellAccessoryType type = editing_ ? editingAccessoryType_ : accessoryType_;
+    // What is shown already stays: a row configured again with the same
+    // accessory keeps its view and its layout.
+    if (accessoryView_ ? shownAccessory_ == accessoryView_ && accessoryView_->superview() == this
+                       : shownMark_ == type)
+        return;
     if (shownAccessory_) shownAccessory_->removeFromSuperview();
-    shownAccessory_ =
-        accessoryView_ ? accessoryView_ : accessoryMark(editing_ ? editingAccessoryType_ : accessoryType_);
+    shownAccessory_ = accessoryView_ ? accessoryView_ : accessoryMark(type);
+    shownMark_ = accessoryView_ ? std::nullopt : std::optional<TableViewCellAccessoryType>(type);
     if (shownAccessory_) addSubview(shownAccessory_);
     setNeedsLayout();
 }
@@ -272,13 +278,23 @@ void TableViewCell::setHighlighted(bool highlighted, bool) {
 }
 
 void TableViewCell::setEditing(bool editing, bool) {
+    if (editing == editing_) return;
     editing_ = editing;
     updateAccessory();
     updateEditingControls();
 }
 
 void TableViewCell::setTableDecoration(TableDecoration decoration) {
+    // Outside editing the controls do not show: a decoration like the one
+    // the row has changes nothing.
+    const bool same = !editing_ && decoration.showsSeparator == decoration_.showsSeparator &&
+                      decoration.separatorInset == decoration_.separatorInset &&
+                      decoration.separatorColor == decoration_.separatorColor &&
+                      decoration.editingStyle == decoration_.editingStyle &&
+                      decoration.showsReorderControl == decoration_.showsReorderControl &&
+                      (!decoration.showsSeparator || separatorView_);
     decoration_ = std::move(decoration);
+    if (same) return;
     if (decoration_.showsSeparator && !separatorView_) {
         separatorView_ = std::make_shared<View>();
         separatorView_->setUserInteractionEnabled(false);

@@ -122,6 +122,8 @@ private:
     TableViewCellAccessoryType editingAccessoryType_ = TableViewCellAccessoryType::None;
     std::shared_ptr<View> accessoryView_;
     std::shared_ptr<View> shownAccessory_;
+    // The kind of mark shown as the accessory (none for a custom view).
+    std::optional<TableViewCellAccessoryType> shownMark_ = TableViewCellAccessoryType::None;
     std::shared_ptr<View> backgroundView_;
     std::shared_ptr<View> selectedBackgroundView_;
     std::shared_ptr<View> highlightView_;
