@@ -67,8 +67,13 @@ protected:
         template <typename Classify>
         GroupedStudyCards(FCStudyCardArray& cards, bool ascending, Classify classify) {
             const FCStatsSortDescriptor order("studyStats", ascending);
-            std::vector<FCStatsSortDescriptor::Key> keys;
-            std::vector<std::uint32_t> groupOf;
+            // This thread's lists of the last grouping take the next one's
+            // (emptied): a large deck's lists are not fresh pages each time.
+            thread_local std::vector<FCStatsSortDescriptor::Key> keys;
+            thread_local std::vector<std::uint32_t> groupOf;
+            thread_local std::vector<std::uint32_t> sorted;
+            keys.clear();
+            groupOf.clear();
             keys.reserve(cards.size());
             groupOf.reserve(cards.size());
             constexpr std::size_t kAhead = 8;
@@ -89,11 +94,11 @@ protected:
                     keys.push_back(order.keyOf(stats, position));
                 }
             }
-            order.sortKeys(keys);
+            order.sortedPositions(keys, sorted);
             std::array<std::size_t, Count> sizes{};
             for (std::uint32_t group : groupOf) ++sizes[group];
             for (std::size_t g = 0; g < Count; ++g) groups[g].reserve(sizes[g]);
-            for (const auto& key : keys) groups[groupOf[key.position]].push_back(std::move(cards[key.position]));
+            for (std::uint32_t position : sorted) groups[groupOf[position]].push_back(std::move(cards[position]));
         }
 
         std::array<FCStudyCardArray, Count> groups;

@@ -641,31 +641,58 @@ bool keyBefore(const FCStatsSortDescriptor::Key& a, const FCStatsSortDescriptor:
 }  // namespace
 
 void FCStatsSortDescriptor::sortKeys(std::vector<Key>& keys) const {
+    thread_local std::vector<std::uint32_t> order;
+    sortedPositions(keys, order);
+    std::vector<Key> sorted;
+    sorted.reserve(keys.size());
+    for (std::uint32_t i : order) sorted.push_back(keys[i]);
+    keys = std::move(sorted);
+}
+
+void FCStatsSortDescriptor::sortedPositions(const std::vector<Key>& keys, std::vector<std::uint32_t>& order) const {
     // Scores come from short rating histories, so a deck has few distinct
     // ones: the distinct values are sorted, and each key is placed after the
     // keys of smaller values in its own order (a stable sort in linear time).
     // With many distinct values, a stable sort of all keys.
+    order.clear();
     const std::size_t mostDistinct = keys.size() / 8 + 64;
-    // The distinct values so far, found through an open-addressed table of
-    // their indexes (twice as many slots as values at most, so probes are short).
-    std::size_t slots = 128;
-    while (slots < 2 * mostDistinct) slots *= 2;
+    // The scratch of this thread's last sort takes the next: a large deck's
+    // sort does not fault fresh pages in each time.
+    thread_local std::vector<std::uint32_t> table;
+    thread_local std::vector<KeyValue> values;
+    thread_local std::vector<Key> distinct;
+    thread_local std::vector<std::uint32_t> classOf;
     constexpr std::uint32_t kFree = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::uint32_t> table(slots, kFree);
-    std::vector<KeyValue> values;
-    std::vector<Key> distinct;
-    std::vector<std::uint32_t> classOf(keys.size());
     const KeyValueHash hash;
+    // The distinct values so far, found through an open-addressed table of
+    // their indexes, grown to keep twice as many slots as values (so probes
+    // are short).
+    std::size_t slots = 128;
+    table.assign(slots, kFree);
+    values.clear();
+    distinct.clear();
+    classOf.resize(keys.size());
+    auto slotOf = [&](const KeyValue& value) {
+        std::size_t slot = hash(value) & (slots - 1);
+        while (table[slot] != kFree && !(values[table[slot]] == value)) slot = (slot + 1) & (slots - 1);
+        return slot;
+    };
+    bool fewValues = true;
     for (std::size_t i = 0; i < keys.size(); ++i) {
         // The one zero there is, so that equal values have equal bits.
         const double primary = keys[i].primary == 0.0 ? 0.0 : keys[i].primary;
         const KeyValue value{std::bit_cast<std::uint64_t>(primary), keys[i].secondary};
-        std::size_t slot = hash(value) & (slots - 1);
-        while (table[slot] != kFree && !(values[table[slot]] == value)) slot = (slot + 1) & (slots - 1);
+        std::size_t slot = slotOf(value);
         if (table[slot] == kFree) {
             if (distinct.size() == mostDistinct || std::isnan(primary)) {
-                std::stable_sort(keys.begin(), keys.end(), keyBefore);
-                return;
+                fewValues = false;
+                break;
+            }
+            if (2 * (values.size() + 1) > slots) {
+                slots *= 2;
+                table.assign(slots, kFree);
+                for (std::uint32_t v = 0; v < values.size(); ++v) table[slotOf(values[v])] = v;
+                slot = slotOf(value);
             }
             table[slot] = static_cast<std::uint32_t>(distinct.size());
             values.push_back(value);
@@ -673,19 +700,25 @@ void FCStatsSortDescriptor::sortKeys(std::vector<Key>& keys) const {
         }
         classOf[i] = table[slot];
     }
-    std::vector<std::uint32_t> order(distinct.size());
-    for (std::uint32_t c = 0; c < order.size(); ++c) order[c] = c;
-    std::sort(order.begin(), order.end(),
+    if (!fewValues) {
+        order.resize(keys.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return keyBefore(keys[a], keys[b]); });
+        return;
+    }
+    std::vector<std::uint32_t> byValue(distinct.size());
+    for (std::uint32_t c = 0; c < byValue.size(); ++c) byValue[c] = c;
+    std::sort(byValue.begin(), byValue.end(),
               [&](std::uint32_t a, std::uint32_t b) { return keyBefore(distinct[a], distinct[b]); });
     // Where each value's keys start.
     std::vector<std::size_t> start(distinct.size() + 1, 0);
     std::vector<std::uint32_t> rank(distinct.size());
-    for (std::uint32_t r = 0; r < order.size(); ++r) rank[order[r]] = r;
-    for (std::uint32_t c : classOf) ++start[rank[c] + 1];
+    for (std::uint32_t r = 0; r < byValue.size(); ++r) rank[byValue[r]] = r;
+    for (std::size_t i = 0; i < keys.size(); ++i) ++start[rank[classOf[i]] + 1];
     for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
-    std::vector<Key> sorted(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) sorted[start[rank[classOf[i]]]++] = keys[i];
-    keys = std::move(sorted);
+    order.resize(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) order[start[rank[classOf[i]]]++] = static_cast<std::uint32_t>(i);
 }
 
 // --- FCStudyStatsResultsToTextTransformer ---

@@ -210,6 +210,9 @@ public:
     Key keyOf(double score, std::int64_t ratingCount, std::uint32_t position) const;
     // Sorts the keys, keeping the order of keys that compare equal.
     void sortKeys(std::vector<Key>& keys) const;
+    // The same order as the indexes of the keys in `keys`, into `order`
+    // (whose memory is reused); the keys stay as they are.
+    void sortedPositions(const std::vector<Key>& keys, std::vector<std::uint32_t>& order) const;
 
     FCStatsSortDescriptor copy() const { return *this; }
     FCStatsSortDescriptor reversedSortDescriptor() const { return FCStatsSortDescriptor(key_, !ascending_); }

@@ -1304,7 +1304,11 @@ bool hasReverseRatings(const FCStudyCard& card) {
 // The study cards under `cards` in order, and apart the ones rated answer
 // first, in one walk: each card is looked at once, while it is at hand.
 void collectStudyCards(const FCCardArray& cards, FCStudyCardArray& studyCards, std::vector<std::size_t>& rated) {
-    for (const auto& card : cards) {
+    constexpr std::size_t kAhead = 8;
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        // The cards lie apart in memory: each is fetched a few cards ahead.
+        if (i + kAhead < cards.size()) __builtin_prefetch(cards[i + kAhead].get());
+        const auto& card = cards[i];
         if (!card) continue;
         if (card->isStudyCard()) {
             if (hasReverseRatings(static_cast<const FCStudyCard&>(*card))) rated.push_back(studyCards.size());
