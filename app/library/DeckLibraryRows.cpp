@@ -2,6 +2,7 @@
 // when their details arrive, and the debug lines about each configured row.
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "Common/FIFlashcardsDocument.h"
 #include "app/library/DeckLibraryTableViewController.h"
@@ -13,6 +14,7 @@
 #include "model/TWLogger.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Format.h"
+#include "platform/foundation/Operation.h"
 
 namespace {
 
@@ -102,8 +104,34 @@ std::shared_ptr<TableViewCell> DeckLibraryTableViewController::configuredCell(
 
 void DeckLibraryTableViewController::didLoadDetails(const URL& url,
                                                     const std::shared_ptr<DocumentItemDetails>& /*details*/) {
-    refreshThumbnail(url);
-    reloadDetails(URLSet{url}, false);
+    // The details of several rows come together (the cache hands over a
+    // batch at once): their rows are refreshed together, right after it.
+    const bool first = loadedDetailsURLs_.empty();
+    loadedDetailsURLs_.insert(url.path());
+    if (!first) return;
+    std::weak_ptr<ViewController> weak = weak_from_this();
+    OperationQueue::mainQueue().addOperationWithBlock([weak] {
+        if (auto library = std::static_pointer_cast<DeckLibraryTableViewController>(weak.lock()))
+            library->refreshLoadedDetails();
+    });
+}
+
+void DeckLibraryTableViewController::refreshLoadedDetails() {
+    std::unordered_set<std::string> paths;
+    paths.swap(loadedDetailsURLs_);
+    if (paths.empty()) return;
+    // One pass over the list for all of them: the first item of each path
+    // gets its thumbnail, and its row is reconfigured.
+    const auto& dataSource = diffableDeckListDataSource();
+    std::vector<IndexPath> rows;
+    for (const auto& item : documentItems_) {
+        if (!item || paths.erase(item->path()) == 0) continue;
+        auto details = detailsForItem(*item);
+        item->setThumbnail(details ? details->coverImage() : nullptr);
+        if (auto indexPath = dataSource->indexPathForItemIdentifier(item)) rows.push_back(*indexPath);
+        if (paths.empty()) break;
+    }
+    if (!rows.empty()) tableView()->reloadRowsAtIndexPaths(rows, TableViewRowAnimation::None);
 }
 
 void DeckLibraryTableViewController::refreshThumbnail(const URL& url) {

@@ -49,6 +49,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Common/FIDeckDocument.h"
@@ -196,6 +197,9 @@ public:
     // The cache read the details of a document: its thumbnail and its row
     // are refreshed (without animation).
     void didLoadDetails(const URL& url, const std::shared_ptr<DocumentItemDetails>& details);
+    // Refreshes, at once, the thumbnails and rows of the details loaded since
+    // the last time (didLoadDetails schedules it on the main queue).
+    void refreshLoadedDetails();
     // The item of the first row whose URL path is the URL's gets the cover of
     // its details as thumbnail.
     void refreshThumbnail(const URL& url);
@@ -292,6 +296,9 @@ private:
     std::vector<std::shared_ptr<DocumentItem>> documentItems_;
     std::shared_ptr<DiffableDeckListDataSource> diffableDeckListDataSource_;
     URLSet documentsPendingClose_;
+    // The paths of the documents whose details came and whose rows are not
+    // refreshed yet.
+    std::unordered_set<std::string> loadedDetailsURLs_;
     std::shared_ptr<SplitViewController> presentedDeckSplitViewController_;
     std::optional<URL> documentURLpendingOpen_;
     std::shared_ptr<DocumentDetailsCacheType> documentDetailsCache_;

@@ -10,6 +10,8 @@
 // once); the result goes into the in-memory cache (at most 64 entries, which
 // the system may evict at will) and reaches the owner on the main thread
 // through `didLoadDetails`, after which the document counts as up to date.
+// Results that arrive while the main thread has not taken the earlier ones
+// yet reach it together, in the order they were read.
 //
 // What is read and how is the owner's business: it installs three blocks
 // before the first lookup (a full loader, run under coordinated reading; a
@@ -360,18 +362,45 @@ private:
             }
             self->cache_->setObject(details, identifier);
         }
-        OperationQueue::mainQueue().addOperationWithBlock(
-            [self = std::move(self), details, identifier, url = std::move(url), generation] {
-                if (!self->isCurrent(identifier, generation)) {
-                    document_details_cache_detail::logDebug(
-                        "Dropping details read before a change of: " + url.description(), "storeDetails(_:identifier:)",
-                        __LINE__);
-                    return;
-                }
-                self->upToDateDocumentIdentifiers_.insert(identifier);
-                if (self->didLoadDetails_) self->didLoadDetails_(url, details);
-            });
+        // Results that come while the main thread has not taken the last
+        // ones yet go with them: one wake of the main thread per batch.
+        bool first = false;
+        {
+            std::lock_guard lock(self->deliveryMutex_);
+            first = self->pendingDeliveries_.empty();
+            self->pendingDeliveries_.push_back(Delivery{details, identifier, std::move(url), generation});
+        }
+        if (!first) return;
+        OperationQueue::mainQueue().addOperationWithBlock([self = std::move(self)] { self->deliverPending(); });
     }
+
+    // Main thread: hands the results read so far to the owner, in the order
+    // they were read.
+    void deliverPending() {
+        std::vector<Delivery> deliveries;
+        {
+            std::lock_guard lock(deliveryMutex_);
+            deliveries.swap(pendingDeliveries_);
+        }
+        for (auto& delivery : deliveries) {
+            if (!isCurrent(delivery.identifier, delivery.generation)) {
+                document_details_cache_detail::logDebug(
+                    "Dropping details read before a change of: " + delivery.url.description(),
+                    "storeDetails(_:identifier:)", __LINE__);
+                continue;
+            }
+            upToDateDocumentIdentifiers_.insert(delivery.identifier);
+            if (didLoadDetails_) didLoadDetails_(delivery.url, delivery.details);
+        }
+    }
+
+    // A result on its way to the main thread.
+    struct Delivery {
+        DetailsPtr details;
+        std::int64_t identifier;
+        URL url;
+        Generation generation;
+    };
 
     std::shared_ptr<OperationQueue> backgroundQueue_;
     std::shared_ptr<Cache<std::int64_t, Details>> cache_;
@@ -388,6 +417,9 @@ private:
     // Guards the generations and the cache writes that depend on them. Held
     // only for a few steps, never while waiting for anything.
     mutable std::mutex generationMutex_;
+    // Guards the results not yet taken by the main thread.
+    std::mutex deliveryMutex_;
+    std::vector<Delivery> pendingDeliveries_;
     std::unordered_map<std::int64_t, std::uint64_t> generations_;
     std::uint64_t epoch_ = 0;
     // The ignored identifier as the workers read it (kNoIgnoredDocument for
