@@ -35,6 +35,8 @@ public:
         const std::optional<Date> lastStudied = stats.lastStudied();
         // Ratings without a date (older formats) are as old as can be.
         if (!lastStudied) return kOlderBucket;
+        // Before the oldest start, as most of a large deck's cards are: older.
+        if (*lastStudied < starts_[kWeekStarts - 1]) return kOlderBucket;
         // A date in the future (a clock that was ahead) counts as today.
         for (std::size_t k = 0; k < kWeekStarts; ++k)
             if (*lastStudied >= starts_[k]) return static_cast<std::int64_t>(k);
