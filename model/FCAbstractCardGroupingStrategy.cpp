@@ -20,6 +20,14 @@ FCCardGroupArray FCAbstractCardGroupingStrategy::groupTakenStudyCards(FCStudyCar
     return groupStudyCards(cards, ascending, groupBuilder);
 }
 
+FCCardGroupArray FCAbstractCardGroupingStrategy::groupCollectedStudyCards(FCStudyCardCollector& collector,
+                                                                          FCStudyCardArray& list, bool ascending,
+                                                                          FCGroupBuilder& groupBuilder) {
+    list.clear();
+    collector.collect(list, [](std::size_t) {});
+    return groupTakenStudyCards(std::move(list), ascending, groupBuilder);
+}
+
 std::string FCAbstractCardGroupingStrategy::localizedCardCount(std::int64_t count) {
     return fcPluralizeZero(count, commonLocalizedString("PluralizeNoCards", "no cards"),
                            commonLocalizedString("PluralizeOneCard", "card"),

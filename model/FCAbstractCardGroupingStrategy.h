@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -13,6 +14,15 @@
 #include "model/FCStudyStats.h"
 
 class FCStudyStats;
+
+// Hands a grouping its study cards one by one, in order: appends each card
+// (a reference the grouping keeps) to a list and calls `visit` with its
+// index right away, while the card is at hand.
+class FCStudyCardCollector {
+public:
+    virtual ~FCStudyCardCollector() = default;
+    virtual void collect(FCStudyCardArray& cards, const std::function<void(std::size_t index)>& visit) = 0;
+};
 
 // The common base of the ways the card list can group a deck's study cards by
 // learning state. A strategy sorts the cards by the score of their forward
@@ -38,6 +48,12 @@ public:
     // By default, groupStudyCards on the list.
     virtual FCCardGroupArray groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
                                                   FCGroupBuilder& groupBuilder);
+    // The same for the cards the collector hands over, each looked at as it
+    // comes (one pass over the cards instead of two): `list` takes them (it
+    // is emptied first; its elements are left empty afterwards). By default,
+    // the collected list through groupTakenStudyCards.
+    virtual FCCardGroupArray groupCollectedStudyCards(FCStudyCardCollector& collector, FCStudyCardArray& list,
+                                                      bool ascending, FCGroupBuilder& groupBuilder);
 
     // "no cards", "1 card", "5 cards" (localized).
     static std::string localizedCardCount(std::int64_t count);
@@ -65,7 +81,13 @@ protected:
     class GroupedStudyCards {
     public:
         template <typename Classify>
-        GroupedStudyCards(FCStudyCardArray& cards, bool ascending, Classify classify) {
+        GroupedStudyCards(FCStudyCardArray& cards, bool ascending, Classify classify)
+            : GroupedStudyCards(cards, nullptr, ascending, classify) {}
+
+        // With a collector, `cards` is emptied and takes the collected cards,
+        // each classified as it comes; without one, the cards of the list.
+        template <typename Classify>
+        GroupedStudyCards(FCStudyCardArray& cards, FCStudyCardCollector* collector, bool ascending, Classify classify) {
             const FCStatsSortDescriptor order("studyStats", ascending);
             // This thread's lists of the last grouping take the next one's
             // (emptied): a large deck's lists are not fresh pages each time.
@@ -74,14 +96,7 @@ protected:
             thread_local std::vector<std::uint32_t> sorted;
             keys.clear();
             groupOf.clear();
-            keys.reserve(cards.size());
-            groupOf.reserve(cards.size());
-            constexpr std::size_t kAhead = 8;
-            for (std::size_t i = 0; i < cards.size(); ++i) {
-                // The cards and their statistics lie apart in memory: each card
-                // is fetched ahead, and its statistics once the card is there.
-                if (i + kAhead < cards.size()) __builtin_prefetch(cards[i + kAhead].get());
-                if (i + kAhead / 2 < cards.size()) __builtin_prefetch(cards[i + kAhead / 2]->storedStudyStats().get());
+            auto visit = [&](std::size_t i) {
                 std::shared_ptr<const FCStudyStats> viewStats;
                 const FCStudyStats& stats = forwardStats(*cards[i], viewStats);
                 const auto position = static_cast<std::uint32_t>(i);
@@ -92,6 +107,23 @@ protected:
                 } else {
                     groupOf.push_back(static_cast<std::uint32_t>(classified));
                     keys.push_back(order.keyOf(stats, position));
+                }
+            };
+            if (collector) {
+                cards.clear();
+                collector->collect(cards, visit);
+            } else {
+                keys.reserve(cards.size());
+                groupOf.reserve(cards.size());
+                constexpr std::size_t kAhead = 8;
+                for (std::size_t i = 0; i < cards.size(); ++i) {
+                    // The cards and their statistics lie apart in memory: each
+                    // card is fetched ahead, and its statistics once the card
+                    // is there.
+                    if (i + kAhead < cards.size()) __builtin_prefetch(cards[i + kAhead].get());
+                    if (i + kAhead / 2 < cards.size())
+                        __builtin_prefetch(cards[i + kAhead / 2]->storedStudyStats().get());
+                    visit(i);
                 }
             }
             order.sortedPositions(keys, sorted);

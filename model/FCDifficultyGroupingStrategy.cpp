@@ -22,6 +22,17 @@ FCCardGroupArray FCDifficultyGroupingStrategy::groupStudyCards(const FCStudyCard
 
 FCCardGroupArray FCDifficultyGroupingStrategy::groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
                                                                     FCGroupBuilder& groupBuilder) {
+    return groupCards(cards, nullptr, ascending, groupBuilder);
+}
+
+FCCardGroupArray FCDifficultyGroupingStrategy::groupCollectedStudyCards(FCStudyCardCollector& collector,
+                                                                        FCStudyCardArray& list, bool ascending,
+                                                                        FCGroupBuilder& groupBuilder) {
+    return groupCards(list, &collector, ascending, groupBuilder);
+}
+
+FCCardGroupArray FCDifficultyGroupingStrategy::groupCards(FCStudyCardArray& cards, FCStudyCardCollector* collector,
+                                                          bool ascending, FCGroupBuilder& groupBuilder) {
     enum Band { NotStudied, Difficult, SomewhatDifficult, SomewhatDifficultForTomorrow, Memorized };
     // The calendar's days around now only when a card of the middle band asks
     // whether it was rated today: working them out costs more than a small
@@ -40,7 +51,7 @@ FCCardGroupArray FCDifficultyGroupingStrategy::groupTakenStudyCards(FCStudyCardA
         const bool ratedRightToday = lastStudied && days->isToday(*lastStudied) && stats.mostRecentResult() == 1;
         return GroupAndScore{ratedRightToday ? SomewhatDifficultForTomorrow : SomewhatDifficult, orderScore};
     };
-    GroupedStudyCards<5> grouped(cards, ascending, bandOf);
+    GroupedStudyCards<5> grouped(cards, collector, ascending, bandOf);
     auto& bands = grouped.groups;
     FCStudyCardArray& notStudied = bands[NotStudied];
     FCStudyCardArray& difficult = bands[Difficult];

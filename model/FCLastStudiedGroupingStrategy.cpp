@@ -57,6 +57,17 @@ FCCardGroupArray FCLastStudiedGroupingStrategy::groupStudyCards(const FCStudyCar
 
 FCCardGroupArray FCLastStudiedGroupingStrategy::groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
                                                                      FCGroupBuilder& groupBuilder) {
+    return groupCards(cards, nullptr, ascending, groupBuilder);
+}
+
+FCCardGroupArray FCLastStudiedGroupingStrategy::groupCollectedStudyCards(FCStudyCardCollector& collector,
+                                                                         FCStudyCardArray& list, bool ascending,
+                                                                         FCGroupBuilder& groupBuilder) {
+    return groupCards(list, &collector, ascending, groupBuilder);
+}
+
+FCCardGroupArray FCLastStudiedGroupingStrategy::groupCards(FCStudyCardArray& cards, FCStudyCardCollector* collector,
+                                                           bool ascending, FCGroupBuilder& groupBuilder) {
     const WeekBuckets weeks;
     constexpr int kNotStudied = kBucketCount;
     // A bucket needs work when one of its cards does: once one does, the
@@ -72,7 +83,7 @@ FCCardGroupArray FCLastStudiedGroupingStrategy::groupTakenStudyCards(FCStudyCard
         needsWork[bucket] = recent < kNeedsWorkBelow;
         return GroupAndScore{static_cast<int>(bucket), orderScore};
     };
-    GroupedStudyCards<kBucketCount + 1> grouped(cards, ascending, bucketOf);
+    GroupedStudyCards<kBucketCount + 1> grouped(cards, collector, ascending, bucketOf);
     auto& buckets = grouped.groups;
     FCStudyCardArray& notStudied = grouped.groups[kNotStudied];
 

@@ -15,4 +15,12 @@ public:
                                      FCGroupBuilder& groupBuilder) override;
     FCCardGroupArray groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
                                           FCGroupBuilder& groupBuilder) override;
+    FCCardGroupArray groupCollectedStudyCards(FCStudyCardCollector& collector, FCStudyCardArray& list, bool ascending,
+                                              FCGroupBuilder& groupBuilder) override;
+
+private:
+    // The grouping of the cards of the list, or of those the collector
+    // hands over when there is one.
+    FCCardGroupArray groupCards(FCStudyCardArray& cards, FCStudyCardCollector* collector, bool ascending,
+                                FCGroupBuilder& groupBuilder);
 };

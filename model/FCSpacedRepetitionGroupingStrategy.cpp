@@ -59,6 +59,18 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupStudyCards(const FCStu
 
 FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
                                                                           FCGroupBuilder& groupBuilder) {
+    return groupCards(cards, nullptr, ascending, groupBuilder);
+}
+
+FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupCollectedStudyCards(FCStudyCardCollector& collector,
+                                                                              FCStudyCardArray& list, bool ascending,
+                                                                              FCGroupBuilder& groupBuilder) {
+    return groupCards(list, &collector, ascending, groupBuilder);
+}
+
+FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupCards(FCStudyCardArray& cards,
+                                                                FCStudyCardCollector* collector, bool ascending,
+                                                                FCGroupBuilder& groupBuilder) {
     const std::vector<std::int64_t> intervals = boxIntervals_.value_or(std::vector<std::int64_t>{});
 
     DueDates due(intervals);
@@ -68,7 +80,7 @@ FCCardGroupArray FCSpacedRepetitionGroupingStrategy::groupTakenStudyCards(FCStud
         return static_cast<int>(due.isDue(stats) ? kDueBucket
                                                  : kDueBucket + static_cast<std::size_t>(stats.leitnerBox()));
     };
-    GroupedStudyCards<kBucketCount> grouped(cards, ascending, bucketOf);
+    GroupedStudyCards<kBucketCount> grouped(cards, collector, ascending, bucketOf);
     auto& buckets = grouped.groups;
 
     FCCardGroupArray groups;

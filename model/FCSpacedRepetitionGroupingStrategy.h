@@ -28,6 +28,8 @@ public:
                                      FCGroupBuilder& groupBuilder) override;
     FCCardGroupArray groupTakenStudyCards(FCStudyCardArray&& cards, bool ascending,
                                           FCGroupBuilder& groupBuilder) override;
+    FCCardGroupArray groupCollectedStudyCards(FCStudyCardCollector& collector, FCStudyCardArray& list, bool ascending,
+                                              FCGroupBuilder& groupBuilder) override;
 
     // Whether any study card of the tree has a rated direction (forward or
     // reverse) that is due for review. Stops at the first one found.
@@ -35,5 +37,10 @@ public:
                                  const std::optional<std::vector<std::int64_t>>& boxIntervals);
 
 private:
+    // The grouping of the cards of the list, or of those the collector
+    // hands over when there is one.
+    FCCardGroupArray groupCards(FCStudyCardArray& cards, FCStudyCardCollector* collector, bool ascending,
+                                FCGroupBuilder& groupBuilder);
+
     std::optional<std::vector<std::int64_t>> boxIntervals_;
 };

@@ -1301,23 +1301,48 @@ bool hasReverseRatings(const FCStudyCard& card) {
     return reverse && reverse->numberOfRatings() > 0;
 }
 
-// The study cards under `cards` in order, and apart the ones rated answer
-// first, in one walk: each card is looked at once, while it is at hand.
-void collectStudyCards(const FCCardArray& cards, FCStudyCardArray& studyCards, std::vector<std::size_t>& rated) {
-    constexpr std::size_t kAhead = 8;
-    for (std::size_t i = 0; i < cards.size(); ++i) {
-        // The cards lie apart in memory: each is fetched a few cards ahead.
-        if (i + kAhead < cards.size()) __builtin_prefetch(cards[i + kAhead].get());
-        const auto& card = cards[i];
-        if (!card) continue;
-        if (card->isStudyCard()) {
-            if (hasReverseRatings(static_cast<const FCStudyCard&>(*card))) rated.push_back(studyCards.size());
-            studyCards.push_back(std::static_pointer_cast<FCStudyCard>(card));
-        } else if (const FCCardArray* children = card->cards()) {
-            collectStudyCards(*children, studyCards, rated);
+// The study cards under a tree of cards for a grouping: each study card in
+// order, then each card rated answer first once more, answer first (many of
+// these share an arena); the grouping looks at each as it comes.
+class TreeStudyCardCollector : public FCStudyCardCollector {
+public:
+    explicit TreeStudyCardCollector(const FCCardArray& cards) : cards_(cards) {}
+
+    void collect(FCStudyCardArray& studyCards, const std::function<void(std::size_t)>& visit) override {
+        std::vector<std::size_t> rated;
+        walk(cards_, studyCards, rated, visit);
+        FCCardArena::Batch reversed(rated.size());
+        studyCards.reserve(studyCards.size() + rated.size());
+        for (std::size_t i : rated) {
+            studyCards.push_back(reversed.make<FullyReversedStudyCard>(studyCards[i]));
+            visit(studyCards.size() - 1);
         }
     }
-}
+
+private:
+    static void walk(const FCCardArray& cards, FCStudyCardArray& studyCards, std::vector<std::size_t>& rated,
+                     const std::function<void(std::size_t)>& visit) {
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t i = 0; i < cards.size(); ++i) {
+            // The cards and their statistics lie apart in memory: each card
+            // is fetched a few cards ahead, its statistics once it is there.
+            if (i + kAhead < cards.size()) __builtin_prefetch(cards[i + kAhead].get());
+            if (i + kAhead / 2 < cards.size() && cards[i + kAhead / 2] && cards[i + kAhead / 2]->isStudyCard())
+                __builtin_prefetch(static_cast<const FCStudyCard&>(*cards[i + kAhead / 2]).storedStudyStats().get());
+            const auto& card = cards[i];
+            if (!card) continue;
+            if (card->isStudyCard()) {
+                if (hasReverseRatings(static_cast<const FCStudyCard&>(*card))) rated.push_back(studyCards.size());
+                studyCards.push_back(std::static_pointer_cast<FCStudyCard>(card));
+                visit(studyCards.size() - 1);
+            } else if (const FCCardArray* children = card->cards()) {
+                walk(*children, studyCards, rated, visit);
+            }
+        }
+    }
+
+    const FCCardArray& cards_;
+};
 
 }  // namespace
 
@@ -1327,19 +1352,10 @@ FCCardArray CardListTableViewController::groups(const FCCardArray& cards, FCAbst
     // fresh pages each time.
     static thread_local FCStudyCardArray spare;
     FCStudyCardArray input = std::move(spare);
-    input.clear();
-    std::vector<std::size_t> rated;
-    collectStudyCards(cards, input, rated);
-    // Each card rated answer first comes once more, answer first, after all
-    // the cards (many of them share an arena).
-    {
-        FCCardArena::Batch reversed(rated.size());
-        input.reserve(input.size() + rated.size());
-        for (std::size_t i : rated) input.push_back(reversed.make<FullyReversedStudyCard>(input[i]));
-    }
+    TreeStudyCardCollector collector(cards);
     FCCardArray result;
     // The groups take the list's references over.
-    for (const auto& group : strategy.groupTakenStudyCards(std::move(input), true, *this))
+    for (const auto& group : strategy.groupCollectedStudyCards(collector, input, true, *this))
         if (auto card = std::dynamic_pointer_cast<CardGroup>(group)) result.push_back(card);
     input.clear();
     spare = std::move(input);

@@ -240,8 +240,7 @@ void TableViewCell::updateAccessory() {
     const TableViewCellAccessoryType type = editing_ ? editingAccessoryType_ : accessoryType_;
     // What is shown already stays: a row configured again with the same
     // accessory keeps its view and its layout.
-    if (accessoryView_ ? shownAccessory_ == accessoryView_ && accessoryView_->superview() == this
-                       : shownMark_ == type)
+    if (accessoryView_ ? shownAccessory_ == accessoryView_ && accessoryView_->superview() == this : shownMark_ == type)
         return;
     if (shownAccessory_) shownAccessory_->removeFromSuperview();
     shownAccessory_ = accessoryView_ ? accessoryView_ : accessoryMark(type);
