@@ -2,7 +2,7 @@
 // when their details arrive, and the debug lines about each configured row.
 
 #include <algorithm>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "Common/FIFlashcardsDocument.h"
 #include "app/library/DeckLibraryTableViewController.h"
@@ -103,11 +103,11 @@ std::shared_ptr<TableViewCell> DeckLibraryTableViewController::configuredCell(
 }
 
 void DeckLibraryTableViewController::didLoadDetails(const URL& url,
-                                                    const std::shared_ptr<DocumentItemDetails>& /*details*/) {
+                                                    const std::shared_ptr<DocumentItemDetails>& details) {
     // The details of several rows come together (the cache hands over a
     // batch at once): their rows are refreshed together, right after it.
-    const bool first = loadedDetailsURLs_.empty();
-    loadedDetailsURLs_.insert(url.path());
+    const bool first = loadedDetails_.empty();
+    loadedDetails_.insert_or_assign(url.path(), details);
     if (!first) return;
     std::weak_ptr<ViewController> weak = weak_from_this();
     OperationQueue::mainQueue().addOperationWithBlock([weak] {
@@ -117,19 +117,23 @@ void DeckLibraryTableViewController::didLoadDetails(const URL& url,
 }
 
 void DeckLibraryTableViewController::refreshLoadedDetails() {
-    std::unordered_set<std::string> paths;
-    paths.swap(loadedDetailsURLs_);
-    if (paths.empty()) return;
+    std::unordered_map<std::string, std::shared_ptr<DocumentItemDetails>> loaded;
+    loaded.swap(loadedDetails_);
+    if (loaded.empty()) return;
     // One pass over the list for all of them: the first item of each path
-    // gets its thumbnail, and its row is reconfigured.
+    // gets the cover of the details that came as thumbnail, and its row is
+    // reconfigured.
     const auto& dataSource = diffableDeckListDataSource();
     std::vector<IndexPath> rows;
     for (const auto& item : documentItems_) {
-        if (!item || paths.erase(item->path()) == 0) continue;
-        auto details = detailsForItem(*item);
+        if (!item) continue;
+        auto found = loaded.find(item->path());
+        if (found == loaded.end()) continue;
+        auto details = found->second ? found->second : detailsForItem(*item);
         item->setThumbnail(details ? details->coverImage() : nullptr);
+        loaded.erase(found);
         if (auto indexPath = dataSource->indexPathForItemIdentifier(item)) rows.push_back(*indexPath);
-        if (paths.empty()) break;
+        if (loaded.empty()) break;
     }
     if (!rows.empty()) tableView()->reloadRowsAtIndexPaths(rows, TableViewRowAnimation::None);
 }

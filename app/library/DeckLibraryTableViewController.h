@@ -49,7 +49,7 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "Common/FIDeckDocument.h"
@@ -296,9 +296,9 @@ private:
     std::vector<std::shared_ptr<DocumentItem>> documentItems_;
     std::shared_ptr<DiffableDeckListDataSource> diffableDeckListDataSource_;
     URLSet documentsPendingClose_;
-    // The paths of the documents whose details came and whose rows are not
+    // The details that came, by their document's path, whose rows are not
     // refreshed yet.
-    std::unordered_set<std::string> loadedDetailsURLs_;
+    std::unordered_map<std::string, std::shared_ptr<DocumentItemDetails>> loadedDetails_;
     std::shared_ptr<SplitViewController> presentedDeckSplitViewController_;
     std::optional<URL> documentURLpendingOpen_;
     std::shared_ptr<DocumentDetailsCacheType> documentDetailsCache_;
