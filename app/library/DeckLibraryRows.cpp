@@ -1,7 +1,7 @@
 // The rows of the deck library: the cell configuration, the refresh of rows
 // when their details arrive, and the debug lines about each configured row.
 
-#include <algorithm>
+#include <string_view>
 #include <unordered_map>
 
 #include "Common/FIFlashcardsDocument.h"
@@ -24,6 +24,17 @@ void logLine(const std::string& message, std::uint32_t level, const char* functi
 
 std::string localized(const std::string& key, const std::string& english) {
     return Bundle::main().localizedString(key, english);
+}
+
+// Whether one of the path's components is ".Trash" (looked for in the path
+// itself: a row configured does not split its path into components).
+bool hasTrashComponent(const std::string& path) {
+    constexpr std::string_view kTrash = ".Trash";
+    for (std::size_t at = path.find(kTrash); at != std::string::npos; at = path.find(kTrash, at + 1)) {
+        const std::size_t end = at + kTrash.size();
+        if ((at == 0 || path[at - 1] == '/') && (end == path.size() || path[end] == '/')) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -85,9 +96,7 @@ std::shared_ptr<TableViewCell> DeckLibraryTableViewController::configuredCell(
                                           FIFlashcardsDocument::flashcardsDocumentFileExtension());
 
     if (documentsPendingClose_.count(item->url())) subtitleText = localized("DeckLibrarySavingDeckSubtitle", "Saving…");
-    const auto components = item->url().pathComponents();
-    if (std::find(components.begin(), components.end(), ".Trash") != components.end())
-        titleText += localized("DeckCellInTrash", " (in Trash)");
+    if (hasTrashComponent(item->path())) titleText += localized("DeckCellInTrash", " (in Trash)");
 
     if (title) {
         title->setText(titleText);
