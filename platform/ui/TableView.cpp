@@ -570,7 +570,8 @@ double TableView::rowHeightFor(const IndexPath& indexPath, TableViewCell* cell) 
             return fitted;
         }
     }
-    if (auto it = measuredHeights_.find(indexPath); it != measuredHeights_.end()) return it->second;
+    if (!measuredHeights_.empty())
+        if (auto it = measuredHeights_.find(indexPath); it != measuredHeights_.end()) return it->second;
     const double estimate =
         delegate ? delegate->estimatedHeightForRowAtIndexPath(*this, indexPath) : estimatedRowHeight_;
     return estimate > 0 ? estimate : 44;
@@ -608,6 +609,8 @@ void TableView::computeLayout() {
         if (l.headerHeight < 0) l.headerHeight = sectionHeaderHeight_;
         l.headerHeight = fittedHeight(madeHeaders_, section, l.headerHeight);
         y += l.headerHeight;
+        l.rowY.reserve(static_cast<std::size_t>(rowCounts_[s]));
+        l.rowHeight.reserve(static_cast<std::size_t>(rowCounts_[s]));
         for (std::int64_t row = 0; row < rowCounts_[s]; ++row) {
             IndexPath indexPath{section, row};
             auto cell = cells_.find(indexPath);
