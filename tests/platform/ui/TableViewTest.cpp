@@ -16,7 +16,8 @@ public:
     std::vector<std::vector<std::string>> sections{{"a", "b", "c", "d", "e"}};
     std::vector<std::string> events;
     std::set<IndexPath> unhighlightable;
-    std::optional<double> height;  // heightForRowAtIndexPath when set
+    std::optional<double> height;        // heightForRowAtIndexPath when set
+    std::vector<Rect> configuredFrames;  // of each cell as it was configured
     std::function<std::shared_ptr<SwipeActionsConfiguration>(const IndexPath&)> swipeActions;
     int cellsMade = 0;
 
@@ -27,6 +28,7 @@ public:
     std::shared_ptr<TableViewCell> cellForRowAtIndexPath(TableView& table, const IndexPath& p) override {
         ++cellsMade;
         auto cell = table.dequeueReusableCell("Cell", p);
+        configuredFrames.push_back(cell->frame());
         cell->textLabel()->setText(sections[static_cast<std::size_t>(p.section)][static_cast<std::size_t>(p.row)]);
         return cell;
     }
@@ -111,6 +113,33 @@ TEST_F(TableViewTest, CellsExistOnlyForRowsInsideTheBounds) {
     table->setContentOffset({0, 0});
     ASSERT_NE(nullptr, table->headerViewForSection(0));
     EXPECT_EQ(Rect(0, 0, 320, 28), table->headerViewForSection(0)->frame());
+}
+
+TEST_F(TableViewTest, AReloadReusesTheShownCellsInPlaceAndTakesTheRestOutOfTheTable) {
+    rows->height = 50;
+    make(28 + 5 * 50);
+    auto cellsIn = [&] {
+        std::size_t n = 0;
+        for (const auto& view : table->subviews()) n += dynamic_cast<TableViewCell*>(view.get()) != nullptr;
+        return n;
+    };
+    ASSERT_EQ(5u, cellsIn());
+    // Each cell is at its row's size while its data source configures it.
+    for (const Rect& frame : rows->configuredFrames) EXPECT_EQ((Size{320, 50}), frame.size);
+
+    std::set<TableViewCell*> before;
+    for (const auto& p : table->indexPathsForVisibleRows()) before.insert(table->cellForRowAtIndexPath(p).get());
+
+    rows->sections = {{"x", "y"}};
+    rows->configuredFrames.clear();
+    table->reloadData();
+    EXPECT_EQ((Events{"x", "y"}), texts());
+    // The new rows' cells are cells the table had; the three left over are out.
+    for (const auto& p : table->indexPathsForVisibleRows())
+        EXPECT_TRUE(before.count(table->cellForRowAtIndexPath(p).get()));
+    EXPECT_EQ(2u, cellsIn());
+    EXPECT_EQ((std::vector<Rect>{Rect(0, 28, 320, 50), Rect(0, 78, 320, 50)}), rows->configuredFrames);
+    EXPECT_EQ(Rect(0, 78, 320, 50), table->cellForRowAtIndexPath({0, 1})->frame());
 }
 
 TEST_F(TableViewTest, HeightsComeFromTheDelegateOrTheCellWithEstimatesForTheRest) {
