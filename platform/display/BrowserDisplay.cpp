@@ -2,8 +2,10 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -38,9 +40,20 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
 
     bool dirty = true;
     std::chrono::steady_clock::time_point lastFrame{};
+    // When the screen was last drawn, whether or not it had changed: while
+    // only an animation runs, it is drawn once a frame interval, not once a pass.
+    std::chrono::steady_clock::time_point lastDrawn{};
+    // Input handed to the main queue and not yet handled: the pass that
+    // handles it follows at once, and draws what it changes.
+    std::size_t inputWaiting = 0;
+    // Since when a frame has waited for such input (none: not waiting).
+    std::optional<std::chrono::steady_clock::time_point> waitingForInputSince;
     // The picture and header of the last frame sent, to send only what changed.
     std::shared_ptr<Image> lastImage;
     std::string lastHeader;
+    // The last picture with the copies of a frame applied, kept between
+    // frames (a picture's worth of memory, not asked for anew each time).
+    std::vector<unsigned char> moved;
     std::size_t framesSent = 0;
 
     // Server thread: hands the message to the main thread, within a bound.
@@ -69,9 +82,12 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
             // A frame's script messages reach their handlers through the main
             // queue; input takes the same way so that a tap meets what a page
             // said before it (a choice marked, then Check tapped).
+            ++inputWaiting;
             DispatchQueue::main().async([weak = weak_from_this(), message = std::move(message), text] {
                 auto self = weak.lock();
                 if (!self) return;
+                --self->inputWaiting;
+                self->dirty = true;
                 std::string why;
                 if (!self->input.handle(message, why))
                     self->log("Display: ignored a message (" + why + "): " + escapedExcerpt(text, 120));
@@ -81,6 +97,9 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
         log("Display: ignored a message (" + reason + "): " + escapedExcerpt(text, 120));
     }
 
+    std::chrono::steady_clock::time_point nextDrawing() const;
+
+    using Pixels = DisplayFrame::Pixels;
     static DisplayFrame::Pixels pixelsOf(const Image& image) {
         cairo_surface_t* surface = image.surface();
         return {cairo_image_surface_get_data(surface), cairo_image_surface_get_width(surface),
@@ -116,9 +135,31 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
         std::vector<DisplayFrame::PixelRect> changed;
         if (sameSize) changed = DisplayFrame::changedRects(pixelsOf(*lastImage), pixels);
         if (sameSize && changed.empty() && header == lastHeader) return false;
-        std::int64_t changedArea = 0;
-        for (const auto& rect : changed) changedArea += rect.area();
+        auto areaOf = [](const std::vector<DisplayFrame::PixelRect>& rects) {
+            std::int64_t area = 0;
+            for (const auto& rect : rects) area += rect.area();
+            return area;
+        };
+        std::int64_t changedArea = areaOf(changed);
+        // Content that moved goes as copies of what the page has, and only
+        // what they leave different as pictures; when that is much less.
+        std::vector<DisplayFrame::Copy> copies;
+        if (sameSize) copies = DisplayFrame::findCopies(pixelsOf(*lastImage), pixels, changed);
+        if (!copies.empty()) {
+            const Pixels before = pixelsOf(*lastImage);
+            moved.assign(before.data,
+                         before.data + static_cast<std::size_t>(before.stride) * static_cast<std::size_t>(before.height));
+            DisplayFrame::applyCopies(moved.data(), before.stride, copies);
+            auto left = DisplayFrame::changedRects({moved.data(), before.width, before.height, before.stride}, pixels);
+            if (const std::int64_t leftArea = areaOf(left); leftArea * 2 < changedArea) {
+                changed = std::move(left);
+                changedArea = leftArea;
+            } else {
+                copies.clear();
+            }
+        }
         const bool whole = !sameSize || changedArea * 2 > std::int64_t{pixels.width} * pixels.height;
+        if (whole) copies.clear();
 
         std::string frame;
         std::function<std::string()> makeWhole;
@@ -128,7 +169,7 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
             std::vector<DisplayFrame::Part> parts;
             for (const auto& rect : changed)
                 for (auto& part : DisplayFrame::pngBands(pixels, rect)) parts.push_back(std::move(part));
-            frame = DisplayFrame::message(header, false, parts);
+            frame = DisplayFrame::message(header, false, parts, copies);
             makeWhole = [image, header] { return wholeFrame(*image, header); };
         }
         if (frame.size() > kMaxFrameBytes) {
@@ -198,21 +239,38 @@ void BrowserDisplay::setLogSink(DisplayServer::LogSink sink) {
     state_->server.setLogSink(std::move(sink));
 }
 
+// When the next drawing is due: a frame interval after the last frame; while
+// only an animation runs, also a frame interval after the last drawing.
+std::chrono::steady_clock::time_point BrowserDisplay::State::nextDrawing() const {
+    const auto afterFrame = lastFrame + kFrameInterval;
+    return dirty ? afterFrame : std::max(afterFrame, lastDrawn + kFrameInterval);
+}
+
 void BrowserDisplay::passEnded(bool handledSomething) {
     State& state = *state_;
+    state.dirty = state.dirty || handledSomething;
     // Animations play: frames follow them until the last one ends.
-    state.dirty = state.dirty || handledSomething || currentMediaTime() < Layer::animatingUntil();
+    const bool animating = currentMediaTime() < Layer::animatingUntil();
     const auto now = std::chrono::steady_clock::now();
-    if (!state.dirty || now - state.lastFrame < kFrameInterval) return;
+    if ((!state.dirty && !animating) || now < state.nextDrawing()) return;
+    // Input that the next pass handles is drawn with what it changes, not
+    // first without it; for a frame interval at most, so that a stream of
+    // input does not hold the screen back.
+    if (state.inputWaiting > 0) {
+        if (!state.waitingForInputSince) state.waitingForInputSince = now;
+        if (now - *state.waitingForInputSince < kFrameInterval) return;
+    }
+    state.waitingForInputSince.reset();
     state.dirty = false;
-    // A pass that changed nothing on screen (input only queued for the next
-    // pass, say) does not hold the next frame back by a frame's interval.
+    state.lastDrawn = now;
+    // A pass that changed nothing on screen does not hold the next frame
+    // back by a frame's interval.
     if (state.sendFrameIfChanged()) state.lastFrame = now;
 }
 
 std::chrono::milliseconds BrowserDisplay::maximumWait(std::chrono::milliseconds wait) const {
     if (!state_->dirty && currentMediaTime() >= Layer::animatingUntil()) return wait;
-    const auto due = state_->lastFrame + kFrameInterval - std::chrono::steady_clock::now();
+    const auto due = state_->nextDrawing() - std::chrono::steady_clock::now();
     return std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(due) + std::chrono::milliseconds(1),
                       std::chrono::milliseconds(1), wait);
 }

@@ -5,14 +5,17 @@
 // keyboard input delivered as touches, scrolls and key input (DisplayInput).
 //
 // After a pass of the main loop that handled anything (input included), the
-// screen is drawn at the device scale, at most 60 times a second; when its
-// picture or its accessible elements changed, the frame goes to the page
-// (DisplayFrame): a header of JSON {"width", "height", "scale", "elements"}
-// (points; see DisplayScreen::accessibleElements) and PNGs. It holds only the
-// rectangles whose pixels changed since the frame before; the whole picture
-// when more than half of it changed or its size did, and for a page that does
-// not have the frame before (a new or reloaded one, or one that skipped
-// frames: the server has the whole picture made for it).
+// screen is drawn at the device scale, at most 60 times a second (while only
+// an animation runs, once a frame interval; a pass that handed input on to
+// the next one leaves the drawing to that one); when its picture or its
+// accessible elements changed, the frame goes to the page (DisplayFrame): a
+// header of JSON {"width", "height", "scale", "elements"} (points; see
+// DisplayScreen::accessibleElements) and PNGs. It holds only what changed
+// since the frame before: content that moved (a list scrolled, rows shifted)
+// as copies of what the page has, and the rectangles whose pixels are new;
+// the whole picture when more than half of it is new or its size changed,
+// and for a page that does not have the frame before (a new or reloaded one,
+// or one that skipped frames: the server has the whole picture made for it).
 //
 // Input messages are handled on the main thread in the order they came; a
 // malformed or unknown one is logged once (one line) and ignored, and beyond

@@ -14,6 +14,11 @@
 //   "parts": [{"x", "y", "width", "height", "bytes"}], in device pixels, in
 //            the order of the PNGs. Each part replaces the pixels of its
 //            rectangle (alpha included).
+//   "copies": (an update only, may be absent) [{"x", "y", "width", "height",
+//            "fromX", "fromY"}]: before the parts, in this order, the pixels
+//            of each rectangle are replaced (alpha included) by those of the
+//            rectangle of the same size at (fromX, fromY), as the picture
+//            stands when the copy comes (after the copies before it).
 //
 // The pictures are cairo ARGB32 surfaces (premultiplied, native byte order),
 // as the platform renders them.
@@ -51,6 +56,29 @@ constexpr int kRowGap = 8;
 // as wide as the changes in the band. Empty when nothing differs.
 std::vector<PixelRect> changedRects(const Pixels& before, const Pixels& after);
 
+// Content that moved in one piece (a list scrolled, rows shifted sideways to
+// make room for their editing controls) is sent as a copy of what the page
+// already has rather than as new pixels.
+struct Copy {
+    PixelRect rect;
+    int fromX = 0, fromY = 0;
+    bool operator==(const Copy&) const = default;
+};
+
+// Changed rectangles smaller than this are not looked at for moved content:
+// their PNG costs little.
+constexpr std::int64_t kMinMovedArea = 4096;
+
+// Copies that, applied to `before` in order, leave fewer pixels that differ
+// from `after` within the changed rectangles (changedRects of the two): for
+// each rectangle of at least kMinMovedArea, the sideways or up-and-down shift
+// its edges agree on, over the rows that it brings closer to `after`. Empty
+// when nothing moved.
+std::vector<Copy> findCopies(const Pixels& before, const Pixels& after, const std::vector<PixelRect>& changed);
+
+// Applies the copies in order to the picture, as a page does.
+void applyCopies(unsigned char* data, int stride, const std::vector<Copy>& copies);
+
 // A rectangle of the picture as PNG, made for speed over size (zlib level 1,
 // no filter: a screen is mostly flat colour): RGB when every pixel of it is
 // opaque, else RGBA (not premultiplied, as PNG keeps it).
@@ -68,7 +96,8 @@ struct Part {
 std::vector<Part> pngBands(const Pixels& picture, const PixelRect& rect);
 
 // The message of a frame: `header` is the JSON object of the screen (without
-// "full" and "parts"), dumped.
-std::string message(const std::string& header, bool full, const std::vector<Part>& parts);
+// "full", "parts" and "copies"), dumped.
+std::string message(const std::string& header, bool full, const std::vector<Part>& parts,
+                    const std::vector<Copy>& copies = {});
 
 }  // namespace DisplayFrame

@@ -175,6 +175,11 @@ public:
     SocketSession(Impl& server, tcp::socket socket) : server_(server), ws_(std::move(socket)) {}
 
     void start(http::request<http::string_body> request) {
+        // A frame's last segment goes out at once rather than after the
+        // page's acknowledgement of the one before (which a page may delay by
+        // tens of milliseconds).
+        beast::error_code ignored;
+        beast::get_lowest_layer(ws_).socket().set_option(tcp::no_delay(true), ignored);
         ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
         ws_.read_message_max(server_.maxMessageBytes);
         ws_.async_accept(request, [self = shared_from_this()](beast::error_code ec) { self->accepted(ec); });

@@ -108,6 +108,21 @@
     if (document.activeElement !== typing) typing.focus();
   }
 
+  // An update's copies, in order: each rectangle takes the pixels of the one
+  // of its size at (fromX, fromY) as the picture stands (content that moved).
+  function drawCopies(copies) {
+    for (const copy of copies) {
+      drawing.save();
+      drawing.beginPath();
+      drawing.rect(copy.x, copy.y, copy.width, copy.height);
+      drawing.clip();
+      drawing.globalCompositeOperation = 'copy';
+      drawing.imageSmoothingEnabled = false;
+      drawing.drawImage(picture, copy.fromX, copy.fromY, copy.width, copy.height, copy.x, copy.y, copy.width, copy.height);
+      drawing.restore();
+    }
+  }
+
   // A frame's parts, each a PNG that replaces the pixels of its rectangle; a
   // full frame's parts tile the whole picture and give its size.
   async function drawParts(header, buffer, offset) {
@@ -127,6 +142,7 @@
         picture.height = height;
       }
     }
+    if (!header.full && header.copies) drawCopies(header.copies);
     header.parts.forEach((part, index) => {
       drawing.clearRect(part.x, part.y, part.width, part.height);
       drawing.drawImage(images[index], part.x, part.y);

@@ -22,6 +22,27 @@ test('a user answers the storage question, opens the tutorial and sees its cards
   const tutorial = session.row(/^Tutorial/);
   await tutorial.waitFor();
   await session.save('02-library');
+
+  // Rows that move to make room for their editing controls reach the page as
+  // copies of what it has; the picture it builds is the one a new page gets whole.
+  await page.evaluate(() => {
+    window.framesWithCopies = 0;
+    document.addEventListener('display-frame', (event) => {
+      if (event.detail.copies?.length) window.framesWithCopies += 1;
+    });
+  });
+  await session.tapButton('Edit');
+  await session.button('Done').waitFor();
+  await session.settle();
+  assert.ok(await page.evaluate(() => window.framesWithCopies) > 0, 'no frame moved the rows as copies');
+  const fresh = await session.context.newPage();
+  await fresh.goto(page.url());
+  await fresh.getByRole('button', { name: 'Done', exact: true }).waitFor();
+  const picture = (tab) => tab.locator('#picture').evaluate((canvas) => canvas.toDataURL());
+  assert.equal(await picture(page), await picture(fresh), 'the updated picture differs from the whole one');
+  await fresh.close();
+  await session.tapButton('Done');
+  await session.button('Edit').waitFor();
   await tutorial.click();
 
   await session.row(/What is a deck\?/).waitFor();

@@ -138,6 +138,47 @@ TEST_F(DisplayFrameTest, AChangeSendsOnlyItsRectanglesAndThePagesPictureIsTheScr
     }
 }
 
+TEST_F(DisplayFrameTest, ContentThatMovesGoesAsACopyOfWhatThePageHas) {
+    // A list of rows, as a table shows them, on a screen that other views share.
+    auto list = std::make_shared<View>(Rect(0, 380, 390, 420));
+    list->setBackgroundColor(Color::whiteColor());
+    for (int i = 0; i < 14; ++i) {
+        auto label = std::make_shared<Label>(Rect(16, 30 * i, 340, 26));
+        label->setText("Deck " + std::to_string(i) + ", 20 cards, studied today");
+        list->addSubview(label);
+    }
+    auto content = list->subviews();
+    window->addSubview(list);
+    auto ws = connect();
+    sendFrame();
+    FramePicture picture;
+    const std::string first = read(*ws);
+    std::string reason;
+    ASSERT_TRUE(picture.apply(first, &reason)) << reason;
+
+    struct Case {
+        const char* what;
+        double dx, dy;
+    };
+    const Case cases[] = {
+        {"scrolled up", 0, -45},
+        {"scrolled down", 0, 30},
+        {"shifted sideways, as rows make room for their editing controls", 38, 0},
+        {"shifted back", -38, 0},
+    };
+    for (const auto& c : cases) {
+        for (const auto& row : content) row->setFrame(row->frame().offsetBy(c.dx, c.dy));
+        sendFrame();
+        const std::string frame = read(*ws);
+        ASSERT_TRUE(picture.apply(frame, &reason)) << c.what << ": " << reason;
+        EXPECT_TRUE(showsTheScreen(picture)) << c.what;
+        EXPECT_FALSE(picture.header()["full"]) << c.what;
+        EXPECT_FALSE(picture.header().value("copies", nlohmann::json::array()).empty()) << c.what;
+        // Far less than the pictures of the rows that moved.
+        EXPECT_LT(frame.size() * 4, first.size()) << c.what;
+    }
+}
+
 TEST_F(DisplayFrameTest, ANewConnectionGetsTheWholeScreenAfterUpdates) {
     auto early = connect();
     sendFrame();

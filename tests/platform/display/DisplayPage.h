@@ -34,9 +34,9 @@ inline void connectAsPage(PageSocket& ws, int port, const std::string& token) {
     ws.handshake(host, "/socket?token=" + token);
 }
 
-// The picture the page keeps: each part's PNG decoded (cairo's PNG reader)
-// and put in place of the pixels of its rectangle; a full frame starts a new
-// picture.
+// The picture the page keeps: an update's copies applied in order, then each
+// part's PNG decoded (cairo's PNG reader) and put in place of the pixels of its
+// rectangle; a full frame starts a new picture.
 class FramePicture {
 public:
     FramePicture() = default;
@@ -80,7 +80,9 @@ public:
         cairo_t* cr = cairo_create(surface_);
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         std::string why;
+        if (!full && header_.contains("copies") && !applyCopies(header_["copies"])) why = "a copy out of the picture";
         for (const auto& part : parts) {
+            if (!why.empty()) break;
             const std::size_t bytes = part["bytes"];
             if (offset + bytes > message.size()) {
                 why = "parts longer than the message";
@@ -136,6 +138,33 @@ private:
             return CAIRO_STATUS_SUCCESS;
         }
     };
+
+    // Each copy takes the pixels of the rectangle at (fromX, fromY) as the
+    // picture stands, in order; false for one that reaches outside it.
+    bool applyCopies(const nlohmann::json& copies) {
+        if (!copies.is_array()) return false;
+        const int width = cairo_image_surface_get_width(surface_), height = cairo_image_surface_get_height(surface_);
+        const int stride = cairo_image_surface_get_stride(surface_);
+        unsigned char* data = cairo_image_surface_get_data(surface_);
+        cairo_surface_flush(surface_);
+        for (const auto& copy : copies) {
+            const int x = copy.value("x", -1), y = copy.value("y", -1), w = copy.value("width", 0),
+                      h = copy.value("height", 0), fromX = copy.value("fromX", -1), fromY = copy.value("fromY", -1);
+            if (x < 0 || y < 0 || fromX < 0 || fromY < 0 || w <= 0 || h <= 0 || x + w > width || y + h > height ||
+                fromX + w > width || fromY + h > height)
+                return false;
+            std::string held(static_cast<std::size_t>(w) * 4 * static_cast<std::size_t>(h), '\0');
+            for (int row = 0; row < h; ++row)
+                std::memcpy(held.data() + static_cast<std::size_t>(row) * w * 4,
+                            data + static_cast<std::size_t>(fromY + row) * stride + static_cast<std::size_t>(fromX) * 4,
+                            static_cast<std::size_t>(w) * 4);
+            for (int row = 0; row < h; ++row)
+                std::memcpy(data + static_cast<std::size_t>(y + row) * stride + static_cast<std::size_t>(x) * 4,
+                            held.data() + static_cast<std::size_t>(row) * w * 4, static_cast<std::size_t>(w) * 4);
+        }
+        cairo_surface_mark_dirty(surface_);
+        return true;
+    }
 
     void reset() {
         if (surface_) cairo_surface_destroy(surface_);
