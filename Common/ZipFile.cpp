@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Common/BPDataAdditions.h"
 #include "Common/ZipEntryPaths.h"
 #include "platform/foundation/Format.h"
 
@@ -60,7 +61,7 @@ public:
             if (position_ >= windowStart_ && position_ < windowStart_ + windowLength_) {
                 const auto n = static_cast<std::size_t>(
                     std::min<std::uint64_t>(length - done, windowStart_ + windowLength_ - position_));
-                std::memcpy(out + done, window_.get() + (position_ - windowStart_), n);
+                std::memcpy(out + done, reinterpret_cast<char*>(window_.data()) + (position_ - windowStart_), n);
                 done += n;
                 position_ += n;
                 continue;
@@ -77,7 +78,7 @@ public:
             // before it come from one read.
             const std::uint64_t start = std::min<std::uint64_t>(position_, size_ - capacity_);
             windowLength_ = 0;
-            const ssize_t n = preadFully(window_.get(), capacity_, start);
+            const ssize_t n = preadFully(reinterpret_cast<char*>(window_.data()), capacity_, start);
             if (n <= 0) break;
             windowStart_ = start;
             windowLength_ = static_cast<std::size_t>(n);
@@ -104,7 +105,7 @@ private:
         : fd_(fd),
           size_(size),
           capacity_(static_cast<std::size_t>(std::min<std::uint64_t>(size, kWindowSize))),
-          window_(new char[std::max<std::size_t>(capacity_, 1)]) {}
+          window_(kWindowSize) {}
 
     // Reads until the length is there, the file ends or it fails.
     ssize_t preadFully(char* into, std::size_t length, std::uint64_t offset) {
@@ -125,7 +126,10 @@ private:
     int fd_;
     std::uint64_t size_;
     std::size_t capacity_;
-    std::unique_ptr<char[]> window_;  // not zero-filled: only the bytes read are looked at
+    // Not zero-filled: only the bytes read are looked at. Always of the full
+    // size, so that the block of the last archive read takes the next one
+    // (its pages in place).
+    BPBlock window_;
     std::uint64_t windowStart_ = 0;
     std::size_t windowLength_ = 0;
     std::uint64_t position_ = 0;
