@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "Common/BPDataAdditions.h"
 #include "Common/ZipEntryPaths.h"
 #include "platform/foundation/Format.h"
@@ -100,6 +102,25 @@ public:
 
     bool failed() const { return failed_; }
 
+    // The `length` bytes at `offset`: in the window when they are there,
+    // else read into `scratch`; null when the file does not hold them.
+    const std::uint8_t* bytesAt(std::uint64_t offset, std::size_t length, BPBlock& scratch) {
+        if (offset > size_ || length > size_ - offset) return nullptr;
+        if (offset >= windowStart_ && offset + length <= windowStart_ + windowLength_)
+            return window_.data() + (offset - windowStart_);
+        scratch.resize(length);
+        return readAt(offset, scratch.data(), length) ? scratch.data() : nullptr;
+    }
+    // Reads `length` bytes at `offset` into `into`; false when they are not all there.
+    bool readAt(std::uint64_t offset, std::uint8_t* into, std::size_t length) {
+        if (offset > size_ || length > size_ - offset) return false;
+        if (offset >= windowStart_ && offset + length <= windowStart_ + windowLength_) {
+            if (length > 0) std::memcpy(into, window_.data() + (offset - windowStart_), length);
+            return true;
+        }
+        return preadFully(reinterpret_cast<char*>(into), length, offset) == static_cast<ssize_t>(length);
+    }
+
 private:
     ArchiveReader(int fd, std::uint64_t size)
         : fd_(fd),
@@ -136,11 +157,16 @@ private:
     bool failed_ = false;
 };
 
-// The opaque pointer is where the opened file's size goes.
+// The opaque pointer is the ZipFile's OpenedArchive, where the reader and
+// the opened file's size go.
 voidpf ZCALLBACK openArchive(voidpf opaque, const void* path, int mode) {
     if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
     ArchiveReader* reader = ArchiveReader::open(static_cast<const char*>(path));
-    if (reader && opaque) *static_cast<std::uint64_t*>(opaque) = reader->size();
+    if (reader && opaque) {
+        auto* opened = static_cast<ZipFile::OpenedArchive*>(opaque);
+        opened->size = reader->size();
+        opened->reader = reader;
+    }
     return reader;
 }
 uLong ZCALLBACK readArchive(voidpf, voidpf stream, void* buffer, uLong length) {
@@ -164,8 +190,8 @@ int ZCALLBACK archiveError(voidpf, voidpf stream) {
 }
 
 // minizip's file functions for an archive read through an ArchiveReader,
-// which puts the file's size where `size` points.
-zlib_filefunc64_def archiveReaderFunctions(std::uint64_t* size) {
+// which it makes known in `opened`.
+zlib_filefunc64_def archiveReaderFunctions(ZipFile::OpenedArchive* opened) {
     zlib_filefunc64_def f{};
     f.zopen64_file = openArchive;
     f.zread_file = readArchive;
@@ -174,16 +200,40 @@ zlib_filefunc64_def archiveReaderFunctions(std::uint64_t* size) {
     f.zseek64_file = seekArchive;
     f.zclose_file = closeArchive;
     f.zerror_file = archiveError;
-    f.opaque = size;
+    f.opaque = opened;
     return f;
 }
+
+// A raw inflate stream per thread, made once: entries read whole are
+// inflated in one call, with all their output at hand (zlib then keeps no
+// window of its own).
+struct WholeInflater {
+    z_stream stream{};
+    bool ready = inflateInit2(&stream, -MAX_WBITS) == Z_OK;
+    ~WholeInflater() {
+        if (ready) inflateEnd(&stream);
+    }
+    WholeInflater() = default;
+    WholeInflater(const WholeInflater&) = delete;
+    WholeInflater& operator=(const WholeInflater&) = delete;
+
+    // True when the stream is exactly the input and gives exactly the output.
+    bool inflateExactly(const std::uint8_t* in, std::size_t inLength, std::uint8_t* out, std::size_t outLength) {
+        if (!ready || inLength > 0xffffffffu || outLength > 0xffffffffu || inflateReset(&stream) != Z_OK) return false;
+        stream.next_in = const_cast<Bytef*>(in);
+        stream.avail_in = static_cast<uInt>(inLength);
+        stream.next_out = out;
+        stream.avail_out = static_cast<uInt>(outLength);
+        return inflate(&stream, Z_FINISH) == Z_STREAM_END && stream.avail_in == 0 && stream.avail_out == 0;
+    }
+};
 
 }  // namespace
 
 ZipFile::ZipFile(const std::string& fileName, std::int32_t mode) : fileName_(fileName), mode_(mode) {
     switch (mode) {
         case ZipFileModeUnzip: {
-            zlib_filefunc64_def functions = archiveReaderFunctions(&archiveSize_);
+            zlib_filefunc64_def functions = archiveReaderFunctions(&opened_);
             unzFile_ = unzOpen2_64(fileName_.c_str(), &functions);
             if (!unzFile_) throw ZipException(stringWithFormat("Can't open '%@'", fileName_));
             break;
@@ -334,6 +384,35 @@ std::unique_ptr<ZipReadStream> ZipFile::openCurrentFile(const char* password) {
     int err = password ? unzOpenCurrentFilePassword(unzFile_, password) : unzOpenCurrentFile(unzFile_);
     if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error opening current file in '%@'", fileName_));
     return std::make_unique<ZipReadStream>(unzFile_, info.name());
+}
+
+bool ZipFile::readCurrentFileWhole(std::uint8_t* bytes, std::size_t length) {
+    requireUnzipMode();
+    auto* reader = static_cast<ArchiveReader*>(opened_.reader);
+    unz_file_info64 info{};
+    if (!reader || unzGetCurrentFileInfo64(unzFile_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return false;
+    const bool stored = info.compression_method == 0;
+    if ((info.flag & 1) || info.uncompressed_size != length || (!stored && info.compression_method != Z_DEFLATED) ||
+        (stored && info.compressed_size != length))
+        return false;
+    // Raw: minizip checks the local header and finds where the bytes start.
+    int method = 0, level = 0;
+    if (unzOpenCurrentFile2(unzFile_, &method, &level, 1) != UNZ_OK) return false;
+    const ZPOS64_T at = unzGetCurrentFileZStreamPos64(unzFile_);
+    bool ok = false;
+    if (stored) {
+        ok = reader->readAt(at, bytes, length);
+    } else if (info.compressed_size <= reader->size()) {
+        BPBlock scratch;
+        const auto compressed = static_cast<std::size_t>(info.compressed_size);
+        const std::uint8_t* in = reader->bytesAt(at, compressed, scratch);
+        thread_local WholeInflater inflater;
+        ok = in && inflater.inflateExactly(in, compressed, bytes, length);
+    }
+    if (ok) ok = crc32_z(crc32_z(0, nullptr, 0), bytes, length) == info.crc;
+    unzCloseCurrentFile(unzFile_);
+    return ok;
 }
 
 std::unique_ptr<ZipWriteStream> ZipFile::writeFileInZipWithName(const std::string& fileNameInZip,
