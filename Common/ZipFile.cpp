@@ -102,14 +102,20 @@ public:
 
     bool failed() const { return failed_; }
 
-    // The `length` bytes at `offset`: in the window when they are there,
-    // else read into `scratch`; null when the file does not hold them.
-    const std::uint8_t* bytesAt(std::uint64_t offset, std::size_t length, BPBlock& scratch) {
+    // The bytes at `offset`, as many of the `length` asked for as the window
+    // holds (it is moved there when it does not hold the first), in
+    // `available`; null when the file does not hold them.
+    const std::uint8_t* bytesAt(std::uint64_t offset, std::size_t length, std::size_t& available) {
         if (offset > size_ || length > size_ - offset) return nullptr;
-        if (offset >= windowStart_ && offset + length <= windowStart_ + windowLength_)
-            return window_.data() + (offset - windowStart_);
-        scratch.resize(length);
-        return readAt(offset, scratch.data(), length) ? scratch.data() : nullptr;
+        if (offset < windowStart_ || offset >= windowStart_ + windowLength_) {
+            windowLength_ = 0;
+            const ssize_t n = preadFully(reinterpret_cast<char*>(window_.data()), capacity_, offset);
+            if (n <= 0) return nullptr;
+            windowStart_ = offset;
+            windowLength_ = static_cast<std::size_t>(n);
+        }
+        available = std::min<std::size_t>(length, windowStart_ + windowLength_ - offset);
+        return window_.data() + (offset - windowStart_);
     }
     // Reads `length` bytes at `offset` into `into`; false when they are not all there.
     bool readAt(std::uint64_t offset, std::uint8_t* into, std::size_t length) {
@@ -205,8 +211,8 @@ zlib_filefunc64_def archiveReaderFunctions(ZipFile::OpenedArchive* opened) {
 }
 
 // A raw inflate stream per thread, made once: entries read whole are
-// inflated in one call, with all their output at hand (zlib then keeps no
-// window of its own).
+// inflated with all their output at hand, in one call when the archive's
+// window holds their bytes (zlib then keeps no window of its own).
 struct WholeInflater {
     z_stream stream{};
     bool ready = inflateInit2(&stream, -MAX_WBITS) == Z_OK;
@@ -217,14 +223,27 @@ struct WholeInflater {
     WholeInflater(const WholeInflater&) = delete;
     WholeInflater& operator=(const WholeInflater&) = delete;
 
-    // True when the stream is exactly the input and gives exactly the output.
-    bool inflateExactly(const std::uint8_t* in, std::size_t inLength, std::uint8_t* out, std::size_t outLength) {
-        if (!ready || inLength > 0xffffffffu || outLength > 0xffffffffu || inflateReset(&stream) != Z_OK) return false;
-        stream.next_in = const_cast<Bytef*>(in);
-        stream.avail_in = static_cast<uInt>(inLength);
+    // True when the raw deflate stream of `inLength` bytes from `at` gives
+    // exactly `outLength` bytes into `out`: read through the window, in one
+    // call when it holds them all.
+    bool inflateExactly(ArchiveReader& reader, std::uint64_t at, std::uint64_t inLength, std::uint8_t* out,
+                        std::size_t outLength) {
+        if (!ready || outLength > 0xffffffffu || inflateReset(&stream) != Z_OK) return false;
         stream.next_out = out;
         stream.avail_out = static_cast<uInt>(outLength);
-        return inflate(&stream, Z_FINISH) == Z_STREAM_END && stream.avail_in == 0 && stream.avail_out == 0;
+        for (std::uint64_t done = 0; done < inLength;) {
+            std::size_t available = 0;
+            const auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(inLength - done, 0xffffffffu));
+            const std::uint8_t* in = reader.bytesAt(at + done, asked, available);
+            if (!in || available == 0) return false;
+            stream.next_in = const_cast<Bytef*>(in);
+            stream.avail_in = static_cast<uInt>(available);
+            done += available;
+            const int err = inflate(&stream, done == inLength ? Z_FINISH : Z_NO_FLUSH);
+            if (err == Z_STREAM_END) return done == inLength && stream.avail_in == 0 && stream.avail_out == 0;
+            if (err != Z_OK) return false;
+        }
+        return false;
     }
 };
 
@@ -403,12 +422,9 @@ bool ZipFile::readCurrentFileWhole(std::uint8_t* bytes, std::size_t length) {
     bool ok = false;
     if (stored) {
         ok = reader->readAt(at, bytes, length);
-    } else if (info.compressed_size <= reader->size()) {
-        BPBlock scratch;
-        const auto compressed = static_cast<std::size_t>(info.compressed_size);
-        const std::uint8_t* in = reader->bytesAt(at, compressed, scratch);
+    } else {
         thread_local WholeInflater inflater;
-        ok = in && inflater.inflateExactly(in, compressed, bytes, length);
+        ok = inflater.inflateExactly(*reader, at, info.compressed_size, bytes, length);
     }
     if (ok) ok = crc32_z(crc32_z(0, nullptr, 0), bytes, length) == info.crc;
     unzCloseCurrentFile(unzFile_);
