@@ -101,6 +101,15 @@ void BPBlock::release() noexcept {
     bytes_ = nullptr;
 }
 
+void BPBlock::resize(std::size_t size) {
+    if (size > capacity_) {
+        BPBlock larger(std::max(size, capacity_ * 2));
+        if (size_ > 0) std::memcpy(larger.bytes_, bytes_, size_);
+        *this = std::move(larger);
+    }
+    size_ = size;
+}
+
 std::size_t BPBlock::keptBytes() {
     KeptBlocks& kept = keptBlocks();
     std::lock_guard guard(kept.lock);

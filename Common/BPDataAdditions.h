@@ -24,8 +24,9 @@ using BPBytes = std::span<const std::uint8_t>;
 // Bytes in memory that is not zero-filled first (a buffer every byte of which
 // is written before it is read).
 //
-// Large blocks (the records of a deck as they are read, its uncompressed
-// cards) are kept when they go, a few of them, and handed to the next large
+// Blocks from 64 KiB on (the records of a deck as they are read, its
+// uncompressed cards, the window a zip is read through, the records a save
+// encodes) are kept when they go, a few of them, and handed to the next
 // block they fit: reading deck after deck then writes into memory whose
 // pages are in place, instead of having the system zero and fault fresh ones
 // in for each (the allocator hands large freed blocks back to the system, or
@@ -34,7 +35,7 @@ using BPBytes = std::span<const std::uint8_t>;
 class BPBlock {
 public:
     // Blocks from this size on are kept when they go.
-    static constexpr std::size_t kKeptFrom = std::size_t{1} << 20;
+    static constexpr std::size_t kKeptFrom = std::size_t{64} << 10;
     // Blocks kept at most, and their bytes in all.
     static constexpr std::size_t kMaxKeptBlocks = 4;
     static constexpr std::size_t kMaxKeptBytes = std::size_t{64} << 20;
@@ -57,6 +58,11 @@ public:
     BPBytes view() const { return BPBytes(bytes_, size_); }
     // Keeps the first `size` bytes (no more than there are).
     void shrink(std::size_t size) { size_ = size < size_ ? size : size_; }
+    // Holds `size` bytes from now on: the first ones as they were, any beyond
+    // them not zero-filled. A block too small is replaced by one at least
+    // twice its size, the bytes copied over (throws std::bad_alloc).
+    void resize(std::size_t size);
+    std::size_t capacity() const { return capacity_; }
 
     // Bytes in blocks kept for later ones, for measuring memory.
     static std::size_t keptBytes();

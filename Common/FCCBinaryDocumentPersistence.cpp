@@ -130,8 +130,10 @@ std::optional<FCCEncodedDeck> FCCBinaryDocumentPersistence::encodeDeck(const std
     encoded.settings = std::move(*settingsRecord);
     encoded.studyCardsCount = deck->studyCardsCount();
 
-    // One buffer, reserved for what a card of such a deck usually takes.
-    encoded.cards.reserve(static_cast<std::size_t>(std::max<std::int64_t>(deck->studyCardsCount(), 0)) * 96 + 256);
+    // One buffer, reserved for what a card of such a deck usually takes (not
+    // zero-filled: the writer writes every byte it keeps).
+    encoded.cards = BPBlock(static_cast<std::size_t>(std::max<std::int64_t>(deck->studyCardsCount(), 0)) * 96 + 256);
+    encoded.cards.shrink(0);
     if (!schemas_.cardCodec.write(deck->cards(), encoded.cards)) {
         // Cards of another form: the generic writer, with its errors.
         std::vector<BPObject> cards;
@@ -139,7 +141,8 @@ std::optional<FCCEncodedDeck> FCCBinaryDocumentPersistence::encodeDeck(const std
         for (const auto& card : deck->cards()) cards.push_back(BPObject::of(card));
         auto records = schemas_.cards.serializeDelimited(cards, error);
         if (!records) return std::nullopt;
-        encoded.cards = std::move(*records);
+        encoded.cards = BPBlock(records->size());
+        if (!records->empty()) std::memcpy(encoded.cards.data(), records->data(), records->size());
     }
     return encoded;
 }

@@ -42,7 +42,7 @@ public:
 struct FCCEncodedDeck {
     Data metadata;
     Data settings;
-    Data cards;
+    BPBlock cards;
     std::int64_t studyCardsCount = 0;
 };
 

@@ -631,11 +631,13 @@ private:
 
 // --- Writing ---
 
-// Writes at a cursor into the buffer, which grows (doubling) as needed and is
-// cut to what was written at the end.
+// Writes at a cursor into the buffer (Data, or a BPBlock, which is not
+// zero-filled as it grows), which grows (doubling) as needed and is cut to
+// what was written at the end.
+template <class Buffer>
 class Writer {
 public:
-    Writer(Data& out, const FCCCardRecordCodec::Tags& tags) : out_(out), at_(out.size()), tags_(tags) {
+    Writer(Buffer& out, const FCCCardRecordCodec::Tags& tags) : out_(out), at_(out.size()), tags_(tags) {
         out_.resize(std::max(out_.capacity(), at_ + 64));
     }
 
@@ -654,13 +656,13 @@ private:
     void room(std::size_t bytes) {
         if (out_.size() - at_ < bytes) out_.resize(std::max(out_.size() * 2, at_ + bytes));
     }
-    void byte(std::uint8_t value) { out_[at_++] = value; }
+    void byte(std::uint8_t value) { out_.data()[at_++] = value; }
     void varint(std::uint64_t value) {
         while (value >= 0x80) {
-            out_[at_++] = static_cast<std::uint8_t>(value | 0x80);
+            out_.data()[at_++] = static_cast<std::uint8_t>(value | 0x80);
             value >>= 7;
         }
-        out_[at_++] = static_cast<std::uint8_t>(value);
+        out_.data()[at_++] = static_cast<std::uint8_t>(value);
     }
     void text(std::uint8_t tag, std::string_view value) {
         room(1 + kBPMaxVarintLength + value.size());
@@ -758,10 +760,21 @@ private:
         return true;
     }
 
-    Data& out_;
+    Buffer& out_;
     std::size_t at_;
     const FCCCardRecordCodec::Tags& tags_;
 };
+
+template <class Buffer>
+bool writeCards(const FCCardArray& cards, Buffer& out, const FCCCardRecordCodec::Tags& tags) {
+    const std::size_t start = out.size();
+    Writer<Buffer> writer(out, tags);
+    bool ok = true;
+    for (const auto& card : cards)
+        if (!(ok = writer.writeCard(card.get(), 0))) break;
+    writer.finish(ok, start);
+    return ok;
+}
 
 }  // namespace
 
@@ -819,12 +832,9 @@ std::optional<FCCCardRecordCodec::ReadCards> FCCCardRecordCodec::read(BPBytes re
 }
 
 bool FCCCardRecordCodec::write(const FCCardArray& cards, Data& out) const {
-    if (!enabled_) return false;
-    const std::size_t start = out.size();
-    Writer writer(out, tags_);
-    bool ok = true;
-    for (const auto& card : cards)
-        if (!(ok = writer.writeCard(card.get(), 0))) break;
-    writer.finish(ok, start);
-    return ok;
+    return enabled_ && writeCards(cards, out, tags_);
+}
+
+bool FCCCardRecordCodec::write(const FCCardArray& cards, BPBlock& out) const {
+    return enabled_ && writeCards(cards, out, tags_);
 }

@@ -72,6 +72,8 @@ public:
     // writer would. False, with `out` as it was, when a card is not of the
     // plain form.
     bool write(const FCCardArray& cards, Data& out) const;
+    // The same into a block that is not zero-filled as it grows.
+    bool write(const FCCardArray& cards, BPBlock& out) const;
 
     // The tags of the card properties, as the schema maps them.
     struct Tags {

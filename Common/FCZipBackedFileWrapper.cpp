@@ -294,6 +294,26 @@ std::optional<BPBlock> FCZipBackedFileWrapper::regularFileBlock() const {
             return std::nullopt;
         }
     }
+    // A stored or deflated entry in one go: its bytes inflated in one call
+    // straight into the block (the records of a deck). Anything irregular
+    // about it is left to the reading below, which finds and reports it.
+    {
+        std::shared_ptr<const FCZipBackedFileWrapper> keepRoot = topLevelWrapper_.lock();
+        const FCZipBackedFileWrapper* top = zipFile_ ? this : keepRoot.get();
+        if (top && top->zipFile_ && zipEntryDeclaredLengthIsPlausible(factsOf(info), top->archiveSize_) &&
+            info.length() <= kMaxContentsLength) {
+            ZipFile& zip = *top->zipFile_;
+            std::lock_guard lock(top->zipFileLock_);
+            try {
+                if (zip.goToFileInZip(info)) {
+                    BPBlock block(static_cast<std::size_t>(info.length()));
+                    if (zip.readCurrentFileWhole(block.data(), block.size())) return block;
+                }
+            } catch (const ZipException&) {
+            } catch (const std::bad_alloc&) {
+            }
+        }
+    }
     return readEntry<BPBlock>([&info](ZipReadStream& stream, BPBlock& block) {
         // A block of the declared size, as the reading of any such entry
         // would take; then one byte more is asked for, which shows a lie.

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <zlib.h>
+
+#include "Common/BPDataAdditions.h"
 #include "Common/ZipEntryPaths.h"
 #include "platform/foundation/Format.h"
 
@@ -60,7 +63,7 @@ public:
             if (position_ >= windowStart_ && position_ < windowStart_ + windowLength_) {
                 const auto n = static_cast<std::size_t>(
                     std::min<std::uint64_t>(length - done, windowStart_ + windowLength_ - position_));
-                std::memcpy(out + done, window_.get() + (position_ - windowStart_), n);
+                std::memcpy(out + done, reinterpret_cast<char*>(window_.data()) + (position_ - windowStart_), n);
                 done += n;
                 position_ += n;
                 continue;
@@ -77,7 +80,7 @@ public:
             // before it come from one read.
             const std::uint64_t start = std::min<std::uint64_t>(position_, size_ - capacity_);
             windowLength_ = 0;
-            const ssize_t n = preadFully(window_.get(), capacity_, start);
+            const ssize_t n = preadFully(reinterpret_cast<char*>(window_.data()), capacity_, start);
             if (n <= 0) break;
             windowStart_ = start;
             windowLength_ = static_cast<std::size_t>(n);
@@ -99,12 +102,37 @@ public:
 
     bool failed() const { return failed_; }
 
+    // The bytes at `offset`, as many of the `length` asked for as the window
+    // holds (it is moved there when it does not hold the first), in
+    // `available`; null when the file does not hold them.
+    const std::uint8_t* bytesAt(std::uint64_t offset, std::size_t length, std::size_t& available) {
+        if (offset > size_ || length > size_ - offset) return nullptr;
+        if (offset < windowStart_ || offset >= windowStart_ + windowLength_) {
+            windowLength_ = 0;
+            const ssize_t n = preadFully(reinterpret_cast<char*>(window_.data()), capacity_, offset);
+            if (n <= 0) return nullptr;
+            windowStart_ = offset;
+            windowLength_ = static_cast<std::size_t>(n);
+        }
+        available = std::min<std::size_t>(length, windowStart_ + windowLength_ - offset);
+        return window_.data() + (offset - windowStart_);
+    }
+    // Reads `length` bytes at `offset` into `into`; false when they are not all there.
+    bool readAt(std::uint64_t offset, std::uint8_t* into, std::size_t length) {
+        if (offset > size_ || length > size_ - offset) return false;
+        if (offset >= windowStart_ && offset + length <= windowStart_ + windowLength_) {
+            if (length > 0) std::memcpy(into, window_.data() + (offset - windowStart_), length);
+            return true;
+        }
+        return preadFully(reinterpret_cast<char*>(into), length, offset) == static_cast<ssize_t>(length);
+    }
+
 private:
     ArchiveReader(int fd, std::uint64_t size)
         : fd_(fd),
           size_(size),
           capacity_(static_cast<std::size_t>(std::min<std::uint64_t>(size, kWindowSize))),
-          window_(new char[std::max<std::size_t>(capacity_, 1)]) {}
+          window_(kWindowSize) {}
 
     // Reads until the length is there, the file ends or it fails.
     ssize_t preadFully(char* into, std::size_t length, std::uint64_t offset) {
@@ -125,18 +153,26 @@ private:
     int fd_;
     std::uint64_t size_;
     std::size_t capacity_;
-    std::unique_ptr<char[]> window_;  // not zero-filled: only the bytes read are looked at
+    // Not zero-filled: only the bytes read are looked at. Always of the full
+    // size, so that the block of the last archive read takes the next one
+    // (its pages in place).
+    BPBlock window_;
     std::uint64_t windowStart_ = 0;
     std::size_t windowLength_ = 0;
     std::uint64_t position_ = 0;
     bool failed_ = false;
 };
 
-// The opaque pointer is where the opened file's size goes.
+// The opaque pointer is the ZipFile's OpenedArchive, where the reader and
+// the opened file's size go.
 voidpf ZCALLBACK openArchive(voidpf opaque, const void* path, int mode) {
     if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
     ArchiveReader* reader = ArchiveReader::open(static_cast<const char*>(path));
-    if (reader && opaque) *static_cast<std::uint64_t*>(opaque) = reader->size();
+    if (reader && opaque) {
+        auto* opened = static_cast<ZipFile::OpenedArchive*>(opaque);
+        opened->size = reader->size();
+        opened->reader = reader;
+    }
     return reader;
 }
 uLong ZCALLBACK readArchive(voidpf, voidpf stream, void* buffer, uLong length) {
@@ -160,8 +196,8 @@ int ZCALLBACK archiveError(voidpf, voidpf stream) {
 }
 
 // minizip's file functions for an archive read through an ArchiveReader,
-// which puts the file's size where `size` points.
-zlib_filefunc64_def archiveReaderFunctions(std::uint64_t* size) {
+// which it makes known in `opened`.
+zlib_filefunc64_def archiveReaderFunctions(ZipFile::OpenedArchive* opened) {
     zlib_filefunc64_def f{};
     f.zopen64_file = openArchive;
     f.zread_file = readArchive;
@@ -170,16 +206,53 @@ zlib_filefunc64_def archiveReaderFunctions(std::uint64_t* size) {
     f.zseek64_file = seekArchive;
     f.zclose_file = closeArchive;
     f.zerror_file = archiveError;
-    f.opaque = size;
+    f.opaque = opened;
     return f;
 }
+
+// A raw inflate stream per thread, made once: entries read whole are
+// inflated with all their output at hand, in one call when the archive's
+// window holds their bytes (zlib then keeps no window of its own).
+struct WholeInflater {
+    z_stream stream{};
+    bool ready = inflateInit2(&stream, -MAX_WBITS) == Z_OK;
+    ~WholeInflater() {
+        if (ready) inflateEnd(&stream);
+    }
+    WholeInflater() = default;
+    WholeInflater(const WholeInflater&) = delete;
+    WholeInflater& operator=(const WholeInflater&) = delete;
+
+    // True when the raw deflate stream of `inLength` bytes from `at` gives
+    // exactly `outLength` bytes into `out`: read through the window, in one
+    // call when it holds them all.
+    bool inflateExactly(ArchiveReader& reader, std::uint64_t at, std::uint64_t inLength, std::uint8_t* out,
+                        std::size_t outLength) {
+        if (!ready || outLength > 0xffffffffu || inflateReset(&stream) != Z_OK) return false;
+        stream.next_out = out;
+        stream.avail_out = static_cast<uInt>(outLength);
+        for (std::uint64_t done = 0; done < inLength;) {
+            std::size_t available = 0;
+            const auto asked = static_cast<std::size_t>(std::min<std::uint64_t>(inLength - done, 0xffffffffu));
+            const std::uint8_t* in = reader.bytesAt(at + done, asked, available);
+            if (!in || available == 0) return false;
+            stream.next_in = const_cast<Bytef*>(in);
+            stream.avail_in = static_cast<uInt>(available);
+            done += available;
+            const int err = inflate(&stream, done == inLength ? Z_FINISH : Z_NO_FLUSH);
+            if (err == Z_STREAM_END) return done == inLength && stream.avail_in == 0 && stream.avail_out == 0;
+            if (err != Z_OK) return false;
+        }
+        return false;
+    }
+};
 
 }  // namespace
 
 ZipFile::ZipFile(const std::string& fileName, std::int32_t mode) : fileName_(fileName), mode_(mode) {
     switch (mode) {
         case ZipFileModeUnzip: {
-            zlib_filefunc64_def functions = archiveReaderFunctions(&archiveSize_);
+            zlib_filefunc64_def functions = archiveReaderFunctions(&opened_);
             unzFile_ = unzOpen2_64(fileName_.c_str(), &functions);
             if (!unzFile_) throw ZipException(stringWithFormat("Can't open '%@'", fileName_));
             break;
@@ -330,6 +403,32 @@ std::unique_ptr<ZipReadStream> ZipFile::openCurrentFile(const char* password) {
     int err = password ? unzOpenCurrentFilePassword(unzFile_, password) : unzOpenCurrentFile(unzFile_);
     if (err != UNZ_OK) throw ZipException(err, stringWithFormat("Error opening current file in '%@'", fileName_));
     return std::make_unique<ZipReadStream>(unzFile_, info.name());
+}
+
+bool ZipFile::readCurrentFileWhole(std::uint8_t* bytes, std::size_t length) {
+    requireUnzipMode();
+    auto* reader = static_cast<ArchiveReader*>(opened_.reader);
+    unz_file_info64 info{};
+    if (!reader || unzGetCurrentFileInfo64(unzFile_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return false;
+    const bool stored = info.compression_method == 0;
+    if ((info.flag & 1) || info.uncompressed_size != length || (!stored && info.compression_method != Z_DEFLATED) ||
+        (stored && info.compressed_size != length))
+        return false;
+    // Raw: minizip checks the local header and finds where the bytes start.
+    int method = 0, level = 0;
+    if (unzOpenCurrentFile2(unzFile_, &method, &level, 1) != UNZ_OK) return false;
+    const ZPOS64_T at = unzGetCurrentFileZStreamPos64(unzFile_);
+    bool ok = false;
+    if (stored) {
+        ok = reader->readAt(at, bytes, length);
+    } else {
+        thread_local WholeInflater inflater;
+        ok = inflater.inflateExactly(*reader, at, info.compressed_size, bytes, length);
+    }
+    if (ok) ok = crc32_z(crc32_z(0, nullptr, 0), bytes, length) == info.crc;
+    unzCloseCurrentFile(unzFile_);
+    return ok;
 }
 
 std::unique_ptr<ZipWriteStream> ZipFile::writeFileInZipWithName(const std::string& fileNameInZip,

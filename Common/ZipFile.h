@@ -50,7 +50,7 @@ public:
 
     // Reading (unzip mode only).
     // The size of the file in bytes when it was opened.
-    std::uint64_t archiveSize() const { return archiveSize_; }
+    std::uint64_t archiveSize() const { return opened_.size; }
     std::uint64_t numFilesInZip();
     // All entries, in central-directory order.
     std::vector<FileInZipInfo> listFileInZipInfos();
@@ -67,6 +67,21 @@ public:
     FileInZipInfo getCurrentFileInZipInfo();
     std::unique_ptr<ZipReadStream> readCurrentFileInZip();
     std::unique_ptr<ZipReadStream> readCurrentFileInZipWithPassword(const std::string& password);
+    // Reads the current entry whole into `bytes`, which hold exactly its
+    // declared length, when it is stored or deflated and not encrypted: its
+    // bytes straight from the archive (without a copy when they are in the
+    // window a small archive is read into whole), inflated in one call,
+    // checked against their CRC-32. False when the entry is of another kind
+    // or anything about it is irregular: reading it through a stream then
+    // finds and reports what is wrong. May throw std::bad_alloc.
+    bool readCurrentFileWhole(std::uint8_t* bytes, std::size_t length);
+
+    // What opening the archive for reading found: its size, and the reader
+    // minizip reads it through.
+    struct OpenedArchive {
+        std::uint64_t size = 0;
+        void* reader = nullptr;
+    };
 
     // Writing (create and append modes only). The entry's date is now in the
     // short form; level 0 stores, any other level (also -1) deflates.
@@ -94,6 +109,6 @@ private:
     std::int32_t mode_;
     zipFile zipFile_ = nullptr;
     unzFile unzFile_ = nullptr;
-    std::uint64_t archiveSize_ = 0;
+    OpenedArchive opened_;
     std::vector<char> nameBuffer_;
 };

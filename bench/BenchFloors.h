@@ -149,24 +149,44 @@ struct RawBytes {
 struct PreadFile {
     int fd = -1;
     ZPOS64_T at = 0;
-    // Small reads (a header's fields, a few bytes each) come from a window of
-    // the file read in one call; a read as large as the window goes straight.
-    static constexpr std::size_t kWindow = 64 * 1024;
-    std::unique_ptr<char[]> window{new char[kWindow]};
+    ZPOS64_T size = 0;
+    // minizip reads the end record, the directory and a local header a few
+    // bytes at a time: they come from a window of the file. The first is the
+    // file's tail (the end record and the directory before it, the whole file
+    // when it is that small), read in one call; a read outside it takes the
+    // next few KiB (a local header and its name) in one call.
+    static constexpr std::size_t kTail = 64 * 1024;
+    static constexpr std::size_t kRefill = 4 * 1024;
+    std::unique_ptr<char[]> window{new char[kTail]};
     ZPOS64_T windowStart = 0;
     std::size_t windowLength = 0;
 
-    std::size_t read(void* buffer, std::size_t size) {
-        if (size >= kWindow) {
-            const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(at));
-            return n <= 0 ? 0 : static_cast<std::size_t>(n);
-        }
-        if (at < windowStart || at + size > windowStart + windowLength) {
-            const ssize_t n = ::pread(fd, window.get(), kWindow, static_cast<off_t>(at));
+    bool open(const std::string& path) {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0) return false;
+        size = static_cast<ZPOS64_T>(st.st_size);
+        windowStart = size > kTail ? size - kTail : 0;
+        const ssize_t n = ::pread(fd, window.get(), static_cast<std::size_t>(size - windowStart),
+                                  static_cast<off_t>(windowStart));
+        windowLength = n <= 0 ? 0 : static_cast<std::size_t>(n);
+        return true;
+    }
+    ~PreadFile() {
+        if (fd >= 0) ::close(fd);
+    }
+
+    std::size_t read(void* buffer, std::size_t length) {
+        if (at < windowStart || at + length > windowStart + windowLength) {
+            if (length > kRefill) {
+                const ssize_t n = ::pread(fd, buffer, length, static_cast<off_t>(at));
+                return n <= 0 ? 0 : static_cast<std::size_t>(n);
+            }
+            const ssize_t n = ::pread(fd, window.get(), kRefill, static_cast<off_t>(at));
             windowStart = at;
             windowLength = n <= 0 ? 0 : static_cast<std::size_t>(n);
         }
-        const std::size_t n = std::min<std::size_t>(size, windowStart + windowLength - at);
+        const std::size_t n = std::min<std::size_t>(length, windowStart + windowLength - at);
         std::memcpy(buffer, window.get() + (at - windowStart), n);
         return n;
     }
@@ -191,9 +211,7 @@ inline zlib_filefunc64_def preadFileFunctions() {
         } else if (origin == ZLIB_FILEFUNC_SEEK_CUR) {
             file->at += offset;
         } else {
-            struct stat st {};
-            if (::fstat(file->fd, &st) != 0) return -1;
-            file->at = static_cast<ZPOS64_T>(st.st_size) + offset;
+            file->at = file->size + offset;
         }
         return 0;
     };
@@ -202,65 +220,74 @@ inline zlib_filefunc64_def preadFileFunctions() {
     return functions;
 }
 
+// A raw inflate stream kept for the reads of one thread (its state made once).
+struct Inflater {
+    z_stream stream{};
+    bool ready = inflateInit2(&stream, -MAX_WBITS) == Z_OK;
+    ~Inflater() {
+        if (ready) inflateEnd(&stream);
+    }
+    // The whole raw deflate stream into `out`, which holds exactly what it
+    // gives, in one call (the output all at hand: zlib keeps no window).
+    bool inflateAll(const char* in, std::size_t inLength, char* out, std::size_t outLength) {
+        if (!ready || inflateReset(&stream) != Z_OK) return false;
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+        stream.avail_in = static_cast<uInt>(inLength);
+        stream.next_out = reinterpret_cast<Bytef*>(out);
+        stream.avail_out = static_cast<uInt>(outLength);
+        return inLength <= 0xffffffffu && outLength <= 0xffffffffu && inflate(&stream, Z_FINISH) == Z_STREAM_END &&
+               stream.avail_out == 0;
+    }
+};
+
 // The records entry of a deck file read with minizip and zlib alone, as fast
-// as they go: the archive opened over pread, the entry located by name; a
-// stored entry's bytes read in one call straight from their place in the file
-// and their CRC-32 checked (a compressed one read through minizip in one call
-// per int-sized piece, checked at the close) into `records`; false when any
-// step fails.
+// as they go: the archive opened over pread (its tail read in one call), the
+// entry located by name; then its bytes read in one call straight from their
+// place in the file (a stored entry into `records`; a deflated one into a
+// block of this thread and inflated from there into `records` in one call),
+// and their CRC-32 checked; false when any step fails.
 inline bool readRecordsEntryInto(const std::string& documentPath, RawBytes& records) {
     PreadFile file;
-    file.fd = ::open(documentPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file.fd < 0) return false;
-    // A file no larger than the window is read whole, in one call.
-    struct stat st {};
-    if (::fstat(file.fd, &st) == 0 && static_cast<std::size_t>(st.st_size) <= PreadFile::kWindow) {
-        const ssize_t n = ::pread(file.fd, file.window.get(), PreadFile::kWindow, 0);
-        file.windowLength = n <= 0 ? 0 : static_cast<std::size_t>(n);
-    }
+    if (!file.open(documentPath)) return false;
     zlib_filefunc64_def functions = preadFileFunctions();
     unzFile zip = unzOpen2_64(&file, &functions);
-    if (!zip) {
-        ::close(file.fd);
-        return false;
-    }
+    if (!zip) return false;
     bool result = false;
     unz_file_info64 info{};
+    int method = 0, level = 0;
+    // Raw: minizip only finds where the bytes are; they are read here.
     if (unzLocateFile(zip, kRecordsEntryName, 1) == UNZ_OK &&
         unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
-        unzOpenCurrentFile(zip) == UNZ_OK) {
-        records.resize(info.uncompressed_size);
-        if (info.compression_method == 0 && info.compressed_size == info.uncompressed_size) {
-            const ZPOS64_T at = unzGetCurrentFileZStreamPos64(zip);
+        unzOpenCurrentFile2(zip, &method, &level, 1) == UNZ_OK) {
+        const ZPOS64_T at = unzGetCurrentFileZStreamPos64(zip);
+        auto readRange = [&](char* into, std::size_t length) {
             std::size_t read = 0;
-            if (at >= file.windowStart && at + records.length <= file.windowStart + file.windowLength) {
-                std::memcpy(records.bytes.get(), file.window.get() + (at - file.windowStart), records.length);
-                read = records.length;
-            }
-            while (read < records.length) {
-                const ssize_t n = ::pread(file.fd, records.bytes.get() + read, records.length - read,
-                                          static_cast<off_t>(at + read));
+            while (read < length) {
+                const ssize_t n = ::pread(file.fd, into + read, length - read, static_cast<off_t>(at + read));
                 if (n <= 0) break;
                 read += static_cast<std::size_t>(n);
             }
+            return read == length;
+        };
+        records.resize(info.uncompressed_size);
+        bool ok = false;
+        if (method == 0 && info.compressed_size == info.uncompressed_size) {
+            ok = readRange(records.bytes.get(), records.length);
+        } else if (method == Z_DEFLATED) {
+            thread_local RawBytes compressed;
+            thread_local Inflater inflater;
+            char* into = compressed.resize(info.compressed_size);
+            ok = readRange(into, compressed.length) &&
+                 inflater.inflateAll(compressed.data(), compressed.length, records.bytes.get(), records.length);
+        }
+        if (ok) {
             uLong crc = crc32_z(0, nullptr, 0);
             crc = crc32_z(crc, reinterpret_cast<const Bytef*>(records.bytes.get()), records.length);
-            result = read == records.length && crc == info.crc;
-            unzCloseCurrentFile(zip);
-        } else {
-            std::size_t read = 0;
-            while (read < records.length) {
-                const int n = unzReadCurrentFile(
-                    zip, records.bytes.get() + read,
-                    static_cast<unsigned>(std::min<std::size_t>(records.length - read, 1u << 30)));
-                if (n <= 0) break;
-                read += static_cast<std::size_t>(n);
-            }
-            result = unzCloseCurrentFile(zip) == UNZ_OK && read == records.length;
+            result = crc == info.crc;
         }
+        unzCloseCurrentFile(zip);
     }
     unzClose(zip);
-    ::close(file.fd);
     return result;
 }
 

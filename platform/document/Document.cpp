@@ -126,16 +126,24 @@ unsigned Document::documentState() const {
 }
 
 void Document::setDocumentState(unsigned state) {
-    {
-        std::lock_guard lock(mutex_);
-        if (state_ == state) return;
-        state_ = state;
-    }
+    if (exchangeDocumentState(state)) finishOnMain(true, nullptr, false);
+}
+
+bool Document::exchangeDocumentState(unsigned state) {
+    std::lock_guard lock(mutex_);
+    if (state_ == state) return false;
+    state_ = state;
+    return true;
+}
+
+void Document::finishOnMain(bool stateChanged, Completion completionHandler, bool success) {
+    if (!stateChanged && !completionHandler) return;
     std::weak_ptr<Document> weak = weak_from_this();
-    DispatchQueue::main().async([weak] {
-        if (auto self = weak.lock()) {
-            NotificationCenter::defaultCenter().postNotificationName(DocumentStateChangedNotification, self);
-        }
+    DispatchQueue::main().async([weak, stateChanged, completionHandler = std::move(completionHandler), success] {
+        if (stateChanged)
+            if (auto self = weak.lock())
+                NotificationCenter::defaultCenter().postNotificationName(DocumentStateChangedNotification, self);
+        if (completionHandler) completionHandler(success);
     });
 }
 
@@ -234,6 +242,7 @@ void Document::performRead(const URL& url, bool isRevert, Completion completionH
     Error error;
     Error coordinationError;
     bool ok = false;
+    bool stateChanged = false;
     FileCoordinator().coordinateReadingItemAtURL(url, FileCoordinator::ReadingNone, &coordinationError,
                                                  [&](const URL& readURL) { ok = readFromURL(readURL, &error); });
     if (coordinationError) error = coordinationError;
@@ -249,12 +258,12 @@ void Document::performRead(const URL& url, bool isRevert, Completion completionH
         }
         if (isRevert) cancelAutosave();
         registerAsFilePresenter();
-        setDocumentState(state);
+        stateChanged = exchangeDocumentState(state);
     } else {
         if (!error) error = Error(NSCocoaErrorDomain, NSFileReadUnknownError);
         handleError(error, true);
     }
-    callCompletionOnMain(std::move(completionHandler), ok);
+    finishOnMain(stateChanged, std::move(completionHandler), ok);
 }
 
 void Document::closeWithCompletionHandler(Completion completionHandler) {
@@ -263,8 +272,8 @@ void Document::closeWithCompletionHandler(Completion completionHandler) {
         self->fileAccessQueue_->async([self, success, completionHandler = std::move(completionHandler)]() mutable {
             self->cancelAutosave();
             FileCoordinator::removeFilePresenter(self.get());
-            self->setDocumentState(self->documentState() | DocumentStateClosed);
-            callCompletionOnMain(std::move(completionHandler), success);
+            const bool stateChanged = self->exchangeDocumentState(self->documentState() | DocumentStateClosed);
+            self->finishOnMain(stateChanged, std::move(completionHandler), success);
         });
     };
     bool mustSave = hasUnsavedChanges() && !(documentState() & DocumentStateClosed);
@@ -364,6 +373,7 @@ void Document::performSave(std::any contents, const URL& url, DocumentSaveOperat
     Error error;
     Error coordinationError;
     bool ok = false;
+    bool stateChanged = false;
     URL target = url;
     auto write = [&](const URL& writeURL) {
         // A save for creating makes a new file: whatever arrived at the URL
@@ -410,13 +420,13 @@ void Document::performSave(std::any contents, const URL& url, DocumentSaveOperat
         }
         if (!unsaved) cancelAutosave();
         registerAsFilePresenter();
-        setDocumentState(state);
+        stateChanged = exchangeDocumentState(state);
     } else {
         if (!error) error = Error(NSCocoaErrorDomain, NSFileWriteUnknownError);
         setDocumentState(documentState() | DocumentStateSavingError);
         handleError(error, true);
     }
-    callCompletionOnMain(std::move(completionHandler), ok);
+    finishOnMain(stateChanged, std::move(completionHandler), ok);
 }
 
 // --- File access ---

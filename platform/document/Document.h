@@ -196,6 +196,12 @@ private:
     void scheduleAutosaveLocked();
     void cancelAutosave();
     static void callCompletionOnMain(Completion completionHandler, bool success);
+    // Sets the state flags; true when they changed, and the caller then posts
+    // the notification (finishOnMain).
+    bool exchangeDocumentState(unsigned state);
+    // One block on the main queue for the end of a read or save: the state
+    // notification when the state changed, then the completion.
+    void finishOnMain(bool stateChanged, Completion completionHandler, bool success);
     static void applyAttributes(const Value& attributes, const URL& url);
 
     std::shared_ptr<DispatchQueue> fileAccessQueue_;

@@ -72,7 +72,7 @@ std::shared_ptr<Image> PhotoLibraryViewController::makeThumbnail(const std::stri
     const Rect drawn((side - size.width * fill) / 2, (side - size.height * fill) / 2, size.width * fill,
                      size.height * fill);
     auto image = decoded->image;
-    return Image::render(Size(side, side), scale, [&](GraphicsContext&) { image->drawInRect(drawn); });
+    return Image::render(Size{side, side}, scale, [&](GraphicsContext&) { image->drawInRect(drawn); });
 }
 
 void PhotoLibraryViewController::requestThumbnail(const std::string& path) {

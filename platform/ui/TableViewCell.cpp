@@ -61,7 +61,7 @@ public:
         context->setLineJoin(LineJoin::Round);
         switch (kind_) {
             case Kind::Chevron:
-                drawChevron(*context, Point(b.maxX() - 2, b.midY()));
+                drawChevron(*context, Point{b.maxX() - 2, b.midY()});
                 break;
             case Kind::Checkmark: {
                 Path check;
@@ -74,11 +74,11 @@ public:
                 break;
             }
             case Kind::Detail:
-                drawDetail(*context, Point(b.midX(), b.midY()));
+                drawDetail(*context, Point{b.midX(), b.midY()});
                 break;
             case Kind::DetailChevron:
-                drawDetail(*context, Point(b.minX() + 11, b.midY()));
-                drawChevron(*context, Point(b.maxX() - 2, b.midY()));
+                drawDetail(*context, Point{b.minX() + 11, b.midY()});
+                drawChevron(*context, Point{b.maxX() - 2, b.midY()});
                 break;
             case Kind::DeleteCircle:
             case Kind::InsertCircle: {

@@ -161,3 +161,21 @@ TEST(BPDataAdditions, LargeBlocksAreKeptForTheNextOneOfTheirSize) {
     }
     EXPECT_LE(BPBlock::keptBytes(), BPBlock::kMaxKeptBytes);
 }
+
+// A block that grows keeps its bytes, in place while it has room and copied
+// into a larger block when it has not; shrinking keeps the first bytes.
+TEST(BPDataAdditions, ResizedBlockKeepsItsBytes) {
+    BPBlock block(300);
+    block.shrink(0);
+    for (std::size_t size : {std::size_t{200}, std::size_t{300}, std::size_t{5000}, BPBlock::kKeptFrom + 1}) {
+        const std::size_t kept = block.size();
+        block.resize(size);
+        ASSERT_EQ(block.size(), size);
+        ASSERT_GE(block.capacity(), size);
+        for (std::size_t i = 0; i < kept; ++i) ASSERT_EQ(block.data()[i], static_cast<std::uint8_t>(i * 7)) << i;
+        for (std::size_t i = kept; i < size; ++i) block.data()[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    block.resize(10);
+    EXPECT_EQ(block.size(), 10u);
+    EXPECT_EQ(block.data()[9], static_cast<std::uint8_t>(63));
+}

@@ -255,3 +255,45 @@ TEST(ZipFile, FailuresRaiseWithTheirReasonsAndCodes) {
     EXPECT_EQ(reasonOf([&] { zip.close(); }, &code), "Error closing '" + path + "'");
     EXPECT_EQ(code, UNZ_PARAMERROR);
 }
+
+// An entry read whole gives the bytes a stream gives, whether stored or
+// deflated, in the window of a small archive or beyond it in a large one;
+// one that is damaged or encrypted is not read so (a stream reads and
+// reports it).
+TEST(ZipFile, ReadsEntriesWholeOrLeavesThemToAStream) {
+    TempDir dir;
+    const std::string large(100 * 1024, 'x');
+    std::string text;
+    for (int i = 0; i < 2000; ++i) text += "line " + std::to_string(i) + "\n";
+    for (bool beyondTheWindow : {false, true}) {
+        std::vector<TestZipEntry> entries;
+        if (beyondTheWindow) entries.push_back({"large", large, 0});
+        entries.push_back({"stored", text, 0});
+        entries.push_back({"deflated", text, 6});
+        entries.push_back({"empty", "", 6});
+        entries.push_back({"bad crc", text, 0, 0, 0, crcOf("other")});
+        TestZipEntry secret{"secret", text, 6};
+        secret.password = "pw";
+        entries.push_back(secret);
+        const std::string path = dir.file(beyondTheWindow ? "large.zip" : "small.zip");
+        writeTestZip(path, entries);
+        ZipFile zip(path, ZipFileModeUnzip);
+        for (const auto& [name, whole] : std::vector<std::pair<std::string, bool>>{
+                 {"stored", true}, {"deflated", true}, {"empty", true}, {"bad crc", false}, {"secret", false}}) {
+            ASSERT_TRUE(zip.locateFileInZip(name)) << name;
+            const std::size_t length = zip.getCurrentFileInZipInfo().length();
+            std::string read(length, '\0');
+            EXPECT_EQ(zip.readCurrentFileWhole(reinterpret_cast<std::uint8_t*>(read.data()), length), whole)
+                << name << (beyondTheWindow ? " (large archive)" : "");
+            if (whole) {
+                EXPECT_EQ(read, name == "empty" ? "" : text) << name;
+            }
+        }
+        // Asked for another length than the one declared: not read so either.
+        ASSERT_TRUE(zip.locateFileInZip("deflated"));
+        std::string shorter(text.size() - 1, '\0');
+        EXPECT_FALSE(zip.readCurrentFileWhole(reinterpret_cast<std::uint8_t*>(shorter.data()), shorter.size()));
+        EXPECT_EQ(readWhole(zip), text);  // the stream still reads it afterwards
+        zip.close();
+    }
+}
