@@ -7,8 +7,11 @@
 // After a pass of the main loop that handled anything (input included), the
 // screen is drawn at the device scale, at most 60 times a second; when its
 // picture or its accessible elements changed, the frame goes to the page
-// (DisplayFrame): a header of JSON {"width", "height", "scale", "elements"}
-// (points; see DisplayScreen::accessibleElements) and PNGs. It holds only the
+// (DisplayFrame): a header of JSON {"width", "height", "scale", "elements",
+// "animating"} (points; see DisplayScreen::accessibleElements; "animating" is
+// true while the screen changes without input: an animation, a transition or
+// an animation's completion is under way, and a frame follows that says false)
+// and PNGs. It holds only the
 // rectangles whose pixels changed since the frame before; the whole picture
 // when more than half of it changed or its size did, and for a page that does
 // not have the frame before (a new or reloaded one, or one that skipped
