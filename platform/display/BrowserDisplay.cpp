@@ -21,6 +21,7 @@
 #include "platform/ui/Animation.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/MainLoopDelay.h"
 #include "platform/ui/Screen.h"
 
 namespace {
@@ -55,6 +56,8 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
     // frames (a picture's worth of memory, not asked for anew each time).
     std::vector<unsigned char> moved;
     std::size_t framesSent = 0;
+    // Whether the last frame sent said the screen was moving on its own.
+    bool lastSentAnimating = false;
 
     // Server thread: hands the message to the main thread, within a bound.
     void received(std::string message) {
@@ -100,6 +103,14 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
     std::chrono::steady_clock::time_point nextDrawing() const;
 
     using Pixels = DisplayFrame::Pixels;
+
+    // Whether the screen changes without input: an animation, a transition
+    // or an animation's completion is under way.
+    static bool screenMoves() {
+        const double now = currentMediaTime();
+        return now < Layer::animatingUntil() || now < mainLoopDelaysDueUntil();
+    }
+
     static DisplayFrame::Pixels pixelsOf(const Image& image) {
         cairo_surface_t* surface = image.surface();
         return {cairo_image_surface_get_data(surface), cairo_image_surface_get_width(surface),
@@ -125,7 +136,8 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
         nlohmann::json headerJSON{{"width", size.width},
                                   {"height", size.height},
                                   {"scale", scale},
-                                  {"elements", DisplayScreen::accessibleElements()}};
+                                  {"elements", DisplayScreen::accessibleElements()},
+                                  {"animating", screenMoves()}};
         if (auto faults = DisplayScreen::layoutFaultsWhenChecked()) headerJSON["layoutFaults"] = std::move(*faults);
         if (frames) headerJSON["webFrames"] = frames->state();
         std::string header = headerJSON.dump();
@@ -180,6 +192,7 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
         }
         lastImage = std::move(image);
         lastHeader = std::move(header);
+        lastSentAnimating = headerJSON["animating"].get<bool>();
         server.publishFrame(std::move(frame), std::move(makeWhole));
         ++framesSent;
         return true;
@@ -248,9 +261,10 @@ std::chrono::steady_clock::time_point BrowserDisplay::State::nextDrawing() const
 
 void BrowserDisplay::passEnded(bool handledSomething) {
     State& state = *state_;
-    state.dirty = state.dirty || handledSomething;
-    // Animations play: frames follow them until the last one ends.
-    const bool animating = currentMediaTime() < Layer::animatingUntil();
+    // Animations play: frames follow them until the last one ends, and one
+    // more tells the page that the screen is still.
+    state.dirty = state.dirty || handledSomething || state.lastSentAnimating;
+    const bool animating = State::screenMoves();
     const auto now = std::chrono::steady_clock::now();
     if ((!state.dirty && !animating) || now < state.nextDrawing()) return;
     // Input that the next pass handles is drawn with what it changes, not
@@ -269,7 +283,7 @@ void BrowserDisplay::passEnded(bool handledSomething) {
 }
 
 std::chrono::milliseconds BrowserDisplay::maximumWait(std::chrono::milliseconds wait) const {
-    if (!state_->dirty && currentMediaTime() >= Layer::animatingUntil()) return wait;
+    if (!state_->dirty && !State::screenMoves() && !state_->lastSentAnimating) return wait;
     const auto due = state_->nextDrawing() - std::chrono::steady_clock::now();
     return std::clamp(std::chrono::duration_cast<std::chrono::milliseconds>(due) + std::chrono::milliseconds(1),
                       std::chrono::milliseconds(1), wait);

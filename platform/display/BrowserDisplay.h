@@ -9,13 +9,16 @@
 // an animation runs, once a frame interval; a pass that handed input on to
 // the next one leaves the drawing to that one); when its picture or its
 // accessible elements changed, the frame goes to the page (DisplayFrame): a
-// header of JSON {"width", "height", "scale", "elements"} (points; see
-// DisplayScreen::accessibleElements) and PNGs. It holds only what changed
-// since the frame before: content that moved (a list scrolled, rows shifted)
-// as copies of what the page has, and the rectangles whose pixels are new;
-// the whole picture when more than half of it is new or its size changed,
-// and for a page that does not have the frame before (a new or reloaded one,
-// or one that skipped frames: the server has the whole picture made for it).
+// header of JSON {"width", "height", "scale", "elements", "animating"}
+// (points; see DisplayScreen::accessibleElements; "animating" is true while
+// the screen changes without input: an animation, a transition or an
+// animation's completion is under way, and a frame follows that says false)
+// and PNGs. It holds only what changed since the frame before: content that
+// moved (a list scrolled, rows shifted) as copies of what the page has, and
+// the rectangles whose pixels are new; the whole picture when more than half
+// of it is new or its size changed, and for a page that does not have the
+// frame before (a new or reloaded one, or one that skipped frames: the server
+// has the whole picture made for it).
 //
 // Input messages are handled on the main thread in the order they came; a
 // malformed or unknown one is logged once (one line) and ignored, and beyond

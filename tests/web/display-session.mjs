@@ -52,6 +52,7 @@ export class Session {
       await this.context.addInitScript(() => {
         document.addEventListener('display-frame', (event) => {
           window.memorantLayoutFaults = event.detail.layoutFaults ?? [];
+          window.memorantAnimating = event.detail.animating === true;
         });
       });
       this.watchingLayout = true;
@@ -109,13 +110,14 @@ export class Session {
     return this.find('row', name);
   }
 
-  // Waits for the element and taps it (a click in the page: pointer down and
-  // up at its middle).
-  // Waits until the screen has settled: no new frame for a quarter of a
-  // second (an animation sends one each pass, and the app may not take taps
-  // while a screen comes or goes). A settled screen must look right: the
-  // test fails when its frame names layout faults (texts that overlap or are
-  // cut).
+  // Waits until the screen has settled: the newest frame says that nothing
+  // moves on its own (no animation, no screen coming or going: the program
+  // knows, and sends one more frame when the last movement ends), and no new
+  // frame came for a quarter of a second (the app may not take taps while a
+  // screen comes or goes). How long frames take to come does not matter: on a
+  // slow machine a frame in the middle of a push may stand for seconds, but
+  // it says it moves. A settled screen must look right: the test fails when
+  // its frame names layout faults (texts that overlap or are cut).
   async settle() {
     await this.page.waitForFunction(() => {
       const screen = document.getElementById('screen');
@@ -125,7 +127,7 @@ export class Session {
         screen.dataset.settleSince = String(now);
         return false;
       }
-      return now - Number(screen.dataset.settleSince) >= 250;
+      return !window.memorantAnimating && now - Number(screen.dataset.settleSince) >= 250;
     }, null, { polling: 50 });
     const faults = await this.page.evaluate(() => window.memorantLayoutFaults ?? []);
     if (faults.length) {

@@ -18,6 +18,7 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/ui/ApplicationDelegate.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/Touches.h"
 
 namespace memorant_test {
 
@@ -42,6 +43,7 @@ protected:
         UserDefaults::resetStandard();
         UbiquityContainer::setUbiquityIdentityToken(UbiquityIdentityToken("alice"));
         Device::current().setUserInterfaceIdiom(GetParam().idiom);
+        beforeLaunch();
         app = ApplicationDelegateClasses::makeDelegate("FIAppDelegate");
         ASSERT_TRUE(app);
         Application::shared().setDelegate(app);
@@ -63,8 +65,10 @@ protected:
         UITest::TearDown();
     }
 
-    // How the program is started: plainly, or with a link to open.
+    // How the program is started: plainly, or with a link or file to open.
     virtual Value launchOptions() { return Value::dictionary(); }
+    // What earlier runs left in the app folder and its settings.
+    virtual void beforeLaunch() {}
 
     // Lets animations, timers and queued work finish.
     void settle() {
@@ -99,10 +103,20 @@ protected:
         return {element["x"].get<double>() + element["width"].get<double>() * fromX,
                 element["y"].get<double>() + element["height"].get<double>() / 2};
     }
-    // A tap at a point of the screen, on the window there; false when none takes it.
+    // A tap at a point of the screen, on the window there, as the screen
+    // gives it: a view that follows the finger itself (a key of the remote)
+    // takes the touch, else the tap goes to recognisers, controls and rows.
+    // False when nothing takes it.
     static bool tapScreen(Point point) {
         auto window = DisplayScreen::windowAtPoint(point);
-        return window && UIDriver::tap(*window, {point.x - window->frame().origin.x, point.y - window->frame().origin.y});
+        if (!window) return false;
+        const Point local{point.x - window->frame().origin.x, point.y - window->frame().origin.y};
+        UIDriver::Touch touch(*window, local);
+        if (touch.isTracking()) {
+            touch.end();
+            return true;
+        }
+        return UIDriver::tap(*window, local);
     }
     // A finger put down at a point of the screen and moved by `by` in
     // `steps`, let go at `velocity`; false when nothing takes the drag.

@@ -6,6 +6,8 @@
 // cut. With MEMORANT_LAYOUT_SHOTS naming a folder, each screen is written
 // there as PNG.
 
+#include <cairo-pdf.h>
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,7 +22,12 @@
 #include "app/library/DocumentItemDetailsHelper.h"
 #include "Common/FCDeckSnaphot.h"
 #include "Common/FCDeckStoreContext.h"
+#include "Common/LegacyPackageTestSupport.h"
+#include "Common/SSZipArchive.h"
 #include "app/net/SharingTestSupport.h"
+#include "app/remote/DialPadButtonView.h"
+#include "app/remote/RemoteTestSupport.h"
+#include "app/shell/FCPDFAttachmentController.h"
 #include "app/display/LaunchedAppTest.h"
 #include "app/shell/AppDelegateTestSupport.h"
 #include "app/shell/DiagnosticsController.h"
@@ -35,6 +42,9 @@
 #include "model/FCCoverStyle.h"
 #include "model/FCDeck.h"
 #include "model/FCJSONAdditions.h"
+#include "platform/cloud/FileVersion.h"
+#include "platform/foundation/AppContainer.h"
+#include "platform/net/NetService.h"
 #include "platform/net/ServiceHost.h"
 #include "platform/ui/Pasteboard.h"
 #include "platform/ui/ApplicationDelegate.h"
@@ -345,10 +355,29 @@ TEST_P(ScreenLayoutTest, MultipleChoiceScreensShowTheirTextsWholeAndApart) {
 TEST_P(ScreenLayoutTest, DeckScreensShowTheirTextsWholeAndApart) {
     ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
     while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+    // The tutorial as it was yesterday, kept by the platform's version store.
+    const URL tutorial = URL::fileURLWithPath(AppContainer::documentsDirectory() + "/Tutorial.flashcards");
+    ASSERT_TRUE(std::filesystem::exists(tutorial.path())) << names();
+    FileVersions::NewVersion yesterday;
+    yesterday.modificationDate = Date::now().byAddingTimeInterval(-86400);
+    yesterday.savingComputerName = std::string("Desk");
+    yesterday.contentsFromPath = tutorial.path();
+    ASSERT_TRUE(FileVersions::addVersion(tutorial, yesterday));
     ASSERT_TRUE(dragNamed("row", "^Tutorial", -200, 0));
     screen("library-row-actions");
     ASSERT_TRUE(tapNamed("button", "^Versions$"));
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return shows("row", "on Desk");
+    })) << names();
     screen("versions");
+    // The older version opens read-only in a deck screen of its own.
+    ASSERT_TRUE(tapNamed("row", "on Desk"));
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return shows("row", "What is a deck");
+    })) << names();
+    screen("version-preview");
 }
 
 TEST_P(ScreenLayoutTest, CardListScreensShowTheirTextsWholeAndApart) {
@@ -693,5 +722,174 @@ INSTANTIATE_TEST_SUITE_P(Devices, SharingScreenLayoutTest,
                          phoneAndTablet(), deviceCaseName);
 INSTANTIATE_TEST_SUITE_P(Devices, SharedDeckLinkLayoutTest,
                          phoneAndTablet(), deviceCaseName);
+
+// The desktop peer of the remote control played by the test's socket over
+// the loopback address; the service is advertised by the in-process registrar.
+class RemoteControlLayoutTest : public ScreenLayoutTest {
+protected:
+    void SetUp() override {
+        NetServiceRegistrar::setShared(registrar);
+        NetService::setListensOnLoopbackOnly(true);
+        ScreenLayoutTest::SetUp();
+    }
+    void TearDown() override {
+        if (peer >= 0) ::close(peer);
+        ScreenLayoutTest::TearDown();
+        NetServiceRegistrar::setShared(nullptr);
+    }
+
+    // The keypad's key that sends the command, once it is on screen; one of
+    // those in `old` does not count.
+    DialPadButtonView* key(const std::string& command, const std::vector<DialPadButtonView*>& old = {}) {
+        DialPadButtonView* found = nullptr;
+        // (The remote takes the peer's next command once the keys' animations
+        // have ended: time goes on while it waits.)
+        runMainLoopUntil([&] {
+            advance(0.1);
+            for (auto* view : shownViews<DialPadButtonView>())
+                if (view->command() == command && view->alpha() >= 1 && std::ranges::find(old, view) == old.end())
+                    found = view;
+            return found != nullptr;
+        });
+        return found;
+    }
+    // The peer reports its study mode; the keypad for it springs out in
+    // place of the one before.
+    ::testing::AssertionResult peerReports(const std::string& mode, const std::string& someKey) {
+        const auto old = shownViews<DialPadButtonView>();
+        remote_test::sendAll(peer, mode + "\r\n");
+        if (!key(someKey, old)) return ::testing::AssertionFailure() << "no key '" << someKey << "' among\n" << names();
+        settle();
+        return ::testing::AssertionSuccess();
+    }
+    // A tap on the key reaches the peer as its command line.
+    ::testing::AssertionResult tapSends(const std::string& command) {
+        DialPadButtonView* pressed = key(command);
+        if (!pressed) return ::testing::AssertionFailure() << "no key '" << command << "' among\n" << names();
+        auto tapped = tapAt(onScreen(*pressed).center());
+        if (!tapped) return tapped;
+        std::string received;
+        auto arrived = remote_test::runUntilPeerReceived(peer, received, command.size() + 2);
+        if (!arrived) return arrived;
+        if (received != command + "\r\n")
+            return ::testing::AssertionFailure() << "the peer received \"" << received << "\" for " << command;
+        return ::testing::AssertionSuccess();
+    }
+
+    std::shared_ptr<InProcessServiceRegistrar> registrar = std::make_shared<InProcessServiceRegistrar>();
+    int peer = -1;
+};
+
+TEST_P(RemoteControlLayoutTest, ConnectedRemoteShowsEachModesKeysAndSendsWhatIsTapped) {
+    ASSERT_TRUE(runMainLoopUntil([] { return UIDriver::presentedAlert() != nullptr; }));
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+    ASSERT_TRUE(tapItem("Info"));
+    ASSERT_TRUE(tapNamed("row", "^Remote Control"));
+    screen("remote-control-pairing");
+    // The desktop peer finds the service and connects; the remote asks for its mode.
+    ASSERT_TRUE(runMainLoopUntil([&] { return !registrar->registeredServices().empty(); }));
+    peer = remote_test::connectToLoopback(registrar->registeredServices().back().port);
+    ASSERT_GE(peer, 0);
+    std::string received;
+    ASSERT_TRUE(remote_test::runUntilPeerReceived(peer, received, 3));
+    EXPECT_EQ(received, "s\r\n");
+    settle();
+    // Each mode's keypad, laid out; taps on its keys reach the peer.
+    ASSERT_TRUE(peerReports("m", "n"));
+    screen("remote-control-memorize");
+    EXPECT_TRUE(tapSends("n"));
+    EXPECT_TRUE(tapSends("p"));
+    EXPECT_TRUE(tapSends("e"));
+    ASSERT_TRUE(peerReports("mc", "B"));
+    screen("remote-control-multiple-choice");
+    EXPECT_TRUE(tapSends("B"));
+    ASSERT_TRUE(peerReports("t", "r"));
+    screen("remote-control-type");
+    EXPECT_TRUE(tapSends("r"));
+    // Cancel closes the remote and lets the peer go.
+    ASSERT_TRUE(tapNamed("button", "^Cancel$"));
+    EXPECT_TRUE(remote_test::runUntilPeerSeesEnd(peer));
+    EXPECT_TRUE(shows("row", "^Remote Control")) << names();
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, RemoteControlLayoutTest, phoneAndTablet(), deviceCaseName);
+
+// A deck carried in a PDF, handed to the program as a file to open (the
+// program copies it into the Inbox first), with a page drawn by cairo and the
+// deck embedded as the app embeds it.
+class PDFHandedOverLayoutTest : public ScreenLayoutTest {
+protected:
+    Value launchOptions() override {
+        const std::string inbox = AppContainer::documentsDirectory() + "/Inbox";
+        std::filesystem::create_directories(inbox);
+        const std::string pdf = inbox + "/Biology.pdf";
+        writeDeckInPDF(pdf);
+        Value options = Value::dictionary();
+        options.set(ApplicationLaunchOptionsURLKey, Value(URL::fileURLWithPath(pdf).absoluteString()));
+        return options;
+    }
+
+    static void writeDeckInPDF(const std::string& pdf) {
+        TempDir scratch;
+        const std::string page = scratch.file("page.pdf");
+        cairo_surface_t* surface = cairo_pdf_surface_create(page.c_str(), 595, 842);
+        cairo_t* context = cairo_create(surface);
+        cairo_move_to(context, 72, 100);
+        cairo_set_font_size(context, 24);
+        cairo_show_text(context, "Biology: the cards");
+        cairo_destroy(context);
+        cairo_surface_finish(surface);
+        ASSERT_EQ(cairo_surface_status(surface), CAIRO_STATUS_SUCCESS);
+        cairo_surface_destroy(surface);
+        TempDir packages;
+        copyBiologyPackage(packages);
+        ASSERT_TRUE(
+            SSZipArchive::createZipFileAtPathWithContentsOfDirectory(scratch.file("deck.zip"), packages.str()));
+        Error error;
+        ASSERT_TRUE(FCPDFAttachmentController().attachFileAtURL(URL::fileURLWithPath(scratch.file("deck.zip")),
+                                                                URL::fileURLWithPath(page),
+                                                                URL::fileURLWithPath(pdf), &error))
+            << error.description();
+    }
+};
+
+// On the first run the decks stay on this device until the storage question
+// is answered: a deck in a PDF goes to iCloud, so the program says to use it first.
+TEST_P(PDFHandedOverLayoutTest, OnTheFirstRunThePDFAsksForICloudFirst) {
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return UIDriver::presentedAlert() != nullptr && !DisplayScreen::accessibleElements().empty();
+    }));
+    screen("pdf-on-first-run");
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
+    screen("pdf-needs-icloud");
+    ASSERT_TRUE(tapNamed("button", "^OK$"));
+    EXPECT_TRUE(shows("row", "^Tutorial")) << names();
+    EXPECT_FALSE(shows("row", "^Biology")) << names();
+}
+
+// A later run, with the decks in iCloud since an earlier one.
+class PDFImportLayoutTest : public PDFHandedOverLayoutTest {
+protected:
+    void beforeLaunch() override {
+        UserDefaults::standard().setInteger(2, "FCUserPreferredStorageLocation");
+        UserDefaults::standard().setObject(Value(UbiquityIdentityToken("alice").archivedData()),
+                                           "FIUbiquityIdentityToken");
+    }
+};
+
+TEST_P(PDFImportLayoutTest, TheDeckInThePDFIsImportedAndOpens) {
+    // (An earlier launch of this process may still ask where decks go.)
+    while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^(Use iCloud|Later)$"));
+    ASSERT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return shows("textbox", "^Biology$");
+    })) << names();
+    screen("pdf-imported");
+    EXPECT_TRUE(shows("row", "^Genetics")) << names();
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, PDFHandedOverLayoutTest, phoneAndTablet(), deviceCaseName);
+INSTANTIATE_TEST_SUITE_P(Devices, PDFImportLayoutTest, phoneAndTablet(), deviceCaseName);
 
 }  // namespace

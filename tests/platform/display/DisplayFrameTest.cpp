@@ -15,6 +15,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/NavigationController.h"
 #include "platform/ui/Window.h"
 #include "support/MainLoop.h"
 #include "support/TestEnvironment.h"
@@ -206,6 +207,37 @@ TEST_F(DisplayFrameTest, ANewConnectionGetsTheWholeScreenAfterUpdates) {
         EXPECT_FALSE(picture.header()["full"]);
         EXPECT_TRUE(showsTheScreen(picture));
     }
+}
+
+// A page can tell a screen at rest from one in the middle of a push, however
+// long a frame takes to come: frames say while the screen moves on its own,
+// and without any input one more comes when it has come to rest.
+TEST_F(DisplayFrameTest, FramesSayWhileTheScreenMovesAndOneMoreComesWhenItRests) {
+    auto first = std::make_shared<ViewController>();
+    auto navigation = std::make_shared<NavigationController>(first);
+    window->setRootViewController(navigation);
+    auto ws = connect();
+    sendFrame();
+    FramePicture picture;
+    std::string reason;
+    ASSERT_TRUE(picture.apply(read(*ws), &reason)) << reason;
+    EXPECT_FALSE(picture.header()["animating"]);
+
+    navigation->pushViewController(std::make_shared<ViewController>(), true);
+    bool resting = false;
+    for (int frames = 0; !resting; ++frames) {
+        ASSERT_LT(frames, 200) << "the push never comes to rest";
+        const std::size_t sent = display.framesSent();
+        ASSERT_TRUE(memorant_test::runMainLoopUntil([&] {
+            display.passEnded(false);
+            return display.framesSent() > sent;
+        }));
+        ASSERT_TRUE(picture.apply(read(*ws), &reason)) << reason;
+        resting = !picture.header()["animating"].get<bool>();
+        // The first screen leaves the view tree when the push ends, not before.
+        EXPECT_EQ(resting, first->view()->superview() == nullptr) << "frame " << frames;
+    }
+    EXPECT_TRUE(showsTheScreen(picture));
 }
 
 TEST(DisplayFrame, ChangedRectsHoldEveryDifferentPixelInOneRectanglePerBandOfRows) {
