@@ -1,5 +1,7 @@
 #include "app/views/DocumentItemTableViewCell.h"
 
+#include <algorithm>
+
 #include "app/views/ColorAdditions.h"
 #include "app/views/CompatibleColor.h"
 #include "platform/ui/LayoutConstraint.h"
@@ -9,17 +11,14 @@ DocumentItemTableViewCell::DocumentItemTableViewCell(TableViewCellStyle style,
     : TableViewCell(style, std::move(reuseIdentifier)) {}
 
 DocumentItemTableViewCell::DocumentItemTableViewCell(const Coder& coder) : TableViewCell(coder) {
-    // The interface file's layout: the cover at the left, the texts and the
-    // progress bar beside it.
-    const Rect b = contentView()->bounds();
-    const double coverWidth = 64, coverHeight = 45, textX = 16 + coverWidth + 12;
-    auto cover = std::make_shared<ImageView>(Rect(16, (b.size.height - coverHeight) / 2, coverWidth, coverHeight));
+    // The interface file's outlets, laid out within the content view by layOutOutlets.
+    auto cover = std::make_shared<ImageView>();
     cover->setClipsToBounds(true);
-    auto title = std::make_shared<Label>(Rect(textX, 8, b.size.width - textX - 16, 21));
-    auto subtitle = std::make_shared<Label>(Rect(textX, 30, b.size.width - textX - 16, 16));
+    auto title = std::make_shared<Label>();
+    auto subtitle = std::make_shared<Label>();
     subtitle->setFont(Font::systemFont(13));
     subtitle->setTextColor(Color::secondaryLabelColor());
-    auto progress = std::make_shared<ProgressView>(Rect(textX, b.size.height - 10, b.size.width - textX - 16, 4));
+    auto progress = std::make_shared<ProgressView>();
     for (const std::shared_ptr<View>& view :
          std::initializer_list<std::shared_ptr<View>>{cover, title, subtitle, progress})
         contentView()->addSubview(view);
@@ -27,6 +26,26 @@ DocumentItemTableViewCell::DocumentItemTableViewCell(const Coder& coder) : Table
     titleLabel_ = title;
     subtitleLabel_ = subtitle;
     deckProgressView_ = progress;
+    layOutOutlets();
+}
+
+void DocumentItemTableViewCell::layoutSubviews() {
+    TableViewCell::layoutSubviews();
+    layOutOutlets();
+}
+
+void DocumentItemTableViewCell::layOutOutlets() {
+    // The cover at the leading edge, the texts and the progress bar beside it
+    // up to the margin: all within the content view, which the editing
+    // controls and the accessory narrow.
+    const Rect b = contentView()->bounds();
+    const double coverWidth = 64, coverHeight = 45, margin = 16, textX = margin + coverWidth + 12;
+    const double textWidth = std::max(0.0, b.size.width - textX - margin);
+    if (auto cover = coverImageView())
+        cover->setFrame(Rect(margin, (b.size.height - coverHeight) / 2, coverWidth, coverHeight));
+    if (auto title = titleLabel()) title->setFrame(Rect(textX, 8, textWidth, 21));
+    if (auto subtitle = subtitleLabel()) subtitle->setFrame(Rect(textX, 30, textWidth, 16));
+    if (auto progress = deckProgressView()) progress->setFrame(Rect(textX, b.size.height - 10, textWidth, 4));
 }
 
 void DocumentItemTableViewCell::awakeFromNib() {

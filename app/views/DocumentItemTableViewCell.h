@@ -60,9 +60,12 @@ public:
 
     void awakeFromNib() override;
     void prepareForReuse() override;
+    void layoutSubviews() override;
     void handleCoverImageTap(GestureRecognizer& recognizer);
 
 private:
+    // Places the outlets within the content view's bounds.
+    void layOutOutlets();
     // Pins an overlay to all four edges of the cover.
     void pinToCover(const std::shared_ptr<View>& overlay);
 

@@ -1,10 +1,12 @@
 #include <cstdlib>
+#include <unordered_set>
 
 #include "platform/display/DisplayScreen.h"
 #include "platform/foundation/StringUtils.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/ProgressView.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/SegmentedControl.h"
@@ -17,6 +19,8 @@ namespace {
 
 // Overlaps and cuts of a point or less are rounding, not layout.
 constexpr double kTolerance = 1;
+// Along an axis a scroll view scrolls, its content may lie anywhere.
+constexpr double kUnbounded = 1e9;
 
 std::optional<Rect> intersection(const Rect& a, const Rect& b) {
     const double minX = std::max(a.minX(), b.minX());
@@ -47,15 +51,40 @@ struct LabelFault {
     Rect where;  // the label on the screen
 };
 
+// Whether a scroll view's content may move along an axis: it is larger than
+// the scroll view there, lies scrolled, or (vertically) bounces under a pull.
+bool scrollsAlong(const ScrollView& scrollView, bool horizontally) {
+    if (!scrollView.isScrollEnabled()) return false;
+    const EdgeInsets inset = scrollView.adjustedContentInset();
+    const Size size = scrollView.bounds().size, content = scrollView.contentSize();
+    const Point offset = scrollView.contentOffset();
+    if (horizontally)
+        return content.width + inset.left + inset.right > size.width + kTolerance ||
+               std::abs(offset.x + inset.left) > kTolerance;
+    return scrollView.bounces() || content.height + inset.top + inset.bottom > size.height + kTolerance ||
+           std::abs(offset.y + inset.top) > kTolerance;
+}
+
 class Check {
 public:
     // `clip`: the part of the screen the view's ancestors let show;
     // `clippedByFrame`: whether an ancestor other than a scroll view (or a
-    // row slid aside to show its swipe actions) limits it.
-    void visit(View& view, const Window& window, Rect clip, bool clippedByFrame) {
+    // row slid aside to show its swipe actions) limits it; `room`: where a
+    // control must lie to show whole (the screen, narrowed by the views
+    // that clip around it, and free along the axes a scroll view scrolls).
+    void visit(View& view, const Window& window, Rect clip, bool clippedByFrame, Rect room) {
         if (view.isHidden() || view.alpha() <= 0) return;
         const Rect rect =
             view.convertRectToView(view.bounds(), nullptr).offsetBy(window.frame().origin.x, window.frame().origin.y);
+        if (auto bar = dynamic_cast<NavigationBar*>(&view)) {
+            if (bar->backButtonItem()) addBarItemView(*bar->backButtonItem());
+            if (auto item = bar->topItem()) {
+                for (const auto& barItem : item->leftBarButtonItems()) addBarItemView(*barItem);
+                for (const auto& barItem : item->rightBarButtonItems()) addBarItemView(*barItem);
+            }
+        }
+        if (auto bar = dynamic_cast<Toolbar*>(&view))
+            for (const auto& barItem : bar->items()) addBarItemView(*barItem);
         // A bar hides what scrolls under it as an opaque view does (its blur
         // leaves no text legible), unless its background is transparent.
         const auto* navigationBar = dynamic_cast<NavigationBar*>(&view);
@@ -68,19 +97,36 @@ public:
         if (auto label = dynamic_cast<Label*>(&view)) addLabel(*label, window, clip, clippedByFrame);
         if (auto segmented = dynamic_cast<SegmentedControl*>(&view))
             addSegmentTitles(*segmented, window, clip, clippedByFrame);
+        checkWithinRoom(view, window, clip, clippedByFrame, room);
+        const auto* cell = dynamic_cast<TableViewCell*>(&view);
+        const bool slidAside = cell && cell->swipeActionsView();
         if (view.clipsToBounds()) {
             auto inside = intersection(clip, rect);
             if (!inside) return;
             clip = *inside;
-            const auto* cell = dynamic_cast<TableViewCell*>(&view);
-            clippedByFrame = clippedByFrame || (!dynamic_cast<ScrollView*>(&view) && !(cell && cell->swipeActionsView()));
+            clippedByFrame = clippedByFrame || (!dynamic_cast<ScrollView*>(&view) && !slidAside);
+        }
+        if (auto scrollView = dynamic_cast<ScrollView*>(&view)) {
+            // Across the direction it scrolls, a scroll view's content stays within it.
+            const bool horizontally = scrollsAlong(*scrollView, true), vertically = scrollsAlong(*scrollView, false);
+            const double minX = horizontally ? -kUnbounded : std::max(room.minX(), rect.minX());
+            const double maxX = horizontally ? kUnbounded : std::min(room.maxX(), rect.maxX());
+            const double minY = vertically ? -kUnbounded : std::max(room.minY(), rect.minY());
+            const double maxY = vertically ? kUnbounded : std::min(room.maxY(), rect.maxY());
+            room = Rect(minX, minY, std::max(0.0, maxX - minX), std::max(0.0, maxY - minY));
+        } else if (slidAside) {
+            // A row slid aside moves its content past its leading edge.
+            room = Rect(-kUnbounded, room.minY(), 2 * kUnbounded, room.height());
+        } else if (view.clipsToBounds()) {
+            room = intersection(room, rect).value_or(Rect(rect.origin, Size()));
         }
         for (const auto& child : view.subviews())
-            if (child) visit(*child, window, clip, clippedByFrame);
+            if (child) visit(*child, window, clip, clippedByFrame, room);
     }
 
     std::vector<std::string> faults() {
         for (auto& fault : labelFaults_) faults_.push_back(std::move(fault.description));
+        for (auto& fault : offEdgeFaults_) faults_.push_back(std::move(fault));
         for (std::size_t i = 0; i < texts_.size(); ++i)
             for (std::size_t j = i + 1; j < texts_.size(); ++j) {
                 auto common = intersection(texts_[i].rect, texts_[j].rect);
@@ -92,6 +138,48 @@ public:
     }
 
 private:
+    void addBarItemView(BarButtonItem& item) {
+        if (auto shown = item.view()) barItemViews_.insert(shown.get());
+    }
+
+    // A label's text, a button, a progress bar or a bar item that shows runs
+    // past the edge of the screen or of a view that clips it: part of it is
+    // lost to the user. (A label within a button goes with its button; one
+    // whose text a view around it cuts is told of as cut.)
+    void checkWithinRoom(View& view, const Window& window, const Rect& clip, bool clippedByFrame, const Rect& room) {
+        auto toScreen = [&](const Rect& r) {
+            return view.convertRectToView(r, nullptr).offsetBy(window.frame().origin.x, window.frame().origin.y);
+        };
+        const Rect rect = toScreen(view.bounds());
+        std::string what;
+        Rect shown = rect;
+        if (auto label = dynamic_cast<Label*>(&view)) {
+            if (dynamic_cast<const Button*>(label->superview())) return;
+            const std::string text = label->text().value_or("");
+            if (text.empty()) return;
+            auto within = intersection(toScreen(label->drawnTextRect()), rect);
+            if (!within) return;
+            if (clippedByFrame && !contains(clip.insetBy(-kTolerance, -kTolerance), *within)) return;
+            shown = *within;
+            what = quote(text);
+        } else if (auto button = dynamic_cast<Button*>(&view)) {
+            const std::string title = button->currentTitle().value_or("");
+            what = title.empty() ? "a button" : "the button " + quote(title);
+        } else if (dynamic_cast<ProgressView*>(&view)) {
+            what = "a progress bar";
+        } else if (barItemViews_.contains(&view)) {
+            what = "a bar item";
+        } else {
+            return;
+        }
+        if (shown.width() < kTolerance || shown.height() < kTolerance) return;
+        // Wholly out of sight (scrolled away, clipped away, off the screen): nothing to see.
+        if (!intersection(shown, clip)) return;
+        if (contains(room.insetBy(-kTolerance, -kTolerance), shown)) return;
+        offEdgeFaults_.push_back(what + " runs past the edge: it lies at " + describe(shown) + ", its room is " +
+                                 describe(intersection(room, clip).value_or(clip)));
+    }
+
     void addLabel(Label& label, const Window& window, const Rect& clip, bool clippedByFrame) {
         const std::string text = label.text().value_or("");
         if (text.empty()) return;
@@ -189,6 +277,8 @@ private:
 
     std::vector<DrawnText> texts_;
     std::vector<LabelFault> labelFaults_;
+    std::vector<std::string> offEdgeFaults_;
+    std::unordered_set<const View*> barItemViews_;
     std::vector<std::string> faults_;
 };
 
@@ -200,7 +290,7 @@ std::vector<std::string> layoutFaults() {
     for (const auto& window : visibleWindows()) {
         window->layoutIfNeeded();
         auto clip = intersection(screen, window->frame());
-        if (clip) check.visit(*window, *window, *clip, false);
+        if (clip) check.visit(*window, *window, *clip, false, *clip);
     }
     return check.faults();
 }

@@ -243,6 +243,10 @@ TEST_P(ScreenLayoutTest, EveryScreenAUserReachesShowsItsTextsWholeAndApart) {
     // (An earlier launch of this process may still ask too: each answer dismisses one.)
     while (UIDriver::presentedAlert()) ASSERT_TRUE(tapNamed("button", "^Later$"));
     screen("library");
+    // In edit mode each row's content keeps to the room beside its delete control.
+    ASSERT_TRUE(tapItem("Edit"));
+    screen("library-editing");
+    ASSERT_TRUE(tapItem("Done"));
     ASSERT_TRUE(tapItem("Add"));
     screen("add-menu");
     ASSERT_TRUE(tapNamed("button", "^Create Deck$"));

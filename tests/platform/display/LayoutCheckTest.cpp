@@ -8,6 +8,8 @@
 #include "platform/display/DisplayScreen.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/ProgressView.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/SegmentedControl.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/UITestFixture.h"
@@ -148,6 +150,48 @@ TEST_F(LayoutCheckTest, FindsOverlapsAndCutsAndLetsDesignedCutsAndHiddenTextBe) 
              }
          },
          {"'Cut by the row' is cut"}},
+        {"controls past the edge of the window or of a view that clips them, and ones out of sight",
+         [](View& root) {
+             root.addSubview(std::make_shared<ProgressView>(Rect(92, 100, 330, 4)));
+             auto button = Button::buttonWithType(ButtonType::System);
+             button->setTitle(std::string("Edit"), ControlStateNormal);
+             button->setFrame(Rect(-20, 200, 60, 30));
+             root.addSubview(button);
+             auto clipping = std::make_shared<View>(Rect(0, 300, 200, 60));
+             clipping->setClipsToBounds(true);
+             clipping->addSubview(std::make_shared<ProgressView>(Rect(100, 10, 150, 4)));
+             clipping->addSubview(std::make_shared<ProgressView>(Rect(250, 10, 150, 4)));  // clipped away
+             root.addSubview(clipping);
+             root.addSubview(std::make_shared<ProgressView>(Rect(400, 400, 100, 4)));  // off the screen
+             auto hidden = std::make_shared<ProgressView>(Rect(300, 420, 200, 4));
+             hidden->setHidden(true);
+             root.addSubview(hidden);
+         },
+         {"a progress bar runs past the edge", "the button 'Edit' runs past the edge",
+          "a progress bar runs past the edge"}},
+        {"a table's rows stay within it across, and scroll along it",
+         [](View& root) {
+             auto table = std::make_shared<ScrollView>(Rect(0, 100, 320, 300));
+             table->setContentSize({320, 2000});
+             table->setContentOffset({0, 200});
+             table->addSubview(std::make_shared<ProgressView>(Rect(92, 300, 260, 4)));  // past its right edge
+             table->addSubview(label("Scrolled half away", Rect(16, 190, 200, 22)));
+             table->addSubview(std::make_shared<ProgressView>(Rect(16, 210, 200, 4)));
+             root.addSubview(table);
+         },
+         {"a progress bar runs past the edge"}},
+        {"a pager's pages lie beside each other",
+         [](View& root) {
+             auto pager = std::make_shared<ScrollView>(Rect(0, 100, 390, 300));
+             pager->setContentSize({390 * 3, 300});
+             pager->setContentOffset({200, 0});
+             for (int page = 0; page < 3; ++page) {
+                 pager->addSubview(label("Page " + std::to_string(page), Rect(390.0 * page + 16, 20, 300, 22)));
+                 pager->addSubview(std::make_shared<ProgressView>(Rect(390.0 * page + 16, 60, 358, 4)));
+             }
+             root.addSubview(pager);
+         },
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
