@@ -1,5 +1,9 @@
 #include "model/TWDateAdditions.h"
 
+#include <array>
+#include <cstdint>
+#include <utility>
+
 namespace {
 
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
@@ -33,13 +37,54 @@ bool twWasYesterday(Date date) { return twIsOnSameDayAs(date, twDateOffsetByMont
 
 std::int64_t twDaysBetweenDate(Date first, Date second) { return dayNumber(second) - dayNumber(first); }
 
-TWDaysAroundNow::TWDaysAroundNow()
-    : now_(Date::now()),
-      startOfToday_(Calendar::startOfDay(now_)),
-      startOfTomorrow_(Calendar::startOfDay(Calendar::byAdding(now_, 0, 1))) {}
+namespace {
+
+// The day around "now" worked out last on this thread and the starts of the
+// days asked of it. They depend only on the day and the time zone: they are
+// kept while "now" lies within that day and the zone stays the one they were
+// worked out in (a grouping asks the same days again on every switch).
+struct KeptDays {
+    bool valid = false;
+    std::uint64_t zoneGeneration = 0;
+    Date startOfToday, startOfTomorrow;
+    std::array<std::pair<int, Date>, 16> starts;
+    std::size_t startCount = 0;
+
+    bool holds(Date now, std::uint64_t zone) const {
+        return valid && zone == zoneGeneration && now >= startOfToday && now < startOfTomorrow;
+    }
+};
+
+KeptDays& keptDays() {
+    static thread_local KeptDays kept;
+    return kept;
+}
+
+}  // namespace
+
+TWDaysAroundNow::TWDaysAroundNow() : now_(Date::now()) {
+    KeptDays& kept = keptDays();
+    const std::uint64_t zone = TimeZone::generation();
+    if (!kept.holds(now_, zone)) {
+        kept.startOfToday = Calendar::startOfDay(now_);
+        kept.startOfTomorrow = Calendar::startOfDay(Calendar::byAdding(now_, 0, 1));
+        kept.zoneGeneration = zone;
+        kept.startCount = 0;
+        kept.valid = true;
+    }
+    startOfToday_ = kept.startOfToday;
+    startOfTomorrow_ = kept.startOfTomorrow;
+}
 
 Date TWDaysAroundNow::startOfDayFromToday(int days) const {
     if (days == 0) return startOfToday_;
     if (days == 1) return startOfTomorrow_;
-    return Calendar::startOfDay(Calendar::byAdding(startOfToday_, 0, days));
+    KeptDays& kept = keptDays();
+    const bool same = kept.holds(now_, TimeZone::generation()) && kept.startOfToday == startOfToday_;
+    if (same)
+        for (std::size_t i = 0; i < kept.startCount; ++i)
+            if (kept.starts[i].first == days) return kept.starts[i].second;
+    const Date start = Calendar::startOfDay(Calendar::byAdding(startOfToday_, 0, days));
+    if (same && kept.startCount < kept.starts.size()) kept.starts[kept.startCount++] = {days, start};
+    return start;
 }

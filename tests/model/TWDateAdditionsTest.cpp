@@ -76,6 +76,38 @@ TEST_F(TWDateAdditions, RecencyAndSameDay) {
     EXPECT_FALSE(twIsOnSameDayAs(at(2024, 5, 6), at(2023, 5, 6)));
 }
 
+// The days around now are kept from one question to the next: each answer
+// is the calendar's for the clock and zone of the moment, through later times
+// of the same day, a change of day (also back), and a change of zone.
+TEST_F(TWDateAdditions, DaysAroundNowFollowTheClockAndTheZone) {
+    struct Step {
+        const char* zone;
+        Date now;
+    } steps[] = {
+        {"Europe/Berlin", at(2024, 3, 30, 12)},  {"Europe/Berlin", at(2024, 3, 30, 23, 59)},
+        {"Europe/Berlin", at(2024, 3, 31, 0, 0)}, {"Europe/Berlin", at(2024, 3, 31, 22)},
+        {"America/New_York", at(2024, 3, 31, 22)}, {"Europe/Berlin", at(2024, 3, 31, 22)},
+        {"Europe/Berlin", at(2024, 3, 29, 8)},
+    };
+    for (const auto& step : steps) {
+        TimeZone::setCurrent(step.zone);
+        clock_->set(step.now);
+        SCOPED_TRACE(std::string(step.zone) + " " + step.now.description());
+        for (int pass = 0; pass < 2; ++pass) {
+            const TWDaysAroundNow days;
+            const Date today = Calendar::startOfDay(step.now);
+            EXPECT_EQ(days.startOfDayFromToday(0), today);
+            for (int offset : {1, -1, -7, -42, 3, 200})
+                EXPECT_EQ(days.startOfDayFromToday(offset),
+                          Calendar::startOfDay(Calendar::byAdding(step.now, 0, offset)))
+                    << offset;
+            EXPECT_TRUE(days.isToday(today));
+            EXPECT_FALSE(days.isToday(today.byAddingTimeInterval(-1)));
+            EXPECT_FALSE(days.isToday(Calendar::startOfDay(Calendar::byAdding(step.now, 0, 1))));
+        }
+    }
+}
+
 TEST_F(TWDateAdditions, TodayYesterdayAndThisYearAgainstTheClock) {
     clock_->set(at(2024, 3, 31, 0, 30));  // just after midnight on the short day
     struct Case {
