@@ -108,7 +108,7 @@ struct BrowserDisplay::State : std::enable_shared_from_this<State> {
     // or an animation's completion is under way.
     static bool screenMoves() {
         const double now = currentMediaTime();
-        return now < Layer::animatingUntil() || now < mainLoopDelaysDueUntil();
+        return now < Layer::animatingUntil() || mainLoopDelaysPending();
     }
 
     static DisplayFrame::Pixels pixelsOf(const Image& image) {

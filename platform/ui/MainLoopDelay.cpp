@@ -9,12 +9,12 @@
 
 namespace {
 
-std::atomic<double> dueUntil{0};
+std::atomic<int> pendingWatched{0};
 
 }  // namespace
 
-double mainLoopDelaysDueUntil() {
-    return dueUntil.load();
+bool mainLoopDelaysPending() {
+    return pendingWatched.load() > 0;
 }
 
 void performOnMainLoopAfter(double seconds, std::function<void()> block) {
@@ -24,13 +24,23 @@ void performOnMainLoopAfter(double seconds, std::function<void()> block) {
         return;
     }
     const Date due = Date::now().byAddingTimeInterval(seconds);
-    if (seconds <= kWatchedDelaySeconds) {
-        double until = dueUntil.load();
-        while (until < due.timeIntervalSinceReferenceDate() &&
-               !dueUntil.compare_exchange_weak(until, due.timeIntervalSinceReferenceDate())) {
+    // A watched block counts as pending until it has run, or until its timer
+    // goes without running it (the loop torn down).
+    struct Pending {
+        bool counted;
+        explicit Pending(bool watched) : counted(watched) {
+            if (counted) ++pendingWatched;
         }
-    }
-    auto timer = std::make_shared<Timer>(due, 0, false,
-                                         [block = std::move(block)](Timer&) { block(); });
+        void done() {
+            if (counted) --pendingWatched;
+            counted = false;
+        }
+        ~Pending() { done(); }
+    };
+    auto pending = std::make_shared<Pending>(seconds <= kWatchedDelaySeconds);
+    auto timer = std::make_shared<Timer>(due, 0, false, [block = std::move(block), pending](Timer&) {
+        block();
+        pending->done();
+    });
     RunLoop::main().addTimer(timer, RunLoop::kCommonModes);
 }

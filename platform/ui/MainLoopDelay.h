@@ -8,9 +8,10 @@
 // interface are timed through this.
 void performOnMainLoopAfter(double seconds, std::function<void()> block);
 
-// The media time (currentMediaTime) until which blocks delayed so far by at
-// most kWatchedDelaySeconds are due: a transition or an animation's
-// completion is under way until then, and the screen changes without input.
-// Longer delays are no transition and do not count.
-double mainLoopDelaysDueUntil();
+// Whether a block delayed by at most kWatchedDelaySeconds has not run yet: a
+// transition or an animation's completion is under way, and the screen
+// changes without input. It counts until the block has run, not until it is
+// due (a pass may end after the due time and before the block). Longer
+// delays are no transition and do not count.
+bool mainLoopDelaysPending();
 constexpr double kWatchedDelaySeconds = 5;
