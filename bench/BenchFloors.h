@@ -16,6 +16,8 @@
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
+#include <climits>
 #include <zlib.h>
 #include <snappy.h>
 #include <time.h>
@@ -409,21 +411,80 @@ inline std::optional<ArchiveCopyPlan> planArchiveCopy(const std::string& documen
     return plan;
 }
 
-// The write floor: the archive the save writes, entry for entry, with the
-// libraries alone. The records entry is the head of the records file
-// (metadata and settings) and the card block compressed (Snappy alone, into a
-// block of its worst-case size kept warm), written as the save writes it
-// (minizip, level 0); every other entry's bytes are taken as they stand in the
-// source archive (one pread of them all into a warm block) and written raw,
-// their CRC-32 and sizes known from its directory (minizip).
+inline void putLE(std::vector<char>& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+// Writes the pieces in order, as few calls as the system takes.
+inline bool writeAllPieces(int fd, std::vector<iovec>& pieces) {
+    std::size_t at = 0;
+    while (at < pieces.size()) {
+        const int count = static_cast<int>(std::min<std::size_t>(pieces.size() - at, IOV_MAX));
+        ssize_t n = ::writev(fd, pieces.data() + at, count);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        while (at < pieces.size() && static_cast<std::size_t>(n) >= pieces[at].iov_len) n -= pieces[at++].iov_len;
+        if (n > 0) {
+            pieces[at].iov_base = static_cast<char*>(pieces[at].iov_base) + n;
+            pieces[at].iov_len -= static_cast<std::size_t>(n);
+        }
+    }
+    return true;
+}
+
+// The write floor: the archive the save writes, byte for byte but the
+// records' date, with the libraries alone and the fewest calls. The records
+// entry is the head of the records file (metadata and settings) and the card
+// block compressed (Snappy alone, into a warm block of its worst-case size),
+// deflated at level 0 as the save's zip writer feeds zlib (64 KiB of output at
+// a time: the same stored blocks), its CRC-32 from zlib; every other entry's
+// bytes are taken as they stand in the source archive (one pread of them all
+// into a warm block), their CRC-32 and sizes known from its directory. The
+// headers, directory and end record are laid out by hand as the zip writer
+// lays them out, and the whole archive goes out in one writev.
 inline bool writeFloor(const Data& head, const char* uncompressedCards, std::size_t cardsLength,
                        const ArchiveCopyPlan& plan, const std::string& zipPath) {
-    thread_local std::vector<char> compressed, copied;
+    constexpr std::size_t kWriterWindow = 64 * 1024;  // the zip writer's output buffer
+    thread_local std::vector<char> compressed, deflated, copied, headers;
+    thread_local z_stream stream{};
+    thread_local bool streamReady = false;
     const std::size_t maxLength = snappy::MaxCompressedLength(cardsLength);
     if (compressed.size() < maxLength) compressed.resize(maxLength);
     std::size_t length = 0;
     snappy::RawCompress(uncompressedCards, cardsLength, compressed.data(), &length);
     if (length == 0) return false;
+
+    if (!streamReady) {
+        if (deflateInit2(&stream, 0, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+        streamReady = true;
+    } else if (deflateReset(&stream) != Z_OK) {
+        return false;
+    }
+    const std::size_t recordsLength = head.size() + length;
+    const std::size_t bound =
+        (deflateBound(&stream, recordsLength) / kWriterWindow + 2) * kWriterWindow;
+    if (deflated.size() < bound) deflated.resize(bound);
+    stream.next_out = reinterpret_cast<Bytef*>(deflated.data());
+    stream.avail_out = kWriterWindow;
+    auto feed = [&](const void* bytes, std::size_t size, int flush) {
+        stream.next_in = static_cast<Bytef*>(const_cast<void*>(bytes));
+        stream.avail_in = static_cast<uInt>(size);
+        for (;;) {
+            if (flush != Z_FINISH && stream.avail_in == 0) return true;
+            if (stream.avail_out == 0) stream.avail_out = kWriterWindow;
+            const int result = deflate(&stream, flush);
+            if (flush == Z_FINISH && result == Z_STREAM_END) return true;
+            if (result != Z_OK) return false;
+        }
+    };
+    if (!feed(head.data(), head.size(), Z_NO_FLUSH) || !feed(compressed.data(), length, Z_NO_FLUSH) ||
+        !feed(nullptr, 0, Z_FINISH))
+        return false;
+    const std::uint64_t deflatedLength = stream.total_out;
+    uLong recordsCRC = crc32(0, reinterpret_cast<const Bytef*>(head.data()), static_cast<uInt>(head.size()));
+    recordsCRC = crc32(recordsCRC, reinterpret_cast<const Bytef*>(compressed.data()), static_cast<uInt>(length));
 
     // The copied entries lie one after the other in the source (their local
     // headers between them): one read takes them all.
@@ -442,28 +503,85 @@ inline bool writeFloor(const Data& head, const char* uncompressedCards, std::siz
         if (n != static_cast<ssize_t>(end - first)) return false;
     }
 
-    zipFile zip = zipOpen64(zipPath.c_str(), APPEND_STATUS_CREATE);
-    if (!zip) return false;
-    bool ok = true;
+    // Local headers first, then the directory, in one block (so that the
+    // pieces pointing into it stay put), then the pieces in file order.
+    headers.clear();
+    headers.reserve(plan.entries.size() * (30 + 46 + 2 * 64) + 22);
+    struct Placed {
+        std::size_t headerAt, headerLength;
+        std::uint64_t offset, crc, compressedSize, uncompressedSize;
+        const char* data;
+    };
+    std::vector<Placed> placed;
+    placed.reserve(plan.entries.size());
+    std::uint64_t offset = 0;
     for (const auto& entry : plan.entries) {
-        if (!ok) break;
-        if (entry.isRecords) {
-            ok = zipOpenNewFileInZip4_64(zip, entry.name.c_str(), &entry.info, nullptr, 0, nullptr, 0, nullptr,
-                                         entry.method, 0, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                         entry.versionMadeBy, entry.flag, 0) == ZIP_OK;
-            ok = ok && zipWriteInFileInZip(zip, head.data(), static_cast<unsigned>(head.size())) == ZIP_OK;
-            ok = ok && zipWriteInFileInZip(zip, compressed.data(), static_cast<unsigned>(length)) == ZIP_OK;
-            ok = zipCloseFileInZip(zip) == ZIP_OK && ok;
-        } else {
-            ok = zipOpenNewFileInZip4_64(zip, entry.name.c_str(), &entry.info, nullptr, 0, nullptr, 0, nullptr,
-                                         entry.method, 0, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                         entry.versionMadeBy, entry.flag, 0) == ZIP_OK;
-            ok = ok && zipWriteInFileInZip(zip, copied.data() + (entry.dataOffset - first),
-                                           static_cast<unsigned>(entry.compressedSize)) == ZIP_OK;
-            ok = zipCloseFileInZipRaw64(zip, entry.uncompressedSize, entry.crc) == ZIP_OK && ok;
-        }
+        Placed p{};
+        p.headerAt = headers.size();
+        p.offset = offset;
+        p.crc = entry.isRecords ? recordsCRC : entry.crc;
+        p.compressedSize = entry.isRecords ? deflatedLength : entry.compressedSize;
+        p.uncompressedSize = entry.isRecords ? recordsLength : entry.uncompressedSize;
+        p.data = entry.isRecords ? deflated.data() : copied.data() + (entry.dataOffset - first);
+        if (p.compressedSize > 0xfffffffeu || p.uncompressedSize > 0xfffffffeu) return false;
+        putLE(headers, 0x04034b50, 4);
+        putLE(headers, 20, 2);
+        putLE(headers, entry.flag, 2);
+        putLE(headers, static_cast<std::uint64_t>(entry.method), 2);
+        putLE(headers, entry.info.dosDate, 4);
+        putLE(headers, p.crc, 4);
+        putLE(headers, p.compressedSize, 4);
+        putLE(headers, p.uncompressedSize, 4);
+        putLE(headers, entry.name.size(), 2);
+        putLE(headers, 0, 2);
+        headers.insert(headers.end(), entry.name.begin(), entry.name.end());
+        p.headerLength = headers.size() - p.headerAt;
+        offset += p.headerLength + p.compressedSize;
+        placed.push_back(p);
     }
-    return zipClose(zip, nullptr) == ZIP_OK && ok;
+    const std::size_t directoryAt = headers.size();
+    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+        const auto& entry = plan.entries[i];
+        const Placed& p = placed[i];
+        putLE(headers, 0x02014b50, 4);
+        putLE(headers, entry.versionMadeBy, 2);
+        putLE(headers, 20, 2);
+        putLE(headers, entry.flag, 2);
+        putLE(headers, static_cast<std::uint64_t>(entry.method), 2);
+        putLE(headers, entry.info.dosDate, 4);
+        putLE(headers, p.crc, 4);
+        putLE(headers, p.compressedSize, 4);
+        putLE(headers, p.uncompressedSize, 4);
+        putLE(headers, entry.name.size(), 2);
+        putLE(headers, 0, 2);
+        putLE(headers, 0, 2);
+        putLE(headers, 0, 2);
+        putLE(headers, entry.info.internal_fa, 2);
+        putLE(headers, entry.info.external_fa, 4);
+        putLE(headers, p.offset, 4);
+        headers.insert(headers.end(), entry.name.begin(), entry.name.end());
+    }
+    const std::size_t directoryLength = headers.size() - directoryAt;
+    putLE(headers, 0x06054b50, 4);
+    putLE(headers, 0, 2);
+    putLE(headers, 0, 2);
+    putLE(headers, plan.entries.size(), 2);
+    putLE(headers, plan.entries.size(), 2);
+    putLE(headers, directoryLength, 4);
+    putLE(headers, offset, 4);
+    putLE(headers, 0, 2);
+
+    std::vector<iovec> pieces;
+    pieces.reserve(2 * placed.size() + 1);
+    for (const Placed& p : placed) {
+        pieces.push_back({headers.data() + p.headerAt, p.headerLength});
+        pieces.push_back({const_cast<char*>(p.data), static_cast<std::size_t>(p.compressedSize)});
+    }
+    pieces.push_back({headers.data() + directoryAt, headers.size() - directoryAt});
+    int out = ::open(zipPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out < 0) return false;
+    const bool wrote = writeAllPieces(out, pieces);
+    return ::close(out) == 0 && wrote;
 }
 
 inline bool writeFloor(const Data& head, const Data& uncompressedCards, const ArchiveCopyPlan& plan,
