@@ -75,6 +75,7 @@ struct Fixture {
     std::size_t cardsOffset = 0;
     Data recordsHead;
     Data uncompressedCards;
+    bench::ArchiveCopyPlan copyPlan;  // the document's entries, from a copy the saves leave be
 
     explicit Fixture(int studyCards) : cards(studyCards) {
         fs::create_directories(dir);
@@ -87,6 +88,9 @@ struct Fixture {
         cardsOffset = bench::cardBlockOffset(records);
         recordsHead.assign(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(cardsOffset));
         uncompressedCards = *BPSnappy::uncompressData(records, cardsOffset);
+        const fs::path source = dir / "Source.flashcards";
+        fs::copy_file(url.path(), source);
+        copyPlan = *bench::planArchiveCopy(source.string());
     }
     ~Fixture() { fs::remove_all(dir); }
 
@@ -94,7 +98,7 @@ struct Fixture {
     // A new file, as the document's save writes.
     bool writeFloor() const {
         fs::remove(floorPath);
-        return bench::writeFloor(recordsHead, uncompressedCards, floorPath);
+        return bench::writeFloor(recordsHead, uncompressedCards, copyPlan, floorPath);
     }
 };
 
@@ -208,9 +212,11 @@ int runChild(const std::string& step) {
         const std::string output = std::getenv(kChildOutput);
         auto records = bench::readRecordsEntry(file);
         auto cards = records ? bench::uncompressCards(*records, offset) : std::nullopt;
-        if (!cards) return 2;
+        auto plan = bench::planArchiveCopy(file);
+        if (!cards || !plan) return 2;
         Data head(records->data(), records->data() + offset);
-        if (!bench::writeFloor(head, cards->data(), cards->length, output) || !bench::syncFileAndFolder(output))
+        if (!bench::writeFloor(head, cards->data(), cards->length, *plan, output) ||
+            !bench::syncFileAndFolder(output))
             return 3;
         return 0;
     }
