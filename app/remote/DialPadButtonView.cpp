@@ -35,6 +35,11 @@ void DialPadButtonView::setImageView(const std::shared_ptr<ImageView>& imageView
     if (imageView) imageView->setTintColor(highlighted_ ? highlightedForegroundColor() : Color::blackColor());
 }
 
+AccessibilityTraits DialPadButtonView::accessibilityTraits() const {
+    return static_cast<AccessibilityTraits>(View::accessibilityTraits() | AccessibilityTraitButton |
+                                            (selected_ ? AccessibilityTraitSelected : AccessibilityTraitNone));
+}
+
 void DialPadButtonView::setHighlighted(bool highlighted) {
     if (highlighted_ == highlighted) return;
     highlighted_ = highlighted;

@@ -59,6 +59,9 @@ public:
     // A real change restyles the key.
     void setHighlighted(bool highlighted);
 
+    // A button to a screen reader, selected while it is.
+    AccessibilityTraits accessibilityTraits() const override;
+
     void drawRect(const Rect& rect) override;
     void touchesBegan(Point point) override;
     void touchesMoved(Point point) override;

@@ -91,6 +91,22 @@ std::shared_ptr<Label> makeLabel(const std::string& text, double size, const Col
     return label;
 }
 
+// What a screen reader calls a key: what it does where its face is a symbol
+// or a shorthand (the modes' initials, "?", "Abc", the arrows), else what it
+// shows (the answer letters, the ratings).
+std::string keyName(const RemoteControlUIViewController::ButtonType& type) {
+    using Kind = RemoteControlUIViewController::ButtonType::Kind;
+    if (type.kind == Kind::textInput) return "Keyboard";
+    const std::string& command = type.command;
+    if (command == Commands::MemorizeStudyMode()) return Bundle::main().localizedString("MemorizeAction", "Memorize");
+    if (command == Commands::TypeStudyMode()) return "Type";
+    if (command == Commands::MultipleChoiceStudyMode()) return "Multiple Choice";
+    if (command == Commands::Previous()) return "Previous";
+    if (command == Commands::Next()) return "Next";
+    if (command == Commands::Reveal()) return "Reveal";
+    return type.text;
+}
+
 }  // namespace
 
 // ---- Tables ----
@@ -631,6 +647,7 @@ std::shared_ptr<DialPadButtonView> RemoteControlUIViewController::makeButton(con
             break;
     }
     button->setCommand(type.command);
+    button->setAccessibilityLabel(keyName(type));
     button->setDelegate(std::dynamic_pointer_cast<DialPadButtonDelegate>(shared_from_this()));
     button->setAlpha(0);
     button->setBackgroundColor(Color::clearColor());
@@ -685,6 +702,7 @@ std::shared_ptr<DialPadButtonView> RemoteControlUIViewController::makeCell(const
         build.labelsAndImages.push_back(label);
         label->setAlpha(0);
         label->setTextAlignment(TextAlignment::Center);
+        label->setIsAccessibilityElement(false);  // the key speaks for itself
         labels->addSubview(label);
         labels->addConstraint(constraint(label, LayoutAttribute::Leading, button, LayoutAttribute::Leading, 2));
         labels->addConstraint(constraint(label, LayoutAttribute::Trailing, button, LayoutAttribute::Trailing, -2));

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "platform/cloud/PromisedItems.h"
 #include "platform/cloud/UbiquityContainer.h"
@@ -81,7 +82,7 @@ struct FolderMetadataQueryBackend::State {
     int fd = -1;
     std::shared_ptr<FileDescriptorSource> source;
     std::shared_ptr<MetadataQueryReporter> reporter;
-    std::string root;
+    std::vector<std::string> roots;  // the container folders, each once
     bool dataScope = true;
     bool documentsScope = true;
     Scan last;
@@ -89,16 +90,17 @@ struct FolderMetadataQueryBackend::State {
 
     Scan scan() const {
         Scan scan;
-        if (root.empty()) return scan;
+        for (const auto& root : roots) scanContainer(root, scan);
+        return scan;
+    }
+
+    void scanContainer(const std::string& root, Scan& scan) const {
         const std::string documents = root + "/Documents";
         if (dataScope) scanFolder(root, true, true, documentsScope ? std::string() : documents, scan);
         if (documentsScope && !dataScope) {
-            Scan outer;
-            scanFolder(root, false, false, {}, outer);  // the root itself, so that "Documents" appearing is seen
-            scan.folders = outer.folders;
+            scanFolder(root, false, false, {}, scan);  // the root itself, so that "Documents" appearing is seen
             scanFolder(documents, true, true, {}, scan);
         }
-        return scan;
     }
 
     MetadataItemPtr itemFor(const std::string& path, const Seen& seen) {
@@ -107,8 +109,15 @@ struct FolderMetadataQueryBackend::State {
         return item;
     }
 
-    void watch(const Scan& scan) const {
-        for (const auto& folder : scan.folders) ::inotify_add_watch(fd, folder.c_str(), kWatchMask);
+    // Watches the folders of a scan (all again: one made anew after a
+    // removal needs a new watch); true when one of them was not `known`.
+    bool watch(const Scan& scan, std::set<std::string>& known) const {
+        bool fresh = false;
+        for (const auto& folder : scan.folders) {
+            ::inotify_add_watch(fd, folder.c_str(), kWatchMask);
+            fresh = known.insert(folder).second || fresh;
+        }
+        return fresh;
     }
 
     // mutex held
@@ -129,7 +138,10 @@ struct FolderMetadataQueryBackend::State {
             while (::read(fd, buffer, sizeof buffer) > 0) {
             }
             Scan now = scan();
-            watch(now);
+            // A folder is watched only after the scan that found it: what
+            // came into a new one meanwhile is seen by scanning again.
+            std::set<std::string> known(last.folders.begin(), last.folders.end());
+            while (watch(now, known)) now = scan();
             for (const auto& [path, seen] : last.items) {
                 if (!now.items.count(path)) {
                     removed.push_back(itemsByPath[path]);
@@ -184,12 +196,29 @@ MetadataItemPtr FolderMetadataQueryBackend::metadataItemForPath(const std::strin
     return item;
 }
 
+std::vector<URL> FolderMetadataQueryBackend::containers() const {
+    if (containerURL_) return {*containerURL_};
+    // Every container the app declares (the default one alone when it
+    // declares none); those the look-up does not give are left out.
+    std::vector<std::optional<std::string>> identifiers;
+    for (auto& identifier : UbiquityContainer::declaredContainerIdentifiers()) identifiers.emplace_back(identifier);
+    if (identifiers.empty()) identifiers.emplace_back(std::nullopt);
+    std::vector<URL> found;
+    for (const auto& identifier : identifiers)
+        if (auto url = UbiquityContainer::URLForUbiquityContainerIdentifier(identifier)) found.push_back(*url);
+    return found;
+}
+
 void FolderMetadataQueryBackend::start(const std::vector<std::string>& searchScopes,
                                        std::shared_ptr<MetadataQueryReporter> reporter) {
     stop();
-    std::optional<URL> container =
-        containerURL_ ? containerURL_ : UbiquityContainer::URLForUbiquityContainerIdentifier(std::nullopt);
     auto state = std::make_shared<State>();
+    for (const URL& container : containers()) {
+        std::string root = container.path();
+        while (root.size() > 1 && root.back() == '/') root.pop_back();
+        if (std::find(state->roots.begin(), state->roots.end(), root) == state->roots.end())
+            state->roots.push_back(std::move(root));
+    }
     state->reporter = reporter;
     state->running = true;
     auto has = [&](const char* scope) {
@@ -202,13 +231,10 @@ void FolderMetadataQueryBackend::start(const std::vector<std::string>& searchSco
     MetadataItemArray results;
     {
         std::lock_guard lock(state->mutex);
-        if (container) {
-            state->root = container->path();
-            while (state->root.size() > 1 && state->root.back() == '/') state->root.pop_back();
-            state->fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        }
-        state->last = state->root.empty() ? Scan() : state->scan();
-        if (state->fd >= 0) state->watch(state->last);
+        if (!state->roots.empty()) state->fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        state->last = state->scan();
+        std::set<std::string> known;
+        if (state->fd >= 0) state->watch(state->last, known);
         for (const auto& [path, seen] : state->last.items) state->itemFor(path, seen);
         results = state->results();
         if (state->fd >= 0) {

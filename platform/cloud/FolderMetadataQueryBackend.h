@@ -1,19 +1,21 @@
 #pragma once
 
-// The metadata-query backend of the running program: the container folder
-// (UbiquityContainer) is scanned when the query starts and watched with
+// The metadata-query backend of the running program: the app's container
+// folders (UbiquityContainer: every container the main bundle declares, the
+// default one first) are scanned when the query starts and watched with
 // inotify through a file-descriptor source on the starting thread's run loop.
-// After each burst of file events the folder is scanned again and compared
+// After each burst of file events the folders are scanned again and compared
 // with the last scan by path: new paths are added, gone ones removed, and an
 // item whose date, size or download state differs is changed.
 //
-// What is reported: every entry of the container that is not hidden, one
+// What is reported: every entry of each container that is not hidden, one
 // item per file or package (a folder with an extension counts as a package
 // and is not entered; other folders are), and for each placeholder of a
 // promised item (PromisedItems) the item it stands for, not downloaded.
-// NSMetadataQueryUbiquitousDataScope covers the container outside its
-// "Documents" folder, NSMetadataQueryUbiquitousDocumentsScope that folder;
-// no scope at all means both. There are no external documents here.
+// NSMetadataQueryUbiquitousDataScope covers each container outside its
+// "Documents" folder, NSMetadataQueryUbiquitousDocumentsScope each one's
+// "Documents" folder; no scope at all means both. There are no external
+// documents here.
 //
 // Each item carries: URL, file name, display name (the name without its
 // extension), content change date, downloading status (current, or not
@@ -25,14 +27,16 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/cloud/MetadataQuery.h"
 #include "platform/foundation/URL.h"
 
 class FolderMetadataQueryBackend : public MetadataQueryBackend {
 public:
-    // Over the container folder at the URL, or over the default container
-    // (looked up when the query starts).
+    // Over the container folder at the URL, or over every container the app
+    // declares (looked up when the query starts; the look-up makes a missing
+    // container folder, as it does for any caller).
     explicit FolderMetadataQueryBackend(std::optional<URL> containerURL = std::nullopt);
     ~FolderMetadataQueryBackend() override;
 
@@ -45,6 +49,9 @@ public:
 
 private:
     struct State;
+    // The container folders to scan, as the query starts.
+    std::vector<URL> containers() const;
+
     const std::optional<URL> containerURL_;
     std::shared_ptr<State> state_;
 };

@@ -50,8 +50,9 @@ inline constexpr const char* NSMetadataQueryUpdateAddedItemsKey = "kMDQueryUpdat
 inline constexpr const char* NSMetadataQueryUpdateChangedItemsKey = "kMDQueryUpdateChangedItems";
 inline constexpr const char* NSMetadataQueryUpdateRemovedItemsKey = "kMDQueryUpdateRemovedItems";
 
-// The app's own container, outside and inside its Documents folder, and the
-// documents of other containers the user opened here (none on this platform).
+// The app's own containers (every one it declares), outside and inside their
+// Documents folders, and the documents of other apps' containers the user
+// opened here (none on this platform).
 inline constexpr const char* NSMetadataQueryUbiquitousDataScope = "NSMetadataQueryUbiquitousDataScope";
 inline constexpr const char* NSMetadataQueryUbiquitousDocumentsScope = "NSMetadataQueryUbiquitousDocumentsScope";
 inline constexpr const char* NSMetadataQueryAccessibleUbiquitousExternalDocumentsScope =
@@ -116,7 +117,7 @@ public:
     MetadataQuery& operator=(const MetadataQuery&) = delete;
 
     // The backend of queries made without one: the folder-watching backend
-    // over the default container, unless tests install another factory
+    // over the app's declared containers, unless tests install another factory
     // (nullptr goes back to that).
     static void setDefaultBackendFactory(BackendFactory factory);
 

@@ -147,6 +147,16 @@ public:
             if (label->text() && !label->text()->empty()) add(view, element("text", *label->text(), onScreen));
             return;
         }
+        if (view.accessibilityLabel() && !dynamic_cast<TableViewCell*>(&view)) {
+            // A view that speaks for itself: what it draws inside is not read apart.
+            const AccessibilityTraits traits = view.accessibilityTraits();
+            const bool button = traits & AccessibilityTraitButton;
+            json item = element(button ? "button" : "text", "", onScreen);
+            if (button) item["disabled"] = (traits & AccessibilityTraitNotEnabled) || !takesTouches;
+            if (traits & AccessibilityTraitSelected) item["checked"] = true;
+            add(view, std::move(item));
+            return;
+        }
         if (dynamic_cast<TableViewCell*>(&view)) {
             std::vector<std::string> texts;
             collectLabelTexts(view, texts);
@@ -167,7 +177,11 @@ private:
         bool covered = false;
     };
 
+    // The view's element, named by its accessibility label where it has one;
+    // nothing for a view that is not an element.
     void add(const View& view, json item) {
+        if (view.isAccessibilityElement() == false) return;
+        if (view.accessibilityLabel()) item["name"] = *view.accessibilityLabel();
         const Point middle{item["x"].get<double>() + item["width"].get<double>() / 2,
                            item["y"].get<double>() + item["height"].get<double>() / 2};
         found_.push_back({std::move(item), &view, middle});

@@ -38,7 +38,9 @@ bool writePNG(const std::string& path, double scale, Error* error = nullptr);
 // {"role", "name", "x", "y", "width", "height"} in screen points, with
 // "disabled", "checked", "value" and "focused" where they apply. A button is
 // named by its title, else by its symbol's name; a row by its labels' texts
-// (joined by ", "); a text field by its placeholder. What the eye cannot see
+// (joined by ", "); a text field by its placeholder; a view that carries an
+// accessibility label by that label, with the role of its traits (a button,
+// else text), and a view that is not an accessibility element not at all. What the eye cannot see
 // is left out: an element whose middle lies under a view drawn above it that
 // hides it (an opaque background, a bar) or takes its touches (a presented
 // controller, an alert, the dimming around a presented box), and one that a

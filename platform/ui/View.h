@@ -77,6 +77,15 @@ enum ViewAnimationOptions : unsigned {
 
 inline constexpr double kViewNoIntrinsicMetric = -1;
 
+// What a screen reader says a view is (UIAccessibilityTraits), combined.
+enum AccessibilityTraits : std::uint64_t {
+    AccessibilityTraitNone = 0,
+    AccessibilityTraitButton = 1u << 0,
+    AccessibilityTraitStaticText = 1u << 1,
+    AccessibilityTraitSelected = 1u << 2,
+    AccessibilityTraitNotEnabled = 1u << 3,
+};
+
 // A view: a rectangle on screen with a layer, subviews, gesture recognisers
 // and constraints. Views are held by std::shared_ptr and used on the main
 // thread only; a view owns its subviews and knows its superview without
@@ -156,6 +165,19 @@ public:
     TraitCollection traitCollection() const;
     UserInterfaceStyle overrideUserInterfaceStyle() const { return overrideUserInterfaceStyle_; }
     void setOverrideUserInterfaceStyle(UserInterfaceStyle style) { overrideUserInterfaceStyle_ = style; }
+
+    // --- Accessibility ---
+    // What a screen reader reads of the view. A view with a label is read as
+    // one element by that label (in place of its title or text), with the
+    // role its traits give; a view that is not an element is not read
+    // (nullopt: as its kind has it, a control, field, label or row is one,
+    // a plain view only when it carries a label).
+    const std::optional<std::string>& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(std::optional<std::string> label) { accessibilityLabel_ = std::move(label); }
+    virtual AccessibilityTraits accessibilityTraits() const { return accessibilityTraits_; }
+    void setAccessibilityTraits(AccessibilityTraits traits) { accessibilityTraits_ = traits; }
+    const std::optional<bool>& isAccessibilityElement() const { return accessibilityElement_; }
+    void setIsAccessibilityElement(bool element) { accessibilityElement_ = element; }
 
     // --- Hierarchy ---
     View* superview() const { return superview_; }
@@ -303,6 +325,9 @@ private:
     UserInterfaceStyle overrideUserInterfaceStyle_ = UserInterfaceStyle::Unspecified;
     float huggingPriority_[2] = {250, 250};
     float compressionPriority_[2] = {750, 750};
+    std::optional<std::string> accessibilityLabel_;
+    AccessibilityTraits accessibilityTraits_ = AccessibilityTraitNone;
+    std::optional<bool> accessibilityElement_;
 };
 
 // Makes a view the way an interface file does: constructed from a Coder with

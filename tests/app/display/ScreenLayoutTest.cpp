@@ -742,16 +742,17 @@ protected:
         NetServiceRegistrar::setShared(nullptr);
     }
 
-    // The keypad's key that sends the command, once it is on screen; one of
-    // those in `old` does not count.
-    DialPadButtonView* key(const std::string& command, const std::vector<DialPadButtonView*>& old = {}) {
+    // The keypad's key of that name, once it is on screen; one of those in
+    // `old` does not count.
+    DialPadButtonView* key(const std::string& name, const std::vector<DialPadButtonView*>& old = {}) {
         DialPadButtonView* found = nullptr;
         // (The remote takes the peer's next command once the keys' animations
         // have ended: time goes on while it waits.)
         runMainLoopUntil([&] {
             advance(0.1);
             for (auto* view : shownViews<DialPadButtonView>())
-                if (view->command() == command && view->alpha() >= 1 && std::ranges::find(old, view) == old.end())
+                if (view->accessibilityLabel() == name && view->alpha() >= 1 &&
+                    std::ranges::find(old, view) == old.end())
                     found = view;
             return found != nullptr;
         });
@@ -764,13 +765,17 @@ protected:
         remote_test::sendAll(peer, mode + "\r\n");
         if (!key(someKey, old)) return ::testing::AssertionFailure() << "no key '" << someKey << "' among\n" << names();
         settle();
+        // Every key is read out by its name.
+        for (auto* shown : shownViews<DialPadButtonView>())
+            if (!shown->accessibilityLabel() || !shows("button", "^" + *shown->accessibilityLabel() + "$"))
+                return ::testing::AssertionFailure() << "the key of '" << shown->command() << "' is not named among\n"
+                                                     << names();
         return ::testing::AssertionSuccess();
     }
-    // A tap on the key reaches the peer as its command line.
-    ::testing::AssertionResult tapSends(const std::string& command) {
-        DialPadButtonView* pressed = key(command);
-        if (!pressed) return ::testing::AssertionFailure() << "no key '" << command << "' among\n" << names();
-        auto tapped = tapAt(onScreen(*pressed).center());
+    // A tap on the key of that name reaches the peer as its command line.
+    ::testing::AssertionResult tapSends(const std::string& name, const std::string& command) {
+        if (!key(name)) return ::testing::AssertionFailure() << "no key '" << name << "' among\n" << names();
+        auto tapped = tapNamed("button", "^" + name + "$");
         if (!tapped) return tapped;
         std::string received;
         auto arrived = remote_test::runUntilPeerReceived(peer, received, command.size() + 2);
@@ -799,17 +804,17 @@ TEST_P(RemoteControlLayoutTest, ConnectedRemoteShowsEachModesKeysAndSendsWhatIsT
     EXPECT_EQ(received, "s\r\n");
     settle();
     // Each mode's keypad, laid out; taps on its keys reach the peer.
-    ASSERT_TRUE(peerReports("m", "n"));
+    ASSERT_TRUE(peerReports("m", "Next"));
     screen("remote-control-memorize");
-    EXPECT_TRUE(tapSends("n"));
-    EXPECT_TRUE(tapSends("p"));
-    EXPECT_TRUE(tapSends("e"));
+    EXPECT_TRUE(tapSends("Next", "n"));
+    EXPECT_TRUE(tapSends("Previous", "p"));
+    EXPECT_TRUE(tapSends("Easy", "e"));
     ASSERT_TRUE(peerReports("mc", "B"));
     screen("remote-control-multiple-choice");
-    EXPECT_TRUE(tapSends("B"));
-    ASSERT_TRUE(peerReports("t", "r"));
+    EXPECT_TRUE(tapSends("B", "B"));
+    ASSERT_TRUE(peerReports("t", "Reveal"));
     screen("remote-control-type");
-    EXPECT_TRUE(tapSends("r"));
+    EXPECT_TRUE(tapSends("Reveal", "r"));
     // Cancel closes the remote and lets the peer go.
     ASSERT_TRUE(tapNamed("button", "^Cancel$"));
     EXPECT_TRUE(remote_test::runUntilPeerSeesEnd(peer));
@@ -891,6 +896,12 @@ TEST_P(PDFImportLayoutTest, TheDeckInThePDFIsImportedAndOpens) {
     })) << names();
     screen("pdf-imported");
     EXPECT_TRUE(shows("row", "^Genetics")) << names();
+    // Back in the library the imported deck is listed.
+    ASSERT_TRUE(tapItem("chevron.backward"));
+    EXPECT_TRUE(runMainLoopUntil([&] {
+        settle();
+        return shows("row", "^Biology");
+    })) << names();
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, PDFHandedOverLayoutTest, phoneAndTablet(), deviceCaseName);

@@ -215,28 +215,32 @@ TEST_F(RemoteControlScreenTest, EachModeLaysOutItsKeypadAndMovesTheTopRowSelecti
     struct Key {
         std::string command;
         double x, y;
+        std::string name;  // what a screen reader calls it
     };
-    const std::vector<Key> ratingRow = {{"h", -96, bottomRow}, {"u", 0, bottomRow}, {"e", 96, bottomRow}};
+    const std::vector<Key> ratingRow = {
+        {"h", -96, bottomRow, "Hard"}, {"u", 0, bottomRow, "Unsure"}, {"e", 96, bottomRow, "Easy"}};
     struct Mode {
         std::string word;
         std::size_t selected;  // in the top row: M, T, Mc
         std::vector<Key> keys;
     };
     std::vector<Mode> modes = {
-        {"m", 0, {{"p", -96, 0}, {"r", 0, 0}, {"n", 96, 0}}},
+        {"m", 0, {{"p", -96, 0, "Previous"}, {"r", 0, 0, "Reveal"}, {"n", 96, 0, "Next"}}},
         {"mc",
          2,
-         {{"A", -96, -43},
-          {"B", 0, -43},
-          {"C", 96, -43},
-          {"D", -96, 43},
-          {"E", 0, 43},
-          {"F", 96, 43},
-          {"p", -96, 129},
-          {"r", 0, 129},
-          {"n", 96, 129}}},
-        {"t", 1, {{"p", -96, -43}, {"r", 0, -43}, {"n", 96, -43}, {"n/a", 0, 43}}},
-        {"m", 0, {{"p", -96, 0}, {"r", 0, 0}, {"n", 96, 0}}},
+         {{"A", -96, -43, "A"},
+          {"B", 0, -43, "B"},
+          {"C", 96, -43, "C"},
+          {"D", -96, 43, "D"},
+          {"E", 0, 43, "E"},
+          {"F", 96, 43, "F"},
+          {"p", -96, 129, "Previous"},
+          {"r", 0, 129, "Reveal"},
+          {"n", 96, 129, "Next"}}},
+        {"t",
+         1,
+         {{"p", -96, -43, "Previous"}, {"r", 0, -43, "Reveal"}, {"n", 96, -43, "Next"}, {"n/a", 0, 43, "Keyboard"}}},
+        {"m", 0, {{"p", -96, 0, "Previous"}, {"r", 0, 0, "Reveal"}, {"n", 96, 0, "Next"}}},
     };
     for (auto& mode : modes)
         if (mode.word != "mc") mode.keys.insert(mode.keys.end(), ratingRow.begin(), ratingRow.end());
@@ -250,6 +254,7 @@ TEST_F(RemoteControlScreenTest, EachModeLaysOutItsKeypadAndMovesTheTopRowSelecti
         for (std::size_t i = 0; i < keys.size(); ++i) {
             SCOPED_TRACE("key " + mode.keys[i].command);
             EXPECT_EQ(keys[i]->command(), mode.keys[i].command);
+            EXPECT_EQ(keys[i]->accessibilityLabel(), mode.keys[i].name);
             const Point offset = offsetFromCentre(*keys[i]);
             EXPECT_DOUBLE_EQ(offset.x, mode.keys[i].x);
             EXPECT_DOUBLE_EQ(offset.y, mode.keys[i].y);
@@ -276,6 +281,8 @@ TEST_F(RemoteControlScreenTest, EachModeLaysOutItsKeypadAndMovesTheTopRowSelecti
             EXPECT_EQ(special[k].get(), topRow[k]);
             EXPECT_EQ(special[k]->isSelected(), k == mode.selected);
             EXPECT_EQ(special[k]->isHighlighted(), k == mode.selected);
+            EXPECT_EQ(special[k]->accessibilityLabel(),
+                      (std::vector<std::string>{"Memorize", "Type", "Multiple Choice"}[k]));
             EXPECT_DOUBLE_EQ(offsetFromCentre(*special[k]).x, (static_cast<double>(k) - 1) * 96);
             EXPECT_DOUBLE_EQ(special[k]->frame().minY(), 48);
         }

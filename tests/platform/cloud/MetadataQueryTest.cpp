@@ -10,11 +10,14 @@
 #include "platform/cloud/MetadataQuery.h"
 #include "platform/cloud/PromisedItems.h"
 #include "platform/cloud/ScriptedMetadataQueryBackend.h"
+#include "platform/cloud/UbiquityContainer.h"
+#include "platform/foundation/Bundle.h"
 #include "platform/foundation/FileManager.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/StringUtils.h"
 #include "support/MainLoop.h"
+#include "support/TestBundle.h"
 #include "support/TestEnvironment.h"
 
 using memorant_test::runMainLoopUntil;
@@ -36,6 +39,11 @@ std::vector<std::string> names(const MetadataItemArray& items) {
 }
 
 using Names = std::vector<std::string>;
+
+Names sorted(Names names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // Every notification of one query, as it was posted.
 struct Posted {
@@ -196,6 +204,57 @@ TEST(FolderMetadataQueryBackend, ScansAndWatchesTheContainer) {
         return std::find(r.begin(), r.end(), "N.flashcards") != r.end();
     }));
     query->stopQuery();
+}
+
+// Without a container of its own a query covers every container the app
+// declares: the data scope each one outside its "Documents", the documents
+// scope each one's "Documents", and it watches them all.
+TEST(FolderMetadataQueryBackend, CoversEveryDeclaredContainer) {
+    memorant_test::TestBundle app(
+        Value::dictionary({{UbiquityContainerIdentifiersInfoKey,
+                            Value::array({Value("iCloud.org.example"), Value("T3AM.org.example")})}}));
+    Bundle::setMainResourcePath(app.dir.str());
+    TempDir containers;
+    UbiquityContainer::setContainersRoot(containers.str());
+    auto& fm = FileManager::defaultManager();
+    ASSERT_TRUE(fm.createDirectoryAtPath(containers.file("iCloud.org.example/Documents"), true));
+    ASSERT_TRUE(fm.createFileAtPath(containers.file("iCloud.org.example/Documents/A.flashcards"), dataFromString("a")));
+    ASSERT_TRUE(fm.createFileAtPath(containers.file("iCloud.org.example/Outside.flashcards"), dataFromString("o")));
+    ASSERT_TRUE(fm.createDirectoryAtPath(containers.file("T3AM.org.example/decks/Old.studydeck"), true));
+
+    struct Case {
+        std::vector<std::string> scopes;
+        Names gathered;
+    } cases[] = {{{}, {"A.flashcards", "Outside.flashcards", "Old.studydeck"}},
+                 {{NSMetadataQueryUbiquitousDataScope}, {"Outside.flashcards", "Old.studydeck"}},
+                 {{NSMetadataQueryUbiquitousDocumentsScope}, {"A.flashcards"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scopes.empty() ? std::string("no scope") : c.scopes.front());
+        auto query = MetadataQuery::create(std::make_shared<FolderMetadataQueryBackend>());
+        query->setPredicate(deckPredicate());
+        query->setSearchScopes(c.scopes);
+        QueryRecorder recorder(query);
+        ASSERT_TRUE(query->startQuery());
+        ASSERT_TRUE(runMainLoopUntil([&] { return recorder.posted.size() == 2; }));
+        EXPECT_EQ(sorted(c.gathered), sorted(recorder.posted[1].results));
+        query->stopQuery();
+    }
+    // The second container's "Documents" is not made by looking; once it
+    // appears, what comes into it is seen, as in the first.
+    EXPECT_FALSE(fm.fileExistsAtPath(containers.file("T3AM.org.example/Documents")));
+    auto query = MetadataQuery::create(std::make_shared<FolderMetadataQueryBackend>());
+    query->setPredicate(deckPredicate());
+    query->setSearchScopes({NSMetadataQueryUbiquitousDocumentsScope});
+    ASSERT_TRUE(query->startQuery());
+    ASSERT_TRUE(fm.createDirectoryAtPath(containers.file("T3AM.org.example/Documents"), true));
+    ASSERT_TRUE(fm.createFileAtPath(containers.file("T3AM.org.example/Documents/B.flashcards"), dataFromString("b")));
+    ASSERT_TRUE(fm.createFileAtPath(containers.file("iCloud.org.example/Documents/C.flashcards"), dataFromString("c")));
+    EXPECT_TRUE(runMainLoopUntil([&] {
+        return sorted(names(query->results())) == Names{"A.flashcards", "B.flashcards", "C.flashcards"};
+    })) << componentsJoinedByString(names(query->results()), ", ");
+    query->stopQuery();
+    UbiquityContainer::setContainersRoot("");
+    Bundle::setMainResourcePath("");
 }
 
 TEST(MetadataQuery, NotificationsComeOnTheThreadThatStartedTheQuery) {

@@ -8,6 +8,7 @@
 #include "platform/display/DisplayScreen.h"
 #include "platform/ui/AlertController.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/UITestFixture.h"
@@ -183,4 +184,45 @@ TEST_F(AccessibleElementsTest, APresentationHidesTheScreenItLiesOver) {
         drainMainLoop();
         EXPECT_EQ((std::vector<std::string>{"Study", "Below"}), names());
     }
+}
+
+// A view drawn by hand is read as what its accessibility label and traits
+// say, in place of what lies in it; a view that is no element is not read.
+TEST_F(AccessibleElementsTest, AViewIsReadByItsAccessibilityLabelAndTraits) {
+    show({390, 844}, UserInterfaceIdiom::Phone);
+    auto key = std::make_shared<View>(Rect(20, 300, 76, 76));
+    key->setAccessibilityLabel(std::string("Next"));
+    key->setAccessibilityTraits(
+        static_cast<AccessibilityTraits>(AccessibilityTraitButton | AccessibilityTraitSelected));
+    auto face = std::make_shared<Label>(Rect(0, 0, 76, 76));
+    face->setText(std::string(">"));
+    key->addSubview(face);
+    screen->view()->addSubview(key);
+    auto caption = std::make_shared<View>(Rect(200, 300, 100, 20));
+    caption->setAccessibilityLabel(std::string("Ready"));
+    screen->view()->addSubview(caption);
+    auto hidden = std::make_shared<Label>(Rect(200, 400, 100, 20));
+    hidden->setText(std::string("?"));
+    hidden->setIsAccessibilityElement(false);
+    screen->view()->addSubview(hidden);
+    auto renamed = button(">>", Rect(200, 500, 100, 44));
+    renamed->setAccessibilityLabel(std::string("Skip"));
+    screen->view()->addSubview(renamed);
+    auto plain = std::make_shared<View>(Rect(200, 600, 100, 20));  // neither named nor drawing anything read
+    screen->view()->addSubview(plain);
+
+    EXPECT_EQ((std::vector<std::string>{"Study", "Below", "Next", "Ready", "Skip"}), names());
+    const json elements = DisplayScreen::accessibleElements();
+    ASSERT_EQ(5u, elements.size());
+    EXPECT_EQ("button", elements[2]["role"]);
+    EXPECT_EQ(true, elements[2]["checked"]);
+    EXPECT_EQ(false, elements[2]["disabled"]);
+    EXPECT_EQ("text", elements[3]["role"]);
+    EXPECT_EQ("button", elements[4]["role"]);
+
+    // A button that is not enabled is read as disabled.
+    key->setAccessibilityTraits(
+        static_cast<AccessibilityTraits>(AccessibilityTraitButton | AccessibilityTraitNotEnabled));
+    EXPECT_EQ(true, DisplayScreen::accessibleElements()[2]["disabled"]);
+    EXPECT_FALSE(DisplayScreen::accessibleElements()[2].contains("checked"));
 }
