@@ -514,6 +514,19 @@ inline bool writeFloor(const Data& head, const char* uncompressedCards, std::siz
     };
     std::vector<Placed> placed;
     placed.reserve(plan.entries.size());
+    // What a local header and a directory entry share: from the version
+    // needed to extract up to the extra field's (empty) length.
+    const auto putShared = [](const auto& entry, const Placed& p) {
+        putLE(headers, 20, 2);
+        putLE(headers, entry.flag, 2);
+        putLE(headers, static_cast<std::uint64_t>(entry.method), 2);
+        putLE(headers, entry.info.dosDate, 4);
+        putLE(headers, p.crc, 4);
+        putLE(headers, p.compressedSize, 4);
+        putLE(headers, p.uncompressedSize, 4);
+        putLE(headers, entry.name.size(), 2);
+        putLE(headers, 0, 2);
+    };
     std::uint64_t offset = 0;
     for (const auto& entry : plan.entries) {
         Placed p{};
@@ -525,15 +538,7 @@ inline bool writeFloor(const Data& head, const char* uncompressedCards, std::siz
         p.data = entry.isRecords ? deflated.data() : copied.data() + (entry.dataOffset - first);
         if (p.compressedSize > 0xfffffffeu || p.uncompressedSize > 0xfffffffeu) return false;
         putLE(headers, 0x04034b50, 4);
-        putLE(headers, 20, 2);
-        putLE(headers, entry.flag, 2);
-        putLE(headers, static_cast<std::uint64_t>(entry.method), 2);
-        putLE(headers, entry.info.dosDate, 4);
-        putLE(headers, p.crc, 4);
-        putLE(headers, p.compressedSize, 4);
-        putLE(headers, p.uncompressedSize, 4);
-        putLE(headers, entry.name.size(), 2);
-        putLE(headers, 0, 2);
+        putShared(entry, p);
         headers.insert(headers.end(), entry.name.begin(), entry.name.end());
         p.headerLength = headers.size() - p.headerAt;
         offset += p.headerLength + p.compressedSize;
@@ -545,15 +550,7 @@ inline bool writeFloor(const Data& head, const char* uncompressedCards, std::siz
         const Placed& p = placed[i];
         putLE(headers, 0x02014b50, 4);
         putLE(headers, entry.versionMadeBy, 2);
-        putLE(headers, 20, 2);
-        putLE(headers, entry.flag, 2);
-        putLE(headers, static_cast<std::uint64_t>(entry.method), 2);
-        putLE(headers, entry.info.dosDate, 4);
-        putLE(headers, p.crc, 4);
-        putLE(headers, p.compressedSize, 4);
-        putLE(headers, p.uncompressedSize, 4);
-        putLE(headers, entry.name.size(), 2);
-        putLE(headers, 0, 2);
+        putShared(entry, p);
         putLE(headers, 0, 2);
         putLE(headers, 0, 2);
         putLE(headers, entry.info.internal_fa, 2);
