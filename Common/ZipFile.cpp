@@ -78,12 +78,7 @@ public:
             // The window ends at the end of the file at the latest, so that
             // minizip's backward search for the end record and the directory
             // before it come from one read.
-            const std::uint64_t start = std::min<std::uint64_t>(position_, size_ - capacity_);
-            windowLength_ = 0;
-            const ssize_t n = preadFully(reinterpret_cast<char*>(window_.data()), capacity_, start);
-            if (n <= 0) break;
-            windowStart_ = start;
-            windowLength_ = static_cast<std::size_t>(n);
+            if (!fillWindow(std::min<std::uint64_t>(position_, size_ - capacity_))) break;
             if (position_ >= windowStart_ + windowLength_) break;  // the file became shorter
         }
         return done;
@@ -107,13 +102,7 @@ public:
     // `available`; null when the file does not hold them.
     const std::uint8_t* bytesAt(std::uint64_t offset, std::size_t length, std::size_t& available) {
         if (offset > size_ || length > size_ - offset) return nullptr;
-        if (offset < windowStart_ || offset >= windowStart_ + windowLength_) {
-            windowLength_ = 0;
-            const ssize_t n = preadFully(reinterpret_cast<char*>(window_.data()), capacity_, offset);
-            if (n <= 0) return nullptr;
-            windowStart_ = offset;
-            windowLength_ = static_cast<std::size_t>(n);
-        }
+        if ((offset < windowStart_ || offset >= windowStart_ + windowLength_) && !fillWindow(offset)) return nullptr;
         available = std::min<std::size_t>(length, windowStart_ + windowLength_ - offset);
         return window_.data() + (offset - windowStart_);
     }
@@ -133,6 +122,16 @@ private:
           size_(size),
           capacity_(static_cast<std::size_t>(std::min<std::uint64_t>(size, kWindowSize))),
           window_(kWindowSize) {}
+
+    // Moves the window to `start` and fills it; false when nothing could be read there.
+    bool fillWindow(std::uint64_t start) {
+        windowLength_ = 0;
+        const ssize_t n = preadFully(reinterpret_cast<char*>(window_.data()), capacity_, start);
+        if (n <= 0) return false;
+        windowStart_ = start;
+        windowLength_ = static_cast<std::size_t>(n);
+        return true;
+    }
 
     // Reads until the length is there, the file ends or it fails.
     ssize_t preadFully(char* into, std::size_t length, std::uint64_t offset) {
