@@ -234,13 +234,7 @@ std::shared_ptr<TableViewCell> TableView::dequeueReusableCell(const std::string&
         cell->setSelectionSegueIdentifier(segue->second);
     // While the rows are tiled the cell takes its row's frame at once: the
     // data source lays it out at the size it is shown at, and once only.
-    if (tiling_ && cell && indexPath.section >= 0 && indexPath.section < static_cast<std::int64_t>(layout_.size())) {
-        const auto& l = layout_[static_cast<std::size_t>(indexPath.section)];
-        if (indexPath.row >= 0 && indexPath.row < static_cast<std::int64_t>(l.rowY.size())) {
-            const auto r = static_cast<std::size_t>(indexPath.row);
-            cell->setFrame(cellFrame(Rect(0, l.rowY[r], bounds().size.width, l.rowHeight[r])));
-        }
-    }
+    if (tiling_ && cell && hasRowLayout(indexPath)) cell->setFrame(cellFrame(rectForRowAtIndexPath(indexPath)));
     return cell;
 }
 
@@ -524,10 +518,15 @@ std::shared_ptr<View> TableView::footerViewForSection(std::int64_t section) cons
     return it == footers_.end() ? nullptr : it->second;
 }
 
+bool TableView::hasRowLayout(const IndexPath& indexPath) const {
+    return indexPath.section >= 0 && indexPath.section < static_cast<std::int64_t>(layout_.size()) &&
+           indexPath.row >= 0 &&
+           indexPath.row < static_cast<std::int64_t>(layout_[static_cast<std::size_t>(indexPath.section)].rowY.size());
+}
+
 Rect TableView::rectForRowAtIndexPath(const IndexPath& indexPath) const {
-    if (indexPath.section < 0 || indexPath.section >= static_cast<std::int64_t>(layout_.size())) return Rect();
+    if (!hasRowLayout(indexPath)) return Rect();
     const auto& section = layout_[static_cast<std::size_t>(indexPath.section)];
-    if (indexPath.row < 0 || indexPath.row >= static_cast<std::int64_t>(section.rowY.size())) return Rect();
     const auto row = static_cast<std::size_t>(indexPath.row);
     return Rect(0, section.rowY[row], bounds().size.width, section.rowHeight[row]);
 }

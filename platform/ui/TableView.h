@@ -470,6 +470,8 @@ private:
     bool allowsMultipleSelectionDuringEditing_ = false;
     bool editing_ = false;
     bool tiling_ = false;
+    // Whether the laid-out rows hold the index path.
+    bool hasRowLayout(const IndexPath& indexPath) const;
     std::optional<IndexPath> swipedRow_;
     std::shared_ptr<SwipeActionsConfiguration> swipeConfiguration_;
     std::shared_ptr<PanGestureRecognizer> rowPan_;
